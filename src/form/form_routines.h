@@ -1,0 +1,37 @@
+// The form's own routines: start-up, data workbook selection, option fields, help.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "form/form.h"
+#include "form/module_state.h"
+#include "host/application.h"
+
+namespace fenban::form {
+
+// Lists the data folder into ltbBiao and loads the seven options from "DTB"; skips failing steps.
+void InitializeForm(host::Application& app, Form& form);
+// Marks the form resizable and minimisable when its caption names it.
+void MakeFormResizable(Form& form, const std::string& caption);
+// Opens or activates the chosen data workbook, prepares its "数据表", loads its counters.
+void SelectDataWorkbook(host::Application& app, Form& form, ModuleState& state);
+// Stores a check box's value in "DTB" row 2 (column 7, 8 or 9 by event name).
+void SaveCheckOption(host::Application& app, Form& form, const std::string& eventName);
+// Validates a numeric option box and stores it in "DTB" row 2 at `column`.
+void ValidateCountOption(host::Application& app, const ModuleState& state, TextBox& control, int32_t divisor,
+                         int32_t column, int32_t defaultValue, bool zeroToDefault, bool cap);
+// The four after-update events of the text boxes.
+void ClassCountAfterUpdate(host::Application& app, Form& form, const ModuleState& state);     // txtFenBan
+void ExcellentAfterUpdate(host::Application& app, Form& form, const ModuleState& state);      // txtYouXiu
+void PassAfterUpdate(host::Application& app, Form& form, const ModuleState& state);           // txtJiGe
+void TopNAfterUpdate(host::Application& app, Form& form, const ModuleState& state);           // txtNMing
+// Opens "help.doc" beside the host workbook with the platform's document opener.
+void OpenHelpDocument(host::Application& app);
+
+// Folder separator used when building paths.
+inline constexpr const char* kPathSeparator = "/";
+// The data folder's name beside the host workbook.
+inline constexpr const char* kDataFolderName = "数据";
+
+}  // namespace fenban::form

@@ -1,0 +1,120 @@
+// The embedded model's worksheet: cells in rows, formats, merges, page
+// set-up, page breaks, validation and view. The file layer reads and fills
+// the storage directly through the data accessors at the end.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "host/page_setup.h"
+#include "host/worksheet.h"
+
+namespace fenban::host {
+
+class ModelWorkbook;
+class StylePool;
+
+struct Cell {
+  Value value;
+  uint32_t style = 0;                              // StylePool index; 0 = inherit row/column/sheet format
+  std::shared_ptr<const std::string> formula;      // R1C1 text, null when none
+};
+
+struct RowData {
+  std::vector<Cell> cells;  // cells[c - 1]; may be shorter than the sheet's width
+  double height = -1;       // points; -1 = default
+  uint32_t style = 0;       // row format; 0 = none
+};
+
+struct ColumnData {
+  double width = -1;  // characters; -1 = default
+  uint32_t style = 0;
+};
+
+class ModelWorksheet final : public Worksheet {
+ public:
+  ModelWorksheet(ModelWorkbook& book, std::string name);
+
+  // Worksheet
+  const std::string& Name() const override { return name_; }
+  void SetName(const std::string& name) override;
+  Workbook& Parent() override;
+  int32_t Visible() const override { return visible_; }
+  void SetVisible(int32_t visible) override;
+  void Activate() override;
+  void Delete() override;
+  const Value& CellValue(int32_t row, int32_t column) const override;
+  void SetCellValue(int32_t row, int32_t column, Value value) override;
+  std::string CellFormulaR1C1(int32_t row, int32_t column) const override;
+  void SetFormulaR1C1(const Rect& area, const std::string& formula) override;
+  Rect CurrentRegion(int32_t row, int32_t column) const override;
+  Rect UsedRect() const override;
+  void Clear(const Rect& area) override;
+  void CopyTo(const Rect& area, Worksheet& dest, int32_t row, int32_t column) override;
+  void PasteValuesTo(const Rect& area, Worksheet& dest, int32_t row, int32_t column) override;
+  void DeleteCells(const Rect& area, int32_t shift) override;
+  void InsertCells(const Rect& area, int32_t shift) override;
+  void Sort(const Rect& area, SortKey key1, SortKey key2, int32_t header) override;
+  bool Replace(const Rect& area, const std::string& what, const std::string& replacement,
+               int32_t lookAt) override;
+  CellStyle CellFormat(int32_t row, int32_t column) const override;
+  void Format(const Rect& area, const std::function<void(CellStyle&)>& change) override;
+  double ColumnWidth(int32_t column) const override;
+  void SetColumnWidth(int32_t firstColumn, int32_t lastColumn, double width) override;
+  void AutoFit(int32_t firstColumn, int32_t lastColumn) override;
+  double RowHeight(int32_t row) const override;
+  void SetRowHeight(int32_t firstRow, int32_t lastRow, double height) override;
+  void Merge(const Rect& area) override;
+  const std::vector<Rect>& MergedAreas() const override { return merges_; }
+  void AddHPageBreak(int32_t beforeRow) override;
+  void ResetAllPageBreaks() override { pageBreaks_.clear(); }
+  const std::vector<int32_t>& HPageBreaks() const override { return pageBreaks_; }
+  PageSetup& GetPageSetup() override;
+  ValidationRule* ValidationAt(int32_t row, int32_t column) override;
+  void DeleteValidation(const Rect& area) override;
+  void AddValidation(const ValidationRule& rule) override;
+
+  // Data accessors for the file layer and tests.
+  ModelWorkbook& Book() { return *book_; }
+  std::vector<RowData>& RowsData() { return rows_; }                 // rows_[r - 1]
+  const std::vector<RowData>& RowsData() const { return rows_; }
+  std::vector<ColumnData>& ColumnsData() { return columns_; }        // columns_[c - 1]
+  const std::vector<ColumnData>& ColumnsData() const { return columns_; }
+  uint32_t& SheetStyle() { return sheetStyle_; }                     // whole-sheet format, 0 = none
+  std::vector<Rect>& Merges() { return merges_; }
+  std::vector<int32_t>& PageBreaks() { return pageBreaks_; }         // rows that start a new page, ascending
+  PageSetupData& PageSetupValues() { return pageSetup_; }
+  const PageSetupData& PageSetupValues() const { return pageSetup_; }
+  std::vector<ValidationRule>& Validations() { return validations_; }
+  SheetView& View() { return view_; }
+  const SheetView& View() const { return view_; }
+  double& DefaultRowHeight() { return defaultRowHeight_; }
+  double& DefaultColumnWidth() { return defaultColumnWidth_; }
+  // The effective format of a cell (cell, else row, else column, else sheet).
+  uint32_t EffectiveStyleIndex(int32_t row, int32_t column) const;
+  // Mutable cell, created when missing.
+  Cell& CellAt(int32_t row, int32_t column);
+  // Cell or nullptr.
+  const Cell* FindCell(int32_t row, int32_t column) const;
+
+ private:
+  class ModelPageSetup;
+  ModelWorkbook* book_;
+  std::string name_;
+  int32_t visible_ = kSheetVisible;
+  std::vector<RowData> rows_;
+  std::vector<ColumnData> columns_;
+  uint32_t sheetStyle_ = 0;
+  std::vector<Rect> merges_;
+  std::vector<int32_t> pageBreaks_;
+  PageSetupData pageSetup_;
+  std::unique_ptr<PageSetup> pageSetupObject_;
+  std::vector<ValidationRule> validations_;
+  SheetView view_;
+  double defaultRowHeight_ = 15;
+  double defaultColumnWidth_ = 8.43;
+};
+
+}  // namespace fenban::host

@@ -1,0 +1,28 @@
+// The statistics engine and the statistics command.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "form/form.h"
+#include "form/module_state.h"
+#include "host/application.h"
+#include "host/page_setup.h"
+#include "host/worksheet.h"
+
+namespace fenban::statistics {
+
+// Measures a division sheet of the data workbook state.DataBookName, writes the
+// statistics sheet and finishes both sheets for printing.
+void BuildDivisionStatistics(host::Application& app, const form::ModuleState& state, int32_t classCount,
+                             int32_t excellentQuota, int32_t passQuota, int32_t topN,
+                             const std::string& divisionSheetName, const std::string& statisticsSheetName);
+// "cmdTiaoBanClick": rebuilds the statistics of the active sheet's pair.
+void RebuildStatistics(host::Application& app, form::Form& form, form::ModuleState& state);
+// Page layouts; every setting is skipped on its own when refused.
+void SetDivisionPageLayout(host::Worksheet& sheet);
+void SetStatisticsPageLayout(host::Worksheet& sheet);
+void SetDivisionPageLayout(host::PageSetup& setup);
+void SetStatisticsPageLayout(host::PageSetup& setup);
+
+}  // namespace fenban::statistics
