@@ -29,6 +29,9 @@ void TopNAfterUpdate(host::Application& app, Form& form, const ModuleState& stat
 // Opens "help.doc" beside the host workbook with the platform's document opener.
 void OpenHelpDocument(host::Application& app);
 
+// The host workbook's settings sheet "DTB"; error 9 when it is missing.
+host::Worksheet& SettingsSheet(host::Application& app);
+
 // Folder separator used when building paths.
 inline constexpr const char* kPathSeparator = "/";
 // The data folder's name beside the host workbook.

@@ -1,0 +1,63 @@
+// Data workbook selection: open or activate the chosen workbook, prepare its
+// "数据表", load its two sheet counters.
+#include <optional>
+#include <string>
+
+#include "form/form_routines.h"
+#include "host/errors.h"
+#include "host/range.h"
+#include "sheets/lookups.h"
+
+namespace fenban::form {
+
+void SelectDataWorkbook(host::Application& app, Form& form, ModuleState& state) {
+  const std::optional<std::string> chosen = form.ltbBiao.Value();
+  if (!chosen) host::Raise(host::kErrInvalidNull);
+  state.DataBookName = *chosen;
+
+  host::Workbooks workbooks(app);
+  bool alreadyOpen = false;
+  for (int32_t index = 1; index <= workbooks.Count(); ++index) {
+    host::Workbook& book = workbooks(index);
+    if (book.Name() == state.DataBookName) {
+      book.Activate();
+      alreadyOpen = true;
+      break;
+    }
+  }
+  if (!alreadyOpen) {
+    workbooks.Open(app.ThisWorkbook().Path() + kPathSeparator + kDataFolderName + kPathSeparator +
+                   state.DataBookName);
+  }
+
+  host::Workbook& dataBook = workbooks(state.DataBookName);
+  if (sheets::SheetExists(dataBook, "数据表")) {
+    host::SheetsOf(dataBook)("数据表").Activate();
+  } else {
+    dataBook.ActiveSheet().SetName("数据表");
+  }
+
+  host::Window& window = app.ActiveWindow();
+  window.SetScrollRow(1);
+  window.SetScrollColumn(1);
+  window.SetTabRatio(0.9);
+  window.SetSplitRow(1);
+  window.SetSplitColumn(0);
+  window.SetFreezePanes(true);
+
+  const host::Range block = app.ActiveSheet().GetRange("A1").CurrentRegion();
+  block.Replace(" ", "", host::kLookAtPart);
+  block.Replace("\u3000", "", host::kLookAtPart);
+  block.Replace("\u00A0", "", host::kLookAtPart);
+
+  host::Window& windowAfter = app.ActiveWindow();
+  windowAfter.SetScrollRow(1);
+  windowAfter.SetScrollColumn(1);
+
+  const int32_t row = form.ltbBiao.ListIndex() + 2;
+  host::Worksheet& settings = SettingsSheet(app);
+  state.NextSheetNo = settings.CellValue(row, 1).ToLong();
+  state.SkipSheetNo = settings.CellValue(row, 2).ToLong();
+}
+
+}  // namespace fenban::form

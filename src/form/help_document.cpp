@@ -1,0 +1,13 @@
+// The help button: "help.doc" beside the host workbook, opened by the platform.
+#include <string>
+
+#include "form/form_routines.h"
+
+namespace fenban::form {
+
+void OpenHelpDocument(host::Application& app) {
+  const std::string path = app.ThisWorkbook().Path() + kPathSeparator + "help.doc";
+  app.Services().OpenDocument(path);
+}
+
+}  // namespace fenban::form

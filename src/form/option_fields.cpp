@@ -1,0 +1,102 @@
+// Option fields: the check boxes are stored as they are, the numeric boxes
+// are validated, capped by the data sheet's size and stored in "DTB" row 2.
+#include <cmath>
+#include <string>
+
+#include "form/form_routines.h"
+#include "host/errors.h"
+#include "host/range.h"
+
+namespace fenban::form {
+
+namespace {
+
+// A text box's entry is a number when it holds one or a text that reads as
+// one; an empty box is not numeric.
+bool IsNumericEntry(const host::Value& entry) { return !entry.IsEmpty() && entry.IsNumeric(); }
+
+// Whole part of the absolute value, as a Long (error 6 when too large).
+int32_t WholeAbsolute(const host::Value& entry) {
+  return host::RoundToLong(host::WholePart(std::fabs(entry.ToDouble())));
+}
+
+// The class count box's value as a Long; an empty box is a type mismatch.
+int32_t ClassCountValue(const Form& form) {
+  if (form.txtFenBan.value.IsEmpty()) host::Raise(host::kErrTypeMismatch);
+  return form.txtFenBan.value.ToLong();
+}
+
+int32_t IntegerDivide(int32_t dividend, int32_t divisor) {
+  if (divisor == 0) host::Raise(host::kErrDivisionByZero);
+  return dividend / divisor;
+}
+
+}  // namespace
+
+void SaveCheckOption(host::Application& app, Form& form, const std::string& eventName) {
+  int32_t column = 0;
+  const CheckBox* box = nullptr;
+  if (eventName == "chbXingBieAfterUpdate") {
+    column = 7;
+    box = &form.chbXingBie;
+  } else if (eventName == "chbZuXiaoAfterUpdate") {
+    column = 8;
+    box = &form.chbZuXiao;
+  } else if (eventName == "chbYingJieAfterUpdate") {
+    column = 9;
+    box = &form.chbYingJie;
+  } else {
+    return;
+  }
+  SettingsSheet(app).SetCellValue(2, column, box->value);
+}
+
+void ValidateCountOption(host::Application& app, const ModuleState& state, TextBox& control, int32_t divisor,
+                         int32_t column, int32_t defaultValue, bool zeroToDefault, bool cap) {
+  int32_t b = 0;
+  if (IsNumericEntry(control.value)) {
+    b = WholeAbsolute(control.value);
+    if (!state.DataBookName.empty()) {
+      host::Workbook& dataBook = host::Workbooks(app)(state.DataBookName);
+      host::Worksheet& dataSheet = host::SheetsOf(dataBook)("数据表");
+      const int32_t rows = dataSheet.Cells(1, 1).CurrentRegion().RowsCount();
+      const int32_t perDivisor = IntegerDivide(rows, divisor);
+      if (cap) {
+        if (perDivisor < b) b = perDivisor;
+      } else if (perDivisor == 0) {
+        b = rows - 2;
+      }
+    } else {
+      b = SettingsSheet(app).CellValue(2, column).ToLong();
+    }
+  } else {
+    b = defaultValue;
+  }
+  if (b == 0 && zeroToDefault) b = defaultValue;
+
+  control.value = host::Value(b);
+  SettingsSheet(app).SetCellValue(2, column, host::Value(b));
+}
+
+void ClassCountAfterUpdate(host::Application& app, Form& form, const ModuleState& state) {
+  int32_t n = 10;
+  if (IsNumericEntry(form.txtFenBan.value)) {
+    n = WholeAbsolute(form.txtFenBan.value);
+    if (n == 0) n = 10;
+  }
+  ValidateCountOption(app, state, form.txtFenBan, n, 3, 10, true, false);
+}
+
+void ExcellentAfterUpdate(host::Application& app, Form& form, const ModuleState& state) {
+  ValidateCountOption(app, state, form.txtYouXiu, ClassCountValue(form), 4, 20, true, true);
+}
+
+void PassAfterUpdate(host::Application& app, Form& form, const ModuleState& state) {
+  ValidateCountOption(app, state, form.txtJiGe, ClassCountValue(form), 5, 30, true, true);
+}
+
+void TopNAfterUpdate(host::Application& app, Form& form, const ModuleState& state) {
+  ValidateCountOption(app, state, form.txtNMing, ClassCountValue(form), 6, 3, false, true);
+}
+
+}  // namespace fenban::form

@@ -1,0 +1,62 @@
+// The delete command: every sheet of the data workbook goes but "数据表" and
+// the pair the user is viewing; the numbering restarts at 1. Each statement
+// is guarded on its own, so a failing one is skipped and the rest still run.
+#include <string>
+#include <vector>
+
+#include "form/form_routines.h"
+#include "host/errors.h"
+#include "host/range.h"
+#include "maintenance/maintenance.h"
+
+namespace fenban::maintenance {
+
+void DeleteDivisionSheets(host::Application& app, form::Form& form, form::ModuleState& state) {
+  bool noChoice = false;
+  host::SkipOnError([&] { noChoice = form.ltbBiao.ListIndex() == -1; });
+  if (noChoice) {
+    host::SkipOnError([&] { app.MsgBox("应选择数据表！", host::kMsgPlain, "提示"); });
+    return;
+  }
+
+  std::string name, suffix, keepDivision, keepStatistics;
+  host::SkipOnError([&] { name = host::Workbooks(app)(state.DataBookName).ActiveSheet().Name(); });
+  host::SkipOnError([&] {
+    const size_t length = host::CharCount(name);
+    if (length < 3) host::Raise(host::kErrInvalidCall);
+    suffix = host::RightChars(name, length - 3);
+  });
+
+  const std::string kind = host::LeftChars(name, 2);
+  if (kind == "分班") {
+    keepDivision = name;
+    keepStatistics = "统计表" + suffix;
+  } else if (kind == "统计") {
+    keepStatistics = name;
+    keepDivision = "分班表" + suffix;
+  }
+
+  host::SkipOnError([&] {
+    const host::Value number(suffix);
+    state.SkipSheetNo = !suffix.empty() && number.IsNumeric() ? number.ToLong() : 0;
+  });
+  state.NextSheetNo = 1;
+  const int32_t row = form.ltbBiao.ListIndex() + 2;
+  host::SkipOnError([&] { form::SettingsSheet(app).SetCellValue(row, 1, host::Value(state.NextSheetNo)); });
+  host::SkipOnError([&] { form::SettingsSheet(app).SetCellValue(row, 2, host::Value(state.SkipSheetNo)); });
+
+  // The names are taken first, so deleting does not disturb the walk.
+  std::vector<std::string> sheetNames;
+  host::SkipOnError([&] {
+    host::Workbook& dataBook = host::Workbooks(app)(state.DataBookName);
+    for (int32_t index = 1; index <= dataBook.SheetCount(); ++index) sheetNames.push_back(dataBook.SheetAt(index).Name());
+  });
+  for (const std::string& sheetName : sheetNames) {
+    if (sheetName == "数据表" || sheetName == keepDivision || sheetName == keepStatistics) continue;
+    host::SkipOnError([&] { host::SheetsOf(host::Workbooks(app)(state.DataBookName))(sheetName).Delete(); });
+  }
+
+  host::SkipOnError([&] { app.Beep(360, 36); });
+}
+
+}  // namespace fenban::maintenance
