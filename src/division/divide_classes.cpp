@@ -1,0 +1,177 @@
+// The division command: copies the data sheet into the work table, has the
+// class assignment number every student, and places the result as a new
+// division sheet with its statistics sheet in the data workbook.
+#include <limits>
+#include <string>
+
+#include "division/division.h"
+#include "division/work_table.h"
+#include "host/constants.h"
+#include "host/errors.h"
+#include "host/range.h"
+#include "host/value.h"
+#include "sheets/lookups.h"
+#include "statistics/statistics.h"
+
+namespace fenban::division {
+namespace {
+
+constexpr const char* kHintTitle = "提示";
+constexpr const char* kWarningTitle = "警告";
+constexpr const char* kChooseDataBook = "应选择数据表！";
+constexpr const char* kNoDataSheet = "缺少 数据表，请检查！";
+constexpr const char* kNoTotalColumn = "数据表没有“总分”列，不能分班！";
+
+constexpr const char* kDataSheetName = "数据表";
+constexpr const char* kTemplateSheetName = "登记表";
+constexpr const char* kSettingsSheetName = "DTB";
+constexpr const char* kDivisionPrefix = "分班表";
+constexpr const char* kStatisticsPrefix = "统计表";
+constexpr const char* kRoundYes = "是";
+
+// The options of one division, as the form holds them at the click.
+struct DivisionOptions {
+  int32_t classCount = 0;  // k
+  int32_t topN = 0;        // N
+  int32_t excellentQuota = 0;
+  int32_t passQuota = 0;
+  BalanceFlags flags;
+  int32_t topBlock = 0;  // T = k * N
+};
+
+bool IsTicked(const form::CheckBox& box) { return box.value.ToDouble() != 0; }
+
+int32_t CheckedLong(int64_t value) {
+  if (value < std::numeric_limits<int32_t>::min() || value > std::numeric_limits<int32_t>::max()) host::Raise(host::kErrOverflow);
+  return static_cast<int32_t>(value);
+}
+
+DivisionOptions ReadOptions(const form::Form& form) {
+  DivisionOptions options;
+  options.classCount = form.txtFenBan.value.ToLong();
+  options.topN = form.txtNMing.value.ToLong();
+  options.excellentQuota = form.txtYouXiu.value.ToLong();
+  options.passQuota = form.txtJiGe.value.ToLong();
+  options.flags.sex = IsTicked(form.chbXingBie);
+  options.flags.boarding = IsTicked(form.chbZuXiao);
+  options.flags.current = IsTicked(form.chbYingJie);
+  options.topBlock = CheckedLong(int64_t{options.classCount} * options.topN);
+  return options;
+}
+
+void ClearWorkingSheets(host::Application& app) {
+  for (const char* name : {kWorkSheetName, kTopBlockSheetName, kLeftoverSheetName}) {
+    HostSheet(app, name).Cells().Clear();
+  }
+}
+
+// Used on the way out of a division that a message or an error ended: the
+// working sheets are emptied as far as they can be, and the original error
+// is what the caller sees.
+void ClearWorkingSheetsQuietly(host::Application& app) {
+  for (const char* name : {kWorkSheetName, kTopBlockSheetName, kLeftoverSheetName}) {
+    host::SkipOnError([&] { HostSheet(app, name).Cells().Clear(); });
+  }
+}
+
+// Replaces the totals by ROUND(total, 0), computed in the spare column and
+// pasted back as values.
+void RoundTotals(host::Worksheet& work, const WorkTable& table) {
+  if (table.rowCount < 2) return;
+  const int32_t offset = table.totalColumn - table.spareColumn;
+  const host::Range rounded(work, host::Rect{2, table.spareColumn, table.rowCount, table.spareColumn});
+  rounded.SetFormulaR1C1("=ROUND(RC[" + std::to_string(offset) + "],0)");
+  rounded.Copy();
+  work.Cells(2, table.totalColumn).PasteSpecial(host::kPasteValues);
+}
+
+// Deletes the sheet of that name when the workbook has one.
+void DeleteSheetIfPresent(host::Workbook& book, const std::string& name) {
+  if (sheets::SheetExists(book, name)) host::SheetsOf(book)(name).Delete();
+}
+
+// Steps 5 to 16, from an empty work table to the beep. Returns false when a
+// message ended the division.
+bool RunDivision(host::Application& app, form::Form& form, form::ModuleState& state,
+                 const DivisionOptions& options, const std::string& roundingChoice, host::Workbook& dataBook) {
+  host::Worksheet& work = HostSheet(app, kWorkSheetName);
+
+  host::SheetsOf(dataBook)(kDataSheetName).Cells(1, 1).CurrentRegion().Copy();
+  work.Cells(1, 3).PasteSpecial(host::kPasteValues);
+  work.SetCellValue(1, 1, "新班级");
+  work.SetCellValue(1, 2, "序号");
+
+  WorkTable table;
+  table.sexColumn = sheets::FindHeaderColumn(work, "性别");
+  table.boardingColumn = sheets::FindHeaderColumn(work, "住校");
+  table.currentColumn = sheets::FindHeaderColumn(work, "应届");
+  table.totalColumn = sheets::FindHeaderColumn(work, "总分");
+  if (table.totalColumn == 0) {
+    app.MsgBox(kNoTotalColumn, host::kMsgExclamation, kWarningTitle);
+    return false;
+  }
+  const host::Range region = work.Cells(1, 1).CurrentRegion();
+  table.spareColumn = region.ColumnsCount() + 1;
+  table.rowCount = region.RowsCount();
+
+  if (roundingChoice == kRoundYes) RoundTotals(work, table);
+
+  if (!AssignClasses(app, work, table, options.classCount, options.topBlock, options.flags)) return false;
+
+  int32_t sheetNo = state.NextSheetNo;
+  if (sheetNo == state.SkipSheetNo) {
+    sheetNo = CheckedLong(int64_t{sheetNo} + 1);
+    state.NextSheetNo = sheetNo;
+  }
+
+  const std::string divisionName = kDivisionPrefix + std::to_string(sheetNo);
+  DeleteSheetIfPresent(dataBook, divisionName);
+  host::Worksheet& divisionSheet = host::SheetsOf(dataBook).Add();
+  divisionSheet.SetName(divisionName);
+  work.Cells(1, 1).CurrentRegion().Copy(divisionSheet.Cells(1, 1));
+  work.Cells().Clear();
+
+  const std::string statisticsName = kStatisticsPrefix + std::to_string(sheetNo);
+  DeleteSheetIfPresent(dataBook, statisticsName);
+  host::Worksheet& statisticsSheet = host::SheetsOf(dataBook).Add(divisionSheet);
+  statisticsSheet.SetName(statisticsName);
+
+  const int32_t nextNo = CheckedLong(int64_t{sheetNo} + 1);
+  state.NextSheetNo = nextNo;
+  HostSheet(app, kSettingsSheetName).SetCellValue(form.ltbBiao.ListIndex() + 2, 1, nextNo);
+
+  statistics::BuildDivisionStatistics(app, state, options.classCount, options.excellentQuota, options.passQuota,
+                                      options.topN, divisionName, statisticsName);
+  app.Beep(360, 36);
+  return true;
+}
+
+}  // namespace
+
+void DivideClasses(host::Application& app, form::Form& form, form::ModuleState& state) {
+  if (form.ltbBiao.ListIndex() == -1) {
+    app.MsgBox(kChooseDataBook, host::kMsgPlain, kHintTitle);
+    return;
+  }
+  const DivisionOptions options = ReadOptions(form);
+  const std::string roundingChoice = HostSheet(app, kTemplateSheetName).CellValue(2, 3).ToText();
+  host::Workbook& dataBook = host::Workbooks(app)(state.DataBookName);
+  if (!sheets::SheetExists(dataBook, kDataSheetName)) {
+    app.MsgBox(kNoDataSheet, host::kMsgPlain, kHintTitle);
+    return;
+  }
+
+  // Everything above only reads. From here on the working sheets are used,
+  // so the division starts from empty ones and leaves them empty however it ends.
+  ClearWorkingSheets(app);
+  bool completed = false;
+  try {
+    completed = RunDivision(app, form, state, options, roundingChoice, dataBook);
+  } catch (...) {
+    ClearWorkingSheetsQuietly(app);
+    throw;
+  }
+  if (!completed) ClearWorkingSheetsQuietly(app);
+}
+
+}  // namespace fenban::division
