@@ -25,4 +25,17 @@ void SetStatisticsPageLayout(host::Worksheet& sheet);
 void SetDivisionPageLayout(host::PageSetup& setup);
 void SetStatisticsPageLayout(host::PageSetup& setup);
 
+// The sheet pair of the statistics command, derived from the active sheet's
+// name: the number text is everything after its third character. A name of
+// neither kind gives "分班表" and an empty statistics sheet name; a name of
+// fewer than three characters raises error 5.
+struct SheetPair {
+  std::string divisionSheetName;
+  std::string statisticsSheetName;
+};
+SheetPair SheetPairOf(const std::string& activeSheetName);
+// True when A2 of a division sheet marks a title row above the header row:
+// the first of the last two characters of its text is "班".
+bool HasTitleRow(const host::Worksheet& divisionSheet);
+
 }  // namespace fenban::statistics

@@ -1,0 +1,110 @@
+// BuildDivisionStatistics: the engine's entry and the helpers its steps share.
+#include <algorithm>
+#include <limits>
+
+#include "host/errors.h"
+#include "sheets/lookups.h"
+#include "statistics/engine_data.h"
+#include "statistics/statistics.h"
+
+namespace fenban::statistics {
+
+void BuildDivisionStatistics(host::Application& app, const form::ModuleState& state, int32_t classCount,
+                             int32_t excellentQuota, int32_t passQuota, int32_t /*topN*/,
+                             const std::string& divisionSheetName, const std::string& statisticsSheetName) {
+  EngineData data;
+  data.app = &app;
+  data.state = &state;
+  data.classCount = classCount;
+  data.excellentQuota = excellentQuota;
+  data.passQuota = passQuota;
+  data.statisticsSheetName = statisticsSheetName;
+
+  host::Workbook& book = host::Workbooks(app)(state.DataBookName);
+  data.division = &host::Worksheets(book)(divisionSheetName);
+  data.division->Activate();
+
+  data.nameColumn = sheets::FindHeaderColumn(*data.division, "姓名");
+  data.sexColumn = sheets::FindHeaderColumn(*data.division, "性别");
+  data.boardingColumn = sheets::FindHeaderColumn(*data.division, "住校");
+  data.graduateColumn = sheets::FindHeaderColumn(*data.division, "应届");
+  data.totalColumn = sheets::FindHeaderColumn(*data.division, "总分");
+  if (data.totalColumn == 0) {
+    app.MsgBox("分班表没有“总分”列，不能统计！", host::kMsgExclamation, "警告");
+    return;
+  }
+  data.statistics = &host::Worksheets(book)(statisticsSheetName);
+
+  WriteClassCountTable(data);
+  WriteSubjectTables(data);
+  ReportDuplicateNames(data);
+  FinishDivisionSheet(data);
+  FinishStatisticsSheet(data);
+}
+
+void SortDivision(EngineData& data, int32_t key1Column, int32_t order1, int32_t key2Column, int32_t order2) {
+  host::Worksheet& sheet = *data.division;
+  host::Range region = sheet.Cells(1, 1).CurrentRegion();
+  if (key2Column == 0) {
+    region.Sort(sheet.Cells(1, key1Column), order1, host::kHeaderYes);
+  } else {
+    region.Sort(sheet.Cells(1, key1Column), order1, sheet.Cells(1, key2Column), order2, host::kHeaderYes);
+  }
+}
+
+host::Range Area(host::Worksheet& sheet, int32_t row1, int32_t column1, int32_t row2, int32_t column2) {
+  host::Rect rect;
+  rect.row1 = std::min(row1, row2);
+  rect.row2 = std::max(row1, row2);
+  rect.col1 = std::min(column1, column2);
+  rect.col2 = std::max(column1, column2);
+  return host::Range(sheet, rect);
+}
+
+int32_t BandCountFor(int32_t rowCount, int32_t classCount) {
+  if (classCount == 0) host::Raise(host::kErrDivisionByZero);
+  const int64_t perBand = static_cast<int64_t>(classCount) * 5;
+  int64_t bandCount = static_cast<int64_t>(rowCount) / perBand - 1;
+  if (bandCount < 1) bandCount = 1;
+  if (bandCount > 200) bandCount = 150;
+  return static_cast<int32_t>(bandCount);
+}
+
+int32_t IntegerMark(const host::Value& value) {
+  return host::RoundToLong(host::IntegerPart(value.ToDouble()));
+}
+
+host::Value TopAverage(const host::Worksheet& sheet, int32_t firstRow, int32_t lastRow, int32_t column,
+                       int32_t quota) {
+  if (quota == 0) host::Raise(host::kErrDivisionByZero);
+  const int64_t size = static_cast<int64_t>(lastRow) - firstRow + 1;
+  const int64_t taken = std::min<int64_t>(quota, size);
+  if (taken <= 0) return host::Value();
+  double sum = 0;
+  for (int64_t i = 0; i < taken; ++i) {
+    const host::Value& value = sheet.CellValue(static_cast<int32_t>(firstRow + i), column);
+    // A sum over cells adds numbers only; an error value makes the sum fail.
+    if (value.IsError()) host::Raise(host::kErrTypeMismatch);
+    if (value.IsNumber()) sum += value.Number();
+  }
+  return host::Value(sum / static_cast<double>(taken));
+}
+
+std::string DateText(const std::string& shortDate) {
+  std::string text = shortDate;
+  std::replace(text.begin(), text.end(), '-', '.');
+  return text;
+}
+
+std::string BookTitle(const std::string& bookName) {
+  const size_t length = host::CharCount(bookName);
+  if (length < 4) host::Raise(host::kErrInvalidCall);
+  return host::LeftChars(bookName, length - 4);
+}
+
+void MergeArea(const host::Range& area) {
+  if (area.RowsCount() == 1 && area.ColumnsCount() == 1) return;
+  area.Merge();
+}
+
+}  // namespace fenban::statistics

@@ -1,0 +1,100 @@
+// Working data of one BuildDivisionStatistics call, shared by its steps, and
+// the small helpers the steps have in common. Internal to the statistics layer
+// (tests include it to check single steps).
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "form/module_state.h"
+#include "host/application.h"
+#include "host/range.h"
+#include "host/value.h"
+#include "host/worksheet.h"
+
+namespace fenban::statistics {
+
+struct EngineData {
+  host::Application* app = nullptr;
+  const form::ModuleState* state = nullptr;
+  host::Worksheet* division = nullptr;    // the division sheet
+  host::Worksheet* statistics = nullptr;  // the statistics sheet
+  std::string statisticsSheetName;
+
+  int32_t classCount = 0;
+  int32_t excellentQuota = 0;
+  int32_t passQuota = 0;
+
+  // Columns of the division sheet, 0 when the header is absent.
+  int32_t nameColumn = 0;
+  int32_t sexColumn = 0;
+  int32_t boardingColumn = 0;
+  int32_t graduateColumn = 0;
+  int32_t totalColumn = 0;
+
+  int32_t rowCount = 0;                 // rows of the table, header included
+  std::vector<host::Value> classLabel;  // [1..classCount]; [0] unused
+  std::vector<int32_t> classEnd;        // [0..classCount]; classEnd[0] = 1
+  std::vector<int32_t> classCounts;     // [1..classCount]; scratch per statistic
+
+  int32_t bandCount = 0;
+  std::vector<int32_t> bandScore;  // [1..bandCount]; [0] unused
+  int32_t firstBandColumn = 0;
+
+  std::vector<std::string> subjectName;  // [0..subjectCount-1]
+  std::vector<int32_t> subjectColumn;
+  int32_t topWidth = 0;  // 1 + subjectCount
+
+  std::string duplicateReport;
+
+  int32_t SubjectCount() const { return static_cast<int32_t>(subjectName.size()); }
+  int32_t FirstRowOf(int32_t c) const { return classEnd[static_cast<size_t>(c - 1)] + 1; }
+  int32_t LastRowOf(int32_t c) const { return classEnd[static_cast<size_t>(c)]; }
+};
+
+// Steps of BuildDivisionStatistics, in the order it runs them.
+void WriteClassCountTable(EngineData& data);
+void WriteSubjectTables(EngineData& data);
+void ReportDuplicateNames(EngineData& data);
+void FinishDivisionSheet(EngineData& data);
+void FinishStatisticsSheet(EngineData& data);
+
+// Parts of the steps.
+void WriteClassList(EngineData& data);       // class labels, classEnd, class sizes
+void WriteCategoryCounts(EngineData& data);  // columns C to E
+void WriteScoreBands(EngineData& data);      // total-score band columns
+
+// Sorts the current region of A1 of the division sheet, header row kept; the
+// keys are the header cells of the given columns (key2Column 0 = one key).
+void SortDivision(EngineData& data, int32_t key1Column, int32_t order1, int32_t key2Column = 0,
+                  int32_t order2 = host::kAscending);
+
+// A rectangle of a sheet as a Range; the corners may come in any order.
+host::Range Area(host::Worksheet& sheet, int32_t row1, int32_t column1, int32_t row2, int32_t column2);
+
+// bandCount for a table of rowCount rows (header included) and classCount classes:
+// rowCount \ (classCount * 5) - 1, raised to 1, and 150 when above 200.
+// classCount 0 raises error 11.
+int32_t BandCountFor(int32_t rowCount, int32_t classCount);
+
+// The integer part of a cell value as a whole number (empty = 0); non-numeric
+// text raises error 13, a value beyond 32 bits error 6.
+int32_t IntegerMark(const host::Value& value);
+
+// The mean of the top `quota` numeric scores of rows firstRow..lastRow of a
+// column, taken over min(quota, class size) rows. A class without rows gives an
+// empty value; quota 0 raises error 11.
+host::Value TopAverage(const host::Worksheet& sheet, int32_t firstRow, int32_t lastRow, int32_t column,
+                       int32_t quota);
+
+// The short date text with every "-" replaced by ".".
+std::string DateText(const std::string& shortDate);
+
+// The workbook name without its last four characters (error 5 when shorter).
+std::string BookTitle(const std::string& bookName);
+
+// Merges the area unless it is a single cell (merging one cell changes nothing).
+void MergeArea(const host::Range& area);
+
+}  // namespace fenban::statistics

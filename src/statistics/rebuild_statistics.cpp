@@ -1,0 +1,64 @@
+// "cmdTiaoBanClick": rebuilds the statistics of the pair of the active sheet
+// with the option values the form shows now.
+#include <string>
+
+#include "host/errors.h"
+#include "host/range.h"
+#include "sheets/lookups.h"
+#include "statistics/statistics.h"
+
+namespace fenban::statistics {
+
+SheetPair SheetPairOf(const std::string& activeSheetName) {
+  const size_t length = host::CharCount(activeSheetName);
+  if (length < 3) host::Raise(host::kErrInvalidCall);
+  const std::string numberText = host::RightChars(activeSheetName, length - 3);
+  const std::string kind = host::LeftChars(activeSheetName, 2);
+  SheetPair pair;
+  if (kind == "分班") {
+    pair.divisionSheetName = activeSheetName;
+    pair.statisticsSheetName = "统计表" + numberText;
+  } else if (kind == "统计") {
+    pair.statisticsSheetName = activeSheetName;
+    pair.divisionSheetName = "分班表" + numberText;
+  }
+  if (pair.divisionSheetName.empty()) pair.divisionSheetName = "分班表";
+  return pair;
+}
+
+bool HasTitleRow(const host::Worksheet& divisionSheet) {
+  const std::string text = divisionSheet.CellValue(2, 1).ToText();
+  return host::LeftChars(host::RightChars(text, 2), 1) == "班";
+}
+
+void RebuildStatistics(host::Application& app, form::Form& form, form::ModuleState& state) {
+  if (form.ltbBiao.ListIndex() == -1) {
+    app.MsgBox("应选择数据表！", host::kMsgPlain, "提示");
+    return;
+  }
+  host::Workbook& book = host::Workbooks(app)(state.DataBookName);
+  const SheetPair pair = SheetPairOf(book.ActiveSheet().Name());
+
+  const int32_t classCount = form.txtFenBan.value.ToLong();
+  const int32_t excellentQuota = form.txtYouXiu.value.ToLong();
+  const int32_t passQuota = form.txtJiGe.value.ToLong();
+  const int32_t topN = form.txtNMing.value.ToLong();
+
+  if (!sheets::SheetExists(book, pair.divisionSheetName)) {
+    app.MsgBox("请先选择分班表，再按 统计 按钮！", host::kMsgPlain, "提示");
+    return;
+  }
+  host::Worksheets worksheets(book);
+  host::Worksheet& division = worksheets(pair.divisionSheetName);
+  division.ResetAllPageBreaks();
+  if (HasTitleRow(division)) division.Rows(1).Delete(host::kShiftUp);
+
+  if (sheets::SheetExists(book, pair.statisticsSheetName)) worksheets(pair.statisticsSheetName).Delete();
+  worksheets.Add(division).SetName(pair.statisticsSheetName);
+
+  BuildDivisionStatistics(app, state, classCount, excellentQuota, passQuota, topN, pair.divisionSheetName,
+                          pair.statisticsSheetName);
+  app.Beep(360, 36);
+}
+
+}  // namespace fenban::statistics

@@ -1,0 +1,110 @@
+// Completes the statistics sheet: "最大差" rows, borders and fills, the
+// subject tables' titles, column widths, the duplicate-name report, the sheet
+// title and the page layout.
+#include <string>
+
+#include "host/errors.h"
+#include "statistics/engine_data.h"
+#include "statistics/statistics.h"
+
+namespace fenban::statistics {
+
+namespace {
+
+constexpr int32_t kLightGreen = 35;  // Interior.ColorIndex of header and "最大差" rows
+constexpr int32_t kRed = 255;        // Font.Color of the duplicate-name report
+
+// Borders, fills, bold "最大差" row and its values for one table.
+void FrameTable(EngineData& data, int32_t headerRow, int32_t diffRow, int32_t lastColumn) {
+  host::Worksheet& stats = *data.statistics;
+  const int32_t k = data.classCount;
+  Area(stats, headerRow, 1, diffRow, lastColumn).GetBorders().SetLineStyle(host::kLineContinuous);
+  Area(stats, headerRow, 1, headerRow, lastColumn).GetInterior().SetColorIndex(kLightGreen);
+  Area(stats, diffRow, 1, diffRow, lastColumn).GetInterior().SetColorIndex(kLightGreen);
+  stats.Rows(diffRow).GetFont().SetBold(true);
+  const std::string formula = "=MAX(R[-" + std::to_string(k) + "]C:R[-1]C)-MIN(R[-" + std::to_string(k) +
+                              "]C:R[-1]C)";
+  for (int32_t i = 2; i <= lastColumn; ++i) {
+    const host::Range cell = stats.Cells(diffRow, i);
+    cell.SetFormulaR1C1(formula);
+    const host::Value result = cell.GetValue();
+    cell.SetValue(result);
+  }
+}
+
+void DoubleLineAfterTop(EngineData& data, int32_t headerRow, int32_t diffRow) {
+  Area(*data.statistics, headerRow, data.topWidth, diffRow, data.topWidth)
+      .GetBorders(host::kEdgeRight)
+      .SetLineStyle(host::kLineDouble);
+}
+
+void WriteTitle(host::Worksheet& sheet, int32_t row, int32_t firstColumn, int32_t lastColumn,
+                const std::string& text) {
+  const host::Range title = Area(sheet, row, firstColumn, row, lastColumn);
+  MergeArea(title);
+  title.GetFont().SetSize(14);
+  title.GetFont().SetBold(true);
+  title.Cells(1, 1).SetValue(host::Value(text));
+}
+
+void WriteHalfTitles(EngineData& data, int32_t headerRow, int32_t subjectWidth, const std::string& firstTitle,
+                     const std::string& secondTitle) {
+  host::Worksheet& stats = *data.statistics;
+  const int32_t titleRow = headerRow - 1;
+  stats.Rows(titleRow).SetRowHeight(21);
+  WriteTitle(stats, titleRow, 1, data.topWidth, firstTitle);
+  WriteTitle(stats, titleRow, data.topWidth + 1, subjectWidth, secondTitle);
+}
+
+std::string QuotaTitle(const std::string& prefix, int32_t quota) {
+  return prefix + "(前" + std::to_string(quota) + "名)";
+}
+
+}  // namespace
+
+void FinishStatisticsSheet(EngineData& data) {
+  host::Worksheet& stats = *data.statistics;
+  const int32_t k = data.classCount;
+  stats.Parent().Activate();
+  stats.Activate();
+  stats.Cells().SetHorizontalAlignment(host::kAlignCenter);
+
+  // The class count table reaches to its last header column, even when an
+  // absent category leaves an empty column inside it.
+  const int32_t tableWidth = data.firstBandColumn + data.bandCount - 1;
+  const int32_t subjectWidth = 2 * data.topWidth - 1;
+  FrameTable(data, 1, k + 2, tableWidth);
+
+  int32_t headerRow = k + 5;
+  int32_t diffRow = 2 * k + 6;
+  FrameTable(data, headerRow, diffRow, subjectWidth);
+  DoubleLineAfterTop(data, headerRow, diffRow);
+  WriteHalfTitles(data, headerRow, subjectWidth, QuotaTitle("优秀人数统计", data.excellentQuota),
+                  QuotaTitle("及格人数统计", data.passQuota));
+
+  headerRow = 2 * k + 9;
+  diffRow = 3 * k + 10;
+  Area(stats, headerRow, 2, diffRow, subjectWidth).SetNumberFormatLocal("0.0");
+  FrameTable(data, headerRow, diffRow, subjectWidth);
+  DoubleLineAfterTop(data, headerRow, diffRow);
+  WriteHalfTitles(data, headerRow, subjectWidth, QuotaTitle("平均分统计", data.excellentQuota),
+                  QuotaTitle("平均分统计", data.passQuota));
+
+  stats.Columns(2).AutoFit();
+  stats.Cells().SetColumnWidth(stats.Columns(2).ColumnWidth());
+
+  if (host::CharCount(data.duplicateReport) == 7) data.duplicateReport += "无";
+  const host::Range reportCell = stats.Cells(k + 3, 1);
+  reportCell.SetValue(host::Value(data.duplicateReport));
+  reportCell.SetHorizontalAlignment(host::kAlignLeft);
+  reportCell.GetFont().SetColor(kRed);
+
+  stats.Rows(1).Insert(host::kShiftDown);
+  stats.Rows(1).SetRowHeight(21);
+  WriteTitle(stats, 1, 1, tableWidth, "各项人数统计(" + data.statisticsSheetName + ")");
+
+  SetStatisticsPageLayout(stats);
+  data.app->ActiveWindow().SetZoom(90);
+}
+
+}  // namespace fenban::statistics
