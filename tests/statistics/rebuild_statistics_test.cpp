@@ -1,0 +1,237 @@
+// The statistics command: the sheet pair from the active sheet, the checks,
+// the stripping of the division sheet and the replacement of the statistics sheet.
+#include <gtest/gtest.h>
+
+#include "host/errors.h"
+#include "statistics/statistics_test_support.h"
+
+namespace fenban::statistics::test {
+namespace {
+
+TEST(SheetPairTest, NumberIsEverythingAfterTheThirdCharacter) {
+  const auto check = [](const std::string& active, const std::string& division, const std::string& statistics) {
+    const SheetPair pair = SheetPairOf(active);
+    EXPECT_EQ(pair.divisionSheetName, division) << active;
+    EXPECT_EQ(pair.statisticsSheetName, statistics) << active;
+  };
+  check("分班表3", "分班表3", "统计表3");
+  check("统计表3", "分班表3", "统计表3");
+  check("分班表12", "分班表12", "统计表12");
+  check("统计x45", "分班表45", "统计x45");
+  check("分班表", "分班表", "统计表");
+  check("数据表", "分班表", "");
+  check("abc12", "分班表", "");
+}
+
+TEST(SheetPairTest, NamesShorterThanThreeCharactersRaiseError5) {
+  for (const char* name : {"ab", "分班", "x", ""}) {
+    try {
+      SheetPairOf(name);
+      ADD_FAILURE() << "expected error 5 for " << name;
+    } catch (const host::RuntimeError& error) {
+      EXPECT_EQ(error.Number(), host::kErrInvalidCall) << name;
+    }
+  }
+}
+
+class RebuildTest : public StatisticsTest {
+ protected:
+  void SetUp() override {
+    WriteStudents(Division(), ThreeClassesOfFive());
+    Build(3, 2, 4);
+    services.beeps.clear();
+    form.ltbBiao.AddItem("高一新生.xls");
+    form.ltbBiao.SetListIndex(0);
+    form.txtFenBan.value = Value(3);
+    form.txtYouXiu.value = Value(1);
+    form.txtJiGe.value = Value("3");
+    form.txtNMing.value = Value(0);
+  }
+
+  void Activate(const std::string& name) { Sheet(*dataWorkbook, name).Activate(); }
+  void Rebuild() { RebuildStatistics(app, form, state); }
+
+  // The rebuilt pair: one title row, new quotas, statistics sheet right after the division sheet.
+  void ExpectRebuilt() {
+    EXPECT_EQ(Division().CellValue(2, 1), Value("新班级"));
+    EXPECT_EQ(Division().CellValue(1, 2), Value("高一新生"));
+    EXPECT_EQ(Division().CellValue(3, 1), Value(1));
+    EXPECT_EQ(Division().CellValue(3, 3), Value("张一"));
+    EXPECT_TRUE(Division().CellValue(18, 1).IsEmpty());
+    EXPECT_EQ(Division().HPageBreaks(), (std::vector<int32_t>{8, 13, 18}));
+    EXPECT_EQ(StatsAt(1, 1), Value("各项人数统计(统计表1)"));
+    EXPECT_EQ(StatsAt(8, 1), Value("优秀人数统计(前1名)"));
+    EXPECT_EQ(StatsAt(8, 5), Value("及格人数统计(前3名)"));
+    EXPECT_EQ(StatsAt(15, 1), Value("平均分统计(前1名)"));
+    EXPECT_EQ(StatsAt(15, 5), Value("平均分统计(前3名)"));
+    EXPECT_DOUBLE_EQ(StatsNumber(17, 2), 280);  // class 1, 总分 of its best student
+    EXPECT_EQ(SheetNames(), (std::vector<std::string>{"数据表", "分班表1", "统计表1"}));
+    EXPECT_EQ(services.beeps, (std::vector<std::pair<int32_t, int32_t>>{{360, 36}}));
+    EXPECT_EQ(state.NextSheetNo, 2);
+    EXPECT_TRUE(services.messages.empty());
+  }
+
+  void ExpectUnchanged() {
+    EXPECT_EQ(Division().CellValue(2, 1), Value("新班级"));
+    EXPECT_EQ(Division().CellValue(1, 2), Value("高一新生"));
+    EXPECT_EQ(Division().HPageBreaks(), (std::vector<int32_t>{8, 13, 18}));
+    EXPECT_EQ(StatsAt(8, 1), Value("优秀人数统计(前2名)"));
+    EXPECT_TRUE(services.beeps.empty());
+  }
+
+  form::Form form;
+};
+
+TEST_F(RebuildTest, NoWorkbookChosenShowsANotice) {
+  form.ltbBiao.SetListIndex(-1);
+  Activate("分班表1");
+  Rebuild();
+  ASSERT_EQ(services.messages.size(), 1u);
+  EXPECT_EQ(services.messages[0].prompt, "应选择数据表！");
+  EXPECT_EQ(services.messages[0].style, 0);
+  EXPECT_EQ(services.messages[0].title, "提示");
+  ExpectUnchanged();
+}
+
+TEST_F(RebuildTest, FromTheDivisionSheet) {
+  Activate("分班表1");
+  Rebuild();
+  ExpectRebuilt();
+}
+
+TEST_F(RebuildTest, FromTheStatisticsSheet) {
+  Activate("统计表1");
+  Rebuild();
+  ExpectRebuilt();
+}
+
+TEST_F(RebuildTest, RebuildingTwiceGivesTheSameSheets) {
+  Activate("分班表1");
+  Rebuild();
+  Rebuild();
+  EXPECT_EQ(Division().CellValue(2, 1), Value("新班级"));
+  EXPECT_EQ(Division().CellValue(3, 3), Value("张一"));
+  EXPECT_EQ(Division().HPageBreaks(), (std::vector<int32_t>{8, 13, 18}));
+  EXPECT_EQ(SheetNames(), (std::vector<std::string>{"数据表", "分班表1", "统计表1"}));
+}
+
+TEST_F(RebuildTest, HandMovedStudentIsMeasuredAfreshWithNewPageBreaks) {
+  ASSERT_EQ(Division().CellValue(7, 3), Value("张五"));
+  Division().SetCellValue(7, 1, Value(2));
+  Activate("分班表1");
+  Rebuild();
+  EXPECT_EQ(StatsAt(3, 2), Value(4));
+  EXPECT_EQ(StatsAt(4, 2), Value(6));
+  EXPECT_EQ(StatsAt(5, 2), Value(5));
+  // The old break before row 8 is gone; class 2 now starts in row 7.
+  EXPECT_EQ(Division().HPageBreaks(), (std::vector<int32_t>{7, 13, 18}));
+  EXPECT_EQ(Division().CellValue(12, 3), Value("张五"));
+  EXPECT_EQ(Division().CellValue(12, 2), Value(6));
+}
+
+TEST_F(RebuildTest, SheetsOfNeitherKindAskForTheDivisionSheet) {
+  dataWorkbook->AppendSheet("abc12");
+  for (const char* name : {"数据表", "abc12"}) {
+    services.messages.clear();
+    Activate(name);
+    Rebuild();
+    ASSERT_EQ(services.messages.size(), 1u) << name;
+    EXPECT_EQ(services.messages[0].prompt, "请先选择分班表，再按 统计 按钮！");
+    EXPECT_EQ(services.messages[0].style, 0);
+    EXPECT_EQ(services.messages[0].title, "提示");
+  }
+  ExpectUnchanged();
+  EXPECT_EQ(SheetNames(), (std::vector<std::string>{"数据表", "分班表1", "统计表1", "abc12"}));
+}
+
+TEST_F(RebuildTest, StatisticsSheetWithoutItsDivisionSheetAsksForIt) {
+  dataWorkbook->AppendSheet("统计表7");
+  Activate("统计表7");
+  Rebuild();
+  ASSERT_EQ(services.messages.size(), 1u);
+  EXPECT_EQ(services.messages[0].prompt, "请先选择分班表，再按 统计 按钮！");
+  EXPECT_NE(dataWorkbook->FindSheet("统计表7"), nullptr);
+  ExpectUnchanged();
+}
+
+TEST_F(RebuildTest, ShortSheetNameRaisesError5AndChangesNothing) {
+  dataWorkbook->AppendSheet("ab");
+  Activate("ab");
+  try {
+    Rebuild();
+    FAIL() << "expected error 5";
+  } catch (const host::RuntimeError& error) {
+    EXPECT_EQ(error.Number(), host::kErrInvalidCall);
+  }
+  ExpectUnchanged();
+}
+
+TEST_F(RebuildTest, NonNumericOptionRaisesTypeMismatchAndChangesNothing) {
+  form.txtJiGe.value = Value("三十");
+  Activate("分班表1");
+  try {
+    Rebuild();
+    FAIL() << "expected error 13";
+  } catch (const host::RuntimeError& error) {
+    EXPECT_EQ(error.Number(), host::kErrTypeMismatch);
+  }
+  ExpectUnchanged();
+}
+
+TEST_F(RebuildTest, NeitherKindWithAPlainDivisionSheetFailsOnTheEmptyName) {
+  host::Worksheet& plain = dataWorkbook->AppendSheet("分班表");
+  WriteStudents(plain, ThreeClassesOfFive());
+  Activate("数据表");
+  try {
+    Rebuild();
+    FAIL() << "expected error 1004";
+  } catch (const host::RuntimeError& error) {
+    EXPECT_EQ(error.Number(), host::kErrHost);
+  }
+  EXPECT_TRUE(services.beeps.empty());
+  EXPECT_EQ(StatsAt(8, 1), Value("优秀人数统计(前2名)"));
+}
+
+TEST_F(RebuildTest, TitleRowRemovedByHandIsNotDeletedAgain) {
+  Division().Rows(1).Delete(host::kShiftUp);
+  ASSERT_EQ(Division().CellValue(1, 1), Value("新班级"));
+  ASSERT_EQ(Division().CellValue(2, 1), Value(1));
+  Activate("分班表1");
+  Rebuild();
+  ExpectRebuilt();
+}
+
+TEST_F(RebuildTest, TitleRowIsRecognisedByTheNextToLastCharacterOfA2) {
+  host::Worksheet& sheet = dataWorkbook->AppendSheet("试验");
+  const auto titled = [&](const Value& a2) {
+    sheet.SetCellValue(2, 1, a2);
+    return HasTitleRow(sheet);
+  };
+  EXPECT_TRUE(titled(Value("新班级")));
+  EXPECT_FALSE(titled(Value("一班")));
+  EXPECT_FALSE(titled(Value(1)));
+  EXPECT_FALSE(titled(Value()));
+  EXPECT_TRUE(titled(Value("班")));      // one character: it is also the first of "the last two"
+  EXPECT_FALSE(titled(Value("班级名")));
+  EXPECT_TRUE(titled(Value("分班号")));
+}
+
+TEST_F(RebuildTest, StatisticsSheetStandingElsewhereMovesBesideItsDivisionSheet) {
+  Stats().Delete();
+  Activate("数据表");
+  host::Worksheets(*dataWorkbook).Add().SetName("统计表1");
+  ASSERT_EQ(SheetNames(), (std::vector<std::string>{"统计表1", "数据表", "分班表1"}));
+  Activate("统计表1");
+  Rebuild();
+  ExpectRebuilt();
+}
+
+TEST_F(RebuildTest, MissingStatisticsSheetIsAdded) {
+  Stats().Delete();
+  Activate("分班表1");
+  Rebuild();
+  ExpectRebuilt();
+}
+
+}  // namespace
+}  // namespace fenban::statistics::test
