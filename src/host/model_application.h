@@ -27,6 +27,8 @@ class ModelApplication final : public Application {
   ModelWorkbook& AddWorkbook(std::unique_ptr<ModelWorkbook> book);
   ModelWorkbook& ModelWorkbookAt(int32_t index);  // 1-based
   void SetActiveWorkbook(Workbook& book);
+  // The active workbook as the model's type; error 91 when none is open.
+  ModelWorkbook& ActiveModelWorkbook();
 
   // Application
   int32_t WorkbookCount() const override { return static_cast<int32_t>(books_.size()); }

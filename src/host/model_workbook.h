@@ -42,6 +42,10 @@ class ModelWorkbook final : public Workbook {
   int32_t IndexOf(const Worksheet& sheet) const;  // 1-based, 0 when not here
   void SetActiveSheetIndex(int32_t index);        // 1-based
   int32_t ActiveSheetIndex() const { return active_; }
+  int32_t VisibleSheetCount() const;
+  // Activates the visible sheet at index, else the next visible one after
+  // it, else the nearest visible one before it.
+  void ActivateNearestVisible(int32_t index);
   // Checks a new name for `sheet`: 1..31 characters, none of : \ / ? * [ ],
   // unique without regard to letter case. Raises error 1004.
   void CheckSheetName(const std::string& name, const Worksheet* sheet) const;

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "host/page_setup.h"
@@ -101,6 +102,9 @@ class ModelWorksheet final : public Worksheet {
 
  private:
   class ModelPageSetup;
+  static void CheckReplaceArguments(const std::string& what, int32_t lookAt);
+  uint32_t ChangedStyle(uint32_t index, const std::function<void(CellStyle&)>& change,
+                        std::unordered_map<uint32_t, uint32_t>& cache);
   ModelWorkbook* book_;
   std::string name_;
   int32_t visible_ = kSheetVisible;

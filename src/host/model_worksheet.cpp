@@ -1,0 +1,400 @@
+#include "host/model_worksheet.h"
+
+#include <algorithm>
+
+#include "host/errors.h"
+#include "host/model_application.h"
+#include "host/model_workbook.h"
+#include "host/rect_ops.h"
+
+namespace fenban::host {
+
+namespace {
+
+const Value kEmptyValue;
+
+void CheckMargin(double points) {
+  if (!(points >= 0 && points <= 1000)) Raise(kErrHost, "页边距必须是不小于 0 的数值");
+}
+
+// Parses print title rows such as "$1:$2", "$1", "1:3"; false when malformed.
+bool ParseTitleRows(const std::string& text, int32_t& first, int32_t& last) {
+  auto parseRow = [](std::string_view part, int32_t& row) {
+    if (!part.empty() && part.front() == '$') part.remove_prefix(1);
+    if (part.empty() || part.size() > 7) return false;
+    int32_t value = 0;
+    for (char ch : part) {
+      if (ch < '0' || ch > '9') return false;
+      value = value * 10 + (ch - '0');
+    }
+    if (value < 1 || value > kMaxRows) return false;
+    row = value;
+    return true;
+  };
+  const size_t colon = text.find(':');
+  std::string_view all(text);
+  if (colon == std::string::npos) {
+    if (!parseRow(all, first)) return false;
+    last = first;
+    return true;
+  }
+  if (!parseRow(all.substr(0, colon), first) || !parseRow(all.substr(colon + 1), last)) return false;
+  if (first > last) std::swap(first, last);
+  return true;
+}
+
+}  // namespace
+
+// The page set-up object of a model sheet: checks each value and keeps it.
+class ModelWorksheet::ModelPageSetup final : public PageSetup {
+ public:
+  explicit ModelPageSetup(ModelWorksheet& sheet) : sheet_(sheet) {}
+
+  void SetOrientation(int32_t orientation) override {
+    if (orientation != kPortrait && orientation != kLandscape) Raise(kErrHost, "无效的纸张方向");
+    Data().orientation = orientation;
+  }
+  void SetTopMargin(double points) override { SetMargin(Data().topMargin, points); }
+  void SetBottomMargin(double points) override { SetMargin(Data().bottomMargin, points); }
+  void SetHeaderMargin(double points) override { SetMargin(Data().headerMargin, points); }
+  void SetFooterMargin(double points) override { SetMargin(Data().footerMargin, points); }
+  void SetLeftMargin(double points) override { SetMargin(Data().leftMargin, points); }
+  void SetRightMargin(double points) override { SetMargin(Data().rightMargin, points); }
+  void SetCenterFooter(const std::string& text) override {
+    if (CharCount(text) > 255) Raise(kErrHost, "页脚文字过长");
+    Data().centerFooter = text;
+  }
+  void SetZoom(int32_t percent) override {
+    if (percent < 10 || percent > 400) Raise(kErrHost, "缩放比例必须在 10 到 400 之间");
+    Data().zoom = percent;
+  }
+  void SetCenterHorizontally(bool center) override { Data().centerHorizontally = center; }
+  void SetPrintTitleRows(const std::string& rows) override {
+    if (rows.empty()) {
+      Data().printTitleFirstRow = 0;
+      Data().printTitleLastRow = 0;
+      return;
+    }
+    int32_t first = 0, last = 0;
+    if (!ParseTitleRows(rows, first, last)) Raise(kErrHost, "无效的打印标题行: " + rows);
+    Data().printTitleFirstRow = first;
+    Data().printTitleLastRow = last;
+  }
+
+ private:
+  PageSetupData& Data() { return sheet_.pageSetup_; }
+  void SetMargin(double& field, double points) {
+    CheckMargin(points);
+    field = points;
+    Data().marginsSet = true;
+  }
+  ModelWorksheet& sheet_;
+};
+
+ModelWorksheet::ModelWorksheet(ModelWorkbook& book, std::string name)
+    : book_(&book), name_(std::move(name)), pageSetupObject_(std::make_unique<ModelPageSetup>(*this)) {}
+
+void ModelWorksheet::SetName(const std::string& name) {
+  book_->CheckSheetName(name, this);
+  name_ = name;
+}
+
+Workbook& ModelWorksheet::Parent() { return *book_; }
+
+void ModelWorksheet::SetVisible(int32_t visible) {
+  if (visible == 1) visible = kSheetVisible;
+  if (visible != kSheetVisible && visible != kSheetHidden && visible != kSheetVeryHidden) {
+    Raise(kErrHost, "无效的工作表可见性");
+  }
+  if (visible == visible_) return;
+  if (visible != kSheetVisible && visible_ == kSheetVisible && book_->VisibleSheetCount() <= 1) {
+    Raise(kErrHost, "工作簿中至少要有一张可见的工作表");
+  }
+  visible_ = visible;
+  const int32_t index = book_->IndexOf(*this);
+  if (visible_ != kSheetVisible && book_->ActiveSheetIndex() == index) book_->ActivateNearestVisible(index);
+}
+
+void ModelWorksheet::Activate() {
+  if (visible_ != kSheetVisible) Raise(kErrHost, "无法激活隐藏的工作表");
+  book_->SetActiveSheetIndex(book_->IndexOf(*this));
+  book_->Activate();
+}
+
+void ModelWorksheet::Delete() { book_->RemoveSheet(*this); }
+
+const Cell* ModelWorksheet::FindCell(int32_t row, int32_t column) const {
+  if (row < 1 || column < 1 || static_cast<size_t>(row) > rows_.size()) return nullptr;
+  const auto& cells = rows_[static_cast<size_t>(row - 1)].cells;
+  if (static_cast<size_t>(column) > cells.size()) return nullptr;
+  return &cells[static_cast<size_t>(column - 1)];
+}
+
+Cell& ModelWorksheet::CellAt(int32_t row, int32_t column) {
+  CheckCell(row, column);
+  if (static_cast<size_t>(row) > rows_.size()) rows_.resize(static_cast<size_t>(row));
+  auto& cells = rows_[static_cast<size_t>(row - 1)].cells;
+  if (static_cast<size_t>(column) > cells.size()) cells.resize(static_cast<size_t>(column));
+  return cells[static_cast<size_t>(column - 1)];
+}
+
+const Value& ModelWorksheet::CellValue(int32_t row, int32_t column) const {
+  CheckCell(row, column);
+  const Cell* cell = FindCell(row, column);
+  return cell == nullptr ? kEmptyValue : cell->value;
+}
+
+void ModelWorksheet::SetCellValue(int32_t row, int32_t column, Value value) {
+  CheckCell(row, column);
+  // A cell cannot hold an empty text: writing one empties the cell.
+  if (value.IsText() && value.Text().empty()) value = Value();
+  if (value.IsEmpty() && FindCell(row, column) == nullptr) return;
+  Cell& cell = CellAt(row, column);
+  cell.value = std::move(value);
+  cell.formula.reset();
+}
+
+std::string ModelWorksheet::CellFormulaR1C1(int32_t row, int32_t column) const {
+  CheckCell(row, column);
+  const Cell* cell = FindCell(row, column);
+  return cell == nullptr || !cell->formula ? std::string() : *cell->formula;
+}
+
+uint32_t ModelWorksheet::EffectiveStyleIndex(int32_t row, int32_t column) const {
+  const Cell* cell = FindCell(row, column);
+  if (cell != nullptr && cell->style != 0) return cell->style;
+  if (row >= 1 && static_cast<size_t>(row) <= rows_.size()) {
+    const uint32_t rowStyle = rows_[static_cast<size_t>(row - 1)].style;
+    if (rowStyle != 0) return rowStyle;
+  }
+  if (column >= 1 && static_cast<size_t>(column) <= columns_.size()) {
+    const uint32_t columnStyle = columns_[static_cast<size_t>(column - 1)].style;
+    if (columnStyle != 0) return columnStyle;
+  }
+  return sheetStyle_;
+}
+
+CellStyle ModelWorksheet::CellFormat(int32_t row, int32_t column) const {
+  CheckCell(row, column);
+  return book_->Styles().Get(EffectiveStyleIndex(row, column));
+}
+
+// ---- Regions ----
+
+namespace {
+
+bool HasValue(const Cell& cell) { return !cell.value.IsEmpty(); }
+
+}  // namespace
+
+Rect ModelWorksheet::CurrentRegion(int32_t row, int32_t column) const {
+  CheckCell(row, column);
+  auto rowHasValue = [this](int32_t r, int32_t c1, int32_t c2) {
+    if (r < 1 || static_cast<size_t>(r) > rows_.size()) return false;
+    const auto& cells = rows_[static_cast<size_t>(r - 1)].cells;
+    const int32_t last = std::min<int32_t>(c2, static_cast<int32_t>(cells.size()));
+    for (int32_t c = std::max(c1, 1); c <= last; ++c) {
+      if (HasValue(cells[static_cast<size_t>(c - 1)])) return true;
+    }
+    return false;
+  };
+  auto columnHasValue = [this](int32_t c, int32_t r1, int32_t r2) {
+    if (c < 1 || c > kMaxColumns) return false;
+    const int32_t last = std::min<int32_t>(r2, static_cast<int32_t>(rows_.size()));
+    for (int32_t r = std::max(r1, 1); r <= last; ++r) {
+      const auto& cells = rows_[static_cast<size_t>(r - 1)].cells;
+      if (static_cast<size_t>(c) <= cells.size() && HasValue(cells[static_cast<size_t>(c - 1)])) return true;
+    }
+    return false;
+  };
+  Rect region{row, column, row, column};
+  bool changed = true;
+  while (changed) {
+    changed = false;
+    while (region.row1 > 1 && rowHasValue(region.row1 - 1, region.col1 - 1, region.col2 + 1)) {
+      --region.row1;
+      changed = true;
+    }
+    while (region.row2 < kMaxRows && rowHasValue(region.row2 + 1, region.col1 - 1, region.col2 + 1)) {
+      ++region.row2;
+      changed = true;
+    }
+    while (region.col1 > 1 && columnHasValue(region.col1 - 1, region.row1 - 1, region.row2 + 1)) {
+      --region.col1;
+      changed = true;
+    }
+    while (region.col2 < kMaxColumns && columnHasValue(region.col2 + 1, region.row1 - 1, region.row2 + 1)) {
+      ++region.col2;
+      changed = true;
+    }
+  }
+  return region;
+}
+
+Rect ModelWorksheet::UsedRect() const {
+  int32_t firstRow = 0, lastRow = 0, firstColumn = 0, lastColumn = 0;
+  for (size_t r = 0; r < rows_.size(); ++r) {
+    const auto& cells = rows_[r].cells;
+    for (size_t c = 0; c < cells.size(); ++c) {
+      if (!HasValue(cells[c])) continue;
+      const auto row = static_cast<int32_t>(r + 1);
+      const auto column = static_cast<int32_t>(c + 1);
+      if (firstRow == 0) firstRow = row;
+      lastRow = row;
+      if (firstColumn == 0 || column < firstColumn) firstColumn = column;
+      lastColumn = std::max(lastColumn, column);
+    }
+  }
+  if (firstRow == 0) return Rect{1, 1, 1, 1};
+  return Rect{firstRow, firstColumn, lastRow, lastColumn};
+}
+
+// ---- Clearing ----
+
+void ModelWorksheet::Clear(const Rect& area) {
+  CheckRect(area);
+  const int32_t lastRow = std::min<int32_t>(area.row2, static_cast<int32_t>(rows_.size()));
+  for (int32_t r = area.row1; r <= lastRow; ++r) {
+    RowData& rowData = rows_[static_cast<size_t>(r - 1)];
+    if (area.IsEntireRows()) {
+      std::vector<Cell>().swap(rowData.cells);
+      rowData.style = 0;
+      continue;
+    }
+    const int32_t lastColumn = std::min<int32_t>(area.col2, static_cast<int32_t>(rowData.cells.size()));
+    for (int32_t c = area.col1; c <= lastColumn; ++c) rowData.cells[static_cast<size_t>(c - 1)] = Cell{};
+    while (!rowData.cells.empty() && rowData.cells.back().value.IsEmpty() && rowData.cells.back().style == 0) {
+      rowData.cells.pop_back();
+    }
+  }
+  if (area.IsEntireColumns()) {
+    const int32_t lastColumn = std::min<int32_t>(area.col2, static_cast<int32_t>(columns_.size()));
+    for (int32_t c = area.col1; c <= lastColumn; ++c) columns_[static_cast<size_t>(c - 1)].style = 0;
+  }
+  if (area.IsWholeSheet()) sheetStyle_ = 0;
+  while (!rows_.empty() && rows_.back().cells.empty() && rows_.back().style == 0 && rows_.back().height < 0) {
+    rows_.pop_back();
+  }
+  std::erase_if(merges_, [&area](const Rect& merge) { return Intersects(merge, area); });
+  DeleteValidation(area);
+}
+
+// ---- Widths, heights, merges ----
+
+double ModelWorksheet::ColumnWidth(int32_t column) const {
+  CheckCell(1, column);
+  if (static_cast<size_t>(column) <= columns_.size()) {
+    const double width = columns_[static_cast<size_t>(column - 1)].width;
+    if (width >= 0) return width;
+  }
+  return defaultColumnWidth_;
+}
+
+void ModelWorksheet::SetColumnWidth(int32_t firstColumn, int32_t lastColumn, double width) {
+  CheckRect(Rect{1, firstColumn, 1, lastColumn});
+  if (!(width >= 0 && width <= 255)) Raise(kErrHost, "列宽必须在 0 到 255 之间");
+  if (firstColumn == 1 && lastColumn == kMaxColumns) {
+    // Every column: the default width changes and no column keeps its own.
+    defaultColumnWidth_ = width;
+    for (ColumnData& column : columns_) column.width = -1;
+    return;
+  }
+  if (static_cast<size_t>(lastColumn) > columns_.size()) columns_.resize(static_cast<size_t>(lastColumn));
+  for (int32_t c = firstColumn; c <= lastColumn; ++c) columns_[static_cast<size_t>(c - 1)].width = width;
+}
+
+double ModelWorksheet::RowHeight(int32_t row) const {
+  CheckCell(row, 1);
+  if (static_cast<size_t>(row) <= rows_.size()) {
+    const double height = rows_[static_cast<size_t>(row - 1)].height;
+    if (height >= 0) return height;
+  }
+  return defaultRowHeight_;
+}
+
+void ModelWorksheet::SetRowHeight(int32_t firstRow, int32_t lastRow, double height) {
+  CheckRect(Rect{firstRow, 1, lastRow, 1});
+  if (!(height >= 0 && height <= 409)) Raise(kErrHost, "行高必须在 0 到 409 之间");
+  if (firstRow == 1 && lastRow == kMaxRows) {
+    defaultRowHeight_ = height;
+    for (RowData& rowData : rows_) rowData.height = -1;
+    return;
+  }
+  if (static_cast<size_t>(lastRow) > rows_.size()) rows_.resize(static_cast<size_t>(lastRow));
+  for (int32_t r = firstRow; r <= lastRow; ++r) rows_[static_cast<size_t>(r - 1)].height = height;
+}
+
+void ModelWorksheet::Merge(const Rect& area) {
+  CheckRect(area);
+  if (area.row1 == area.row2 && area.col1 == area.col2) return;
+  std::erase_if(merges_, [&area](const Rect& merge) { return Intersects(merge, area); });
+  merges_.push_back(area);
+  // A merged cell shows the value of its top-left cell only; the others are emptied.
+  const int32_t lastRow = std::min<int32_t>(area.row2, static_cast<int32_t>(rows_.size()));
+  for (int32_t r = area.row1; r <= lastRow; ++r) {
+    auto& cells = rows_[static_cast<size_t>(r - 1)].cells;
+    const int32_t lastColumn = std::min<int32_t>(area.col2, static_cast<int32_t>(cells.size()));
+    for (int32_t c = area.col1; c <= lastColumn; ++c) {
+      if (r == area.row1 && c == area.col1) continue;
+      Cell& cell = cells[static_cast<size_t>(c - 1)];
+      cell.value = Value();
+      cell.formula.reset();
+    }
+  }
+}
+
+// ---- Page breaks and set-up ----
+
+void ModelWorksheet::AddHPageBreak(int32_t beforeRow) {
+  if (beforeRow < 2 || beforeRow > kMaxRows) Raise(kErrHost, "分页符的位置超出工作表范围");
+  const auto it = std::lower_bound(pageBreaks_.begin(), pageBreaks_.end(), beforeRow);
+  if (it == pageBreaks_.end() || *it != beforeRow) pageBreaks_.insert(it, beforeRow);
+}
+
+PageSetup& ModelWorksheet::GetPageSetup() { return *pageSetupObject_; }
+
+// ---- Validation ----
+
+ValidationRule* ModelWorksheet::ValidationAt(int32_t row, int32_t column) {
+  CheckCell(row, column);
+  for (ValidationRule& rule : validations_) {
+    if (rule.area.Contains(row, column)) return &rule;
+  }
+  return nullptr;
+}
+
+void ModelWorksheet::DeleteValidation(const Rect& area) {
+  CheckRect(area);
+  std::vector<ValidationRule> kept;
+  for (const ValidationRule& rule : validations_) {
+    const Rect& a = rule.area;
+    if (!Intersects(a, area)) {
+      kept.push_back(rule);
+      continue;
+    }
+    // Keep the parts of the rule outside the area: bands above and below,
+    // then the pieces left and right of it.
+    auto keep = [&kept, &rule](Rect piece) {
+      ValidationRule part = rule;
+      part.area = piece;
+      kept.push_back(part);
+    };
+    if (a.row1 < area.row1) keep(Rect{a.row1, a.col1, area.row1 - 1, a.col2});
+    if (a.row2 > area.row2) keep(Rect{area.row2 + 1, a.col1, a.row2, a.col2});
+    const int32_t midTop = std::max(a.row1, area.row1);
+    const int32_t midBottom = std::min(a.row2, area.row2);
+    if (a.col1 < area.col1) keep(Rect{midTop, a.col1, midBottom, area.col1 - 1});
+    if (a.col2 > area.col2) keep(Rect{midTop, area.col2 + 1, midBottom, a.col2});
+  }
+  validations_ = std::move(kept);
+}
+
+void ModelWorksheet::AddValidation(const ValidationRule& rule) {
+  CheckRect(rule.area);
+  for (const ValidationRule& existing : validations_) {
+    if (Intersects(existing.area, rule.area)) Raise(kErrHost, "该区域已有数据有效性，请先删除");
+  }
+  validations_.push_back(rule);
+}
+
+}  // namespace fenban::host

@@ -1,0 +1,143 @@
+// Formats of cells, rows, columns and the whole sheet; fitting columns.
+#include <algorithm>
+#include <string_view>
+#include <vector>
+
+#include "host/display_text.h"
+#include "host/errors.h"
+#include "host/model_workbook.h"
+#include "host/model_worksheet.h"
+#include "host/rect_ops.h"
+
+namespace fenban::host {
+
+uint32_t ModelWorksheet::ChangedStyle(uint32_t index, const std::function<void(CellStyle&)>& change,
+                                      std::unordered_map<uint32_t, uint32_t>& cache) {
+  const auto found = cache.find(index);
+  if (found != cache.end()) return found->second;
+  CellStyle style = book_->Styles().Get(index);
+  change(style);
+  const uint32_t result = book_->Styles().Intern(style);
+  cache.emplace(index, result);
+  return result;
+}
+
+void ModelWorksheet::Format(const Rect& area, const std::function<void(CellStyle&)>& change) {
+  CheckRect(area);
+  std::unordered_map<uint32_t, uint32_t> cache;
+  auto changed = [&](uint32_t index) { return ChangedStyle(index, change, cache); };
+  auto changeStoredCells = [&](std::vector<Cell>& cells, int32_t col1, int32_t col2) {
+    const int32_t last = std::min(col2, static_cast<int32_t>(cells.size()));
+    for (int32_t c = col1; c <= last; ++c) {
+      Cell& cell = cells[static_cast<size_t>(c - 1)];
+      if (cell.style != 0) cell.style = changed(cell.style);
+    }
+  };
+
+  if (area.IsWholeSheet()) {
+    sheetStyle_ = changed(sheetStyle_);
+    for (RowData& row : rows_) {
+      if (row.style != 0) row.style = changed(row.style);
+      changeStoredCells(row.cells, 1, kMaxColumns);
+    }
+    for (ColumnData& column : columns_) {
+      if (column.style != 0) column.style = changed(column.style);
+    }
+    return;
+  }
+  if (area.IsEntireColumns()) {
+    if (static_cast<size_t>(area.col2) > columns_.size()) columns_.resize(static_cast<size_t>(area.col2));
+    for (int32_t c = area.col1; c <= area.col2; ++c) {
+      ColumnData& column = columns_[static_cast<size_t>(c - 1)];
+      column.style = changed(column.style != 0 ? column.style : sheetStyle_);
+    }
+    for (size_t r = 0; r < rows_.size(); ++r) {
+      RowData& row = rows_[r];
+      if (row.style == 0) {
+        changeStoredCells(row.cells, area.col1, area.col2);
+        continue;
+      }
+      // A row format would hide the new column format: the crossing cells
+      // get their own format.
+      if (static_cast<size_t>(area.col2) > row.cells.size()) row.cells.resize(static_cast<size_t>(area.col2));
+      for (int32_t c = area.col1; c <= area.col2; ++c) {
+        Cell& cell = row.cells[static_cast<size_t>(c - 1)];
+        cell.style = changed(cell.style != 0 ? cell.style : row.style);
+      }
+    }
+    return;
+  }
+  if (area.IsEntireRows()) {
+    if (static_cast<size_t>(area.row2) > rows_.size()) rows_.resize(static_cast<size_t>(area.row2));
+    for (int32_t r = area.row1; r <= area.row2; ++r) {
+      RowData& row = rows_[static_cast<size_t>(r - 1)];
+      if (row.style == 0) {
+        // Cells of formatted columns keep their column format under the change.
+        for (size_t c = 0; c < columns_.size(); ++c) {
+          if (columns_[c].style == 0) continue;
+          if (c >= row.cells.size()) row.cells.resize(c + 1);
+          if (row.cells[c].style == 0) row.cells[c].style = changed(columns_[c].style);
+        }
+      }
+      changeStoredCells(row.cells, 1, kMaxColumns);
+      row.style = changed(row.style != 0 ? row.style : sheetStyle_);
+    }
+    return;
+  }
+  // Changed cells of formatted columns were already given their own format
+  // above; avoid changing them twice.
+  for (int32_t r = area.row1; r <= area.row2; ++r) {
+    for (int32_t c = area.col1; c <= area.col2; ++c) {
+      const uint32_t effective = EffectiveStyleIndex(r, c);
+      CellAt(r, c).style = changed(effective);
+    }
+  }
+}
+
+void ModelWorksheet::AutoFit(int32_t firstColumn, int32_t lastColumn) {
+  CheckRect(Rect{1, firstColumn, 1, lastColumn});
+  const StylePool& styles = book_->Styles();
+  std::vector<Rect> merges;
+  for (const Rect& merge : merges_) {
+    if (merge.col2 >= firstColumn && merge.col1 <= lastColumn) merges.push_back(merge);
+  }
+  int32_t widestStored = 0;
+  for (const RowData& row : rows_) widestStored = std::max(widestStored, static_cast<int32_t>(row.cells.size()));
+  const int32_t last = std::min(lastColumn, widestStored);
+  if (last < firstColumn) return;
+  std::vector<double> widest(static_cast<size_t>(last - firstColumn + 1), -1);
+  for (size_t r = 0; r < rows_.size(); ++r) {
+    const auto& cells = rows_[r].cells;
+    const auto row = static_cast<int32_t>(r + 1);
+    const int32_t rowLast = std::min(last, static_cast<int32_t>(cells.size()));
+    for (int32_t c = firstColumn; c <= rowLast; ++c) {
+      const Cell& cell = cells[static_cast<size_t>(c - 1)];
+      if (cell.value.IsEmpty()) continue;
+      if (std::any_of(merges.begin(), merges.end(), [row, c](const Rect& m) { return m.Contains(row, c); })) {
+        continue;
+      }
+      const CellStyle& style = styles.Get(EffectiveStyleIndex(row, c));
+      const std::string text = DisplayText(cell.value, style.numberFormat);
+      size_t lineWidth = 0;
+      std::string_view rest(text);
+      for (;;) {
+        const size_t feed = rest.find('\n');
+        lineWidth = std::max(lineWidth, DisplayWidth(rest.substr(0, feed)));
+        if (feed == std::string_view::npos) break;
+        rest.remove_prefix(feed + 1);
+      }
+      double width = static_cast<double>(lineWidth) * style.fontSize / 11.0;
+      if (style.bold) width *= 1.1;
+      double& column = widest[static_cast<size_t>(c - firstColumn)];
+      column = std::max(column, width);
+    }
+  }
+  for (int32_t c = firstColumn; c <= last; ++c) {
+    const double width = widest[static_cast<size_t>(c - firstColumn)];
+    if (width < 0) continue;  // nothing shown: the column keeps its width
+    if (static_cast<size_t>(c) > columns_.size()) columns_.resize(static_cast<size_t>(c));
+    columns_[static_cast<size_t>(c - 1)].width = std::min(255.0, width + 1.5);
+  }
+}
+
+}  // namespace fenban::host
