@@ -1,6 +1,7 @@
 #include "host/model_worksheet.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include "host/errors.h"
 #include "host/model_application.h"
@@ -12,6 +13,7 @@ namespace fenban::host {
 namespace {
 
 const Value kEmptyValue;
+constexpr size_t kMaxCellText = 32767;
 
 void CheckMargin(double points) {
   if (!(points >= 0 && points <= 1000)) Raise(kErrHost, "页边距必须是不小于 0 的数值");
@@ -148,6 +150,11 @@ void ModelWorksheet::SetCellValue(int32_t row, int32_t column, Value value) {
   CheckCell(row, column);
   // A cell cannot hold an empty text: writing one empties the cell.
   if (value.IsText() && value.Text().empty()) value = Value();
+  if (value.IsText() && value.Text().size() > kMaxCellText && CharCount(value.Text()) > kMaxCellText) {
+    Raise(kErrHost, "单元格文字不能超过 32767 个字符");
+  }
+  // Not-a-number and infinities cannot stand in a cell; they show as #NUM!.
+  if (value.IsNumber() && !std::isfinite(value.Number())) value = Value(ErrorValue{"#NUM!"});
   if (value.IsEmpty() && FindCell(row, column) == nullptr) return;
   Cell& cell = CellAt(row, column);
   cell.value = std::move(value);

@@ -273,7 +273,8 @@ const Value& Range::GetValue() const { return sheet_->CellValue(area_.row1, area
 
 void Range::SetValue(const Value& value) const {
   Rect target = area_;
-  if (value.IsEmpty() || (value.IsText() && value.Text().empty())) {
+  const bool large = int64_t{area_.Rows()} * area_.Columns() > 4096;
+  if (large && (value.IsEmpty() || (value.IsText() && value.Text().empty()))) {
     // Emptying cells only has to visit the part of the sheet in use.
     const Rect used = sheet_->UsedRect();
     target.row1 = std::max(target.row1, used.row1);

@@ -76,7 +76,8 @@ void ModelWorksheet::Format(const Rect& area, const std::function<void(CellStyle
         for (size_t c = 0; c < columns_.size(); ++c) {
           if (columns_[c].style == 0) continue;
           if (c >= row.cells.size()) row.cells.resize(c + 1);
-          if (row.cells[c].style == 0) row.cells[c].style = changed(columns_[c].style);
+          // Takes the column's format here; the change below applies to it once.
+          if (row.cells[c].style == 0) row.cells[c].style = columns_[c].style;
         }
       }
       changeStoredCells(row.cells, 1, kMaxColumns);
@@ -84,8 +85,6 @@ void ModelWorksheet::Format(const Rect& area, const std::function<void(CellStyle
     }
     return;
   }
-  // Changed cells of formatted columns were already given their own format
-  // above; avoid changing them twice.
   for (int32_t r = area.row1; r <= area.row2; ++r) {
     for (int32_t c = area.col1; c <= area.col2; ++c) {
       const uint32_t effective = EffectiveStyleIndex(r, c);

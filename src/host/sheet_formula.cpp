@@ -1,6 +1,7 @@
 // Formulas on a model sheet: every cell of the area gets the formula and its
 // value at once. Cells of the area read by another cell of the area are
 // computed first, whatever their position.
+#include <cmath>
 #include <memory>
 #include <vector>
 
@@ -70,6 +71,7 @@ class AreaCells final : public FormulaCells {
     state_[Index(row, column)] = kBusy;
     ++depth_;
     Value value = EvaluateFormula(node_, row, column, *this);
+    if (value.IsNumber() && !std::isfinite(value.Number())) value = Value(ErrorValue{"#NUM!"});
     --depth_;
     // The area's cells exist already, so this does not move any storage.
     Cell& cell = sheet_.CellAt(row, column);
@@ -99,9 +101,9 @@ void ModelWorksheet::SetFormulaR1C1(const Rect& area, const std::string& formula
     } else {
       value = Value(formula);
     }
-    const Rect used = UsedRect();
     Rect target = area;
-    if (value.IsEmpty()) {
+    if (value.IsEmpty() && int64_t{area.Rows()} * area.Columns() > 4096) {
+      const Rect used = UsedRect();
       target = Rect{std::max(area.row1, used.row1), std::max(area.col1, used.col1), std::min(area.row2, used.row2),
                     std::min(area.col2, used.col2)};
     }

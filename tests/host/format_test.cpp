@@ -1,0 +1,243 @@
+#include <gtest/gtest.h>
+
+#include "host/display_text.h"
+#include "host/style.h"
+#include "host_fixture.h"
+
+namespace fenban::host {
+namespace {
+
+using testing::FillSheet;
+
+class FormatTest : public HostTest {};
+
+TEST_F(FormatTest, BordersOfEveryCellAndOfOneEdge) {
+  const Range block(sheet, Rect{2, 2, 3, 4});
+  block.GetBorders().SetLineStyle(kLineContinuous);
+  for (int32_t r = 2; r <= 3; ++r) {
+    for (int32_t c = 2; c <= 4; ++c) {
+      EXPECT_EQ(sheet.CellFormat(r, c).borders, (std::array<int32_t, 4>{1, 1, 1, 1}));
+    }
+  }
+  EXPECT_EQ(sheet.CellFormat(1, 2).borders, (std::array<int32_t, 4>{0, 0, 0, 0}));
+  block.GetBorders(kEdgeBottom).SetLineStyle(kLineDouble);
+  EXPECT_EQ(sheet.CellFormat(3, 3).borders[kSideBottom], kLineDouble);
+  EXPECT_EQ(sheet.CellFormat(2, 3).borders[kSideBottom], kLineContinuous);
+  block.GetBorders(kEdgeRight).SetLineStyle(kLineNone);
+  EXPECT_EQ(sheet.CellFormat(2, 4).borders[kSideRight], 0);
+  EXPECT_EQ(sheet.CellFormat(2, 3).borders[kSideRight], kLineContinuous);
+  EXPECT_EQ(ErrorNumberOf([&] { block.GetBorders(99).SetLineStyle(kLineContinuous); }), kErrHost);
+  EXPECT_EQ(ErrorNumberOf([&] { block.GetBorders().SetLineStyle(77); }), kErrHost);
+}
+
+TEST_F(FormatTest, InsideBordersTouchOnlyInnerEdges) {
+  const Range block(sheet, Rect{1, 1, 2, 2});
+  block.GetBorders(kInsideHorizontal).SetLineStyle(kLineContinuous);
+  EXPECT_EQ(sheet.CellFormat(1, 1).borders, (std::array<int32_t, 4>{0, 0, 1, 0}));
+  EXPECT_EQ(sheet.CellFormat(2, 2).borders, (std::array<int32_t, 4>{0, 1, 0, 0}));
+  block.GetBorders(kInsideVertical).SetLineStyle(kLineContinuous);
+  EXPECT_EQ(sheet.CellFormat(1, 1).borders, (std::array<int32_t, 4>{0, 0, 1, 1}));
+  EXPECT_EQ(sheet.CellFormat(2, 2).borders, (std::array<int32_t, 4>{1, 1, 0, 0}));
+}
+
+TEST_F(FormatTest, FontInteriorAlignmentAndNumberFormat) {
+  const Range cell = sheet.Cells(1, 1);
+  cell.GetFont().SetSize(16);
+  cell.GetFont().SetBold(true);
+  cell.GetFont().SetColor(255);
+  cell.GetInterior().SetColorIndex(35);
+  cell.SetHorizontalAlignment(kAlignCenter);
+  cell.SetVerticalAlignment(kAlignCenter);
+  cell.SetNumberFormatLocal("0.0");
+  const CellStyle style = sheet.CellFormat(1, 1);
+  EXPECT_EQ(style.fontSize, 16);
+  EXPECT_TRUE(style.bold);
+  EXPECT_EQ(style.fontColor, 255);
+  EXPECT_EQ(BgrToRgb(style.fontColor), 0xFF0000);
+  EXPECT_EQ(style.fillColorIndex, 35);
+  EXPECT_EQ(PaletteRgb(style.fillColorIndex), 0xCCFFCC);
+  EXPECT_EQ(style.horizontalAlignment, kAlignCenter);
+  EXPECT_EQ(style.verticalAlignment, kAlignCenter);
+  EXPECT_EQ(style.numberFormat, "0.0");
+  cell.SetNumberFormatLocal("G/通用格式");
+  EXPECT_EQ(sheet.CellFormat(1, 1).numberFormat, "General");
+  EXPECT_EQ(ErrorNumberOf([&] { cell.GetFont().SetSize(0); }), kErrHost);
+  EXPECT_EQ(ErrorNumberOf([&] { cell.GetInterior().SetColorIndex(57); }), kErrHost);
+  EXPECT_EQ(ErrorNumberOf([&] { cell.SetHorizontalAlignment(kAlignTop); }), kErrHost);
+  EXPECT_EQ(ErrorNumberOf([&] { cell.SetVerticalAlignment(kAlignLeft); }), kErrHost);
+}
+
+TEST_F(FormatTest, WholeSheetColumnsAndRowsWithoutTouchingEveryCell) {
+  sheet.SetCellValue(5, 5, "x");
+  sheet.Format(Rect{5, 5, 5, 5}, [](CellStyle& s) { s.fontSize = 20; });
+  sheet.Cells().SetHorizontalAlignment(kAlignLeft);
+  EXPECT_EQ(sheet.CellFormat(kMaxRows, kMaxColumns).horizontalAlignment, kAlignLeft);
+  EXPECT_EQ(sheet.CellFormat(5, 5).horizontalAlignment, kAlignLeft);
+  EXPECT_EQ(sheet.CellFormat(5, 5).fontSize, 20);
+  EXPECT_EQ(sheet.RowsData().size(), 5u);
+
+  sheet.Columns(2).SetHorizontalAlignment(kAlignCenter);
+  sheet.Rows(3).GetFont().SetBold(true);
+  EXPECT_EQ(sheet.CellFormat(100000, 2).horizontalAlignment, kAlignCenter);
+  EXPECT_EQ(sheet.CellFormat(3, 9000).horizontalAlignment, kAlignLeft);
+  EXPECT_TRUE(sheet.CellFormat(3, 9000).bold);
+  // The crossing cell has both changes.
+  EXPECT_TRUE(sheet.CellFormat(3, 2).bold);
+  EXPECT_EQ(sheet.CellFormat(3, 2).horizontalAlignment, kAlignCenter);
+  // A column formatted after a row format still shows through the row.
+  sheet.Columns(4).GetInterior().SetColorIndex(6);
+  EXPECT_EQ(sheet.CellFormat(3, 4).fillColorIndex, 6);
+  EXPECT_TRUE(sheet.CellFormat(3, 4).bold);
+  EXPECT_FALSE(sheet.CellFormat(4, 4).bold);
+}
+
+TEST_F(FormatTest, StylePoolSharesEqualFormats) {
+  StylePool pool;
+  CellStyle bold;
+  bold.bold = true;
+  EXPECT_EQ(pool.Intern(CellStyle{}), 0u);
+  const uint32_t index = pool.Intern(bold);
+  EXPECT_NE(index, 0u);
+  EXPECT_EQ(pool.Intern(bold), index);
+  EXPECT_EQ(pool.Size(), 2u);
+  EXPECT_EQ(pool.Get(index), bold);
+}
+
+TEST(PaletteTest, StandardColoursAndBgr) {
+  EXPECT_EQ(PaletteRgb(1), 0x000000);
+  EXPECT_EQ(PaletteRgb(3), 0xFF0000);
+  EXPECT_EQ(PaletteRgb(6), 0xFFFF00);
+  EXPECT_EQ(PaletteRgb(35), 0xCCFFCC);
+  EXPECT_EQ(PaletteRgb(56), 0x333333);
+  EXPECT_EQ(PaletteRgb(0), -1);
+  EXPECT_EQ(PaletteRgb(57), -1);
+  EXPECT_EQ(PaletteIndexOfRgb(0xCCFFCC), 35);
+  EXPECT_EQ(PaletteIndexOfRgb(0x123456), 0);
+  EXPECT_EQ(BgrToRgb(255), 0xFF0000);
+  EXPECT_EQ(RgbToBgr(0x0000FF), 0xFF0000);
+  EXPECT_EQ(RgbToBgr(0x112233), 0x332211);
+}
+
+TEST(DisplayTextTest, NumberFormats) {
+  EXPECT_EQ(DisplayText(Value(85.25), "General"), "85.25");
+  EXPECT_EQ(DisplayText(Value(85.25), "0.0"), "85.3");
+  EXPECT_EQ(DisplayText(Value(85.0), "0.00"), "85.00");
+  EXPECT_EQ(DisplayText(Value(2.5), "0"), "3");
+  EXPECT_EQ(DisplayText(Value(-2.5), "0"), "-3");
+  EXPECT_EQ(DisplayText(Value(0.256), "0.0%"), "25.6%");
+  EXPECT_EQ(DisplayText(Value(1234567.0), "#,##0"), "1,234,567");
+  EXPECT_EQ(DisplayText(Value("文字"), "0.0"), "文字");
+  EXPECT_EQ(DisplayText(Value::Boolean(true), "General"), "TRUE");
+  EXPECT_EQ(DisplayText(Value(ErrorValue{"#N/A"}), "General"), "#N/A");
+}
+
+class AutoFitTest : public HostTest {};
+
+TEST_F(AutoFitTest, WidestLineOfTheColumnWithWideCharacters) {
+  FillSheet(sheet, {{"姓名", "abc"}, {"欧阳娜娜", "a"}, {"x", "line one\nlonger line two"}});
+  sheet.AutoFit(1, 2);
+  const double cjk = sheet.ColumnWidth(1);
+  const double lines = sheet.ColumnWidth(2);
+  EXPECT_GT(cjk, 8);   // 欧阳娜娜 is 8 columns wide
+  EXPECT_LT(cjk, 11);
+  EXPECT_GT(lines, 15);  // "longer line two"
+  EXPECT_LT(lines, 18);
+  sheet.SetCellValue(4, 1, "总分");
+  sheet.AutoFit(1, 1);
+  EXPECT_EQ(sheet.ColumnWidth(1), cjk);
+}
+
+TEST_F(AutoFitTest, NumberFormatsMergesAndEmptyColumns) {
+  sheet.SetCellValue(1, 1, 1.23456);
+  sheet.AutoFit(1, 1);
+  const double general = sheet.ColumnWidth(1);
+  sheet.Cells(1, 1).SetNumberFormatLocal("0.0");
+  sheet.AutoFit(1, 1);
+  EXPECT_LT(sheet.ColumnWidth(1), general);
+  // A merged title does not widen its column.
+  sheet.SetCellValue(3, 1, "一个很长很长很长很长的标题");
+  sheet.Merge(Rect{3, 1, 3, 4});
+  sheet.AutoFit(1, 1);
+  EXPECT_LT(sheet.ColumnWidth(1), general);
+  // An empty column keeps its width.
+  sheet.SetColumnWidth(6, 6, 3);
+  sheet.Columns(5, 6).AutoFit();
+  EXPECT_EQ(sheet.ColumnWidth(6), 3);
+  EXPECT_EQ(sheet.ColumnWidth(5), sheet.DefaultColumnWidth());
+}
+
+TEST_F(AutoFitTest, LargerFontsNeedMoreRoom) {
+  FillSheet(sheet, {{"标题文字", "标题文字"}});
+  sheet.Cells(1, 2).GetFont().SetSize(22);
+  sheet.AutoFit(1, 2);
+  EXPECT_GT(sheet.ColumnWidth(2), sheet.ColumnWidth(1) * 1.5);
+}
+
+TEST_F(FormatTest, WidthsAndHeights) {
+  sheet.Columns(2).SetColumnWidth(12.5);
+  EXPECT_EQ(sheet.ColumnWidth(2), 12.5);
+  sheet.Cells().SetColumnWidth(9);
+  EXPECT_EQ(sheet.ColumnWidth(2), 9);
+  EXPECT_EQ(sheet.ColumnWidth(kMaxColumns), 9);
+  sheet.Rows(1).SetRowHeight(30);
+  EXPECT_EQ(sheet.Cells(1, 5).RowHeight(), 30);
+  EXPECT_EQ(sheet.RowHeight(2), 15);
+  EXPECT_EQ(ErrorNumberOf([&] { sheet.SetColumnWidth(1, 1, 256); }), kErrHost);
+  EXPECT_EQ(ErrorNumberOf([&] { sheet.SetRowHeight(1, 1, -1); }), kErrHost);
+  EXPECT_EQ(ErrorNumberOf([&] { (void)sheet.ColumnWidth(0); }), kErrHost);
+}
+
+TEST_F(FormatTest, MergeKeepsTheTopLeftValueAndReplacesOverlaps) {
+  FillSheet(sheet, {{"title", "gone"}, {"x", "y"}});
+  sheet.Merge(Rect{1, 1, 1, 3});
+  EXPECT_EQ(sheet.CellValue(1, 1), Value("title"));
+  EXPECT_TRUE(sheet.CellValue(1, 2).IsEmpty());
+  sheet.Merge(Rect{1, 3, 2, 4});
+  EXPECT_EQ(sheet.MergedAreas(), (std::vector<Rect>{Rect{1, 3, 2, 4}}));
+  sheet.Merge(Rect{5, 5, 5, 5});
+  EXPECT_EQ(sheet.MergedAreas().size(), 1u);
+}
+
+class ValidationTest : public HostTest {};
+
+TEST_F(ValidationTest, AddSetAndDelete) {
+  const Range cell = sheet.Cells(2, 3);
+  EXPECT_EQ(ErrorNumberOf([&] { cell.GetValidation().SetIgnoreBlank(false); }), kErrHost);
+  cell.GetValidation().Delete();  // nothing to delete is fine
+  cell.GetValidation().Add(kValidateList, kValidAlertStop, kValidBetween, "是,否");
+  cell.GetValidation().SetIgnoreBlank(false);
+  cell.GetValidation().SetInputTitle("说明：");
+  cell.GetValidation().SetInputMessage("填是或否");
+  const ValidationRule* rule = sheet.ValidationAt(2, 3);
+  ASSERT_NE(rule, nullptr);
+  EXPECT_EQ(rule->area, (Rect{2, 3, 2, 3}));
+  EXPECT_EQ(rule->type, kValidateList);
+  EXPECT_EQ(rule->formula1, "是,否");
+  EXPECT_FALSE(rule->ignoreBlank);
+  EXPECT_EQ(rule->inputTitle, "说明：");
+  EXPECT_EQ(rule->inputMessage, "填是或否");
+  EXPECT_EQ(ErrorNumberOf([&] { cell.GetValidation().Add(kValidateList, 1, 1, "a,b"); }), kErrHost);
+  cell.GetValidation().Delete();
+  EXPECT_EQ(sheet.ValidationAt(2, 3), nullptr);
+  cell.GetValidation().Add(kValidateList, kValidAlertStop, kValidBetween, "是,否");
+  EXPECT_EQ(ErrorNumberOf([&] { cell.GetValidation().Add(kValidateList, 9, 1, "a"); }), kErrHost);
+  EXPECT_EQ(ErrorNumberOf([&] { sheet.Cells(9, 9).GetValidation().Add(kValidateList, 1, 1, ""); }), kErrHost);
+}
+
+TEST_F(ValidationTest, DeletingPartOfARuleKeepsTheRest) {
+  ValidationRule rule;
+  rule.area = Rect{1, 1, 5, 3};
+  rule.type = kValidateList;
+  rule.formula1 = "a,b";
+  sheet.AddValidation(rule);
+  sheet.DeleteValidation(Rect{2, 2, 3, 2});
+  EXPECT_EQ(sheet.ValidationAt(2, 2), nullptr);
+  EXPECT_EQ(sheet.ValidationAt(3, 2), nullptr);
+  for (auto [r, c] : {std::pair{1, 1}, {1, 3}, {2, 1}, {2, 3}, {4, 2}, {5, 3}}) {
+    ASSERT_NE(sheet.ValidationAt(r, c), nullptr) << r << "," << c;
+    EXPECT_EQ(sheet.ValidationAt(r, c)->formula1, "a,b");
+  }
+}
+
+}  // namespace
+}  // namespace fenban::host
