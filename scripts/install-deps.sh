@@ -1,0 +1,31 @@
+#!/usr/bin/env bash
+# Installs the Debian packages that fenban needs to build, test and check
+# its workbooks. Packages already installed are not fetched again.
+set -euo pipefail
+
+packages=(
+  build-essential cmake pkg-config
+  libxlsxwriter-dev libzip-dev libexpat1-dev libfreexl-dev zlib1g-dev
+  libcli11-dev libfmt-dev
+  libgtest-dev libgmock-dev libbenchmark-dev
+  python3-openpyxl
+  clang
+)
+
+missing=()
+for package in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$package")
+  fi
+done
+
+if ((${#missing[@]} == 0)); then
+  echo "install-deps: all packages present"
+  exit 0
+fi
+
+as_root=()
+if [[ "$(id -u)" -ne 0 ]]; then as_root=(sudo); fi
+echo "install-deps: installing ${missing[*]}"
+"${as_root[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update
+"${as_root[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends "${missing[@]}"

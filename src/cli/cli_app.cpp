@@ -1,0 +1,247 @@
+#include "cli/cli_app.h"
+
+#include <exception>
+#include <filesystem>
+#include <ostream>
+
+#include <CLI/CLI.hpp>
+#include <fmt/format.h>
+
+#include "cli/cli_error.h"
+#include "cli/command_options.h"
+#include "cli/commands.h"
+#include "cli/example_generator.h"
+#include "cli/host_folder.h"
+#include "cli/terminal_services.h"
+#include "host/errors.h"
+
+namespace fenban::cli {
+
+namespace {
+
+constexpr const char* kDescription =
+    "fenban 把一个年级的学生分成均衡的班级，并统计各班的差异。\n"
+    "fenban divides a school year's students into balanced classes and compares the classes.\n"
+    "工作簿放在一个文件夹里 (the host folder): fenban.xlsx, 数据/ (学生名单 student lists), help.doc.";
+
+constexpr const char* kFooter =
+    "\n步骤 workflow:\n"
+    "  fenban init 分班2026 --example 400          建立文件夹 create the host folder (and an example list)\n"
+    "  fenban -C 分班2026 list                     列出名单和选项 show the lists and options\n"
+    "  fenban -C 分班2026 divide 示例.xlsx --classes 8 --by-sex   分班 divide\n"
+    "  （在表格软件里调整班号 move students by hand in the spreadsheet program）\n"
+    "  fenban -C 分班2026 stats 示例.xlsx 分班表1   重新统计 rebuild the statistics\n"
+    "  fenban -C 分班2026 clean 示例.xlsx 分班表1   删除其余的分班 delete the other divisions\n"
+    "\n退出状态 exit status: 0 成功 success; 1 有提示或错误 a message or error; 2 用法错误 wrong usage.\n"
+    "每个命令的说明 each command's help: fenban COMMAND --help";
+
+// Count option: kept as typed; the form's own rules validate it.
+CLI::Option* AddCount(CLI::App& command, const std::string& name, std::string& target, const std::string& help) {
+  return command.add_option(name, target, help)->type_name("N");
+}
+
+void AddCountOptions(CLI::App& command, std::string (&values)[4]) {
+  AddCount(command, "--classes", values[0], "班级数，默认 10 (number of classes, default 10)")->type_name("K");
+  AddCount(command, "--excellent", values[1],
+           "每班前 N 名算优秀，用于统计，默认 20 (top N per class count as excellent in the statistics, default 20)");
+  AddCount(command, "--pass", values[2],
+           "每班前 N 名算及格，用于统计，默认 30 (top N per class count as passing in the statistics, default 30)");
+  AddCount(command, "--top", values[3],
+           "均衡时全年级前 班级数×N 名只按成绩分配，0 关闭，默认 3 "
+           "(when balancing, the best classes×N students are dealt by rank alone; 0 switches it off; default 3)");
+}
+
+std::optional<std::string> GivenText(const CLI::App& command, const std::string& name, const std::string& value) {
+  if (command.count(name) == 0) return std::nullopt;
+  return value;
+}
+
+std::optional<bool> GivenFlag(const CLI::App& command, const std::string& on, const std::string& off) {
+  if (command.count(on) > 0) return true;
+  if (command.count(off) > 0) return false;
+  return std::nullopt;
+}
+
+void AddCheckPair(CLI::App& command, const std::string& on, const std::string& off, const std::string& help) {
+  std::string yesHelp = "按" + help + "均衡 (balance the classes by " + help + ")";
+  std::string noHelp = "不按" + help + "均衡 (do not balance by " + help + ")";
+  CLI::Option* yes = command.add_flag(on)->description(yesHelp);
+  CLI::Option* no = command.add_flag(off)->description(noHelp);
+  yes->excludes(no);
+}
+
+std::string Trim(const std::string& text) {
+  size_t first = text.find_first_not_of(" \t");
+  if (first == std::string::npos) return "";
+  size_t last = text.find_last_not_of(" \t");
+  return text.substr(first, last - first + 1);
+}
+
+}  // namespace
+
+std::vector<std::string> SplitSubjects(const std::string& list) {
+  std::string normalised;
+  for (size_t i = 0; i < list.size();) {
+    if (list.compare(i, 3, "，") == 0 || list.compare(i, 3, "、") == 0) {
+      normalised += ',';
+      i += 3;
+    } else {
+      normalised += list[i++];
+    }
+  }
+  std::vector<std::string> names;
+  size_t start = 0;
+  while (start <= normalised.size()) {
+    size_t end = normalised.find(',', start);
+    if (end == std::string::npos) end = normalised.size();
+    std::string name = Trim(normalised.substr(start, end - start));
+    if (!name.empty()) names.push_back(name);
+    start = end + 1;
+  }
+  return names;
+}
+
+int Run(int argc, const char* const* argv, std::ostream& out, std::ostream& err) {
+  CLI::App app{kDescription, "fenban"};
+  app.footer(kFooter);
+  app.require_subcommand(1);
+  app.fallthrough();
+  app.get_formatter()->column_width(44);
+  std::string hostDir = ".";
+  app.add_option("-C,--dir", hostDir, "fenban.xlsx 所在的文件夹，默认当前文件夹 (the host folder, default: here)")
+      ->type_name("DIR");
+
+  // init
+  CLI::App* init = app.add_subcommand(
+      "init", "建立文件夹：fenban.xlsx、数据/、help.doc (create the host folder: fenban.xlsx, 数据/, help.doc)");
+  std::string initDir;
+  int32_t exampleCount = 0;
+  uint64_t exampleSeed = kDefaultExampleSeed;
+  init->add_option("DIR", initDir, "要建立的文件夹，默认 -C 的文件夹 (folder to create, default the -C folder)");
+  init->add_option("--example", exampleCount,
+                   "在 数据/ 里生成有 N 名学生的 示例.xlsx (write 数据/示例.xlsx with N generated students)")
+      ->check(CLI::Range(1, kMaxExampleStudents));
+  init->add_option("--seed", exampleSeed,
+                   fmt::format("示例名单的随机种子，默认 {} (seed of the example list)", kDefaultExampleSeed));
+  init->footer("已有 fenban.xlsx 时不覆盖它；只给 --example 时只重写示例名单。\n"
+               "An existing fenban.xlsx is never overwritten; with --example only the example is (re)written.");
+
+  // list
+  CLI::App* list = app.add_subcommand("list", "列出数据工作簿和七个选项 (list the data workbooks and the option values)");
+
+  // divide
+  CLI::App* divide = app.add_subcommand("divide", "分班 (divide the students of BOOK into classes)");
+  std::string divideBook, roundChoice;
+  std::string divideCounts[4];
+  uint64_t divideSeed = 0;
+  divide->add_option("BOOK", divideBook, "数据工作簿的文件名，与 list 显示的相同 (file name as list shows it)")
+      ->required();
+  AddCountOptions(*divide, divideCounts);
+  AddCheckPair(*divide, "--by-sex", "--no-by-sex", "性别 sex");
+  AddCheckPair(*divide, "--by-boarding", "--no-by-boarding", "住校 boarding");
+  AddCheckPair(*divide, "--by-current", "--no-by-current", "应届 current-year graduates");
+  divide->add_option("--round", roundChoice,
+                     "分班前把总分四舍五入为整数：yes 或 no (round the totals to whole numbers first)")
+      ->check(CLI::IsMember({"yes", "no", "是", "否"}));
+  divide->add_option("--seed", divideSeed,
+                     "随机种子，用它可以重复同样的分班 (random seed: the same seed repeats the same division)")
+      ->type_name("S");
+  divide->footer("给出的选项依次按班级数、优秀、及格、前N名、三个均衡项检查并保存在 fenban.xlsx 里；没给的沿用保存的值。\n"
+                 "Options given are checked and stored in fenban.xlsx as the form would; the others keep their stored values.");
+
+  // stats
+  CLI::App* stats = app.add_subcommand(
+      "stats", "重建 SHEET 所属一对分班表/统计表的统计 (rebuild the statistics of SHEET's pair)");
+  std::string statsBook, statsSheet;
+  std::string statsCounts[4];
+  stats->add_option("BOOK", statsBook, "数据工作簿 (data workbook)")->required();
+  stats->add_option("SHEET", statsSheet, "分班表或统计表，如 分班表1 (a division or statistics sheet, e.g. 分班表1)")
+      ->required();
+  AddCountOptions(*stats, statsCounts);
+
+  // clean
+  CLI::App* clean = app.add_subcommand(
+      "clean", "删除“数据表”和 SHEET 所属一对表以外的工作表 (delete every sheet but 数据表 and SHEET's pair)");
+  std::string cleanBook, cleanSheet = "数据表";
+  clean->add_option("BOOK", cleanBook, "数据工作簿 (data workbook)")->required();
+  clean->add_option("SHEET", cleanSheet, "要保留的分班表或统计表，默认 数据表：只留 数据表 (sheet whose pair is kept)");
+
+  // template
+  CLI::App* templ = app.add_subcommand("template", "重建“登记表” (rebuild the entry template sheet 登记表)");
+  std::string subjectList;
+  templ->add_option("--subjects", subjectList,
+                    "要统计的学科，逗号分隔，最多 19 个 (subjects to compare, comma-separated, at most 19)")
+      ->type_name("语文,数学,...");
+
+  // help
+  CLI::App* help = app.add_subcommand("help", "打开使用说明 help.doc (open the manual help.doc)");
+
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::ParseError& error) {
+    int status = app.exit(error, out, err);
+    return status == static_cast<int>(CLI::ExitCodes::Success) ? kExitSuccess : kExitUsage;
+  }
+
+  std::optional<std::vector<std::string>> subjects;
+  if (templ->parsed() && templ->count("--subjects") > 0) {
+    subjects = SplitSubjects(subjectList);
+    if (subjects->size() > kMaxSubjects) {
+      err << fmt::format("fenban template: 最多 {} 个学科，给了 {} 个 (at most {} subjects, {} given)\n", kMaxSubjects,
+                         subjects->size(), kMaxSubjects, subjects->size());
+      return kExitUsage;
+    }
+  }
+
+  const std::filesystem::path here = std::filesystem::current_path();
+  const std::filesystem::path folder = ResolveFolder(here, hostDir);
+  Terminal terminal{out, err};
+  try {
+    if (init->parsed()) {
+      InitOptions options;
+      options.folder = ResolveFolder(folder, initDir);
+      if (init->count("--example") > 0) options.exampleStudents = exampleCount;
+      options.exampleSeed = exampleSeed;
+      return RunInit(options, terminal);
+    }
+    if (list->parsed()) return RunList(folder, terminal);
+    if (divide->parsed()) {
+      DivideOptions options;
+      options.book = divideBook;
+      options.counts = {GivenText(*divide, "--classes", divideCounts[0]),
+                        GivenText(*divide, "--excellent", divideCounts[1]),
+                        GivenText(*divide, "--pass", divideCounts[2]), GivenText(*divide, "--top", divideCounts[3])};
+      options.checks = {GivenFlag(*divide, "--by-sex", "--no-by-sex"),
+                        GivenFlag(*divide, "--by-boarding", "--no-by-boarding"),
+                        GivenFlag(*divide, "--by-current", "--no-by-current")};
+      if (divide->count("--round") > 0) options.round = roundChoice == "yes" || roundChoice == "是";
+      if (divide->count("--seed") > 0) options.seed = divideSeed;
+      return RunDivide(folder, options, terminal);
+    }
+    if (stats->parsed()) {
+      StatsOptions options;
+      options.book = statsBook;
+      options.sheet = statsSheet;
+      options.counts = {GivenText(*stats, "--classes", statsCounts[0]),
+                        GivenText(*stats, "--excellent", statsCounts[1]),
+                        GivenText(*stats, "--pass", statsCounts[2]), GivenText(*stats, "--top", statsCounts[3])};
+      return RunStats(folder, options, terminal);
+    }
+    if (clean->parsed()) return RunClean(folder, CleanOptions{cleanBook, cleanSheet}, terminal);
+    if (templ->parsed()) return RunTemplate(folder, TemplateOptions{subjects}, terminal);
+    if (help->parsed()) return RunHelp(folder, terminal);
+  } catch (const CliError& error) {
+    err << "fenban: " << error.what() << '\n';
+    return kExitMessage;
+  } catch (const host::RuntimeError& error) {
+    err << fmt::format("错误: 错误[{}] {}\n", error.Number(), BoxTextForTerminal(error.Description()));
+    return kExitMessage;
+  } catch (const std::exception& error) {
+    err << "fenban: " << error.what() << '\n';
+    return kExitMessage;
+  }
+  err << app.help();
+  return kExitUsage;
+}
+
+}  // namespace fenban::cli

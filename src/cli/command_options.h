@@ -1,0 +1,52 @@
+// What the command line asks of each command, after parsing.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace fenban::cli {
+
+// The four option text boxes, as typed (the form's rules validate them).
+struct CountOptions {
+  std::optional<std::string> classes;    // txtFenBan
+  std::optional<std::string> excellent;  // txtYouXiu
+  std::optional<std::string> pass;       // txtJiGe
+  std::optional<std::string> top;        // txtNMing
+};
+
+// The three balance check boxes.
+struct CheckOptions {
+  std::optional<bool> bySex;       // chbXingBie
+  std::optional<bool> byBoarding;  // chbZuXiao
+  std::optional<bool> byCurrent;   // chbYingJie
+};
+
+struct DivideOptions {
+  std::string book;
+  CountOptions counts;
+  CheckOptions checks;
+  std::optional<bool> round;  // "登记表" C2: 是 / 否
+  std::optional<uint64_t> seed;
+};
+
+struct StatsOptions {
+  std::string book;
+  std::string sheet;
+  CountOptions counts;
+};
+
+struct CleanOptions {
+  std::string book;
+  std::string sheet = "数据表";
+};
+
+struct TemplateOptions {
+  std::optional<std::vector<std::string>> subjects;
+};
+
+// At most this many subject names fit into "登记表" A2:A20.
+inline constexpr size_t kMaxSubjects = 19;
+
+}  // namespace fenban::cli

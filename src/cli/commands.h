@@ -1,0 +1,27 @@
+// The commands of the fenban program. Each returns the exit status; program
+// failures are thrown as CliError.
+#pragma once
+
+#include <filesystem>
+#include <iosfwd>
+
+#include "cli/command_options.h"
+#include "cli/host_folder.h"
+
+namespace fenban::cli {
+
+// Output streams and the seed given on the command line.
+struct Terminal {
+  std::ostream& out;
+  std::ostream& err;
+};
+
+int RunInit(const InitOptions& options, Terminal terminal);
+int RunList(const std::filesystem::path& folder, Terminal terminal);
+int RunDivide(const std::filesystem::path& folder, const DivideOptions& options, Terminal terminal);
+int RunStats(const std::filesystem::path& folder, const StatsOptions& options, Terminal terminal);
+int RunClean(const std::filesystem::path& folder, const CleanOptions& options, Terminal terminal);
+int RunTemplate(const std::filesystem::path& folder, const TemplateOptions& options, Terminal terminal);
+int RunHelp(const std::filesystem::path& folder, Terminal terminal);
+
+}  // namespace fenban::cli

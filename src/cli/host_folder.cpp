@@ -1,0 +1,176 @@
+#include "cli/host_folder.h"
+
+#include <unistd.h>
+
+#include <fstream>
+#include <ostream>
+#include <system_error>
+
+#include <fmt/format.h>
+
+#include "bridge/myfb.h"
+#include "cli/cli_error.h"
+#include "cli/example_generator.h"
+#include "cli/teacher_manual.h"
+#include "cli/terminal_services.h"
+#include "files/workbook_files.h"
+#include "form/form.h"
+#include "form/form_routines.h"
+#include "host/errors.h"
+#include "host/model_application.h"
+#include "host/model_workbook.h"
+#include "host/model_worksheet.h"
+
+namespace fenban::cli {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// A temporary name in the target's folder, so that the rename stays on one file system.
+fs::path TemporaryBeside(const fs::path& target) {
+  return target.parent_path() / fmt::format(".{}.tmp-{}", target.filename().string(), ::getpid());
+}
+
+void RenameOver(const fs::path& temporary, const fs::path& target) {
+  std::error_code ec;
+  fs::rename(temporary, target, ec);
+  if (ec) {
+    fs::remove(temporary, ec);
+    throw CliError(fmt::format("无法写入 cannot write {}", target.string()));
+  }
+}
+
+void FillSettingsSheet(host::Worksheet& dtb) {
+  const char* headers[] = {"下一表号", "跳过表号", "班级数", "优秀人数", "及格人数",
+                           "前N名",    "按性别",   "按住校", "按应届"};
+  for (int32_t c = 1; c <= 9; ++c) dtb.SetCellValue(1, c, headers[c - 1]);
+  dtb.SetCellValue(2, 3, 10);
+  dtb.SetCellValue(2, 4, 20);
+  dtb.SetCellValue(2, 5, 30);
+  dtb.SetCellValue(2, 6, 3);
+  for (int32_t c = 7; c <= 9; ++c) dtb.SetCellValue(2, c, host::Value::Boolean(false));
+}
+
+void FillEntrySheet(host::Worksheet& entry) {
+  entry.SetCellValue(1, 1, "【学科名登记列】");
+  int32_t row = 2;
+  for (const std::string& subject : DefaultSubjects()) entry.SetCellValue(row++, 1, subject);
+  entry.SetCellValue(21, 1, "【结束】");
+  entry.SetCellValue(1, 3, "【总分化为整数】");
+  entry.SetCellValue(2, 3, "否");
+  entry.SetColumnWidth(1, 1, 18);
+  entry.SetColumnWidth(3, 3, 18);
+}
+
+}  // namespace
+
+std::vector<std::string> DefaultSubjects() {
+  return {"语文", "数学", "英语", "物理", "化学", "生物", "政治", "历史", "地理"};
+}
+
+fs::path ResolveFolder(const fs::path& base, const std::string& folder) {
+  fs::path path = folder.empty() ? base : base / fs::path(folder);
+  std::error_code ec;
+  fs::path absolute = fs::absolute(path, ec);
+  if (ec) absolute = path;
+  fs::path normal = absolute.lexically_normal();
+  // "a/b/" normalises to "a/b/" with an empty last part; drop it.
+  if (normal.has_relative_path() && normal.filename().empty()) normal = normal.parent_path();
+  return normal;
+}
+
+void WriteXlsxAtomically(const host::ModelWorkbook& book, const fs::path& target) {
+  fs::path temporary = TemporaryBeside(target);
+  try {
+    files::WriteXlsx(book, temporary.string());
+  } catch (const host::RuntimeError& error) {
+    std::error_code ec;
+    fs::remove(temporary, ec);
+    throw CliError(fmt::format("无法写入 cannot write {}: {}", target.string(), error.Description()));
+  }
+  RenameOver(temporary, target);
+}
+
+void WriteTextAtomically(const std::string& text, const fs::path& target) {
+  fs::path temporary = TemporaryBeside(target);
+  {
+    std::ofstream file(temporary, std::ios::binary | std::ios::trunc);
+    file << text;
+    file.close();
+    if (!file) {
+      std::error_code ec;
+      fs::remove(temporary, ec);
+      throw CliError(fmt::format("无法写入 cannot write {}", target.string()));
+    }
+  }
+  RenameOver(temporary, target);
+}
+
+void CreateHostWorkbook(const fs::path& folder, TerminalServices& services) {
+  host::ModelApplication app(services, files::ReadWorkbook);
+  auto& book = app.AddWorkbook(std::make_unique<host::ModelWorkbook>(kHostBookName, folder.string()));
+  FillSettingsSheet(book.AppendSheet("DTB"));
+  book.AppendSheet("FBB");
+  book.AppendSheet("JZB");
+  book.AppendSheet("SYB");
+  FillEntrySheet(book.AppendSheet("登记表"));
+  book.SetActiveSheetIndex(1);
+
+  // The entry template command gives "登记表" its markers and the yes/no list of C2.
+  form::Form form;
+  bridge::myfb bridge;
+  int32_t boxesBefore = services.BoxCount();
+  bridge.MyFun(app, form, "cmdDengJiClick");
+  if (services.BoxCount() != boxesBefore) throw CliError("无法建立登记表 cannot build the entry template sheet");
+  WriteXlsxAtomically(book, folder / kHostBookName);
+}
+
+fs::path WriteExampleWorkbook(const fs::path& folder, int32_t students, uint64_t seed) {
+  fs::path dataFolder = folder / form::kDataFolderName;
+  host::ModelWorkbook book(kExampleBookName, dataFolder.string());
+  host::ModelWorksheet& sheet = book.AppendSheet("数据表");
+  WriteTable(sheet, GenerateExampleTable(students, seed));
+  sheet.SetColumnWidth(1, 1, 11);
+  fs::path target = dataFolder / kExampleBookName;
+  WriteXlsxAtomically(book, target);
+  return target;
+}
+
+void InitHostFolder(const InitOptions& options, TerminalServices& services, std::ostream& out) {
+  const fs::path& folder = options.folder;
+  std::error_code ec;
+  fs::create_directories(folder, ec);
+  if (ec || !fs::is_directory(folder, ec)) {
+    throw CliError(fmt::format("无法建立文件夹 cannot create folder {}", folder.string()));
+  }
+  fs::path hostBook = folder / kHostBookName;
+  fs::path dataFolder = folder / form::kDataFolderName;
+  bool hostExists = fs::exists(hostBook, ec);
+  if (hostExists && !options.exampleStudents) {
+    throw CliError(fmt::format("{} 已存在，不会覆盖它 (already exists, left as it is)。"
+                               "只想生成示例名单时用 --example N (use --example N to write only the example)。",
+                               hostBook.string()));
+  }
+  if (!hostExists) {
+    CreateHostWorkbook(folder, services);
+    out << "已建立 created: " << hostBook.string() << '\n';
+  }
+  fs::create_directories(dataFolder, ec);
+  if (ec || !fs::is_directory(dataFolder, ec)) {
+    throw CliError(fmt::format("无法建立文件夹 cannot create folder {}", dataFolder.string()));
+  }
+  if (!hostExists) out << "已建立 created: " << dataFolder.string() << "/\n";
+  fs::path manual = folder / kManualName;
+  if (!fs::exists(manual, ec)) {
+    WriteTextAtomically(BuildTeacherManual(), manual);
+    out << "已建立 created: " << manual.string() << '\n';
+  }
+  if (options.exampleStudents) {
+    fs::path example = WriteExampleWorkbook(folder, *options.exampleStudents, options.exampleSeed);
+    out << fmt::format("示例名单 example: {} ({} 名学生 students, 种子 seed {})\n", example.string(),
+                       *options.exampleStudents, options.exampleSeed);
+  }
+}
+
+}  // namespace fenban::cli

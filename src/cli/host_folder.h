@@ -1,0 +1,54 @@
+// The host folder: fenban.xlsx (the host workbook), the data folder 数据/
+// and the manual help.doc. init creates it.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <iosfwd>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace fenban::host {
+class ModelWorkbook;
+}
+
+namespace fenban::cli {
+
+class TerminalServices;
+
+inline constexpr const char* kHostBookName = "fenban.xlsx";
+inline constexpr const char* kManualName = "help.doc";
+
+// The subjects that a new entry template lists.
+std::vector<std::string> DefaultSubjects();
+
+// Absolute, normalised form of a folder given on the command line.
+std::filesystem::path ResolveFolder(const std::filesystem::path& base, const std::string& folder);
+
+// Builds the host workbook and writes it to folder/fenban.xlsx: "DTB" with
+// the default options, the working sheets "FBB", "JZB", "SYB" and the entry
+// template "登记表", finished by the entry template command. Raises CliError.
+void CreateHostWorkbook(const std::filesystem::path& folder, TerminalServices& services);
+
+// Writes the workbook as .xlsx to a temporary file beside `target` and
+// renames it over `target`. Raises CliError on failure, leaving `target` alone.
+void WriteXlsxAtomically(const host::ModelWorkbook& book, const std::filesystem::path& target);
+// The same for a text file.
+void WriteTextAtomically(const std::string& text, const std::filesystem::path& target);
+
+struct InitOptions {
+  std::filesystem::path folder;
+  std::optional<int32_t> exampleStudents;
+  uint64_t exampleSeed = 0;
+};
+
+// init: creates the folder, fenban.xlsx, 数据/ and help.doc, and the example
+// when asked. An existing fenban.xlsx is never overwritten: with --example
+// only the example is (re)written, otherwise it is a CliError.
+void InitHostFolder(const InitOptions& options, TerminalServices& services, std::ostream& out);
+
+// Writes 数据/示例.xlsx with the given number of students.
+std::filesystem::path WriteExampleWorkbook(const std::filesystem::path& folder, int32_t students, uint64_t seed);
+
+}  // namespace fenban::cli

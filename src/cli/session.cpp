@@ -1,0 +1,198 @@
+#include "cli/session.h"
+
+#include <fstream>
+#include <iterator>
+#include <optional>
+#include <ostream>
+#include <sstream>
+#include <system_error>
+
+#include <fmt/format.h>
+
+#include "cli/cli_error.h"
+#include "cli/host_folder.h"
+#include "cli/table_printer.h"
+#include "cli/terminal_services.h"
+#include "files/workbook_files.h"
+#include "form/form_routines.h"
+#include "host/errors.h"
+
+namespace fenban::cli {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string JoinNames(const std::vector<std::string>& names) {
+  if (names.empty()) return "（无 none）";
+  std::string text;
+  for (const std::string& name : names) {
+    if (!text.empty()) text += ", ";
+    text += name;
+  }
+  return text;
+}
+
+std::optional<std::string> ReadWholeFile(const fs::path& path) {
+  std::ifstream file(path, std::ios::binary);
+  if (!file) return std::nullopt;
+  std::ostringstream bytes;
+  bytes << file.rdbuf();
+  if (file.bad()) return std::nullopt;
+  return bytes.str();
+}
+
+// What it takes to undo one save.
+struct SavedBook {
+  files::SaveResult result;
+  std::optional<std::string> originalBytes;  // the file as it was, when it was overwritten
+};
+
+void Undo(const SavedBook& saved) {
+  std::error_code ec;
+  if (saved.result.besideOriginal) {
+    fs::remove(saved.result.path, ec);
+  } else if (saved.originalBytes) {
+    WriteTextAtomically(*saved.originalBytes, saved.result.path);
+  } else {
+    fs::remove(saved.result.path, ec);
+  }
+}
+
+}  // namespace
+
+std::string DescribeValue(const host::Value& value) {
+  if (value.IsBoolean()) return value.Bool() ? "是 yes" : "否 no";
+  if (value.IsEmpty()) return "（空 empty）";
+  return CellText(value);
+}
+
+Session::Session(const fs::path& folder, TerminalServices& services) : folder_(folder), services_(&services) {
+  std::error_code ec;
+  if (!fs::is_directory(folder, ec)) {
+    throw CliError(fmt::format("文件夹不存在 folder not found: {}", folder.string()));
+  }
+  fs::path hostPath = folder / kHostBookName;
+  if (!fs::is_regular_file(hostPath, ec)) {
+    throw CliError(fmt::format("找不到 {} (not found)。请先运行 run first: fenban init {}", hostPath.string(),
+                               folder.string()));
+  }
+  app_ = std::make_unique<host::ModelApplication>(services, files::ReadWorkbook);
+  try {
+    hostBook_ = &app_->AddWorkbook(files::ReadWorkbook(hostPath.string()));
+  } catch (const host::RuntimeError& error) {
+    throw CliError(fmt::format("无法读取 cannot read {}: {}", hostPath.string(), error.Description()));
+  }
+}
+
+bool Session::Fire(const std::string& eventName) {
+  int32_t before = services_->BoxCount();
+  bridge_.MyFun(*app_, form_, eventName);
+  return services_->BoxCount() == before;
+}
+
+bool Session::SelectBook(const std::string& book) {
+  const std::vector<std::string>& items = form_.ltbBiao.Items();
+  int32_t index = -1;
+  for (size_t i = 0; i < items.size() && index < 0; ++i) {
+    if (items[i] == book) index = static_cast<int32_t>(i);
+  }
+  if (index < 0) {
+    // Also accept a path such as 数据/名单.xlsx.
+    std::string fileName = fs::path(book).filename().string();
+    for (size_t i = 0; i < items.size() && index < 0; ++i) {
+      if (items[i] == fileName) index = static_cast<int32_t>(i);
+    }
+  }
+  if (index < 0) {
+    throw CliError(fmt::format("数据文件夹里没有 “{}” (no such data workbook in {})。可选 available: {}", book,
+                               (folder_ / form::kDataFolderName).string(), JoinNames(items)));
+  }
+  form_.ltbBiao.SetListIndex(index);
+  return Fire("ltbBiaoClick");
+}
+
+host::ModelWorkbook& Session::DataBook() {
+  const std::string& name = bridge_.State().DataBookName;
+  for (int32_t i = 1; i <= app_->WorkbookCount(); ++i) {
+    host::ModelWorkbook& book = app_->ModelWorkbookAt(i);
+    if (&book != hostBook_ && book.Name() == name) return book;
+  }
+  throw CliError(fmt::format("数据工作簿没有打开 the data workbook is not open: {}", name));
+}
+
+bool Session::SetTextAndFire(const std::optional<std::string>& entry, const std::string& control) {
+  if (!entry) return true;
+  // A text box holds what was typed; numbers go in as numbers.
+  double number = 0;
+  host::Value value = host::ParseNumber(*entry, number) ? host::Value(number) : host::Value(*entry);
+  form_.Text(control).value = value;
+  return Fire(control + "AfterUpdate");
+}
+
+bool Session::SetCheckAndFire(const std::optional<bool>& ticked, const std::string& control) {
+  if (!ticked) return true;
+  form_.Check(control).value = host::Value::Boolean(*ticked);
+  return Fire(control + "AfterUpdate");
+}
+
+bool Session::ApplyCounts(const CountOptions& counts) {
+  return SetTextAndFire(counts.classes, "txtFenBan") && SetTextAndFire(counts.excellent, "txtYouXiu") &&
+         SetTextAndFire(counts.pass, "txtJiGe") && SetTextAndFire(counts.top, "txtNMing");
+}
+
+bool Session::ApplyChecks(const CheckOptions& checks) {
+  return SetCheckAndFire(checks.bySex, "chbXingBie") && SetCheckAndFire(checks.byBoarding, "chbZuXiao") &&
+         SetCheckAndFire(checks.byCurrent, "chbYingJie");
+}
+
+void Session::SetRounding(bool round) {
+  host::Worksheet* entry = hostBook_->FindSheet("登记表");
+  if (entry == nullptr) throw CliError(fmt::format("{} 里没有 “登记表” (no entry template sheet)", kHostBookName));
+  entry->SetCellValue(2, 3, round ? "是" : "否");
+}
+
+void Session::ActivateDataSheet(const std::string& sheet) {
+  host::ModelWorkbook& book = DataBook();
+  host::Worksheet* found = book.FindSheet(sheet);
+  if (found == nullptr) {
+    std::vector<std::string> names;
+    for (int32_t i = 1; i <= book.SheetCount(); ++i) names.push_back(book.SheetAt(i).Name());
+    throw CliError(fmt::format("“{}” 里没有工作表 “{}” (no such sheet)。现有 sheets: {}", book.Name(), sheet,
+                               JoinNames(names)));
+  }
+  found->Activate();
+}
+
+void Session::Save(const std::vector<host::ModelWorkbook*>& books, std::ostream& out) {
+  std::vector<SavedBook> saved;
+  for (host::ModelWorkbook* book : books) {
+    SavedBook entry;
+    const std::string& original = book->FileOrigin().fullPath;
+    if (!original.empty()) entry.originalBytes = ReadWholeFile(original);
+    try {
+      entry.result = files::SaveWorkbook(*book);
+    } catch (const std::exception& error) {
+      std::string reason = error.what();
+      for (auto it = saved.rbegin(); it != saved.rend(); ++it) {
+        try {
+          Undo(*it);
+        } catch (const std::exception&) {
+          reason += fmt::format("；无法恢复 could not restore {}", it->result.path);
+        }
+      }
+      throw CliError(fmt::format("无法保存 cannot save {}: {}。文件保持原样 files left as they were。",
+                                 book->Name(), reason));
+    }
+    saved.push_back(std::move(entry));
+  }
+  for (const SavedBook& entry : saved) {
+    if (entry.result.besideOriginal) {
+      out << fmt::format("另存为 saved beside the original: {}（{}）\n", entry.result.path, entry.result.reason);
+    } else {
+      out << "已保存 saved: " << entry.result.path << '\n';
+    }
+  }
+}
+
+}  // namespace fenban::cli

@@ -1,0 +1,74 @@
+// One run of the form on the terminal: the host workbook loaded as
+// ThisWorkbook, the form model and the myfb object, and the events the
+// command line sends to it.
+#pragma once
+
+#include <filesystem>
+#include <iosfwd>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "bridge/myfb.h"
+#include "cli/command_options.h"
+#include "form/form.h"
+#include "host/model_application.h"
+#include "host/model_workbook.h"
+
+namespace fenban::cli {
+
+class TerminalServices;
+
+class Session {
+ public:
+  // Loads folder/fenban.xlsx. A missing folder or host workbook, or one that
+  // cannot be read, is a CliError.
+  Session(const std::filesystem::path& folder, TerminalServices& services);
+
+  host::ModelApplication& App() { return *app_; }
+  host::ModelWorkbook& HostBook() { return *hostBook_; }
+  form::Form& Form() { return form_; }
+  bridge::myfb& Bridge() { return bridge_; }
+  const std::filesystem::path& Folder() const { return folder_; }
+
+  // Sends one event to MyFun; false when it showed a message or error box.
+  bool Fire(const std::string& eventName);
+  // "UserFormInitialize".
+  bool Start() { return Fire("UserFormInitialize"); }
+  // Chooses the data workbook in ltbBiao and sends "ltbBiaoClick". A name
+  // that is not in the list is a CliError naming the books that are.
+  bool SelectBook(const std::string& book);
+  // The chosen data workbook (by DataBookName).
+  host::ModelWorkbook& DataBook();
+  // Sets the given text boxes and sends their after-update events, in the
+  // order class count, excellent, pass, top-N; stops at the first box shown.
+  bool ApplyCounts(const CountOptions& counts);
+  // The same for the three check boxes.
+  bool ApplyChecks(const CheckOptions& checks);
+  // Writes 是 or 否 into "登记表" C2.
+  void SetRounding(bool round);
+  // Makes `sheet` the data workbook's active sheet; a missing sheet is a
+  // CliError naming the sheets there are.
+  void ActivateDataSheet(const std::string& sheet);
+
+  // Saves the workbooks in the given order. When one cannot be saved, those
+  // already saved are put back as they were and a CliError follows. Prints
+  // where each was saved.
+  void Save(const std::vector<host::ModelWorkbook*>& books, std::ostream& out);
+
+ private:
+  bool SetTextAndFire(const std::optional<std::string>& entry, const std::string& control);
+  bool SetCheckAndFire(const std::optional<bool>& ticked, const std::string& control);
+
+  std::filesystem::path folder_;
+  TerminalServices* services_;
+  std::unique_ptr<host::ModelApplication> app_;
+  host::ModelWorkbook* hostBook_ = nullptr;
+  form::Form form_;
+  bridge::myfb bridge_;
+};
+
+// A value as the terminal shows it: Booleans as 是/否, empty as "（空）".
+std::string DescribeValue(const host::Value& value);
+
+}  // namespace fenban::cli

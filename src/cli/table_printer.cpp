@@ -1,0 +1,157 @@
+#include "cli/table_printer.h"
+
+#include <algorithm>
+#include <cmath>
+#include <ostream>
+
+#include <fmt/format.h>
+
+#include "host/value.h"
+#include "host/worksheet.h"
+
+namespace fenban::cli {
+
+namespace {
+
+constexpr const char* kClassHeader = "新班级";
+constexpr const char* kDiffLabel = "最大差";
+
+// The rows of one table of the statistics sheet.
+struct TableRows {
+  int32_t header = 0;
+  int32_t diff = 0;
+  int32_t lastColumn = 0;
+};
+
+std::string TextAt(const host::Worksheet& sheet, int32_t row, int32_t column) {
+  const host::Value& value = sheet.CellValue(row, column);
+  return value.IsText() ? value.Text() : std::string();
+}
+
+int32_t LastFilledColumn(const host::Worksheet& sheet, int32_t row, int32_t maxColumn) {
+  for (int32_t c = maxColumn; c >= 1; --c) {
+    if (!sheet.CellValue(row, c).IsEmpty()) return c;
+  }
+  return 0;
+}
+
+// Finds the tables: each "最大差" row in column A closes the table whose header
+// row is the nearest row above it with "新班级" in column A.
+std::vector<TableRows> FindTables(const host::Worksheet& sheet) {
+  host::Rect used = sheet.UsedRect();
+  std::vector<TableRows> tables;
+  int32_t header = 0;
+  for (int32_t r = 1; r <= used.row2; ++r) {
+    std::string label = TextAt(sheet, r, 1);
+    if (label == kClassHeader) {
+      header = r;
+    } else if (label == kDiffLabel && header > 0) {
+      tables.push_back({header, r, LastFilledColumn(sheet, header, used.col2)});
+      header = 0;
+    }
+  }
+  return tables;
+}
+
+// "语文\n≥120" -> {"语文", "≥120"}.
+std::pair<std::string, std::string> SplitHeader(const std::string& text) {
+  size_t lineFeed = text.find('\n');
+  if (lineFeed == std::string::npos) return {text, ""};
+  return {text.substr(0, lineFeed), text.substr(lineFeed + 1)};
+}
+
+void PrintClassCountTable(std::ostream& out, const host::Worksheet& sheet, const TableRows& table) {
+  TextTable rows;
+  for (int32_t r = table.header; r <= table.diff; ++r) {
+    std::vector<std::string> row;
+    for (int32_t c = 1; c <= table.lastColumn; ++c) row.push_back(CellText(sheet.CellValue(r, c)));
+    rows.push_back(std::move(row));
+  }
+  out << FormatTable(rows);
+}
+
+// One line per subject: the marks of the two halves and the "最大差" of the
+// subject count table, and the "最大差" of the two halves of the average table.
+void PrintSubjectDifferences(std::ostream& out, const host::Worksheet& sheet, const TableRows& counts,
+                             const TableRows* averages) {
+  int32_t subjectCount = (counts.lastColumn - 1) / 2;
+  if (subjectCount < 1) return;
+  auto title = [&](int32_t row, int32_t column) {
+    return row >= 1 ? CellText(sheet.CellValue(row, column)) : std::string();
+  };
+  std::string excellentTitle = title(counts.header - 1, 1);
+  std::string passTitle = title(counts.header - 1, subjectCount + 2);
+  TextTable rows;
+  std::vector<std::string> head = {"科目", "优秀线", excellentTitle.empty() ? "优秀人数" : excellentTitle,
+                                   "及格线", passTitle.empty() ? "及格人数" : passTitle};
+  if (averages != nullptr) {
+    head.push_back(title(averages->header - 1, 1));
+    head.push_back(title(averages->header - 1, subjectCount + 2));
+  }
+  rows.push_back(head);
+  for (int32_t s = 1; s <= subjectCount; ++s) {
+    auto [name, excellentMark] = SplitHeader(TextAt(sheet, counts.header, 1 + s));
+    auto passMark = SplitHeader(TextAt(sheet, counts.header, 1 + subjectCount + s)).second;
+    std::vector<std::string> row = {name, excellentMark, CellText(sheet.CellValue(counts.diff, 1 + s)),
+                                    passMark, CellText(sheet.CellValue(counts.diff, 1 + subjectCount + s))};
+    if (averages != nullptr) {
+      row.push_back(CellText(sheet.CellValue(averages->diff, 1 + s), true));
+      row.push_back(CellText(sheet.CellValue(averages->diff, 1 + subjectCount + s), true));
+    }
+    rows.push_back(std::move(row));
+  }
+  out << "各科最大差 largest difference between classes:\n" << FormatTable(rows);
+}
+
+}  // namespace
+
+std::string FormatTable(const TextTable& rows, bool allLeft) {
+  std::vector<size_t> widths;
+  for (const auto& row : rows) {
+    if (widths.size() < row.size()) widths.resize(row.size(), 0);
+    for (size_t c = 0; c < row.size(); ++c) widths[c] = std::max(widths[c], host::DisplayWidth(row[c]));
+  }
+  std::string text;
+  for (const auto& row : rows) {
+    std::string line;
+    for (size_t c = 0; c < widths.size(); ++c) {
+      std::string cell = c < row.size() ? row[c] : std::string();
+      std::string padding(widths[c] - host::DisplayWidth(cell), ' ');
+      if (c > 0) line += "  ";
+      line += (c == 0 || allLeft) ? cell + padding : padding + cell;
+    }
+    while (!line.empty() && line.back() == ' ') line.pop_back();
+    text += line + "\n";
+  }
+  return text;
+}
+
+std::string CellText(const host::Value& value, bool oneDecimal) {
+  if (value.IsNumber()) {
+    // One decimal as the sheet's "0.0" format shows it: halves away from zero.
+    if (oneDecimal) return fmt::format("{:.1f}", std::round(value.Number() * 10.0) / 10.0);
+    return host::NumberToText(value.Number());
+  }
+  if (value.IsError()) return value.Error().code;
+  std::string text = value.IsEmpty() ? std::string() : value.ToText();
+  text.erase(std::remove(text.begin(), text.end(), '\n'), text.end());
+  return text;
+}
+
+void PrintStatisticsSummary(std::ostream& out, host::Worksheet& statisticsSheet) {
+  std::vector<TableRows> tables = FindTables(statisticsSheet);
+  std::string title = TextAt(statisticsSheet, 1, 1);
+  out << (title.empty() ? statisticsSheet.Name() : title) << '\n';
+  if (tables.empty()) {
+    out << "（统计表里没有找到表格 no tables found）\n";
+    return;
+  }
+  PrintClassCountTable(out, statisticsSheet, tables[0]);
+  std::string report = TextAt(statisticsSheet, tables[0].diff + 1, 1);
+  if (!report.empty()) out << report << '\n';
+  if (tables.size() >= 2) {
+    PrintSubjectDifferences(out, statisticsSheet, tables[1], tables.size() >= 3 ? &tables[2] : nullptr);
+  }
+}
+
+}  // namespace fenban::cli

@@ -1,0 +1,32 @@
+// Plain-text tables for the terminal, aligned by display width so that
+// Chinese characters (two columns wide) line up.
+#pragma once
+
+#include <iosfwd>
+#include <string>
+#include <vector>
+
+namespace fenban::host {
+class Worksheet;
+class Value;
+}
+
+namespace fenban::cli {
+
+using TextTable = std::vector<std::vector<std::string>>;
+
+// Every row padded to the same column widths, two spaces between columns;
+// the first column is aligned left, the others right (or left too, when
+// allLeft is set). Trailing spaces are dropped; each line ends with "\n".
+std::string FormatTable(const TextTable& rows, bool allLeft = false);
+
+// A cell as the summary shows it: line feeds dropped, numbers in their
+// shortest form, or with one decimal when oneDecimal is set.
+std::string CellText(const host::Value& value, bool oneDecimal = false);
+
+// Prints the summary of a statistics sheet: the class count table in full,
+// the duplicate-name report, and the "最大差" row of the subject count and
+// subject average tables, one line per subject.
+void PrintStatisticsSummary(std::ostream& out, host::Worksheet& statisticsSheet);
+
+}  // namespace fenban::cli

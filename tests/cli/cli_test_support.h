@@ -1,0 +1,156 @@
+// Running the built fenban program in a temporary folder, and reading the
+// workbooks it writes.
+#pragma once
+
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "files/workbook_files.h"
+#include "host/model_workbook.h"
+#include "host/model_worksheet.h"
+
+namespace fenban::clitest {
+
+namespace fs = std::filesystem;
+
+#ifdef FENBAN_BINARY
+inline const char* kBinary = FENBAN_BINARY;
+#else
+inline const char* kBinary = "";
+#endif
+
+inline bool BinaryAvailable() { return kBinary[0] != '\0' && fs::exists(kBinary); }
+
+#define FENBAN_REQUIRE_BINARY()                                                  \
+  do {                                                                           \
+    if (!::fenban::clitest::BinaryAvailable()) GTEST_SKIP() << "fenban not built"; \
+  } while (false)
+
+struct RunResult {
+  int status = -1;
+  std::string out;
+  std::string err;
+};
+
+inline std::string ReadFile(const fs::path& path) {
+  std::ifstream file(path, std::ios::binary);
+  std::ostringstream bytes;
+  bytes << file.rdbuf();
+  return bytes.str();
+}
+
+// A fresh folder under the system's temporary folder, removed at the end.
+class TempFolder {
+ public:
+  TempFolder() {
+    static std::atomic<int> counter{0};
+    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+    std::string name = info != nullptr ? std::string(info->test_suite_name()) + "_" + info->name() : "cli";
+    path_ = fs::temp_directory_path() /
+            ("fenban_cli_" + std::to_string(::getpid()) + "_" + std::to_string(counter++) + "_" + name);
+    fs::remove_all(path_);
+    fs::create_directories(path_);
+  }
+  ~TempFolder() {
+    std::error_code ec;
+    fs::remove_all(path_, ec);
+  }
+  TempFolder(const TempFolder&) = delete;
+  TempFolder& operator=(const TempFolder&) = delete;
+  const fs::path& Path() const { return path_; }
+
+ private:
+  fs::path path_;
+};
+
+// Runs fenban with the arguments in `folder`, without a desktop (so help
+// documents are printed, not opened) and without standard input.
+inline RunResult RunFenban(const fs::path& folder, const std::vector<std::string>& args) {
+  fs::path outFile = folder / ".run_out";
+  fs::path errFile = folder / ".run_err";
+  pid_t child = ::fork();
+  if (child == 0) {
+    if (::chdir(folder.c_str()) != 0) ::_exit(126);
+    int in = ::open("/dev/null", O_RDONLY);
+    int out = ::open(outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    int err = ::open(errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    if (in < 0 || out < 0 || err < 0) ::_exit(126);
+    ::dup2(in, STDIN_FILENO);
+    ::dup2(out, STDOUT_FILENO);
+    ::dup2(err, STDERR_FILENO);
+    ::unsetenv("DISPLAY");
+    ::unsetenv("WAYLAND_DISPLAY");
+    std::vector<char*> argv;
+    argv.push_back(const_cast<char*>(kBinary));
+    for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
+    argv.push_back(nullptr);
+    ::execv(kBinary, argv.data());
+    ::_exit(127);
+  }
+  RunResult result;
+  int status = 0;
+  if (child > 0 && ::waitpid(child, &status, 0) == child && WIFEXITED(status)) result.status = WEXITSTATUS(status);
+  result.out = ReadFile(outFile);
+  result.err = ReadFile(errFile);
+  std::error_code ec;
+  fs::remove(outFile, ec);
+  fs::remove(errFile, ec);
+  return result;
+}
+
+// For failure messages: what the program printed.
+inline std::string Printed(const RunResult& run) {
+  return "status " + std::to_string(run.status) + "\n--- stdout\n" + run.out + "--- stderr\n" + run.err;
+}
+
+inline std::unique_ptr<host::ModelWorkbook> ReadBook(const fs::path& path) {
+  return files::ReadWorkbook(path.string());
+}
+
+inline std::vector<std::string> SheetNames(host::ModelWorkbook& book) {
+  std::vector<std::string> names;
+  for (int32_t i = 1; i <= book.SheetCount(); ++i) names.push_back(book.SheetAt(i).Name());
+  return names;
+}
+
+// Column of a header text in the given row; 0 when absent.
+inline int32_t ColumnOf(const host::Worksheet& sheet, int32_t headerRow, const std::string& header) {
+  host::Rect used = sheet.UsedRect();
+  for (int32_t c = 1; c <= used.col2; ++c) {
+    const host::Value& value = sheet.CellValue(headerRow, c);
+    if (value.IsText() && value.Text() == header) return c;
+  }
+  return 0;
+}
+
+// The texts of a column from firstRow down to the first empty cell.
+inline std::vector<std::string> ColumnTexts(const host::Worksheet& sheet, int32_t column, int32_t firstRow) {
+  std::vector<std::string> texts;
+  for (int32_t r = firstRow;; ++r) {
+    const host::Value& value = sheet.CellValue(r, column);
+    if (value.IsEmpty()) break;
+    texts.push_back(value.ToText());
+  }
+  return texts;
+}
+
+// init with an example of `students` students in `folder`.
+inline void InitWithExample(const fs::path& folder, int students, const std::string& seed = "7") {
+  RunResult run = RunFenban(folder, {"init", ".", "--example", std::to_string(students), "--seed", seed});
+  ASSERT_EQ(run.status, 0) << Printed(run);
+}
+
+}  // namespace fenban::clitest
