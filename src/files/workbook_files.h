@@ -2,6 +2,7 @@
 // saving without loss.
 #pragma once
 
+#include <cstddef>
 #include <memory>
 #include <string>
 
@@ -14,6 +15,11 @@ namespace fenban::files {
 // cannot be read raises host::RuntimeError(kErrFile) whose description names
 // the file and what is wrong.
 std::unique_ptr<host::ModelWorkbook> ReadWorkbook(const std::string& path);
+
+// Reads a workbook held in memory (.xlsx or .xls, told by its content);
+// fileName names it in messages and becomes its Name. Failures as ReadWorkbook.
+std::unique_ptr<host::ModelWorkbook> ReadWorkbookFromMemory(const void* data, size_t size,
+                                                            const std::string& fileName);
 
 // Writes the model as an .xlsx file at path (no atomic replacement).
 void WriteXlsx(const host::ModelWorkbook& book, const std::string& path);

@@ -1,0 +1,20 @@
+// Reading .xls (BIFF) workbooks with FreeXL: sheet names and cell values.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "host/model_workbook.h"
+
+namespace fenban::files {
+
+// Reads the .xls file at path into a new workbook named fileName in folder.
+// Throws FormatError when FreeXL cannot read it.
+std::unique_ptr<host::ModelWorkbook> ReadXlsFile(const std::string& path, const std::string& fileName,
+                                                 const std::string& folder);
+
+// True when an OLE2 compound file holds an encrypted OOXML package (its
+// directory names the EncryptionInfo stream).
+bool IsEncryptedPackage(const std::string& bytes);
+
+}  // namespace fenban::files

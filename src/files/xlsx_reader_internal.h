@@ -1,0 +1,123 @@
+// Pieces of the .xlsx reader: the package (content types, relationships),
+// the workbook part, shared strings, styles and sheets.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "host/model_workbook.h"
+#include "host/style.h"
+
+namespace fenban::files {
+
+class ZipArchive;
+
+// Names of the parts the model does not keep, in the order found, each once.
+class UnkeptParts {
+ public:
+  void Add(const std::string& what);
+  const std::vector<std::string>& List() const { return list_; }
+
+ private:
+  std::vector<std::string> list_;
+};
+
+// ---- package ------------------------------------------------------------
+
+struct Relationship {
+  std::string id;
+  std::string type;    // the last segment of the relationship type ("worksheet", "styles", ...)
+  std::string target;  // part name inside the archive, or the external address
+  bool external = false;
+};
+
+// "xl/workbook.xml" -> "xl/_rels/workbook.xml.rels".
+std::string RelationshipsPartOf(const std::string& part);
+// Resolves a relationship target against the folder of its source part.
+std::string ResolvePartName(const std::string& sourcePart, const std::string& target);
+// The relationships of a part; none when it has no relationships part.
+std::vector<Relationship> ReadRelationships(const ZipArchive& zip, const std::string& sourcePart);
+// The workbook part named by the package relationships ("" when none).
+std::string FindWorkbookPart(const ZipArchive& zip);
+// Content type of the workbook part ("" when unknown).
+std::string ContentTypeOf(const ZipArchive& zip, const std::string& part);
+// Records the parts of the archive that the model does not keep, by their names.
+void CollectUnkeptPackageParts(const ZipArchive& zip, UnkeptParts& unkept);
+
+// ---- workbook part ------------------------------------------------------
+
+struct SheetEntry {
+  std::string name;
+  std::string kind;  // relationship type: "worksheet", "chartsheet", "dialogsheet", "xlMacrosheet", ...
+  std::string part;  // "" when the relationship is missing
+  int32_t visible = host::kSheetVisible;
+};
+
+struct WorkbookInfo {
+  std::vector<SheetEntry> sheets;
+  int32_t activeTab = 0;  // 0-based over all sheet entries
+  double tabRatio = 0.6;
+  bool date1904 = false;
+  std::unordered_map<int32_t, std::string> printTitles;  // localSheetId -> "Sheet1!$1:$2"
+  std::string sharedStringsPart, stylesPart;
+};
+
+WorkbookInfo ReadWorkbookPart(const ZipArchive& zip, const std::string& workbookPart, UnkeptParts& unkept);
+// Rows of a print titles definition ("'A b'!$1:$2", "S!$A:$B,S!$1:$3"); false when none.
+bool ParsePrintTitleRows(const std::string& definition, int32_t& firstRow, int32_t& lastRow);
+
+// ---- shared strings -----------------------------------------------------
+
+std::vector<std::string> ReadSharedStrings(const ZipArchive& zip, const std::string& part);
+
+// ---- styles -------------------------------------------------------------
+
+// The cell formats (cellXfs) of a styles part, translated to the model's
+// CellStyle, and interned into a workbook's pool on first use.
+class StyleTable {
+ public:
+  StyleTable() = default;
+  void Read(const ZipArchive& zip, const std::string& part);
+  size_t Count() const { return formats_.size(); }
+  // Pool index of cell format xf (0 for the default format or an unknown xf).
+  uint32_t PoolIndex(uint32_t xf, host::StylePool& pool);
+  // Built-in number format codes by id ("" for unknown ids).
+  static std::string BuiltinNumberFormat(int32_t id);
+  // Appends a translated format (used by the parser).
+  std::vector<host::CellStyle>& Formats() { return formats_; }
+
+ private:
+  std::vector<host::CellStyle> formats_;
+  std::vector<uint32_t> poolIndex_;
+};
+
+// ---- sheets -------------------------------------------------------------
+
+// Limits that protect the model from a hostile sheet.
+struct ReadBudget {
+  // Cell slots the model allocates (rows are stored densely up to their last cell).
+  uint64_t cellSlots = 0;
+  static constexpr uint64_t kMaxCellSlots = uint64_t{40} << 20;
+};
+
+struct SheetContext {
+  const ZipArchive* zip = nullptr;
+  const std::vector<std::string>* sharedStrings = nullptr;
+  StyleTable* styles = nullptr;
+  ReadBudget* budget = nullptr;
+  UnkeptParts* unkept = nullptr;
+  bool date1904 = false;
+};
+
+// Reads one worksheet part into sheet.
+void ReadSheetPart(const SheetContext& context, const std::string& part, host::ModelWorksheet& sheet);
+// Records the parts a sheet relates to that the model does not keep.
+void CollectUnkeptSheetRelations(const ZipArchive& zip, const std::string& part, UnkeptParts& unkept);
+
+// Reads the .xlsx package in zip into a new workbook named fileName in folder.
+std::unique_ptr<host::ModelWorkbook> ReadXlsxArchive(const ZipArchive& zip, const std::string& fileName,
+                                                     const std::string& folder);
+
+}  // namespace fenban::files

@@ -1,0 +1,415 @@
+// Writes the model as an .xlsx file with libxlsxwriter: every sheet in
+// order, values and formulas with their results, formats, column widths,
+// row heights, merges, page breaks, page set-up, validation and views.
+#include <xlsxwriter.h>
+
+#include <algorithm>
+#include <cmath>
+#include <memory>
+
+#include "files/cell_reference.h"
+#include "files/file_error.h"
+#include "files/r1c1_to_a1.h"
+#include "files/workbook_files.h"
+#include "files/xlsx_conversions.h"
+#include "files/xlsx_writer_internal.h"
+#include "host/constants.h"
+#include "host/model_worksheet.h"
+
+namespace fenban::files {
+
+namespace {
+
+constexpr size_t kMaxCellCharacters = 32767;
+
+struct WorkbookFree {
+  void operator()(lxw_workbook* workbook) const { lxw_workbook_free(workbook); }
+};
+
+// Text as a cell may hold it: literal escape sequences protected, cut at
+// the most characters a cell can hold.
+std::string CellText(const std::string& text) {
+  std::string out = EscapeLiteralEscapes(text);
+  size_t characters = 0;
+  for (size_t i = 0; i < out.size(); ++i) {
+    if ((static_cast<unsigned char>(out[i]) & 0xC0) != 0x80 && ++characters > kMaxCellCharacters) {
+      out.resize(i);
+      break;
+    }
+  }
+  return out;
+}
+
+// Splits a list validation's items ("是,否") into a null-terminated array.
+class ValueList {
+ public:
+  explicit ValueList(const std::string& items) {
+    size_t start = 0;
+    while (start <= items.size()) {
+      size_t end = items.find(',', start);
+      if (end == std::string::npos) end = items.size();
+      strings_.push_back(items.substr(start, end - start));
+      start = end + 1;
+    }
+    for (auto& item : strings_) pointers_.push_back(item.data());
+    pointers_.push_back(nullptr);
+  }
+  char** Get() { return pointers_.data(); }
+
+ private:
+  std::vector<std::string> strings_;
+  std::vector<char*> pointers_;
+};
+
+class SheetWriter {
+ public:
+  SheetWriter(lxw_worksheet* worksheet, host::ModelWorksheet& sheet, FormatCache& formats)
+      : ws_(worksheet), sheet_(sheet), formats_(formats) {}
+
+  void Write() {
+    WriteColumns();
+    WriteRows();
+    WriteMerges();
+    WriteCells();
+    WriteBreaks();
+    WritePageSetup();
+    WriteValidations();
+    WriteView();
+  }
+
+  // The scroll position of a sheet without panes, which libxlsxwriter cannot write ("" when none).
+  std::string TopLeftCell() const {
+    const host::SheetView& view = sheet_.View();
+    const bool panes = view.splitRow > 0 || view.splitColumn > 0;
+    if (panes || (view.scrollRow <= 1 && view.scrollColumn <= 1)) return "";
+    return CellAddress(std::clamp(view.scrollRow, 1, host::kMaxRows), std::clamp(view.scrollColumn, 1, host::kMaxColumns));
+  }
+
+ private:
+  // Column ranges with equal width and format. A whole-sheet format or a
+  // changed default width is written as a last range reaching the sheet's
+  // last column, with every column before it written too so no gap remains.
+  void WriteColumns() {
+    const auto& columns = sheet_.ColumnsData();
+    const double defaultWidth = sheet_.DefaultColumnWidth();
+    const bool defaultChanged = std::fabs(SavedColumnWidth(defaultWidth) - SavedColumnWidth(LXW_DEF_COL_WIDTH)) > 1e-9;
+    const uint32_t sheetStyle = sheet_.SheetStyle();
+    const bool tail = defaultChanged || sheetStyle != 0;
+    const double baseWidth = defaultChanged ? defaultWidth : LXW_DEF_COL_WIDTH;
+    const size_t count = std::min(columns.size(), static_cast<size_t>(host::kMaxColumns));
+    const auto widthOf = [&](size_t c) { return columns[c].width >= 0 ? columns[c].width : baseWidth; };
+    const auto styleOf = [&](size_t c) { return columns[c].style != 0 ? columns[c].style : sheetStyle; };
+    size_t first = 0;
+    while (first < count) {
+      size_t last = first;
+      while (last + 1 < count && widthOf(last + 1) == widthOf(first) && styleOf(last + 1) == styleOf(first)) ++last;
+      const double width = widthOf(first);
+      const uint32_t style = styleOf(first);
+      if (tail || width != LXW_DEF_COL_WIDTH || style != 0) SetColumns(first, last, width, style);
+      first = last + 1;
+    }
+    if (tail && count < static_cast<size_t>(host::kMaxColumns)) {
+      SetColumns(count, static_cast<size_t>(host::kMaxColumns) - 1, baseWidth, sheetStyle);
+    }
+  }
+
+  void SetColumns(size_t first, size_t last, double width, uint32_t style) {
+    // A column of width 0 is a hidden one.
+    lxw_row_col_options options{};
+    options.hidden = width <= 0 ? 1 : 0;
+    if (options.hidden != 0) width = LXW_DEF_COL_WIDTH;
+    worksheet_set_column_opt(ws_, static_cast<lxw_col_t>(first), static_cast<lxw_col_t>(last), std::min(width, 255.0),
+                             formats_.Get(style), options.hidden != 0 ? &options : nullptr);
+  }
+
+  void WriteRows() {
+    const double defaultHeight = sheet_.DefaultRowHeight();
+    if (std::fabs(defaultHeight - LXW_DEF_ROW_HEIGHT) > 1e-9 && defaultHeight > 0 && defaultHeight <= 409) {
+      worksheet_set_default_row(ws_, defaultHeight, LXW_FALSE);
+    }
+    const auto& rows = sheet_.RowsData();
+    const size_t count = std::min(rows.size(), static_cast<size_t>(host::kMaxRows));
+    for (size_t r = 0; r < count; ++r) {
+      const host::RowData& row = rows[r];
+      if (row.height < 0 && row.style == 0) continue;
+      double height = row.height < 0 ? defaultHeight : std::min(row.height, 409.0);
+      lxw_row_col_options options{};
+      if (height == 0) {
+        options.hidden = 1;
+        height = defaultHeight;
+      }
+      worksheet_set_row_opt(ws_, static_cast<lxw_row_t>(r), height, formats_.Get(row.style),
+                            options.hidden ? &options : nullptr);
+    }
+  }
+
+  // Merges are registered before the cells, so the cells keep their own
+  // values and formats.
+  void WriteMerges() {
+    for (const host::Rect& area : sheet_.MergedAreas()) {
+      if (area.row1 < 1 || area.col1 < 1 || area.row2 > host::kMaxRows || area.col2 > host::kMaxColumns) continue;
+      if (area.row1 == area.row2 && area.col1 == area.col2) continue;
+      worksheet_merge_range(ws_, static_cast<lxw_row_t>(area.row1 - 1), static_cast<lxw_col_t>(area.col1 - 1),
+                            static_cast<lxw_row_t>(area.row2 - 1), static_cast<lxw_col_t>(area.col2 - 1), "", nullptr);
+    }
+  }
+
+  void WriteCells() {
+    const auto& rows = sheet_.RowsData();
+    const size_t rowCount = std::min(rows.size(), static_cast<size_t>(host::kMaxRows));
+    for (size_t r = 0; r < rowCount; ++r) {
+      const auto& cells = rows[r].cells;
+      const size_t columnCount = std::min(cells.size(), static_cast<size_t>(host::kMaxColumns));
+      for (size_t c = 0; c < columnCount; ++c) {
+        const host::Cell& cell = cells[c];
+        if (cell.value.IsEmpty() && cell.style == 0 && !cell.formula) continue;
+        WriteCell(static_cast<lxw_row_t>(r), static_cast<lxw_col_t>(c), cell);
+      }
+    }
+  }
+
+  void WriteError(lxw_row_t row, lxw_col_t column, const std::string& code, lxw_format* format) {
+    if (IsErrorLiteral(code)) {
+      worksheet_write_formula_str(ws_, row, column, code.c_str(), format, code.c_str());
+    } else {
+      worksheet_write_string(ws_, row, column, CellText(code).c_str(), format);
+    }
+  }
+
+  void WriteCell(lxw_row_t row, lxw_col_t column, const host::Cell& cell) {
+    lxw_format* format = formats_.Get(cell.style);
+    const host::Value& value = cell.value;
+    if (cell.formula && (value.IsNumber() || value.IsText() || value.IsEmpty())) {
+      const auto a1 = R1C1ToA1(*cell.formula, static_cast<int32_t>(row) + 1, static_cast<int32_t>(column) + 1);
+      if (a1 && !(value.IsNumber() && !std::isfinite(value.Number()))) {
+        if (value.IsNumber()) {
+          worksheet_write_formula_num(ws_, row, column, a1->c_str(), format, value.Number());
+        } else {
+          const std::string text = value.IsText() ? CellText(value.Text()) : std::string();
+          worksheet_write_formula_str(ws_, row, column, a1->c_str(), format, text.c_str());
+        }
+        return;
+      }
+    }
+    switch (value.Type()) {
+      case host::ValueType::Empty:
+        if (format != nullptr) worksheet_write_blank(ws_, row, column, format);
+        break;
+      case host::ValueType::Number:
+        if (std::isfinite(value.Number())) {
+          worksheet_write_number(ws_, row, column, value.Number(), format);
+        } else {
+          WriteError(row, column, "#NUM!", format);
+        }
+        break;
+      case host::ValueType::Text:
+        if (value.Text().empty()) {
+          // An empty text is kept apart from an empty cell as the formula ="".
+          worksheet_write_formula_str(ws_, row, column, "=\"\"", format, "");
+        } else {
+          worksheet_write_string(ws_, row, column, CellText(value.Text()).c_str(), format);
+        }
+        break;
+      case host::ValueType::Boolean:
+        worksheet_write_boolean(ws_, row, column, value.Bool() ? 1 : 0, format);
+        break;
+      case host::ValueType::Error:
+        WriteError(row, column, value.Error().code, format);
+        break;
+    }
+  }
+
+  // A break before row r ends the page after row r - 1, which is the
+  // 0-based number of row r.
+  void WriteBreaks() {
+    std::vector<lxw_row_t> breaks;
+    for (const int32_t row : sheet_.HPageBreaks()) {
+      if (row > 1 && row <= host::kMaxRows) breaks.push_back(static_cast<lxw_row_t>(row - 1));
+    }
+    std::sort(breaks.begin(), breaks.end());
+    breaks.erase(std::unique(breaks.begin(), breaks.end()), breaks.end());
+    if (breaks.empty()) return;
+    if (breaks.size() > LXW_BREAKS_MAX) breaks.resize(LXW_BREAKS_MAX);
+    breaks.push_back(0);
+    worksheet_set_h_pagebreaks(ws_, breaks.data());
+  }
+
+  void WritePageSetup() {
+    const host::PageSetupData& setup = sheet_.PageSetupValues();
+    const host::PageSetupData defaults;
+    if (setup.orientation == host::kPortrait) worksheet_set_portrait(ws_);
+    if (setup.orientation == host::kLandscape) worksheet_set_landscape(ws_);
+    if (setup.paperSize > 0 && setup.paperSize < 256) worksheet_set_paper(ws_, static_cast<uint8_t>(setup.paperSize));
+    worksheet_set_margins(ws_, setup.leftMargin / 72.0, setup.rightMargin / 72.0, setup.topMargin / 72.0,
+                          setup.bottomMargin / 72.0);
+    lxw_header_footer_options header{};
+    header.margin = setup.headerMargin / 72.0;
+    lxw_header_footer_options footer{};
+    footer.margin = setup.footerMargin / 72.0;
+    const std::string headerText = setup.centerHeader.empty() ? "" : "&C" + setup.centerHeader;
+    const std::string footerText = setup.centerFooter.empty() ? "" : "&C" + setup.centerFooter;
+    if (!headerText.empty() || setup.headerMargin != defaults.headerMargin) {
+      worksheet_set_header_opt(ws_, headerText.c_str(), &header);
+    }
+    if (!footerText.empty() || setup.footerMargin != defaults.footerMargin) {
+      worksheet_set_footer_opt(ws_, footerText.c_str(), &footer);
+    }
+    if (setup.zoom != 100 && setup.zoom >= 10 && setup.zoom <= 400) {
+      worksheet_set_print_scale(ws_, static_cast<uint16_t>(setup.zoom));
+    }
+    if (setup.centerHorizontally) worksheet_center_horizontally(ws_);
+    if (setup.printTitleFirstRow > 0 && setup.printTitleLastRow >= setup.printTitleFirstRow &&
+        setup.printTitleLastRow <= host::kMaxRows) {
+      worksheet_repeat_rows(ws_, static_cast<lxw_row_t>(setup.printTitleFirstRow - 1),
+                            static_cast<lxw_row_t>(setup.printTitleLastRow - 1));
+    }
+  }
+
+  void WriteValidations() {
+    for (const host::ValidationRule& rule : sheet_.Validations()) WriteValidation(rule);
+  }
+
+  void WriteValidation(const host::ValidationRule& rule) {
+    const host::Rect& area = rule.area;
+    if (area.row1 < 1 || area.col1 < 1 || area.row2 > host::kMaxRows || area.col2 > host::kMaxColumns ||
+        area.row2 < area.row1 || area.col2 < area.col1) {
+      return;
+    }
+    lxw_data_validation validation{};
+    std::unique_ptr<ValueList> list;
+    std::string formula1 = rule.formula1, formula2 = rule.formula2;
+    const auto isNumber = [](const std::string& text) { return ParseFileNumber(text).has_value(); };
+    switch (rule.type) {
+      case host::kValidateList:
+        if (!formula1.empty() && formula1.front() == '=') {
+          validation.validate = LXW_VALIDATION_TYPE_LIST_FORMULA;
+          validation.value_formula = formula1.data();
+        } else {
+          validation.validate = LXW_VALIDATION_TYPE_LIST;
+          list = std::make_unique<ValueList>(formula1);
+          validation.value_list = list->Get();
+        }
+        break;
+      case 1: case 2: case 4: case 5: case 6: case 7: {
+        static constexpr uint8_t kFormulaTypes[] = {0, LXW_VALIDATION_TYPE_INTEGER_FORMULA,
+                                                    LXW_VALIDATION_TYPE_DECIMAL_FORMULA, 0,
+                                                    LXW_VALIDATION_TYPE_DATE_FORMULA, LXW_VALIDATION_TYPE_TIME_FORMULA,
+                                                    LXW_VALIDATION_TYPE_LENGTH_FORMULA,
+                                                    LXW_VALIDATION_TYPE_CUSTOM_FORMULA};
+        validation.validate = kFormulaTypes[rule.type];
+        validation.criteria = static_cast<uint8_t>(std::clamp(rule.op, 1, 8));
+        if (formula1.empty() || (!isNumber(formula1) && formula1.front() != '=')) formula1 = "=" + formula1;
+        if (formula2.empty() || (!isNumber(formula2) && formula2.front() != '=')) formula2 = "=" + formula2;
+        const bool two = rule.type != 7 && (rule.op == 1 || rule.op == 2);
+        if (rule.type == 7) validation.criteria = LXW_VALIDATION_CRITERIA_NONE;
+        if (two) {
+          validation.minimum_formula = formula1.data();
+          validation.maximum_formula = formula2.data();
+        } else {
+          validation.value_formula = formula1.data();
+        }
+        break;
+      }
+      default:
+        validation.validate = LXW_VALIDATION_TYPE_ANY;
+        break;
+    }
+    validation.ignore_blank = rule.ignoreBlank ? LXW_VALIDATION_ON : LXW_VALIDATION_OFF;
+    validation.show_input = rule.showInput ? LXW_VALIDATION_ON : LXW_VALIDATION_OFF;
+    validation.show_error = rule.showError ? LXW_VALIDATION_ON : LXW_VALIDATION_OFF;
+    validation.error_type = rule.alertStyle == 2   ? LXW_VALIDATION_ERROR_TYPE_WARNING
+                            : rule.alertStyle == 3 ? LXW_VALIDATION_ERROR_TYPE_INFORMATION
+                                                   : LXW_VALIDATION_ERROR_TYPE_STOP;
+    std::string inputTitle = rule.inputTitle, inputMessage = rule.inputMessage;
+    std::string errorTitle = rule.errorTitle, errorMessage = rule.errorMessage;
+    if (!inputTitle.empty()) validation.input_title = inputTitle.data();
+    if (!inputMessage.empty()) validation.input_message = inputMessage.data();
+    if (!errorTitle.empty()) validation.error_title = errorTitle.data();
+    if (!errorMessage.empty()) validation.error_message = errorMessage.data();
+    worksheet_data_validation_range(ws_, static_cast<lxw_row_t>(area.row1 - 1), static_cast<lxw_col_t>(area.col1 - 1),
+                                    static_cast<lxw_row_t>(area.row2 - 1), static_cast<lxw_col_t>(area.col2 - 1),
+                                    &validation);
+  }
+
+  void WriteView() {
+    const host::SheetView& view = sheet_.View();
+    if (view.zoom != 100 && view.zoom >= 10 && view.zoom <= 400) worksheet_set_zoom(ws_, static_cast<uint16_t>(view.zoom));
+    const int32_t splitRow = std::clamp(view.splitRow, 0, host::kMaxRows - 1);
+    const int32_t splitColumn = std::clamp(view.splitColumn, 0, host::kMaxColumns - 1);
+    if (splitRow == 0 && splitColumn == 0) return;
+    // The scrolling pane starts below and right of the split, at the scroll position.
+    const int64_t topRow = std::min<int64_t>(int64_t{splitRow} + std::max(view.scrollRow, 1) - 1, host::kMaxRows - 1);
+    const int64_t leftColumn =
+        std::min<int64_t>(int64_t{splitColumn} + std::max(view.scrollColumn, 1) - 1, host::kMaxColumns - 1);
+    if (view.freezePanes) {
+      worksheet_freeze_panes_opt(ws_, static_cast<lxw_row_t>(splitRow), static_cast<lxw_col_t>(splitColumn),
+                                 static_cast<lxw_row_t>(topRow), static_cast<lxw_col_t>(leftColumn), 0);
+    } else {
+      // A plain split is given as the height and width it covers, in rows
+      // and columns of default size.
+      worksheet_split_panes_opt(ws_, splitRow * LXW_DEF_ROW_HEIGHT, splitColumn * LXW_DEF_COL_WIDTH,
+                                static_cast<lxw_row_t>(topRow), static_cast<lxw_col_t>(leftColumn));
+    }
+  }
+
+  lxw_worksheet* ws_;
+  host::ModelWorksheet& sheet_;  // only read; some of its accessors are not const
+  FormatCache& formats_;
+};
+
+}  // namespace
+
+void WriteXlsx(const host::ModelWorkbook& book, const std::string& path) {
+  try {
+    WriteXlsxFile(book, path);
+  } catch (const FormatError& failure) {
+    RaiseWriteError(path, failure.what());
+  }
+}
+
+void WriteXlsxFile(const host::ModelWorkbook& book, const std::string& path) {
+  auto& model = const_cast<host::ModelWorkbook&>(book);  // sheet access is not const; nothing is changed
+  lxw_workbook_options options{};
+  options.constant_memory = LXW_FALSE;
+  options.use_zip64 = LXW_FALSE;
+  std::unique_ptr<lxw_workbook, WorkbookFree> workbook(workbook_new_opt(path.c_str(), &options));
+  if (!workbook) throw FormatError("无法创建文件 (cannot create the file)");
+  FormatCache formats(workbook.get(), book.Styles());
+  XlsxPatch patch;
+  const int32_t count = book.SheetCount();
+  int32_t active = book.ActiveSheetIndex();
+  if (active < 1 || active > count || model.ModelSheetAt(active).Visible() != host::kSheetVisible) {
+    active = 0;
+    for (int32_t i = 1; i <= count && active == 0; ++i) {
+      if (model.ModelSheetAt(i).Visible() == host::kSheetVisible) active = i;
+    }
+  }
+  std::vector<lxw_worksheet*> worksheets;
+  for (int32_t i = 1; i <= count; ++i) {
+    host::ModelWorksheet& sheet = model.ModelSheetAt(i);
+    lxw_worksheet* worksheet = workbook_add_worksheet(workbook.get(), sheet.Name().c_str());
+    if (worksheet == nullptr) throw FormatError("工作表名称“" + sheet.Name() + "”无效 (invalid sheet name)");
+    worksheets.push_back(worksheet);
+    SheetWriter writer(worksheet, sheet, formats);
+    writer.Write();
+    const std::string topLeft = writer.TopLeftCell();
+    if (!topLeft.empty()) patch.topLeftCells.emplace_back(i, topLeft);
+  }
+  if (active > 0) worksheet_activate(worksheets[static_cast<size_t>(active - 1)]);
+  for (int32_t i = 1; i <= count; ++i) {
+    const int32_t visible = model.ModelSheetAt(i).Visible();
+    if (visible == host::kSheetVisible || i == active) continue;
+    worksheet_hide(worksheets[static_cast<size_t>(i - 1)]);
+    if (visible == host::kSheetVeryHidden) patch.veryHiddenSheets.push_back(i);
+  }
+  const double ratio = book.TabRatio();
+  if (std::fabs(ratio - 0.6) > 1e-9 && ratio >= 0 && ratio <= 1) {
+    patch.tabRatio = static_cast<int32_t>(std::lround(ratio * 1000));
+  }
+  patch.date1904 = model.Date1904();
+  const lxw_error error = workbook_close(workbook.release());
+  if (error != LXW_NO_ERROR) throw FormatError(std::string("写入失败 (") + lxw_strerror(error) + ")");
+  ApplyXlsxPatch(path, patch);
+}
+
+}  // namespace fenban::files

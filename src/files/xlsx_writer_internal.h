@@ -1,0 +1,48 @@
+// Pieces of the .xlsx writer: the format cache and the small edits made to
+// the written package for what libxlsxwriter cannot express.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "host/style_pool.h"
+
+#include "host/model_workbook.h"
+
+struct lxw_workbook;
+struct lxw_format;
+
+namespace fenban::files {
+
+// One libxlsxwriter format per format of the workbook's pool, made on first use.
+class FormatCache {
+ public:
+  FormatCache(lxw_workbook* workbook, const host::StylePool& pool) : workbook_(workbook), pool_(pool) {}
+  // nullptr for index 0 (the default format) and for unknown indexes.
+  lxw_format* Get(uint32_t index);
+
+ private:
+  lxw_workbook* workbook_;
+  const host::StylePool& pool_;
+  std::vector<lxw_format*> formats_;
+};
+
+// Settings libxlsxwriter 1.1.4 cannot write; they are put into the package
+// after it has been written.
+struct XlsxPatch {
+  int32_t tabRatio = -1;                  // per mille; -1 leaves the default
+  bool date1904 = false;
+  std::vector<int32_t> veryHiddenSheets;  // 1-based sheet positions
+  std::vector<std::pair<int32_t, std::string>> topLeftCells;  // sheet position, "C5"
+  bool Empty() const { return tabRatio < 0 && !date1904 && veryHiddenSheets.empty() && topLeftCells.empty(); }
+};
+
+// WriteXlsx without naming the file: failures throw FormatError.
+void WriteXlsxFile(const host::ModelWorkbook& book, const std::string& path);
+
+// Applies patch to the .xlsx file at path. Throws FormatError on failure.
+void ApplyXlsxPatch(const std::string& path, const XlsxPatch& patch);
+
+}  // namespace fenban::files

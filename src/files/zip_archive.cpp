@@ -1,0 +1,179 @@
+#include "files/zip_archive.h"
+
+#include <zip.h>
+
+#include <utility>
+
+#include "files/file_error.h"
+
+namespace fenban::files {
+
+namespace {
+
+std::string AsciiLower(std::string_view text) {
+  std::string lower(text);
+  for (char& ch : lower) {
+    if (ch >= 'A' && ch <= 'Z') ch = static_cast<char>(ch - 'A' + 'a');
+  }
+  return lower;
+}
+
+[[noreturn]] void ThrowOpenError(int code) {
+  switch (code) {
+    case ZIP_ER_NOZIP:
+    case ZIP_ER_INCONS:
+    case ZIP_ER_EOF:
+    case ZIP_ER_READ:
+    case ZIP_ER_SEEK:
+    case ZIP_ER_CRC:
+    case ZIP_ER_MULTIDISK:
+      throw FormatError(kTextDamaged);
+    case ZIP_ER_MEMORY:
+      throw FormatError(kTextTooLarge);
+    case ZIP_ER_ENCRNOTSUPP:
+    case ZIP_ER_NOPASSWD:
+    case ZIP_ER_WRONGPASSWD:
+      throw FormatError(kTextEncrypted);
+    case ZIP_ER_OPEN:
+    case ZIP_ER_NOENT:
+      throw FormatError("文件无法打开 (the file cannot be opened)");
+    default:
+      throw FormatError(std::string(kTextDamaged) + " [zip " + std::to_string(code) + "]");
+  }
+}
+
+struct ZipFileCloser {
+  void operator()(zip_file_t* file) const { zip_fclose(file); }
+};
+
+}  // namespace
+
+ZipArchive::ZipArchive(struct zip* archive) : archive_(archive) {}
+
+ZipArchive::ZipArchive(ZipArchive&& other) noexcept
+    : archive_(std::exchange(other.archive_, nullptr)),
+      names_(std::move(other.names_)),
+      sizes_(std::move(other.sizes_)),
+      byLowerName_(std::move(other.byLowerName_)) {}
+
+ZipArchive& ZipArchive::operator=(ZipArchive&& other) noexcept {
+  if (this != &other) {
+    if (archive_ != nullptr) zip_discard(archive_);
+    archive_ = std::exchange(other.archive_, nullptr);
+    names_ = std::move(other.names_);
+    sizes_ = std::move(other.sizes_);
+    byLowerName_ = std::move(other.byLowerName_);
+  }
+  return *this;
+}
+
+ZipArchive::~ZipArchive() {
+  if (archive_ != nullptr) zip_discard(archive_);
+}
+
+ZipArchive ZipArchive::OpenFile(const std::string& path) {
+  int code = 0;
+  struct zip* archive = zip_open(path.c_str(), ZIP_RDONLY, &code);
+  if (archive == nullptr) ThrowOpenError(code);
+  ZipArchive result(archive);
+  result.Index();
+  return result;
+}
+
+ZipArchive ZipArchive::OpenMemory(const void* data, size_t size) {
+  zip_error_t error;
+  zip_error_init(&error);
+  zip_source_t* source = zip_source_buffer_create(data, size, 0, &error);
+  if (source == nullptr) {
+    zip_error_fini(&error);
+    throw FormatError(kTextTooLarge);
+  }
+  struct zip* archive = zip_open_from_source(source, ZIP_RDONLY, &error);
+  if (archive == nullptr) {
+    const int code = zip_error_code_zip(&error);
+    zip_source_free(source);
+    zip_error_fini(&error);
+    ThrowOpenError(code);
+  }
+  zip_error_fini(&error);
+  ZipArchive result(archive);
+  result.Index();
+  return result;
+}
+
+void ZipArchive::Index() {
+  const zip_int64_t count = zip_get_num_entries(archive_, 0);
+  if (count < 0) throw FormatError(kTextDamaged);
+  uint64_t total = 0;
+  names_.reserve(static_cast<size_t>(count));
+  sizes_.reserve(static_cast<size_t>(count));
+  for (zip_int64_t i = 0; i < count; ++i) {
+    zip_stat_t stat;
+    zip_stat_init(&stat);
+    if (zip_stat_index(archive_, static_cast<zip_uint64_t>(i), 0, &stat) != 0) throw FormatError(kTextDamaged);
+    if ((stat.valid & ZIP_STAT_NAME) == 0 || stat.name == nullptr) throw FormatError(kTextDamaged);
+    if ((stat.valid & ZIP_STAT_ENCRYPTION_METHOD) != 0 && stat.encryption_method != ZIP_EM_NONE) {
+      throw FormatError(kTextEncrypted);
+    }
+    const uint64_t size = (stat.valid & ZIP_STAT_SIZE) != 0 ? stat.size : 0;
+    const uint64_t packed = (stat.valid & ZIP_STAT_COMP_SIZE) != 0 ? stat.comp_size : size;
+    if (size > kMaxTotalSize || packed > kMaxTotalSize || size > packed * kMaxRatio + 65536) {
+      throw FormatError(std::string(kTextTooLarge) + "：" + stat.name);
+    }
+    total += size;
+    if (total > kMaxTotalSize) throw FormatError(kTextTooLarge);
+    names_.emplace_back(stat.name);
+    sizes_.push_back(size);
+    byLowerName_.emplace(AsciiLower(stat.name), static_cast<size_t>(i));
+  }
+}
+
+int64_t ZipArchive::Find(std::string_view name) const {
+  while (!name.empty() && name.front() == '/') name.remove_prefix(1);
+  const auto it = byLowerName_.find(AsciiLower(name));
+  return it == byLowerName_.end() ? -1 : static_cast<int64_t>(it->second);
+}
+
+bool ZipArchive::Has(std::string_view name) const { return Find(name) >= 0; }
+
+std::string ZipArchive::StoredName(std::string_view name) const {
+  const int64_t index = Find(name);
+  return index < 0 ? std::string() : names_[static_cast<size_t>(index)];
+}
+
+void ZipArchive::Stream(std::string_view name, const std::function<void(const char*, size_t)>& sink) const {
+  const int64_t index = Find(name);
+  if (index < 0) throw FormatError("缺少部件 " + std::string(name) + " (missing part)");
+  std::unique_ptr<zip_file_t, ZipFileCloser> file(zip_fopen_index(archive_, static_cast<zip_uint64_t>(index), 0));
+  if (!file) {
+    const int code = zip_error_code_zip(zip_get_error(archive_));
+    if (code == ZIP_ER_NOPASSWD || code == ZIP_ER_ENCRNOTSUPP || code == ZIP_ER_WRONGPASSWD) {
+      throw FormatError(kTextEncrypted);
+    }
+    throw FormatError(std::string(kTextDamaged) + "：" + std::string(name));
+  }
+  const uint64_t declared = sizes_[static_cast<size_t>(index)];
+  uint64_t done = 0;
+  std::vector<char> buffer(size_t{1} << 16);
+  for (;;) {
+    const zip_int64_t got = zip_fread(file.get(), buffer.data(), buffer.size());
+    if (got < 0) throw FormatError(std::string(kTextDamaged) + "：" + std::string(name));
+    if (got == 0) break;
+    done += static_cast<uint64_t>(got);
+    if (done > declared) throw FormatError(std::string(kTextDamaged) + "：" + std::string(name));
+    sink(buffer.data(), static_cast<size_t>(got));
+  }
+  if (done != declared) throw FormatError(std::string(kTextDamaged) + "：" + std::string(name));
+}
+
+std::string ZipArchive::Read(std::string_view name, uint64_t limit) const {
+  const int64_t index = Find(name);
+  if (index < 0) throw FormatError("缺少部件 " + std::string(name) + " (missing part)");
+  if (sizes_[static_cast<size_t>(index)] > limit) throw FormatError(std::string(kTextTooLarge) + "：" + std::string(name));
+  std::string text;
+  text.reserve(static_cast<size_t>(sizes_[static_cast<size_t>(index)]));
+  Stream(name, [&text](const char* data, size_t size) { text.append(data, size); });
+  return text;
+}
+
+}  // namespace fenban::files

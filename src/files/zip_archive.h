@@ -1,0 +1,57 @@
+// Read-only access to the entries of a zip archive (libzip), with limits
+// that keep a hostile archive from exhausting memory or time.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+struct zip;
+
+namespace fenban::files {
+
+class ZipArchive {
+ public:
+  // The most an archive may hold uncompressed, all entries together.
+  static constexpr uint64_t kMaxTotalSize = uint64_t{2} << 30;
+  // Deflate cannot expand by more than about 1032:1; an entry claiming
+  // more than this ratio is lying about its size.
+  static constexpr uint64_t kMaxRatio = 1100;
+
+  // Opens a file or a buffer (which must outlive the archive). Throws
+  // FormatError when it is not a readable zip archive or breaks the limits.
+  static ZipArchive OpenFile(const std::string& path);
+  static ZipArchive OpenMemory(const void* data, size_t size);
+
+  ZipArchive(ZipArchive&&) noexcept;
+  ZipArchive& operator=(ZipArchive&&) noexcept;
+  ~ZipArchive();
+
+  // Entry names as stored, in archive order.
+  const std::vector<std::string>& Names() const { return names_; }
+  // Looks a part name up without regard to ASCII letter case.
+  bool Has(std::string_view name) const;
+  // Stored name of a part, or "" when missing.
+  std::string StoredName(std::string_view name) const;
+  // The whole entry; throws FormatError when missing, damaged or larger than limit.
+  std::string Read(std::string_view name, uint64_t limit) const;
+  // Feeds the entry to sink in chunks; throws FormatError when missing or damaged.
+  void Stream(std::string_view name, const std::function<void(const char*, size_t)>& sink) const;
+
+ private:
+  explicit ZipArchive(struct zip* archive);
+  void Index();
+  int64_t Find(std::string_view name) const;
+
+  struct zip* archive_ = nullptr;
+  std::vector<std::string> names_;
+  std::vector<uint64_t> sizes_;
+  std::unordered_map<std::string, size_t> byLowerName_;
+};
+
+}  // namespace fenban::files
