@@ -39,6 +39,13 @@ TEST(TablePrinter, ShortRowsArePadded) {
   EXPECT_EQ(lines[1], "ccc");
 }
 
+TEST(TablePrinter, AllLeftAlignsEveryColumnLeft) {
+  std::vector<std::string> lines = Lines(FormatTable({{"班级数", "txtFenBan", "10"}, {"前N名", "txtNMing", "否 no"}}, true));
+  ASSERT_EQ(lines.size(), 2u);
+  EXPECT_EQ(lines[0], "班级数  txtFenBan  10");
+  EXPECT_EQ(lines[1], "前N名   txtNMing   否 no");
+}
+
 TEST(TablePrinter, CellTexts) {
   EXPECT_EQ(CellText(host::Value("性别\n男")), "性别男");
   EXPECT_EQ(CellText(host::Value(85.0)), "85");
@@ -63,12 +70,12 @@ TEST(TablePrinter, SummaryOfAStatisticsSheet) {
   put(4, {2, 39, 20, 11, 34, 6});
   put(5, {"最大差", 1, 1, 1, 1, 1});
   put(6, {"同班同名统计：无"});
-  put(7, {"优秀人数统计(前10名)", {}, "及格人数统计(前20名)"});
+  put(7, {"优秀人数统计(前10名)", {}, {}, "及格人数统计(前20名)"});
   put(8, {"新班级", "总分\n≥612", "语文\n≥120", "总分\n≥580", "语文\n≥110"});
   put(9, {1, 10, 9, 20, 21});
   put(10, {2, 10, 11, 20, 19});
   put(11, {"最大差", 0, 2, 0, 2});
-  put(13, {"平均分统计(前10名)", {}, "平均分统计(前20名)"});
+  put(13, {"平均分统计(前10名)", {}, {}, "平均分统计(前20名)"});
   put(14, {"新班级", "总分", "语文", "总分", "语文"});
   put(15, {1, 650.5, 125.25, 630, 120});
   put(16, {2, 649.0, 124.0, 628, 119});
@@ -87,6 +94,8 @@ TEST(TablePrinter, SummaryOfAStatisticsSheet) {
   // One line per subject: marks, count differences and average differences.
   std::string text = out.str();
   EXPECT_NE(text.find("优秀人数统计(前10名)"), std::string::npos);
+  EXPECT_NE(text.find("及格人数统计(前20名)"), std::string::npos);
+  EXPECT_NE(text.find("平均分统计(前10名)"), std::string::npos);
   EXPECT_NE(text.find("平均分统计(前20名)"), std::string::npos);
   std::string total = lines[lines.size() - 2];
   std::string chinese = lines[lines.size() - 1];

@@ -1,0 +1,6 @@
+// fenban: divides a school year's students into balanced classes.
+#include <iostream>
+
+#include "cli/cli_app.h"
+
+int main(int argc, char** argv) { return fenban::cli::Run(argc, argv, std::cout, std::cerr); }
