@@ -62,12 +62,11 @@ std::optional<bool> GivenFlag(const CLI::App& command, const std::string& on, co
   return std::nullopt;
 }
 
-void AddCheckPair(CLI::App& command, const std::string& on, const std::string& off, const std::string& help) {
-  std::string yesHelp = "按" + help + "均衡 (balance the classes by " + help + ")";
-  std::string noHelp = "不按" + help + "均衡 (do not balance by " + help + ")";
-  CLI::Option* yes = command.add_flag(on)->description(yesHelp);
-  CLI::Option* no = command.add_flag(off)->description(noHelp);
-  yes->excludes(no);
+// A balance check box: --by-X ticks it, --no-by-X clears it.
+void AddCheckPair(CLI::App& command, const std::string& name, const std::string& chinese,
+                  const std::string& english) {
+  command.add_flag("--by-" + name)->description("按" + chinese + "均衡 (balance the classes by " + english + ")");
+  command.add_flag("--no-by-" + name)->description("不按" + chinese + "均衡 (do not balance by " + english + ")");
 }
 
 std::string Trim(const std::string& text) {
@@ -106,7 +105,7 @@ int Run(int argc, const char* const* argv, std::ostream& out, std::ostream& err)
   app.footer(kFooter);
   app.require_subcommand(1);
   app.fallthrough();
-  app.get_formatter()->column_width(44);
+  app.get_formatter()->column_width(30);
   std::string hostDir = ".";
   app.add_option("-C,--dir", hostDir, "fenban.xlsx 所在的文件夹，默认当前文件夹 (the host folder, default: here)")
       ->type_name("DIR");
@@ -137,9 +136,9 @@ int Run(int argc, const char* const* argv, std::ostream& out, std::ostream& err)
   divide->add_option("BOOK", divideBook, "数据工作簿的文件名，与 list 显示的相同 (file name as list shows it)")
       ->required();
   AddCountOptions(*divide, divideCounts);
-  AddCheckPair(*divide, "--by-sex", "--no-by-sex", "性别 sex");
-  AddCheckPair(*divide, "--by-boarding", "--no-by-boarding", "住校 boarding");
-  AddCheckPair(*divide, "--by-current", "--no-by-current", "应届 current-year graduates");
+  AddCheckPair(*divide, "sex", "性别", "sex");
+  AddCheckPair(*divide, "boarding", "住校", "boarding");
+  AddCheckPair(*divide, "current", "应届", "current-year graduates");
   divide->add_option("--round", roundChoice,
                      "分班前把总分四舍五入为整数：yes 或 no (round the totals to whole numbers first)")
       ->check(CLI::IsMember({"yes", "no", "是", "否"}));
@@ -176,11 +175,23 @@ int Run(int argc, const char* const* argv, std::ostream& out, std::ostream& err)
   // help
   CLI::App* help = app.add_subcommand("help", "打开使用说明 help.doc (open the manual help.doc)");
 
+  if (argc <= 1) {
+    err << app.help();
+    return kExitUsage;
+  }
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& error) {
     int status = app.exit(error, out, err);
     return status == static_cast<int>(CLI::ExitCodes::Success) ? kExitSuccess : kExitUsage;
+  }
+
+  for (const char* name : {"sex", "boarding", "current"}) {
+    std::string on = std::string("--by-") + name, off = std::string("--no-by-") + name;
+    if (divide->parsed() && divide->count(on) > 0 && divide->count(off) > 0) {
+      err << fmt::format("fenban divide: {} 和 {} 只能选一个 (choose one of {} and {})\n", on, off, on, off);
+      return kExitUsage;
+    }
   }
 
   std::optional<std::vector<std::string>> subjects;
