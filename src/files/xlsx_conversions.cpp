@@ -193,7 +193,7 @@ std::string EscapeLiteralEscapes(std::string_view text) {
   out.reserve(text.size());
   for (size_t i = 0; i < text.size(); ++i) {
     if (EscapeAt(text, i) >= 0) {
-      out += "_x005F";
+      out += "_x005F_";  // the escaped underscore; the rest follows as it is
     } else {
       out.push_back(text[i]);
     }

@@ -257,6 +257,7 @@ class SheetHandler : public XmlHandler {
         height = *value;
       }
     }
+    if (AttrTrue(FindAttr(attrs, "hidden"))) height = 0;  // the model keeps a hidden row as height 0
     if (rowXf_ != 0 || height >= 0) {
       host::RowData& row = EnsureRow(number);
       row.height = height;
@@ -393,6 +394,7 @@ class SheetHandler : public XmlHandler {
         }
       }
     }
+    if (AttrTrue(FindAttr(attrs, "hidden"))) range.width = 0;  // the model keeps a hidden column as width 0
     columns_.push_back(range);
   }
 

@@ -9,6 +9,11 @@ namespace fenban::files {
 
 namespace {
 
+// libxlsxwriter reads 0 as "no colour"; black has its own value.
+lxw_color_t ColorOf(int32_t rgb) {
+  return rgb == 0 ? static_cast<lxw_color_t>(LXW_COLOR_BLACK) : static_cast<lxw_color_t>(rgb);
+}
+
 uint8_t BorderOf(int32_t lineStyle) {
   if (lineStyle == 0 || lineStyle == host::kLineNone) return LXW_BORDER_NONE;
   if (lineStyle == host::kLineDouble) return LXW_BORDER_DOUBLE;
@@ -42,12 +47,12 @@ void Fill(lxw_format* format, const host::CellStyle& style) {
   if (style.fontSize != 11 && style.fontSize > 0 && style.fontSize < 410) format_set_font_size(format, style.fontSize);
   if (style.bold) format_set_bold(format);
   if (style.fontColor != host::kColorAutomatic && style.fontColor >= 0) {
-    format_set_font_color(format, static_cast<lxw_color_t>(host::BgrToRgb(style.fontColor)));
+    format_set_font_color(format, ColorOf(host::BgrToRgb(style.fontColor)));
   }
   const int32_t fill = host::PaletteRgb(style.fillColorIndex);
   if (fill >= 0) {
     format_set_pattern(format, LXW_PATTERN_SOLID);
-    format_set_bg_color(format, static_cast<lxw_color_t>(fill));
+    format_set_bg_color(format, ColorOf(fill));
   }
   const uint8_t left = BorderOf(style.borders[host::kSideLeft]);
   const uint8_t top = BorderOf(style.borders[host::kSideTop]);
