@@ -49,7 +49,9 @@ void DeleteDivisionSheets(host::Application& app, form::Form& form, form::Module
   std::vector<std::string> sheetNames;
   host::SkipOnError([&] {
     host::Workbook& dataBook = host::Workbooks(app)(state.DataBookName);
-    for (int32_t index = 1; index <= dataBook.SheetCount(); ++index) sheetNames.push_back(dataBook.SheetAt(index).Name());
+    for (int32_t index = 1; index <= dataBook.SheetCount(); ++index) {
+      sheetNames.push_back(dataBook.SheetAt(index).Name());
+    }
   });
   for (const std::string& sheetName : sheetNames) {
     if (sheetName == "数据表" || sheetName == keepDivision || sheetName == keepStatistics) continue;

@@ -30,7 +30,9 @@ void BuildEntryTemplate(host::Application& app, form::Form& /*form*/) {
   validation.Add(host::kValidateList, host::kValidAlertStop, host::kValidBetween, "是,否");
   validation.SetIgnoreBlank(false);
   validation.SetInputTitle("说明：");
-  validation.SetInputMessage("\n若把总分化为整数，选择是；否则，选择否。\n\n让程序把总分转化为整数，更利于均衡分班。");
+  validation.SetInputMessage(
+      "\n若把总分化为整数，选择是；否则，选择否。"
+      "\n\n让程序把总分转化为整数，更利于均衡分班。");
 }
 
 }  // namespace fenban::maintenance
