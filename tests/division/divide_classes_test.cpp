@@ -197,7 +197,7 @@ TEST(DivideClasses, SheetsGoToTheDataWorkbookEvenWhenTheHostIsActive) {
   DivideClasses(world.app, world.form, world.state);
   EXPECT_EQ(world.hostBook->SheetCount(), hostSheets);
   EXPECT_NE(world.dataBook->FindSheet("分班表1"), nullptr);
-  EXPECT_NE(world.dataBook->FindSheet("统计表0"), nullptr);
+  EXPECT_NE(world.dataBook->FindSheet("统计表1"), nullptr);
   EXPECT_EQ(Students(*world.dataBook->FindSheet("分班表1")).size(), 6u);
 }
 
