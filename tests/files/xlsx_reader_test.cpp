@@ -1,0 +1,255 @@
+// Reading workbooks written by other programs: a hand-made package with
+// the unusual forms the format allows, files saved by openpyxl and by
+// LibreOffice, and workbooks holding parts the model does not keep.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "files/files_test_support.h"
+#include "files/model_compare.h"
+#include "host/model_worksheet.h"
+
+namespace fenban::files {
+namespace {
+
+using host::CellStyle;
+using host::ModelWorkbook;
+using host::ModelWorksheet;
+using host::Rect;
+using host::Value;
+using testing::DataFile;
+
+bool Lists(const std::vector<std::string>& parts, const std::string& word) {
+  return std::any_of(parts.begin(), parts.end(),
+                     [&word](const std::string& part) { return part.find(word) != std::string::npos; });
+}
+
+class HandmadeTest : public ::testing::Test {
+ protected:
+  HandmadeTest() : book(ReadWorkbook(DataFile("handmade.xlsx"))), data(book->ModelSheetAt(1)) {}
+  std::unique_ptr<ModelWorkbook> book;
+  ModelWorksheet& data;
+};
+
+TEST_F(HandmadeTest, WorkbookPartGivesSheetsInOrderWithStateAndActiveTab) {
+  ASSERT_EQ(book->SheetCount(), 3);
+  EXPECT_EQ(book->ModelSheetAt(1).Name(), "数据表");
+  EXPECT_EQ(book->ModelSheetAt(2).Name(), "登记表");
+  EXPECT_EQ(book->ModelSheetAt(3).Visible(), host::kSheetHidden);
+  EXPECT_EQ(book->ActiveSheetIndex(), 2);
+  EXPECT_NEAR(book->TabRatio(), 0.75, 1e-12);
+  EXPECT_EQ(book->Name(), "handmade.xlsx");
+  EXPECT_EQ(book->Path(), FENBAN_TEST_DATA);
+  EXPECT_TRUE(book->FileOrigin().unkeptParts.empty());
+}
+
+TEST_F(HandmadeTest, StringsSharedInlineRichAndEscaped) {
+  EXPECT_EQ(data.CellValue(1, 1), Value("姓名"));
+  EXPECT_EQ(data.CellValue(1, 2), Value("总分"));
+  EXPECT_EQ(data.CellValue(1, 3), Value("备注"));
+  EXPECT_EQ(data.CellValue(2, 1), Value("王小明"));  // runs joined, phonetic run left out
+  EXPECT_EQ(data.CellValue(2, 3), Value("富文本"));
+  EXPECT_EQ(data.CellValue(6, 3), Value("line\rbreak"));
+}
+
+TEST_F(HandmadeTest, NumbersBooleansErrorsAndCachedFormulaResults) {
+  EXPECT_EQ(data.CellValue(2, 2), Value(612.5));
+  EXPECT_EQ(data.CellValue(5, 1), Value::Boolean(true));
+  EXPECT_EQ(data.CellValue(5, 5), Value::Boolean(false));
+  EXPECT_EQ(data.CellValue(5, 2), Value(host::ErrorValue{"#DIV/0!"}));
+  EXPECT_EQ(data.CellValue(5, 3), Value(2));
+  EXPECT_EQ(data.CellValue(5, 4), Value("ab"));
+  EXPECT_EQ(data.CellValue(6, 7), Value(host::ErrorValue{"#N/A"}));
+  EXPECT_EQ(data.CellFormulaR1C1(5, 3), "");  // A1 formulas are not kept
+  EXPECT_EQ(data.CellValue(9, 28), Value(-0.0015));
+}
+
+TEST_F(HandmadeTest, DatesStayNumbers) {
+  EXPECT_EQ(data.CellValue(6, 1), Value(45170));
+  EXPECT_EQ(data.CellFormat(6, 1).numberFormat, "yyyy/m/d");
+  EXPECT_EQ(data.CellValue(6, 2), Value(45170.5));  // an ISO date cell (t="d")
+}
+
+TEST_F(HandmadeTest, RowsAndCellsWithoutReferencesAndALyingDimension) {
+  // Rows 1 and 2 and their cells carry no r attribute; the dimension says A1:B2.
+  EXPECT_EQ(data.UsedRect().row2, 9);
+  EXPECT_EQ(data.UsedRect().col2, 28);
+  EXPECT_DOUBLE_EQ(data.RowHeight(2), 30);
+  EXPECT_DOUBLE_EQ(data.RowHeight(8), 0);  // hidden
+  EXPECT_DOUBLE_EQ(data.RowHeight(3), 14.25);
+  EXPECT_DOUBLE_EQ(data.ColumnWidth(1), 12);
+  EXPECT_DOUBLE_EQ(data.ColumnWidth(3), 5);
+}
+
+TEST_F(HandmadeTest, CellFormatsFromTheStylesPart) {
+  const CellStyle score = data.CellFormat(2, 2);
+  EXPECT_TRUE(score.bold);
+  EXPECT_EQ(score.fontSize, 14);
+  EXPECT_EQ(score.fontColor, 255);           // FFFF0000 as a BGR long
+  EXPECT_EQ(score.fillColorIndex, 35);       // indexed 42 is palette entry 35
+  EXPECT_EQ(score.borders[host::kSideLeft], host::kLineContinuous);
+  EXPECT_EQ(score.borders[host::kSideRight], host::kLineDouble);
+  EXPECT_EQ(score.borders[host::kSideTop], host::kLineContinuous);     // medium
+  EXPECT_EQ(score.borders[host::kSideBottom], host::kLineContinuous);  // dashed
+  EXPECT_EQ(score.numberFormat, "0.0");
+  const CellStyle plain = data.CellFormat(1, 1);
+  EXPECT_EQ(plain, CellStyle());  // theme text colour reads as automatic
+  const CellStyle column = data.CellFormat(20, 4);
+  EXPECT_EQ(column.fontSize, 9);
+  EXPECT_EQ(column.fontColor, host::RgbToBgr(0x0000FF));  // indexed 12
+  EXPECT_EQ(column.fillColorIndex, 15);                   // white darkened by a quarter: grey 25 %
+  EXPECT_EQ(column.horizontalAlignment, host::kAlignCenter);
+  EXPECT_EQ(column.verticalAlignment, host::kAlignCenter);
+  EXPECT_TRUE(column.wrapText);
+  EXPECT_EQ(data.CellFormat(6, 4).numberFormat, "0.00");  // a blank formatted cell
+}
+
+TEST_F(HandmadeTest, MergesBreaksPageSetupAndView) {
+  EXPECT_EQ(data.MergedAreas(), (std::vector<Rect>{Rect{2, 3, 3, 4}}));
+  EXPECT_EQ(data.HPageBreaks(), (std::vector<int32_t>{5, 8}));
+  const host::PageSetupData& setup = data.PageSetupValues();
+  EXPECT_EQ(setup.orientation, host::kLandscape);
+  EXPECT_EQ(setup.zoom, 75);
+  EXPECT_EQ(setup.paperSize, 9);
+  EXPECT_TRUE(setup.centerHorizontally);
+  EXPECT_DOUBLE_EQ(setup.leftMargin, 18);
+  EXPECT_DOUBLE_EQ(setup.topMargin, 72);
+  EXPECT_DOUBLE_EQ(setup.bottomMargin, 36);
+  EXPECT_DOUBLE_EQ(setup.headerMargin, 7.2);
+  EXPECT_TRUE(setup.marginsSet);
+  EXPECT_EQ(setup.centerHeader, "标题");
+  EXPECT_EQ(setup.centerFooter, "第&P页");
+  EXPECT_EQ(setup.printTitleFirstRow, 1);
+  EXPECT_EQ(setup.printTitleLastRow, 1);
+  EXPECT_EQ(data.View().zoom, 85);
+  EXPECT_TRUE(data.View().freezePanes);
+  EXPECT_EQ(data.View().splitRow, 1);
+  EXPECT_EQ(data.View().splitColumn, 0);
+  EXPECT_EQ(data.View().scrollRow, 1);
+}
+
+TEST_F(HandmadeTest, ValidationOfAPrefixedSheet) {
+  ModelWorksheet& entry = book->ModelSheetAt(2);
+  EXPECT_EQ(entry.CellValue(2, 3), Value("是"));
+  ASSERT_EQ(entry.Validations().size(), 3u);
+  const host::ValidationRule& list = entry.Validations()[0];
+  EXPECT_EQ(list.area, (Rect{2, 3, 2, 3}));
+  EXPECT_EQ(list.type, host::kValidateList);
+  EXPECT_EQ(list.formula1, "是,否");
+  EXPECT_EQ(list.inputTitle, "取整");
+  EXPECT_EQ(list.inputMessage, "总分是否取整");
+  EXPECT_TRUE(list.ignoreBlank);
+  EXPECT_EQ(list.alertStyle, host::kValidAlertStop);
+  const host::ValidationRule& whole = entry.Validations()[1];
+  EXPECT_EQ(whole.area, (Rect{1, 1, 3, 1}));
+  EXPECT_EQ(whole.type, 1);
+  EXPECT_EQ(whole.op, 5);
+  EXPECT_EQ(whole.alertStyle, 2);
+  EXPECT_EQ(whole.formula1, "0");
+  EXPECT_FALSE(whole.ignoreBlank);
+  EXPECT_EQ(entry.Validations()[2].area, (Rect{5, 5, 5, 5}));
+}
+
+TEST(OpenpyxlFileTest, ValuesFormatsAndLayout) {
+  auto book = ReadWorkbook(DataFile("openpyxl_styled.xlsx"));
+  ASSERT_EQ(book->SheetCount(), 3);
+  EXPECT_EQ(book->ModelSheetAt(3).Name(), "FBB");
+  EXPECT_EQ(book->ModelSheetAt(3).Visible(), host::kSheetHidden);
+  EXPECT_EQ(book->ActiveSheetIndex(), 2);
+  ModelWorksheet& sheet = book->ModelSheetAt(1);
+  EXPECT_EQ(sheet.CellValue(1, 1), Value("新班级"));
+  EXPECT_EQ(sheet.CellValue(3, 3), Value("李四"));
+  EXPECT_EQ(sheet.CellValue(2, 5), Value(612.5));
+  EXPECT_EQ(sheet.CellValue(2, 7), Value(45170));
+  EXPECT_TRUE(sheet.CellValue(2, 8).IsEmpty());  // a formula saved without its result
+  EXPECT_TRUE(sheet.CellFormat(1, 1).bold);
+  EXPECT_EQ(sheet.CellFormat(1, 1).fontColor, 255);
+  EXPECT_EQ(sheet.CellFormat(1, 2).fillColorIndex, 35);
+  EXPECT_EQ(sheet.CellFormat(1, 3).borders[host::kSideRight], host::kLineDouble);
+  EXPECT_EQ(sheet.CellFormat(2, 5).numberFormat, "0.0");
+  EXPECT_EQ(sheet.CellFormat(1, 4).horizontalAlignment, host::kAlignCenter);
+  EXPECT_GT(sheet.ColumnWidth(3), 11);
+  EXPECT_DOUBLE_EQ(sheet.RowHeight(1), 24);
+  EXPECT_EQ(sheet.MergedAreas(), (std::vector<Rect>{Rect{7, 1, 7, 5}}));
+  EXPECT_EQ(sheet.HPageBreaks(), (std::vector<int32_t>{4}));
+  EXPECT_TRUE(sheet.View().freezePanes);
+  EXPECT_EQ(sheet.View().splitRow, 2);
+  EXPECT_EQ(sheet.View().zoom, 80);
+  const host::PageSetupData& setup = sheet.PageSetupValues();
+  EXPECT_EQ(setup.printTitleFirstRow, 1);
+  EXPECT_EQ(setup.printTitleLastRow, 2);
+  EXPECT_EQ(setup.orientation, host::kLandscape);
+  EXPECT_EQ(setup.zoom, 90);
+  EXPECT_NEAR(setup.topMargin, 30, 1e-6);
+  EXPECT_TRUE(setup.centerHorizontally);
+  EXPECT_EQ(setup.centerFooter, "&P");
+  ASSERT_EQ(sheet.Validations().size(), 1u);
+  EXPECT_EQ(sheet.Validations()[0].formula1, "是,否");
+  EXPECT_EQ(sheet.Validations()[0].area, (Rect{2, 6, 5, 6}));
+}
+
+TEST(LibreOfficeFileTest, ResavedHandmadeWorkbookReadsTheSame) {
+  auto book = ReadWorkbook(DataFile("libreoffice_resaved.xlsx"));
+  auto original = ReadWorkbook(DataFile("handmade.xlsx"));
+  ASSERT_EQ(book->SheetCount(), 3);
+  ModelWorksheet& sheet = book->ModelSheetAt(1);
+  ModelWorksheet& expected = original->ModelSheetAt(1);
+  for (int32_t r = 1; r <= 9; ++r) {
+    for (int32_t c = 1; c <= 5; ++c) {
+      if (r == 6 && c == 2) continue;  // LibreOffice turns the ISO date cell into text or a number of its own
+      EXPECT_EQ(sheet.CellValue(r, c), expected.CellValue(r, c)) << "R" << r << "C" << c;
+    }
+  }
+  EXPECT_EQ(sheet.MergedAreas(), expected.MergedAreas());
+  EXPECT_EQ(sheet.CellFormat(2, 2).fillColorIndex, 35);
+  EXPECT_TRUE(sheet.CellFormat(2, 2).bold);
+  EXPECT_EQ(sheet.HPageBreaks(), expected.HPageBreaks());
+  // LibreOffice writes the font into the footer's codes; the centre section is kept as it is.
+  EXPECT_NE(sheet.PageSetupValues().centerFooter.find("第&P页"), std::string::npos);
+  // LibreOffice itself does not read the prefixed second sheet, so it saved it empty.
+}
+
+TEST(UnkeptPartsTest, ChartsCommentsDrawingsAndConditionalFormatsAreListed) {
+  auto book = ReadWorkbook(DataFile("with_chart.xlsx"));
+  const auto& parts = book->FileOrigin().unkeptParts;
+  EXPECT_TRUE(Lists(parts, "图表")) << parts.size();
+  EXPECT_TRUE(Lists(parts, "批注"));
+  EXPECT_TRUE(Lists(parts, "图形"));
+  EXPECT_TRUE(Lists(parts, "条件格式"));
+  EXPECT_EQ(book->ModelSheetAt(1).CellValue(1, 1), Value(1));
+}
+
+TEST(UnkeptPartsTest, AMacroWorkbookListsItsMacros) {
+  auto book = ReadWorkbook(DataFile("macro.xlsm"));
+  EXPECT_TRUE(Lists(book->FileOrigin().unkeptParts, "宏"));
+  EXPECT_EQ(book->ModelSheetAt(1).CellValue(1, 1), Value(7));
+  EXPECT_EQ(book->Name(), "macro.xlsm");
+}
+
+TEST(XlsReaderTest, ValuesAndSheetNamesOfAGenuineXlsFile) {
+  auto book = ReadWorkbook(DataFile("genuine.xls"));
+  EXPECT_TRUE(book->FileOrigin().fromXls);
+  ASSERT_EQ(book->SheetCount(), 2);
+  EXPECT_EQ(book->ModelSheetAt(1).Name(), "数据表");
+  EXPECT_EQ(book->ModelSheetAt(2).Name(), "备注");
+  ModelWorksheet& sheet = book->ModelSheetAt(1);
+  EXPECT_EQ(sheet.CellValue(1, 1), Value("姓名"));
+  EXPECT_EQ(sheet.CellValue(2, 2), Value("男"));
+  EXPECT_EQ(sheet.CellValue(2, 3), Value(612.5));
+  EXPECT_EQ(sheet.CellValue(3, 3), Value(598));
+  EXPECT_EQ(sheet.CellValue(2, 4), Value(45170));  // a date comes back as its serial number
+  EXPECT_EQ(book->ModelSheetAt(2).CellValue(3, 2), Value(42));
+}
+
+TEST(ReadFromMemoryTest, SameModelAsFromTheFile) {
+  const std::string bytes = testing::ReadBytes(DataFile("handmade.xlsx"));
+  auto fromMemory = ReadWorkbookFromMemory(bytes.data(), bytes.size(), "handmade.xlsx");
+  auto fromFile = ReadWorkbook(DataFile("handmade.xlsx"));
+  EXPECT_EQ(testing::DiffText(*fromFile, *fromMemory), "");
+  const std::string xls = testing::ReadBytes(DataFile("genuine.xls"));
+  auto fromXls = ReadWorkbookFromMemory(xls.data(), xls.size(), "genuine.xls");
+  EXPECT_EQ(fromXls->ModelSheetAt(1).CellValue(2, 3), Value(612.5));
+}
+
+}  // namespace
+}  // namespace fenban::files
