@@ -202,18 +202,24 @@ TEST(DivideClasses, SheetsGoToTheDataWorkbookEvenWhenTheHostIsActive) {
 }
 
 TEST(DivideClasses, TotalsAreRoundedOnlyWhenTheTemplateSaysYes) {
-  const std::vector<std::pair<std::string, std::pair<double, double>>> cases = {
-      {"是", {90, 90}}, {"否", {89.5, 90.4}}, {"", {89.5, 90.4}}, {"是的", {89.5, 90.4}}};
-  for (const auto& [choice, totals] : cases) {
+  struct Case {
+    std::string choice;
+    double first, second, third;
+  };
+  // Halves go away from zero: 88.5 becomes 89.
+  const std::vector<Case> cases = {
+      {"是", 90, 90, 89}, {"否", 89.5, 90.4, 88.5}, {"", 89.5, 90.4, 88.5}, {"是的", 89.5, 90.4, 88.5}};
+  for (const auto& [choice, first, second, third] : cases) {
     DivisionWorld world;
-    WriteTable(world.DataSheet(), {{"姓名", "总分"}, {"甲", 89.5}, {"乙", 90.4}});
+    WriteTable(world.DataSheet(), {{"姓名", "总分"}, {"甲", 89.5}, {"乙", 90.4}, {"丙", 88.5}});
     if (!choice.empty()) world.Template().SetCellValue(2, 3, choice);
     else world.Template().Clear(host::Rect{2, 3, 2, 3});
     DivideClasses(world.app, world.form, world.state);
     const auto students = Students(*world.dataBook->FindSheet("分班表1"));
-    ASSERT_EQ(students.size(), 2u) << choice;
-    EXPECT_EQ(students.at("甲").second, totals.first) << choice;
-    EXPECT_EQ(students.at("乙").second, totals.second) << choice;
+    ASSERT_EQ(students.size(), 3u) << choice;
+    EXPECT_EQ(students.at("甲").second, first) << choice;
+    EXPECT_EQ(students.at("乙").second, second) << choice;
+    EXPECT_EQ(students.at("丙").second, third) << choice;
     EXPECT_EQ(world.DataSheet().CellValue(2, 2).ToDouble(), 89.5) << "the data sheet keeps its totals";
     EXPECT_TRUE(world.WorkingSheetsClean());
   }
