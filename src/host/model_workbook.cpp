@@ -81,6 +81,8 @@ Worksheet& ModelWorkbook::AddSheet(Worksheet* after) {
   ModelWorksheet& added = *sheet;
   sheets_.insert(sheets_.begin() + static_cast<std::ptrdiff_t>(position), std::move(sheet));
   active_ = static_cast<int32_t>(position) + 1;
+  // The new sheet is the application's active sheet, so its workbook becomes active too.
+  Activate();
   return added;
 }
 

@@ -118,6 +118,10 @@ TEST_F(WorkbookTest, ActivateMakesTheWorkbookActiveToo) {
   EXPECT_EQ(&app.ActiveSheet(), &dataSheet);
   book.Activate();
   EXPECT_EQ(&app.ActiveWorkbook(), &book);
+  // A sheet added to another workbook is the application's active sheet.
+  Worksheet& added = SheetsOf(data).Add();
+  EXPECT_EQ(&app.ActiveWorkbook(), &data);
+  EXPECT_EQ(&app.ActiveSheet(), &added);
 }
 
 TEST_F(WorkbookTest, TabRatioRange) {
