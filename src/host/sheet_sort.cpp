@@ -95,6 +95,13 @@ void ModelWorksheet::Sort(const Rect& area, SortKey key1, SortKey key2, int32_t 
     return CompareKeys(keys2[a], keys2[b], key2.order) < 0;
   });
 
+  if (area.col1 == 1 && width <= area.col2) {
+    // The area holds every stored cell of its rows: move whole rows of cells.
+    std::vector<std::vector<Cell>> moved(count);
+    for (size_t i = 0; i < count; ++i) moved[i] = std::move(rows_[static_cast<size_t>(first - 1) + order[i]].cells);
+    for (size_t i = 0; i < count; ++i) rows_[static_cast<size_t>(first - 1) + i].cells = std::move(moved[i]);
+    return;
+  }
   const int32_t lastColumn = std::min(area.col2, width);
   if (lastColumn < area.col1) return;
   const auto span = static_cast<size_t>(lastColumn - area.col1 + 1);
