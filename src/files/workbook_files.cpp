@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -37,8 +38,11 @@ FileKind KindOf(const unsigned char* head, size_t size) {
 std::string ReadPrefix(const std::string& path, size_t limit) {
   std::ifstream in(path, std::ios::binary);
   if (!in) throw FormatError("文件无法打开 (the file cannot be opened)");
-  std::string bytes(limit, '\0');
-  in.read(bytes.data(), static_cast<std::streamsize>(limit));
+  in.seekg(0, std::ios::end);
+  const auto size = static_cast<uint64_t>(std::max<std::streamoff>(in.tellg(), 0));
+  in.seekg(0, std::ios::beg);
+  std::string bytes(static_cast<size_t>(std::min<uint64_t>(size, limit)), '\0');
+  in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
   bytes.resize(static_cast<size_t>(in.gcount()));
   return bytes;
 }
