@@ -3,6 +3,7 @@
 #pragma once
 
 #include <memory>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -10,6 +11,31 @@
 #include "host/model_workbook.h"
 #include "host/model_worksheet.h"
 #include "host/value.h"
+
+namespace fenban::host {
+
+// Shows values readably in test failure messages.
+inline void PrintTo(const Value& value, std::ostream* out) {
+  switch (value.Type()) {
+    case ValueType::Empty:
+      *out << "(empty)";
+      return;
+    case ValueType::Number:
+      *out << NumberToText(value.Number());
+      return;
+    case ValueType::Text:
+      *out << '"' << value.Text() << '"';
+      return;
+    case ValueType::Boolean:
+      *out << (value.Bool() ? "TRUE" : "FALSE");
+      return;
+    case ValueType::Error:
+      *out << value.Error().code;
+      return;
+  }
+}
+
+}  // namespace fenban::host
 
 namespace fenban::testing {
 
