@@ -1,5 +1,6 @@
 #include "host/model_application.h"
 
+#include <exception>
 #include <string>
 
 #include "host/errors.h"
@@ -107,7 +108,14 @@ Workbook* ModelApplication::FindWorkbook(const std::string& name) {
 Workbook& ModelApplication::OpenWorkbook(const std::string& path) {
   if (!loader_) Raise(kErrHost, "无法打开文件: " + path);
   if (FindWorkbook(FileNameOf(path)) != nullptr) Raise(kErrHost, "已经打开了同名的工作簿: " + FileNameOf(path));
-  std::unique_ptr<ModelWorkbook> book = loader_(path);
+  std::unique_ptr<ModelWorkbook> book;
+  try {
+    book = loader_(path);
+  } catch (const RuntimeError&) {
+    throw;
+  } catch (const std::exception& error) {
+    Raise(kErrFile, "无法打开文件: " + path + " (" + error.what() + ")");
+  }
   if (!book) Raise(kErrHost, "无法打开文件: " + path);
   return AddWorkbook(std::move(book));
 }

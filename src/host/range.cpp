@@ -271,7 +271,9 @@ Range Range::CurrentRegion() const { return Range(*sheet_, sheet_->CurrentRegion
 
 const Value& Range::GetValue() const { return sheet_->CellValue(area_.row1, area_.col1); }
 
-void Range::SetValue(const Value& value) const {
+void Range::SetValue(const Value& given) const {
+  // A copy: the value may live in a cell that the writes below move.
+  const Value value = given;
   Rect target = area_;
   const bool large = int64_t{area_.Rows()} * area_.Columns() > 4096;
   if (large && (value.IsEmpty() || (value.IsText() && value.Text().empty()))) {

@@ -158,3 +158,17 @@ TEST_F(ReplaceTest, RangeSetValueOfABlockAndOfNothing) {
 
 }  // namespace
 }  // namespace fenban::host
+
+namespace fenban::host {
+namespace {
+
+TEST_F(ReplaceTest, SetValueFromACellOfTheSameRow) {
+  sheet.SetCellValue(1, 1, "first");
+  const Range row(sheet, Rect{1, 2, 1, 300});
+  row.SetValue(sheet.CellValue(1, 1));
+  EXPECT_EQ(sheet.CellValue(1, 300), Value("first"));
+  EXPECT_EQ(sheet.CellValue(1, 150), Value("first"));
+}
+
+}  // namespace
+}  // namespace fenban::host

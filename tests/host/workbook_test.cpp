@@ -262,3 +262,32 @@ TEST_F(WorkbookTest, PageBreaksStaySortedAndUnique) {
 
 }  // namespace
 }  // namespace fenban::host
+
+namespace fenban::host {
+namespace {
+
+TEST(ApplicationTest, LoaderFailuresBecomeRuntimeErrors) {
+  testing::RecordingServices services;
+  ModelApplication app(services, [](const std::string& path) -> std::unique_ptr<ModelWorkbook> {
+    if (path.find("broken") != std::string::npos) throw std::runtime_error("bad zip");
+    if (path.find("missing") != std::string::npos) Raise(kErrFile, "文件未找到: " + path);
+    return nullptr;
+  });
+  testing::AddBook(app, "fenban.xlsx").AppendSheet("DTB");
+  EXPECT_EQ(ErrorNumberOf([&] { app.OpenWorkbook("/d/broken.xlsx"); }), kErrFile);
+  EXPECT_EQ(ErrorNumberOf([&] { app.OpenWorkbook("/d/missing.xlsx"); }), kErrFile);
+  EXPECT_EQ(ErrorNumberOf([&] { app.OpenWorkbook("/d/null.xlsx"); }), kErrHost);
+  EXPECT_EQ(app.WorkbookCount(), 1);
+  EXPECT_EQ(app.ActiveWorkbook().Name(), "fenban.xlsx");
+}
+
+TEST(ApplicationTest, SameNameCannotBeAddedTwice) {
+  testing::RecordingServices services;
+  ModelApplication app(services);
+  testing::AddBook(app, "a.xlsx");
+  EXPECT_EQ(ErrorNumberOf([&] { testing::AddBook(app, "a.xlsx", "/elsewhere"); }), kErrHost);
+  EXPECT_EQ(app.WorkbookCount(), 1);
+}
+
+}  // namespace
+}  // namespace fenban::host
