@@ -120,6 +120,11 @@ TEST(PaletteTest, StandardColoursAndBgr) {
 
 TEST(DisplayTextTest, NumberFormats) {
   EXPECT_EQ(DisplayText(Value(85.25), "General"), "85.25");
+  EXPECT_EQ(DisplayText(Value(256.0 / 3), "General"), "85.33333333");
+  EXPECT_EQ(DisplayText(Value(-256.0 / 3), "General"), "-85.3333333");
+  EXPECT_EQ(DisplayText(Value(12345678901.5), "General"), "12345678902");
+  EXPECT_EQ(DisplayText(Value(123456789012345.0), "General"), "1.23457E+14");
+  EXPECT_EQ(DisplayText(Value(0.000012345678), "General"), "1.23457E-05");
   EXPECT_EQ(DisplayText(Value(85.25), "0.0"), "85.3");
   EXPECT_EQ(DisplayText(Value(85.0), "0.00"), "85.00");
   EXPECT_EQ(DisplayText(Value(2.5), "0"), "3");
