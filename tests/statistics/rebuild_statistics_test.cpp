@@ -105,16 +105,6 @@ TEST_F(RebuildTest, FromTheStatisticsSheet) {
   ExpectRebuilt();
 }
 
-TEST_F(RebuildTest, RebuildingTwiceGivesTheSameSheets) {
-  Activate("分班表1");
-  Rebuild();
-  Rebuild();
-  EXPECT_EQ(Division().CellValue(2, 1), Value("新班级"));
-  EXPECT_EQ(Division().CellValue(3, 3), Value("张一"));
-  EXPECT_EQ(Division().HPageBreaks(), (std::vector<int32_t>{8, 13, 18}));
-  EXPECT_EQ(SheetNames(), (std::vector<std::string>{"数据表", "分班表1", "统计表1"}));
-}
-
 TEST_F(RebuildTest, HandMovedStudentIsMeasuredAfreshWithNewPageBreaks) {
   ASSERT_EQ(Division().CellValue(7, 3), Value("张五"));
   Division().SetCellValue(7, 1, Value(2));
