@@ -99,6 +99,7 @@ void BM_DivideClasses(benchmark::State& state) {
   StudentOptions options;
   options.students = static_cast<int32_t>(state.range(0));
   options.classCount = static_cast<int32_t>(state.range(1));
+  options.presetPercent = static_cast<int32_t>(state.range(2));
   BenchWorld& world = WorldFor(options);
   world.Tick(true, true, true);
 
@@ -137,8 +138,11 @@ BENCHMARK(BM_BuildDivisionStatistics)
     ->Apply(SizeArguments)
     ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_DivideClasses)
-    ->ArgNames({"students", "classes"})
-    ->Apply(SizeArguments)
+    ->ArgNames({"students", "classes", "preset%"})
+    ->Args({1000, 10, 0})
+    ->Args({10000, 50, 0})
+    ->Args({100000, 50, 0})
+    ->Args({100000, 50, 10})
     ->Unit(benchmark::kMillisecond);
 
 }  // namespace
