@@ -92,8 +92,10 @@ std::optional<std::string> R1C1ToA1(std::string_view formula, int32_t row, int32
     if ((rowPart.present && (r < 1 || r > host::kMaxRows)) || (columnPart.present && (c < 1 || c > host::kMaxColumns))) {
       return std::nullopt;
     }
-    const std::string rowText = (rowPart.absolute ? "$" : "") + std::to_string(r);
-    const std::string columnText = (columnPart.absolute ? "$" : "") + ColumnLetters(static_cast<int32_t>(c));
+    std::string rowText = rowPart.absolute ? "$" : "";
+    rowText += std::to_string(r);
+    std::string columnText = columnPart.absolute ? "$" : "";
+    columnText += ColumnLetters(static_cast<int32_t>(c));
     if (rowPart.present && columnPart.present) {
       out += columnText + rowText;
     } else {

@@ -271,7 +271,21 @@ class SheetHandler : public XmlHandler {
     text_.clear();
     formula_.clear();
     if (currentRow_ == 0) currentRow_ = lastRow_ = 1;
-    const char* r = FindAttr(attrs, "r");
+    // One pass over the attributes: this runs for every cell of the sheet.
+    const char* r = nullptr;
+    const char* s = nullptr;
+    const char* t = nullptr;
+    for (size_t i = 0; attrs[i] != nullptr; i += 2) {
+      const char* name = attrs[i];
+      if (name[0] == '\0' || name[1] != '\0') {
+        const std::string_view local = LocalName(name);
+        if (local.size() != 1) continue;
+        name = local.data();
+      }
+      if (name[0] == 'r') r = attrs[i + 1];
+      else if (name[0] == 's') s = attrs[i + 1];
+      else if (name[0] == 't') t = attrs[i + 1];
+    }
     if (r != nullptr) {
       const auto position = ParseCellReference(r);
       if (!position) BadReference(r);
@@ -283,9 +297,9 @@ class SheetHandler : public XmlHandler {
       if (cellColumn_ > host::kMaxColumns) BadReference("XFE");
     }
     currentColumn_ = cellColumn_;
-    cellXf_ = XfOf(FindAttr(attrs, "s"));
+    cellXf_ = XfOf(s);
     type_ = CellType::Number;
-    if (const char* t = FindAttr(attrs, "t")) {
+    if (t != nullptr) {
       const std::string_view type(t);
       if (type == "s") type_ = CellType::Shared;
       else if (type == "str") type_ = CellType::Text;

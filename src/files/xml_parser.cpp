@@ -110,9 +110,13 @@ class Parser {
 }  // namespace
 
 std::string_view LocalName(const char* qualifiedName) {
-  std::string_view name(qualifiedName);
-  const size_t colon = name.rfind(':');
-  return colon == std::string_view::npos ? name : name.substr(colon + 1);
+  // One pass: names are short and met millions of times in a large sheet.
+  const char* start = qualifiedName;
+  const char* p = qualifiedName;
+  for (; *p != '\0'; ++p) {
+    if (*p == ':') start = p + 1;
+  }
+  return std::string_view(start, static_cast<size_t>(p - start));
 }
 
 const char* FindAttr(const char** attrs, std::string_view localName) {
