@@ -42,20 +42,39 @@ std::optional<std::string> ReadWholeFile(const fs::path& path) {
   return bytes.str();
 }
 
-// What it takes to undo one save.
+// The files a save may replace: the file the workbook came from, and the
+// file saved beside it ("名单(fenban).xlsx") when the original is kept.
+std::vector<fs::path> FilesASaveMayReplace(const host::ModelWorkbook& book) {
+  std::vector<fs::path> paths;
+  if (!book.FileOrigin().fullPath.empty()) paths.emplace_back(book.FileOrigin().fullPath);
+  fs::path folder = book.Path().empty() ? fs::path(".") : fs::path(book.Path());
+  paths.push_back(folder / (fs::path(book.Name()).stem().string() + "(fenban).xlsx"));
+  return paths;
+}
+
+// What it takes to undo one save: the bytes of every file it may have
+// replaced, or nothing for a file that did not exist.
+struct FileBefore {
+  fs::path path;
+  bool existed = false;
+  std::optional<std::string> bytes;  // empty when it existed but could not be read
+};
 struct SavedBook {
   files::SaveResult result;
-  std::optional<std::string> originalBytes;  // the file as it was, when it was overwritten
+  std::vector<FileBefore> before;
 };
 
 void Undo(const SavedBook& saved) {
-  std::error_code ec;
-  if (saved.result.besideOriginal) {
-    fs::remove(saved.result.path, ec);
-  } else if (saved.originalBytes) {
-    WriteTextAtomically(*saved.originalBytes, saved.result.path);
-  } else {
-    fs::remove(saved.result.path, ec);
+  fs::path written = fs::path(saved.result.path).lexically_normal();
+  for (const FileBefore& file : saved.before) {
+    std::error_code ec;
+    if (file.path.lexically_normal() != written && !fs::equivalent(file.path, written, ec)) continue;
+    if (!file.existed) {
+      fs::remove(written, ec);
+    } else if (file.bytes) {
+      WriteTextAtomically(*file.bytes, written);
+    }
+    return;
   }
 }
 
@@ -168,8 +187,12 @@ void Session::Save(const std::vector<host::ModelWorkbook*>& books, std::ostream&
   std::vector<SavedBook> saved;
   for (host::ModelWorkbook* book : books) {
     SavedBook entry;
-    const std::string& original = book->FileOrigin().fullPath;
-    if (!original.empty()) entry.originalBytes = ReadWholeFile(original);
+    for (const fs::path& path : FilesASaveMayReplace(*book)) {
+      std::error_code ec;
+      FileBefore file{path, fs::exists(path, ec), std::nullopt};
+      if (file.existed) file.bytes = ReadWholeFile(path);
+      entry.before.push_back(std::move(file));
+    }
     try {
       entry.result = files::SaveWorkbook(*book);
     } catch (const std::exception& error) {
@@ -188,7 +211,8 @@ void Session::Save(const std::vector<host::ModelWorkbook*>& books, std::ostream&
   }
   for (const SavedBook& entry : saved) {
     if (entry.result.besideOriginal) {
-      out << fmt::format("另存为 saved beside the original: {}（{}）\n", entry.result.path, entry.result.reason);
+      out << fmt::format("另存为 saved beside the original: {}\n  {}\n  以后请选用 from now on choose: {}\n",
+                         entry.result.path, entry.result.reason, fs::path(entry.result.path).filename().string());
     } else {
       out << "已保存 saved: " << entry.result.path << '\n';
     }
