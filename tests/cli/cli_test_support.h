@@ -6,12 +6,13 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <map>
 #include <set>
+#include <stdexcept>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -27,9 +28,9 @@ namespace fenban::clitest {
 namespace fs = std::filesystem;
 
 #ifdef FENBAN_BINARY
-inline const char* kBinary = FENBAN_BINARY;
+inline constexpr const char* kBinary = FENBAN_BINARY;
 #else
-inline const char* kBinary = "";
+inline constexpr const char* kBinary = "";
 #endif
 
 inline bool BinaryAvailable() { return kBinary[0] != '\0' && fs::exists(kBinary); }
@@ -56,13 +57,11 @@ inline std::string ReadFile(const fs::path& path) {
 class TempFolder {
  public:
   TempFolder() {
-    static std::atomic<int> counter{0};
     const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
     std::string name = info != nullptr ? std::string(info->test_suite_name()) + "_" + info->name() : "cli";
-    path_ = fs::temp_directory_path() /
-            ("fenban_cli_" + std::to_string(::getpid()) + "_" + std::to_string(counter++) + "_" + name);
-    fs::remove_all(path_);
-    fs::create_directories(path_);
+    std::string pattern = (fs::temp_directory_path() / ("fenban_cli_" + name + "_XXXXXX")).string();
+    if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("cannot create a temporary folder");
+    path_ = pattern;
   }
   ~TempFolder() {
     std::error_code ec;
