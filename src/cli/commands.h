@@ -10,7 +10,7 @@
 
 namespace fenban::cli {
 
-// Output streams and the seed given on the command line.
+// Where a command prints: out for results, err for messages.
 struct Terminal {
   std::ostream& out;
   std::ostream& err;

@@ -129,6 +129,19 @@ TEST(List, AnEmptyDataFolderListsNothing) {
   EXPECT_EQ(run.out.find("    0  "), std::string::npos) << run.out;
 }
 
+TEST(List, AMissingDataFolderIsShownAndDivideSaysSo) {
+  FENBAN_REQUIRE_BINARY();
+  TempFolder temp;
+  ASSERT_EQ(RunFenban(temp.Path(), {"init"}).status, 0);
+  fs::remove_all(temp.Path() / "数据");
+  RunResult run = RunFenban(temp.Path(), {"list"});
+  ASSERT_EQ(run.status, 0) << Printed(run);
+  EXPECT_NE(run.out.find("文件夹不存在 folder missing"), std::string::npos) << run.out;
+  RunResult divide = RunFenban(temp.Path(), {"divide", "示例.xlsx"});
+  EXPECT_EQ(divide.status, 1) << Printed(divide);
+  EXPECT_NE(divide.err.find("示例.xlsx"), std::string::npos) << divide.err;
+}
+
 TEST(Help, PrintsTheManualsPathWithoutADesktop) {
   FENBAN_REQUIRE_BINARY();
   TempFolder temp;
