@@ -15,6 +15,8 @@ namespace {
 
 constexpr const char* kClassHeader = "新班级";
 constexpr const char* kDiffLabel = "最大差";
+// Total-score bands shown in the terminal; the sheet has them all.
+constexpr size_t kShownBands = 10;
 
 // The rows of one table of the statistics sheet.
 struct TableRows {
@@ -60,14 +62,41 @@ std::pair<std::string, std::string> SplitHeader(const std::string& text) {
   return {text.substr(0, lineFeed), text.substr(lineFeed + 1)};
 }
 
+// The columns of the class count table to print: every column but the
+// total-score bands, and at most kShownBands bands spread evenly from the
+// highest to the lowest. Sets bandCount to the number of bands there are.
+std::vector<int32_t> ShownColumns(const host::Worksheet& sheet, const TableRows& table, int32_t& bandCount) {
+  std::vector<int32_t> columns, bands;
+  for (int32_t c = 1; c <= table.lastColumn; ++c) {
+    bool band = TextAt(sheet, table.header, c).rfind("总分\n", 0) == 0;
+    (band ? bands : columns).push_back(c);
+  }
+  bandCount = static_cast<int32_t>(bands.size());
+  if (bands.size() <= kShownBands) {
+    columns.insert(columns.end(), bands.begin(), bands.end());
+    return columns;
+  }
+  for (size_t i = 0; i < kShownBands; ++i) {
+    size_t index = (i * (bands.size() - 1) + (kShownBands - 1) / 2) / (kShownBands - 1);
+    columns.push_back(bands[index]);
+  }
+  return columns;
+}
+
 void PrintClassCountTable(std::ostream& out, const host::Worksheet& sheet, const TableRows& table) {
+  int32_t bandCount = 0;
+  std::vector<int32_t> columns = ShownColumns(sheet, table, bandCount);
   TextTable rows;
   for (int32_t r = table.header; r <= table.diff; ++r) {
     std::vector<std::string> row;
-    for (int32_t c = 1; c <= table.lastColumn; ++c) row.push_back(CellText(sheet.CellValue(r, c)));
+    for (int32_t c : columns) row.push_back(CellText(sheet.CellValue(r, c)));
     rows.push_back(std::move(row));
   }
   out << FormatTable(rows);
+  if (static_cast<size_t>(bandCount) > kShownBands) {
+    out << fmt::format("（总分共 {} 档，这里列出 {} 档；全部见统计表 showing {} of {} score bands）\n", bandCount,
+                       kShownBands, kShownBands, bandCount);
+  }
 }
 
 // One line per subject: the marks of the two halves and the "最大差" of the

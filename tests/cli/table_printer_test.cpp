@@ -109,6 +109,35 @@ TEST(TablePrinter, SummaryOfAStatisticsSheet) {
   EXPECT_EQ(chinese.substr(chinese.size() - 3), "1.0");
 }
 
+TEST(TablePrinter, ManyScoreBandsAreThinnedToTenFromFirstToLast) {
+  host::ModelWorkbook book("示例.xlsx", "/tmp");
+  host::ModelWorksheet& sheet = book.AppendSheet("统计表1");
+  sheet.SetCellValue(2, 1, "新班级");
+  sheet.SetCellValue(2, 2, "总人数");
+  sheet.SetCellValue(3, 1, 1);
+  sheet.SetCellValue(3, 2, 40);
+  sheet.SetCellValue(4, 1, "最大差");
+  sheet.SetCellValue(4, 2, 0);
+  for (int32_t band = 1; band <= 25; ++band) {
+    int32_t column = 5 + band;  // C..E empty, bands from F
+    sheet.SetCellValue(2, column, "总分\n≥" + std::to_string(1000 - band));
+    sheet.SetCellValue(3, column, band);
+    sheet.SetCellValue(4, column, 0);
+  }
+  std::ostringstream out;
+  PrintStatisticsSummary(out, sheet);
+  std::vector<std::string> lines = Lines(out.str());
+  ASSERT_GE(lines.size(), 5u) << out.str();
+  const std::string& header = lines[1];
+  size_t shown = 0;
+  for (size_t at = header.find("总分≥"); at != std::string::npos; at = header.find("总分≥", at + 1)) ++shown;
+  EXPECT_EQ(shown, 10u) << header;
+  EXPECT_NE(header.find("总分≥999"), std::string::npos) << "the highest band";
+  EXPECT_NE(header.find("总分≥975"), std::string::npos) << "the lowest band";
+  EXPECT_NE(out.str().find("25"), std::string::npos);
+  EXPECT_NE(lines[4].find("10"), std::string::npos) << lines[4];
+}
+
 TEST(TablePrinter, SummaryOfASheetWithoutTables) {
   host::ModelWorkbook book("示例.xlsx", "/tmp");
   host::ModelWorksheet& sheet = book.AppendSheet("统计表9");
