@@ -1,6 +1,11 @@
 #include "files/xls_reader.h"
 
 #include <freexl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
 
 #include "files/file_error.h"
 #include "files/xlsx_conversions.h"
@@ -72,28 +77,87 @@ bool IsEncryptedPackage(const std::string& bytes) {
   return bytes.find(std::string(kName, sizeof kName)) != std::string::npos;
 }
 
-std::unique_ptr<host::ModelWorkbook> ReadXlsFile(const std::string& path, const std::string& fileName,
-                                                 const std::string& folder) {
+namespace {
+
+// The values of an .xls file as a flat record stream, so that FreeXL can run
+// in a child process: FreeXL is not safe against every damaged file, and a
+// fault in it must not take the program down.
+//   'D' u8            1904 date system
+//   'S' u32 n, bytes  a new sheet and its name
+//   'N' u32 row, u32 column, f64 value
+//   'T' u32 row, u32 column, u32 n, bytes
+//   'E' u32 n, bytes  the reader's error message
+class RecordWriter {
+ public:
+  void Byte(char value) { bytes_.push_back(value); }
+  void Number(uint32_t value) { bytes_.append(reinterpret_cast<const char*>(&value), sizeof value); }
+  void Double(double value) { bytes_.append(reinterpret_cast<const char*>(&value), sizeof value); }
+  void Text(const std::string& text) {
+    Number(static_cast<uint32_t>(text.size()));
+    bytes_ += text;
+  }
+  const std::string& Bytes() const { return bytes_; }
+
+ private:
+  std::string bytes_;
+};
+
+class RecordReader {
+ public:
+  explicit RecordReader(const std::string& bytes) : bytes_(bytes) {}
+  bool AtEnd() const { return pos_ >= bytes_.size(); }
+  char Byte() {
+    Need(1);
+    return bytes_[pos_++];
+  }
+  uint32_t Number() {
+    uint32_t value = 0;
+    Need(sizeof value);
+    std::memcpy(&value, bytes_.data() + pos_, sizeof value);
+    pos_ += sizeof value;
+    return value;
+  }
+  double Double() {
+    double value = 0;
+    Need(sizeof value);
+    std::memcpy(&value, bytes_.data() + pos_, sizeof value);
+    pos_ += sizeof value;
+    return value;
+  }
+  std::string Text() {
+    const uint32_t size = Number();
+    Need(size);
+    std::string text = bytes_.substr(pos_, size);
+    pos_ += size;
+    return text;
+  }
+
+ private:
+  void Need(size_t size) const {
+    if (bytes_.size() - pos_ < size) throw FormatError(kTextDamaged);
+  }
+  const std::string& bytes_;
+  size_t pos_ = 0;
+};
+
+// Runs in the child: reads the file with FreeXL into records.
+void ReadRecords(const std::string& path, RecordWriter& out) {
   XlsHandle xls(path);
   const void* handle = xls.Get();
   if (Info(handle, FREEXL_BIFF_PASSWORD) != 0 && Info(handle, FREEXL_BIFF_PASSWORD) != FREEXL_BIFF_PLAIN) {
     throw FormatError(kTextEncrypted);
   }
   const bool date1904 = Info(handle, FREEXL_BIFF_DATEMODE) == FREEXL_BIFF_DATEMODE_1904;
+  out.Byte('D');
+  out.Byte(date1904 ? 1 : 0);
   const unsigned int sheetCount = Info(handle, FREEXL_BIFF_SHEET_COUNT);
-  auto book = std::make_unique<host::ModelWorkbook>(fileName, folder);
-  book->Date1904() = date1904;
   for (unsigned int index = 0; index < sheetCount; ++index) {
     const char* name = nullptr;
     if (freexl_get_worksheet_name(handle, static_cast<unsigned short>(index), &name) != FREEXL_OK || name == nullptr) {
       throw FormatError(kTextDamaged);
     }
-    host::ModelWorksheet* sheet = nullptr;
-    try {
-      sheet = &book->AppendSheet(name);
-    } catch (const host::RuntimeError& error) {
-      throw FormatError(std::string("工作表名称“") + name + "”无效 (invalid sheet name): " + error.Description());
-    }
+    out.Byte('S');
+    out.Text(name);
     if (freexl_select_active_worksheet(handle, static_cast<unsigned short>(index)) != FREEXL_OK) {
       throw FormatError(kTextDamaged);
     }
@@ -105,10 +169,106 @@ std::unique_ptr<host::ModelWorkbook> ReadXlsFile(const std::string& path, const 
       for (unsigned short column = 0; column < columns; ++column) {
         FreeXL_CellValue cell;
         if (freexl_get_cell_value(handle, row, column, &cell) != FREEXL_OK) continue;
-        host::Value value = ValueOf(cell, date1904);
-        if (value.IsEmpty()) continue;
-        sheet->CellAt(static_cast<int32_t>(row) + 1, static_cast<int32_t>(column) + 1).value = std::move(value);
+        const host::Value value = ValueOf(cell, date1904);
+        if (value.IsNumber()) {
+          out.Byte('N');
+          out.Number(row + 1);
+          out.Number(column + 1u);
+          out.Double(value.Number());
+        } else if (value.IsText()) {
+          out.Byte('T');
+          out.Number(row + 1);
+          out.Number(column + 1u);
+          out.Text(value.Text());
+        }
       }
+    }
+  }
+}
+
+void WriteAll(int fd, const std::string& bytes) {
+  size_t done = 0;
+  while (done < bytes.size()) {
+    const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return;
+    done += static_cast<size_t>(n);
+  }
+}
+
+// Reads the file's records in a child process.
+std::string RecordsOf(const std::string& path) {
+  int fds[2];
+  if (::pipe(fds) != 0) throw FormatError("无法启动读取进程 (cannot start the reader)");
+  const pid_t child = ::fork();
+  if (child < 0) {
+    ::close(fds[0]);
+    ::close(fds[1]);
+    throw FormatError("无法启动读取进程 (cannot start the reader)");
+  }
+  if (child == 0) {
+    ::close(fds[0]);
+    RecordWriter out;
+    try {
+      ReadRecords(path, out);
+      WriteAll(fds[1], out.Bytes());
+    } catch (const std::exception& error) {
+      RecordWriter failure;
+      failure.Byte('E');
+      failure.Text(error.what());
+      WriteAll(fds[1], failure.Bytes());
+    }
+    ::close(fds[1]);
+    ::_exit(0);
+  }
+  ::close(fds[1]);
+  std::string bytes;
+  char buffer[1 << 16];
+  for (;;) {
+    const ssize_t n = ::read(fds[0], buffer, sizeof buffer);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    bytes.append(buffer, static_cast<size_t>(n));
+  }
+  ::close(fds[0]);
+  int status = 0;
+  while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
+  }
+  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) throw FormatError(kTextDamaged);
+  return bytes;
+}
+
+}  // namespace
+
+std::unique_ptr<host::ModelWorkbook> ReadXlsFile(const std::string& path, const std::string& fileName,
+                                                 const std::string& folder) {
+  const std::string records = RecordsOf(path);
+  auto book = std::make_unique<host::ModelWorkbook>(fileName, folder);
+  RecordReader in(records);
+  host::ModelWorksheet* sheet = nullptr;
+  while (!in.AtEnd()) {
+    const char kind = in.Byte();
+    if (kind == 'E') throw FormatError(in.Text());
+    if (kind == 'D') {
+      book->Date1904() = in.Byte() != 0;
+    } else if (kind == 'S') {
+      const std::string name = in.Text();
+      try {
+        sheet = &book->AppendSheet(name);
+      } catch (const host::RuntimeError& error) {
+        throw FormatError("工作表名称“" + name + "”无效 (invalid sheet name): " + error.Description());
+      }
+    } else if (kind == 'N' || kind == 'T') {
+      const uint32_t row = in.Number();
+      const uint32_t column = in.Number();
+      host::Value value = kind == 'N' ? host::Value(in.Double()) : host::Value(in.Text());
+      if (sheet == nullptr || row < 1 || column < 1 || row > static_cast<uint32_t>(host::kMaxRows) ||
+          column > static_cast<uint32_t>(host::kMaxColumns)) {
+        throw FormatError(kTextDamaged);
+      }
+      sheet->CellAt(static_cast<int32_t>(row), static_cast<int32_t>(column)).value = std::move(value);
+    } else {
+      throw FormatError(kTextDamaged);
     }
   }
   if (book->SheetCount() == 0) throw FormatError("工作簿中没有工作表 (no worksheets)");

@@ -9,7 +9,8 @@
 namespace fenban::files {
 
 // Reads the .xls file at path into a new workbook named fileName in folder.
-// Throws FormatError when FreeXL cannot read it.
+// FreeXL runs in a child process, so a damaged file that upsets it cannot
+// harm the program. Throws FormatError when the file cannot be read.
 std::unique_ptr<host::ModelWorkbook> ReadXlsFile(const std::string& path, const std::string& fileName,
                                                  const std::string& folder);
 

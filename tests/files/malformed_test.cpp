@@ -37,6 +37,10 @@ TEST(MalformedTest, PackagesThatAreDamagedOrLie) {
   ExpectRefused(DataFile("doctype.xlsx"), "DOCTYPE");
 }
 
+// A damaged .xls file (found by fuzzing) on which FreeXL itself misbehaves:
+// it runs in a child process, so the program only sees a refusal.
+TEST(MalformedTest, AnXlsFileThatUpsetsFreeXl) { ExpectRefused(DataFile("freexl_fault.xls"), "损坏"); }
+
 TEST(MalformedTest, FilesThatAreNoWorkbook) {
   ExpectRefused(DataFile("encrypted.xlsx"), "加密");
   ExpectRefused(DataFile("not_a_workbook.xlsx"), "不是 Excel 工作簿");
