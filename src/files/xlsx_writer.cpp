@@ -40,6 +40,17 @@ std::string CellText(const std::string& text) {
   return out;
 }
 
+// The first `limit` characters of a text (Excel's limits on validation
+// titles and messages, headers and footers, which libxlsxwriter enforces by
+// dropping the whole setting).
+std::string Clipped(const std::string& text, size_t limit) {
+  size_t characters = 0;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if ((static_cast<unsigned char>(text[i]) & 0xC0) != 0x80 && ++characters > limit) return text.substr(0, i);
+  }
+  return text;
+}
+
 // Splits a list validation's items ("是,否") into a null-terminated array.
 class ValueList {
  public:
@@ -246,8 +257,8 @@ class SheetWriter {
     header.margin = setup.headerMargin / 72.0;
     lxw_header_footer_options footer{};
     footer.margin = setup.footerMargin / 72.0;
-    const std::string headerText = setup.centerHeader.empty() ? "" : "&C" + setup.centerHeader;
-    const std::string footerText = setup.centerFooter.empty() ? "" : "&C" + setup.centerFooter;
+    const std::string headerText = setup.centerHeader.empty() ? "" : Clipped("&C" + setup.centerHeader, 250);
+    const std::string footerText = setup.centerFooter.empty() ? "" : Clipped("&C" + setup.centerFooter, 250);
     if (!headerText.empty() || setup.headerMargin != defaults.headerMargin) {
       worksheet_set_header_opt(ws_, headerText.c_str(), &header);
     }
@@ -320,8 +331,8 @@ class SheetWriter {
     validation.error_type = rule.alertStyle == 2   ? LXW_VALIDATION_ERROR_TYPE_WARNING
                             : rule.alertStyle == 3 ? LXW_VALIDATION_ERROR_TYPE_INFORMATION
                                                    : LXW_VALIDATION_ERROR_TYPE_STOP;
-    std::string inputTitle = rule.inputTitle, inputMessage = rule.inputMessage;
-    std::string errorTitle = rule.errorTitle, errorMessage = rule.errorMessage;
+    std::string inputTitle = Clipped(rule.inputTitle, 32), inputMessage = Clipped(rule.inputMessage, 255);
+    std::string errorTitle = Clipped(rule.errorTitle, 32), errorMessage = Clipped(rule.errorMessage, 255);
     if (!inputTitle.empty()) validation.input_title = inputTitle.data();
     if (!inputMessage.empty()) validation.input_message = inputMessage.data();
     if (!errorTitle.empty()) validation.error_title = errorTitle.data();

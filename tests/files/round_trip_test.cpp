@@ -246,6 +246,24 @@ TEST_F(RoundTripTest, DataValidation) {
   EXPECT_EQ(back->ModelSheetAt(1).Validations()[0].formula1, "是,否");
 }
 
+// Excel's limits: 32 characters of title, 255 of message; the rule itself stays.
+TEST_F(RoundTripTest, OverlongValidationTextsAreCutNotDropped) {
+  ModelWorksheet& sheet = book.AppendSheet("S");
+  host::ValidationRule rule;
+  rule.area = Rect{1, 1, 1, 1};
+  rule.type = host::kValidateList;
+  rule.formula1 = "是,否";
+  for (int i = 0; i < 40; ++i) rule.inputTitle += "标";
+  for (int i = 0; i < 300; ++i) rule.inputMessage += "m";
+  sheet.AddValidation(rule);
+  auto back = RoundTrip(book, dir);
+  ASSERT_EQ(back->ModelSheetAt(1).Validations().size(), 1u);
+  const host::ValidationRule& read = back->ModelSheetAt(1).Validations()[0];
+  EXPECT_EQ(read.inputTitle, rule.inputTitle.substr(0, 32 * 3));
+  EXPECT_EQ(read.inputMessage, rule.inputMessage.substr(0, 255));
+  EXPECT_EQ(read.formula1, "是,否");
+}
+
 TEST_F(RoundTripTest, SheetViews) {
   ModelWorksheet& frozen = book.AppendSheet("frozen");
   frozen.View().splitRow = 2;
