@@ -217,6 +217,12 @@ std::optional<double> ParseFileNumber(std::string_view text) {
 }
 
 std::optional<int32_t> ParseFileInteger(std::string_view text) {
+  while (!text.empty() && (text.front() == ' ' || text.front() == '\t' || text.front() == '\n' || text.front() == '\r')) {
+    text.remove_prefix(1);
+  }
+  while (!text.empty() && (text.back() == ' ' || text.back() == '\t' || text.back() == '\n' || text.back() == '\r')) {
+    text.remove_suffix(1);
+  }
   int64_t value = 0;
   if (!text.empty() && text.front() == '+') text.remove_prefix(1);
   const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);

@@ -61,6 +61,11 @@ std::unique_ptr<host::ModelWorkbook> ReadXlsxArchive(const ZipArchive& zip, cons
     if (entry.part.empty() || !zip.Has(entry.part)) {
       throw FormatError("缺少工作表“" + entry.name + "”的内容 (a worksheet part is missing)");
     }
+    for (size_t k = 0; k < i; ++k) {
+      if (modelIndex[k] != 0 && zip.StoredName(info.sheets[k].part) == zip.StoredName(entry.part)) {
+        throw FormatError("两张工作表共用同一个部件 (two sheets share one part)");
+      }
+    }
     host::ModelWorksheet* sheet = nullptr;
     try {
       sheet = &book->AppendSheet(entry.name);

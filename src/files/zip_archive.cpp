@@ -54,6 +54,7 @@ ZipArchive::ZipArchive(ZipArchive&& other) noexcept
     : archive_(std::exchange(other.archive_, nullptr)),
       names_(std::move(other.names_)),
       sizes_(std::move(other.sizes_)),
+      inflated_(other.inflated_),
       byLowerName_(std::move(other.byLowerName_)) {}
 
 ZipArchive& ZipArchive::operator=(ZipArchive&& other) noexcept {
@@ -62,6 +63,7 @@ ZipArchive& ZipArchive::operator=(ZipArchive&& other) noexcept {
     archive_ = std::exchange(other.archive_, nullptr);
     names_ = std::move(other.names_);
     sizes_ = std::move(other.sizes_);
+    inflated_ = other.inflated_;
     byLowerName_ = std::move(other.byLowerName_);
   }
   return *this;
@@ -160,7 +162,9 @@ void ZipArchive::Stream(std::string_view name, const std::function<void(const ch
     if (got < 0) throw FormatError(std::string(kTextDamaged) + "：" + std::string(name));
     if (got == 0) break;
     done += static_cast<uint64_t>(got);
+    inflated_ += static_cast<uint64_t>(got);
     if (done > declared) throw FormatError(std::string(kTextDamaged) + "：" + std::string(name));
+    if (inflated_ > kMaxInflated) throw FormatError(kTextTooLarge);
     sink(buffer.data(), static_cast<size_t>(got));
   }
   if (done != declared) throw FormatError(std::string(kTextDamaged) + "：" + std::string(name));

@@ -28,6 +28,9 @@ class ZipArchive {
   static ZipArchive OpenFile(const std::string& path);
   static ZipArchive OpenMemory(const void* data, size_t size);
 
+  // The most all reads together may inflate.
+  static constexpr uint64_t kMaxInflated = uint64_t{4} << 30;
+
   ZipArchive(ZipArchive&&) noexcept;
   ZipArchive& operator=(ZipArchive&&) noexcept;
   ~ZipArchive();
@@ -51,6 +54,8 @@ class ZipArchive {
   struct zip* archive_ = nullptr;
   std::vector<std::string> names_;
   std::vector<uint64_t> sizes_;
+  // Bytes inflated so far: a part read again and again counts each time.
+  mutable uint64_t inflated_ = 0;
   std::unordered_map<std::string, size_t> byLowerName_;
 };
 

@@ -212,6 +212,15 @@ def malformed():
             struct.pack_into('<I', data, pos - 46 + 24, 1 << 30)
         pos += 1
     open(path, 'wb').write(bytes(data))
+    # Two sheets that name the same part: reading it twice could multiply a large part.
+    path = out('shared_part.xlsx')
+    build_xlsx(path, [('A', sheet_xml(ok_body.replace(' t="s"', '')), None), ('B', sheet_xml('<sheetData/>'), None)])
+    with zipfile.ZipFile(path) as z:
+        files = {name: z.read(name) for name in z.namelist()}
+    files['xl/workbook.xml'] = files['xl/workbook.xml'].replace(b'r:id="rId2"', b'r:id="rId1"')
+    with zipfile.ZipFile(path, 'w', zipfile.ZIP_DEFLATED) as z:
+        for name, data in files.items():
+            z.writestr(name, data)
     # The head of a compound file that holds an encrypted package.
     ole = bytearray(b'\xd0\xcf\x11\xe0\xa1\xb1\x1a\xe1' + b'\x00' * 504)
     ole += 'EncryptionInfo'.encode('utf-16-le') + b'\x00' * 50 + 'EncryptedPackage'.encode('utf-16-le')

@@ -35,6 +35,7 @@ TEST(MalformedTest, PackagesThatAreDamagedOrLie) {
   ExpectRefused(DataFile("cut_sheet.xlsx"), "xl/worksheets/sheet1.xml");
   ExpectRefused(DataFile("claims_1gb.xlsx"), "过大");
   ExpectRefused(DataFile("doctype.xlsx"), "DOCTYPE");
+  ExpectRefused(DataFile("shared_part.xlsx"), "共用");
 }
 
 // A damaged .xls file (found by fuzzing) on which FreeXL itself misbehaves:
