@@ -103,6 +103,9 @@ class ModelWorksheet final : public Worksheet {
  private:
   class ModelPageSetup;
   static void CheckReplaceArguments(const std::string& what, int32_t lookAt);
+  // True when the column band of `area` starts at column 1 and holds every
+  // stored cell of the rows from area.row1 down, so rows can move whole.
+  bool HoldsEveryCellFrom(const Rect& area) const;
   uint32_t ChangedStyle(uint32_t index, const std::function<void(CellStyle&)>& change,
                         std::unordered_map<uint32_t, uint32_t>& cache);
   ModelWorkbook* book_;

@@ -103,6 +103,14 @@ Rect& RuleRect(ValidationRule& rule) { return rule.area; }
 
 }  // namespace
 
+bool ModelWorksheet::HoldsEveryCellFrom(const Rect& area) const {
+  if (area.col1 != 1) return false;
+  for (size_t r = static_cast<size_t>(area.row1 - 1); r < rows_.size(); ++r) {
+    if (rows_[r].cells.size() > static_cast<size_t>(area.col2)) return false;
+  }
+  return true;
+}
+
 void ModelWorksheet::DeleteCells(const Rect& area, int32_t shift) {
   CheckRect(area);
   if (shift == kShiftUp) {
@@ -122,6 +130,19 @@ void ModelWorksheet::DeleteCells(const Rect& area, int32_t shift) {
         }
       }
       pageBreaks_ = std::move(breaks);
+    } else if (HoldsEveryCellFrom(area)) {
+      // The band holds every stored cell of the rows that move: move whole
+      // rows of cells (row heights and formats stay where they are).
+      const auto size = static_cast<int32_t>(rows_.size());
+      for (int32_t r = area.row1; r <= size; ++r) {
+        const int64_t source = int64_t{r} + height;
+        auto& target = rows_[static_cast<size_t>(r - 1)].cells;
+        if (source <= size) {
+          target = std::move(rows_[static_cast<size_t>(source - 1)].cells);
+        } else {
+          std::vector<Cell>().swap(target);
+        }
+      }
     } else {
       const auto size = static_cast<int32_t>(rows_.size());
       for (int32_t r = area.row1; r <= size; ++r) {

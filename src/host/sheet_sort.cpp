@@ -1,6 +1,8 @@
 // Stable sort of the rows of an area by one or two key columns.
 #include <algorithm>
 #include <numeric>
+#include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "host/errors.h"
@@ -10,8 +12,11 @@ namespace fenban::host {
 
 namespace {
 
-// A key as the sort compares it: kind first (numbers, text, Booleans,
-// errors), then the number or the text. Empty cells have their own kind.
+// A key as the sort compares it, reduced once per sort to two numbers: the
+// rank of its kind in the sort's order (numbers, text, Booleans, errors when
+// ascending, the reverse when descending; empty cells always last) and a value
+// within the kind (the number, the rank of the text among the column's texts,
+// the Boolean as 0 or 1, 0 for every error), negated when descending.
 struct KeyValue {
   uint8_t kind = 4;  // 0 number, 1 text, 2 Boolean, 3 error, 4 empty
   double number = 0;
@@ -44,21 +49,68 @@ KeyValue KeyOf(const Cell* cell) {
   return key;
 }
 
-// Negative when a sorts before b in the given order; empty keys go last in
-// both orders.
-int CompareKeys(const KeyValue& a, const KeyValue& b, int32_t order) {
-  if (a.kind == 4 || b.kind == 4) return (a.kind == 4 ? 1 : 0) - (b.kind == 4 ? 1 : 0);
-  int result = 0;
-  if (a.kind != b.kind) {
-    result = a.kind < b.kind ? -1 : 1;
-  } else if (a.kind == 1) {
-    // Byte order of UTF-8 is the order of the code points.
-    const int c = a.text->compare(*b.text);
-    result = c < 0 ? -1 : (c > 0 ? 1 : 0);
-  } else if (a.kind != 3) {
-    result = a.number < b.number ? -1 : (a.number > b.number ? 1 : 0);
+constexpr uint8_t kEmptyRank = 4;
+
+// One row of the sort: its keys as ranks and values, and its position.
+struct SortEntry {
+  double value1 = 0;
+  double value2 = 0;
+  uint32_t index = 0;
+  uint8_t rank1 = kEmptyRank;
+  uint8_t rank2 = kEmptyRank;
+};
+
+bool EntryBefore(const SortEntry& a, const SortEntry& b) {
+  if (a.rank1 != b.rank1) return a.rank1 < b.rank1;
+  if (a.value1 < b.value1) return true;
+  if (b.value1 < a.value1) return false;
+  if (a.rank2 != b.rank2) return a.rank2 < b.rank2;
+  return a.value2 < b.value2;
+}
+
+// Fills rank and value of one key for every entry. Texts get dense ranks in
+// code point order (byte order of UTF-8), equal texts the same rank.
+void FillKey(std::vector<SortEntry>& entries, const std::vector<KeyValue>& keys, int32_t order, bool second) {
+  std::vector<uint32_t> textRows;
+  for (size_t i = 0; i < keys.size(); ++i) {
+    if (keys[i].kind == 1) textRows.push_back(static_cast<uint32_t>(i));
   }
-  return order == kDescending ? -result : result;
+  std::vector<double> textRank(keys.size(), 0);
+  if (!textRows.empty()) {
+    std::unordered_map<std::string_view, uint32_t> distinctIndex;
+    std::vector<std::string_view> distinct;
+    std::vector<uint32_t> textId(textRows.size());
+    for (size_t t = 0; t < textRows.size(); ++t) {
+      const std::string_view text = *keys[textRows[t]].text;
+      const auto [it, added] = distinctIndex.try_emplace(text, static_cast<uint32_t>(distinct.size()));
+      if (added) distinct.push_back(text);
+      textId[t] = it->second;
+    }
+    std::vector<uint32_t> byText(distinct.size());
+    std::iota(byText.begin(), byText.end(), uint32_t{0});
+    std::sort(byText.begin(), byText.end(), [&distinct](uint32_t a, uint32_t b) { return distinct[a] < distinct[b]; });
+    std::vector<double> rankOfId(distinct.size());
+    for (size_t r = 0; r < byText.size(); ++r) rankOfId[byText[r]] = static_cast<double>(r);
+    for (size_t t = 0; t < textRows.size(); ++t) textRank[textRows[t]] = rankOfId[textId[t]];
+  }
+  const bool descending = order == kDescending;
+  for (size_t i = 0; i < keys.size(); ++i) {
+    const KeyValue& key = keys[i];
+    uint8_t rank = key.kind;
+    double value = 0;
+    if (key.kind != kEmptyRank) {
+      if (descending) rank = static_cast<uint8_t>(3 - key.kind);
+      value = key.kind == 1 ? textRank[i] : (key.kind == 3 ? 0 : key.number);
+      if (descending) value = -value;
+    }
+    if (second) {
+      entries[i].rank2 = rank;
+      entries[i].value2 = value;
+    } else {
+      entries[i].rank1 = rank;
+      entries[i].value1 = value;
+    }
+  }
 }
 
 void CheckKey(const SortKey& key, const Rect& area, bool optional) {
@@ -87,13 +139,15 @@ void ModelWorksheet::Sort(const Rect& area, SortKey key1, SortKey key2, int32_t 
     if (key2.column != 0) keys2[i] = KeyOf(FindCell(row, key2.column));
     width = std::max(width, static_cast<int32_t>(rows_[static_cast<size_t>(row - 1)].cells.size()));
   }
+  std::vector<SortEntry> entries(count);
+  for (size_t i = 0; i < count; ++i) entries[i].index = static_cast<uint32_t>(i);
+  FillKey(entries, keys1, key1.order, false);
+  if (key2.column != 0) FillKey(entries, keys2, key2.order, true);
+  // Rows already in order stay where they are (the sort is stable).
+  if (std::is_sorted(entries.begin(), entries.end(), EntryBefore)) return;
+  std::stable_sort(entries.begin(), entries.end(), EntryBefore);
   std::vector<size_t> order(count);
-  std::iota(order.begin(), order.end(), size_t{0});
-  std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) {
-    const int c = CompareKeys(keys1[a], keys1[b], key1.order);
-    if (c != 0 || key2.column == 0) return c < 0;
-    return CompareKeys(keys2[a], keys2[b], key2.order) < 0;
-  });
+  for (size_t i = 0; i < count; ++i) order[i] = entries[i].index;
 
   if (area.col1 == 1 && width <= area.col2) {
     // The area holds every stored cell of its rows: move whole rows of cells.

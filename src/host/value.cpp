@@ -145,6 +145,14 @@ std::string NumberToText(double x) {
   if (std::isnan(x)) return "#NUM!";
   if (std::isinf(x)) return x > 0 ? "#NUM!" : "-#NUM!";
   if (x == 0) return "0";
+  // Whole numbers of at most fifteen digits are exact in fifteen significant
+  // digits and print as plain integers; scores and class numbers all take
+  // this short way.
+  if (std::fabs(x) < 1e15 && std::trunc(x) == x) {
+    char digits[24];
+    const auto result = std::to_chars(digits, digits + sizeof digits, static_cast<int64_t>(x));
+    return std::string(digits, result.ptr);
+  }
   // Fifteen significant digits, as the spreadsheet shows numbers.
   char buffer[64];
   std::snprintf(buffer, sizeof buffer, "%.14e", x);
