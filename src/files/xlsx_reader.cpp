@@ -11,7 +11,7 @@
 namespace fenban::files {
 
 std::unique_ptr<host::ModelWorkbook> ReadXlsxArchive(const ZipArchive& zip, const std::string& fileName,
-                                                     const std::string& folder) {
+                                                     const std::string& folder, uint64_t maxSlots) {
   if (zip.Has("EncryptionInfo") || zip.Has("EncryptedPackage")) throw FormatError(kTextEncrypted);
   const std::string workbookPart = FindWorkbookPart(zip);
   if (workbookPart.empty()) throw FormatError(kTextNotWorkbook);
@@ -34,6 +34,7 @@ std::unique_ptr<host::ModelWorkbook> ReadXlsxArchive(const ZipArchive& zip, cons
   host::SkipOnError([&] { book->SetTabRatio(info.tabRatio); });
 
   ReadBudget budget;
+  budget.limit = maxSlots;
   SheetContext context;
   context.zip = &zip;
   context.sharedStrings = &sharedStrings;

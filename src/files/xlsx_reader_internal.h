@@ -97,9 +97,11 @@ class StyleTable {
 
 // Limits that protect the model from a hostile sheet.
 struct ReadBudget {
-  // Cell slots the model allocates (rows are stored densely up to their last cell).
+  // Row and cell slots the model allocates (rows are stored densely up to
+  // their last row, cells up to their last cell); about 50 bytes each.
   uint64_t cellSlots = 0;
-  static constexpr uint64_t kMaxCellSlots = uint64_t{40} << 20;
+  static constexpr uint64_t kMaxCellSlots = uint64_t{8} << 20;
+  uint64_t limit = kMaxCellSlots;
 };
 
 struct SheetContext {
@@ -117,7 +119,9 @@ void ReadSheetPart(const SheetContext& context, const std::string& part, host::M
 void CollectUnkeptSheetRelations(const ZipArchive& zip, const std::string& part, UnkeptParts& unkept);
 
 // Reads the .xlsx package in zip into a new workbook named fileName in folder.
+// maxSlots bounds the rows and cells the model may allocate (see ReadBudget).
 std::unique_ptr<host::ModelWorkbook> ReadXlsxArchive(const ZipArchive& zip, const std::string& fileName,
-                                                     const std::string& folder);
+                                                     const std::string& folder,
+                                                     uint64_t maxSlots = ReadBudget::kMaxCellSlots);
 
 }  // namespace fenban::files

@@ -222,8 +222,21 @@ class SheetHandler : public XmlHandler {
   }
 
   host::RowData& EnsureRow(int32_t row) {
-    if (rows_.size() < static_cast<size_t>(row)) rows_.resize(static_cast<size_t>(row));
+    if (rows_.size() < static_cast<size_t>(row)) {
+      Spend(static_cast<uint64_t>(row) - rows_.size());
+      rows_.resize(static_cast<size_t>(row));
+    }
     return rows_[static_cast<size_t>(row - 1)];
+  }
+
+  // Rows and cells are stored densely; a hostile file could ask for
+  // millions of them with a few bytes each.
+  void Spend(uint64_t slots) {
+    context_.budget->cellSlots += slots;
+    if (context_.budget->cellSlots > context_.budget->limit) {
+      throw FormatError(std::string(kTextTooLarge) + "：单元格过多，最多约 " +
+                        std::to_string(context_.budget->limit / 10000) + " 万个 (too many cells)");
+    }
   }
 
   uint32_t XfOf(const char* value) const {
@@ -369,10 +382,7 @@ class SheetHandler : public XmlHandler {
       row = &EnsureRow(cellRow_);
     }
     if (row->cells.size() < static_cast<size_t>(cellColumn_)) {
-      context_.budget->cellSlots += static_cast<uint64_t>(cellColumn_) - row->cells.size();
-      if (context_.budget->cellSlots > ReadBudget::kMaxCellSlots) {
-        throw FormatError(std::string(kTextTooLarge) + "：单元格过多 (too many cells)");
-      }
+      Spend(static_cast<uint64_t>(cellColumn_) - row->cells.size());
       if (row->cells.capacity() < static_cast<size_t>(cellColumn_)) {
         row->cells.reserve(std::max(static_cast<size_t>(cellColumn_), widthHint_));
       }
@@ -397,6 +407,9 @@ class SheetHandler : public XmlHandler {
     ColumnRange range;
     range.first = *first;
     range.last = std::min(*last, host::kMaxColumns);
+    // Ranges do not overlap in a sound file, so together they cover the sheet's columns at most once.
+    columnSpan_ += range.last - range.first + 1;
+    if (columnSpan_ > 2 * int64_t{host::kMaxColumns}) throw FormatError("列范围重叠过多 (overlapping column ranges)");
     range.xf = XfOf(FindAttr(attrs, "style"));
     if (const char* width = FindAttr(attrs, "width")) {
       const auto value = ParseFileNumber(width);
@@ -643,6 +656,7 @@ class SheetHandler : public XmlHandler {
   std::vector<ColumnRange> columns_;
   std::vector<uint32_t> columnXf_;
   uint32_t tailXf_ = 0;
+  int64_t columnSpan_ = 0;
   bool columnsDone_ = false;
 
   int views_ = 0;
