@@ -69,19 +69,22 @@ if [[ -n "${FENBAN_FUZZ_SECONDS:-}" ]]; then
     CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo \
       -DFENBAN_BUILD_FUZZ=ON -DFENBAN_BUILD_TESTS=OFF -DFENBAN_BUILD_BENCH=OFF
     cmake --build build-fuzz -j"$jobs"
-    mapfile -t targets < <(find build-fuzz/tests/fuzz -maxdepth 1 -type f -executable -name 'fuzz_*' | sort)
+    mapfile -t targets < <(find build-fuzz/tests/fuzz -maxdepth 1 -type f -executable \
+      \( -name '*_fuzz' -o -name 'fuzz_*' \) | sort)
     if ((${#targets[@]} == 0)); then
       echo "test.sh: no fuzz targets were built" >&2
       exit 1
     fi
+    mkdir -p build-fuzz/artifacts
     for target in "${targets[@]}"; do
       name="$(basename "$target")"
       corpus="$work/corpus-$name"
       mkdir -p "$corpus"
-      seeds=()
-      if [[ -d "tests/fuzz/corpus/$name" ]]; then seeds=("tests/fuzz/corpus/$name"); fi
+      # Seeds: the workbook fixtures, and a corpus of the target's own when there is one.
+      seeds=(tests/data)
+      if [[ -d "tests/fuzz/corpus/$name" ]]; then seeds+=("tests/fuzz/corpus/$name"); fi
       echo "test.sh: fuzzing $name for ${FENBAN_FUZZ_SECONDS} s"
-      "$target" -max_total_time="$FENBAN_FUZZ_SECONDS" -artifact_prefix="$work/" "$corpus" "${seeds[@]}"
+      "$target" -max_total_time="$FENBAN_FUZZ_SECONDS" -artifact_prefix=build-fuzz/artifacts/ "$corpus" "${seeds[@]}"
     done
   else
     echo "test.sh: FENBAN_FUZZ_SECONDS set, but clang or tests/fuzz is missing; fuzzing skipped"
