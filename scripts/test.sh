@@ -63,6 +63,9 @@ if sorted(names) != sorted(['数据表', '分班表1', '统计表1']):
 PY
 echo "test.sh: the independent reader agrees"
 
+# The whole workflow, every figure recomputed independently from the division sheets.
+bash scripts/workflow_check.sh "$fenban" 300
+
 # Fuzzing, when asked for and possible.
 if [[ -n "${FENBAN_FUZZ_SECONDS:-}" ]]; then
   if command -v clang++ >/dev/null && [[ -f tests/fuzz/CMakeLists.txt ]]; then
