@@ -166,7 +166,7 @@ class SheetHandler : public XmlHandler {
 
   void End(std::string_view name) override {
     if (extDepth_ > 0) {
-      if (name == "extLst") extDepth_ = 0;
+      if (name == "extLst") --extDepth_;
       return;
     }
     if (name == "c") {
@@ -217,7 +217,11 @@ class SheetHandler : public XmlHandler {
  private:
   [[noreturn]] static void BadReference(const char* ref) {
     std::string shown(ref);
-    if (shown.size() > 40) shown = shown.substr(0, 40) + "…";
+    if (shown.size() > 40) {
+      size_t cut = 40;
+      while (cut > 0 && (static_cast<unsigned char>(shown[cut]) & 0xC0) == 0x80) --cut;  // whole characters only
+      shown = shown.substr(0, cut) + "…";
+    }
     throw FormatError("单元格引用“" + shown + "”无效或超出工作表范围 (cell reference out of the sheet)");
   }
 

@@ -1,12 +1,10 @@
 // Small packages that ask for a lot: the reader refuses them with a clear
 // message instead of exhausting memory or time.
 #include <gtest/gtest.h>
-#include <zip.h>
-
-#include <map>
 
 #include "files/file_error.h"
 #include "files/files_test_support.h"
+#include "files/package_builder.h"
 #include "files/xlsx_reader_internal.h"
 #include "files/zip_archive.h"
 
@@ -14,42 +12,8 @@ namespace fenban::files {
 namespace {
 
 using testing::FileErrorOf;
+using testing::WritePackage;
 using testing::TempDir;
-
-// Writes an .xlsx package whose worksheets have the given XML bodies.
-void WritePackage(const std::string& path, const std::vector<std::string>& sheetBodies) {
-  std::map<std::string, std::string> parts;
-  std::string sheets, rels;
-  for (size_t i = 1; i <= sheetBodies.size(); ++i) {
-    const std::string n = std::to_string(i);
-    sheets += "<sheet name=\"S" + n + "\" sheetId=\"" + n + "\" r:id=\"rId" + n + "\"/>";
-    rels += "<Relationship Id=\"rId" + n +
-            "\" Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/worksheet\" "
-            "Target=\"worksheets/sheet" + n + ".xml\"/>";
-    parts["xl/worksheets/sheet" + n + ".xml"] =
-        "<worksheet xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\">" + sheetBodies[i - 1] +
-        "</worksheet>";
-  }
-  parts["_rels/.rels"] =
-      "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\"><Relationship Id=\"r1\" "
-      "Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/officeDocument\" "
-      "Target=\"xl/workbook.xml\"/></Relationships>";
-  parts["xl/workbook.xml"] =
-      "<workbook xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\" "
-      "xmlns:r=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships\"><sheets>" + sheets +
-      "</sheets></workbook>";
-  parts["xl/_rels/workbook.xml.rels"] =
-      "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">" + rels +
-      "</Relationships>";
-  int error = 0;
-  zip_t* archive = zip_open(path.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &error);
-  ASSERT_NE(archive, nullptr);
-  for (const auto& [name, text] : parts) {
-    zip_source_t* source = zip_source_buffer(archive, text.data(), text.size(), 0);
-    ASSERT_GE(zip_file_add(archive, name.c_str(), source, ZIP_FL_ENC_UTF_8), 0);
-  }
-  ASSERT_EQ(zip_close(archive), 0);
-}
 
 // The budget counts row and cell slots over the whole workbook; the tests
 // use a small one so they stay light, the default is checked on its own.

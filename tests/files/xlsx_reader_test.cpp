@@ -7,6 +7,7 @@
 
 #include "files/files_test_support.h"
 #include "files/model_compare.h"
+#include "files/package_builder.h"
 #include "host/model_worksheet.h"
 
 namespace fenban::files {
@@ -239,6 +240,28 @@ TEST(XlsReaderTest, ValuesAndSheetNamesOfAGenuineXlsFile) {
   EXPECT_EQ(sheet.CellValue(3, 3), Value(598));
   EXPECT_EQ(sheet.CellValue(2, 4), Value(45170));  // a date comes back as its serial number
   EXPECT_EQ(book->ModelSheetAt(2).CellValue(3, 2), Value(42));
+}
+
+// Extension lists hold newer features (cross-sheet validation, sparklines,
+// conditional formats); they are named as not kept and not read as old ones.
+TEST(ExtensionListTest, RecordedNotRead) {
+  testing::TempDir dir;
+  testing::WritePackage(
+      dir.File("ext.xlsx"),
+      {"<sheetData><row r=\"1\"><c r=\"A1\"><v>5</v></c></row></sheetData>"
+       "<extLst><ext uri=\"{CCE6A557}\"><x14:dataValidations><x14:dataValidation type=\"list\">"
+       "<x14:formula1><xm:f>S2!$A$1:$A$3</xm:f></x14:formula1><xm:sqref>B1</xm:sqref></x14:dataValidation>"
+       "</x14:dataValidations><extLst><ext/></extLst></ext><ext><x14:sparklineGroups><x14:sparklineGroup/>"
+       "</x14:sparklineGroups></ext></extLst>"
+       "<rowBreaks><brk id=\"3\" man=\"1\"/></rowBreaks>"});
+  auto book = ReadWorkbook(dir.File("ext.xlsx"));
+  const auto& parts = book->FileOrigin().unkeptParts;
+  EXPECT_TRUE(Lists(parts, "cross-sheet validation"));
+  EXPECT_TRUE(Lists(parts, "迷你图"));
+  EXPECT_TRUE(book->ModelSheetAt(1).Validations().empty());
+  // What follows a nested extension list is read again.
+  EXPECT_EQ(book->ModelSheetAt(1).HPageBreaks(), (std::vector<int32_t>{4}));
+  EXPECT_EQ(book->ModelSheetAt(1).CellValue(1, 1), Value(5));
 }
 
 TEST(ReadFromMemoryTest, SameModelAsFromTheFile) {
