@@ -218,7 +218,9 @@ class SheetWriter {
           // An empty text is kept apart from an empty cell as the formula ="".
           worksheet_write_formula_str(ws_, row, column, "=\"\"", format, "");
         } else {
-          worksheet_write_string(ws_, row, column, CellText(value.Text()).c_str(), format);
+          const std::string& text = value.Text();
+          const bool plain = text.size() <= kMaxCellCharacters && text.find("_x") == std::string::npos;
+          worksheet_write_string(ws_, row, column, plain ? text.c_str() : CellText(text).c_str(), format);
         }
         break;
       case host::ValueType::Boolean:
