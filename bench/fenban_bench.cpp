@@ -114,6 +114,41 @@ void BM_DivideClasses(benchmark::State& state) {
   state.SetItemsProcessed(state.iterations() * options.students);
 }
 
+// One host sort of the work table by one key and by two, as the engine sorts:
+// the cost of a sort per row, apart from what the commands do around it.
+void BM_SortTable(benchmark::State& state) {
+  StudentOptions options;
+  options.students = static_cast<int32_t>(state.range(0));
+  options.classCount = 50;
+  BenchWorld& world = WorldFor(options);
+  world.PrepareWork();
+  host::ModelWorksheet& work = world.HostSheet("FBB");
+  const host::Rect region = work.CurrentRegion(1, 1);
+  const int32_t totalColumn = 2 + 6 + kSubjectCount;
+  const int32_t sexColumn = 2 + 3;
+  int32_t subject = 0;
+  for (auto _ : state) {
+    // Alternate keys so that no sort finds the rows already in order.
+    const int32_t column = 2 + 6 + (subject++ % kSubjectCount);
+    work.Sort(region, host::SortKey{column, host::kDescending}, host::SortKey{}, host::kHeaderYes);
+    work.Sort(region, host::SortKey{sexColumn, host::kAscending}, host::SortKey{totalColumn, host::kDescending},
+              host::kHeaderYes);
+  }
+  state.SetItemsProcessed(state.iterations() * options.students * 2);
+}
+
+// The current region of A1 of the work table.
+void BM_CurrentRegion(benchmark::State& state) {
+  StudentOptions options;
+  options.students = static_cast<int32_t>(state.range(0));
+  options.classCount = 50;
+  BenchWorld& world = WorldFor(options);
+  world.PrepareWork();
+  host::ModelWorksheet& work = world.HostSheet("FBB");
+  for (auto _ : state) benchmark::DoNotOptimize(work.CurrentRegion(1, 1));
+  state.SetItemsProcessed(state.iterations() * options.students);
+}
+
 // Sizes: 1,000 students in 10 classes, 10,000 and 100,000 in 50.
 void AssignArguments(benchmark::internal::Benchmark* b) {
   for (const auto& [students, classes] : std::vector<std::pair<int64_t, int64_t>>{{1000, 10}, {10000, 50}, {100000, 50}}) {
@@ -129,6 +164,8 @@ void SizeArguments(benchmark::internal::Benchmark* b) {
   b->Args({100000, 50});
 }
 
+BENCHMARK(BM_SortTable)->ArgName("students")->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_CurrentRegion)->ArgName("students")->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_AssignClasses)
     ->ArgNames({"students", "classes", "balanced", "preset%"})
     ->Apply(AssignArguments)

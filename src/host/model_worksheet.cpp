@@ -140,6 +140,15 @@ Cell& ModelWorksheet::CellAt(int32_t row, int32_t column) {
   return cells[static_cast<size_t>(column - 1)];
 }
 
+void ModelWorksheet::ReserveRow(int32_t row, int32_t lastColumn) {
+  CheckCell(row, 1);
+  if (lastColumn < 1) return;
+  if (static_cast<size_t>(row) > rows_.size()) rows_.resize(static_cast<size_t>(row));
+  auto& cells = rows_[static_cast<size_t>(row - 1)].cells;
+  const auto wanted = static_cast<size_t>(std::min(lastColumn, kMaxColumns));
+  if (cells.capacity() < wanted) cells.reserve(wanted);
+}
+
 const Value& ModelWorksheet::CellValue(int32_t row, int32_t column) const {
   CheckCell(row, column);
   const Cell* cell = FindCell(row, column);

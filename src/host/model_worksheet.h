@@ -99,6 +99,9 @@ class ModelWorksheet final : public Worksheet {
   Cell& CellAt(int32_t row, int32_t column);
   // Cell or nullptr.
   const Cell* FindCell(int32_t row, int32_t column) const;
+  // Room for the cells of `row` up to `lastColumn`, taken at once so that
+  // filling the row cell by cell does not grow it step by step.
+  void ReserveRow(int32_t row, int32_t lastColumn);
 
  private:
   class ModelPageSetup;

@@ -34,29 +34,42 @@ void ModelWorksheet::CopyTo(const Rect& area, Worksheet& dest, int32_t row, int3
   const Rect target = DestinationRect(area, row, column);
   const StylePool& sourceStyles = book_->Styles();
   const bool whole = area.IsEntireRows() || area.IsEntireColumns();
-
-  std::vector<CopiedCell> copied;
   const int32_t lastRow = whole ? std::min<int32_t>(area.row2, static_cast<int32_t>(rows_.size())) : area.row2;
-  for (int32_t r = area.row1; r <= lastRow; ++r) {
-    const bool rowStored = static_cast<size_t>(r) <= rows_.size();
-    const int32_t width = rowStored ? static_cast<int32_t>(rows_[static_cast<size_t>(r - 1)].cells.size()) : 0;
-    const int32_t lastColumn = whole ? std::min(area.col2, width) : area.col2;
-    for (int32_t c = area.col1; c <= lastColumn; ++c) {
-      const Cell* cell = FindCell(r, c);
-      // Whole rows and columns carry their row and column formats separately.
-      const uint32_t style = whole ? (cell != nullptr ? cell->style : 0) : EffectiveStyleIndex(r, c);
-      if (style == 0 && (cell == nullptr || (cell->value.IsEmpty() && !cell->formula))) continue;
+
+  // Calls visit(rowOffset, columnOffset, cell or nullptr, style) for every
+  // cell of the area that carries a value, a formula or a format, row by row.
+  auto forEachCopied = [&](auto&& visit) {
+    for (int32_t r = area.row1; r <= lastRow; ++r) {
+      const bool rowStored = static_cast<size_t>(r) <= rows_.size();
+      const int32_t width = rowStored ? static_cast<int32_t>(rows_[static_cast<size_t>(r - 1)].cells.size()) : 0;
+      const int32_t lastColumn = whole ? std::min(area.col2, width) : area.col2;
+      for (int32_t c = area.col1; c <= lastColumn; ++c) {
+        const Cell* cell = FindCell(r, c);
+        // Whole rows and columns carry their row and column formats separately.
+        const uint32_t style = whole ? (cell != nullptr ? cell->style : 0) : EffectiveStyleIndex(r, c);
+        if (style == 0 && (cell == nullptr || (cell->value.IsEmpty() && !cell->formula))) continue;
+        visit(r - area.row1, c - area.col1, cell, style);
+      }
+    }
+  };
+
+  // The cells taken out into a buffer, for destinations that need it.
+  auto collect = [&forEachCopied]() {
+    std::vector<CopiedCell> copied;
+    forEachCopied([&copied](int32_t rowOffset, int32_t columnOffset, const Cell* cell, uint32_t style) {
       CopiedCell item;
-      item.rowOffset = r - area.row1;
-      item.columnOffset = c - area.col1;
+      item.rowOffset = rowOffset;
+      item.columnOffset = columnOffset;
       if (cell != nullptr) {
         item.value = cell->value;
         item.formula = cell->formula;
       }
       item.style = style;
       copied.push_back(std::move(item));
-    }
-  }
+    });
+    return copied;
+  };
+
   std::vector<RowData> copiedRows;
   if (area.IsEntireRows()) {
     for (int32_t r = area.row1; r <= lastRow; ++r) {
@@ -80,10 +93,11 @@ void ModelWorksheet::CopyTo(const Rect& area, Worksheet& dest, int32_t row, int3
     }
   }
 
-  dest.Clear(target);
   auto* model = dynamic_cast<ModelWorksheet*>(&dest);
   if (model == nullptr) {
     // Another kind of sheet: write through its interface.
+    std::vector<CopiedCell> copied = collect();
+    dest.Clear(target);
     for (const CopiedCell& item : copied) {
       const int32_t r = target.row1 + item.rowOffset;
       const int32_t c = target.col1 + item.columnOffset;
@@ -106,11 +120,38 @@ void ModelWorksheet::CopyTo(const Rect& area, Worksheet& dest, int32_t row, int3
     if (style == 0 || samePool) return style;
     return destStyles.Intern(sourceStyles.Get(style));
   };
-  for (CopiedCell& item : copied) {
-    Cell& cell = model->CellAt(target.row1 + item.rowOffset, target.col1 + item.columnOffset);
-    cell.value = std::move(item.value);
-    cell.formula = std::move(item.formula);
-    cell.style = styleInDest(item.style);
+  auto place = [&](int32_t rowOffset, int32_t columnOffset, Value value, std::shared_ptr<const std::string> formula,
+                   uint32_t style) {
+    Cell& cell = model->CellAt(target.row1 + rowOffset, target.col1 + columnOffset);
+    cell.value = std::move(value);
+    cell.formula = std::move(formula);
+    cell.style = styleInDest(style);
+  };
+  if (model == this) {
+    // Source and destination may overlap: take the cells out first.
+    std::vector<CopiedCell> copied = collect();
+    dest.Clear(target);
+    for (CopiedCell& item : copied) {
+      place(item.rowOffset, item.columnOffset, std::move(item.value), std::move(item.formula), item.style);
+    }
+  } else {
+    // Another sheet: the cells go straight across, each destination row
+    // sized once for the cells it receives.
+    dest.Clear(target);
+    int32_t sizedRow = -1;
+    forEachCopied([&](int32_t rowOffset, int32_t columnOffset, const Cell* cell, uint32_t style) {
+      if (rowOffset != sizedRow) {
+        sizedRow = rowOffset;
+        const auto sourceRow = static_cast<size_t>(area.row1 + rowOffset);
+        if (sourceRow <= rows_.size()) {
+          const int32_t lastSource =
+              std::min(area.col2, static_cast<int32_t>(rows_[sourceRow - 1].cells.size()));
+          model->ReserveRow(target.row1 + rowOffset, target.col1 + (lastSource - area.col1));
+        }
+      }
+      place(rowOffset, columnOffset, cell != nullptr ? cell->value : Value(),
+            cell != nullptr ? cell->formula : nullptr, style);
+    });
   }
   for (size_t i = 0; i < copiedRows.size(); ++i) {
     const RowData& data = copiedRows[i];
@@ -132,23 +173,32 @@ void ModelWorksheet::CopyTo(const Rect& area, Worksheet& dest, int32_t row, int3
 void ModelWorksheet::PasteValuesTo(const Rect& area, Worksheet& dest, int32_t row, int32_t column) {
   CheckRect(area);
   const Rect target = DestinationRect(area, row, column);
-  std::vector<CopiedCell> copied;
   const int32_t lastRow = std::min<int32_t>(area.row2, static_cast<int32_t>(rows_.size()));
-  for (int32_t r = area.row1; r <= lastRow; ++r) {
-    const auto& cells = rows_[static_cast<size_t>(r - 1)].cells;
-    const int32_t lastColumn = std::min(area.col2, static_cast<int32_t>(cells.size()));
-    for (int32_t c = area.col1; c <= lastColumn; ++c) {
-      const Value& value = cells[static_cast<size_t>(c - 1)].value;
-      if (value.IsEmpty()) continue;
+  // Calls visit(rowOffset, columnOffset, value) for every value of the area, row by row.
+  auto forEachValue = [&](auto&& visit) {
+    for (int32_t r = area.row1; r <= lastRow; ++r) {
+      const auto& cells = rows_[static_cast<size_t>(r - 1)].cells;
+      const int32_t lastColumn = std::min(area.col2, static_cast<int32_t>(cells.size()));
+      for (int32_t c = area.col1; c <= lastColumn; ++c) {
+        const Value& value = cells[static_cast<size_t>(c - 1)].value;
+        if (value.IsEmpty()) continue;
+        visit(r - area.row1, c - area.col1, lastColumn - area.col1, value);
+      }
+    }
+  };
+  auto* model = dynamic_cast<ModelWorksheet*>(&dest);
+  // The same sheet may overlap the area: take the values out first.
+  std::vector<CopiedCell> copied;
+  if (model == nullptr || model == this) {
+    forEachValue([&copied](int32_t rowOffset, int32_t columnOffset, int32_t, const Value& value) {
       CopiedCell item;
-      item.rowOffset = r - area.row1;
-      item.columnOffset = c - area.col1;
+      item.rowOffset = rowOffset;
+      item.columnOffset = columnOffset;
       item.value = value;
       copied.push_back(std::move(item));
-    }
+    });
   }
   // Empty source cells empty the destination; its formats stay.
-  auto* model = dynamic_cast<ModelWorksheet*>(&dest);
   if (model != nullptr) {
     const int32_t destLastRow = std::min<int32_t>(target.row2, static_cast<int32_t>(model->rows_.size()));
     for (int32_t r = target.row1; r <= destLastRow; ++r) {
@@ -167,6 +217,19 @@ void ModelWorksheet::PasteValuesTo(const Rect& area, Worksheet& dest, int32_t ro
         dest.SetCellValue(r, c, Value());
       }
     }
+  }
+  if (model != nullptr && model != this) {
+    // Another model sheet: the values go straight across, each destination
+    // row sized once for the values it receives.
+    int32_t sizedRow = -1;
+    forEachValue([&](int32_t rowOffset, int32_t columnOffset, int32_t lastOffset, const Value& value) {
+      if (rowOffset != sizedRow) {
+        sizedRow = rowOffset;
+        model->ReserveRow(target.row1 + rowOffset, target.col1 + lastOffset);
+      }
+      model->SetCellValue(target.row1 + rowOffset, target.col1 + columnOffset, value);
+    });
+    return;
   }
   for (CopiedCell& item : copied) {
     dest.SetCellValue(target.row1 + item.rowOffset, target.col1 + item.columnOffset, std::move(item.value));

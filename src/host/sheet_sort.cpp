@@ -133,11 +133,15 @@ void ModelWorksheet::Sort(const Rect& area, SortKey key1, SortKey key2, int32_t 
 
   std::vector<KeyValue> keys1(count), keys2(key2.column != 0 ? count : 0);
   int32_t width = 0;  // last column of the area that holds cells in these rows
+  const RowData* rows = rows_.data() + (first - 1);
+  auto cellIn = [rows](size_t i, int32_t column) -> const Cell* {
+    const auto& cells = rows[i].cells;
+    return static_cast<size_t>(column) <= cells.size() ? &cells[static_cast<size_t>(column - 1)] : nullptr;
+  };
   for (size_t i = 0; i < count; ++i) {
-    const int32_t row = first + static_cast<int32_t>(i);
-    keys1[i] = KeyOf(FindCell(row, key1.column));
-    if (key2.column != 0) keys2[i] = KeyOf(FindCell(row, key2.column));
-    width = std::max(width, static_cast<int32_t>(rows_[static_cast<size_t>(row - 1)].cells.size()));
+    keys1[i] = KeyOf(cellIn(i, key1.column));
+    if (key2.column != 0) keys2[i] = KeyOf(cellIn(i, key2.column));
+    width = std::max(width, static_cast<int32_t>(rows[i].cells.size()));
   }
   std::vector<SortEntry> entries(count);
   for (size_t i = 0; i < count; ++i) entries[i].index = static_cast<uint32_t>(i);
