@@ -15,7 +15,7 @@ class Worksheet;
 namespace fenban::cli {
 
 inline constexpr uint64_t kDefaultExampleSeed = 20261207;
-inline constexpr int32_t kMaxExampleStudents = 100000;
+inline constexpr int32_t kMaxExampleStudents = 1048575;  // a sheet's rows below the header
 inline constexpr const char* kExampleBookName = "示例.xlsx";
 
 // The example's headers: 考号 姓名 性别 住校 应届, nine subjects, 总分, 预设班.
