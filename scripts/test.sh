@@ -71,7 +71,9 @@ if [[ -n "${FENBAN_FUZZ_SECONDS:-}" ]]; then
   if command -v clang++ >/dev/null && [[ -f tests/fuzz/CMakeLists.txt ]]; then
     CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo \
       -DFENBAN_BUILD_FUZZ=ON -DFENBAN_BUILD_TESTS=OFF -DFENBAN_BUILD_BENCH=OFF
-    cmake --build build-fuzz -j"$jobs"
+    fuzz_targets=$(sed -n 's/^ *add_executable(\([A-Za-z0-9_]*\).*/\1/p' tests/fuzz/CMakeLists.txt)
+    # shellcheck disable=SC2086
+    cmake --build build-fuzz -j"$jobs" --target $fuzz_targets
     mapfile -t targets < <(find build-fuzz/tests/fuzz -maxdepth 1 -type f -executable \
       \( -name '*_fuzz' -o -name 'fuzz_*' \) | sort)
     if ((${#targets[@]} == 0)); then
