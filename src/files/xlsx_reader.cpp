@@ -91,6 +91,17 @@ std::unique_ptr<host::ModelWorkbook> ReadXlsxArchive(const ZipArchive& zip, cons
     }
   }
 
+  for (const auto& [localSheet, definition] : info.printAreas) {
+    if (localSheet < 0 || static_cast<size_t>(localSheet) >= modelIndex.size()) continue;
+    const int32_t index = modelIndex[static_cast<size_t>(localSheet)];
+    if (index == 0) continue;
+    if (const auto area = ParsePrintArea(definition, info.sheets[static_cast<size_t>(localSheet)].name)) {
+      book->ModelSheetAt(index).PrintArea() = *area;
+    } else {
+      unkept.Add("打印区域 (print area)");
+    }
+  }
+
   for (size_t i = 0; i < info.sheets.size(); ++i) {
     if (modelIndex[i] == 0 || info.sheets[i].visible == host::kSheetVisible) continue;
     const int32_t visible = info.sheets[i].visible;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -61,12 +62,17 @@ struct WorkbookInfo {
   double tabRatio = 0.6;
   bool date1904 = false;
   std::unordered_map<int32_t, std::string> printTitles;  // localSheetId -> "Sheet1!$1:$2"
+  std::unordered_map<int32_t, std::string> printAreas;   // localSheetId -> "'Sheet 1'!$A$1:$P$401"
   std::string sharedStringsPart, stylesPart;
 };
 
 WorkbookInfo ReadWorkbookPart(const ZipArchive& zip, const std::string& workbookPart, UnkeptParts& unkept);
 // Rows of a print titles definition ("'A b'!$1:$2", "S!$A:$B,S!$1:$3"); false when none.
 bool ParsePrintTitleRows(const std::string& definition, int32_t& firstRow, int32_t& lastRow);
+// The single area of sheet `sheetName` a print area definition names
+// ("'Sheet 1'!$A$1:$P$401", "S!$A:$C", "S!$1:$9"); nullopt for several areas,
+// another sheet or anything else.
+std::optional<host::Rect> ParsePrintArea(const std::string& definition, const std::string& sheetName);
 
 // ---- shared strings -----------------------------------------------------
 

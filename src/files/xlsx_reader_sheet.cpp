@@ -159,8 +159,16 @@ class SheetHandler : public XmlHandler {
       context_.unkept->Add("超链接 (hyperlinks)");
     } else if (name == "sheetProtection") {
       context_.unkept->Add("工作表保护 (sheet protection)");
+    } else if (name == "customSheetView") {
+      inCustomView_ = true;
     } else if (name == "autoFilter") {
-      context_.unkept->Add("自动筛选 (auto filter)");
+      StartAutoFilter(attrs);
+    } else if (name == "filterColumn") {
+      inFilterColumn_ = inAutoFilter_;
+    } else if (inFilterColumn_) {
+      // filters, customFilters, top10, dynamicFilter, colorFilter, iconFilter:
+      // the model keeps the rows they hide, not the criteria.
+      context_.unkept->Add("自动筛选条件 (filter criteria)");
     }
   }
 
@@ -194,6 +202,13 @@ class SheetHandler : public XmlHandler {
       inHeader_ = false;
     } else if (name == "dataValidation") {
       EndValidation();
+    } else if (name == "filterColumn") {
+      inFilterColumn_ = false;
+    } else if (name == "autoFilter") {
+      inAutoFilter_ = false;
+      inFilterColumn_ = false;
+    } else if (name == "customSheetView") {
+      inCustomView_ = false;
     }
   }
 
@@ -477,6 +492,19 @@ class SheetHandler : public XmlHandler {
     sheet_.Merges().push_back(*rect);
   }
 
+  // The sheet's auto filter keeps its range; one saved with a custom view is
+  // not kept.
+  void StartAutoFilter(const char** attrs) {
+    const char* ref = FindAttr(attrs, "ref");
+    const auto rect = ref != nullptr ? ParseRangeReference(ref) : std::nullopt;
+    if (inCustomView_ || !rect) {
+      context_.unkept->Add("自动筛选 (auto filter)");
+      return;
+    }
+    sheet_.AutoFilterArea() = *rect;
+    inAutoFilter_ = true;
+  }
+
   void StartFormat(const char** attrs) {
     if (const char* height = FindAttr(attrs, "defaultRowHeight")) {
       const auto value = ParseFileNumber(height);
@@ -671,6 +699,8 @@ class SheetHandler : public XmlHandler {
   bool inValidation_ = false;
   host::ValidationRule rule_;
   std::string formula1_, formula2_, sqref_;
+
+  bool inCustomView_ = false, inAutoFilter_ = false, inFilterColumn_ = false;
 
   int extDepth_ = 0;
 };

@@ -1,6 +1,10 @@
 // The workbook part: sheets in order, their visibility, the active tab,
 // the tab ratio, the date system and the print titles.
+#include <algorithm>
 #include <cstring>
+#include <string_view>
+
+#include "files/cell_reference.h"
 
 #include "files/file_error.h"
 #include "files/xlsx_conversions.h"
@@ -59,7 +63,15 @@ class WorkbookHandler : public XmlHandler {
       }
       hiddenName_ = AttrTrue(FindAttr(attrs, "hidden"));
     } else if (name == "workbookProtection") {
-      unkept_.Add("工作簿保护 (workbook protection)");
+      // Some programs write the element empty, which protects nothing.
+      bool locks = false;
+      for (const char* attr : {"lockStructure", "lockWindows", "lockRevision"}) {
+        locks = locks || AttrTrue(FindAttr(attrs, attr));
+      }
+      for (const char* attr : {"workbookPassword", "revisionsPassword", "workbookHashValue", "revisionsHashValue"}) {
+        locks = locks || FindAttr(attrs, attr) != nullptr;
+      }
+      if (locks) unkept_.Add("工作簿保护 (workbook protection)");
     }
   }
 
@@ -69,7 +81,12 @@ class WorkbookHandler : public XmlHandler {
     if (definedName_ == "_xlnm.Print_Titles") {
       if (localSheet_ >= 0) info_.printTitles[localSheet_] = nameText_;
     } else if (definedName_ == "_xlnm.Print_Area") {
-      unkept_.Add("打印区域 (print area)");
+      // Read with the sheets; a print area that belongs to no sheet is not kept.
+      if (localSheet_ >= 0) {
+        info_.printAreas[localSheet_] = nameText_;
+      } else {
+        unkept_.Add("打印区域 (print area)");
+      }
     } else if (definedName_.rfind("_xlnm.", 0) != 0 && !hiddenName_) {
       unkept_.Add("名称 (defined names)");
     }
@@ -151,6 +168,48 @@ bool ParsePrintTitleRows(const std::string& definition, int32_t& firstRow, int32
     }
   }
   return false;
+}
+
+std::optional<host::Rect> ParsePrintArea(const std::string& definition, const std::string& sheetName) {
+  // The sheet name runs to the last '!' outside quotes; a comma outside
+  // quotes starts another area.
+  size_t bang = std::string::npos;
+  bool quoted = false;
+  for (size_t i = 0; i < definition.size(); ++i) {
+    if (definition[i] == '\'') quoted = !quoted;
+    if (quoted) continue;
+    if (definition[i] == ',') return std::nullopt;
+    if (definition[i] == '!') bang = i;
+  }
+  if (bang == std::string::npos || quoted) return std::nullopt;
+  std::string_view name(definition.data(), bang);
+  std::string unquoted;
+  if (name.size() >= 2 && name.front() == '\'' && name.back() == '\'') {
+    name = name.substr(1, name.size() - 2);
+    for (size_t i = 0; i < name.size(); ++i) {
+      unquoted.push_back(name[i]);
+      if (name[i] == '\'' && i + 1 < name.size() && name[i + 1] == '\'') ++i;
+    }
+  } else {
+    unquoted = name;
+  }
+  if (unquoted != sheetName) return std::nullopt;
+  const std::string_view area = std::string_view(definition).substr(bang + 1);
+  if (const auto rect = ParseRangeReference(area)) return rect;
+  // Entire columns ("$A:$C") or entire rows ("$1:$9").
+  const size_t colon = area.find(':');
+  if (colon == std::string_view::npos) return std::nullopt;
+  const auto first = ParseCellReference(std::string(area.substr(0, colon)) + "1");
+  const auto last = ParseCellReference(std::string(area.substr(colon + 1)) + "1");
+  if (first && last && first->row == 1 && last->row == 1) {
+    return host::Rect{1, std::min(first->column, last->column), host::kMaxRows, std::max(first->column, last->column)};
+  }
+  const auto top = ParseCellReference("A" + std::string(area.substr(0, colon)));
+  const auto bottom = ParseCellReference("A" + std::string(area.substr(colon + 1)));
+  if (top && bottom && top->column == 1 && bottom->column == 1) {
+    return host::Rect{std::min(top->row, bottom->row), 1, std::max(top->row, bottom->row), host::kMaxColumns};
+  }
+  return std::nullopt;
 }
 
 }  // namespace fenban::files

@@ -85,6 +85,7 @@ class SheetWriter {
     WriteBreaks();
     WritePageSetup();
     WriteValidations();
+    WriteAreas();
     WriteView();
   }
 
@@ -275,6 +276,22 @@ class SheetWriter {
         setup.printTitleLastRow <= host::kMaxRows) {
       worksheet_repeat_rows(ws_, static_cast<lxw_row_t>(setup.printTitleFirstRow - 1),
                             static_cast<lxw_row_t>(setup.printTitleLastRow - 1));
+    }
+  }
+
+  // The auto filter and the print area.
+  void WriteAreas() {
+    const auto valid = [](const host::Rect& area) {
+      return area.row1 >= 1 && area.col1 >= 1 && area.row2 <= host::kMaxRows && area.col2 <= host::kMaxColumns &&
+             area.row1 <= area.row2 && area.col1 <= area.col2;
+    };
+    if (const auto& filter = sheet_.AutoFilterArea(); filter && valid(*filter)) {
+      worksheet_autofilter(ws_, static_cast<lxw_row_t>(filter->row1 - 1), static_cast<lxw_col_t>(filter->col1 - 1),
+                           static_cast<lxw_row_t>(filter->row2 - 1), static_cast<lxw_col_t>(filter->col2 - 1));
+    }
+    if (const auto& area = sheet_.PrintArea(); area && valid(*area)) {
+      worksheet_print_area(ws_, static_cast<lxw_row_t>(area->row1 - 1), static_cast<lxw_col_t>(area->col1 - 1),
+                           static_cast<lxw_row_t>(area->row2 - 1), static_cast<lxw_col_t>(area->col2 - 1));
     }
   }
 

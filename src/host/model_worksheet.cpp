@@ -287,7 +287,11 @@ void ModelWorksheet::Clear(const Rect& area) {
     const int32_t lastColumn = std::min<int32_t>(area.col2, static_cast<int32_t>(columns_.size()));
     for (int32_t c = area.col1; c <= lastColumn; ++c) columns_[static_cast<size_t>(c - 1)].style = 0;
   }
-  if (area.IsWholeSheet()) sheetStyle_ = 0;
+  if (area.IsWholeSheet()) {
+    sheetStyle_ = 0;
+    autoFilter_.reset();
+    printArea_.reset();
+  }
   while (!rows_.empty() && rows_.back().cells.empty() && rows_.back().style == 0 && rows_.back().height < 0) {
     rows_.pop_back();
   }

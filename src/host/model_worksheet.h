@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -89,6 +90,13 @@ class ModelWorksheet final : public Worksheet {
   PageSetupData& PageSetupValues() { return pageSetup_; }
   const PageSetupData& PageSetupValues() const { return pageSetup_; }
   std::vector<ValidationRule>& Validations() { return validations_; }
+  // The auto filter's range (header row included) and the print area; none
+  // when the sheet has no such thing. Deleting or inserting entire rows or
+  // columns moves them; clearing the whole sheet drops them.
+  std::optional<Rect>& AutoFilterArea() { return autoFilter_; }
+  const std::optional<Rect>& AutoFilterArea() const { return autoFilter_; }
+  std::optional<Rect>& PrintArea() { return printArea_; }
+  const std::optional<Rect>& PrintArea() const { return printArea_; }
   SheetView& View() { return view_; }
   const SheetView& View() const { return view_; }
   double& DefaultRowHeight() { return defaultRowHeight_; }
@@ -122,6 +130,8 @@ class ModelWorksheet final : public Worksheet {
   PageSetupData pageSetup_;
   std::unique_ptr<PageSetup> pageSetupObject_;
   std::vector<ValidationRule> validations_;
+  std::optional<Rect> autoFilter_;
+  std::optional<Rect> printArea_;
   SheetView view_;
   double defaultRowHeight_ = 15;
   double defaultColumnWidth_ = 8.43;

@@ -1,5 +1,6 @@
 // Deleting and inserting cells with the cells beyond them shifting.
 #include <algorithm>
+#include <optional>
 #include <vector>
 
 #include "host/errors.h"
@@ -98,6 +99,35 @@ void InsertColumnsIn(std::vector<T>& items, GetRect rectOf, int32_t at, int32_t 
   items = std::move(kept);
 }
 
+// Moves a sheet-level area (the auto filter, the print area) after entire
+// rows (or columns) [from, to] are deleted; drops it when it loses them all.
+void DeleteLinesIn(std::optional<Rect>& area, int32_t from, int32_t to, bool rows) {
+  if (!area) return;
+  int32_t& first = rows ? area->row1 : area->col1;
+  int32_t& last = rows ? area->row2 : area->col2;
+  const auto span = SpanAfterDeletion(first, last, from, to);
+  if (!span) {
+    area.reset();
+    return;
+  }
+  first = span->first;
+  last = span->second;
+}
+
+// The same after count entire rows (or columns) are inserted before `at`.
+void InsertLinesIn(std::optional<Rect>& area, int32_t at, int32_t count, bool rows) {
+  if (!area) return;
+  int32_t& first = rows ? area->row1 : area->col1;
+  int32_t& last = rows ? area->row2 : area->col2;
+  const auto span = SpanAfterInsertion(first, last, at, count, rows ? kMaxRows : kMaxColumns);
+  if (!span) {
+    area.reset();
+    return;
+  }
+  first = span->first;
+  last = span->second;
+}
+
 Rect& MergeRect(Rect& r) { return r; }
 Rect& RuleRect(ValidationRule& rule) { return rule.area; }
 
@@ -130,6 +160,8 @@ void ModelWorksheet::DeleteCells(const Rect& area, int32_t shift) {
         }
       }
       pageBreaks_ = std::move(breaks);
+      DeleteLinesIn(autoFilter_, area.row1, area.row2, true);
+      DeleteLinesIn(printArea_, area.row1, area.row2, true);
     } else if (HoldsEveryCellFrom(area)) {
       // The band holds every stored cell of the rows that move: move whole
       // rows of cells (row heights and formats stay where they are).
@@ -181,6 +213,8 @@ void ModelWorksheet::DeleteCells(const Rect& area, int32_t shift) {
       if (area.col1 <= size) {
         columns_.erase(columns_.begin() + (area.col1 - 1), columns_.begin() + std::min(area.col2, size));
       }
+      DeleteLinesIn(autoFilter_, area.col1, area.col2, false);
+      DeleteLinesIn(printArea_, area.col1, area.col2, false);
     }
     DeleteColumnsIn(merges_, MergeRect, area.col1, area.col2, area.row1, area.row2, true);
     DeleteColumnsIn(validations_, RuleRect, area.col1, area.col2, area.row1, area.row2, false);
@@ -216,6 +250,8 @@ void ModelWorksheet::InsertCells(const Rect& area, int32_t shift) {
         if (moved <= kMaxRows) breaks.push_back(static_cast<int32_t>(moved));
       }
       pageBreaks_ = std::move(breaks);
+      InsertLinesIn(autoFilter_, area.row1, height, true);
+      InsertLinesIn(printArea_, area.row1, height, true);
     } else if (area.row1 <= size) {
       const int32_t newSize = std::min(kMaxRows, size + height);
       // Grow the row list once, so that no row moves while cells are moved.
@@ -260,6 +296,10 @@ void ModelWorksheet::InsertCells(const Rect& area, int32_t shift) {
     if (area.IsEntireColumns() && area.col1 <= static_cast<int32_t>(columns_.size())) {
       columns_.insert(columns_.begin() + (area.col1 - 1), static_cast<size_t>(width), ColumnData{});
       if (columns_.size() > static_cast<size_t>(kMaxColumns)) columns_.resize(static_cast<size_t>(kMaxColumns));
+    }
+    if (area.IsEntireColumns()) {
+      InsertLinesIn(autoFilter_, area.col1, width, false);
+      InsertLinesIn(printArea_, area.col1, width, false);
     }
     InsertColumnsIn(merges_, MergeRect, area.col1, width, area.row1, area.row2);
     InsertColumnsIn(validations_, RuleRect, area.col1, width, area.row1, area.row2);

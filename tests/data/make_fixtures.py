@@ -286,6 +286,22 @@ def with_openpyxl():
     wb.save(out('openpyxl_styled.xlsx'))
 
 
+def filtered():
+    """A class list with an auto filter and a print area, as openpyxl saves them."""
+    import openpyxl
+    wb = openpyxl.Workbook()
+    ws = wb.active
+    ws.title = "Class 'A' list"
+    ws.append(['姓名', '性别', '总分'])
+    for row in [('张三', '男', 612.5), ('李四', '女', 598), ('王五', '男', 587)]:
+        ws.append(list(row))
+    ws.auto_filter.ref = 'A1:C4'
+    ws.print_area = 'A1:C4'
+    other = wb.create_sheet('备注')
+    other['A1'] = '无'
+    wb.save(out('filtered.xlsx'))
+
+
 def with_libreoffice():
     soffice = shutil.which('soffice')
     if soffice is None:
@@ -316,4 +332,5 @@ if __name__ == '__main__':
     unkept()
     malformed()
     with_openpyxl()
+    filtered()
     with_libreoffice()

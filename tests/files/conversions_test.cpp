@@ -112,5 +112,21 @@ TEST(PackageTest, PartNamesAndPrintTitles) {
   EXPECT_FALSE(ParsePrintTitleRows("S!$A:$B", first, last));
 }
 
+TEST(WorkbookPartTest, PrintAreaOfItsOwnSheetOnly) {
+  EXPECT_EQ(ParsePrintArea("'Sheet 1'!$A$1:$P$401", "Sheet 1"), (host::Rect{1, 1, 401, 16}));
+  EXPECT_EQ(ParsePrintArea("'Class ''A'' list'!$B$2:$C$4", "Class 'A' list"), (host::Rect{2, 2, 4, 3}));
+  EXPECT_EQ(ParsePrintArea("名单!C3", "名单"), (host::Rect{3, 3, 3, 3}));
+  EXPECT_EQ(ParsePrintArea("S!$B:$D", "S"), (host::Rect{1, 2, host::kMaxRows, 4}));
+  EXPECT_EQ(ParsePrintArea("S!$5:$20", "S"), (host::Rect{5, 1, 20, host::kMaxColumns}));
+  EXPECT_EQ(ParsePrintArea("'a,b!'!A1:B2", "a,b!"), (host::Rect{1, 1, 2, 2}));
+  EXPECT_FALSE(ParsePrintArea("S!$A$1:$B$2,S!$D$1:$E$2", "S"));  // several areas
+  EXPECT_FALSE(ParsePrintArea("Other!$A$1:$B$2", "S"));
+  EXPECT_FALSE(ParsePrintArea("'Sheet 1'!$A$1:$B$2", "Sheet 2"));
+  EXPECT_FALSE(ParsePrintArea("$A$1:$B$2", "S"));  // no sheet
+  EXPECT_FALSE(ParsePrintArea("S!#REF!", "S"));
+  EXPECT_FALSE(ParsePrintArea("S!$A:$5", "S"));
+  EXPECT_FALSE(ParsePrintArea("'S!$A$1", "S"));  // unterminated quote
+}
+
 }  // namespace
 }  // namespace fenban::files

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
 #include <sstream>
 
 #include "files/xlsx_conversions.h"
@@ -127,6 +128,15 @@ class Differ {
     std::sort(mergesB.begin(), mergesB.end(), byPlace);
     if (mergesA != mergesB) Add(sheet + ": merged areas differ");
     if (a.HPageBreaks() != b.HPageBreaks()) Add(sheet + ": page breaks differ");
+    const auto areaText = [](const std::optional<host::Rect>& area) {
+      return area ? host::RectAddress(*area) : std::string("none");
+    };
+    if (a.AutoFilterArea() != b.AutoFilterArea()) {
+      Add(sheet + ": auto filter " + areaText(a.AutoFilterArea()) + " vs " + areaText(b.AutoFilterArea()));
+    }
+    if (a.PrintArea() != b.PrintArea()) {
+      Add(sheet + ": print area " + areaText(a.PrintArea()) + " vs " + areaText(b.PrintArea()));
+    }
 
     host::PageSetupData pa = a.PageSetupValues(), pb = b.PageSetupValues();
     for (host::PageSetupData* p : {&pa, &pb}) {

@@ -1,6 +1,6 @@
 // Compares two model workbooks the way a reader of the file sees them:
 // values, effective formats, widths and heights, merges, page breaks,
-// page set-up, validation, views, sheet order, visibility and activity.
+// auto filters, print areas, page set-up, validation, views, sheet order, visibility and activity.
 #pragma once
 
 #include <string>

@@ -10,8 +10,10 @@
 
 namespace fenban::files::testing {
 
-// Writes an .xlsx package whose worksheets have the given XML bodies.
-inline void WritePackage(const std::string& path, const std::vector<std::string>& sheetBodies) {
+// Writes an .xlsx package whose worksheets (named S1, S2, ...) have the given
+// XML bodies; workbookTail is workbook XML after the sheet list (definedNames).
+inline void WritePackage(const std::string& path, const std::vector<std::string>& sheetBodies,
+                         const std::string& workbookTail = "") {
   std::map<std::string, std::string> parts;
   std::string sheets, rels;
   for (size_t i = 1; i <= sheetBodies.size(); ++i) {
@@ -31,7 +33,7 @@ inline void WritePackage(const std::string& path, const std::vector<std::string>
   parts["xl/workbook.xml"] =
       "<workbook xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\" "
       "xmlns:r=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships\"><sheets>" + sheets +
-      "</sheets></workbook>";
+      "</sheets>" + workbookTail + "</workbook>";
   parts["xl/_rels/workbook.xml.rels"] =
       "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">" + rels +
       "</Relationships>";

@@ -214,6 +214,32 @@ TEST_F(RoundTripTest, PageBreaksAndPageSetup) {
   EXPECT_EQ(back->ModelSheetAt(2).PageSetupValues().printTitleFirstRow, 0);
 }
 
+TEST_F(RoundTripTest, AutoFiltersAndPrintAreas) {
+  ModelWorksheet& list = book.AppendSheet("名单");
+  list.SetCellValue(1, 1, "姓名");
+  list.SetCellValue(401, 16, 1);
+  list.AutoFilterArea() = Rect{1, 1, 401, 16};
+  list.PrintArea() = Rect{1, 1, 401, 16};
+  ModelWorksheet& quoted = book.AppendSheet("Class 'B' 1");
+  quoted.AutoFilterArea() = Rect{3, 2, 3, 2};  // a filter on one header cell
+  quoted.PrintArea() = Rect{2, 3, 9, 5};
+  ModelWorksheet& columns = book.AppendSheet("Columns");
+  columns.PrintArea() = Rect{1, 2, host::kMaxRows, 4};  // entire columns B:D
+  ModelWorksheet& rows = book.AppendSheet("Rows");
+  rows.PrintArea() = Rect{5, 1, 20, host::kMaxColumns};  // entire rows 5:20
+  book.AppendSheet("Plain").SetCellValue(1, 1, 1);
+  auto back = Check();
+  EXPECT_EQ(back->ModelSheetAt(1).AutoFilterArea(), (Rect{1, 1, 401, 16}));
+  EXPECT_EQ(back->ModelSheetAt(1).PrintArea(), (Rect{1, 1, 401, 16}));
+  EXPECT_EQ(back->ModelSheetAt(2).AutoFilterArea(), (Rect{3, 2, 3, 2}));
+  EXPECT_EQ(back->ModelSheetAt(2).PrintArea(), (Rect{2, 3, 9, 5}));
+  EXPECT_EQ(back->ModelSheetAt(3).PrintArea(), (Rect{1, 2, host::kMaxRows, 4}));
+  EXPECT_EQ(back->ModelSheetAt(4).PrintArea(), (Rect{5, 1, 20, host::kMaxColumns}));
+  EXPECT_FALSE(back->ModelSheetAt(5).AutoFilterArea());
+  EXPECT_FALSE(back->ModelSheetAt(5).PrintArea());
+  EXPECT_TRUE(back->FileOrigin().unkeptParts.empty());
+}
+
 TEST_F(RoundTripTest, DataValidation) {
   ModelWorksheet& sheet = book.AppendSheet("登记表");
   host::ValidationRule list;

@@ -95,6 +95,23 @@ TEST(SaveTest, UnkeptPartsAreNamedAndTheOriginalStays) {
   EXPECT_TRUE(book->FileOrigin().unkeptParts.empty());
 }
 
+TEST(SaveTest, AWorkbookWithAnAutoFilterAndAPrintAreaIsReplacedInPlace) {
+  TempDir dir;
+  std::filesystem::copy_file(DataFile("filtered.xlsx"), dir.File("filtered.xlsx"));
+  auto book = ReadWorkbook(dir.File("filtered.xlsx"));
+  book->ModelSheetAt(1).SetCellValue(5, 1, "赵六");
+  const SaveResult saved = SaveWorkbook(*book);
+  EXPECT_FALSE(saved.besideOriginal) << saved.reason;
+  EXPECT_EQ(saved.reason, "");
+  EXPECT_EQ(saved.path, dir.File("filtered.xlsx"));
+  EXPECT_EQ(Listing(dir.Path()), std::vector<std::string>{"filtered.xlsx"});
+  auto again = ReadWorkbook(dir.File("filtered.xlsx"));
+  EXPECT_EQ(again->ModelSheetAt(1).CellValue(5, 1), Value("赵六"));
+  EXPECT_EQ(again->ModelSheetAt(1).AutoFilterArea(), (host::Rect{1, 1, 4, 3}));
+  EXPECT_EQ(again->ModelSheetAt(1).PrintArea(), (host::Rect{1, 1, 4, 3}));
+  EXPECT_EQ(testing::DiffText(*book, *again), "");
+}
+
 TEST(SaveTest, AMacroWorkbookIsNeverOverwritten) {
   TempDir dir;
   std::filesystem::copy_file(DataFile("macro.xlsm"), dir.File("macro.xlsm"));

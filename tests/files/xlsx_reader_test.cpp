@@ -264,6 +264,100 @@ TEST(ExtensionListTest, RecordedNotRead) {
   EXPECT_EQ(book->ModelSheetAt(1).CellValue(1, 1), Value(5));
 }
 
+TEST(OpenpyxlFileTest, AutoFilterAndPrintAreaAreKept) {
+  auto book = ReadWorkbook(DataFile("filtered.xlsx"));
+  ModelWorksheet& sheet = book->ModelSheetAt(1);
+  EXPECT_EQ(sheet.Name(), "Class 'A' list");
+  EXPECT_EQ(sheet.AutoFilterArea(), (Rect{1, 1, 4, 3}));
+  EXPECT_EQ(sheet.PrintArea(), (Rect{1, 1, 4, 3}));
+  EXPECT_EQ(sheet.CellValue(4, 3), Value(587));
+  EXPECT_FALSE(book->ModelSheetAt(2).AutoFilterArea());
+  EXPECT_FALSE(book->ModelSheetAt(2).PrintArea());
+  // openpyxl also writes an empty workbookProtection, which protects nothing.
+  EXPECT_EQ(book->FileOrigin().unkeptParts, std::vector<std::string>{});
+}
+
+TEST(AutoFilterTest, CriteriaAreNamedAsNotKeptButTheRangeIs) {
+  testing::TempDir dir;
+  const std::string rows =
+      "<sheetData><row r=\"1\"><c r=\"A1\"><v>1</v></c></row><row r=\"2\" hidden=\"1\"><c r=\"A2\"><v>2</v>"
+      "</c></row></sheetData>";
+  testing::WritePackage(
+      dir.File("criteria.xlsx"),
+      {rows + "<autoFilter ref=\"A1:B9\"><filterColumn colId=\"0\"><filters><filter val=\"1\"/></filters>"
+              "</filterColumn></autoFilter>",
+       rows + "<autoFilter ref=\"A1:B9\"><filterColumn colId=\"1\" hiddenButton=\"1\"/>"
+              "<sortState ref=\"A2:B9\"><sortCondition ref=\"A2:A9\"/></sortState></autoFilter>"});
+  auto book = ReadWorkbook(dir.File("criteria.xlsx"));
+  EXPECT_EQ(book->ModelSheetAt(1).AutoFilterArea(), (Rect{1, 1, 9, 2}));
+  EXPECT_EQ(book->ModelSheetAt(1).RowHeight(2), 0);  // the hidden row stays hidden
+  EXPECT_EQ(book->ModelSheetAt(2).AutoFilterArea(), (Rect{1, 1, 9, 2}));
+  EXPECT_EQ(book->FileOrigin().unkeptParts, std::vector<std::string>{"自动筛选条件 (filter criteria)"});
+
+  // Without criteria, a button setting and a sort state lose nothing.
+  testing::WritePackage(dir.File("plain.xlsx"),
+                        {rows + "<autoFilter ref=\"A1:B9\"><filterColumn colId=\"1\" hiddenButton=\"1\"/>"
+                                "<sortState ref=\"A2:B9\"><sortCondition ref=\"A2:A9\"/></sortState></autoFilter>"});
+  EXPECT_TRUE(ReadWorkbook(dir.File("plain.xlsx"))->FileOrigin().unkeptParts.empty());
+}
+
+TEST(AutoFilterTest, AFilterOfACustomViewOrWithoutARangeIsNotKept) {
+  testing::TempDir dir;
+  testing::WritePackage(dir.File("view.xlsx"),
+                        {"<customSheetViews><customSheetView guid=\"{1}\"><autoFilter ref=\"A1:C3\"/>"
+                         "</customSheetView></customSheetViews>",
+                         "<autoFilter/>"});
+  auto book = ReadWorkbook(dir.File("view.xlsx"));
+  EXPECT_FALSE(book->ModelSheetAt(1).AutoFilterArea());
+  EXPECT_FALSE(book->ModelSheetAt(2).AutoFilterArea());
+  EXPECT_TRUE(Lists(book->FileOrigin().unkeptParts, "自动筛选 (auto filter)"));
+}
+
+TEST(PrintAreaTest, OneAreaPerSheetIsKeptAndAnythingElseNamed) {
+  testing::TempDir dir;
+  const std::vector<std::string> sheets(3, "<sheetData/>");
+  testing::WritePackage(dir.File("areas.xlsx"), sheets,
+                        "<definedNames><definedName name=\"_xlnm._FilterDatabase\" localSheetId=\"0\" "
+                        "hidden=\"1\">S1!$A$1:$C$4</definedName><definedName name=\"_xlnm.Print_Area\" "
+                        "localSheetId=\"2\">S3!$B$2:$D$40</definedName><definedName name=\"_xlnm.Print_Area\" "
+                        "localSheetId=\"1\">S2!$A$1:$B$2</definedName></definedNames>");
+  auto book = ReadWorkbook(dir.File("areas.xlsx"));
+  EXPECT_FALSE(book->ModelSheetAt(1).PrintArea());
+  EXPECT_EQ(book->ModelSheetAt(2).PrintArea(), (Rect{1, 1, 2, 2}));
+  EXPECT_EQ(book->ModelSheetAt(3).PrintArea(), (Rect{2, 2, 40, 4}));
+  EXPECT_TRUE(book->FileOrigin().unkeptParts.empty());
+
+  const std::vector<std::pair<std::string, std::string>> unkept = {
+      {"0", "S1!$A$1:$B$2,S1!$D$1:$E$2"},  // several areas
+      {"0", "S2!$A$1:$B$2"},               // another sheet's name
+      {"", "S1!$A$1:$B$2"},                // no sheet of its own
+  };
+  for (const auto& [local, definition] : unkept) {
+    const std::string id = local.empty() ? "" : " localSheetId=\"" + local + "\"";
+    testing::WritePackage(dir.File("odd.xlsx"), sheets,
+                          "<definedNames><definedName name=\"_xlnm.Print_Area\"" + id + ">" + definition +
+                              "</definedName></definedNames>");
+    auto odd = ReadWorkbook(dir.File("odd.xlsx"));
+    EXPECT_FALSE(odd->ModelSheetAt(1).PrintArea()) << definition;
+    EXPECT_EQ(odd->FileOrigin().unkeptParts, std::vector<std::string>{"打印区域 (print area)"}) << definition;
+  }
+}
+
+TEST(WorkbookProtectionTest, NamedOnlyWhenItLocksSomething) {
+  testing::TempDir dir;
+  const std::vector<std::pair<std::string, bool>> cases = {
+      {"<workbookProtection/>", false},
+      {"<workbookProtection lockStructure=\"0\"/>", false},
+      {"<workbookProtection lockStructure=\"1\"/>", true},
+      {"<workbookProtection lockWindows=\"true\"/>", true},
+      {"<workbookProtection workbookPassword=\"CC3D\"/>", true},
+  };
+  for (const auto& [element, named] : cases) {
+    testing::WritePackage(dir.File("p.xlsx"), {"<sheetData/>"}, element);
+    EXPECT_EQ(Lists(ReadWorkbook(dir.File("p.xlsx"))->FileOrigin().unkeptParts, "工作簿保护"), named) << element;
+  }
+}
+
 TEST(ReadFromMemoryTest, SameModelAsFromTheFile) {
   const std::string bytes = testing::ReadBytes(DataFile("handmade.xlsx"));
   auto fromMemory = ReadWorkbookFromMemory(bytes.data(), bytes.size(), "handmade.xlsx");

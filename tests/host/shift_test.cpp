@@ -73,6 +73,72 @@ TEST_F(ShiftTest, EntireRowsCarryHeightsFormatsMergesBreaksAndValidation) {
   EXPECT_EQ(sheet.ValidationAt(3, 1)->area, (Rect{3, 1, 5, 1}));
 }
 
+TEST_F(ShiftTest, EntireRowsMoveAndShrinkTheAutoFilterAndPrintArea) {
+  sheet.AutoFilterArea() = Rect{2, 1, 5, 3};
+  sheet.PrintArea() = Rect{1, 1, 5, 3};
+
+  sheet.Rows(1).Delete(kShiftUp);  // above the filter, inside the print area
+  EXPECT_EQ(sheet.AutoFilterArea(), (Rect{1, 1, 4, 3}));
+  EXPECT_EQ(sheet.PrintArea(), (Rect{1, 1, 4, 3}));
+  Range(sheet, Rect{2, 1, 3, kMaxColumns}).Delete(kShiftUp);  // inside both
+  EXPECT_EQ(sheet.AutoFilterArea(), (Rect{1, 1, 2, 3}));
+  EXPECT_EQ(sheet.PrintArea(), (Rect{1, 1, 2, 3}));
+
+  sheet.Rows(2).Insert(kShiftDown);  // inside both: they grow
+  EXPECT_EQ(sheet.AutoFilterArea(), (Rect{1, 1, 3, 3}));
+  EXPECT_EQ(sheet.PrintArea(), (Rect{1, 1, 3, 3}));
+  Range(sheet, Rect{1, 1, 2, kMaxColumns}).Insert(kShiftDown);  // above both: they move down
+  EXPECT_EQ(sheet.AutoFilterArea(), (Rect{3, 1, 5, 3}));
+  EXPECT_EQ(sheet.PrintArea(), (Rect{3, 1, 5, 3}));
+  sheet.Rows(6).Insert(kShiftDown);  // below both
+  EXPECT_EQ(sheet.AutoFilterArea(), (Rect{3, 1, 5, 3}));
+
+  // Cells shifted within some columns leave them where they are.
+  Range(sheet, Rect{1, 1, 1, 3}).Delete(kShiftUp);
+  Range(sheet, Rect{1, 1, 1, 3}).Insert(kShiftDown);
+  EXPECT_EQ(sheet.AutoFilterArea(), (Rect{3, 1, 5, 3}));
+  EXPECT_EQ(sheet.PrintArea(), (Rect{3, 1, 5, 3}));
+
+  // Deleting every row of the print area drops it; the filter keeps its last row.
+  sheet.PrintArea() = Rect{3, 1, 4, 3};
+  Range(sheet, Rect{3, 1, 4, kMaxColumns}).Delete(kShiftUp);
+  EXPECT_FALSE(sheet.PrintArea());
+  EXPECT_EQ(sheet.AutoFilterArea(), (Rect{3, 1, 3, 3}));
+  sheet.Rows(3).Delete(kShiftUp);
+  EXPECT_FALSE(sheet.AutoFilterArea());
+}
+
+TEST_F(ShiftTest, EntireColumnsMoveTheAutoFilterAndPrintArea) {
+  sheet.AutoFilterArea() = Rect{1, 2, 5, 4};
+  sheet.PrintArea() = Rect{1, 1, 5, 2};
+  sheet.Columns(1).Delete(kShiftToLeft);
+  EXPECT_EQ(sheet.AutoFilterArea(), (Rect{1, 1, 5, 3}));
+  EXPECT_EQ(sheet.PrintArea(), (Rect{1, 1, 5, 1}));
+  sheet.Columns(1).Insert(kShiftToRight);
+  EXPECT_EQ(sheet.AutoFilterArea(), (Rect{1, 2, 5, 4}));
+  EXPECT_EQ(sheet.PrintArea(), (Rect{1, 2, 5, 2}));
+  sheet.Columns(2).Delete(kShiftToLeft);
+  EXPECT_FALSE(sheet.PrintArea());
+  EXPECT_EQ(sheet.AutoFilterArea(), (Rect{1, 2, 5, 3}));
+}
+
+TEST_F(ShiftTest, ClearingTheWholeSheetDropsTheAutoFilterAndPrintAreaAndCopiesDoNotCarryThem) {
+  sheet.AutoFilterArea() = Rect{1, 1, 5, 3};
+  sheet.PrintArea() = Rect{1, 1, 5, 3};
+  ModelWorksheet& other = book.AppendSheet("T");
+  Range(sheet, Rect{1, 1, 5, 3}).Copy(other.Cells(1, 1));
+  EXPECT_EQ(other.CellValue(5, 3), Value("c5"));
+  EXPECT_FALSE(other.AutoFilterArea());
+  EXPECT_FALSE(other.PrintArea());
+
+  sheet.Clear(Rect{1, 1, 5, 3});  // the cells only
+  EXPECT_EQ(sheet.AutoFilterArea(), (Rect{1, 1, 5, 3}));
+  EXPECT_EQ(sheet.PrintArea(), (Rect{1, 1, 5, 3}));
+  sheet.Clear(Rect{1, 1, kMaxRows, kMaxColumns});
+  EXPECT_FALSE(sheet.AutoFilterArea());
+  EXPECT_FALSE(sheet.PrintArea());
+}
+
 TEST_F(ShiftTest, DeletingEveryRowOfAMergeDropsIt) {
   sheet.Merge(Rect{2, 1, 3, 1});
   Range(sheet, Rect{2, 1, 3, kMaxColumns}).Delete(kShiftUp);
