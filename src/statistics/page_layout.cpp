@@ -17,8 +17,17 @@ host::PageSetup* FetchPageSetup(host::Worksheet& sheet) {
 
 }  // namespace
 
-void SetDivisionPageLayout(host::PageSetup& setup) {
-  host::SkipOnError([&] { setup.SetOrientation(host::kPortrait); });
+namespace {
+
+// What differs between the two layouts; margins, footer and centring are shared.
+struct PageLayout {
+  int32_t orientation;
+  int32_t zoom;
+  const char* printTitleRows;  // nullptr: left as it is
+};
+
+void ApplyPageLayout(host::PageSetup& setup, const PageLayout& layout) {
+  host::SkipOnError([&] { setup.SetOrientation(layout.orientation); });
   host::SkipOnError([&] { setup.SetTopMargin(30); });
   host::SkipOnError([&] { setup.SetBottomMargin(10); });
   host::SkipOnError([&] { setup.SetHeaderMargin(5); });
@@ -26,22 +35,23 @@ void SetDivisionPageLayout(host::PageSetup& setup) {
   host::SkipOnError([&] { setup.SetLeftMargin(5); });
   host::SkipOnError([&] { setup.SetRightMargin(5); });
   host::SkipOnError([&] { setup.SetCenterFooter("&P"); });
-  host::SkipOnError([&] { setup.SetZoom(80); });
+  host::SkipOnError([&] { setup.SetZoom(layout.zoom); });
   host::SkipOnError([&] { setup.SetCenterHorizontally(true); });
-  host::SkipOnError([&] { setup.SetPrintTitleRows("$1:$2"); });
+  if (layout.printTitleRows != nullptr) {
+    host::SkipOnError([&] { setup.SetPrintTitleRows(layout.printTitleRows); });
+  }
 }
 
+}  // namespace
+
+// Class lists: portrait, title and header rows repeated on every page.
+void SetDivisionPageLayout(host::PageSetup& setup) {
+  ApplyPageLayout(setup, PageLayout{host::kPortrait, 80, "$1:$2"});
+}
+
+// The comparison of the classes: landscape, no repeated rows.
 void SetStatisticsPageLayout(host::PageSetup& setup) {
-  host::SkipOnError([&] { setup.SetOrientation(host::kLandscape); });
-  host::SkipOnError([&] { setup.SetTopMargin(30); });
-  host::SkipOnError([&] { setup.SetBottomMargin(10); });
-  host::SkipOnError([&] { setup.SetHeaderMargin(5); });
-  host::SkipOnError([&] { setup.SetFooterMargin(5); });
-  host::SkipOnError([&] { setup.SetLeftMargin(5); });
-  host::SkipOnError([&] { setup.SetRightMargin(5); });
-  host::SkipOnError([&] { setup.SetCenterFooter("&P"); });
-  host::SkipOnError([&] { setup.SetZoom(90); });
-  host::SkipOnError([&] { setup.SetCenterHorizontally(true); });
+  ApplyPageLayout(setup, PageLayout{host::kLandscape, 90, nullptr});
 }
 
 void SetDivisionPageLayout(host::Worksheet& sheet) {
