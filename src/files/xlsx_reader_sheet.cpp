@@ -4,13 +4,17 @@
 #include <charconv>
 #include <cmath>
 #include <cstring>
+#include <optional>
+#include <unordered_map>
 
+#include "files/a1_to_r1c1.h"
 #include "files/cell_reference.h"
 #include "files/file_error.h"
 #include "files/xlsx_conversions.h"
 #include "files/xlsx_reader_internal.h"
 #include "files/xml_parser.h"
 #include "host/constants.h"
+#include "host/errors.h"
 #include "host/model_worksheet.h"
 
 namespace fenban::files {
@@ -18,6 +22,28 @@ namespace fenban::files {
 namespace {
 
 enum class CellType : uint8_t { Number, Shared, Text, Inline, Boolean, Error, Date };
+enum class FormulaType : uint8_t { Normal, Shared, Other };  // Other: array and data table formulas
+
+// Files written by scripting libraries hold formulas without results; the
+// model computes them once the sheet is read.
+constexpr const char* kUncomputedFormulas = "无法计算的公式 (formulas without results)";
+// Longest formula text kept (a formula has at most 8,192 characters).
+constexpr size_t kMaxFormulaBytes = 8192 * 4;
+
+// A formula cell read without its result.
+struct PendingFormula {
+  int32_t row = 0, column = 0;
+  std::string r1c1;
+};
+
+// The master cell of a shared formula: its A1 text and, once needed, the
+// R1C1 text every cell of the group shares.
+struct SharedFormula {
+  std::string a1;
+  int32_t row = 0, column = 0;
+  bool converted = false;
+  std::optional<std::string> r1c1;
+};
 
 struct ColumnRange {
   int32_t first = 1, last = 1;
@@ -108,10 +134,7 @@ class SheetHandler : public XmlHandler {
     } else if (name == "row") {
       StartRow(attrs);
     } else if (name == "f") {
-      if (inCell_) {
-        hasFormula_ = true;
-        inFormula_ = true;
-      }
+      if (inCell_) StartFormula(attrs);
     } else if (name == "is") {
       if (inCell_) inInline_ = true;
     } else if (name == "t") {
@@ -216,7 +239,11 @@ class SheetHandler : public XmlHandler {
     if (collect_) {
       text_.append(text);
     } else if (inFormula_) {
-      if (formula_.size() < 32) formula_.append(text.substr(0, 32));
+      if (formula_.size() + text.size() <= kMaxFormulaBytes) {
+        formula_.append(text);
+      } else {
+        formulaTooLong_ = true;
+      }
     } else if (inHeader_) {
       headerText_.append(text);
     }
@@ -227,6 +254,7 @@ class SheetHandler : public XmlHandler {
     auto& breaks = sheet_.PageBreaks();
     std::sort(breaks.begin(), breaks.end());
     breaks.erase(std::unique(breaks.begin(), breaks.end()), breaks.end());
+    ComputeFormulas();
   }
 
  private:
@@ -299,7 +327,9 @@ class SheetHandler : public XmlHandler {
 
   void StartCell(const char** attrs) {
     inCell_ = true;
-    hasValue_ = hasFormula_ = false;
+    hasValue_ = hasFormula_ = formulaTooLong_ = false;
+    formulaType_ = FormulaType::Normal;
+    sharedIndex_.clear();
     text_.clear();
     formula_.clear();
     if (currentRow_ == 0) currentRow_ = lastRow_ = 1;
@@ -383,16 +413,105 @@ class SheetHandler : public XmlHandler {
     return host::Value(text_);
   }
 
+  void StartFormula(const char** attrs) {
+    hasFormula_ = true;
+    inFormula_ = true;
+    if (const char* type = FindAttr(attrs, "t")) {
+      if (std::strcmp(type, "shared") == 0) {
+        formulaType_ = FormulaType::Shared;
+      } else if (std::strcmp(type, "normal") != 0) {
+        formulaType_ = FormulaType::Other;
+      }
+    }
+    if (formulaType_ == FormulaType::Shared) {
+      const char* si = FindAttr(attrs, "si");
+      sharedIndex_ = si != nullptr ? si : "";
+    }
+  }
+
+  // Remembers a formula cell read without its result, as R1C1 text to
+  // compute once the sheet is read; false when it cannot be computed.
+  bool RememberFormula() {
+    std::string_view text(formula_);
+    while (!text.empty() && text.front() == ' ') text.remove_prefix(1);
+    if (!text.empty() && text.front() == '=') text.remove_prefix(1);
+    std::optional<std::string> r1c1;
+    if (formulaTooLong_ || formulaType_ == FormulaType::Other) {
+      r1c1 = std::nullopt;
+    } else if (formulaType_ == FormulaType::Shared && text.empty()) {
+      // A cell of a shared formula: in R1C1 its text is the master's.
+      const auto found = sharedFormulas_.find(sharedIndex_);
+      if (found != sharedFormulas_.end()) {
+        SharedFormula& master = found->second;
+        if (!master.converted) {
+          master.r1c1 = A1ToR1C1(master.a1, master.row, master.column);
+          master.converted = true;
+        }
+        r1c1 = master.r1c1;
+      }
+    } else if (!text.empty()) {
+      r1c1 = A1ToR1C1(text, cellRow_, cellColumn_);
+    }
+    if (!r1c1) {
+      context_.unkept->Add(kUncomputedFormulas);
+      return false;
+    }
+    pendingFormulas_.push_back(PendingFormula{cellRow_, cellColumn_, std::move(*r1c1)});
+    return true;
+  }
+
+  // Computes the formulas read without results, row by row; one the model
+  // cannot compute leaves its cell empty and keeps the file from being
+  // overwritten.
+  void ComputeFormulas() {
+    std::stable_sort(pendingFormulas_.begin(), pendingFormulas_.end(),
+                     [](const PendingFormula& a, const PendingFormula& b) {
+                       return a.row != b.row ? a.row < b.row : a.column < b.column;
+                     });
+    for (const PendingFormula& pending : pendingFormulas_) {
+      const host::Rect cellArea{pending.row, pending.column, pending.row, pending.column};
+      bool computed = true;
+      try {
+        sheet_.SetFormulaR1C1(cellArea, pending.r1c1);
+      } catch (const host::RuntimeError&) {
+        computed = false;
+      }
+      host::Cell* cell = nullptr;
+      if (static_cast<size_t>(pending.row) <= rows_.size()) {
+        auto& cells = rows_[static_cast<size_t>(pending.row - 1)].cells;
+        if (static_cast<size_t>(pending.column) <= cells.size()) cell = &cells[static_cast<size_t>(pending.column - 1)];
+      }
+      if (cell == nullptr) continue;
+      // #NAME? is the model's answer to a function or name it does not know.
+      if (computed && cell->value.IsError() && cell->value.Error().code == "#NAME?") computed = false;
+      if (!computed) {
+        cell->value = host::Value();
+        cell->formula.reset();
+        context_.unkept->Add(kUncomputedFormulas);
+      }
+    }
+    pendingFormulas_.clear();
+    sharedFormulas_.clear();
+  }
+
   void EndCell() {
     inCell_ = collect_ = inFormula_ = inInline_ = false;
     host::Value value = CellValue();
+    if (formulaType_ == FormulaType::Shared && !formula_.empty() && !formulaTooLong_) {
+      SharedFormula& master = sharedFormulas_[sharedIndex_];
+      master = SharedFormula{formula_, cellRow_, cellColumn_, false, std::nullopt};
+    }
+    // A formula without a result: no <v>, or an empty one that is no text.
+    const bool pending = hasFormula_ && value.IsEmpty() &&
+                         !(hasValue_ && (type_ == CellType::Text || type_ == CellType::Inline)) &&
+                         RememberFormula();
     const uint32_t inherited =
         rowXf_ != 0 ? rowXf_
                     : (static_cast<size_t>(cellColumn_) <= columnXf_.size() ? columnXf_[static_cast<size_t>(cellColumn_ - 1)]
                                                                             : tailXf_);
     const uint32_t style = cellXf_ == inherited ? 0 : context_.styles->PoolIndex(cellXf_, styles_);
     host::RowData* row = nullptr;
-    if (value.IsEmpty() && style == 0) {
+    if (value.IsEmpty() && style == 0 && !pending) {
       // Nothing to keep, but a cell written earlier at this place is replaced.
       if (static_cast<size_t>(cellRow_) > rows_.size()) return;
       row = &rows_[static_cast<size_t>(cellRow_ - 1)];
@@ -684,6 +803,12 @@ class SheetHandler : public XmlHandler {
   uint32_t cellXf_ = 0;
   CellType type_ = CellType::Number;
   std::string text_, formula_;
+
+  bool formulaTooLong_ = false;
+  FormulaType formulaType_ = FormulaType::Normal;
+  std::string sharedIndex_;
+  std::unordered_map<std::string, SharedFormula> sharedFormulas_;  // by si
+  std::vector<PendingFormula> pendingFormulas_;
 
   std::vector<ColumnRange> columns_;
   std::vector<uint32_t> columnXf_;

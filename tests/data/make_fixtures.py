@@ -302,6 +302,46 @@ def filtered():
     wb.save(out('filtered.xlsx'))
 
 
+def formulas():
+    """A class list whose totals are formulas without results, as openpyxl saves them."""
+    import openpyxl
+    wb = openpyxl.Workbook()
+    ws = wb.active
+    ws.title = '数据表'
+    ws.append(['姓名', '性别', '语文', '数学', '英语', '总分', '平均'])
+    ws.append(['张三', '男', 90, 85.5, 70, '=SUM(C2:E2)', '=ROUND(AVERAGE(C2:E2),1)'])
+    ws.append(['李四', '女', 88, 92, 79, '=SUM($C3:$E3)', '=COUNT(C3:E3)'])
+    ws.append(['王五', '男', 60, 75, 81, '=C4+D4+E4', '=SUM($C$2:$C$4)'])
+    ws.append(['赵六', '女', 95, 91, 89, '=SUM(C5:E5)', '=MEDIAN(C5:E5)'])
+    ws.append(['钱七', '男', 70, 70, 70, '=SUM(C6:E6)', '=F2-F6'])
+    wb.create_sheet('备注')['A1'] = '=数据表!F2'
+    wb.save(out('openpyxl_formulas.xlsx'))
+
+
+def shared_formulas():
+    # Totals as a spreadsheet program shares one formula down a column, some
+    # cells with cached results and some without; an array formula without
+    # result; a formula that reads another sheet.
+    body = (
+        '<sheetData>'
+        '<row r="1"><c r="A1" t="inlineStr"><is><t>姓名</t></is></c><c r="B1" t="inlineStr"><is><t>语文</t></is></c>'
+        '<c r="C1" t="inlineStr"><is><t>数学</t></is></c><c r="D1" t="inlineStr"><is><t>总分</t></is></c></row>'
+        '<row r="2"><c r="A2" t="inlineStr"><is><t>甲</t></is></c><c r="B2"><v>90</v></c><c r="C2"><v>80</v></c>'
+        '<c r="D2"><f t="shared" ref="D2:D5" si="0">SUM(B2:C2)</f></c>'
+        '<c r="E2"><f t="shared" ref="E2:E3" si="1">D2*2</f><v>999</v></c></row>'
+        '<row r="3"><c r="A3" t="inlineStr"><is><t>乙</t></is></c><c r="B3"><v>70</v></c><c r="C3"><v>65</v></c>'
+        '<c r="D3"><f t="shared" si="0"/><v></v></c><c r="E3"><f t="shared" si="1"/></c></row>'
+        '<row r="4"><c r="A4" t="inlineStr"><is><t>丙</t></is></c><c r="B4"><v>50</v></c><c r="C4"><v>55</v></c>'
+        '<c r="D4"><f t="shared" si="0"/><v>1</v></c><c r="F4"><f t="array" ref="F4">SUM(B4:C4*2)</f></c></row>'
+        '<row r="5"><c r="A5" t="inlineStr"><is><t>丁</t></is></c><c r="B5"><v>40</v></c><c r="C5"><v>45</v></c>'
+        '<c r="D5"><f t="shared" si="0"/></c><c r="E5"><f>备注!A1+1</f></c>'
+        '<c r="F5" t="str"><f>IF(B5&gt;100,"x","")</f><v></v></c></row>'
+        '</sheetData>')
+    build_xlsx(out('shared_formulas.xlsx'),
+               [('数据表', sheet_xml(body), None),
+                ('备注', sheet_xml('<sheetData><row r="1"><c r="A1"><v>5</v></c></row></sheetData>'), None)])
+
+
 def with_libreoffice():
     soffice = shutil.which('soffice')
     if soffice is None:
@@ -333,4 +373,6 @@ if __name__ == '__main__':
     malformed()
     with_openpyxl()
     filtered()
+    formulas()
+    shared_formulas()
     with_libreoffice()

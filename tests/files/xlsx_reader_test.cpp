@@ -162,7 +162,8 @@ TEST(OpenpyxlFileTest, ValuesFormatsAndLayout) {
   EXPECT_EQ(sheet.CellValue(3, 3), Value("李四"));
   EXPECT_EQ(sheet.CellValue(2, 5), Value(612.5));
   EXPECT_EQ(sheet.CellValue(2, 7), Value(45170));
-  EXPECT_TRUE(sheet.CellValue(2, 8).IsEmpty());  // a formula saved without its result
+  EXPECT_EQ(sheet.CellValue(2, 8), Value(2373));  // a formula saved without its result, computed
+  EXPECT_EQ(sheet.CellFormulaR1C1(2, 8), "=SUM(RC[-3]:R[3]C[-3])");
   EXPECT_TRUE(sheet.CellFormat(1, 1).bold);
   EXPECT_EQ(sheet.CellFormat(1, 1).fontColor, 255);
   EXPECT_EQ(sheet.CellFormat(1, 2).fillColorIndex, 35);
