@@ -136,7 +136,14 @@ Cell& ModelWorksheet::CellAt(int32_t row, int32_t column) {
   CheckCell(row, column);
   if (static_cast<size_t>(row) > rows_.size()) rows_.resize(static_cast<size_t>(row));
   auto& cells = rows_[static_cast<size_t>(row - 1)].cells;
-  if (static_cast<size_t>(column) > cells.size()) cells.resize(static_cast<size_t>(column));
+  const auto wanted = static_cast<size_t>(column);
+  if (wanted > cells.size()) {
+    // A row grows by a quarter (at least four cells), not by doubling: a
+    // column added beside a table of a million rows (a sort key, a class
+    // number) should not double the memory of every row.
+    if (wanted > cells.capacity()) cells.reserve(std::max(wanted, cells.size() + std::max<size_t>(4, cells.size() / 4)));
+    cells.resize(wanted);
+  }
   return cells[static_cast<size_t>(column - 1)];
 }
 
