@@ -82,6 +82,12 @@ void FillKey(std::vector<SortEntry>& entries, const std::vector<KeyValue>& keys,
     std::vector<uint32_t> textId(textRows.size());
     for (size_t t = 0; t < textRows.size(); ++t) {
       const std::string_view text = *keys[textRows[t]].text;
+      // Runs of equal texts are common (a sorted column, two categories):
+      // the text of the row before needs no lookup.
+      if (t > 0 && text == distinct[textId[t - 1]]) {
+        textId[t] = textId[t - 1];
+        continue;
+      }
       const auto [it, added] = distinctIndex.try_emplace(text, static_cast<uint32_t>(distinct.size()));
       if (added) distinct.push_back(text);
       textId[t] = it->second;
@@ -154,10 +160,22 @@ void ModelWorksheet::Sort(const Rect& area, SortKey key1, SortKey key2, int32_t 
   for (size_t i = 0; i < count; ++i) order[i] = entries[i].index;
 
   if (area.col1 == 1 && width <= area.col2) {
-    // The area holds every stored cell of its rows: move whole rows of cells.
-    std::vector<std::vector<Cell>> moved(count);
-    for (size_t i = 0; i < count; ++i) moved[i] = std::move(rows_[static_cast<size_t>(first - 1) + order[i]].cells);
-    for (size_t i = 0; i < count; ++i) rows_[static_cast<size_t>(first - 1) + i].cells = std::move(moved[i]);
+    // The area holds every stored cell of its rows: move whole rows of
+    // cells, following each cycle of the permutation in place.
+    RowData* base = rows_.data() + (first - 1);
+    std::vector<bool> placed(count, false);
+    for (size_t start = 0; start < count; ++start) {
+      if (placed[start]) continue;
+      std::vector<Cell> held = std::move(base[start].cells);
+      size_t at = start;
+      while (order[at] != start) {
+        base[at].cells = std::move(base[order[at]].cells);
+        placed[at] = true;
+        at = order[at];
+      }
+      base[at].cells = std::move(held);
+      placed[at] = true;
+    }
     return;
   }
   const int32_t lastColumn = std::min(area.col2, width);
