@@ -1,6 +1,9 @@
 // BuildDivisionStatistics: the engine's entry and the helpers its steps share.
 #include <algorithm>
+#include <functional>
 #include <limits>
+#include <optional>
+#include <vector>
 
 #include "host/errors.h"
 #include "sheets/lookups.h"
@@ -50,6 +53,40 @@ void SortDivision(EngineData& data, int32_t key1Column, int32_t order1, int32_t 
   } else {
     region.Sort(sheet.Cells(1, key1Column), order1, sheet.Cells(1, key2Column), order2, host::kHeaderYes);
   }
+}
+
+std::optional<std::vector<int32_t>> RankedMarks(EngineData& data, int32_t column, const std::vector<int32_t>& rows) {
+  const host::Worksheet& sheet = *data.division;
+  const host::Rect area = data.division->Cells(1, 1).CurrentRegion().Area();
+  if (column < area.col1 || column > area.col2) return std::nullopt;  // the sort refuses such a key
+  std::vector<double> numbers;
+  numbers.reserve(static_cast<size_t>(std::max(0, area.row2 - area.row1)));
+  for (int32_t row = area.row1 + 1; row <= area.row2; ++row) {
+    const host::Value& value = sheet.CellValue(row, column);
+    if (!value.IsNumber()) return std::nullopt;
+    numbers.push_back(value.Number());
+  }
+  // Equal numbers are interchangeable, so the order among them does not matter here.
+  std::sort(numbers.begin(), numbers.end(), std::greater<double>());
+  std::vector<int32_t> marks;
+  for (const int32_t row : rows) {
+    if (row < 1 || row > host::kMaxRows) return std::nullopt;  // the read after the sort fails
+    double number = 0;
+    if (row > area.row1 && row <= area.row2) {
+      number = numbers[static_cast<size_t>(row - area.row1 - 1)];
+    } else {
+      // Rows outside the table are not moved by the sort.
+      const host::Value& value = sheet.CellValue(row, column);
+      if (!value.IsNumber() && !value.IsEmpty()) return std::nullopt;
+      number = value.IsNumber() ? value.Number() : 0;
+    }
+    const double whole = host::IntegerPart(number);
+    if (!(whole >= std::numeric_limits<int32_t>::min() && whole <= std::numeric_limits<int32_t>::max())) {
+      return std::nullopt;
+    }
+    marks.push_back(static_cast<int32_t>(whole));
+  }
+  return marks;
 }
 
 host::Range Area(host::Worksheet& sheet, int32_t row1, int32_t column1, int32_t row2, int32_t column2) {

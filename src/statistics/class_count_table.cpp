@@ -2,6 +2,7 @@
 // category counts in columns C to E, and one column per total-score band.
 #include <algorithm>
 #include <string>
+#include <vector>
 
 #include "host/errors.h"
 #include "sheets/lookups.h"
@@ -109,13 +110,22 @@ void WriteScoreBands(EngineData& data) {
   host::Worksheet& stats = *data.statistics;
   const int32_t classCount = data.classCount;
 
-  SortDivision(data, data.totalColumn, host::kDescending);
   data.bandCount = BandCountFor(data.rowCount, classCount);
   data.bandScore.assign(static_cast<size_t>(data.bandCount) + 1, 0);
+  std::vector<int32_t> bandRows;
   for (int32_t g = 1; g <= data.bandCount; ++g) {
     const int64_t row = static_cast<int64_t>(g) * classCount * 5 + 1;
-    if (row > host::kMaxRows) host::Raise(host::kErrHost);
-    data.bandScore[static_cast<size_t>(g)] = IntegerMark(division.CellValue(static_cast<int32_t>(row), data.totalColumn));
+    bandRows.push_back(row > host::kMaxRows ? 0 : static_cast<int32_t>(row));
+  }
+  if (const auto marks = RankedMarks(data, data.totalColumn, bandRows)) {
+    std::copy(marks->begin(), marks->end(), data.bandScore.begin() + 1);
+  } else {
+    SortDivision(data, data.totalColumn, host::kDescending);
+    for (int32_t g = 1; g <= data.bandCount; ++g) {
+      const int64_t row = static_cast<int64_t>(g) * classCount * 5 + 1;
+      if (row > host::kMaxRows) host::Raise(host::kErrHost);
+      data.bandScore[static_cast<size_t>(g)] = IntegerMark(division.CellValue(static_cast<int32_t>(row), data.totalColumn));
+    }
   }
 
   SortDivision(data, 1, host::kAscending, data.totalColumn, host::kDescending);

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -69,6 +70,14 @@ void WriteScoreBands(EngineData& data);      // total-score band columns
 // keys are the header cells of the given columns (key2Column 0 = one key).
 void SortDivision(EngineData& data, int32_t key1Column, int32_t order1, int32_t key2Column = 0,
                   int32_t order2 = host::kAscending);
+
+// The integer marks a descending sort by `column` (as SortDivision sorts)
+// would bring to the given sheet rows, found without sorting. Only when every
+// student row holds a number in that column and every mark fits a whole
+// number; otherwise nothing, and the caller sorts and reads as usual. Callers
+// use it where the next sort has the same column, descending, as its second
+// key: that sort alone leaves the sheet in the order both sorts would.
+std::optional<std::vector<int32_t>> RankedMarks(EngineData& data, int32_t column, const std::vector<int32_t>& rows);
 
 // A rectangle of a sheet as a Range; the corners may come in any order.
 host::Range Area(host::Worksheet& sheet, int32_t row1, int32_t column1, int32_t row2, int32_t column2);

@@ -60,8 +60,14 @@ void WriteCountBlock(EngineData& data, int32_t quota, int32_t firstColumn) {
   int32_t j = firstColumn;
   for (int32_t s = 0; s < data.SubjectCount(); ++s) {
     const int32_t column = data.subjectColumn[static_cast<size_t>(s)];
-    SortDivision(data, column, host::kDescending);
-    const int32_t mark = IntegerMark(division.Cells(RankedRow(data.classCount, quota), column).GetValue());
+    const int32_t rankedRow = RankedRow(data.classCount, quota);
+    int32_t mark = 0;
+    if (const auto marks = RankedMarks(data, column, {rankedRow})) {
+      mark = marks->front();
+    } else {
+      SortDivision(data, column, host::kDescending);
+      mark = IntegerMark(division.Cells(rankedRow, column).GetValue());
+    }
     SortDivision(data, 1, host::kAscending, column, host::kDescending);
     stats.SetCellValue(headerRow, j,
                        host::Value(data.subjectName[static_cast<size_t>(s)] + "\n≥" + host::NumberToText(mark)));
