@@ -66,8 +66,17 @@ std::optional<std::vector<int32_t>> RankedMarks(EngineData& data, int32_t column
     if (!value.IsNumber()) return std::nullopt;
     numbers.push_back(value.Number());
   }
-  // Equal numbers are interchangeable, so the order among them does not matter here.
-  std::sort(numbers.begin(), numbers.end(), std::greater<double>());
+  // Equal numbers are interchangeable, so the order among them does not
+  // matter here; only the ranks asked for are put in place.
+  size_t deepest = 0;
+  for (const int32_t row : rows) {
+    if (row > area.row1 && row <= area.row2) deepest = std::max(deepest, static_cast<size_t>(row - area.row1));
+  }
+  if (deepest > 0) {
+    const auto end = numbers.begin() + static_cast<std::ptrdiff_t>(deepest);
+    std::nth_element(numbers.begin(), end - 1, numbers.end(), std::greater<double>());
+    std::sort(numbers.begin(), end - 1, std::greater<double>());
+  }
   std::vector<int32_t> marks;
   for (const int32_t row : rows) {
     if (row < 1 || row > host::kMaxRows) return std::nullopt;  // the read after the sort fails
