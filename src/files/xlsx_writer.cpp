@@ -78,15 +78,20 @@ class SheetWriter {
       : ws_(worksheet), sheet_(sheet), formats_(formats) {}
 
   void Write() {
-    WriteColumns();
-    WriteRows();
+    // libxlsxwriter writes the rows as they come and keeps only the current
+    // one, so whatever names a range of rows (merges, the auto filter, the
+    // print area, validation) is registered before the first row goes out.
     WriteMerges();
-    WriteCells();
+    WriteAreas();
+    WriteValidations();
     WriteBreaks();
     WritePageSetup();
-    WriteValidations();
-    WriteAreas();
     WriteView();
+    WriteRowsAndCells();
+    // Formatted columns widen the sheet's dimension to their last column,
+    // and libxlsxwriter visits that many cells for each row it writes; so
+    // they are set once the rows are out.
+    WriteColumns();
   }
 
   // The scroll position of a sheet without panes, which libxlsxwriter cannot write ("" when none).
@@ -134,7 +139,9 @@ class SheetWriter {
                              formats_.Get(style), options.hidden != 0 ? &options : nullptr);
   }
 
-  void WriteRows() {
+  // Rows go out one after another (libxlsxwriter keeps only the current
+  // row in memory): each row's height and format, then its cells.
+  void WriteRowsAndCells() {
     const double defaultHeight = sheet_.DefaultRowHeight();
     if (std::fabs(defaultHeight - LXW_DEF_ROW_HEIGHT) > 1e-9 && defaultHeight > 0 && defaultHeight <= 409) {
       worksheet_set_default_row(ws_, defaultHeight, LXW_FALSE);
@@ -142,20 +149,32 @@ class SheetWriter {
     const auto& rows = sheet_.RowsData();
     const size_t count = std::min(rows.size(), static_cast<size_t>(host::kMaxRows));
     for (size_t r = 0; r < count; ++r) {
-      const host::RowData& row = rows[r];
-      if (row.height < 0 && row.style == 0) continue;
-      double height = row.height < 0 ? defaultHeight : std::min(row.height, 409.0);
-      lxw_row_col_options options{};
-      if (height == 0) {
-        options.hidden = 1;
-        height = defaultHeight;
-      }
-      worksheet_set_row_opt(ws_, static_cast<lxw_row_t>(r), height, formats_.Get(row.style),
-                            options.hidden ? &options : nullptr);
+      WriteRowFormat(static_cast<lxw_row_t>(r), rows[r], defaultHeight);
+      WriteRowCells(static_cast<lxw_row_t>(r), rows[r]);
     }
   }
 
-  // Merges are registered before the cells, so the cells keep their own
+  void WriteRowFormat(lxw_row_t r, const host::RowData& row, double defaultHeight) {
+    if (row.height < 0 && row.style == 0) return;
+    double height = row.height < 0 ? defaultHeight : std::min(row.height, 409.0);
+    lxw_row_col_options options{};
+    if (height == 0) {
+      options.hidden = 1;
+      height = defaultHeight;
+    }
+    worksheet_set_row_opt(ws_, r, height, formats_.Get(row.style), options.hidden ? &options : nullptr);
+  }
+
+  void WriteRowCells(lxw_row_t r, const host::RowData& row) {
+    const size_t columnCount = std::min(row.cells.size(), static_cast<size_t>(host::kMaxColumns));
+    for (size_t c = 0; c < columnCount; ++c) {
+      const host::Cell& cell = row.cells[c];
+      if (cell.value.IsEmpty() && cell.style == 0 && !cell.formula) continue;
+      WriteCell(r, static_cast<lxw_col_t>(c), cell);
+    }
+  }
+
+  // Merges are registered before the rows, so the cells keep their own
   // values and formats.
   void WriteMerges() {
     for (const host::Rect& area : sheet_.MergedAreas()) {
@@ -163,20 +182,6 @@ class SheetWriter {
       if (area.row1 == area.row2 && area.col1 == area.col2) continue;
       worksheet_merge_range(ws_, static_cast<lxw_row_t>(area.row1 - 1), static_cast<lxw_col_t>(area.col1 - 1),
                             static_cast<lxw_row_t>(area.row2 - 1), static_cast<lxw_col_t>(area.col2 - 1), "", nullptr);
-    }
-  }
-
-  void WriteCells() {
-    const auto& rows = sheet_.RowsData();
-    const size_t rowCount = std::min(rows.size(), static_cast<size_t>(host::kMaxRows));
-    for (size_t r = 0; r < rowCount; ++r) {
-      const auto& cells = rows[r].cells;
-      const size_t columnCount = std::min(cells.size(), static_cast<size_t>(host::kMaxColumns));
-      for (size_t c = 0; c < columnCount; ++c) {
-        const host::Cell& cell = cells[c];
-        if (cell.value.IsEmpty() && cell.style == 0 && !cell.formula) continue;
-        WriteCell(static_cast<lxw_row_t>(r), static_cast<lxw_col_t>(c), cell);
-      }
     }
   }
 
@@ -400,7 +405,7 @@ void WriteXlsx(const host::ModelWorkbook& book, const std::string& path) {
 void WriteXlsxFile(const host::ModelWorkbook& book, const std::string& path) {
   auto& model = const_cast<host::ModelWorkbook&>(book);  // sheet access is not const; nothing is changed
   lxw_workbook_options options{};
-  options.constant_memory = LXW_FALSE;
+  options.constant_memory = LXW_TRUE;
   options.use_zip64 = LXW_FALSE;
   std::unique_ptr<lxw_workbook, WorkbookFree> workbook(workbook_new_opt(path.c_str(), &options));
   if (!workbook) throw FormatError("无法创建文件 (cannot create the file)");
