@@ -165,12 +165,19 @@ class SheetWriter {
     worksheet_set_row_opt(ws_, r, height, formats_.Get(row.style), options.hidden ? &options : nullptr);
   }
 
+  // A cell without a format of its own is written with the one it shows:
+  // its row's, else its column's, else the sheet's. (libxlsxwriter would
+  // look up the row and column itself, but the columns are set only after
+  // the rows.)
   void WriteRowCells(lxw_row_t r, const host::RowData& row) {
+    const auto& columns = sheet_.ColumnsData();
     const size_t columnCount = std::min(row.cells.size(), static_cast<size_t>(host::kMaxColumns));
     for (size_t c = 0; c < columnCount; ++c) {
       const host::Cell& cell = row.cells[c];
       if (cell.value.IsEmpty() && cell.style == 0 && !cell.formula) continue;
-      WriteCell(r, static_cast<lxw_col_t>(c), cell);
+      uint32_t style = cell.style != 0 ? cell.style : row.style;
+      if (style == 0) style = c < columns.size() && columns[c].style != 0 ? columns[c].style : sheet_.SheetStyle();
+      WriteCell(r, static_cast<lxw_col_t>(c), cell, style);
     }
   }
 
@@ -193,8 +200,8 @@ class SheetWriter {
     }
   }
 
-  void WriteCell(lxw_row_t row, lxw_col_t column, const host::Cell& cell) {
-    lxw_format* format = formats_.Get(cell.style);
+  void WriteCell(lxw_row_t row, lxw_col_t column, const host::Cell& cell, uint32_t style) {
+    lxw_format* format = formats_.Get(style);
     const host::Value& value = cell.value;
     if (cell.formula && (value.IsNumber() || value.IsText() || value.IsEmpty())) {
       const auto a1 = R1C1ToA1(*cell.formula, static_cast<int32_t>(row) + 1, static_cast<int32_t>(column) + 1);
