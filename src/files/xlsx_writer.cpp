@@ -5,7 +5,11 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
+#include <exception>
+#include <functional>
 #include <memory>
+#include <thread>
 
 #include "files/cell_reference.h"
 #include "files/file_error.h"
@@ -77,7 +81,9 @@ class SheetWriter {
   SheetWriter(lxw_worksheet* worksheet, host::ModelWorksheet& sheet, FormatCache& formats)
       : ws_(worksheet), sheet_(sheet), formats_(formats) {}
 
-  void Write() {
+  // Without rows the sheet is an empty stand-in whose part is replaced
+  // later; it still declares what the workbook part names for it.
+  void Write(bool withRows = true) {
     // libxlsxwriter writes the rows as they come and keeps only the current
     // one, so whatever names a range of rows (merges, the auto filter, the
     // print area, validation) is registered before the first row goes out.
@@ -87,7 +93,7 @@ class SheetWriter {
     WriteBreaks();
     WritePageSetup();
     WriteView();
-    WriteRowsAndCells();
+    if (withRows) WriteRowsAndCells();
     // Formatted columns widen the sheet's dimension to their last column,
     // and libxlsxwriter visits that many cells for each row it writes; so
     // they are set once the rows are out.
@@ -399,6 +405,101 @@ class SheetWriter {
   FormatCache& formats_;
 };
 
+// A sheet with at least this many stored cells, beside at least as many in
+// the other sheets together, is written on a second thread.
+constexpr uint64_t kSplitCells = 200000;
+
+uint64_t StoredCells(const host::ModelWorksheet& sheet) {
+  uint64_t cells = 0;
+  for (const host::RowData& row : sheet.RowsData()) cells += row.cells.size();
+  return cells;
+}
+
+// The sheet worth writing on a second thread: the one with the most cells,
+// when it and the others together are both large. 0 when none is.
+int32_t SheetToSplit(host::ModelWorkbook& model) {
+  if (std::thread::hardware_concurrency() < 2 || model.SheetCount() < 2) return 0;
+  int32_t largest = 0;
+  uint64_t largestCells = 0, allCells = 0;
+  for (int32_t i = 1; i <= model.SheetCount(); ++i) {
+    const uint64_t cells = StoredCells(model.ModelSheetAt(i));
+    allCells += cells;
+    if (cells > largestCells) {
+      largest = i;
+      largestCells = cells;
+    }
+  }
+  return largestCells >= kSplitCells && allCells - largestCells >= kSplitCells ? largest : 0;
+}
+
+lxw_workbook* NewWorkbook(const std::string& path) {
+  lxw_workbook_options options{};
+  options.constant_memory = LXW_TRUE;
+  options.use_zip64 = LXW_FALSE;
+  lxw_workbook* workbook = workbook_new_opt(path.c_str(), &options);
+  if (workbook == nullptr) throw FormatError("无法创建文件 (cannot create the file)");
+  return workbook;
+}
+
+void CloseWorkbook(std::unique_ptr<lxw_workbook, WorkbookFree>& workbook) {
+  const lxw_error error = workbook_close(workbook.release());
+  if (error != LXW_NO_ERROR) throw FormatError(std::string("写入失败 (") + lxw_strerror(error) + ")");
+}
+
+// Writes sheet `index` alone into a package of its own at path, exactly as
+// the main package writes it: every format registered in the same order (so
+// the cells' format numbers agree) and the sheet selected only when it is the
+// active one (else a small second sheet is).
+void WriteSheetAlone(const host::ModelWorkbook& book, int32_t index, bool selected, const std::string& path) {
+  auto& model = const_cast<host::ModelWorkbook&>(book);  // only read
+  std::unique_ptr<lxw_workbook, WorkbookFree> workbook(NewWorkbook(path));
+  FormatCache formats(workbook.get(), book.Styles());
+  formats.RegisterAll();
+  host::ModelWorksheet& sheet = model.ModelSheetAt(index);
+  lxw_worksheet* worksheet = workbook_add_worksheet(workbook.get(), sheet.Name().c_str());
+  if (worksheet == nullptr) throw FormatError("工作表名称“" + sheet.Name() + "”无效 (invalid sheet name)");
+  SheetWriter(worksheet, sheet, formats).Write();
+  if (!selected) {
+    const char* other = sheet.Name() == "a" || sheet.Name() == "A" ? "b" : "a";
+    lxw_worksheet* stand = workbook_add_worksheet(workbook.get(), other);
+    if (stand == nullptr) throw FormatError("写入失败 (cannot add a sheet)");
+    worksheet_activate(stand);
+  }
+  CloseWorkbook(workbook);
+}
+
+// Runs a task on a second thread; Finish waits for it and passes its
+// failure on. The thread is always waited for, and the file it writes
+// removed, however the writer ends.
+class SecondWriter {
+ public:
+  SecondWriter(std::string path, std::function<void()> task) : path_(std::move(path)) {
+    thread_ = std::thread([this, task = std::move(task)] {
+      try {
+        task();
+      } catch (...) {
+        failure_ = std::current_exception();
+      }
+    });
+  }
+  SecondWriter(const SecondWriter&) = delete;
+  SecondWriter& operator=(const SecondWriter&) = delete;
+  ~SecondWriter() {
+    if (thread_.joinable()) thread_.join();
+    std::remove(path_.c_str());
+  }
+  void Finish() {
+    thread_.join();
+    if (failure_) std::rethrow_exception(failure_);
+  }
+  const std::string& Path() const { return path_; }
+
+ private:
+  std::string path_;
+  std::exception_ptr failure_;
+  std::thread thread_;
+};
+
 }  // namespace
 
 void WriteXlsx(const host::ModelWorkbook& book, const std::string& path) {
@@ -411,11 +512,7 @@ void WriteXlsx(const host::ModelWorkbook& book, const std::string& path) {
 
 void WriteXlsxFile(const host::ModelWorkbook& book, const std::string& path) {
   auto& model = const_cast<host::ModelWorkbook&>(book);  // sheet access is not const; nothing is changed
-  lxw_workbook_options options{};
-  options.constant_memory = LXW_TRUE;
-  options.use_zip64 = LXW_FALSE;
-  std::unique_ptr<lxw_workbook, WorkbookFree> workbook(workbook_new_opt(path.c_str(), &options));
-  if (!workbook) throw FormatError("无法创建文件 (cannot create the file)");
+  std::unique_ptr<lxw_workbook, WorkbookFree> workbook(NewWorkbook(path));
   FormatCache formats(workbook.get(), book.Styles());
   XlsxPatch patch;
   const int32_t count = book.SheetCount();
@@ -426,6 +523,18 @@ void WriteXlsxFile(const host::ModelWorkbook& book, const std::string& path) {
       if (model.ModelSheetAt(i).Visible() == host::kSheetVisible) active = i;
     }
   }
+  // A large workbook is written in two halves at once: its largest sheet into
+  // a package of its own on a second thread, the rest here with an empty
+  // stand-in for it; the stand-in's part is then replaced by the other
+  // package's, still compressed.
+  const int32_t split = SheetToSplit(model);
+  std::unique_ptr<SecondWriter> second;
+  if (split > 0) {
+    formats.RegisterAll();
+    const std::string secondPath = path + ".sheet";
+    second = std::make_unique<SecondWriter>(
+        secondPath, [&book, split, selected = split == active, secondPath] { WriteSheetAlone(book, split, selected, secondPath); });
+  }
   std::vector<lxw_worksheet*> worksheets;
   for (int32_t i = 1; i <= count; ++i) {
     host::ModelWorksheet& sheet = model.ModelSheetAt(i);
@@ -433,7 +542,7 @@ void WriteXlsxFile(const host::ModelWorkbook& book, const std::string& path) {
     if (worksheet == nullptr) throw FormatError("工作表名称“" + sheet.Name() + "”无效 (invalid sheet name)");
     worksheets.push_back(worksheet);
     SheetWriter writer(worksheet, sheet, formats);
-    writer.Write();
+    writer.Write(i != split);
     const std::string topLeft = writer.TopLeftCell();
     if (!topLeft.empty()) patch.topLeftCells.emplace_back(i, topLeft);
   }
@@ -449,8 +558,11 @@ void WriteXlsxFile(const host::ModelWorkbook& book, const std::string& path) {
     patch.tabRatio = static_cast<int32_t>(std::lround(ratio * 1000));
   }
   patch.date1904 = model.Date1904();
-  const lxw_error error = workbook_close(workbook.release());
-  if (error != LXW_NO_ERROR) throw FormatError(std::string("写入失败 (") + lxw_strerror(error) + ")");
+  CloseWorkbook(workbook);
+  if (second) {
+    second->Finish();
+    MoveSheetPart(second->Path(), path, split);
+  }
   ApplyXlsxPatch(path, patch);
 }
 

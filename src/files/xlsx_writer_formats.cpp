@@ -85,4 +85,11 @@ lxw_format* FormatCache::Get(uint32_t index) {
   return format;
 }
 
+void FormatCache::RegisterAll() {
+  for (uint32_t index = 1; index < pool_.Size(); ++index) {
+    lxw_format* format = Get(index);
+    if (format != nullptr) lxw_format_get_xf_index(format);
+  }
+}
+
 }  // namespace fenban::files

@@ -22,6 +22,9 @@ class FormatCache {
   FormatCache(lxw_workbook* workbook, const host::StylePool& pool) : workbook_(workbook), pool_(pool) {}
   // nullptr for index 0 (the default format) and for unknown indexes.
   lxw_format* Get(uint32_t index);
+  // Makes every format of the pool and numbers them in pool order, so that
+  // two packages written from the same pool number their formats alike.
+  void RegisterAll();
 
  private:
   lxw_workbook* workbook_;
@@ -41,6 +44,11 @@ struct XlsxPatch {
 
 // WriteXlsx without naming the file: failures throw FormatError.
 void WriteXlsxFile(const host::ModelWorkbook& book, const std::string& path);
+
+// Replaces the part of sheet `sheetIndex` (1-based) of the package at path
+// by the part of the first sheet of the package at from, copied still
+// compressed. Throws FormatError on failure.
+void MoveSheetPart(const std::string& from, const std::string& path, int32_t sheetIndex);
 
 // Applies patch to the .xlsx file at path. Throws FormatError on failure.
 void ApplyXlsxPatch(const std::string& path, const XlsxPatch& patch);

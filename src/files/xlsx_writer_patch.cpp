@@ -49,6 +49,30 @@ size_t InsertAttribute(std::string& xml, const std::string& tag, const std::stri
 
 }  // namespace
 
+void MoveSheetPart(const std::string& from, const std::string& path, int32_t sheetIndex) {
+  int code = 0;
+  std::unique_ptr<zip_t, ArchiveCloser> source(zip_open(from.c_str(), ZIP_RDONLY, &code));
+  std::unique_ptr<zip_t, ArchiveCloser> archive(zip_open(path.c_str(), 0, &code));
+  if (!source || !archive) throw FormatError("无法重新打开已写入的文件 (cannot reopen the written file)");
+  const std::string name = "xl/worksheets/sheet" + std::to_string(sheetIndex) + ".xml";
+  const zip_int64_t fromIndex = zip_name_locate(source.get(), "xl/worksheets/sheet1.xml", 0);
+  const zip_int64_t toIndex = zip_name_locate(archive.get(), name.c_str(), 0);
+  if (fromIndex < 0 || toIndex < 0) throw FormatError("缺少部件 " + name + " (missing part)");
+  // The compressed data is copied as it is, not inflated and deflated again.
+  zip_source_t* part = zip_source_zip(archive.get(), source.get(), static_cast<zip_uint64_t>(fromIndex),
+                                      ZIP_FL_COMPRESSED, 0, -1);
+  if (part == nullptr) throw FormatError("无法修改部件 " + name + " (cannot update part)");
+  if (zip_file_replace(archive.get(), static_cast<zip_uint64_t>(toIndex), part, 0) != 0) {
+    zip_source_free(part);
+    throw FormatError("无法修改部件 " + name + " (cannot update part)");
+  }
+  zip_t* raw = archive.release();
+  if (zip_close(raw) != 0) {
+    zip_discard(raw);
+    throw FormatError("无法写入文件 (cannot write the file)");
+  }
+}
+
 void ApplyXlsxPatch(const std::string& path, const XlsxPatch& patch) {
   if (patch.Empty()) return;
   int code = 0;
