@@ -104,9 +104,11 @@ class StyleTable {
 // Limits that protect the model from a hostile sheet.
 struct ReadBudget {
   // Row and cell slots the model allocates (rows are stored densely up to
-  // their last row, cells up to their last cell); about 50 bytes each.
+  // their last row, cells up to their last cell); about 50 bytes each. A
+  // sheet full of students (1,048,575 rows of 16 columns) must still fit,
+  // while a hostile file cannot make the model take more than a few GB.
   uint64_t cellSlots = 0;
-  static constexpr uint64_t kMaxCellSlots = uint64_t{8} << 20;
+  static constexpr uint64_t kMaxCellSlots = uint64_t{32} << 20;
   uint64_t limit = kMaxCellSlots;
 };
 

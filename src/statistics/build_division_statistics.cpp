@@ -148,6 +148,16 @@ std::string BookTitle(const std::string& bookName) {
   return host::LeftChars(bookName, length - 4);
 }
 
+std::string FitReportToCell(const std::string& report) {
+  constexpr size_t kCellCharacters = 32767;
+  const std::string ellipsis = "……";
+  if (host::CharCount(report) <= kCellCharacters) return report;
+  std::string kept = host::LeftChars(report, kCellCharacters - host::CharCount(ellipsis));
+  const size_t lastEntry = kept.rfind("；");
+  if (lastEntry != std::string::npos) kept.resize(lastEntry + std::string("；").size());
+  return kept + ellipsis;
+}
+
 void MergeArea(const host::Range& area) {
   if (area.RowsCount() == 1 && area.ColumnsCount() == 1) return;
   area.Merge();

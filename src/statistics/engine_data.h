@@ -103,6 +103,11 @@ std::string DateText(const std::string& shortDate);
 // The workbook name without its last four characters (error 5 when shorter).
 std::string BookTitle(const std::string& bookName);
 
+// The duplicate-name report as one cell can hold it: a report longer than a
+// cell's 32,767 characters ends after the last whole entry that fits, followed
+// by "……", instead of failing the whole division.
+std::string FitReportToCell(const std::string& report);
+
 // Merges the area unless it is a single cell (merging one cell changes nothing).
 void MergeArea(const host::Range& area);
 

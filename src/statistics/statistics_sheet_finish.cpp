@@ -95,7 +95,7 @@ void FinishStatisticsSheet(EngineData& data) {
 
   if (host::CharCount(data.duplicateReport) == 7) data.duplicateReport += "无";
   const host::Range reportCell = stats.Cells(k + 3, 1);
-  reportCell.SetValue(host::Value(data.duplicateReport));
+  reportCell.SetValue(host::Value(FitReportToCell(data.duplicateReport)));
   reportCell.SetHorizontalAlignment(host::kAlignLeft);
   reportCell.GetFont().SetColor(kRed);
 

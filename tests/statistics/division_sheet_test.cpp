@@ -136,5 +136,17 @@ TEST(DivisionHelpersTest, DateAndBookTitle) {
   EXPECT_THROW(BookTitle("ab"), host::RuntimeError);
 }
 
+TEST(FitReportToCellTest, ALongReportEndsAfterTheLastWholeEntryThatFits) {
+  const std::string heading = "同班同名统计：";
+  EXPECT_EQ(FitReportToCell(heading + "1班 张三；"), heading + "1班 张三；");
+  std::string report = heading;
+  while (host::CharCount(report) <= 40000) report += "12班 欧阳明；";
+  const std::string fitted = FitReportToCell(report);
+  EXPECT_LE(host::CharCount(fitted), 32767u);
+  EXPECT_GT(host::CharCount(fitted), 32767u - 10);
+  ASSERT_EQ(fitted.substr(fitted.size() - std::string("；……").size()), "；……");
+  EXPECT_EQ(report.rfind(fitted.substr(0, fitted.size() - std::string("……").size()), 0), 0u);
+}
+
 }  // namespace
 }  // namespace fenban::statistics::test
