@@ -30,10 +30,10 @@ def text_of(value):
     return str(value)
 
 
-def split_once(spec, separator, option):
-    if separator not in spec:
-        raise SystemExit('%s: expected "...%s...", got %r' % (option, separator, spec))
-    return spec.split(separator, 1)
+def split_once(item, separator, option):
+    if separator not in item:
+        raise SystemExit('%s: expected "...%s...", got %r' % (option, separator, item))
+    return item.split(separator, 1)
 
 
 def describe(workbook, out):
@@ -100,36 +100,36 @@ def main(argv):
     for name in args.expect_sheet:
         if name not in workbook.sheetnames:
             failures.append('sheet %r missing (sheets: %s)' % (name, ', '.join(workbook.sheetnames)))
-    for spec in args.expect_value:
-        place, expected = split_once(spec, '=', '--expect-value')
+    for item in args.expect_value:
+        place, expected = split_once(item, '=', '--expect-value')
         name, cell = split_once(place, '!', '--expect-value')
-        ws = sheet(name, spec)
+        ws = sheet(name, item)
         if ws is not None and text_of(ws[cell].value) != expected:
             failures.append('%s!%s is %r, expected %r' % (name, cell, text_of(ws[cell].value), expected))
-    for spec in args.expect_merge:
-        name, area = split_once(spec, '!', '--expect-merge')
-        ws = sheet(name, spec)
+    for item in args.expect_merge:
+        name, area = split_once(item, '!', '--expect-merge')
+        ws = sheet(name, item)
         if ws is not None and area not in [str(r) for r in ws.merged_cells.ranges]:
             failures.append('%s: %s is not merged' % (name, area))
-    for spec in args.expect_print_titles:
-        name, rows = split_once(spec, '=', '--expect-print-titles')
-        ws = sheet(name, spec)
+    for item in args.expect_print_titles:
+        name, rows = split_once(item, '=', '--expect-print-titles')
+        ws = sheet(name, item)
         if ws is not None and (ws.print_title_rows or '').replace('$', '') != rows:
             failures.append('%s: print title rows %r, expected %r' % (name, ws.print_title_rows, rows))
-    for spec in args.expect_row_break:
-        name, row = split_once(spec, '=', '--expect-row-break')
-        ws = sheet(name, spec)
+    for item in args.expect_row_break:
+        name, row = split_once(item, '=', '--expect-row-break')
+        ws = sheet(name, item)
         if ws is not None and int(row) not in [b.id + 1 for b in ws.row_breaks.brk]:
             failures.append('%s: no page break before row %s' % (name, row))
-    for spec in args.expect_frozen:
-        name, cell = split_once(spec, '=', '--expect-frozen')
-        ws = sheet(name, spec)
+    for item in args.expect_frozen:
+        name, cell = split_once(item, '=', '--expect-frozen')
+        ws = sheet(name, item)
         if ws is not None and ws.freeze_panes != cell:
             failures.append('%s: frozen at %r, expected %r' % (name, ws.freeze_panes, cell))
-    for spec in args.expect_validation:
-        place, items = split_once(spec, '=', '--expect-validation')
+    for item in args.expect_validation:
+        place, items = split_once(item, '=', '--expect-validation')
         name, cell = split_once(place, '!', '--expect-validation')
-        ws = sheet(name, spec)
+        ws = sheet(name, item)
         if ws is None:
             continue
         found = [dv for dv in ws.data_validations.dataValidation if cell in dv.sqref]
