@@ -64,7 +64,9 @@ void ValidateCountOption(host::Application& app, const ModuleState& state, TextB
       if (cap) {
         if (perDivisor < b) b = perDivisor;
       } else if (perDivisor == 0) {
-        b = rows - 2;
+        // Fewer rows than classes: one class per student. A sheet with only
+        // its header row gives 0 (then the default), never a negative count.
+        b = rows > 2 ? rows - 2 : 0;
       }
     } else {
       b = SettingsSheet(app).CellValue(2, column).ToLong();

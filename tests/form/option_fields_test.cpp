@@ -170,6 +170,14 @@ TEST_F(OptionFieldsTest, TwoRowsGiveZeroAndThenTheDefault) {
   EXPECT_EQ(form.txtFenBan.value, Value(10));
 }
 
+TEST_F(OptionFieldsTest, AHeaderOnlySheetNeverGivesANegativeClassCount) {
+  ChooseDataSheet(0);  // the header row alone
+  form.txtFenBan.value = Value(4);
+  ClassCountAfterUpdate(app, form, state);
+  EXPECT_EQ(form.txtFenBan.value, Value(10));
+  EXPECT_EQ(dtb->CellValue(2, 3), Value(10));
+}
+
 TEST_F(OptionFieldsTest, EntriesBecomeWholeNumbersFirst) {
   ChooseDataSheet(300);
   form.txtFenBan.value = Value(7.9);
