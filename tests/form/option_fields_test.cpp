@@ -4,22 +4,15 @@
 
 #include "form/form_routines.h"
 #include "form/host_fixture.h"
+#include "support/error_number.h"
 
 namespace fenban::form {
 namespace {
 
 using host::Value;
 using testing::DataBookFile;
+using testing::ErrorNumber;
 using testing::HostFixture;
-
-int32_t ErrorNumber(const std::function<void()>& call) {
-  try {
-    call();
-  } catch (const host::RuntimeError& error) {
-    return error.Number();
-  }
-  return 0;
-}
 
 // A data sheet with a header row and `students` student rows.
 DataBookFile DataSheetWithRows(int32_t students) {

@@ -3,22 +3,15 @@
 
 #include "form/form_routines.h"
 #include "form/host_fixture.h"
+#include "support/error_number.h"
 
 namespace fenban::form {
 namespace {
 
 using host::Value;
 using testing::DataBookFile;
+using testing::ErrorNumber;
 using testing::HostFixture;
-
-int32_t ErrorNumber(const std::function<void()>& call) {
-  try {
-    call();
-  } catch (const host::RuntimeError& error) {
-    return error.Number();
-  }
-  return 0;
-}
 
 DataBookFile Students() {
   return {{{"数据表", {{"姓名", "性别", "总分"}, {"张三", "男", 500}, {"李四", "女", 480}}}}, 1};

@@ -10,11 +10,13 @@
 #include "host/errors.h"
 #include "host/model_workbook.h"
 #include "host/model_worksheet.h"
+#include "support/error_number.h"
 
 namespace fenban::sheets {
 namespace {
 
 using host::Value;
+using testing::ErrorNumber;
 
 class LookupsTest : public ::testing::Test {
  protected:
@@ -30,15 +32,6 @@ class LookupsTest : public ::testing::Test {
       if (!values[r].IsEmpty()) sheet.SetCellValue(firstRow + static_cast<int32_t>(r), column, values[r]);
     }
   }
-  static int32_t ErrorNumber(const std::function<void()>& call) {
-    try {
-      call();
-    } catch (const host::RuntimeError& error) {
-      return error.Number();
-    }
-    return 0;
-  }
-
   host::ModelWorkbook book;
   host::ModelWorksheet& sheet;
 };
