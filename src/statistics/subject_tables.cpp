@@ -1,6 +1,9 @@
 // The subject count table (excellent and pass counts per subject) and the
 // subject average table (means over each class's best totals).
+#include <algorithm>
+#include <array>
 #include <limits>
+#include <optional>
 #include <string>
 
 #include "host/errors.h"
@@ -42,21 +45,38 @@ void FindSubjects(EngineData& data) {
   }
 }
 
-// The row of the student ranked classCount * quota overall (after a descending sort).
-int32_t RankedRow(int32_t classCount, int32_t quota) {
+// The row of the student ranked classCount * quota overall (after a
+// descending sort); nothing when it lies beyond a whole number.
+std::optional<int32_t> RankedRowIfValid(int32_t classCount, int32_t quota) {
   const int64_t row = static_cast<int64_t>(classCount) * quota + 1;
-  if (row > std::numeric_limits<int32_t>::max() || row < std::numeric_limits<int32_t>::min()) {
-    host::Raise(host::kErrOverflow);
-  }
+  if (row > std::numeric_limits<int32_t>::max() || row < std::numeric_limits<int32_t>::min()) return std::nullopt;
   return static_cast<int32_t>(row);
 }
 
+int32_t RankedRow(int32_t classCount, int32_t quota) {
+  const auto row = RankedRowIfValid(classCount, quota);
+  if (!row) host::Raise(host::kErrOverflow);
+  return *row;
+}
+
+void WriteCountHeader(EngineData& data, int32_t subject, int32_t column, int32_t mark) {
+  data.statistics->SetCellValue(data.classCount + 5, column,
+                                host::Value(data.subjectName[static_cast<size_t>(subject)] + "\n≥" +
+                                            host::NumberToText(mark)));
+}
+
+void WriteClassCounts(EngineData& data, int32_t column) {
+  for (int32_t c = 1; c <= data.classCount; ++c) {
+    data.statistics->SetCellValue(data.classCount + 5 + c, column,
+                                  host::Value(data.classCounts[static_cast<size_t>(c)]));
+  }
+}
+
 // One block of counts: per subject the mark reached by the student ranked
-// classCount * quota, and per class the students at or above it.
+// classCount * quota, and per class the students at or above it, counted down
+// each class after sorting it by the subject.
 void WriteCountBlock(EngineData& data, int32_t quota, int32_t firstColumn) {
   host::Worksheet& division = *data.division;
-  host::Worksheet& stats = *data.statistics;
-  const int32_t headerRow = data.classCount + 5;
   int32_t j = firstColumn;
   for (int32_t s = 0; s < data.SubjectCount(); ++s) {
     const int32_t column = data.subjectColumn[static_cast<size_t>(s)];
@@ -69,17 +89,95 @@ void WriteCountBlock(EngineData& data, int32_t quota, int32_t firstColumn) {
       mark = IntegerMark(division.Cells(rankedRow, column).GetValue());
     }
     SortDivision(data, 1, host::kAscending, column, host::kDescending);
-    stats.SetCellValue(headerRow, j,
-                       host::Value(data.subjectName[static_cast<size_t>(s)] + "\n≥" + host::NumberToText(mark)));
+    WriteCountHeader(data, s, j, mark);
     for (int32_t c = 1; c <= data.classCount; ++c) {
       data.classCounts[static_cast<size_t>(c)] =
           sheets::CountRowsAtLeast(division, data.FirstRowOf(c), data.LastRowOf(c), column, mark);
     }
-    for (int32_t c = 1; c <= data.classCount; ++c) {
-      stats.SetCellValue(headerRow + c, j, host::Value(data.classCounts[static_cast<size_t>(c)]));
-    }
+    WriteClassCounts(data, j);
     ++j;
   }
+}
+
+// The marks of both count blocks, [subject][0] excellent and [subject][1]
+// pass, when the per-subject sorts of the count blocks can be left out:
+// every mark is found without sorting (see RankedMarks), every student row
+// has a class, and the rows of each class hold one and the same label, so
+// that a sort by class and subject keeps each class in its rows and puts its
+// counted students first. Nothing otherwise.
+std::optional<std::vector<std::array<int32_t, 2>>> MarksWithoutSorting(EngineData& data) {
+  const auto excellentRow = RankedRowIfValid(data.classCount, data.excellentQuota);
+  const auto passRow = RankedRowIfValid(data.classCount, data.passQuota);
+  if (!excellentRow || !passRow) return std::nullopt;
+  const host::Worksheet& division = *data.division;
+  const int32_t lastRow = data.division->Cells(1, 1).CurrentRegion().Area().row2;
+  for (int32_t row = 2; row <= lastRow; ++row) {
+    if (division.CellValue(row, 1).IsEmpty()) return std::nullopt;
+  }
+  for (int32_t c = 1; c <= data.classCount; ++c) {
+    const int32_t first = data.FirstRowOf(c);
+    if (first > lastRow) break;
+    const host::Value& label = division.CellValue(first, 1);
+    for (int32_t row = first + 1; row <= data.LastRowOf(c); ++row) {
+      if (!(division.CellValue(row, 1) == label)) return std::nullopt;
+    }
+  }
+  std::vector<std::array<int32_t, 2>> marks;
+  for (const int32_t column : data.subjectColumn) {
+    const auto found = RankedMarks(data, column, {*excellentRow, *passRow});
+    if (!found) return std::nullopt;
+    marks.push_back({(*found)[0], (*found)[1]});
+  }
+  return marks;
+}
+
+// Both count blocks from marks found without sorting. Every student row holds
+// a number in each subject column, so the students of a class at or above a
+// mark are the ones a count down the sorted class would reach.
+void WriteCountBlocksUnsorted(EngineData& data, const std::vector<std::array<int32_t, 2>>& marks) {
+  const host::Worksheet& division = *data.division;
+  for (int32_t block = 0; block < 2; ++block) {
+    int32_t j = block == 0 ? 2 : data.topWidth + 1;
+    for (int32_t s = 0; s < data.SubjectCount(); ++s) {
+      const int32_t column = data.subjectColumn[static_cast<size_t>(s)];
+      const int32_t mark = marks[static_cast<size_t>(s)][static_cast<size_t>(block)];
+      WriteCountHeader(data, s, j, mark);
+      for (int32_t c = 1; c <= data.classCount; ++c) {
+        int32_t count = 0;
+        for (int32_t row = data.FirstRowOf(c); row <= data.LastRowOf(c); ++row) {
+          const host::Value& score = division.CellValue(row, column);
+          if (score.IsNumber() && score.Number() >= mark) ++count;
+        }
+        data.classCounts[static_cast<size_t>(c)] = count;
+      }
+      WriteClassCounts(data, j);
+      ++j;
+    }
+    if (block == 0) data.topWidth = data.statistics->Cells(data.classCount + 5, 1).CurrentRegion().ColumnsCount();
+  }
+}
+
+// Puts the division sheet in the order the left-out sorts would have left
+// it in once the average block has sorted it by class and total. A run of
+// stable sorts orders the rows by the last sort's keys, ties by the keys of
+// the one before, and so on; a key already used by a later sort adds
+// nothing. The count blocks sorted by class and each subject in turn (the
+// excellent block's sorts repeat the pass block's), so after the final sort
+// ties in class and total fall to the subjects from the last listed back to
+// the first. Those keys are applied here two at a time, least weighty first.
+void OrderTiesAsSubjectSorts(EngineData& data) {
+  std::vector<int32_t> keys;  // weightiest first
+  for (auto it = data.subjectColumn.rbegin(); it != data.subjectColumn.rend(); ++it) {
+    const int32_t column = *it;
+    if (column == 1 || column == data.totalColumn) continue;
+    if (std::find(keys.begin(), keys.end(), column) == keys.end()) keys.push_back(column);
+  }
+  size_t end = keys.size();
+  while (end >= 2) {
+    SortDivision(data, keys[end - 2], host::kDescending, keys[end - 1], host::kDescending);
+    end -= 2;
+  }
+  if (end == 1) SortDivision(data, keys[0], host::kDescending);
 }
 
 // One block of averages over the `quota` best totals of each class.
@@ -107,9 +205,14 @@ void WriteSubjectTables(EngineData& data) {
   WriteTableFrame(data, classCount + 5);
   FindSubjects(data);
 
-  WriteCountBlock(data, data.excellentQuota, 2);
-  data.topWidth = data.statistics->Cells(classCount + 5, 1).CurrentRegion().ColumnsCount();
-  WriteCountBlock(data, data.passQuota, data.topWidth + 1);
+  if (const auto marks = MarksWithoutSorting(data)) {
+    WriteCountBlocksUnsorted(data, *marks);
+    OrderTiesAsSubjectSorts(data);
+  } else {
+    WriteCountBlock(data, data.excellentQuota, 2);
+    data.topWidth = data.statistics->Cells(classCount + 5, 1).CurrentRegion().ColumnsCount();
+    WriteCountBlock(data, data.passQuota, data.topWidth + 1);
+  }
 
   WriteTableFrame(data, 2 * classCount + 9);
   WriteAverageBlock(data, data.excellentQuota, 2);
