@@ -4,6 +4,7 @@
 // (0 none, 1 all three) and the share of students with a preset class (%).
 #include <benchmark/benchmark.h>
 
+#include <cstdio>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -11,6 +12,7 @@
 
 #include "bench_world.h"
 #include "division/division.h"
+#include "files/workbook_files.h"
 #include "host/constants.h"
 #include "statistics/statistics.h"
 
@@ -149,6 +151,38 @@ void BM_CurrentRegion(benchmark::State& state) {
   state.SetItemsProcessed(state.iterations() * options.students);
 }
 
+// The data workbook as a file: 16 columns per student, the layout
+// `fenban init --example` writes. Made once per size in the temporary folder.
+std::string DataFileFor(int32_t students) {
+  StudentOptions options;
+  options.students = students;
+  options.classCount = 50;
+  BenchWorld& world = WorldFor(options);
+  const std::string path = "/tmp/fenban_bench_" + std::to_string(students) + ".xlsx";
+  files::WriteXlsx(*world.dataBook, path);
+  return path;
+}
+
+// Reading a data workbook: unzip, parse and fill the model.
+void BM_ReadXlsx(benchmark::State& state) {
+  const std::string path = DataFileFor(static_cast<int32_t>(state.range(0)));
+  for (auto _ : state) benchmark::DoNotOptimize(files::ReadWorkbook(path));
+  std::remove(path.c_str());
+  state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+
+// Writing a data workbook: format, compress and package one large sheet.
+void BM_WriteXlsx(benchmark::State& state) {
+  StudentOptions options;
+  options.students = static_cast<int32_t>(state.range(0));
+  options.classCount = 50;
+  BenchWorld& world = WorldFor(options);
+  const std::string path = "/tmp/fenban_bench_out_" + std::to_string(options.students) + ".xlsx";
+  for (auto _ : state) files::WriteXlsx(*world.dataBook, path);
+  std::remove(path.c_str());
+  state.SetItemsProcessed(state.iterations() * options.students);
+}
+
 // Sizes: 1,000 students in 10 classes, 10,000 and 100,000 in 50.
 void AssignArguments(benchmark::internal::Benchmark* b) {
   for (const auto& [students, classes] : std::vector<std::pair<int64_t, int64_t>>{{1000, 10}, {10000, 50}, {100000, 50}}) {
@@ -166,6 +200,8 @@ void SizeArguments(benchmark::internal::Benchmark* b) {
 
 BENCHMARK(BM_SortTable)->ArgName("students")->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_CurrentRegion)->ArgName("students")->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ReadXlsx)->ArgName("students")->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_WriteXlsx)->ArgName("students")->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_AssignClasses)
     ->ArgNames({"students", "classes", "balanced", "preset%"})
     ->Apply(AssignArguments)

@@ -10,6 +10,7 @@
 #include <functional>
 #include <memory>
 #include <thread>
+#include <utility>
 
 #include "files/cell_reference.h"
 #include "files/file_error.h"
@@ -152,7 +153,7 @@ class SheetWriter {
     if (std::fabs(defaultHeight - LXW_DEF_ROW_HEIGHT) > 1e-9 && defaultHeight > 0 && defaultHeight <= 409) {
       worksheet_set_default_row(ws_, defaultHeight, LXW_FALSE);
     }
-    const auto& rows = sheet_.RowsData();
+    const auto& rows = std::as_const(sheet_).RowsData();
     const size_t count = std::min(rows.size(), static_cast<size_t>(host::kMaxRows));
     for (size_t r = 0; r < count; ++r) {
       WriteRowFormat(static_cast<lxw_row_t>(r), rows[r], defaultHeight);

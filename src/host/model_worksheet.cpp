@@ -134,6 +134,7 @@ const Cell* ModelWorksheet::FindCell(int32_t row, int32_t column) const {
 
 Cell& ModelWorksheet::CellAt(int32_t row, int32_t column) {
   CheckCell(row, column);
+  ContentChanged();
   if (static_cast<size_t>(row) > rows_.size()) rows_.resize(static_cast<size_t>(row));
   auto& cells = rows_[static_cast<size_t>(row - 1)].cells;
   const auto wanted = static_cast<size_t>(column);
@@ -212,6 +213,9 @@ bool HasValue(const Cell& cell) { return !cell.value.IsEmpty(); }
 
 Rect ModelWorksheet::CurrentRegion(int32_t row, int32_t column) const {
   CheckCell(row, column);
+  if (regionMemo_.version == contentVersion_ && regionMemo_.row == row && regionMemo_.column == column) {
+    return regionMemo_.region;
+  }
   auto rowHasValue = [this](int32_t r, int32_t c1, int32_t c2) {
     if (r < 1 || static_cast<size_t>(r) > rows_.size()) return false;
     const auto& cells = rows_[static_cast<size_t>(r - 1)].cells;
@@ -251,6 +255,7 @@ Rect ModelWorksheet::CurrentRegion(int32_t row, int32_t column) const {
       changed = true;
     }
   }
+  regionMemo_ = RegionMemo{contentVersion_, row, column, region};
   return region;
 }
 
@@ -276,6 +281,7 @@ Rect ModelWorksheet::UsedRect() const {
 
 void ModelWorksheet::Clear(const Rect& area) {
   CheckRect(area);
+  ContentChanged();
   const int32_t lastRow = std::min<int32_t>(area.row2, static_cast<int32_t>(rows_.size()));
   for (int32_t r = area.row1; r <= lastRow; ++r) {
     RowData& rowData = rows_[static_cast<size_t>(r - 1)];
@@ -354,6 +360,7 @@ void ModelWorksheet::SetRowHeight(int32_t firstRow, int32_t lastRow, double heig
 void ModelWorksheet::Merge(const Rect& area) {
   CheckRect(area);
   if (area.row1 == area.row2 && area.col1 == area.col2) return;
+  ContentChanged();
   std::erase_if(merges_, [&area](const Rect& merge) { return Intersects(merge, area); });
   merges_.push_back(area);
   // A merged cell shows the value of its top-left cell only; the others are emptied.

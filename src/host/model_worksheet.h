@@ -80,7 +80,11 @@ class ModelWorksheet final : public Worksheet {
 
   // Data accessors for the file layer and tests.
   ModelWorkbook& Book() { return *book_; }
-  std::vector<RowData>& RowsData() { return rows_; }                 // rows_[r - 1]
+  // rows_[r - 1]; the writable form counts as a change of cell contents.
+  std::vector<RowData>& RowsData() {
+    ContentChanged();
+    return rows_;
+  }
   const std::vector<RowData>& RowsData() const { return rows_; }
   std::vector<ColumnData>& ColumnsData() { return columns_; }        // columns_[c - 1]
   const std::vector<ColumnData>& ColumnsData() const { return columns_; }
@@ -110,6 +114,9 @@ class ModelWorksheet final : public Worksheet {
   // Room for the cells of `row` up to `lastColumn`, taken at once so that
   // filling the row cell by cell does not grow it step by step.
   void ReserveRow(int32_t row, int32_t lastColumn);
+  // Records that cell values or formulas may have changed, which ends the
+  // remembered current region.
+  void ContentChanged() { ++contentVersion_; }
 
  private:
   class ModelPageSetup;
@@ -117,6 +124,13 @@ class ModelWorksheet final : public Worksheet {
   // True when the column band of `area` starts at column 1 and holds every
   // stored cell of the rows from area.row1 down, so rows can move whole.
   bool HoldsEveryCellFrom(const Rect& area) const;
+  // True when a sort of `area` with a header row leaves the remembered
+  // current region as it is: the area is that region, it was found from a
+  // cell of the header row, and the header row fills every column of the
+  // area. Every row of a current region holds a value within its columns, so
+  // after the rows below the header are reordered the same rows and columns
+  // are reached again, and the border around the area is not touched.
+  bool SortKeepsRegion(const Rect& area, int32_t header) const;
   uint32_t ChangedStyle(uint32_t index, const std::function<void(CellStyle&)>& change,
                         std::unordered_map<uint32_t, uint32_t>& cache);
   ModelWorkbook* book_;
@@ -135,6 +149,17 @@ class ModelWorksheet final : public Worksheet {
   SheetView view_;
   double defaultRowHeight_ = 15;
   double defaultColumnWidth_ = 8.43;
+  // The last current region found, from which cell, and at which version of
+  // the cell contents; a call from the same cell at the same version gives it
+  // back without walking the rows again.
+  struct RegionMemo {
+    uint64_t version = 0;
+    int32_t row = 0;
+    int32_t column = 0;
+    Rect region;
+  };
+  uint64_t contentVersion_ = 1;
+  mutable RegionMemo regionMemo_;
 };
 
 }  // namespace fenban::host

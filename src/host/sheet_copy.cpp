@@ -94,6 +94,7 @@ void ModelWorksheet::CopyTo(const Rect& area, Worksheet& dest, int32_t row, int3
   }
 
   auto* model = dynamic_cast<ModelWorksheet*>(&dest);
+  if (model != nullptr) model->ContentChanged();
   if (model == nullptr) {
     // Another kind of sheet: write through its interface.
     std::vector<CopiedCell> copied = collect();
@@ -187,6 +188,7 @@ void ModelWorksheet::PasteValuesTo(const Rect& area, Worksheet& dest, int32_t ro
     }
   };
   auto* model = dynamic_cast<ModelWorksheet*>(&dest);
+  if (model != nullptr) model->ContentChanged();
   // The same sheet may overlap the area: take the values out first.
   std::vector<CopiedCell> copied;
   if (model == nullptr || model == this) {

@@ -24,6 +24,7 @@ uint32_t ModelWorksheet::ChangedStyle(uint32_t index, const std::function<void(C
 
 void ModelWorksheet::Format(const Rect& area, const std::function<void(CellStyle&)>& change) {
   CheckRect(area);
+  ContentChanged();  // formats leave the values alone, but cells may be added
   std::unordered_map<uint32_t, uint32_t> cache;
   auto changed = [&](uint32_t index) { return ChangedStyle(index, change, cache); };
   auto changeStoredCells = [&](std::vector<Cell>& cells, int32_t col1, int32_t col2) {

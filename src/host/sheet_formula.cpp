@@ -92,6 +92,7 @@ class AreaCells final : public FormulaCells {
 
 void ModelWorksheet::SetFormulaR1C1(const Rect& area, const std::string& formula) {
   CheckRect(area);
+  ContentChanged();
   if (formula.empty() || formula.front() != '=') {
     // Not a formula: the text is entered as a constant, a number when it reads as one.
     Value value;

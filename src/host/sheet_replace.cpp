@@ -15,6 +15,7 @@ bool ModelWorksheet::Replace(const Rect& area, const std::string& what, const st
                              int32_t lookAt) {
   CheckRect(area);
   CheckReplaceArguments(what, lookAt);
+  ContentChanged();
   bool changed = false;
   const int32_t lastRow = std::min<int32_t>(area.row2, static_cast<int32_t>(rows_.size()));
   for (int32_t r = area.row1; r <= lastRow; ++r) {

@@ -143,6 +143,7 @@ bool ModelWorksheet::HoldsEveryCellFrom(const Rect& area) const {
 
 void ModelWorksheet::DeleteCells(const Rect& area, int32_t shift) {
   CheckRect(area);
+  ContentChanged();
   if (shift == kShiftUp) {
     const int32_t height = area.Rows();
     CheckMergesOutsideBand(merges_, Rect{area.row1, area.col1, kMaxRows, area.col2}, true);
@@ -225,6 +226,7 @@ void ModelWorksheet::DeleteCells(const Rect& area, int32_t shift) {
 
 void ModelWorksheet::InsertCells(const Rect& area, int32_t shift) {
   CheckRect(area);
+  ContentChanged();
   if (shift == kShiftDown) {
     const int32_t height = area.Rows();
     // Nothing may be pushed off the bottom of the sheet.

@@ -127,11 +127,29 @@ void CheckKey(const SortKey& key, const Rect& area, bool optional) {
 
 }  // namespace
 
+bool ModelWorksheet::SortKeepsRegion(const Rect& area, int32_t header) const {
+  if (header != kHeaderYes || regionMemo_.version != contentVersion_) return false;
+  const Rect& region = regionMemo_.region;
+  if (region.row1 != area.row1 || region.row2 != area.row2 || region.col1 != area.col1 || region.col2 != area.col2) {
+    return false;
+  }
+  if (regionMemo_.row != area.row1) return false;
+  for (int32_t column = area.col1; column <= area.col2; ++column) {
+    const Cell* cell = FindCell(area.row1, column);
+    if (cell == nullptr || cell->value.IsEmpty()) return false;
+  }
+  return true;
+}
+
 void ModelWorksheet::Sort(const Rect& area, SortKey key1, SortKey key2, int32_t header) {
   CheckRect(area);
   CheckKey(key1, area, false);
   CheckKey(key2, area, true);
   if (header != kHeaderYes && header != kHeaderNo && header != 0) Raise(kErrHost, "无效的标题行参数");
+  // However the rows move, the current region found before may stay known.
+  const bool keepsRegion = SortKeepsRegion(area, header);
+  ContentChanged();
+  if (keepsRegion) regionMemo_.version = contentVersion_;
   const int32_t first = area.row1 + (header == kHeaderYes ? 1 : 0);
   const int32_t last = std::min<int32_t>(area.row2, static_cast<int32_t>(rows_.size()));
   if (first >= last) return;

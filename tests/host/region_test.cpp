@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <random>
+#include <string>
+#include <utility>
+
 #include "host_fixture.h"
 
 namespace fenban::host {
@@ -71,6 +75,82 @@ TEST_F(RegionTest, AddressesOutsideTheSheetAreRefused) {
   EXPECT_EQ(sheet.GetRange("B2:$C$5").Area(), (Rect{2, 2, 5, 3}));
   EXPECT_EQ(sheet.GetRange("A:B").Area(), (Rect{1, 1, kMaxRows, 2}));
   EXPECT_EQ(sheet.GetRange("2:3").Area(), (Rect{2, 1, 3, kMaxColumns}));
+}
+
+}  // namespace
+}  // namespace fenban::host
+
+namespace fenban::host {
+namespace {
+
+// The region a sheet gives back after a change, against the region of a
+// fresh copy of its cells, which has nothing remembered.
+class RegionMemoTest : public HostTest {
+ protected:
+  Rect Fresh(int32_t row, int32_t column) {
+    copy_.RowsData() = std::as_const(sheet).RowsData();
+    return copy_.CurrentRegion(row, column);
+  }
+  ModelWorksheet& copy_ = book.AppendSheet("copy");
+  ModelWorksheet& source_ = book.AppendSheet("source");
+};
+
+TEST_F(RegionMemoTest, ChangesAreSeenAndSortsOfAFullTableKeepIt) {
+  std::mt19937 random(7);
+  auto cellValue = [&random]() -> Value {
+    const auto pick = static_cast<uint32_t>(random() % 5);
+    if (pick == 0) return Value();
+    if (pick == 1) return Value("t" + std::to_string(random() % 3));
+    return Value(static_cast<int32_t>(random() % 4));
+  };
+  for (int32_t round = 0; round < 300; ++round) {
+    if (round % 30 == 0) {
+      sheet.Clear(Rect{1, 1, kMaxRows, kMaxColumns});
+      for (int32_t c = 1; c <= 4; ++c) sheet.SetCellValue(1, c, "h" + std::to_string(c));
+      for (int32_t r = 2; r <= 8; ++r) {
+        for (int32_t c = 1; c <= 4; ++c) sheet.SetCellValue(r, c, cellValue());
+      }
+    }
+    const Rect before = sheet.CurrentRegion(1, 1);
+    const auto row = static_cast<int32_t>(1 + random() % 11);
+    const auto column = static_cast<int32_t>(1 + random() % 6);
+    switch (random() % 8) {
+      case 0:
+        sheet.SetCellValue(row, column, cellValue());
+        break;
+      case 1:
+        sheet.Sort(before, SortKey{column <= before.col2 ? column : 1, kAscending}, SortKey{}, kHeaderYes);
+        break;
+      case 2:  // a header cell emptied or filled, then a sort of the table
+        sheet.SetCellValue(1, column, random() % 2 == 0 ? Value() : Value("h"));
+        (void)sheet.CurrentRegion(1, 1);
+        sheet.Sort(sheet.CurrentRegion(1, 1), SortKey{1, kDescending}, SortKey{}, kHeaderYes);
+        break;
+      case 3:
+        sheet.Sort(before, SortKey{before.col1, kAscending}, SortKey{}, kHeaderNo);
+        break;
+      case 4:
+        sheet.DeleteCells(Rect{row, 1, row, kMaxColumns}, kShiftUp);
+        break;
+      case 5:
+        sheet.Clear(Rect{row, column, row, column});
+        break;
+      case 6:
+        sheet.PasteValuesTo(Rect{2, 1, 3, 2}, sheet, row, column);
+        break;
+      default:  // from another sheet, whose cells go straight across
+        source_.SetCellValue(1, 1, cellValue());
+        source_.SetCellValue(2, 2, cellValue());
+        if (random() % 2 == 0) {
+          source_.PasteValuesTo(Rect{1, 1, 2, 2}, sheet, row, column);
+        } else {
+          source_.CopyTo(Rect{1, 1, 2, 2}, sheet, row, column);
+        }
+        break;
+    }
+    ASSERT_EQ(sheet.CurrentRegion(1, 1), Fresh(1, 1)) << "round " << round;
+    ASSERT_EQ(sheet.CurrentRegion(row, column), Fresh(row, column)) << "round " << round;
+  }
 }
 
 }  // namespace
