@@ -171,29 +171,23 @@ void ModelWorksheet::Sort(const Rect& area, SortKey key1, SortKey key2, int32_t 
   for (size_t i = 0; i < count; ++i) entries[i].index = static_cast<uint32_t>(i);
   FillKey(entries, keys1, key1.order, false);
   if (key2.column != 0) FillKey(entries, keys2, key2.order, true);
+  // A lambda rather than the function's address, so that the comparison is
+  // inlined into the sort.
+  const auto before = [](const SortEntry& a, const SortEntry& b) { return EntryBefore(a, b); };
   // Rows already in order stay where they are (the sort is stable).
-  if (std::is_sorted(entries.begin(), entries.end(), EntryBefore)) return;
-  std::stable_sort(entries.begin(), entries.end(), EntryBefore);
+  if (std::is_sorted(entries.begin(), entries.end(), before)) return;
+  std::stable_sort(entries.begin(), entries.end(), before);
   std::vector<size_t> order(count);
   for (size_t i = 0; i < count; ++i) order[i] = entries[i].index;
 
   if (area.col1 == 1 && width <= area.col2) {
     // The area holds every stored cell of its rows: move whole rows of
-    // cells, following each cycle of the permutation in place.
+    // cells, first out in their new order, then back. Each step is
+    // independent of the others, unlike following the permutation's cycles.
     RowData* base = rows_.data() + (first - 1);
-    std::vector<bool> placed(count, false);
-    for (size_t start = 0; start < count; ++start) {
-      if (placed[start]) continue;
-      std::vector<Cell> held = std::move(base[start].cells);
-      size_t at = start;
-      while (order[at] != start) {
-        base[at].cells = std::move(base[order[at]].cells);
-        placed[at] = true;
-        at = order[at];
-      }
-      base[at].cells = std::move(held);
-      placed[at] = true;
-    }
+    std::vector<std::vector<Cell>> moved(count);
+    for (size_t i = 0; i < count; ++i) moved[i] = std::move(base[order[i]].cells);
+    for (size_t i = 0; i < count; ++i) base[i].cells = std::move(moved[i]);
     return;
   }
   const int32_t lastColumn = std::min(area.col2, width);
