@@ -2,8 +2,10 @@
 
 #include <zip.h>
 
+#include <thread>
 #include <utility>
 
+#include "files/chunk_pipe.h"
 #include "files/file_error.h"
 
 namespace fenban::files {
@@ -155,19 +157,68 @@ void ZipArchive::Stream(std::string_view name, const std::function<void(const ch
     throw FormatError(std::string(kTextDamaged) + "：" + std::string(name));
   }
   const uint64_t declared = sizes_[static_cast<size_t>(index)];
+  const std::string part(name);
+  if (declared >= kPipelinedSize && std::thread::hardware_concurrency() >= 2) {
+    StreamPipelined(file.get(), declared, part, sink);
+    return;
+  }
   uint64_t done = 0;
   std::vector<char> buffer(size_t{1} << 16);
   for (;;) {
-    const zip_int64_t got = zip_fread(file.get(), buffer.data(), buffer.size());
-    if (got < 0) throw FormatError(std::string(kTextDamaged) + "：" + std::string(name));
+    const size_t got = ReadChunk(file.get(), buffer, declared, done, part);
     if (got == 0) break;
-    done += static_cast<uint64_t>(got);
-    inflated_ += static_cast<uint64_t>(got);
-    if (done > declared) throw FormatError(std::string(kTextDamaged) + "：" + std::string(name));
-    if (inflated_ > kMaxInflated) throw FormatError(kTextTooLarge);
-    sink(buffer.data(), static_cast<size_t>(got));
+    sink(buffer.data(), got);
   }
-  if (done != declared) throw FormatError(std::string(kTextDamaged) + "：" + std::string(name));
+}
+
+size_t ZipArchive::ReadChunk(struct zip_file* file, std::vector<char>& buffer, uint64_t declared, uint64_t& done,
+                             const std::string& part) const {
+  const zip_int64_t got = zip_fread(file, buffer.data(), buffer.size());
+  if (got < 0) throw FormatError(std::string(kTextDamaged) + "：" + part);
+  if (got == 0) {
+    if (done != declared) throw FormatError(std::string(kTextDamaged) + "：" + part);
+    return 0;
+  }
+  done += static_cast<uint64_t>(got);
+  inflated_ += static_cast<uint64_t>(got);
+  if (done > declared) throw FormatError(std::string(kTextDamaged) + "：" + part);
+  if (inflated_ > kMaxInflated) throw FormatError(kTextTooLarge);
+  return static_cast<size_t>(got);
+}
+
+void ZipArchive::StreamPipelined(struct zip_file* file, uint64_t declared, const std::string& part,
+                                 const std::function<void(const char*, size_t)>& sink) const {
+  // The archive is used by the inflating thread alone until it is joined;
+  // the sink only parses.
+  ChunkPipe pipe(4);
+  std::thread inflater([&] {
+    try {
+      uint64_t done = 0;
+      for (;;) {
+        std::vector<char> buffer = pipe.Spare();
+        buffer.resize(kPipelinedChunk);
+        const size_t got = ReadChunk(file, buffer, declared, done, part);
+        if (got == 0) break;
+        buffer.resize(got);
+        if (!pipe.Put(std::move(buffer))) return;
+      }
+      pipe.Finish();
+    } catch (...) {
+      pipe.Finish(std::current_exception());
+    }
+  });
+  try {
+    std::vector<char> chunk;
+    while (pipe.Take(chunk)) {
+      sink(chunk.data(), chunk.size());
+      pipe.Recycle(std::move(chunk));
+    }
+  } catch (...) {
+    pipe.Stop();
+    inflater.join();
+    throw;
+  }
+  inflater.join();
 }
 
 std::string ZipArchive::Read(std::string_view name, uint64_t limit) const {

@@ -12,6 +12,7 @@
 #include <vector>
 
 struct zip;
+struct zip_file;
 
 namespace fenban::files {
 
@@ -44,12 +45,24 @@ class ZipArchive {
   // The whole entry; throws FormatError when missing, damaged or larger than limit.
   std::string Read(std::string_view name, uint64_t limit) const;
   // Feeds the entry to sink in chunks; throws FormatError when missing or damaged.
+  // A large entry is inflated on a second thread while the sink takes the
+  // chunks before; the sink must not use the archive.
   void Stream(std::string_view name, const std::function<void(const char*, size_t)>& sink) const;
+
+  // Entries from this size up are inflated on a second thread, in chunks of this size.
+  static constexpr uint64_t kPipelinedSize = uint64_t{4} << 20;
+  static constexpr size_t kPipelinedChunk = size_t{256} << 10;
 
  private:
   explicit ZipArchive(struct zip* archive);
   void Index();
   int64_t Find(std::string_view name) const;
+  // Inflates the next chunk into buffer and checks it against the declared
+  // size and the limits; 0 at the end of the entry.
+  size_t ReadChunk(struct zip_file* file, std::vector<char>& buffer, uint64_t declared, uint64_t& done,
+                   const std::string& part) const;
+  void StreamPipelined(struct zip_file* file, uint64_t declared, const std::string& part,
+                       const std::function<void(const char*, size_t)>& sink) const;
 
   struct zip* archive_ = nullptr;
   std::vector<std::string> names_;
