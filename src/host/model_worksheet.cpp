@@ -185,7 +185,10 @@ std::string ModelWorksheet::CellFormulaR1C1(int32_t row, int32_t column) const {
 }
 
 uint32_t ModelWorksheet::EffectiveStyleIndex(int32_t row, int32_t column) const {
-  const Cell* cell = FindCell(row, column);
+  return EffectiveStyleIndex(FindCell(row, column), row, column);
+}
+
+uint32_t ModelWorksheet::EffectiveStyleIndex(const Cell* cell, int32_t row, int32_t column) const {
   if (cell != nullptr && cell->style != 0) return cell->style;
   if (row >= 1 && static_cast<size_t>(row) <= rows_.size()) {
     const uint32_t rowStyle = rows_[static_cast<size_t>(row - 1)].style;

@@ -107,6 +107,8 @@ class ModelWorksheet final : public Worksheet {
   double& DefaultColumnWidth() { return defaultColumnWidth_; }
   // The effective format of a cell (cell, else row, else column, else sheet).
   uint32_t EffectiveStyleIndex(int32_t row, int32_t column) const;
+  // The same for a cell already found (nullptr when the cell is not stored).
+  uint32_t EffectiveStyleIndex(const Cell* cell, int32_t row, int32_t column) const;
   // Mutable cell, created when missing.
   Cell& CellAt(int32_t row, int32_t column);
   // Cell or nullptr.

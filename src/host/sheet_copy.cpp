@@ -46,7 +46,7 @@ void ModelWorksheet::CopyTo(const Rect& area, Worksheet& dest, int32_t row, int3
       for (int32_t c = area.col1; c <= lastColumn; ++c) {
         const Cell* cell = FindCell(r, c);
         // Whole rows and columns carry their row and column formats separately.
-        const uint32_t style = whole ? (cell != nullptr ? cell->style : 0) : EffectiveStyleIndex(r, c);
+        const uint32_t style = whole ? (cell != nullptr ? cell->style : 0) : EffectiveStyleIndex(cell, r, c);
         if (style == 0 && (cell == nullptr || (cell->value.IsEmpty() && !cell->formula))) continue;
         visit(r - area.row1, c - area.col1, cell, style);
       }

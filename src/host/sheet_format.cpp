@@ -116,7 +116,7 @@ void ModelWorksheet::AutoFit(int32_t firstColumn, int32_t lastColumn) {
       if (std::any_of(merges.begin(), merges.end(), [row, c](const Rect& m) { return m.Contains(row, c); })) {
         continue;
       }
-      const CellStyle& style = styles.Get(EffectiveStyleIndex(row, c));
+      const CellStyle& style = styles.Get(EffectiveStyleIndex(&cell, row, c));
       const std::string text = DisplayText(cell.value, style.numberFormat);
       size_t lineWidth = 0;
       std::string_view rest(text);
