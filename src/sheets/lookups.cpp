@@ -6,6 +6,7 @@
 #include <string>
 
 #include "host/errors.h"
+#include "host/text_compare.h"
 #include "host/value.h"
 
 namespace fenban::sheets {
@@ -22,7 +23,7 @@ int32_t RunLength(const host::Worksheet& sheet, int32_t firstRow, int32_t lastRo
   const std::string reference = CellText(sheet, firstRow, column);
   if (firstRow > lastRow) return 0;
   int64_t row = static_cast<int64_t>(firstRow) + 1;  // firstRow always equals itself
-  while (row <= lastRow && CellText(sheet, static_cast<int32_t>(row), column) == reference) ++row;
+  while (row <= lastRow && host::TextEquals(sheet.CellValue(static_cast<int32_t>(row), column), reference)) ++row;
   return static_cast<int32_t>(row - firstRow);
 }
 

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "host/errors.h"
+#include "host/text_compare.h"
 #include "sheets/lookups.h"
 #include "statistics/engine_data.h"
 
@@ -33,17 +34,15 @@ void WriteClassList(EngineData& data) {
 
   // Distinct labels in sorted order; the scan stops after the classCount-th.
   host::Value currentLabel = division.CellValue(2, 1);
-  std::string currentText = currentLabel.ToText();
+  (void)currentLabel.ToText();  // an error value ends the table here
   int32_t j = 1;
   for (int32_t r = 3; r <= rowCount; ++r) {
     const host::Value& value = division.CellValue(r, 1);
-    std::string text = value.ToText();
-    if (text == currentText) continue;
+    if (host::SameText(value, currentLabel)) continue;
     if (j == classCount) break;
     data.classLabel[static_cast<size_t>(j)] = currentLabel;
     ++j;
     currentLabel = value;
-    currentText = std::move(text);
   }
   data.classLabel[static_cast<size_t>(j)] = currentLabel;
 
@@ -78,7 +77,7 @@ void WriteCategoryColumn(EngineData& data, const std::string& category, int32_t 
   for (int32_t c = 1; c <= data.classCount; ++c) {
     int32_t count = 0;
     for (int32_t r = data.FirstRowOf(c); r <= data.LastRowOf(c); ++r) {
-      if (division.CellValue(r, sourceColumn).ToText() == countedText) ++count;
+      if (host::TextEquals(division.CellValue(r, sourceColumn), countedText)) ++count;
     }
     data.classCounts[static_cast<size_t>(c)] = count;
     stats.SetCellValue(c + 1, tableColumn, host::Value(count));

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "host/errors.h"
+#include "host/text_compare.h"
 #include "statistics/engine_data.h"
 #include "statistics/statistics.h"
 
@@ -13,11 +14,14 @@ void ReportDuplicateNames(EngineData& data) {
   SortDivision(data, 1, host::kAscending, data.nameColumn, host::kAscending);
   data.duplicateReport = "同班同名统计：";
   for (int32_t i = 2; i <= data.rowCount; ++i) {
-    const std::string classText = division.CellValue(i, 1).ToText();
-    const std::string name = division.CellValue(i, data.nameColumn).ToText();
-    if (division.CellValue(i + 1, 1).ToText() == classText &&
-        division.CellValue(i + 1, data.nameColumn).ToText() == name) {
-      data.duplicateReport += classText + "班 " + name + "；";
+    const host::Value& label = division.CellValue(i, 1);
+    const host::Value& name = division.CellValue(i, data.nameColumn);
+    // Both are read as text on every row: an error value ends the report.
+    if (label.IsError()) (void)label.ToText();
+    if (name.IsError()) (void)name.ToText();
+    if (host::SameText(division.CellValue(i + 1, 1), label) &&
+        host::SameText(division.CellValue(i + 1, data.nameColumn), name)) {
+      data.duplicateReport += label.ToText() + "班 " + name.ToText() + "；";
     }
   }
 }
@@ -36,7 +40,7 @@ void NumberClassPages(EngineData& data) {
     if (i == start) runningNumber = 0;
     if (!label.IsEmpty()) ++runningNumber;
     division.SetCellValue(i, 2, host::Value(runningNumber));
-    if (division.CellValue(i + 1, 1).ToText() != division.CellValue(i, 1).ToText()) {
+    if (!host::SameText(division.CellValue(i + 1, 1), division.CellValue(i, 1))) {
       division.AddHPageBreak(i + 1);
       start = i + 1;
     }

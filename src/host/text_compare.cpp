@@ -1,0 +1,20 @@
+#include "host/text_compare.h"
+
+namespace fenban::host {
+
+bool SameText(const Value& a, const Value& b) {
+  if (a.IsText() && b.IsText()) return a.Text() == b.Text();
+  // Equal numbers show the same text; unequal ones may still (a number's
+  // text is rounded), so only the plain answer is taken here.
+  if (a.IsNumber() && b.IsNumber() && a.Number() == b.Number()) return true;
+  if (a.IsEmpty() && b.IsEmpty()) return true;
+  return a.ToText() == b.ToText();
+}
+
+bool TextEquals(const Value& value, std::string_view text) {
+  if (value.IsText()) return value.Text() == text;
+  if (value.IsEmpty()) return text.empty();
+  return value.ToText() == text;
+}
+
+}  // namespace fenban::host
