@@ -133,23 +133,32 @@ std::optional<std::vector<std::array<int32_t, 2>>> MarksWithoutSorting(EngineDat
 
 // Both count blocks from marks found without sorting. Every student row holds
 // a number in each subject column, so the students of a class at or above a
-// mark are the ones a count down the sorted class would reach.
+// mark are the ones a count down the sorted class would reach. Each subject's
+// column is read once for both blocks.
 void WriteCountBlocksUnsorted(EngineData& data, const std::vector<std::array<int32_t, 2>>& marks) {
   const host::Worksheet& division = *data.division;
-  for (int32_t block = 0; block < 2; ++block) {
+  const auto classes = static_cast<size_t>(data.classCount) + 1;
+  std::vector<std::array<std::vector<int32_t>, 2>> counts(static_cast<size_t>(data.SubjectCount()));
+  for (int32_t s = 0; s < data.SubjectCount(); ++s) {
+    const int32_t column = data.subjectColumn[static_cast<size_t>(s)];
+    const std::array<int32_t, 2>& mark = marks[static_cast<size_t>(s)];
+    auto& subjectCounts = counts[static_cast<size_t>(s)];
+    subjectCounts[0].assign(classes, 0);
+    subjectCounts[1].assign(classes, 0);
+    for (int32_t c = 1; c <= data.classCount; ++c) {
+      for (int32_t row = data.FirstRowOf(c); row <= data.LastRowOf(c); ++row) {
+        const host::Value& score = division.CellValue(row, column);
+        if (!score.IsNumber()) continue;
+        if (score.Number() >= mark[0]) ++subjectCounts[0][static_cast<size_t>(c)];
+        if (score.Number() >= mark[1]) ++subjectCounts[1][static_cast<size_t>(c)];
+      }
+    }
+  }
+  for (size_t block = 0; block < 2; ++block) {
     int32_t j = block == 0 ? 2 : data.topWidth + 1;
     for (int32_t s = 0; s < data.SubjectCount(); ++s) {
-      const int32_t column = data.subjectColumn[static_cast<size_t>(s)];
-      const int32_t mark = marks[static_cast<size_t>(s)][static_cast<size_t>(block)];
-      WriteCountHeader(data, s, j, mark);
-      for (int32_t c = 1; c <= data.classCount; ++c) {
-        int32_t count = 0;
-        for (int32_t row = data.FirstRowOf(c); row <= data.LastRowOf(c); ++row) {
-          const host::Value& score = division.CellValue(row, column);
-          if (score.IsNumber() && score.Number() >= mark) ++count;
-        }
-        data.classCounts[static_cast<size_t>(c)] = count;
-      }
+      WriteCountHeader(data, s, j, marks[static_cast<size_t>(s)][block]);
+      data.classCounts = counts[static_cast<size_t>(s)][block];
       WriteClassCounts(data, j);
       ++j;
     }
