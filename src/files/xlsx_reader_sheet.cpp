@@ -486,7 +486,7 @@ class SheetHandler : public XmlHandler {
       if (computed && cell->value.IsError() && cell->value.Error().code == "#NAME?") computed = false;
       if (!computed) {
         cell->value = host::Value();
-        cell->formula.reset();
+        cell->formula.Reset();
         context_.unkept->Add(kUncomputedFormulas);
       }
     }
@@ -530,7 +530,7 @@ class SheetHandler : public XmlHandler {
     host::Cell& cell = row->cells[static_cast<size_t>(cellColumn_ - 1)];
     cell.value = std::move(value);
     cell.style = style;
-    cell.formula.reset();
+    cell.formula.Reset();
   }
 
   void StartColumn(const char** attrs) {
