@@ -6,6 +6,7 @@
 #include <cstring>
 #include <optional>
 #include <unordered_map>
+#include <utility>
 
 #include "files/a1_to_r1c1.h"
 #include "files/cell_reference.h"
@@ -387,12 +388,12 @@ class SheetHandler : public XmlHandler {
         if (!index || *index < 0 || static_cast<size_t>(*index) >= strings.size()) {
           throw FormatError("单元格 " + CellAddress(cellRow_, cellColumn_) + " 引用的共享字符串不存在 (missing shared string)");
         }
-        return host::Value(strings[static_cast<size_t>(*index)]);
+        return ColumnText(strings[static_cast<size_t>(*index)]);
       }
       case CellType::Text:
       case CellType::Inline:
         DecodeXmlEscapes(text_);
-        return host::Value(text_);
+        return ColumnText(text_);
       case CellType::Boolean:
         if (text_ == "1" || text_ == "true") return host::Value::Boolean(true);
         if (text_ == "0" || text_ == "false") return host::Value::Boolean(false);
@@ -486,7 +487,7 @@ class SheetHandler : public XmlHandler {
       if (computed && cell->value.IsError() && cell->value.Error().code == "#NAME?") computed = false;
       if (!computed) {
         cell->value = host::Value();
-        cell->formula.reset();
+        cell->formula.Reset();
         context_.unkept->Add(kUncomputedFormulas);
       }
     }
@@ -530,7 +531,25 @@ class SheetHandler : public XmlHandler {
     host::Cell& cell = row->cells[static_cast<size_t>(cellColumn_ - 1)];
     cell.value = std::move(value);
     cell.style = style;
-    cell.formula.reset();
+    cell.formula.Reset();
+  }
+
+  // A text read in the current cell's column. A column of few different
+  // texts, such as 男 and 女, keeps one copy of each: every column remembers
+  // the last two different texts it gave, and a cell equal to one of them
+  // shares it.
+  host::Value ColumnText(const std::string& text) {
+    const auto index = static_cast<size_t>(cellColumn_ - 1);
+    if (recentTexts_.size() <= index) recentTexts_.resize(index + 1);
+    RecentTexts& recent = recentTexts_[index];
+    if (recent.last.IsText() && recent.last.Text() == text) return recent.last;
+    if (recent.before.IsText() && recent.before.Text() == text) {
+      std::swap(recent.last, recent.before);
+      return recent.last;
+    }
+    recent.before = std::move(recent.last);
+    recent.last = host::Value(text);
+    return recent.last;
   }
 
   void StartColumn(const char** attrs) {
@@ -803,6 +822,10 @@ class SheetHandler : public XmlHandler {
   uint32_t cellXf_ = 0;
   CellType type_ = CellType::Number;
   std::string text_, formula_;
+  struct RecentTexts {
+    host::Value last, before;
+  };
+  std::vector<RecentTexts> recentTexts_;  // by column - 1
 
   bool formulaTooLong_ = false;
   FormulaType formulaType_ = FormulaType::Normal;

@@ -175,7 +175,7 @@ void ModelWorksheet::SetCellValue(int32_t row, int32_t column, Value value) {
   if (value.IsEmpty() && FindCell(row, column) == nullptr) return;
   Cell& cell = CellAt(row, column);
   cell.value = std::move(value);
-  cell.formula.reset();
+  cell.formula.Reset();
 }
 
 std::string ModelWorksheet::CellFormulaR1C1(int32_t row, int32_t column) const {
@@ -375,7 +375,7 @@ void ModelWorksheet::Merge(const Rect& area) {
       if (r == area.row1 && c == area.col1) continue;
       Cell& cell = cells[static_cast<size_t>(c - 1)];
       cell.value = Value();
-      cell.formula.reset();
+      cell.formula.Reset();
     }
   }
 }

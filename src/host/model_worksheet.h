@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "host/page_setup.h"
+#include "host/shared_text.h"
 #include "host/worksheet.h"
 
 namespace fenban::host {
@@ -20,9 +21,12 @@ class StylePool;
 
 struct Cell {
   Value value;
-  uint32_t style = 0;                              // StylePool index; 0 = inherit row/column/sheet format
-  std::shared_ptr<const std::string> formula;      // R1C1 text, null when none
+  uint32_t style = 0;   // StylePool index; 0 = inherit row/column/sheet format
+  SharedText formula;   // R1C1 text, none when the cell holds no formula
 };
+
+// Rows keep their cells side by side; sorts and scans read them row after row.
+static_assert(sizeof(Cell) == 32, "a cell is its value, its format index and its formula pointer");
 
 struct RowData {
   std::vector<Cell> cells;  // cells[c - 1]; may be shorter than the sheet's width

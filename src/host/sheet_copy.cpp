@@ -14,7 +14,7 @@ namespace {
 struct CopiedCell {
   int32_t rowOffset = 0, columnOffset = 0;
   Value value;
-  std::shared_ptr<const std::string> formula;
+  SharedText formula;
   uint32_t style = 0;  // index in the source workbook's pool
 };
 
@@ -121,7 +121,7 @@ void ModelWorksheet::CopyTo(const Rect& area, Worksheet& dest, int32_t row, int3
     if (style == 0 || samePool) return style;
     return destStyles.Intern(sourceStyles.Get(style));
   };
-  auto place = [&](int32_t rowOffset, int32_t columnOffset, Value value, std::shared_ptr<const std::string> formula,
+  auto place = [&](int32_t rowOffset, int32_t columnOffset, Value value, SharedText formula,
                    uint32_t style) {
     Cell& cell = model->CellAt(target.row1 + rowOffset, target.col1 + columnOffset);
     cell.value = std::move(value);
@@ -151,7 +151,7 @@ void ModelWorksheet::CopyTo(const Rect& area, Worksheet& dest, int32_t row, int3
         }
       }
       place(rowOffset, columnOffset, cell != nullptr ? cell->value : Value(),
-            cell != nullptr ? cell->formula : nullptr, style);
+            cell != nullptr ? cell->formula : SharedText(), style);
     });
   }
   for (size_t i = 0; i < copiedRows.size(); ++i) {
@@ -209,7 +209,7 @@ void ModelWorksheet::PasteValuesTo(const Rect& area, Worksheet& dest, int32_t ro
       for (int32_t c = target.col1; c <= lastColumn; ++c) {
         Cell& cell = cells[static_cast<size_t>(c - 1)];
         cell.value = Value();
-        cell.formula.reset();
+        cell.formula.Reset();
       }
     }
   } else {

@@ -2,7 +2,6 @@
 // value at once. Cells of the area read by another cell of the area are
 // computed first, whatever their position.
 #include <cmath>
-#include <memory>
 #include <vector>
 
 #include "host/errors.h"
@@ -21,7 +20,7 @@ constexpr int32_t kMaxDepth = 512;
 class AreaCells final : public FormulaCells {
  public:
   AreaCells(ModelWorksheet& sheet, const Rect& area, const FormulaNode& node,
-            std::shared_ptr<const std::string> text)
+            SharedText text)
       : sheet_(sheet), area_(area), node_(node), text_(std::move(text)),
         state_(static_cast<size_t>(area.Rows()) * static_cast<size_t>(area.Columns()), kPending) {}
 
@@ -53,7 +52,7 @@ class AreaCells final : public FormulaCells {
         const Value value = Read(r, c);
         if (value.IsEmpty()) continue;
         const Cell* cell = sheet_.FindCell(r, c);
-        const std::string* formula = cell != nullptr && cell->formula ? cell->formula.get() : nullptr;
+        const std::string* formula = cell != nullptr && cell->formula ? &cell->formula.Str() : nullptr;
         visit(value, formula);
       }
     }
@@ -83,7 +82,7 @@ class AreaCells final : public FormulaCells {
   ModelWorksheet& sheet_;
   Rect area_;
   const FormulaNode& node_;
-  std::shared_ptr<const std::string> text_;
+  SharedText text_;
   std::vector<uint8_t> state_;
   int32_t depth_ = 0;
 };
@@ -123,7 +122,7 @@ void ModelWorksheet::SetFormulaR1C1(const Rect& area, const std::string& formula
   // Create the area's cells first so that computing never moves storage.
   CellAt(area.row2, area.col2);
   for (int32_t r = area.row1; r <= area.row2; ++r) CellAt(r, area.col2);
-  AreaCells cells(*this, area, node, std::make_shared<const std::string>(formula));
+  AreaCells cells(*this, area, node, SharedText(formula));
   cells.ComputeAll();
 }
 

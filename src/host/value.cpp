@@ -3,6 +3,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <stdexcept>
 #include <string>
 
 #include "host/errors.h"
@@ -69,6 +70,8 @@ size_t OffsetOfChar(std::string_view text, size_t n) {
 }
 
 }  // namespace
+
+void Value::WrongKind() { throw std::logic_error("host::Value: read as a kind it does not hold"); }
 
 std::string Value::ToText() const {
   switch (Type()) {

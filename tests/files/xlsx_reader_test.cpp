@@ -369,5 +369,42 @@ TEST(ReadFromMemoryTest, SameModelAsFromTheFile) {
   EXPECT_EQ(fromXls->ModelSheetAt(1).CellValue(2, 3), Value(612.5));
 }
 
+
+TEST(ColumnTextTest, EqualTextsDownAColumnShareOneCopy) {
+  testing::TempDir dir;
+  auto inlineCell = [](const std::string& ref, const std::string& text) {
+    return "<c r=\"" + ref + "\" t=\"inlineStr\"><is><t>" + text + "</t></is></c>";
+  };
+  const std::vector<std::string> columnA = {"男", "女", "男", "其他", "男", "女", "a&amp;b", "a&amp;b"};
+  std::string body = "<sheetData>";
+  for (size_t i = 0; i < columnA.size(); ++i) {
+    const std::string row = std::to_string(i + 1);
+    body += "<row r=\"" + row + "\">" + inlineCell("A" + row, columnA[i]);
+    // Column B: the same texts as plain formula results, and a number among them.
+    if (i == 3) {
+      body += "<c r=\"B" + row + "\"><v>1</v></c>";
+    } else {
+      body += "<c r=\"B" + row + "\" t=\"str\"><f>A" + row + "</f><v>" + columnA[i] + "</v></c>";
+    }
+    body += "</row>";
+  }
+  body += "</sheetData>";
+  testing::WritePackage(dir.File("texts.xlsx"), {body});
+  auto book = ReadWorkbook(dir.File("texts.xlsx"));
+  const ModelWorksheet& sheet = book->ModelSheetAt(1);
+  const std::vector<std::string> expected = {"男", "女", "男", "其他", "男", "女", "a&b", "a&b"};
+  for (size_t i = 0; i < expected.size(); ++i) {
+    const auto row = static_cast<int32_t>(i + 1);
+    EXPECT_EQ(sheet.CellValue(row, 1), Value(expected[i])) << "A" << row;
+    EXPECT_EQ(sheet.CellValue(row, 2), i == 3 ? Value(1) : Value(expected[i])) << "B" << row;
+  }
+  // 男 at rows 1, 3 and 5 is one text, though 女 and 其他 came between.
+  EXPECT_EQ(&sheet.CellValue(1, 1).Text(), &sheet.CellValue(3, 1).Text());
+  EXPECT_EQ(&sheet.CellValue(1, 1).Text(), &sheet.CellValue(5, 1).Text());
+  EXPECT_EQ(&sheet.CellValue(7, 1).Text(), &sheet.CellValue(8, 1).Text());
+  EXPECT_NE(&sheet.CellValue(1, 1).Text(), &sheet.CellValue(2, 1).Text());
+  EXPECT_EQ(&sheet.CellValue(1, 2).Text(), &sheet.CellValue(3, 2).Text());
+}
+
 }  // namespace
 }  // namespace fenban::files

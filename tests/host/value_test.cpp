@@ -1,5 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <stdexcept>
+#include <string>
+#include <thread>
+#include <vector>
+
 #include "host/errors.h"
 #include "host/value.h"
 #include "host_fixture.h"
@@ -120,6 +125,122 @@ TEST(ErrorsTest, DescriptionsAndRaise) {
   }));
   EXPECT_TRUE(SkipOnError([&] { ++calls; }));
   EXPECT_EQ(calls, 2);
+}
+
+
+TEST(ValueCopyTest, CopiesShareTheTextAndOutliveTheOriginal) {
+  Value copy;
+  const std::string* address = nullptr;
+  {
+    const Value original(std::string(50, 'a'));
+    copy = original;
+    address = &original.Text();
+    EXPECT_EQ(&copy.Text(), address);
+  }
+  EXPECT_TRUE(copy.IsText());
+  EXPECT_EQ(copy.Text(), std::string(50, 'a'));
+  EXPECT_EQ(&copy.Text(), address);
+
+  const Value error(ErrorValue{"#DIV/0!"});
+  const Value errorCopy(error);
+  EXPECT_TRUE(errorCopy.IsError());
+  EXPECT_EQ(errorCopy.Error().code, "#DIV/0!");
+}
+
+TEST(ValueCopyTest, AssignmentBetweenEveryKind) {
+  const std::vector<Value> kinds = {Value(),
+                                    Value(85.5),
+                                    Value("张三"),
+                                    Value::Boolean(true),
+                                    Value(ErrorValue{"#N/A"}),
+                                    Value(std::string(30, 'z'))};
+  for (const Value& from : kinds) {
+    for (const Value& to : kinds) {
+      Value target = to;
+      target = from;
+      EXPECT_EQ(target, from);
+      EXPECT_EQ(target.Type(), from.Type());
+      Value moved = from;
+      Value movedTarget = to;
+      movedTarget = std::move(moved);
+      EXPECT_EQ(movedTarget, from);
+      EXPECT_TRUE(moved.IsEmpty());  // NOLINT(bugprone-use-after-move): the moved-from state is what is tested
+    }
+  }
+}
+
+TEST(ValueCopyTest, SelfAssignmentKeepsTheValue) {
+  Value text("李四");
+  Value& alias = text;
+  text = alias;
+  EXPECT_EQ(text.Text(), "李四");
+  text = std::move(alias);
+  EXPECT_EQ(text.Text(), "李四");
+  Value number(3.0);
+  Value& numberAlias = number;
+  number = numberAlias;
+  number = std::move(numberAlias);
+  EXPECT_EQ(number.Number(), 3.0);
+}
+
+TEST(ValueCopyTest, MovedFromValuesAreEmptyAndUsable) {
+  Value text("王五");
+  Value taken(std::move(text));
+  EXPECT_EQ(taken.Text(), "王五");
+  EXPECT_TRUE(text.IsEmpty());  // NOLINT(bugprone-use-after-move)
+  EXPECT_EQ(text.ToText(), "");
+  text = Value(7);
+  EXPECT_EQ(text.Number(), 7);
+
+  Value number(2.5);
+  Value takenNumber(std::move(number));
+  EXPECT_EQ(takenNumber.Number(), 2.5);
+  EXPECT_TRUE(number.IsEmpty());  // NOLINT(bugprone-use-after-move)
+}
+
+TEST(ValueCopyTest, EqualityComparesKindAndContent) {
+  EXPECT_NE(Value(1), Value("1"));
+  EXPECT_NE(Value(), Value(""));
+  EXPECT_NE(Value(0), Value());
+  EXPECT_NE(Value::Boolean(false), Value(0));
+  EXPECT_NE(Value("#N/A"), Value(ErrorValue{"#N/A"}));
+  EXPECT_EQ(Value("张三"), Value(std::string("张三")));  // equal texts held apart
+  EXPECT_NE(Value("张三"), Value("张四"));
+  EXPECT_EQ(Value(ErrorValue{"#N/A"}), Value(ErrorValue{"#N/A"}));
+  EXPECT_NE(Value(ErrorValue{"#N/A"}), Value(ErrorValue{"#DIV/0!"}));
+  EXPECT_EQ(Value(85), Value(85.0));
+  EXPECT_EQ(Value(int64_t{3}), Value(3.0));
+  EXPECT_EQ(Value::Boolean(true), Value::Boolean(true));
+  EXPECT_NE(Value::Boolean(true), Value::Boolean(false));
+  EXPECT_EQ(Value(), Value());
+}
+
+TEST(ValueCopyTest, ReadingTheWrongKindThrows) {
+  EXPECT_THROW((void)Value("x").Number(), std::logic_error);
+  EXPECT_THROW((void)Value(1).Text(), std::logic_error);
+  EXPECT_THROW((void)Value().Bool(), std::logic_error);
+  EXPECT_THROW((void)Value("#N/A").Error(), std::logic_error);
+}
+
+TEST(ValueCopyTest, ThreadsCopyingOneValueLeaveItIntact) {
+  const Value source(std::string(40, 'q'));
+  std::vector<std::thread> threads;
+  std::vector<size_t> matches(4, 0);
+  for (size_t t = 0; t < 4; ++t) {
+    threads.emplace_back([&source, &count = matches[t]] {
+      for (int i = 0; i < 100000; ++i) {
+        const Value copy = source;
+        if (&copy.Text() == &source.Text()) ++count;
+      }
+    });
+  }
+  for (std::thread& thread : threads) thread.join();
+  for (size_t count : matches) EXPECT_EQ(count, 100000u);
+  EXPECT_EQ(source.Text(), std::string(40, 'q'));
+  // Had a count been lost, the text would have been freed under the source
+  // by now; a copy made after the threads still reads it.
+  const Value after = source;
+  EXPECT_EQ(after.Text(), std::string(40, 'q'));
 }
 
 }  // namespace
