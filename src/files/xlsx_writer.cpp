@@ -9,6 +9,7 @@
 #include <exception>
 #include <functional>
 #include <memory>
+#include <ctime>
 #include <thread>
 #include <utility>
 
@@ -434,12 +435,22 @@ int32_t SheetToSplit(host::ModelWorkbook& model) {
   return largestCells >= kSplitCells && allCells - largestCells >= kSplitCells ? largest : 0;
 }
 
-lxw_workbook* NewWorkbook(const std::string& path) {
+// A new package at path. `created` is its creation time: the two packages of
+// a workbook written on two threads are given the same one, so that the
+// library's conversion of it (through gmtime's one shared result) yields the
+// same fields on both threads.
+lxw_workbook* NewWorkbook(const std::string& path, time_t created) {
   lxw_workbook_options options{};
   options.constant_memory = LXW_TRUE;
   options.use_zip64 = LXW_FALSE;
   lxw_workbook* workbook = workbook_new_opt(path.c_str(), &options);
   if (workbook == nullptr) throw FormatError("无法创建文件 (cannot create the file)");
+  lxw_doc_properties properties{};
+  properties.created = created;
+  if (workbook_set_properties(workbook, &properties) != LXW_NO_ERROR) {
+    workbook_close(workbook);
+    throw FormatError("无法创建文件 (cannot create the file)");
+  }
   return workbook;
 }
 
@@ -452,9 +463,10 @@ void CloseWorkbook(std::unique_ptr<lxw_workbook, WorkbookFree>& workbook) {
 // the main package writes it: every format registered in the same order (so
 // the cells' format numbers agree) and the sheet selected only when it is the
 // active one (else a small second sheet is).
-void WriteSheetAlone(const host::ModelWorkbook& book, int32_t index, bool selected, const std::string& path) {
+void WriteSheetAlone(const host::ModelWorkbook& book, int32_t index, bool selected, const std::string& path,
+                     time_t created) {
   auto& model = const_cast<host::ModelWorkbook&>(book);  // only read
-  std::unique_ptr<lxw_workbook, WorkbookFree> workbook(NewWorkbook(path));
+  std::unique_ptr<lxw_workbook, WorkbookFree> workbook(NewWorkbook(path, created));
   FormatCache formats(workbook.get(), book.Styles());
   formats.RegisterAll();
   host::ModelWorksheet& sheet = model.ModelSheetAt(index);
@@ -514,7 +526,8 @@ void WriteXlsx(const host::ModelWorkbook& book, const std::string& path) {
 
 void WriteXlsxFile(const host::ModelWorkbook& book, const std::string& path) {
   auto& model = const_cast<host::ModelWorkbook&>(book);  // sheet access is not const; nothing is changed
-  std::unique_ptr<lxw_workbook, WorkbookFree> workbook(NewWorkbook(path));
+  const time_t created = std::time(nullptr);
+  std::unique_ptr<lxw_workbook, WorkbookFree> workbook(NewWorkbook(path, created));
   FormatCache formats(workbook.get(), book.Styles());
   XlsxPatch patch;
   const int32_t count = book.SheetCount();
@@ -535,7 +548,9 @@ void WriteXlsxFile(const host::ModelWorkbook& book, const std::string& path) {
     formats.RegisterAll();
     const std::string secondPath = path + ".sheet";
     second = std::make_unique<SecondWriter>(
-        secondPath, [&book, split, selected = split == active, secondPath] { WriteSheetAlone(book, split, selected, secondPath); });
+        secondPath, [&book, split, selected = split == active, secondPath, created] {
+          WriteSheetAlone(book, split, selected, secondPath, created);
+        });
   }
   std::vector<lxw_worksheet*> worksheets;
   for (int32_t i = 1; i <= count; ++i) {
