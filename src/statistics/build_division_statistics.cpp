@@ -55,7 +55,8 @@ void SortDivision(EngineData& data, int32_t key1Column, int32_t order1, int32_t 
   }
 }
 
-std::optional<std::vector<int32_t>> RankedMarks(EngineData& data, int32_t column, const std::vector<int32_t>& rows) {
+std::optional<std::vector<int32_t>> RankedMarks(EngineData& data, int32_t column, const std::vector<int32_t>& rows,
+                                                std::vector<double>* scores) {
   const host::Worksheet& sheet = *data.division;
   const host::Rect area = data.division->Cells(1, 1).CurrentRegion().Area();
   if (column < area.col1 || column > area.col2) return std::nullopt;  // the sort refuses such a key
@@ -66,6 +67,7 @@ std::optional<std::vector<int32_t>> RankedMarks(EngineData& data, int32_t column
     if (!value.IsNumber()) return std::nullopt;
     numbers.push_back(value.Number());
   }
+  if (scores != nullptr) *scores = numbers;
   // Equal numbers are interchangeable, so the order among them does not
   // matter here; only the ranks asked for are put in place.
   size_t deepest = 0;

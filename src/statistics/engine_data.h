@@ -77,7 +77,10 @@ void SortDivision(EngineData& data, int32_t key1Column, int32_t order1, int32_t 
 // number; otherwise nothing, and the caller sorts and reads as usual. Callers
 // use it where the next sort has the same column, descending, as its second
 // key: that sort alone leaves the sheet in the order both sorts would.
-std::optional<std::vector<int32_t>> RankedMarks(EngineData& data, int32_t column, const std::vector<int32_t>& rows);
+// When `scores` is given it receives the column's numbers of the student rows
+// (rows 2 down), in sheet order.
+std::optional<std::vector<int32_t>> RankedMarks(EngineData& data, int32_t column, const std::vector<int32_t>& rows,
+                                                std::vector<double>* scores = nullptr);
 
 // A rectangle of a sheet as a Range; the corners may come in any order.
 host::Range Area(host::Worksheet& sheet, int32_t row1, int32_t column1, int32_t row2, int32_t column2);

@@ -100,17 +100,24 @@ void WriteCountBlock(EngineData& data, int32_t quota, int32_t firstColumn) {
 }
 
 // The marks of both count blocks, [subject][0] excellent and [subject][1]
-// pass, when the per-subject sorts of the count blocks can be left out:
-// every mark is found without sorting (see RankedMarks), every student row
-// has a class, and the rows of each class hold one and the same label, so
-// that a sort by class and subject keeps each class in its rows and puts its
-// counted students first. Nothing otherwise.
-std::optional<std::vector<std::array<int32_t, 2>>> MarksWithoutSorting(EngineData& data) {
+// pass, and the students of each class at or above them, when the
+// per-subject sorts of the count blocks can be left out: every mark is found
+// without sorting (see RankedMarks), every student row has a class, and the
+// rows of each class hold one and the same label, so that a sort by class and
+// subject keeps each class in its rows and puts its counted students first.
+// Nothing otherwise.
+struct UnsortedCounts {
+  std::vector<std::array<int32_t, 2>> marks;                    // [subject][block]
+  std::vector<std::array<std::vector<int32_t>, 2>> classCounts;  // [subject][block][class]
+};
+
+std::optional<UnsortedCounts> CountWithoutSorting(EngineData& data) {
   const auto excellentRow = RankedRowIfValid(data.classCount, data.excellentQuota);
   const auto passRow = RankedRowIfValid(data.classCount, data.passQuota);
   if (!excellentRow || !passRow) return std::nullopt;
   const host::Worksheet& division = *data.division;
   const int32_t lastRow = data.division->Cells(1, 1).CurrentRegion().Area().row2;
+  if (data.LastRowOf(data.classCount) > lastRow) return std::nullopt;
   for (int32_t row = 2; row <= lastRow; ++row) {
     if (division.CellValue(row, 1).IsEmpty()) return std::nullopt;
   }
@@ -122,43 +129,36 @@ std::optional<std::vector<std::array<int32_t, 2>>> MarksWithoutSorting(EngineDat
       if (!(division.CellValue(row, 1) == label)) return std::nullopt;
     }
   }
-  std::vector<std::array<int32_t, 2>> marks;
-  for (const int32_t column : data.subjectColumn) {
-    const auto found = RankedMarks(data, column, {*excellentRow, *passRow});
-    if (!found) return std::nullopt;
-    marks.push_back({(*found)[0], (*found)[1]});
-  }
-  return marks;
-}
-
-// Both count blocks from marks found without sorting. Every student row holds
-// a number in each subject column, so the students of a class at or above a
-// mark are the ones a count down the sorted class would reach. Each subject's
-// column is read once for both blocks.
-void WriteCountBlocksUnsorted(EngineData& data, const std::vector<std::array<int32_t, 2>>& marks) {
-  const host::Worksheet& division = *data.division;
+  UnsortedCounts result;
   const auto classes = static_cast<size_t>(data.classCount) + 1;
-  std::vector<std::array<std::vector<int32_t>, 2>> counts(static_cast<size_t>(data.SubjectCount()));
-  for (int32_t s = 0; s < data.SubjectCount(); ++s) {
-    const int32_t column = data.subjectColumn[static_cast<size_t>(s)];
-    const std::array<int32_t, 2>& mark = marks[static_cast<size_t>(s)];
-    auto& subjectCounts = counts[static_cast<size_t>(s)];
-    subjectCounts[0].assign(classes, 0);
-    subjectCounts[1].assign(classes, 0);
+  std::vector<double> scores;
+  for (const int32_t column : data.subjectColumn) {
+    const auto found = RankedMarks(data, column, {*excellentRow, *passRow}, &scores);
+    if (!found) return std::nullopt;
+    const std::array<int32_t, 2> mark{(*found)[0], (*found)[1]};
+    // Every student row holds a number here, so the students of a class at
+    // or above a mark are the ones a count down the sorted class would reach.
+    std::array<std::vector<int32_t>, 2> counts{std::vector<int32_t>(classes, 0), std::vector<int32_t>(classes, 0)};
     for (int32_t c = 1; c <= data.classCount; ++c) {
       for (int32_t row = data.FirstRowOf(c); row <= data.LastRowOf(c); ++row) {
-        const host::Value& score = division.CellValue(row, column);
-        if (!score.IsNumber()) continue;
-        if (score.Number() >= mark[0]) ++subjectCounts[0][static_cast<size_t>(c)];
-        if (score.Number() >= mark[1]) ++subjectCounts[1][static_cast<size_t>(c)];
+        const double score = scores[static_cast<size_t>(row - 2)];
+        if (score >= mark[0]) ++counts[0][static_cast<size_t>(c)];
+        if (score >= mark[1]) ++counts[1][static_cast<size_t>(c)];
       }
     }
+    result.marks.push_back(mark);
+    result.classCounts.push_back(std::move(counts));
   }
+  return result;
+}
+
+// Both count blocks from counts taken without sorting.
+void WriteCountBlocksUnsorted(EngineData& data, const UnsortedCounts& counts) {
   for (size_t block = 0; block < 2; ++block) {
     int32_t j = block == 0 ? 2 : data.topWidth + 1;
     for (int32_t s = 0; s < data.SubjectCount(); ++s) {
-      WriteCountHeader(data, s, j, marks[static_cast<size_t>(s)][block]);
-      data.classCounts = counts[static_cast<size_t>(s)][block];
+      WriteCountHeader(data, s, j, counts.marks[static_cast<size_t>(s)][block]);
+      data.classCounts = counts.classCounts[static_cast<size_t>(s)][block];
       WriteClassCounts(data, j);
       ++j;
     }
@@ -214,8 +214,8 @@ void WriteSubjectTables(EngineData& data) {
   WriteTableFrame(data, classCount + 5);
   FindSubjects(data);
 
-  if (const auto marks = MarksWithoutSorting(data)) {
-    WriteCountBlocksUnsorted(data, *marks);
+  if (const auto counts = CountWithoutSorting(data)) {
+    WriteCountBlocksUnsorted(data, *counts);
     OrderTiesAsSubjectSorts(data);
   } else {
     WriteCountBlock(data, data.excellentQuota, 2);
