@@ -67,6 +67,7 @@ BenchWorld::BenchWorld(const StudentOptions& studentOptions) : options(studentOp
   const std::vector<std::string> headers = StudentHeaders();
   for (size_t c = 0; c < headers.size(); ++c) data.SetCellValue(1, static_cast<int32_t>(c + 1), headers[c]);
   FixedRandom random(options.seed);
+  const host::Value male("男"), female("女"), yes("是"), no("否");
   const int32_t totalColumn = 6 + kSubjectCount;
   for (int32_t r = 2; r <= options.students + 1; ++r) {
     data.SetCellValue(r, 1, "2026" + std::to_string(1000000 + r - 1).substr(1));
@@ -74,9 +75,10 @@ BenchWorld::BenchWorld(const StudentOptions& studentOptions) : options(studentOp
     name += kGivenChars[random.Index(kGivenChars.size())];
     name += kGivenChars[random.Index(kGivenChars.size())];
     data.SetCellValue(r, 2, name);
-    data.SetCellValue(r, 3, random.Uniform() < 0.51 ? "男" : "女");
-    data.SetCellValue(r, 4, random.Uniform() < 0.42 ? "是" : "否");
-    data.SetCellValue(r, 5, random.Uniform() < 0.88 ? "是" : "否");
+    // Equal category texts share one copy, as the reader stores them.
+    data.SetCellValue(r, 3, random.Uniform() < 0.51 ? male : female);
+    data.SetCellValue(r, 4, random.Uniform() < 0.42 ? yes : no);
+    data.SetCellValue(r, 5, random.Uniform() < 0.88 ? yes : no);
     const double ability = random.Uniform();
     double total = 0;
     for (int32_t s = 0; s < kSubjectCount; ++s) {

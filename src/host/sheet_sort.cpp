@@ -81,10 +81,12 @@ void FillKey(std::vector<SortEntry>& entries, const std::vector<KeyValue>& keys,
     std::vector<std::string_view> distinct;
     std::vector<uint32_t> textId(textRows.size());
     for (size_t t = 0; t < textRows.size(); ++t) {
-      const std::string_view text = *keys[textRows[t]].text;
+      const std::string* stored = keys[textRows[t]].text;
+      const std::string_view text = *stored;
       // Runs of equal texts are common (a sorted column, two categories):
-      // the text of the row before needs no lookup.
-      if (t > 0 && text == distinct[textId[t - 1]]) {
+      // the text of the row before needs no lookup, and one text shared by
+      // both cells needs no comparison either.
+      if (t > 0 && (stored == keys[textRows[t - 1]].text || text == distinct[textId[t - 1]])) {
         textId[t] = textId[t - 1];
         continue;
       }

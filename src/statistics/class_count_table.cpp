@@ -72,12 +72,15 @@ void WriteCategoryColumn(EngineData& data, const std::string& category, int32_t 
   host::Worksheet& division = *data.division;
   host::Worksheet& stats = *data.statistics;
   SortDivision(data, 1, host::kAscending, sourceColumn, host::kAscending);
-  const std::string countedText = division.CellValue(2, sourceColumn).ToText();
+  // A copy of the value shares its text, so cells holding the same shared
+  // text compare at once.
+  const host::Value counted = division.CellValue(2, sourceColumn);
+  const std::string countedText = counted.ToText();
   stats.SetCellValue(1, tableColumn, host::Value(category + "\n" + countedText));
   for (int32_t c = 1; c <= data.classCount; ++c) {
     int32_t count = 0;
     for (int32_t r = data.FirstRowOf(c); r <= data.LastRowOf(c); ++r) {
-      if (host::TextEquals(division.CellValue(r, sourceColumn), countedText)) ++count;
+      if (host::SameText(division.CellValue(r, sourceColumn), counted)) ++count;
     }
     data.classCounts[static_cast<size_t>(c)] = count;
     stats.SetCellValue(c + 1, tableColumn, host::Value(count));
