@@ -27,7 +27,7 @@ struct TableRows {
 
 std::string TextAt(const host::Worksheet& sheet, int32_t row, int32_t column) {
   const host::Value& value = sheet.CellValue(row, column);
-  return value.IsText() ? value.Text() : std::string();
+  return value.IsText() ? std::string(value.Text()) : std::string();
 }
 
 int32_t LastFilledColumn(const host::Worksheet& sheet, int32_t row, int32_t maxColumn) {

@@ -92,7 +92,7 @@ class RecordWriter {
   void Byte(char value) { bytes_.push_back(value); }
   void Number(uint32_t value) { bytes_.append(reinterpret_cast<const char*>(&value), sizeof value); }
   void Double(double value) { bytes_.append(reinterpret_cast<const char*>(&value), sizeof value); }
-  void Text(const std::string& text) {
+  void Text(std::string_view text) {
     Number(static_cast<uint32_t>(text.size()));
     bytes_ += text;
   }

@@ -534,11 +534,12 @@ class SheetHandler : public XmlHandler {
     cell.formula.Reset();
   }
 
-  // A text read in the current cell's column. A column of few different
-  // texts, such as 男 and 女, keeps one copy of each: every column remembers
-  // the last two different texts it gave, and a cell equal to one of them
-  // shares it.
+  // A text read in the current cell's column. A text short enough to be
+  // kept inside the value is made afresh. A column of few different longer
+  // texts keeps one copy of each: every column remembers the last two
+  // different such texts it gave, and a cell equal to one of them shares it.
   host::Value ColumnText(const std::string& text) {
+    if (text.size() <= host::Value::kInlineTextBytes) return host::Value(std::string_view(text));
     const auto index = static_cast<size_t>(cellColumn_ - 1);
     if (recentTexts_.size() <= index) recentTexts_.resize(index + 1);
     RecentTexts& recent = recentTexts_[index];

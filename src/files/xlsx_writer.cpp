@@ -34,7 +34,7 @@ struct WorkbookFree {
 
 // Text as a cell may hold it: literal escape sequences protected, cut at
 // the most characters a cell can hold.
-std::string CellText(const std::string& text) {
+std::string CellText(std::string_view text) {
   std::string out = EscapeLiteralEscapes(text);
   size_t characters = 0;
   for (size_t i = 0; i < out.size(); ++i) {
@@ -239,7 +239,8 @@ class SheetWriter {
           // An empty text is kept apart from an empty cell as the formula ="".
           worksheet_write_formula_str(ws_, row, column, "=\"\"", format, "");
         } else {
-          const std::string& text = value.Text();
+          // libxlsxwriter takes a null-terminated copy.
+          const std::string text(value.Text());
           const bool plain = text.size() <= kMaxCellCharacters && text.find("_x") == std::string::npos;
           worksheet_write_string(ws_, row, column, plain ? text.c_str() : CellText(text).c_str(), format);
         }

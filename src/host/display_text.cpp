@@ -62,7 +62,7 @@ std::string DisplayText(const Value& value, const std::string& numberFormat) {
     case ValueType::Empty:
       return "";
     case ValueType::Text:
-      return value.Text();
+      return std::string(value.Text());
     case ValueType::Boolean:
       return value.Bool() ? "TRUE" : "FALSE";
     case ValueType::Error:

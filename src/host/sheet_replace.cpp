@@ -24,7 +24,7 @@ bool ModelWorksheet::Replace(const Rect& area, const std::string& what, const st
     for (int32_t c = area.col1; c <= lastColumn; ++c) {
       Cell& cell = cells[static_cast<size_t>(c - 1)];
       if (!cell.value.IsText() || cell.formula) continue;
-      const std::string& text = cell.value.Text();
+      const std::string_view text = cell.value.Text();
       std::string result;
       if (lookAt == kLookAtWhole) {
         if (text != what) continue;

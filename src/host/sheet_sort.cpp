@@ -20,7 +20,8 @@ namespace {
 struct KeyValue {
   uint8_t kind = 4;  // 0 number, 1 text, 2 Boolean, 3 error, 4 empty
   double number = 0;
-  const std::string* text = nullptr;
+  // Valid while the sort reads the keys: the cells stay in place until then.
+  std::string_view text;
 };
 
 KeyValue KeyOf(const Cell* cell) {
@@ -34,7 +35,7 @@ KeyValue KeyOf(const Cell* cell) {
       break;
     case ValueType::Text:
       key.kind = 1;
-      key.text = &value.Text();
+      key.text = value.Text();
       break;
     case ValueType::Boolean:
       key.kind = 2;
@@ -81,14 +82,18 @@ void FillKey(std::vector<SortEntry>& entries, const std::vector<KeyValue>& keys,
     std::vector<std::string_view> distinct;
     std::vector<uint32_t> textId(textRows.size());
     for (size_t t = 0; t < textRows.size(); ++t) {
-      const std::string* stored = keys[textRows[t]].text;
-      const std::string_view text = *stored;
+      const std::string_view text = keys[textRows[t]].text;
       // Runs of equal texts are common (a sorted column, two categories):
       // the text of the row before needs no lookup, and one text shared by
-      // both cells needs no comparison either.
-      if (t > 0 && (stored == keys[textRows[t - 1]].text || text == distinct[textId[t - 1]])) {
-        textId[t] = textId[t - 1];
-        continue;
+      // both cells needs no comparison either (a text kept inside a value
+      // has characters of its own, so it is compared).
+      if (t > 0) {
+        const std::string_view before = keys[textRows[t - 1]].text;
+        const bool sameStored = text.data() == before.data() && text.size() == before.size();
+        if (sameStored || text == distinct[textId[t - 1]]) {
+          textId[t] = textId[t - 1];
+          continue;
+        }
       }
       const auto [it, added] = distinctIndex.try_emplace(text, static_cast<uint32_t>(distinct.size()));
       if (added) distinct.push_back(text);

@@ -80,7 +80,7 @@ std::string Value::ToText() const {
     case ValueType::Number:
       return NumberToText(Number());
     case ValueType::Text:
-      return Text();
+      return std::string(Text());
     case ValueType::Boolean:
       return Bool() ? "TRUE" : "FALSE";
     case ValueType::Error:

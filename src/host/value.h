@@ -1,7 +1,9 @@
 // A cell value of the embedded spreadsheet and the conversions the commands use.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <new>
 #include <string>
 #include <string_view>
@@ -19,23 +21,33 @@ struct ErrorValue {
   bool operator==(const ErrorValue&) const = default;
 };
 
-// Empty, number, text (UTF-8), Boolean or error value, in 16 bytes: the
-// kind, and the number, the Boolean or the shared text of a text or of an
-// error's code. Copying a text value shares its text.
+// Empty, number, text (UTF-8), Boolean or error value, in 16 bytes: 14
+// bytes of payload, the length of an inline text and the kind. A text of up
+// to kInlineTextBytes bytes is kept in the payload itself; a longer text and
+// an error's code are a SharedText placed in the payload, which copies of the
+// value share. A number is the first 8 payload bytes, a Boolean the first.
 class Value {
  public:
-  Value() noexcept : type_(ValueType::Empty), number_(0) {}
-  Value(double number) noexcept : type_(ValueType::Number), number_(number) {}  // NOLINT: implicit like a Variant
+  static constexpr size_t kInlineTextBytes = 14;
+
+  Value() noexcept : payload_{}, size_(0), type_(ValueType::Empty) {}
+  Value(double number) noexcept : payload_{}, size_(0), type_(ValueType::Number) {  // NOLINT: implicit like a Variant
+    std::memcpy(payload_, &number, sizeof number);
+  }
   Value(int number) noexcept : Value(static_cast<double>(number)) {}  // NOLINT
   Value(int64_t number) noexcept : Value(static_cast<double>(number)) {}  // NOLINT
-  Value(std::string text) : type_(ValueType::Text), text_(std::move(text)) {}  // NOLINT
-  Value(std::string_view text) : type_(ValueType::Text), text_(text) {}  // NOLINT
-  Value(const char* text) : type_(ValueType::Text), text_(text) {}  // NOLINT
-  Value(ErrorValue error) : type_(ValueType::Error), text_(std::move(error.code)) {}  // NOLINT
+  Value(std::string text) : Value() { SetText(std::move(text)); }  // NOLINT
+  Value(std::string_view text) : Value() { SetText(text); }  // NOLINT
+  Value(const char* text) : Value() { SetText(std::string_view(text)); }  // NOLINT
+  Value(ErrorValue error) : Value() {  // NOLINT
+    new (payload_) SharedText(std::move(error.code));
+    size_ = kShared;
+    type_ = ValueType::Error;
+  }
   static Value Boolean(bool b) {
     Value v;
     v.type_ = ValueType::Boolean;
-    v.boolean_ = b;
+    v.payload_[0] = b ? 1 : 0;
     return v;
   }
 
@@ -45,7 +57,7 @@ class Value {
   Value& operator=(const Value& other) noexcept;
   Value& operator=(Value&& other) noexcept;
   ~Value() {
-    if (HoldsText()) text_.~SharedText();
+    if (HoldsShared()) Shared().~SharedText();
   }
 
   ValueType Type() const { return type_; }
@@ -59,19 +71,22 @@ class Value {
   // std::logic_error.
   double Number() const {
     if (!IsNumber()) WrongKind();
-    return number_;
+    double number;
+    std::memcpy(&number, payload_, sizeof number);
+    return number;
   }
-  const std::string& Text() const {
+  // The characters stay valid while this value is alive and unchanged.
+  std::string_view Text() const {
     if (!IsText()) WrongKind();
-    return text_.Str();
+    return StoredText();
   }
   bool Bool() const {
     if (!IsBoolean()) WrongKind();
-    return boolean_;
+    return payload_[0] != 0;
   }
   ErrorValue Error() const {
     if (!IsError()) WrongKind();
-    return ErrorValue{text_.Str()};
+    return ErrorValue{Shared().Str()};
   }
 
   // Text form: empty -> "", numbers in their shortest plain form (85, 85.5,
@@ -91,35 +106,47 @@ class Value {
   bool operator==(const Value& other) const;
 
  private:
+  // size_ of a value whose payload holds a SharedText.
+  static constexpr uint8_t kShared = 0xFF;
+
   [[noreturn]] static void WrongKind();
-  bool HoldsText() const { return type_ == ValueType::Text || type_ == ValueType::Error; }
+  bool HoldsShared() const { return size_ == kShared; }
+  SharedText& Shared() { return *std::launder(reinterpret_cast<SharedText*>(payload_)); }
+  const SharedText& Shared() const { return *std::launder(reinterpret_cast<const SharedText*>(payload_)); }
+  // The characters of a text or an error's code.
+  std::string_view StoredText() const {
+    if (HoldsShared()) return Shared().Str();
+    return std::string_view(reinterpret_cast<const char*>(payload_), size_);
+  }
+  // Makes this empty value a text.
+  void SetText(std::string_view text);
+  void SetText(std::string&& text);
   // Takes the content of other, whose kind this value gets; this value holds
-  // no text when called.
+  // no shared text when called.
   void CopyFrom(const Value& other) noexcept;
   void MoveFrom(Value& other) noexcept;
-  // Ends the text this value holds, if any, and leaves it empty.
+  // Ends the shared text this value holds, if any, and leaves it empty.
   void Clear() noexcept;
 
+  alignas(8) unsigned char payload_[kInlineTextBytes];
+  uint8_t size_;  // length of an inline text, kShared, or 0
   ValueType type_;
-  union {
-    double number_;
-    bool boolean_;
-    SharedText text_;  // for Text and Error
-  };
 };
 
-static_assert(sizeof(Value) == 16, "a cell value is one tag and one 8-byte payload");
+static_assert(sizeof(Value) == 16, "a cell value is 14 payload bytes, a length and a kind");
+static_assert(sizeof(SharedText) <= Value::kInlineTextBytes && alignof(SharedText) <= 8,
+              "a shared text fits the payload of a value");
 
-inline Value::Value(const Value& other) noexcept : type_(ValueType::Empty), number_(0) { CopyFrom(other); }
+inline Value::Value(const Value& other) noexcept : Value() { CopyFrom(other); }
 
-inline Value::Value(Value&& other) noexcept : type_(ValueType::Empty), number_(0) { MoveFrom(other); }
+inline Value::Value(Value&& other) noexcept : Value() { MoveFrom(other); }
 
 inline Value& Value::operator=(const Value& other) noexcept {
   if (this == &other) return *this;
-  if (HoldsText() && other.HoldsText()) {
+  if (HoldsShared() && other.HoldsShared()) {
     // The shared text takes care of two values holding the same text.
     type_ = other.type_;
-    text_ = other.text_;
+    Shared() = other.Shared();
     return *this;
   }
   Clear();
@@ -134,41 +161,54 @@ inline Value& Value::operator=(Value&& other) noexcept {
   return *this;
 }
 
-inline void Value::CopyFrom(const Value& other) noexcept {
-  type_ = other.type_;
-  switch (other.type_) {
-    case ValueType::Empty:
-      number_ = 0;
-      break;
-    case ValueType::Number:
-      number_ = other.number_;
-      break;
-    case ValueType::Boolean:
-      boolean_ = other.boolean_;
-      break;
-    case ValueType::Text:
-    case ValueType::Error:
-      new (&text_) SharedText(other.text_);
-      break;
+inline void Value::SetText(std::string_view text) {
+  type_ = ValueType::Text;
+  if (text.size() <= kInlineTextBytes) {
+    if (!text.empty()) std::memcpy(payload_, text.data(), text.size());
+    size_ = static_cast<uint8_t>(text.size());
+  } else {
+    new (payload_) SharedText(text);
+    size_ = kShared;
   }
 }
 
+inline void Value::SetText(std::string&& text) {
+  if (text.size() <= kInlineTextBytes) {
+    SetText(std::string_view(text));
+    return;
+  }
+  type_ = ValueType::Text;
+  new (payload_) SharedText(std::move(text));
+  size_ = kShared;
+}
+
+inline void Value::CopyFrom(const Value& other) noexcept {
+  if (other.HoldsShared()) {
+    new (payload_) SharedText(other.Shared());
+  } else {
+    std::memcpy(payload_, other.payload_, sizeof payload_);
+  }
+  size_ = other.size_;
+  type_ = other.type_;
+}
+
 inline void Value::MoveFrom(Value& other) noexcept {
-  if (other.HoldsText()) {
+  if (other.HoldsShared()) {
+    new (payload_) SharedText(std::move(other.Shared()));
+    size_ = kShared;
     type_ = other.type_;
-    new (&text_) SharedText(std::move(other.text_));
     other.Clear();
   } else {
     CopyFrom(other);
     other.type_ = ValueType::Empty;
-    other.number_ = 0;
+    other.size_ = 0;
   }
 }
 
 inline void Value::Clear() noexcept {
-  if (HoldsText()) text_.~SharedText();
+  if (HoldsShared()) Shared().~SharedText();
+  size_ = 0;
   type_ = ValueType::Empty;
-  number_ = 0;
 }
 
 inline bool Value::operator==(const Value& other) const {
@@ -177,14 +217,14 @@ inline bool Value::operator==(const Value& other) const {
     case ValueType::Empty:
       return true;
     case ValueType::Number:
-      return number_ == other.number_;
+      return Number() == other.Number();
     case ValueType::Boolean:
-      return boolean_ == other.boolean_;
+      return Bool() == other.Bool();
     case ValueType::Text:
     case ValueType::Error:
       break;
   }
-  return text_.Str() == other.text_.Str();
+  return StoredText() == other.StoredText();
 }
 
 // Whole part (truncation towards zero), as Fix.

@@ -42,7 +42,7 @@ TEST(ExampleGenerator, ValuesArePlausible) {
   for (size_t r = 1; r < table.size(); ++r) {
     const auto& row = table[r];
     ASSERT_EQ(row.size(), 16u);
-    EXPECT_TRUE(ids.insert(row[0].Text()).second) << "duplicate id " << row[0].Text();
+    EXPECT_TRUE(ids.insert(std::string(row[0].Text())).second) << "duplicate id " << row[0].Text();
     size_t nameLength = host::CharCount(row[1].Text());
     EXPECT_GE(nameLength, 2u);
     EXPECT_LE(nameLength, 4u);
@@ -72,8 +72,8 @@ TEST(ExampleGenerator, HasSameNamePairsAndBothSexes) {
   std::map<std::string, int> names;
   std::map<std::string, int> sexes;
   for (size_t r = 1; r < table.size(); ++r) {
-    ++names[table[r][1].Text()];
-    ++sexes[table[r][2].Text()];
+    ++names[std::string(table[r][1].Text())];
+    ++sexes[std::string(table[r][2].Text())];
   }
   int repeated = 0;
   for (const auto& [name, count] : names) repeated += count > 1 ? 1 : 0;

@@ -23,7 +23,7 @@ std::string Describe(const host::Value& value) {
       text << value.Number();
       return text.str();
     }
-    case host::ValueType::Text: return "\"" + value.Text() + "\"";
+    case host::ValueType::Text: return "\"" + std::string(value.Text()) + "\"";
     case host::ValueType::Boolean: return value.Bool() ? "TRUE" : "FALSE";
     case host::ValueType::Error: return value.Error().code;
   }

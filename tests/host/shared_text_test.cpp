@@ -153,7 +153,7 @@ TEST(CellTest, CellsAreHalfACacheLine) {
   const Cell copy = cell;
   EXPECT_EQ(cell.formula.UseCount(), 2u);
   EXPECT_EQ(&copy.formula.Str(), &cell.formula.Str());
-  EXPECT_EQ(&copy.value.Text(), &cell.value.Text());
+  EXPECT_EQ(copy.value.Text().data(), cell.value.Text().data());
   EXPECT_EQ(copy.style, 7u);
 }
 

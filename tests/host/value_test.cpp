@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
+#include <string_view>
+
 #include <stdexcept>
 #include <string>
 #include <thread>
@@ -130,16 +134,16 @@ TEST(ErrorsTest, DescriptionsAndRaise) {
 
 TEST(ValueCopyTest, CopiesShareTheTextAndOutliveTheOriginal) {
   Value copy;
-  const std::string* address = nullptr;
+  const char* address = nullptr;
   {
     const Value original(std::string(50, 'a'));
     copy = original;
-    address = &original.Text();
-    EXPECT_EQ(&copy.Text(), address);
+    address = original.Text().data();
+    EXPECT_EQ(copy.Text().data(), address);
   }
   EXPECT_TRUE(copy.IsText());
   EXPECT_EQ(copy.Text(), std::string(50, 'a'));
-  EXPECT_EQ(&copy.Text(), address);
+  EXPECT_EQ(copy.Text().data(), address);
 
   const Value error(ErrorValue{"#DIV/0!"});
   const Value errorCopy(error);
@@ -230,7 +234,7 @@ TEST(ValueCopyTest, ThreadsCopyingOneValueLeaveItIntact) {
     threads.emplace_back([&source, &count = matches[t]] {
       for (int i = 0; i < 100000; ++i) {
         const Value copy = source;
-        if (&copy.Text() == &source.Text()) ++count;
+        if (copy.Text().data() == source.Text().data()) ++count;
       }
     });
   }
@@ -241,6 +245,177 @@ TEST(ValueCopyTest, ThreadsCopyingOneValueLeaveItIntact) {
   // by now; a copy made after the threads still reads it.
   const Value after = source;
   EXPECT_EQ(after.Text(), std::string(40, 'q'));
+}
+
+
+// Texts on both sides of the longest text kept inside a value: 0, 1, 13 and
+// 14 bytes are inline, 15 and more shared. The multi-byte ones end on the
+// boundary with a whole character (14 bytes) or one byte past it (15 bytes).
+std::vector<std::string> BoundaryTexts() {
+  return {"",
+          "x",
+          std::string(13, 'a'),
+          std::string(14, 'b'),
+          std::string(15, 'c'),
+          std::string(100, 'd'),
+          "张三李四" + std::string("ab"),  // 4 three-byte characters and 2 bytes: 14
+          "张三李四王",                     // 15
+          "z张三李四" + std::string("\xF0\x9F\x98\x80"),  // 1 + 12 + 4 = 17
+          "张三李四\xC3\xA9",               // 12 + 2 = 14
+          "张三李四a\xC3\xA9"};             // 15
+}
+
+TEST(InlineTextTest, ValueIsSixteenBytes) { EXPECT_EQ(sizeof(Value), 16u); }
+
+TEST(InlineTextTest, BoundaryTextsHaveTheExpectedLengths) {
+  const std::vector<std::string> texts = BoundaryTexts();
+  const std::vector<size_t> sizes = {0, 1, 13, 14, 15, 100, 14, 15, 17, 14, 15};
+  ASSERT_EQ(texts.size(), sizes.size());
+  for (size_t i = 0; i < texts.size(); ++i) EXPECT_EQ(texts[i].size(), sizes[i]) << i;
+}
+
+TEST(InlineTextTest, TextsRoundTripThroughConstructionCopyAndMove) {
+  for (const std::string& text : BoundaryTexts()) {
+    SCOPED_TRACE(text.size());
+    const Value fromString{std::string(text)};
+    const Value fromView{std::string_view(text)};
+    const Value fromChars(text.c_str());
+    for (const Value* value : {&fromString, &fromView, &fromChars}) {
+      ASSERT_TRUE(value->IsText());
+      EXPECT_EQ(value->Text(), text);
+      EXPECT_EQ(value->Text().size(), text.size());
+      EXPECT_EQ(value->ToText(), text);
+    }
+    Value copy(fromString);
+    EXPECT_EQ(copy.Text(), text);
+    EXPECT_EQ(copy, fromString);
+    EXPECT_EQ(fromString.Text(), text);
+    Value moved(std::move(copy));
+    EXPECT_EQ(moved.Text(), text);
+    EXPECT_TRUE(copy.IsEmpty());  // NOLINT(bugprone-use-after-move)
+    EXPECT_EQ(copy.ToText(), "");
+    Value assigned;
+    assigned = moved;
+    EXPECT_EQ(assigned.Text(), text);
+    Value moveAssigned(1.5);
+    moveAssigned = std::move(moved);
+    EXPECT_EQ(moveAssigned.Text(), text);
+    EXPECT_TRUE(moved.IsEmpty());  // NOLINT(bugprone-use-after-move)
+  }
+}
+
+TEST(InlineTextTest, AssignmentBetweenInlineAndSharedInEveryDirection) {
+  const std::vector<std::string> texts = BoundaryTexts();
+  for (const std::string& from : texts) {
+    for (const std::string& to : texts) {
+      SCOPED_TRACE(std::to_string(from.size()) + " onto " + std::to_string(to.size()));
+      const Value source(from);
+      Value target(to);
+      target = source;
+      EXPECT_EQ(target.Text(), from);
+      EXPECT_EQ(source.Text(), from);
+      EXPECT_EQ(target, source);
+
+      Value taken(from);
+      Value moveTarget(to);
+      moveTarget = std::move(taken);
+      EXPECT_EQ(moveTarget.Text(), from);
+      EXPECT_TRUE(taken.IsEmpty());  // NOLINT(bugprone-use-after-move)
+      // The emptied value takes a text again.
+      taken = Value(to);
+      EXPECT_EQ(taken.Text(), to);
+    }
+  }
+}
+
+TEST(InlineTextTest, TextsReplaceNumbersBooleansAndErrorsAndBack) {
+  for (const std::string& text : BoundaryTexts()) {
+    SCOPED_TRACE(text.size());
+    const std::vector<Value> others = {Value(), Value(-2.25), Value::Boolean(true), Value(ErrorValue{"#DIV/0!"})};
+    for (const Value& other : others) {
+      Value value(text);
+      value = other;
+      EXPECT_EQ(value, other);
+      EXPECT_EQ(value.Type(), other.Type());
+      value = Value(text);
+      EXPECT_EQ(value.Text(), text);
+    }
+    Value number(-2.25);
+    number = Value(text);
+    EXPECT_EQ(number.Text(), text);
+    number = Value(-2.25);
+    EXPECT_EQ(number.Number(), -2.25);
+  }
+}
+
+TEST(InlineTextTest, SelfAssignmentKeepsEveryText) {
+  for (const std::string& text : BoundaryTexts()) {
+    SCOPED_TRACE(text.size());
+    Value value(text);
+    Value& alias = value;
+    value = alias;
+    EXPECT_EQ(value.Text(), text);
+    value = std::move(alias);
+    EXPECT_EQ(value.Text(), text);
+  }
+}
+
+TEST(InlineTextTest, EqualityAcrossStorageForms) {
+  const std::vector<std::string> texts = BoundaryTexts();
+  for (size_t i = 0; i < texts.size(); ++i) {
+    for (size_t j = 0; j < texts.size(); ++j) {
+      // Each made on its own, so that no text is shared between the two.
+      const Value a(texts[i]);
+      const Value b(std::string_view(texts[j]));
+      EXPECT_EQ(a == b, i == j) << i << " " << j;
+      EXPECT_EQ(a == Value(texts[i]), true);
+    }
+  }
+  // Texts that differ only after the 14th byte, or only in length.
+  EXPECT_NE(Value(std::string(14, 'a') + "b"), Value(std::string(14, 'a') + "c"));
+  EXPECT_NE(Value(std::string(14, 'a')), Value(std::string(15, 'a')));
+  EXPECT_NE(Value(std::string(13, 'a')), Value(std::string(14, 'a')));
+  EXPECT_NE(Value("ab"), Value(std::string_view("ab\0", 3)));
+  // A text that reads as a number stays a text.
+  EXPECT_NE(Value("12"), Value(12));
+  EXPECT_EQ(Value("12").ToDouble(), 12);
+}
+
+TEST(InlineTextTest, NumbersBooleansAndErrorsKeepTheirContent) {
+  const double tricky[] = {0.1 + 0.2, -0.0, 1e308, 5e-324, -123456789.125};
+  for (const double x : tricky) {
+    const Value value(x);
+    Value copy;
+    copy = value;
+    EXPECT_EQ(copy.Number(), x);
+    EXPECT_EQ(std::signbit(copy.Number()), std::signbit(x));
+  }
+  EXPECT_TRUE(Value::Boolean(true).Bool());
+  EXPECT_FALSE(Value::Boolean(false).Bool());
+  const std::string longCode(40, 'E');
+  for (const std::string& code : {std::string("#N/A"), longCode}) {
+    Value error(ErrorValue{code});
+    Value copy(error);
+    EXPECT_EQ(copy.Error().code, code);
+    Value moved(std::move(error));
+    EXPECT_EQ(moved.Error().code, code);
+    EXPECT_TRUE(error.IsEmpty());  // NOLINT(bugprone-use-after-move)
+    EXPECT_THROW((void)moved.Text(), std::logic_error);
+  }
+}
+
+TEST(InlineTextTest, TextsInAVectorSurviveGrowthAndSorting) {
+  std::vector<Value> values;
+  std::vector<std::string> expected;
+  for (int i = 0; i < 200; ++i) {
+    std::string text = std::to_string((i * 7919) % 200) + std::string(static_cast<size_t>(i % 20), '-');
+    values.emplace_back(text);
+    expected.push_back(text);
+  }
+  std::sort(values.begin(), values.end(), [](const Value& a, const Value& b) { return a.Text() < b.Text(); });
+  std::sort(expected.begin(), expected.end());
+  ASSERT_EQ(values.size(), expected.size());
+  for (size_t i = 0; i < values.size(); ++i) EXPECT_EQ(values[i].Text(), expected[i]) << i;
 }
 
 }  // namespace
