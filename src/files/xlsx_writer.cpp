@@ -8,8 +8,8 @@
 #include <cstdio>
 #include <exception>
 #include <functional>
-#include <memory>
 #include <ctime>
+#include <memory>
 #include <thread>
 #include <utility>
 

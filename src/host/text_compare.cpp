@@ -17,10 +17,7 @@ bool SameText(const Value& a, const Value& b) {
 }
 
 bool TextEquals(const Value& value, std::string_view text) {
-  if (value.IsText()) {
-    const std::string_view own = value.Text();
-    return own.data() == text.data() ? own.size() == text.size() : own == text;
-  }
+  if (value.IsText()) return value.Text() == text;
   if (value.IsEmpty()) return text.empty();
   return value.ToText() == text;
 }

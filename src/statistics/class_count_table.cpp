@@ -72,8 +72,6 @@ void WriteCategoryColumn(EngineData& data, const std::string& category, int32_t 
   host::Worksheet& division = *data.division;
   host::Worksheet& stats = *data.statistics;
   SortDivision(data, 1, host::kAscending, sourceColumn, host::kAscending);
-  // A copy of the value shares its text, so cells holding the same shared
-  // text compare at once.
   const host::Value counted = division.CellValue(2, sourceColumn);
   const std::string countedText = counted.ToText();
   stats.SetCellValue(1, tableColumn, host::Value(category + "\n" + countedText));
