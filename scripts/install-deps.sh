@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that fenban needs to build, test and check
-# its workbooks. Packages already installed are not fetched again.
+# its workbooks: clang with its fuzzer and sanitizer runtimes (libclang-rt-14-dev,
+# which clang only recommends) for the fuzz step, GNU time for bench/compare.
+# Packages already installed are not fetched again.
 set -euo pipefail
 
 packages=(
@@ -9,7 +11,8 @@ packages=(
   libcli11-dev libfmt-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   python3-openpyxl
-  clang
+  clang libclang-rt-14-dev
+  time
 )
 
 missing=()
