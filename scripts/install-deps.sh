@@ -13,6 +13,7 @@ packages=(
   python3-openpyxl
   clang libclang-rt-14-dev
   time
+  g++-mingw-w64-x86-64-win32 mingw-w64-tools libwine-dev wine wine64 xvfb
 )
 
 missing=()

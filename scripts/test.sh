@@ -66,6 +66,9 @@ echo "test.sh: the independent reader agrees"
 # The whole workflow, every figure recomputed independently from the division sheets.
 bash scripts/workflow_check.sh "$fenban" 300
 
+# The Windows automation server, built with mingw-w64 and tested under wine.
+bash scripts/test-windows.sh
+
 # Fuzzing, when asked for and possible.
 if [[ -n "${FENBAN_FUZZ_SECONDS:-}" ]]; then
   if command -v clang++ >/dev/null && [[ -f tests/fuzz/CMakeLists.txt ]]; then

@@ -1,0 +1,68 @@
+# The Windows build (cross-compiled with mingw-w64, see scripts/build-windows.sh):
+# the core layers that need no files or terminal, and the automation server
+# myfb.dll with its type library. Tests are Windows programs run under wine.
+
+set(FENBAN_WINE_IDL_DIR /usr/include/wine/wine/windows CACHE PATH "IDL headers (oaidl.idl) from libwine-dev")
+if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+  set(FENBAN_WINE_LIB_DIR /usr/lib/x86_64-linux-gnu/wine/x86_64-windows CACHE PATH "folder of stdole2.tlb")
+else()
+  set(FENBAN_WINE_LIB_DIR /usr/lib/i386-linux-gnu/wine/i386-windows CACHE PATH "folder of stdole2.tlb")
+endif()
+
+fenban_layer(host)
+fenban_layer(sheets fenban_host)
+fenban_layer(form fenban_sheets)
+fenban_layer(statistics fenban_form)
+fenban_layer(division fenban_statistics)
+fenban_layer(maintenance fenban_form)
+fenban_layer(bridge fenban_form fenban_division fenban_statistics fenban_maintenance)
+
+# The type library: widl turns the IDL into the .tlb (embedded as resource 1)
+# and a header with the interface's C++ declaration.
+set(idl ${CMAKE_CURRENT_SOURCE_DIR}/src/automation/vantrel.idl)
+set(generated ${CMAKE_CURRENT_BINARY_DIR}/generated)
+file(MAKE_DIRECTORY ${generated}/automation)
+add_custom_command(
+  OUTPUT ${generated}/vantrel.tlb ${generated}/automation/vantrel_h.h
+  COMMAND ${FENBAN_WIDL} ${FENBAN_WIDL_FLAGS} -I ${FENBAN_WINE_IDL_DIR} -L ${FENBAN_WINE_LIB_DIR}
+          -t -T ${generated}/vantrel.tlb -h -H ${generated}/automation/vantrel_h.h ${idl}
+  DEPENDS ${idl}
+  COMMENT "widl: type library Vantrel")
+add_custom_target(fenban_typelib DEPENDS ${generated}/vantrel.tlb ${generated}/automation/vantrel_h.h)
+set_source_files_properties(${CMAKE_CURRENT_SOURCE_DIR}/src/automation/myfb.rc PROPERTIES
+  OBJECT_DEPENDS ${generated}/vantrel.tlb)
+
+set(windows_link_options -static -static-libgcc -static-libstdc++)
+set(windows_system_libs ole32 oleaut32 uuid advapi32 user32 shell32 kernel32)
+
+# Everything of the server but its entry points, so tests can link it too.
+file(GLOB automation_sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/src/automation/*.cpp)
+list(FILTER automation_sources EXCLUDE REGEX ".*/class_factory\\.cpp$")
+add_library(fenban_automation STATIC ${automation_sources})
+add_dependencies(fenban_automation fenban_typelib)
+target_include_directories(fenban_automation PUBLIC ${CMAKE_CURRENT_SOURCE_DIR}/src ${generated})
+target_link_libraries(fenban_automation PUBLIC fenban_bridge ${windows_system_libs})
+
+add_library(myfb SHARED
+  src/automation/class_factory.cpp
+  src/automation/myfb.def
+  src/automation/myfb.rc)
+set_target_properties(myfb PROPERTIES PREFIX "" OUTPUT_NAME myfb)
+target_include_directories(myfb PRIVATE ${generated})
+target_link_libraries(myfb PRIVATE fenban_automation)
+target_link_options(myfb PRIVATE ${windows_link_options})
+set_property(TARGET myfb PROPERTY RESOURCE_INCLUDE_DIRECTORIES ${generated})
+target_include_directories(myfb PRIVATE $<$<COMPILE_LANGUAGE:RC>:${generated}>)
+
+# Windows test programs: run under wine by scripts/test-windows.sh.
+if(FENBAN_BUILD_TESTS)
+  file(GLOB windows_tests CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/tests/automation/*_test.cpp)
+  foreach(test_source ${windows_tests})
+    get_filename_component(test_name ${test_source} NAME_WE)
+    add_executable(${test_name} ${test_source} ${CMAKE_CURRENT_SOURCE_DIR}/tests/automation/win_check.cpp)
+    target_include_directories(${test_name} PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/tests)
+    target_link_libraries(${test_name} PRIVATE fenban_automation)
+    target_link_options(${test_name} PRIVATE ${windows_link_options} -municode)
+    add_dependencies(${test_name} myfb)
+  endforeach()
+endif()

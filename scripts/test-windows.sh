@@ -1,0 +1,65 @@
+#!/usr/bin/env bash
+# Builds myfb.dll and its Windows test programs (scripts/build-windows.sh) and
+# runs them under wine in a fresh, temporary WINEPREFIX; no display is needed.
+# A test program passes only when it exits 0 and prints "WINCHECK PASS name".
+set -euo pipefail
+cd "$(dirname "$0")/.."
+build="${FENBAN_WINDOWS_BUILD:-build-windows}"
+if [[ -z "${FENBAN_SKIP_WINDOWS_BUILD:-}" ]]; then bash scripts/build-windows.sh; fi
+
+WINEPREFIX="$(mktemp -d /tmp/fenban-wine.XXXXXX)"
+export WINEPREFIX WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" DISPLAY=
+cleanup() {
+  wineserver -k >/dev/null 2>&1 || true
+  rm -rf "$WINEPREFIX"
+}
+trap cleanup EXIT
+echo "test-windows: creating the wine prefix"
+start=$SECONDS
+wineboot --init >/dev/null 2>&1
+echo "test-windows: prefix ready in $((SECONDS - start)) s"
+
+dll="$(winepath -w "$PWD/$build/myfb.dll")"
+failed=0
+# run_check NAME ARGS...: runs NAME.exe and requires its pass marker.
+run_check() {
+  local name="$1"
+  shift
+  local output status=0
+  output="$(wine "$build/$name.exe" "$@" 2>&1 | tr -d "\r")" || status=$?
+  printf '%s\n' "$output" | grep -v '^WINCHECK PASS' || true
+  if [[ $status -ne 0 ]] || ! grep -qx "WINCHECK PASS $name" <<<"$output"; then
+    echo "test-windows: $name $* FAILED (exit $status)"
+    failed=1
+  fi
+}
+# regsvr NAME ARGS...: regsvr32 must succeed.
+regsvr() {
+  if ! wine regsvr32 /s "$@" "$dll" >/dev/null 2>&1; then
+    echo "test-windows: regsvr32 $* failed"
+    failed=1
+  fi
+}
+
+regsvr
+run_check registration_test machine "$dll"
+regsvr /u
+run_check registration_test none "$dll"
+regsvr /n /i:user
+run_check registration_test user "$dll"
+regsvr /u /n /i:user
+run_check registration_test none "$dll"
+
+# The programs that drive the server through COM need it registered.
+regsvr
+for program in "$build"/*_test.exe; do
+  name="$(basename "$program" .exe)"
+  [[ "$name" == registration_test ]] && continue
+  run_check "$name" "$dll"
+done
+
+if [[ $failed -ne 0 ]]; then
+  echo "test-windows: FAILED"
+  exit 1
+fi
+echo "test-windows: all Windows checks passed"

@@ -1,0 +1,18 @@
+// One MyFun call from COM: the host and form over EA and UF, the Windows
+// services, and the bridge's event routing.
+#pragma once
+
+#include <windows.h>
+#include <oaidl.h>
+
+#include <string>
+
+#include "bridge/myfb.h"
+
+namespace fenban::automation {
+
+// Runs the event `flag` and leaves the empty result in `result`. Returns S_OK
+// whatever the command did: its run-time errors are shown in the error box.
+HRESULT RunMyFun(bridge::myfb& core, IDispatch* EA, IDispatch* UF, const std::string& flag, VARIANT* result);
+
+}  // namespace fenban::automation
