@@ -191,8 +191,7 @@ bool AssignClasses(host::Application& app, host::Worksheet& work, const WorkTabl
 
   const int32_t rowCount = TableRowCount(work);
   SortTableDescending(work, table.totalColumn);
-  ApplyPresetClasses(work, table.totalColumn, rowCount);
-  return true;
+  return ApplyPresetClasses(app, work, table.totalColumn, rowCount);
 }
 
 }  // namespace fenban::division

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "division/division.h"
+#include "division/preset_text.h"
 #include "division/work_table.h"
 #include "host/constants.h"
 #include "host/errors.h"
@@ -158,6 +159,10 @@ void DivideClasses(host::Application& app, form::Form& form, form::ModuleState& 
   host::Workbook& dataBook = host::Workbooks(app)(state.DataBookName);
   if (!sheets::SheetExists(dataBook, kDataSheetName)) {
     app.MsgBox(kNoDataSheet, host::kMsgPlain, kHintTitle);
+    return;
+  }
+  if (options.classCount >= 1 &&
+      !CheckPresetValues(app, host::SheetsOf(dataBook)(kDataSheetName), options.classCount)) {
     return;
   }
 

@@ -30,8 +30,10 @@ struct BalanceFlags {
 // ended the command with a message (a ticked box without its column).
 bool AssignClasses(host::Application& app, host::Worksheet& work, const WorkTable& table, int32_t k,
                    int32_t topBlock, BalanceFlags flags);
-// Moves students with a preset class into it by swapping with the nearest-scoring student.
-void ApplyPresetClasses(host::Worksheet& work, int32_t totalColumn, int32_t rowCount);
+// Moves students with a preset class into it by swapping with the nearest-scoring
+// student of that class who is not preset to it. Returns false when it ended
+// the command with a message: more students are preset to a class than it holds.
+bool ApplyPresetClasses(host::Application& app, host::Worksheet& work, int32_t totalColumn, int32_t rowCount);
 // "cmdFenBanClick": the whole division command.
 void DivideClasses(host::Application& app, form::Form& form, form::ModuleState& state);
 

@@ -152,4 +152,25 @@ inline void InitWithExample(const fs::path& folder, int students, const std::str
   ASSERT_EQ(run.status, 0) << Printed(run);
 }
 
+// The bytes of every file under a folder, by relative path.
+inline std::map<std::string, std::string> Snapshot(const fs::path& folder) {
+  std::map<std::string, std::string> files;
+  for (const auto& entry : fs::recursive_directory_iterator(folder)) {
+    if (entry.is_regular_file()) files[fs::relative(entry.path(), folder).string()] = ReadFile(entry.path());
+  }
+  return files;
+}
+
+// Writes a data workbook with the given table on "数据表".
+inline void WriteDataBook(const fs::path& path, const std::vector<std::vector<host::Value>>& table) {
+  host::ModelWorkbook book(path.filename().string(), path.parent_path().string());
+  host::ModelWorksheet& sheet = book.AppendSheet("数据表");
+  for (size_t r = 0; r < table.size(); ++r) {
+    for (size_t c = 0; c < table[r].size(); ++c) {
+      sheet.SetCellValue(static_cast<int32_t>(r + 1), static_cast<int32_t>(c + 1), table[r][c]);
+    }
+  }
+  files::WriteXlsx(book, path.string());
+}
+
 }  // namespace fenban::clitest

@@ -17,14 +17,6 @@ using cli::CliError;
 using cli::Session;
 using cli::TerminalServices;
 
-std::map<std::string, std::string> Snapshot(const fs::path& folder) {
-  std::map<std::string, std::string> files;
-  for (const auto& entry : fs::recursive_directory_iterator(folder)) {
-    if (entry.is_regular_file()) files[fs::relative(entry.path(), folder).string()] = ReadFile(entry.path());
-  }
-  return files;
-}
-
 class SessionTest : public ::testing::Test {
  protected:
   void SetUp() override {

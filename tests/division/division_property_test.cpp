@@ -21,7 +21,6 @@ struct RandomClass {
   int32_t k = 1;
   int32_t topN = 0;
   BalanceFlags flags;
-  std::set<int32_t> presetsBeyondK;
   std::string description;
 };
 
@@ -51,7 +50,9 @@ RandomClass MakeRandomClass(uint32_t seed, int32_t maxStudents) {
                (made.flags.current ? distinctCurrent : 1) >
            8);
   const bool withPresets = chance(0.3);
-  const bool presetBeyondK = withPresets && chance(0.3);
+  // Every class holds at least n / k students, so that many presets per class always fit.
+  std::map<int32_t, int32_t> presetsLeft;
+  for (int32_t c = 1; c <= made.k; ++c) presetsLeft[c] = n / made.k;
   const int32_t totalRange = chance(0.5) ? uniform(1, 10) : 100;
   const std::vector<std::string> sexes = {"男", "女", "", "未知"};
   const std::vector<std::string> boarding = {"是", "否", "", "走读"};
@@ -67,10 +68,10 @@ RandomClass MakeRandomClass(uint32_t seed, int32_t maxStudents) {
                uniform(0, 100)};
     if (withPresets) {
       Value preset;
-      if (chance(0.15)) preset = uniform(1, made.k);
-      if (presetBeyondK && chance(0.05)) {
-        preset = made.k + 1;
-        made.presetsBeyondK.insert(made.k + 1);
+      const int32_t wanted = uniform(1, made.k);
+      if (chance(0.15) && presetsLeft[wanted] > 0) {
+        --presetsLeft[wanted];
+        preset = wanted;
       }
       row.push_back(preset);
     }
@@ -112,17 +113,22 @@ void CheckDivision(const RandomClass& made, const Table& classes, const Table& d
     ASSERT_TRUE(row[0].IsNumber());
     const double number = row[0].Number();
     const bool inRange = number >= 1 && number <= made.k && number == static_cast<int32_t>(number);
-    const bool preset = made.presetsBeyondK.count(static_cast<int32_t>(number)) > 0;
-    EXPECT_TRUE(inRange || preset) << "class " << number;
+    EXPECT_TRUE(inRange) << "class " << number;
     ++sizes[static_cast<int32_t>(number)];
   }
-  if (made.presetsBeyondK.empty()) {
-    int32_t smallest = INT32_MAX, largest = 0;
-    for (const auto& [c, size] : sizes) {
-      smallest = std::min(smallest, size);
-      largest = std::max(largest, size);
+  int32_t smallest = INT32_MAX, largest = 0;
+  for (const auto& [c, size] : sizes) {
+    smallest = std::min(smallest, size);
+    largest = std::max(largest, size);
+  }
+  EXPECT_LE(largest - smallest, 1) << "class sizes";
+  // Every preset is honoured: the preset column is the last one when present.
+  const bool withPresets = made.data[0].back() == Value("预设班");
+  for (size_t i = 0; withPresets && i < classes.size(); ++i) {
+    const Value& preset = dataRows[i].back();
+    if (preset.IsNumber()) {
+      EXPECT_EQ(classes[i][0], preset) << "preset of " << dataRows[i][0].ToText();
     }
-    EXPECT_LE(largest - smallest, 1) << "class sizes";
   }
 }
 
