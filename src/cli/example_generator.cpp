@@ -124,7 +124,7 @@ std::vector<std::vector<host::Value>> GenerateExampleTable(int32_t studentCount,
     }
     row.emplace_back(total);
     if (random.Chance(0.015)) {
-      row.emplace_back(static_cast<int>(1 + random.Index(3)));
+      row.emplace_back(static_cast<int>(1 + random.Index(2)));  // fits every division into 2 classes or more
     } else {
       row.emplace_back(host::Value());
     }

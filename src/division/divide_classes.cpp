@@ -1,12 +1,14 @@
 // The division command: copies the data sheet into the work table, has the
 // class assignment number every student, and places the result as a new
 // division sheet with its statistics sheet in the data workbook.
+#include <algorithm>
 #include <limits>
 #include <string>
 
 #include "division/division.h"
 #include "division/preset_text.h"
 #include "division/work_table.h"
+#include "form/sheet_counters.h"
 #include "host/constants.h"
 #include "host/errors.h"
 #include "host/range.h"
@@ -91,6 +93,21 @@ void DeleteSheetIfPresent(host::Workbook& book, const std::string& name) {
   if (sheets::SheetExists(book, name)) host::SheetsOf(book)(name).Delete();
 }
 
+// The number of the new sheet pair: the next number, or the one after it when
+// the delete command reserved it for the pair it kept, and never the number
+// of a pair sheet the workbook already has (its counters may have come from
+// another list position or another host folder).
+int32_t FreeSheetNumber(form::ModuleState& state, host::Workbook& dataBook) {
+  int32_t sheetNo = std::max(state.NextSheetNo, 1);
+  if (sheetNo == state.SkipSheetNo) sheetNo = CheckedLong(int64_t{sheetNo} + 1);
+  while (sheets::SheetExists(dataBook, kDivisionPrefix + std::to_string(sheetNo)) ||
+         sheets::SheetExists(dataBook, kStatisticsPrefix + std::to_string(sheetNo))) {
+    sheetNo = CheckedLong(int64_t{sheetNo} + 1);
+  }
+  state.NextSheetNo = sheetNo;
+  return sheetNo;
+}
+
 // Steps 5 to 16, from an empty work table to the beep. Returns false when a
 // message ended the division.
 bool RunDivision(host::Application& app, form::Form& form, form::ModuleState& state,
@@ -119,11 +136,7 @@ bool RunDivision(host::Application& app, form::Form& form, form::ModuleState& st
 
   if (!AssignClasses(app, work, table, options.classCount, options.topBlock, options.flags)) return false;
 
-  int32_t sheetNo = state.NextSheetNo;
-  if (sheetNo == state.SkipSheetNo) {
-    sheetNo = CheckedLong(int64_t{sheetNo} + 1);
-    state.NextSheetNo = sheetNo;
-  }
+  const int32_t sheetNo = FreeSheetNumber(state, dataBook);
 
   const std::string divisionName = kDivisionPrefix + std::to_string(sheetNo);
   DeleteSheetIfPresent(dataBook, divisionName);
@@ -139,7 +152,8 @@ bool RunDivision(host::Application& app, form::Form& form, form::ModuleState& st
 
   const int32_t nextNo = CheckedLong(int64_t{sheetNo} + 1);
   state.NextSheetNo = nextNo;
-  HostSheet(app, kSettingsSheetName).SetCellValue(form.ltbBiao.ListIndex() + 2, 1, nextNo);
+  host::Worksheet& settings = HostSheet(app, kSettingsSheetName);
+  settings.SetCellValue(form::ClaimCounterRow(settings, state.DataBookName, form.ltbBiao.ListIndex()), 1, nextNo);
 
   statistics::BuildDivisionStatistics(app, state, options.classCount, options.excellentQuota, options.passQuota,
                                       options.topN, divisionName, statisticsName);

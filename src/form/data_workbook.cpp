@@ -4,6 +4,7 @@
 #include <string>
 
 #include "form/form_routines.h"
+#include "form/sheet_counters.h"
 #include "host/errors.h"
 #include "host/range.h"
 #include "sheets/lookups.h"
@@ -54,8 +55,8 @@ void SelectDataWorkbook(host::Application& app, Form& form, ModuleState& state) 
   windowAfter.SetScrollRow(1);
   windowAfter.SetScrollColumn(1);
 
-  const int32_t row = form.ltbBiao.ListIndex() + 2;
   host::Worksheet& settings = SettingsSheet(app);
+  const int32_t row = FindCounterRow(settings, state.DataBookName, form.ltbBiao.ListIndex());
   state.NextSheetNo = settings.CellValue(row, 1).ToLong();
   state.SkipSheetNo = settings.CellValue(row, 2).ToLong();
 }

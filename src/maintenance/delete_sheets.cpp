@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "form/form_routines.h"
+#include "form/sheet_counters.h"
 #include "host/errors.h"
 #include "host/range.h"
 #include "maintenance/maintenance.h"
@@ -41,9 +42,14 @@ void DeleteDivisionSheets(host::Application& app, form::Form& form, form::Module
     state.SkipSheetNo = !suffix.empty() && number.IsNumeric() ? number.ToLong() : 0;
   });
   state.NextSheetNo = 1;
-  const int32_t row = form.ltbBiao.ListIndex() + 2;
-  host::SkipOnError([&] { form::SettingsSheet(app).SetCellValue(row, 1, host::Value(state.NextSheetNo)); });
-  host::SkipOnError([&] { form::SettingsSheet(app).SetCellValue(row, 2, host::Value(state.SkipSheetNo)); });
+  int32_t row = 0;
+  host::SkipOnError([&] {
+    row = form::ClaimCounterRow(form::SettingsSheet(app), state.DataBookName, form.ltbBiao.ListIndex());
+  });
+  if (row >= 2) {
+    host::SkipOnError([&] { form::SettingsSheet(app).SetCellValue(row, 1, host::Value(state.NextSheetNo)); });
+    host::SkipOnError([&] { form::SettingsSheet(app).SetCellValue(row, 2, host::Value(state.SkipSheetNo)); });
+  }
 
   // The names are taken first, so deleting does not disturb the walk.
   std::vector<std::string> sheetNames;

@@ -62,7 +62,7 @@ TEST(ExampleGenerator, ValuesArePlausible) {
     const host::Value& preset = row[15];
     if (!preset.IsEmpty()) {
       EXPECT_GE(preset.Number(), 1);
-      EXPECT_LE(preset.Number(), 3);
+      EXPECT_LE(preset.Number(), 2);
     }
   }
 }

@@ -170,23 +170,25 @@ TEST(DivideClasses, SkippedNumberIsPassedOnce) {
   EXPECT_EQ(world.state.NextSheetNo, 6);
 }
 
-TEST(DivideClasses, ExistingPairIsReplacedAndTheStatisticsSheetFollowsItsDivision) {
+TEST(DivideClasses, AnExistingPairIsNeverReplacedAndTheStatisticsSheetFollowsItsDivision) {
   DivisionWorld world;
   WriteTable(world.DataSheet(), SixStudents());
   host::Worksheet& oldDivision = world.dataBook->AppendSheet("分班表2");
   oldDivision.SetCellValue(1, 1, "旧");
   world.dataBook->AppendSheet("统计表2").SetCellValue(1, 1, "旧");
+  world.dataBook->AppendSheet("统计表3");  // a statistics sheet alone also holds its number
   world.dataBook->AppendSheet("备注");
-  world.dataBook->SetActiveSheetIndex(4);  // "备注"
+  world.dataBook->SetActiveSheetIndex(5);  // "备注"
   world.state.NextSheetNo = 2;
   DivideClasses(world.app, world.form, world.state);
-  EXPECT_EQ(SheetNames(*world.dataBook), (std::vector<std::string>{"数据表", "分班表2", "统计表2", "备注"}));
-  host::Worksheet& division = *world.dataBook->FindSheet("分班表2");
-  EXPECT_NE(division.CellValue(1, 1), Value("旧"));
-  EXPECT_EQ(Students(division).size(), 6u);
-  EXPECT_NE(world.dataBook->FindSheet("统计表2")->CellValue(1, 1), Value("旧"));
-  EXPECT_EQ(IndexOfSheet(*world.dataBook, "统计表2"), IndexOfSheet(*world.dataBook, "分班表2") + 1);
-  EXPECT_EQ(world.state.NextSheetNo, 3);
+  EXPECT_EQ(SheetNames(*world.dataBook),
+            (std::vector<std::string>{"数据表", "分班表2", "统计表2", "统计表3", "分班表4", "统计表4", "备注"}));
+  EXPECT_EQ(world.dataBook->FindSheet("分班表2")->CellValue(1, 1), Value("旧"));
+  EXPECT_EQ(world.dataBook->FindSheet("统计表2")->CellValue(1, 1), Value("旧"));
+  EXPECT_EQ(Students(*world.dataBook->FindSheet("分班表4")).size(), 6u);
+  EXPECT_EQ(IndexOfSheet(*world.dataBook, "统计表4"), IndexOfSheet(*world.dataBook, "分班表4") + 1);
+  EXPECT_EQ(world.state.NextSheetNo, 5);
+  EXPECT_EQ(world.Settings().CellValue(3, 1), Value(5));
 }
 
 TEST(DivideClasses, SheetsGoToTheDataWorkbookEvenWhenTheHostIsActive) {

@@ -1,0 +1,108 @@
+// The numbering of division sheets through the program: a division kept in the
+// data workbook is never replaced, however the data folder or the host folder
+// changes, and host workbooks of earlier versions keep their counters.
+#include <gtest/gtest.h>
+
+#include "cli_test_support.h"
+
+namespace fenban::clitest {
+namespace {
+
+constexpr int32_t kNameColumn = 26;  // "DTB" column Z: the workbook the counters belong to
+
+// Writes a note into a sheet of a workbook, as a teacher's hand edit.
+void EditByHand(const fs::path& path, const std::string& sheet, const std::string& note) {
+  auto book = ReadBook(path);
+  book->FindSheet(sheet)->SetCellValue(1, 30, note);
+  files::WriteXlsx(*book, path.string());
+}
+
+std::string NoteOf(const fs::path& path, const std::string& sheet) {
+  auto book = ReadBook(path);
+  host::Worksheet* found = book->FindSheet(sheet);
+  return found == nullptr ? "(missing)" : found->CellValue(1, 30).ToText();
+}
+
+TEST(SheetCounters, AFileAddedBeforeTheListDoesNotReuseAKeptNumber) {
+  FENBAN_REQUIRE_BINARY();
+  TempFolder temp;
+  InitWithExample(temp.Path(), 30);
+  const fs::path list = temp.Path() / "数据" / "示例.xlsx";
+  ASSERT_EQ(RunFenban(temp.Path(), {"divide", "示例.xlsx", "--classes", "2", "--seed", "1"}).status, 0);
+  EditByHand(list, "分班表1", "手改");
+
+  // "0.xlsx" sorts before the list, which moves to position 1. Its counters
+  // used to be read from the row of position 1, which was empty: the next
+  // division was 分班表1 again and replaced the hand-edited one.
+  WriteDataBook(temp.Path() / "数据" / "0.xlsx", {{"姓名", "总分"}, {"甲", 1}, {"乙", 2}});
+  RunResult run = RunFenban(temp.Path(), {"divide", "示例.xlsx", "--seed", "2"});
+  ASSERT_EQ(run.status, 0) << Printed(run);
+  EXPECT_NE(run.out.find("新工作表 new sheets: 分班表2, 统计表2"), std::string::npos) << run.out;
+  EXPECT_EQ(NoteOf(list, "分班表1"), "手改");
+
+  // The new file has counters of its own.
+  run = RunFenban(temp.Path(), {"divide", "0.xlsx", "--classes", "2", "--seed", "3"});
+  ASSERT_EQ(run.status, 0) << Printed(run);
+  EXPECT_NE(run.out.find("分班表1, 统计表1"), std::string::npos) << run.out;
+  auto host = ReadBook(temp.Path() / "fenban.xlsx");
+  host::Worksheet& dtb = *host->FindSheet("DTB");
+  EXPECT_EQ(dtb.CellValue(2, kNameColumn), host::Value("示例.xlsx"));
+  EXPECT_EQ(dtb.CellValue(2, 1).ToDouble(), 3);
+  EXPECT_EQ(dtb.CellValue(3, kNameColumn), host::Value("0.xlsx"));
+  EXPECT_EQ(dtb.CellValue(3, 1).ToDouble(), 2);
+  // The option values of row 2 are where they were.
+  EXPECT_EQ(dtb.CellValue(2, 3).ToDouble(), 2);
+
+  // A number the delete command freed is handed out again; the kept pair is not.
+  ASSERT_EQ(RunFenban(temp.Path(), {"clean", "示例.xlsx", "分班表2"}).status, 0);
+  run = RunFenban(temp.Path(), {"divide", "示例.xlsx", "--seed", "4"});
+  EXPECT_NE(run.out.find("分班表1, 统计表1"), std::string::npos) << run.out;
+  run = RunFenban(temp.Path(), {"divide", "示例.xlsx", "--seed", "5"});
+  EXPECT_NE(run.out.find("分班表3, 统计表3"), std::string::npos) << run.out;
+}
+
+TEST(SheetCounters, AnAlreadyDividedListInANewHostFolderGetsTheNextFreeNumber) {
+  FENBAN_REQUIRE_BINARY();
+  TempFolder temp;
+  const fs::path first = temp.Path() / "一";
+  const fs::path second = temp.Path() / "二";
+  fs::create_directories(first);
+  InitWithExample(first, 30);
+  for (const char* seed : {"1", "2"}) {
+    ASSERT_EQ(RunFenban(first, {"divide", "示例.xlsx", "--classes", "2", "--seed", seed}).status, 0);
+  }
+  ASSERT_EQ(RunFenban(temp.Path(), {"init", "二"}).status, 0);
+  fs::copy_file(first / "数据" / "示例.xlsx", second / "数据" / "名单.xlsx");
+  EditByHand(second / "数据" / "名单.xlsx", "分班表1", "手改");
+
+  RunResult run = RunFenban(second, {"divide", "名单.xlsx", "--classes", "2", "--seed", "3"});
+  ASSERT_EQ(run.status, 0) << Printed(run);
+  EXPECT_NE(run.out.find("分班表3, 统计表3"), std::string::npos) << run.out;
+  EXPECT_EQ(NoteOf(second / "数据" / "名单.xlsx", "分班表1"), "手改");
+  EXPECT_NE(NoteOf(second / "数据" / "名单.xlsx", "分班表2"), "(missing)");
+}
+
+TEST(SheetCounters, AnEarlierVersionsCountersByListPositionAreAdopted) {
+  FENBAN_REQUIRE_BINARY();
+  TempFolder temp;
+  InitWithExample(temp.Path(), 30);
+  // An earlier version kept the counters of the first list entry in row 2, without a name.
+  const fs::path hostPath = temp.Path() / "fenban.xlsx";
+  {
+    auto host = ReadBook(hostPath);
+    host->FindSheet("DTB")->SetCellValue(2, 1, 4);
+    host->FindSheet("DTB")->SetCellValue(2, 2, 2);
+    files::WriteXlsx(*host, hostPath.string());
+  }
+  RunResult run = RunFenban(temp.Path(), {"divide", "示例.xlsx", "--classes", "2", "--seed", "1"});
+  ASSERT_EQ(run.status, 0) << Printed(run);
+  EXPECT_NE(run.out.find("分班表4, 统计表4"), std::string::npos) << run.out;
+  auto host = ReadBook(hostPath);
+  host::Worksheet& dtb = *host->FindSheet("DTB");
+  EXPECT_EQ(dtb.CellValue(2, kNameColumn), host::Value("示例.xlsx"));
+  EXPECT_EQ(dtb.CellValue(2, 1).ToDouble(), 5);
+  EXPECT_EQ(dtb.CellValue(2, 2).ToDouble(), 2);
+}
+
+}  // namespace
+}  // namespace fenban::clitest
