@@ -5,6 +5,7 @@
 #include <limits>
 #include <string>
 
+#include "division/column_formats.h"
 #include "division/division.h"
 #include "division/preset_text.h"
 #include "division/work_table.h"
@@ -114,7 +115,9 @@ bool RunDivision(host::Application& app, form::Form& form, form::ModuleState& st
                  const DivisionOptions& options, const std::string& roundingChoice, host::Workbook& dataBook) {
   host::Worksheet& work = HostSheet(app, kWorkSheetName);
 
-  host::SheetsOf(dataBook)(kDataSheetName).Cells(1, 1).CurrentRegion().Copy();
+  host::Worksheet& dataSheet = host::SheetsOf(dataBook)(kDataSheetName);
+  const host::Rect dataTable = dataSheet.CurrentRegion(1, 1);
+  dataSheet.Cells(1, 1).CurrentRegion().Copy();
   work.Cells(1, 3).PasteSpecial(host::kPasteValues);
   work.SetCellValue(1, 1, "新班级");
   work.SetCellValue(1, 2, "序号");
@@ -143,6 +146,7 @@ bool RunDivision(host::Application& app, form::Form& form, form::ModuleState& st
   host::Worksheet& divisionSheet = host::SheetsOf(dataBook).Add();
   divisionSheet.SetName(divisionName);
   work.Cells(1, 1).CurrentRegion().Copy(divisionSheet.Cells(1, 1));
+  KeepColumnNumberFormats(dataSheet, dataTable, divisionSheet);
   work.Cells().Clear();
 
   const std::string statisticsName = kStatisticsPrefix + std::to_string(sheetNo);

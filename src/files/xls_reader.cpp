@@ -4,8 +4,11 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <tuple>
+#include <vector>
 
 #include "files/file_error.h"
 #include "files/xlsx_conversions.h"
@@ -69,6 +72,59 @@ host::Value ValueOf(const FreeXL_CellValue& cell, bool date1904) {
   }
 }
 
+// 1 for a date, 2 for a date with a time, 3 for a time of day, 0 for other cells.
+char DateKindOf(unsigned char type) {
+  if (type == FREEXL_CELL_DATE) return 1;
+  if (type == FREEXL_CELL_DATETIME) return 2;
+  if (type == FREEXL_CELL_TIME) return 3;
+  return 0;
+}
+
+// FreeXL gives the dates of an .xls as text, without their number format;
+// they get these, and their columns at least these widths.
+struct DateFormat {
+  const char* numberFormat;
+  double width;
+};
+constexpr DateFormat kDateFormats[] = {{"yyyy/m/d", 10.5}, {"yyyy/m/d h:mm:ss", 17.5}, {"h:mm:ss", 9}};
+
+// The date cells of one sheet, formatted once the sheet is read: runs of
+// rows in a column take one format call each.
+class DateCells {
+ public:
+  void Add(int32_t row, int32_t column, char kind) { cells_.push_back({column, kind, row}); }
+
+  void ApplyTo(host::ModelWorksheet& sheet) {
+    std::sort(cells_.begin(), cells_.end());
+    size_t first = 0;
+    while (first < cells_.size()) {
+      size_t last = first;
+      while (last + 1 < cells_.size() && cells_[last + 1].column == cells_[first].column &&
+             cells_[last + 1].kind == cells_[first].kind && cells_[last + 1].row == cells_[last].row + 1) {
+        ++last;
+      }
+      const Cell& cell = cells_[first];
+      const DateFormat& format = kDateFormats[cell.kind - 1];
+      sheet.Format(host::Rect{cell.row, cell.column, cells_[last].row, cell.column},
+                   [&format](host::CellStyle& style) { style.numberFormat = format.numberFormat; });
+      if (sheet.ColumnWidth(cell.column) < format.width) sheet.SetColumnWidth(cell.column, cell.column, format.width);
+      first = last + 1;
+    }
+    cells_.clear();
+  }
+
+ private:
+  struct Cell {
+    int32_t column;
+    char kind;
+    int32_t row;
+    bool operator<(const Cell& other) const {
+      return std::tie(column, kind, row) < std::tie(other.column, other.kind, other.row);
+    }
+  };
+  std::vector<Cell> cells_;
+};
+
 }  // namespace
 
 bool IsEncryptedPackage(const std::string& bytes) {
@@ -85,6 +141,7 @@ namespace {
 //   'D' u8            1904 date system
 //   'S' u32 n, bytes  a new sheet and its name
 //   'N' u32 row, u32 column, f64 value
+//   'M' u32 row, u32 column, f64 value, u8 kind   a date (1), date and time (2) or time (3)
 //   'T' u32 row, u32 column, u32 n, bytes
 //   'E' u32 n, bytes  the reader's error message
 class RecordWriter {
@@ -170,7 +227,14 @@ void ReadRecords(const std::string& path, RecordWriter& out) {
         FreeXL_CellValue cell;
         if (freexl_get_cell_value(handle, row, column, &cell) != FREEXL_OK) continue;
         const host::Value value = ValueOf(cell, date1904);
-        if (value.IsNumber()) {
+        const char dateKind = DateKindOf(cell.type);
+        if (value.IsNumber() && dateKind != 0) {
+          out.Byte('M');
+          out.Number(row + 1);
+          out.Number(column + 1u);
+          out.Double(value.Number());
+          out.Byte(dateKind);
+        } else if (value.IsNumber()) {
           out.Byte('N');
           out.Number(row + 1);
           out.Number(column + 1u);
@@ -246,31 +310,36 @@ std::unique_ptr<host::ModelWorkbook> ReadXlsFile(const std::string& path, const 
   auto book = std::make_unique<host::ModelWorkbook>(fileName, folder);
   RecordReader in(records);
   host::ModelWorksheet* sheet = nullptr;
+  DateCells dates;
   while (!in.AtEnd()) {
     const char kind = in.Byte();
     if (kind == 'E') throw FormatError(in.Text());
     if (kind == 'D') {
       book->Date1904() = in.Byte() != 0;
     } else if (kind == 'S') {
+      if (sheet != nullptr) dates.ApplyTo(*sheet);
       const std::string name = in.Text();
       try {
         sheet = &book->AppendSheet(name);
       } catch (const host::RuntimeError& error) {
         throw FormatError("工作表名称“" + name + "”无效 (invalid sheet name): " + error.Description());
       }
-    } else if (kind == 'N' || kind == 'T') {
+    } else if (kind == 'N' || kind == 'T' || kind == 'M') {
       const uint32_t row = in.Number();
       const uint32_t column = in.Number();
-      host::Value value = kind == 'N' ? host::Value(in.Double()) : host::Value(in.Text());
+      host::Value value = kind == 'T' ? host::Value(in.Text()) : host::Value(in.Double());
+      const char dateKind = kind == 'M' ? in.Byte() : 0;
       if (sheet == nullptr || row < 1 || column < 1 || row > static_cast<uint32_t>(host::kMaxRows) ||
-          column > static_cast<uint32_t>(host::kMaxColumns)) {
+          column > static_cast<uint32_t>(host::kMaxColumns) || dateKind < 0 || dateKind > 3) {
         throw FormatError(kTextDamaged);
       }
       sheet->CellAt(static_cast<int32_t>(row), static_cast<int32_t>(column)).value = std::move(value);
+      if (dateKind != 0) dates.Add(static_cast<int32_t>(row), static_cast<int32_t>(column), dateKind);
     } else {
       throw FormatError(kTextDamaged);
     }
   }
+  if (sheet != nullptr) dates.ApplyTo(*sheet);
   if (book->SheetCount() == 0) throw FormatError("工作簿中没有工作表 (no worksheets)");
   book->SetActiveSheetIndex(1);
   book->FileOrigin().fromXls = true;

@@ -9,7 +9,8 @@ namespace fenban::host {
 
 // The shown text of a value under a number format: "General" (and "@")
 // give the plain number form; "0", "0.0", "0.00%", "#,##0.0" round as
-// the format says. Formats the model does not know show the plain form.
+// the format says; date and time formats show the date or time. Formats the
+// model does not know show the plain form.
 std::string DisplayText(const Value& value, const std::string& numberFormat);
 
 // True for the formats that mean "General", in English or Chinese.

@@ -365,6 +365,31 @@ def with_libreoffice():
         subprocess.run([soffice, '--headless', '--convert-to', 'xlsx', '--outdir', tmp, out('handmade.xlsx')],
                        check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, env=dict(os.environ, HOME=tmp))
         shutil.copy(os.path.join(tmp, 'handmade.xlsx'), out('libreoffice_resaved.xlsx'))
+    with_dates(soffice)
+
+
+def with_dates(soffice):
+    """dates.xls: a student list with a date, a date-and-time and a time column, as LibreOffice writes it."""
+    import openpyxl
+    wb = openpyxl.Workbook()
+    ws = wb.active
+    ws.title = '数据表'
+    ws.append(['姓名', '性别', '总分', '出生日期', '报到时间', '午休'])
+    students = [('张三', '男', 612.5), ('李四', '女', 598), ('王五', '男', 587), ('赵六', '女', 575),
+                ('钱七', '男', 560), ('孙八', '女', 541)]
+    for i, (name, sex, total) in enumerate(students):
+        ws.append([name, sex, total, datetime.date(2010, 7, 26 - i), datetime.datetime(2026, 8, 30, 8, 15 + i, 30),
+                   datetime.time(12, 30 + i)])
+    for row in ws.iter_rows(min_row=2):
+        row[3].number_format = 'yyyy-mm-dd'
+        row[4].number_format = 'yyyy-mm-dd hh:mm:ss'
+        row[5].number_format = 'hh:mm'
+    with tempfile.TemporaryDirectory() as tmp:
+        source = os.path.join(tmp, 'dates.xlsx')
+        wb.save(source)
+        subprocess.run([soffice, '--headless', '--convert-to', 'xls', '--outdir', tmp, source], check=True,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, env=dict(os.environ, HOME=tmp))
+        shutil.copy(os.path.join(tmp, 'dates.xls'), out('dates.xls'))
 
 
 if __name__ == '__main__':

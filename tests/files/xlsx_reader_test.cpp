@@ -240,7 +240,27 @@ TEST(XlsReaderTest, ValuesAndSheetNamesOfAGenuineXlsFile) {
   EXPECT_EQ(sheet.CellValue(2, 3), Value(612.5));
   EXPECT_EQ(sheet.CellValue(3, 3), Value(598));
   EXPECT_EQ(sheet.CellValue(2, 4), Value(45170));  // a date comes back as its serial number
+  EXPECT_EQ(sheet.CellFormat(2, 4).numberFormat, "yyyy/m/d");  // and shows as a date
+  EXPECT_EQ(sheet.CellFormat(2, 3).numberFormat, "General");
   EXPECT_EQ(book->ModelSheetAt(2).CellValue(3, 2), Value(42));
+}
+
+TEST(XlsReaderTest, DatesAndTimesKeepADateFormatAndRoom) {
+  auto book = ReadWorkbook(DataFile("dates.xls"));
+  ModelWorksheet& sheet = book->ModelSheetAt(1);
+  EXPECT_EQ(sheet.CellValue(2, 4), Value(40385));  // 2010-07-26
+  EXPECT_DOUBLE_EQ(sheet.CellValue(2, 5).Number(), 46264 + (8 * 3600 + 15 * 60 + 30) / 86400.0);
+  EXPECT_DOUBLE_EQ(sheet.CellValue(7, 6).Number(), (12 * 60 + 35) / 1440.0);
+  for (int32_t row = 2; row <= 7; ++row) {
+    EXPECT_EQ(sheet.CellFormat(row, 4).numberFormat, "yyyy/m/d") << row;
+    EXPECT_EQ(sheet.CellFormat(row, 5).numberFormat, "yyyy/m/d h:mm:ss") << row;
+    EXPECT_EQ(sheet.CellFormat(row, 6).numberFormat, "h:mm:ss") << row;
+    EXPECT_EQ(sheet.CellFormat(row, 3).numberFormat, "General") << row;
+  }
+  EXPECT_EQ(sheet.CellFormat(1, 4).numberFormat, "General");  // the header is text
+  EXPECT_GE(sheet.ColumnWidth(4), 10);
+  EXPECT_GE(sheet.ColumnWidth(5), 17);
+  EXPECT_LT(sheet.ColumnWidth(3), 10);
 }
 
 // Extension lists hold newer features (cross-sheet validation, sparklines,

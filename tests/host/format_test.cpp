@@ -136,6 +136,27 @@ TEST(DisplayTextTest, NumberFormats) {
   EXPECT_EQ(DisplayText(Value(ErrorValue{"#N/A"}), "General"), "#N/A");
 }
 
+TEST(DisplayTextTest, DatesAndTimesShowAsTheirFormatSays) {
+  EXPECT_EQ(DisplayText(Value(40385), "yyyy/m/d"), "2010/7/26");
+  EXPECT_EQ(DisplayText(Value(40385), "yyyy-mm-dd"), "2010-07-26");
+  EXPECT_EQ(DisplayText(Value(40385.75), "yyyy/m/d h:mm:ss"), "2010/7/26 18:00:00");
+  EXPECT_EQ(DisplayText(Value(40385.75), "h:mm AM/PM"), "6:00 PM");
+  EXPECT_EQ(DisplayText(Value(40385), "yyyy\"年\"m\"月\"d\"日\""), "2010年7月26日");
+  EXPECT_EQ(DisplayText(Value(40385), "[$-804]dddd, mmmm d, yy"), "Monday, July 26, 10");
+  EXPECT_EQ(DisplayText(Value(40385), "d-mmm"), "26-Jul");
+  // Minutes after hours or before seconds, months elsewhere.
+  EXPECT_EQ(DisplayText(Value(0.5 + 5.0 / 1440), "mm:ss"), "05:00");
+  EXPECT_EQ(DisplayText(Value(0.5 + 5.0 / 1440), "hh:mm"), "12:05");
+  // Around the 1900 system's 29 February, and the last day it knows.
+  EXPECT_EQ(DisplayText(Value(59), "yyyy-mm-dd"), "1900-02-28");
+  EXPECT_EQ(DisplayText(Value(60), "yyyy-mm-dd"), "1900-02-29");
+  EXPECT_EQ(DisplayText(Value(61), "yyyy-mm-dd"), "1900-03-01");
+  EXPECT_EQ(DisplayText(Value(2958465), "yyyy-mm-dd"), "9999-12-31");
+  EXPECT_EQ(DisplayText(Value(-1), "yyyy-mm-dd"), "-1");
+  // Letters in quotes are no date codes.
+  EXPECT_EQ(DisplayText(Value(12.5), "0.0\" days\""), "12.5");
+}
+
 class AutoFitTest : public HostTest {};
 
 TEST_F(AutoFitTest, WidestLineOfTheColumnWithWideCharacters) {
