@@ -5,6 +5,7 @@
 #include <fmt/format.h>
 
 #include "cli/cli_error.h"
+#include "cli/kept_copy.h"
 #include "cli/session.h"
 #include "cli/table_printer.h"
 #include "cli/terminal_services.h"
@@ -50,7 +51,9 @@ void PrintSummaryOf(host::Workbook& book, const std::string& statisticsName, std
 // Starts the form and chooses the data workbook: the common start of the
 // commands that work on one.
 bool OpenDataWorkbook(Session& session, const std::string& book) {
-  return session.Start() && session.SelectBook(book);
+  if (!session.Start() || !session.SelectBook(book)) return false;
+  RefuseToReplaceTheKeptCopy(session.DataBook());
+  return true;
 }
 
 }  // namespace

@@ -104,5 +104,32 @@ TEST(SheetCounters, AnEarlierVersionsCountersByListPositionAreAdopted) {
   EXPECT_EQ(dtb.CellValue(2, 2).ToDouble(), 2);
 }
 
+TEST(SheetCounters, ChoosingAnXlsListAgainNeverReplacesTheCopySavedBesideIt) {
+  FENBAN_REQUIRE_BINARY();
+  TempFolder temp;
+  ASSERT_EQ(RunFenban(temp.Path(), {"init"}).status, 0);
+  const fs::path data = temp.Path() / "数据";
+  fs::copy_file(fs::path(FENBAN_TEST_DATA) / "genuine.xls", data / "名单.xls");
+  ASSERT_EQ(RunFenban(temp.Path(), {"divide", "名单.xls", "--classes", "2", "--seed", "1"}).status, 0);
+  const fs::path copy = data / "名单(fenban).xlsx";
+  EditByHand(copy, "分班表1", "手改");
+
+  // The .xls has no division sheets: a second division used to write a new
+  // 名单(fenban).xlsx with 分班表2 alone, and the hand-edited 分班表1 was gone.
+  const auto before = Snapshot(temp.Path());
+  for (const char* command : {"divide", "clean"}) {
+    RunResult run = RunFenban(temp.Path(), {command, "名单.xls"});
+    EXPECT_EQ(run.status, 1) << Printed(run);
+    EXPECT_NE(run.err.find("“名单(fenban).xlsx”已经存在"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("请改选“名单(fenban).xlsx”"), std::string::npos) << run.err;
+    EXPECT_EQ(Snapshot(temp.Path()), before) << command;
+  }
+
+  RunResult run = RunFenban(temp.Path(), {"divide", "名单(fenban).xlsx", "--seed", "2"});
+  ASSERT_EQ(run.status, 0) << Printed(run);
+  EXPECT_NE(run.out.find("分班表2, 统计表2"), std::string::npos) << run.out;
+  EXPECT_EQ(NoteOf(copy, "分班表1"), "手改");
+}
+
 }  // namespace
 }  // namespace fenban::clitest
