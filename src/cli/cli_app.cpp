@@ -100,7 +100,7 @@ std::vector<std::string> SplitSubjects(const std::string& list) {
   return names;
 }
 
-int Run(int argc, const char* const* argv, std::ostream& out, std::ostream& err) {
+int Run(int argc, const char* const* argv, std::ostream& out, std::ostream& err, const ServeRunner& serve) {
   CLI::App app{kDescription, "fenban"};
   app.footer(kFooter);
   app.require_subcommand(1);
@@ -175,6 +175,17 @@ int Run(int argc, const char* const* argv, std::ostream& out, std::ostream& err)
   // help
   CLI::App* help = app.add_subcommand("help", "打开使用说明 help.doc (open the manual help.doc)");
 
+  // serve
+  CLI::App* serveCommand = app.add_subcommand(
+      "serve", "在浏览器里使用分班：启动本机网页服务 (use fenban in a web browser: start a local web server)");
+  ServeOptions serveOptions;
+  int32_t servePort = 0;
+  serveCommand->add_option("--port", servePort, "端口，默认找一个空闲端口 (port, default a free one)")
+      ->check(CLI::Range(1, 65535));
+  serveCommand->add_option("--listen", serveOptions.listen,
+                           "监听的地址，默认 127.0.0.1，只在本机可用 (address to listen on, default 127.0.0.1)");
+  serveCommand->add_flag("--open", serveOptions.open, "用浏览器打开网页 (open the page in the browser)");
+
   if (argc <= 1) {
     err << app.help();
     return kExitUsage;
@@ -241,6 +252,11 @@ int Run(int argc, const char* const* argv, std::ostream& out, std::ostream& err)
     if (clean->parsed()) return RunClean(folder, CleanOptions{cleanBook, cleanSheet}, terminal);
     if (templ->parsed()) return RunTemplate(folder, TemplateOptions{subjects}, terminal);
     if (help->parsed()) return RunHelp(folder, terminal);
+    if (serveCommand->parsed()) {
+      if (!serve) throw CliError("这个程序没有网页服务 this build has no web server");
+      if (serveCommand->count("--port") > 0) serveOptions.port = servePort;
+      return serve(folder, serveOptions, out, err);
+    }
   } catch (const CliError& error) {
     err << "fenban: " << error.what() << '\n';
     return kExitMessage;

@@ -1,15 +1,26 @@
 // The fenban program: parses the command line and runs one command.
 #pragma once
 
+#include <filesystem>
+#include <functional>
 #include <iosfwd>
 #include <string>
 #include <vector>
 
+#include "cli/command_options.h"
+
 namespace fenban::cli {
+
+// Runs `fenban serve` for a host folder; the web front end supplies it.
+using ServeRunner =
+    std::function<int(const std::filesystem::path& folder, const ServeOptions& options, std::ostream& out,
+                      std::ostream& err)>;
 
 // Runs the program with its arguments (argv[0] first) and returns the exit
 // status: 0 success, 1 a message, error box or file problem, 2 wrong usage.
-int Run(int argc, const char* const* argv, std::ostream& out, std::ostream& err);
+// Without a serve runner the serve command reports that it is missing.
+int Run(int argc, const char* const* argv, std::ostream& out, std::ostream& err,
+        const ServeRunner& serve = nullptr);
 
 // Splits a subject list at commas (also the full-width "，" and "、"),
 // dropping surrounding spaces and empty names.

@@ -46,6 +46,12 @@ struct TemplateOptions {
   std::optional<std::vector<std::string>> subjects;
 };
 
+struct ServeOptions {
+  std::optional<int32_t> port;        // a free port when not given
+  std::string listen = "127.0.0.1";   // the address to listen on
+  bool open = false;                  // open the page in the desktop's browser
+};
+
 // At most this many subject names fit into "登记表" A2:A20.
 inline constexpr size_t kMaxSubjects = 19;
 

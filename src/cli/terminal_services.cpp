@@ -100,6 +100,12 @@ bool IsHiddenOrLockFile(const std::string& name) {
   return name.rfind("~$", 0) == 0;
 }
 
+bool OpenWithDesktop(const std::string& target) {
+  if (!HasDesktop()) return false;
+  std::string opener = FindOnPath("xdg-open");
+  return !opener.empty() && SpawnDetached(opener, target);
+}
+
 int32_t TerminalServices::MsgBox(const std::string& prompt, int32_t /*style*/, const std::string& title) {
   ++boxCount_;
   *err_ << title << ": " << BoxTextForTerminal(prompt) << '\n';
@@ -152,12 +158,9 @@ std::vector<std::string> TerminalServices::ListDirectory(const std::string& fold
 void TerminalServices::OpenDocument(const std::string& path) {
   std::error_code ec;
   if (!fs::is_regular_file(path, ec)) host::Raise(kErrFileNotFound, "文件未找到: " + path);
-  if (HasDesktop()) {
-    std::string opener = FindOnPath("xdg-open");
-    if (!opener.empty() && SpawnDetached(opener, path)) {
-      *out_ << "已打开 opened: " << path << '\n';
-      return;
-    }
+  if (OpenWithDesktop(path)) {
+    *out_ << "已打开 opened: " << path << '\n';
+    return;
   }
   *out_ << "帮助文档 help document: " << path << '\n';
 }

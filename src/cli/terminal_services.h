@@ -14,7 +14,7 @@
 
 namespace fenban::cli {
 
-class TerminalServices final : public host::PlatformServices {
+class TerminalServices : public host::PlatformServices {
  public:
   // out receives beeps and notes, err the message boxes. A given seed is
   // returned by every RandomSeed call; otherwise one is drawn once.
@@ -47,5 +47,9 @@ std::string BoxTextForTerminal(const std::string& text);
 // True for names the data folder listing leaves out: hidden files (".x") and
 // lock files of spreadsheet programs ("~$x", ".~lock.x#").
 bool IsHiddenOrLockFile(const std::string& name);
+
+// Hands a file or an address to the desktop's opener (xdg-open); false when
+// there is no desktop or no opener, or the opener failed.
+bool OpenWithDesktop(const std::string& target);
 
 }  // namespace fenban::cli

@@ -1,0 +1,16 @@
+// fenban serve: the page on a local web server, until Ctrl-C.
+#pragma once
+
+#include <filesystem>
+#include <iosfwd>
+
+#include "cli/command_options.h"
+
+namespace fenban::web {
+
+// Serves the host folder and prints the address with its access token.
+// Returns the exit status.
+int RunServe(const std::filesystem::path& folder, const cli::ServeOptions& options, std::ostream& out,
+             std::ostream& err);
+
+}  // namespace fenban::web

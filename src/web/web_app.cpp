@@ -1,0 +1,291 @@
+#include "web/web_app.h"
+
+#include <fstream>
+#include <sstream>
+
+#include <fmt/format.h>
+
+#include "cli/cli_error.h"
+#include "host/errors.h"
+#include "web/file_rules.h"
+#include "web/page_files.h"
+#include "web/web_error.h"
+
+namespace fenban::web {
+
+using nlohmann::json;
+
+namespace {
+
+void SendJson(httplib::Response& response, int status, const json& body) {
+  response.status = status;
+  response.set_content(body.dump(), "application/json; charset=utf-8");
+}
+
+void SendError(httplib::Response& response, int status, const std::string& title, const std::string& text) {
+  SendJson(response, status, ErrorJson(title, text));
+}
+
+json BodyOf(const httplib::Request& request) {
+  std::string type = request.get_header_value("Content-Type");
+  if (type.rfind("application/json", 0) != 0) {
+    throw WebError(415, "提示", "请求应是 JSON (the request body must be application/json)");
+  }
+  if (request.body.empty()) return json::object();
+  json body = json::parse(request.body);
+  if (!body.is_object()) throw WebError(400, "提示", "请求应是一个 JSON 对象 (expected a JSON object)");
+  return body;
+}
+
+std::string TextField(const json& body, const char* name) {
+  auto found = body.find(name);
+  if (found == body.end() || !found->is_string()) {
+    throw WebError(400, "提示", fmt::format("请求缺少文字字段 “{}” (missing text field)", name));
+  }
+  return found->get<std::string>();
+}
+
+std::optional<std::string> ReadFileBytes(const std::filesystem::path& path) {
+  std::ifstream file(path, std::ios::binary);
+  if (!file) return std::nullopt;
+  std::ostringstream bytes;
+  bytes << file.rdbuf();
+  return bytes.str();
+}
+
+void SendFile(httplib::Response& response, const std::filesystem::path& path, const std::string& type) {
+  std::optional<std::string> bytes = ReadFileBytes(path);
+  if (!bytes) throw WebError(404, "提示", fmt::format("无法读取 cannot read {}", path.filename().string()));
+  response.set_header("Content-Disposition", AttachmentHeader(path.filename().string()));
+  response.set_content(*bytes, type.c_str());
+}
+
+bool IsApiPath(const std::string& path) { return path.rfind("/api/", 0) == 0; }
+
+}  // namespace
+
+json ErrorJson(const std::string& title, const std::string& text) {
+  return {{"error", {{"title", title}, {"text", text}}}};
+}
+
+std::string AttachmentHeader(const std::string& fileName) {
+  std::string ascii, encoded;
+  for (unsigned char c : fileName) {
+    bool plain = std::isalnum(c) || c == '.' || c == '-' || c == '_';
+    ascii += plain ? static_cast<char>(c) : '_';
+    encoded += plain ? std::string(1, static_cast<char>(c)) : fmt::format("%{:02X}", c);
+  }
+  return fmt::format("attachment; filename=\"{}\"; filename*=UTF-8''{}", ascii, encoded);
+}
+
+WebApp::WebApp(Workspace& workspace, std::string token) : workspace_(&workspace) {
+  guard_.token = std::move(token);
+  server_.set_payload_max_length(kMaxUploadBytes + (1u << 20));
+  server_.set_default_headers({
+      {"Cache-Control", "no-store"},
+      {"X-Content-Type-Options", "nosniff"},
+      {"X-Frame-Options", "DENY"},
+      {"Referrer-Policy", "no-referrer"},
+      {"Content-Security-Policy",
+       "default-src 'self'; img-src 'self' data:; style-src 'self'; script-src 'self'; frame-ancestors 'none'"},
+  });
+  server_.set_pre_routing_handler([this](const httplib::Request& request, httplib::Response& response) {
+    GuardRequest seen;
+    seen.host = request.get_header_value("Host");
+    seen.hasOrigin = request.has_header("Origin");
+    seen.origin = request.get_header_value("Origin");
+    seen.cookie = request.get_header_value("Cookie");
+    seen.headerToken = request.get_header_value(kTokenHeader);
+    seen.queryToken = request.get_param_value("token");
+    GuardDecision decision = CheckRequest(guard_, seen);
+    if (decision.status != 0) {
+      if (IsApiPath(request.path)) {
+        SendError(response, decision.status, "拒绝访问", decision.message);
+      } else {
+        response.status = decision.status;
+        response.set_content(fmt::format("<!doctype html><meta charset=utf-8><title>fenban</title><p>{}</p>",
+                                         decision.message),
+                             "text/html; charset=utf-8");
+      }
+      return httplib::Server::HandlerResponse::Handled;
+    }
+    if (decision.fromQuery) {
+      response.set_header("Set-Cookie", TokenCookie(guard_.token));
+      if (request.method == "GET" && !IsApiPath(request.path)) {
+        response.set_redirect(request.path, 303);  // drop the token from the address bar
+        return httplib::Server::HandlerResponse::Handled;
+      }
+    }
+    return httplib::Server::HandlerResponse::Unhandled;
+  });
+  server_.set_error_handler(httplib::Server::HandlerWithResponse([](const httplib::Request& request,
+                                                                      httplib::Response& response) {
+    if (!response.body.empty()) return httplib::Server::HandlerResponse::Unhandled;
+    std::string text;
+    if (response.status == 413) {
+      text = fmt::format("文件太大，最多 {} MB (request too large)", kMaxUploadBytes >> 20);
+    } else if (response.status == 404) {
+      text = fmt::format("没有这个地址 (no such address): {}", request.path);
+    } else {
+      text = fmt::format("请求不对 (bad request, HTTP {})", response.status);
+    }
+    SendError(response, response.status, "提示", text);
+    return httplib::Server::HandlerResponse::Handled;
+  }));
+  server_.set_exception_handler([](const httplib::Request&, httplib::Response& response, std::exception_ptr error) {
+    std::string text = "内部错误 (internal error)";
+    try {
+      if (error) std::rethrow_exception(error);
+    } catch (const std::exception& caught) {
+      text += std::string(": ") + caught.what();
+    } catch (...) {
+    }
+    SendError(response, 500, "错误", text);
+  });
+  AddPageRoutes();
+  AddApiRoutes();
+}
+
+int WebApp::Bind(const std::string& address, int port) {
+  int bound = port;
+  if (port == 0) {
+    bound = server_.bind_to_any_port(address);
+  } else if (!server_.bind_to_port(address, port)) {
+    bound = -1;
+  }
+  if (bound > 0) guard_.hosts = OwnHosts(address, bound);
+  return bound;
+}
+
+bool WebApp::Listen() { return server_.listen_after_bind(); }
+
+void WebApp::Stop() { server_.stop(); }
+
+void WebApp::AddPageRoutes() {
+  auto sendPage = [](const std::string& name) {
+    return [name](const httplib::Request&, httplib::Response& response) {
+      const PageFile* file = FindPageFile(name);
+      if (file == nullptr) {
+        SendError(response, 404, "提示", "页面缺失 (page missing): " + name);
+        return;
+      }
+      response.set_content(std::string(file->bytes), PageContentType(name).c_str());
+    };
+  };
+  server_.Get("/", sendPage("index.html"));
+  server_.Get("/print", sendPage("print.html"));
+  server_.Get(R"(/([a-z_]+\.(js|css)))", [](const httplib::Request& request, httplib::Response& response) {
+    std::string name = request.matches[1];
+    const PageFile* file = FindPageFile(name);
+    if (file == nullptr) {
+      SendError(response, 404, "提示", "没有这个文件 (no such file): " + name);
+      return;
+    }
+    response.set_content(std::string(file->bytes), PageContentType(name).c_str());
+  });
+}
+
+httplib::Server::Handler WebApp::Api(ApiHandler handler) {
+  return [this, handler](const httplib::Request& request, httplib::Response& response) {
+    std::lock_guard<std::mutex> lock(modelMutex_);
+    try {
+      SendJson(response, 200, handler(request));
+    } catch (const WebError& error) {
+      SendError(response, error.Status(), error.Title(), error.what());
+    } catch (const cli::CliError& error) {
+      SendError(response, 400, "提示", error.what());
+    } catch (const host::RuntimeError& error) {
+      SendError(response, 500, "错误", fmt::format("错误[{}] {}", error.Number(), error.Description()));
+    } catch (const json::exception& error) {
+      SendError(response, 400, "提示", fmt::format("请求的格式不对 (malformed request): {}", error.what()));
+    }
+  };
+}
+
+httplib::Server::Handler WebApp::Download(DownloadHandler handler) {
+  return [this, handler](const httplib::Request& request, httplib::Response& response) {
+    std::lock_guard<std::mutex> lock(modelMutex_);
+    try {
+      handler(request, response);
+    } catch (const WebError& error) {
+      SendError(response, error.Status(), error.Title(), error.what());
+    }
+  };
+}
+
+void WebApp::AddApiRoutes() {
+  Workspace& ws = *workspace_;
+  server_.Get("/api/state", Api([&ws](const httplib::Request&) { return ws.State(); }));
+  server_.Get("/api/view", Api([&ws](const httplib::Request& request) {
+    if (!request.has_param("sheet")) throw WebError(400, "提示", "请求缺少 sheet (missing sheet)");
+    return ws.View(request.get_param_value("sheet"));
+  }));
+  server_.Post("/api/select", Api([&ws](const httplib::Request& request) {
+    return ws.Select(TextField(BodyOf(request), "book"));
+  }));
+  server_.Post("/api/option", Api([&ws](const httplib::Request& request) {
+    json body = BodyOf(request);
+    if (!body.contains("value")) throw WebError(400, "提示", "请求缺少 value (missing value)");
+    return ws.SetOption(TextField(body, "control"), body["value"]);
+  }));
+  server_.Post("/api/divide", Api([&ws](const httplib::Request& request) {
+    BodyOf(request);
+    return ws.Divide();
+  }));
+  server_.Post("/api/stats", Api([&ws](const httplib::Request& request) {
+    return ws.Rebuild(TextField(BodyOf(request), "sheet"));
+  }));
+  server_.Post("/api/delete", Api([&ws](const httplib::Request& request) {
+    return ws.Delete(TextField(BodyOf(request), "sheet"));
+  }));
+  server_.Post("/api/template", Api([&ws](const httplib::Request& request) {
+    BodyOf(request);
+    return ws.Template();
+  }));
+  server_.Post("/api/help", Api([&ws](const httplib::Request& request) {
+    BodyOf(request);
+    return ws.Help();
+  }));
+  server_.Post("/api/move", Api([&ws](const httplib::Request& request) {
+    json body = BodyOf(request);
+    if (!body.contains("row") || !body["row"].is_number_integer()) {
+      throw WebError(400, "提示", "请求缺少行号 row (missing row)");
+    }
+    return ws.Move(TextField(body, "sheet"), body["row"].get<int32_t>(), TextField(body, "to"));
+  }));
+  server_.Post("/api/undo", Api([&ws](const httplib::Request& request) {
+    BodyOf(request);
+    return ws.Undo();
+  }));
+  server_.Post("/api/redo", Api([&ws](const httplib::Request& request) {
+    BodyOf(request);
+    return ws.Redo();
+  }));
+  server_.Post("/api/save", Api([&ws](const httplib::Request& request) {
+    BodyOf(request);
+    return ws.SaveMoves();
+  }));
+  server_.Post("/api/discard", Api([&ws](const httplib::Request& request) {
+    BodyOf(request);
+    return ws.DiscardMoves();
+  }));
+  server_.Post("/api/upload", Api([&ws](const httplib::Request& request) {
+    if (!request.is_multipart_form_data() || !request.has_file("file")) {
+      throw WebError(400, "不能上传", "请求里没有文件 (no file in the request)");
+    }
+    httplib::MultipartFormData file = request.get_file_value("file");
+    return ws.Upload(file.filename, file.content);
+  }));
+  server_.Get("/api/download", Download([&ws](const httplib::Request& request, httplib::Response& response) {
+    std::filesystem::path path = ws.DataBookPath(request.get_param_value("book"));
+    bool xls = path.extension() == ".xls";
+    SendFile(response, path,
+             xls ? "application/vnd.ms-excel"
+                 : "application/vnd.openxmlformats-officedocument.spreadsheetml.sheet");
+  }));
+  server_.Get("/api/help.doc", Download([&ws](const httplib::Request&, httplib::Response& response) {
+    SendFile(response, ws.HelpDocumentPath(), "application/msword");
+  }));
+}
+
+}  // namespace fenban::web

@@ -1,0 +1,309 @@
+// Browser test of `fenban serve`: Debian's chromium, driven by playwright-core,
+// works the page as a teacher would, and every figure it shows is checked
+// against the saved workbooks read by openpyxl and against `fenban stats`.
+// Usage: node page_test.mjs FENBAN_BINARY OUTPUT_FOLDER
+import { execFileSync, spawn } from 'node:child_process';
+import { createHash } from 'node:crypto';
+import fs from 'node:fs';
+import os from 'node:os';
+import path from 'node:path';
+import { fileURLToPath } from 'node:url';
+import { chromium } from 'playwright-core';
+
+const here = path.dirname(fileURLToPath(import.meta.url));
+const fenban = path.resolve(process.argv[2] || 'build/fenban');
+const output = path.resolve(process.argv[3] || 'build/web-screenshots');
+fs.mkdirSync(output, { recursive: true });
+const work = fs.mkdtempSync(path.join(os.tmpdir(), 'fenban-web-'));
+const host = path.join(work, 'host');
+const data = path.join(host, '数据');
+
+let failures = 0;
+function check(condition, message) {
+  if (condition) return;
+  failures += 1;
+  console.error('FAIL: ' + message);
+}
+function checkEqual(actual, expected, message) {
+  const a = JSON.stringify(actual), e = JSON.stringify(expected);
+  check(a === e, `${message}\n  got      ${a}\n  expected ${e}`);
+}
+
+function python(...args) {
+  return execFileSync('/usr/bin/python3', [path.join(here, 'workbook_facts.py'), ...args], { encoding: 'utf8' });
+}
+const facts = (book, number) => JSON.parse(python('facts', book, String(number)));
+
+// The shown text of a "最大差" figure as the sheet shows it: counts whole,
+// averages with one decimal.
+function sameFigure(shown, value) {
+  if (value === null || value === undefined) return shown === '' || shown === '0';
+  const number = Number(shown);
+  return shown.includes('.') ? Math.abs(number - Math.round(value * 10) / 10) < 1e-9 : number === value;
+}
+function checkMaxDiff(pageRows, bookRows, message) {
+  check(pageRows.length === bookRows.length, `${message}: ${pageRows.length} 最大差 rows, expected ${bookRows.length}`);
+  pageRows.forEach((row, r) => {
+    const expected = bookRows[r] || [];
+    for (let i = 0; i < Math.max(row.length, expected.length); i += 1) {
+      const shown = row[i] === undefined ? '' : row[i];
+      check(sameFigure(shown, expected[i]), `${message}: 最大差 row ${r + 1} column ${i + 2} shows "${shown}", workbook ${expected[i]}`);
+    }
+  });
+}
+
+function folderDigest(folder) {
+  const entries = [];
+  const walk = (dir) => {
+    for (const name of fs.readdirSync(dir).sort()) {
+      const full = path.join(dir, name);
+      if (fs.statSync(full).isDirectory()) walk(full);
+      else entries.push(name + ':' + createHash('sha256').update(fs.readFileSync(full)).digest('hex'));
+    }
+  };
+  walk(folder);
+  return entries.join('\n');
+}
+
+function startServer() {
+  return new Promise((resolve, reject) => {
+    const child = spawn(fenban, ['serve', '-C', host], { stdio: ['ignore', 'pipe', 'inherit'] });
+    let text = '';
+    child.stdout.on('data', (chunk) => {
+      text += chunk;
+      const found = text.match(/http:\/\/127\.0\.0\.1:(\d+)\/\?token=([0-9a-f]+)/);
+      if (found) resolve({ child, url: found[0], origin: `http://127.0.0.1:${found[1]}`, token: found[2] });
+    });
+    child.on('exit', (code) => reject(new Error('fenban serve ended with ' + code + ': ' + text)));
+  });
+}
+
+// Waits until the page has carried out the user's last action.
+async function idle(page) {
+  await page.waitForSelector('body:not([data-busy])', { state: 'attached' });
+}
+
+async function dialogText(page) {
+  await page.waitForSelector('#dialog[open]');
+  const result = { title: await page.textContent('#dialogTitle'), text: await page.textContent('#dialogText') };
+  return result;
+}
+async function closeDialog(page, button = '#dialogOk') {
+  await page.click(button);
+  await page.waitForSelector('#dialog:not([open])', { state: 'attached' });
+}
+
+async function maxDiffOnPage(page) {
+  return page.$$eval('#statistics tr.max-diff', (rows) => rows.map((row) =>
+    Array.from(row.querySelectorAll('td')).slice(1).map((td) => td.dataset.value)));
+}
+
+async function main() {
+  execFileSync(fenban, ['init', host], { stdio: 'ignore' });
+  const lists = path.join(work, 'lists');
+  execFileSync(fenban, ['init', lists, '--example', '160', '--seed', '11'], { stdio: 'ignore' });
+  fs.renameSync(path.join(lists, '数据', '示例.xlsx'), path.join(work, '名单.xlsx'));
+  python('faulty', work);
+
+  const server = await startServer();
+  const profile = fs.mkdtempSync(path.join(os.tmpdir(), 'fenban-chromium-'));
+  const context = await chromium.launchPersistentContext(profile, {
+    executablePath: '/usr/bin/chromium',
+    headless: true,
+    args: ['--headless', '--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
+      '--disable-background-networking', '--disable-component-update', '--disable-sync'],
+    viewport: { width: 1400, height: 900 },
+    acceptDownloads: true,
+  });
+  try {
+    const page = context.pages()[0] || await context.newPage();
+    page.on('console', (message) => { if (message.type() === 'error') console.error('page console: ' + message.text()); });
+    if (process.env.FENBAN_TRACE) page.on('response', (r) => console.error('response ' + r.status() + ' ' + r.url()));
+    page.on('requestfailed', (request) => console.error('request failed: ' + request.url()));
+    await page.goto(server.url);
+    check(!page.url().includes('token='), 'the token leaves the address bar: ' + page.url());
+    const cookies = await context.cookies();
+    const cookie = cookies.find((c) => c.name === 'fenban_token');
+    check(cookie && cookie.httpOnly && cookie.sameSite === 'Strict', 'the token cookie is HttpOnly and SameSite=Strict');
+    await page.waitForSelector('#books');
+    await idle(page);
+
+    // Upload the list and choose it.
+    await page.setInputFiles('#upload', path.join(work, '名单.xlsx'));
+    await idle(page);
+    check(fs.existsSync(path.join(data, '名单.xlsx')), 'the upload is in 数据/');
+    await page.selectOption('#books', '名单.xlsx');
+    await idle(page);
+
+    // Options: the form's validation and storage.
+    for (const [control, typed, shown] of [['txtFenBan', '6', '6'], ['txtYouXiu', '15.9', '15'], ['txtJiGe', 'abc', '30'], ['txtNMing', '0', '0']]) {
+      await page.fill('#' + control, typed);
+      await page.press('#' + control, 'Tab');
+      await idle(page);
+      checkEqual(await page.inputValue('#' + control), shown, `${control} typed ${typed}`);
+    }
+    await page.check('#chbXingBie');
+    await idle(page);
+    checkEqual(JSON.parse(python('options', path.join(host, 'fenban.xlsx'))),
+      { C2: 6, D2: 15, E2: 30, F2: 0, G2: true, H2: false, I2: false }, 'the options stored in fenban.xlsx');
+    await page.screenshot({ path: path.join(output, 'form.png') });
+
+    // Divide: one tab per class, the figures of the saved workbook.
+    await page.click('#cmdFenBan');
+    await idle(page);
+    await page.waitForSelector('#statistics');
+    let saved = facts(path.join(data, '名单.xlsx'), 1);
+    const labels = Object.keys(saved.classes);
+    checkEqual(labels.length, 6, 'six classes in the saved 分班表1');
+    const tabs = await page.$$eval('#tabs button', (buttons) => buttons.map((b) => b.textContent));
+    checkEqual(tabs, ['统计表1', ...labels.map((l) => `${l}班 (${saved.classes[l].length})`)], 'the class tabs');
+    checkMaxDiff(await maxDiffOnPage(page), saved.maxDiff, 'statistics after dividing');
+    const report = await page.$eval('#statistics', (table) =>
+      Array.from(table.querySelectorAll('td')).find((td) => td.textContent.startsWith('同班同名统计')));
+    check(report !== undefined, 'the same-name report is shown');
+    const reportColour = await page.$$eval('#statistics td', (cells) =>
+      cells.filter((td) => td.textContent.startsWith('同班同名统计')).map((td) => getComputedStyle(td).color)[0]);
+    checkEqual(reportColour, 'rgb(255, 0, 0)', 'the same-name report is red');
+    await page.screenshot({ path: path.join(output, 'statistics.png'), fullPage: true });
+
+    await page.click('#tabs button:nth-child(2)');
+    await page.waitForSelector('#classList');
+    const headers = await page.$$eval('#classList th', (cells) => cells.map((c) => c.textContent));
+    const nameIndex = headers.indexOf('姓名');
+    const totalIndex = headers.indexOf('总分');
+    check(headers[0] === '序号' && nameIndex > 0 && totalIndex > 0, 'the class list shows 序号, 姓名 and 总分: ' + headers);
+    const names = await page.$$eval('#classList tr[data-row]', (rows, i) => rows.map((r) => r.children[i].textContent), nameIndex);
+    checkEqual(names, saved.classes[labels[0]], `the students of class ${labels[0]}`);
+    await page.screenshot({ path: path.join(output, 'class.png') });
+
+    // Move the first student of the first class to the second class.
+    const moved = await page.$eval('#classList tr[data-row]', (row, [n, t]) =>
+      ({ name: row.children[n].textContent, total: Number(row.children[t].textContent) }), [nameIndex, totalIndex]);
+    const before = fs.readFileSync(path.join(data, '名单.xlsx'));
+    await page.selectOption('#classList tr[data-row] select', labels[1]);
+    await idle(page);
+    await page.waitForSelector('#pendingInfo:not([hidden])');
+    check(Buffer.compare(before, fs.readFileSync(path.join(data, '名单.xlsx'))) === 0, 'a move writes nothing');
+    await page.click('#tabs button:nth-child(1)');
+    const live = await maxDiffOnPage(page);
+    const changes = await page.$$eval('#statistics td[data-change]', (cells) => cells.map((c) => c.dataset.change));
+    check(changes.length > 0, 'the moved student changes some 最大差 (before → after)');
+    check(changes.every((c) => c === 'better' || c === 'worse'), 'changes are better or worse');
+    const colours = await page.$$eval('#statistics td[data-change] span:last-child', (spans) =>
+      spans.map((s) => [s.className, getComputedStyle(s).color]));
+    check(colours.every(([kind, colour]) => (kind === 'better') === (colour === 'rgb(18, 132, 58)')), 'better is green, worse red');
+    await page.screenshot({ path: path.join(output, 'moved.png'), fullPage: true });
+
+    // The same move by hand and `fenban stats` must give the same figures.
+    const copy = path.join(work, 'copy');
+    fs.cpSync(host, copy, { recursive: true });
+    python('move', path.join(copy, '数据', '名单.xlsx'), '分班表1', moved.name, String(moved.total), labels[1]);
+    execFileSync(fenban, ['-C', copy, 'stats', '名单.xlsx', '分班表1'], { stdio: 'ignore' });
+    const byStats = facts(path.join(copy, '数据', '名单.xlsx'), 1);
+    checkMaxDiff(live, byStats.maxDiff, 'live statistics against fenban stats');
+
+    // Undo and redo.
+    await page.click('#undo');
+    await idle(page);
+    checkMaxDiff(await maxDiffOnPage(page), saved.maxDiff, 'statistics after undo');
+    checkEqual(await page.$$eval('#statistics td[data-change]', (c) => c.length), 0, 'no change marks after undo');
+    await page.click('#redo');
+    await idle(page);
+    checkMaxDiff(await maxDiffOnPage(page), byStats.maxDiff, 'statistics after redo');
+
+    // Leaving with unsaved moves asks first.
+    let asked = false;
+    page.once('dialog', async (dialog) => { asked = dialog.type() === 'beforeunload'; await dialog.dismiss(); });
+    await page.close({ runBeforeUnload: true });
+    await new Promise((resolve) => setTimeout(resolve, 500));
+    check(asked, 'leaving with unsaved moves asks first');
+
+    // Save: the workbook holds what the statistics command makes of the move.
+    await page.click('#save');
+    await idle(page);
+    saved = facts(path.join(data, '名单.xlsx'), 1);
+    check(saved.classes[labels[1]].includes(moved.name), 'the saved workbook has the student in the new class');
+    checkMaxDiff(live, saved.maxDiff, 'saved statistics against the live ones');
+    await page.reload();
+    await page.waitForSelector('#statistics');
+    check(await page.isHidden('#pendingInfo'), 'nothing unsaved after reloading');
+    checkMaxDiff(await maxDiffOnPage(page), saved.maxDiff, 'statistics after reloading');
+
+    // The printable class lists: one class per page.
+    const print = await context.newPage();
+    await print.goto(`${server.origin}/print?sheet=${encodeURIComponent('分班表1')}`);
+    await print.waitForSelector('section.page');
+    checkEqual(await print.$$eval('section.page', (pages) => pages.length), 6, 'one printed section per class');
+    checkEqual(await print.$eval('section.page', (s) => getComputedStyle(s).breakAfter), 'page', 'a page break after each class');
+    await print.pdf({ path: path.join(output, 'class-lists.pdf'), format: 'A4' });
+    const pdfPages = (fs.readFileSync(path.join(output, 'class-lists.pdf'), 'latin1').match(/\/Type\s*\/Page[^s]/g) || []).length;
+    checkEqual(pdfPages, 6, 'the printed class lists have one page per class');
+    await print.close();
+
+    // A second division, then delete all but the viewed pair.
+    await page.click('#cmdFenBan');
+    await idle(page);
+    checkEqual(facts(path.join(data, '名单.xlsx'), 2).sheets.sort(), ['分班表1', '分班表2', '数据表', '统计表1', '统计表2'], 'two divisions');
+    await page.waitForSelector('#statistics');
+    await page.selectOption('#sheetSelect', '分班表1');
+    await idle(page);
+    await page.click('#cmdDel');
+    await dialogText(page);
+    await closeDialog(page);
+    await idle(page);
+    checkEqual(facts(path.join(data, '名单.xlsx'), 1).sheets.sort(), ['分班表1', '数据表', '统计表1'], 'delete keeps the viewed pair');
+
+    // The form's messages as dialogs.
+    for (const [file, expected] of [['无总分.xlsx', '数据表没有“总分”列，不能分班！'], ['无性别.xlsx', '数据表没有“性别”列，不应该勾选“性别”项！']]) {
+      await page.setInputFiles('#upload', path.join(work, file));
+      await idle(page);
+      await page.selectOption('#books', file);
+      await idle(page);
+      const untouched = folderDigest(host);
+      await page.click('#cmdFenBan');
+      const shown = await dialogText(page);
+      checkEqual(shown, { title: '警告', text: expected }, `the message for ${file}`);
+      await closeDialog(page);
+      checkEqual(folderDigest(host), untouched, `a refused division of ${file} changes no file`);
+    }
+    await page.screenshot({ path: path.join(output, 'dialog-after.png') });
+
+    // Requests without the token, from another site, or with a name leaving 数据/.
+    const untouched = folderDigest(host);
+    let response = await fetch(`${server.origin}/api/state`);
+    checkEqual(response.status, 401, 'no token: 401');
+    response = await fetch(`${server.origin}/`);
+    checkEqual(response.status, 401, 'the page itself needs the token');
+    response = await fetch(`${server.origin}/api/state`, { headers: { 'X-Fenban-Token': 'f'.repeat(32) } });
+    checkEqual(response.status, 403, 'wrong token: 403');
+    response = await fetch(`${server.origin}/api/divide`, {
+      method: 'POST', headers: { 'X-Fenban-Token': server.token, Origin: 'http://evil.example', 'Content-Type': 'application/json' }, body: '{}' });
+    checkEqual(response.status, 403, 'foreign Origin: 403');
+    const form = new FormData();
+    form.append('file', new Blob([fs.readFileSync(path.join(work, '名单.xlsx'))]), '../x.xlsx');
+    response = await fetch(`${server.origin}/api/upload`, { method: 'POST', headers: { 'X-Fenban-Token': server.token }, body: form });
+    checkEqual(response.status, 400, 'upload named ../x.xlsx: 400');
+    check((await response.json()).error.text.includes('../x.xlsx'), 'the refusal names the file');
+    checkEqual(folderDigest(host), untouched, 'refused requests change no file');
+    check(!fs.existsSync(path.join(host, 'x.xlsx')), 'no x.xlsx beside 数据/');
+  } catch (error) {
+    for (const [i, open] of context.pages().entries()) await open.screenshot({ path: path.join(output, `failure-${i}.png`) });
+    throw error;
+  } finally {
+    await context.close();
+    server.child.kill('SIGINT');
+  }
+}
+
+main().then(() => {
+  if (failures > 0) {
+    console.error(`page_test: ${failures} failure(s); files in ${work}`);
+    process.exit(1);
+  }
+  fs.rmSync(work, { recursive: true, force: true });
+  console.log('page_test: all checks passed; screenshots in ' + output);
+}, (error) => {
+  console.error(error);
+  console.error('page_test: files in ' + work);
+  process.exit(1);
+});
