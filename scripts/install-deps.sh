@@ -14,7 +14,14 @@ packages=(
   clang libclang-rt-14-dev
   time
   g++-mingw-w64-x86-64-win32 mingw-w64-tools libwine-dev wine wine64 xvfb
+  libcpp-httplib-dev nlohmann-json3-dev
+  chromium fonts-noto-cjk
 )
+# The browser tests run playwright-core under Node.js. A machine that has
+# node and npm (from Debian or elsewhere) keeps them; otherwise Debian's come.
+if ! command -v node >/dev/null || ! command -v npm >/dev/null; then
+  packages+=(nodejs npm)
+fi
 
 missing=()
 for package in "${packages[@]}"; do
