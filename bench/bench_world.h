@@ -52,7 +52,7 @@ class BenchWorld {
   host::ModelApplication app{services};
   host::ModelWorkbook* hostBook = nullptr;
   host::ModelWorkbook* dataBook = nullptr;
-  form::Form form;
+  form::FormModel form;
   form::ModuleState state;
   StudentOptions options;
 

@@ -68,7 +68,7 @@ int RunList(const std::filesystem::path& folder, Terminal terminal) {
   TerminalServices services(terminal.out, terminal.err, std::nullopt);
   Session session(folder, services);
   if (!session.Start()) return kExitMessage;
-  form::Form& form = session.Form();
+  form::FormModel& form = session.Form();
   std::filesystem::path dataFolder = folder / form::kDataFolderName;
   terminal.out << "数据工作簿 data workbooks (" << dataFolder.string() << "):\n";
   for (int32_t i = 0; i < form.ltbBiao.ListCount(); ++i) {

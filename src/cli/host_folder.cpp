@@ -118,7 +118,7 @@ void CreateHostWorkbook(const fs::path& folder, TerminalServices& services) {
   book.SetActiveSheetIndex(1);
 
   // The entry template command gives "登记表" its markers and the yes/no list of C2.
-  form::Form form;
+  form::FormModel form;
   bridge::myfb bridge;
   int32_t boxesBefore = services.BoxCount();
   bridge.MyFun(app, form, "cmdDengJiClick");

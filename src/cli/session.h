@@ -27,7 +27,7 @@ class Session {
 
   host::ModelApplication& App() { return *app_; }
   host::ModelWorkbook& HostBook() { return *hostBook_; }
-  form::Form& Form() { return form_; }
+  form::FormModel& Form() { return form_; }
   bridge::myfb& Bridge() { return bridge_; }
   const std::filesystem::path& Folder() const { return folder_; }
 
@@ -64,7 +64,7 @@ class Session {
   TerminalServices* services_;
   std::unique_ptr<host::ModelApplication> app_;
   host::ModelWorkbook* hostBook_ = nullptr;
-  form::Form form_;
+  form::FormModel form_;
   bridge::myfb bridge_;
 };
 

@@ -43,22 +43,22 @@ struct DivisionOptions {
   int32_t topBlock = 0;  // T = k * N
 };
 
-bool IsTicked(const form::CheckBox& box) { return box.value.ToDouble() != 0; }
+bool IsTicked(const host::Value& box) { return box.ToDouble() != 0; }
 
 int32_t CheckedLong(int64_t value) {
   if (value < std::numeric_limits<int32_t>::min() || value > std::numeric_limits<int32_t>::max()) host::Raise(host::kErrOverflow);
   return static_cast<int32_t>(value);
 }
 
-DivisionOptions ReadOptions(const form::Form& form) {
+DivisionOptions ReadOptions(form::Form& form) {
   DivisionOptions options;
-  options.classCount = form.txtFenBan.value.ToLong();
-  options.topN = form.txtNMing.value.ToLong();
-  options.excellentQuota = form.txtYouXiu.value.ToLong();
-  options.passQuota = form.txtJiGe.value.ToLong();
-  options.flags.sex = IsTicked(form.chbXingBie);
-  options.flags.boarding = IsTicked(form.chbZuXiao);
-  options.flags.current = IsTicked(form.chbYingJie);
+  options.classCount = form.ControlValue("txtFenBan").ToLong();
+  options.topN = form.ControlValue("txtNMing").ToLong();
+  options.excellentQuota = form.ControlValue("txtYouXiu").ToLong();
+  options.passQuota = form.ControlValue("txtJiGe").ToLong();
+  options.flags.sex = IsTicked(form.ControlValue("chbXingBie"));
+  options.flags.boarding = IsTicked(form.ControlValue("chbZuXiao"));
+  options.flags.current = IsTicked(form.ControlValue("chbYingJie"));
   options.topBlock = CheckedLong(int64_t{options.classCount} * options.topN);
   return options;
 }
@@ -157,7 +157,7 @@ bool RunDivision(host::Application& app, form::Form& form, form::ModuleState& st
   const int32_t nextNo = CheckedLong(int64_t{sheetNo} + 1);
   state.NextSheetNo = nextNo;
   host::Worksheet& settings = HostSheet(app, kSettingsSheetName);
-  settings.SetCellValue(form::ClaimCounterRow(settings, state.DataBookName, form.ltbBiao.ListIndex()), 1, nextNo);
+  settings.SetCellValue(form::ClaimCounterRow(settings, state.DataBookName, form.ListIndex("ltbBiao")), 1, nextNo);
 
   statistics::BuildDivisionStatistics(app, state, options.classCount, options.excellentQuota, options.passQuota,
                                       options.topN, divisionName, statisticsName);
@@ -168,7 +168,7 @@ bool RunDivision(host::Application& app, form::Form& form, form::ModuleState& st
 }  // namespace
 
 void DivideClasses(host::Application& app, form::Form& form, form::ModuleState& state) {
-  if (form.ltbBiao.ListIndex() == -1) {
+  if (form.ListIndex("ltbBiao") == -1) {
     app.MsgBox(kChooseDataBook, host::kMsgPlain, kHintTitle);
     return;
   }

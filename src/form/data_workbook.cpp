@@ -12,7 +12,7 @@
 namespace fenban::form {
 
 void SelectDataWorkbook(host::Application& app, Form& form, ModuleState& state) {
-  const std::optional<std::string> chosen = form.ltbBiao.Value();
+  const std::optional<std::string> chosen = form.ListValue("ltbBiao");
   if (!chosen) host::Raise(host::kErrInvalidNull);
   state.DataBookName = *chosen;
 
@@ -56,7 +56,7 @@ void SelectDataWorkbook(host::Application& app, Form& form, ModuleState& state) 
   windowAfter.SetScrollColumn(1);
 
   host::Worksheet& settings = SettingsSheet(app);
-  const int32_t row = FindCounterRow(settings, state.DataBookName, form.ltbBiao.ListIndex());
+  const int32_t row = FindCounterRow(settings, state.DataBookName, form.ListIndex("ltbBiao"));
   state.NextSheetNo = settings.CellValue(row, 1).ToLong();
   state.SkipSheetNo = settings.CellValue(row, 2).ToLong();
 }

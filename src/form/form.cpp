@@ -15,7 +15,7 @@ std::optional<std::string> ListBox::Value() const {
   return items_.at(static_cast<size_t>(listIndex_));
 }
 
-TextBox& Form::Text(const std::string& name) {
+TextBox& FormModel::Text(const std::string& name) {
   if (name == "txtFenBan") return txtFenBan;
   if (name == "txtYouXiu") return txtYouXiu;
   if (name == "txtJiGe") return txtJiGe;
@@ -23,11 +23,28 @@ TextBox& Form::Text(const std::string& name) {
   host::Raise(host::kErrHost, "窗体上没有名为 " + name + " 的文本框");
 }
 
-CheckBox& Form::Check(const std::string& name) {
+CheckBox& FormModel::Check(const std::string& name) {
   if (name == "chbXingBie") return chbXingBie;
   if (name == "chbZuXiao") return chbZuXiao;
   if (name == "chbYingJie") return chbYingJie;
   host::Raise(host::kErrHost, "窗体上没有名为 " + name + " 的复选框");
+}
+
+ListBox& FormModel::List(const std::string& name) {
+  if (name == "ltbBiao") return ltbBiao;
+  host::Raise(host::kErrHost, "窗体上没有名为 " + name + " 的列表框");
+}
+
+host::Value& FormModel::Slot(const std::string& name) {
+  if (name.rfind("chb", 0) == 0) return Check(name).value;
+  return Text(name).value;
+}
+
+void FormModel::MakeResizable(const std::string& windowCaption) {
+  // The form model is its own window, found by its (non-empty) caption.
+  if (windowCaption.empty() || windowCaption != caption) return;
+  resizable = true;
+  minimisable = true;
 }
 
 }  // namespace fenban::form

@@ -1,4 +1,6 @@
-// The form model: the controls of the division form, by name.
+// The form as the commands see it: its controls by name. Two implementations:
+// FormModel (the program's own form, below) and a real user form reached
+// through its automation interface.
 #pragma once
 
 #include <cstdint>
@@ -9,6 +11,23 @@
 #include "host/value.h"
 
 namespace fenban::form {
+
+class Form {
+ public:
+  virtual ~Form() = default;
+  virtual std::string Caption() = 0;
+  // List boxes: add an entry; the chosen position (-1 when none); the chosen
+  // entry's text, Null (nullopt) when nothing is chosen.
+  virtual void AddItem(const std::string& listBox, const std::string& item) = 0;
+  virtual int32_t ListIndex(const std::string& listBox) = 0;
+  virtual std::optional<std::string> ListValue(const std::string& listBox) = 0;
+  // Text and check boxes: the control's value as it holds it.
+  virtual host::Value ControlValue(const std::string& control) = 0;
+  virtual void SetControlValue(const std::string& control, const host::Value& value) = 0;
+  // Gives the form's window a sizing border and a minimise button when
+  // `caption` names it; otherwise nothing changes.
+  virtual void MakeResizable(const std::string& caption) = 0;
+};
 
 // List box: its entries, the chosen position (-1 when none) and its value,
 // which is Null (nullopt) when nothing is chosen.
@@ -37,7 +56,8 @@ struct CheckBox {
   host::Value value = host::Value::Boolean(false);
 };
 
-class Form {
+// The form model: the division form's controls in memory.
+class FormModel : public Form {
  public:
   std::string caption = "分班";
   bool resizable = false;
@@ -50,6 +70,19 @@ class Form {
   // Controls by name; an unknown name raises run-time error 438-like 1004.
   TextBox& Text(const std::string& name);
   CheckBox& Check(const std::string& name);
+
+  std::string Caption() override { return caption; }
+  void AddItem(const std::string& listBox, const std::string& item) override { List(listBox).AddItem(item); }
+  int32_t ListIndex(const std::string& listBox) override { return List(listBox).ListIndex(); }
+  std::optional<std::string> ListValue(const std::string& listBox) override { return List(listBox).Value(); }
+  host::Value ControlValue(const std::string& control) override { return Slot(control); }
+  void SetControlValue(const std::string& control, const host::Value& value) override { Slot(control) = value; }
+  void MakeResizable(const std::string& caption) override;
+
+ private:
+  ListBox& List(const std::string& name);
+  // The value of a text or check box.
+  host::Value& Slot(const std::string& name);
 };
 
 }  // namespace fenban::form

@@ -19,8 +19,8 @@ void SelectDataWorkbook(host::Application& app, Form& form, ModuleState& state);
 // Stores a check box's value in "DTB" row 2 (column 7, 8 or 9 by event name).
 void SaveCheckOption(host::Application& app, Form& form, const std::string& eventName);
 // Validates a numeric option box and stores it in "DTB" row 2 at `column`.
-void ValidateCountOption(host::Application& app, const ModuleState& state, TextBox& control, int32_t divisor,
-                         int32_t column, int32_t defaultValue, bool zeroToDefault, bool cap);
+void ValidateCountOption(host::Application& app, const ModuleState& state, Form& form, const std::string& control,
+                         int32_t divisor, int32_t column, int32_t defaultValue, bool zeroToDefault, bool cap);
 // The four after-update events of the text boxes.
 void ClassCountAfterUpdate(host::Application& app, Form& form, const ModuleState& state);     // txtFenBan
 void ExcellentAfterUpdate(host::Application& app, Form& form, const ModuleState& state);      // txtYouXiu
@@ -33,7 +33,11 @@ void OpenHelpDocument(host::Application& app);
 host::Worksheet& SettingsSheet(host::Application& app);
 
 // Folder separator used when building paths.
+#ifdef _WIN32
+inline constexpr const char* kPathSeparator = "\\";
+#else
 inline constexpr const char* kPathSeparator = "/";
+#endif
 // The data folder's name beside the host workbook.
 inline constexpr const char* kDataFolderName = "数据";
 

@@ -21,9 +21,10 @@ int32_t WholeAbsolute(const host::Value& entry) {
 }
 
 // The class count box's value as a Long; an empty box is a type mismatch.
-int32_t ClassCountValue(const Form& form) {
-  if (form.txtFenBan.value.IsEmpty()) host::Raise(host::kErrTypeMismatch);
-  return form.txtFenBan.value.ToLong();
+int32_t ClassCountValue(Form& form) {
+  const host::Value classCount = form.ControlValue("txtFenBan");
+  if (classCount.IsEmpty()) host::Raise(host::kErrTypeMismatch);
+  return classCount.ToLong();
 }
 
 int32_t IntegerDivide(int32_t dividend, int32_t divisor) {
@@ -35,27 +36,28 @@ int32_t IntegerDivide(int32_t dividend, int32_t divisor) {
 
 void SaveCheckOption(host::Application& app, Form& form, const std::string& eventName) {
   int32_t column = 0;
-  const CheckBox* box = nullptr;
+  const char* box = nullptr;
   if (eventName == "chbXingBieAfterUpdate") {
     column = 7;
-    box = &form.chbXingBie;
+    box = "chbXingBie";
   } else if (eventName == "chbZuXiaoAfterUpdate") {
     column = 8;
-    box = &form.chbZuXiao;
+    box = "chbZuXiao";
   } else if (eventName == "chbYingJieAfterUpdate") {
     column = 9;
-    box = &form.chbYingJie;
+    box = "chbYingJie";
   } else {
     return;
   }
-  SettingsSheet(app).SetCellValue(2, column, box->value);
+  SettingsSheet(app).SetCellValue(2, column, form.ControlValue(box));
 }
 
-void ValidateCountOption(host::Application& app, const ModuleState& state, TextBox& control, int32_t divisor,
-                         int32_t column, int32_t defaultValue, bool zeroToDefault, bool cap) {
+void ValidateCountOption(host::Application& app, const ModuleState& state, Form& form, const std::string& control,
+                         int32_t divisor, int32_t column, int32_t defaultValue, bool zeroToDefault, bool cap) {
   int32_t b = 0;
-  if (IsNumericEntry(control.value)) {
-    b = WholeAbsolute(control.value);
+  const host::Value entry = form.ControlValue(control);
+  if (IsNumericEntry(entry)) {
+    b = WholeAbsolute(entry);
     if (!state.DataBookName.empty()) {
       host::Workbook& dataBook = host::Workbooks(app)(state.DataBookName);
       host::Worksheet& dataSheet = host::SheetsOf(dataBook)("数据表");
@@ -76,29 +78,30 @@ void ValidateCountOption(host::Application& app, const ModuleState& state, TextB
   }
   if (b == 0 && zeroToDefault) b = defaultValue;
 
-  control.value = host::Value(b);
+  form.SetControlValue(control, host::Value(b));
   SettingsSheet(app).SetCellValue(2, column, host::Value(b));
 }
 
 void ClassCountAfterUpdate(host::Application& app, Form& form, const ModuleState& state) {
   int32_t n = 10;
-  if (IsNumericEntry(form.txtFenBan.value)) {
-    n = WholeAbsolute(form.txtFenBan.value);
+  const host::Value entry = form.ControlValue("txtFenBan");
+  if (IsNumericEntry(entry)) {
+    n = WholeAbsolute(entry);
     if (n == 0) n = 10;
   }
-  ValidateCountOption(app, state, form.txtFenBan, n, 3, 10, true, false);
+  ValidateCountOption(app, state, form, "txtFenBan", n, 3, 10, true, false);
 }
 
 void ExcellentAfterUpdate(host::Application& app, Form& form, const ModuleState& state) {
-  ValidateCountOption(app, state, form.txtYouXiu, ClassCountValue(form), 4, 20, true, true);
+  ValidateCountOption(app, state, form, "txtYouXiu", ClassCountValue(form), 4, 20, true, true);
 }
 
 void PassAfterUpdate(host::Application& app, Form& form, const ModuleState& state) {
-  ValidateCountOption(app, state, form.txtJiGe, ClassCountValue(form), 5, 30, true, true);
+  ValidateCountOption(app, state, form, "txtJiGe", ClassCountValue(form), 5, 30, true, true);
 }
 
 void TopNAfterUpdate(host::Application& app, Form& form, const ModuleState& state) {
-  ValidateCountOption(app, state, form.txtNMing, ClassCountValue(form), 6, 3, false, true);
+  ValidateCountOption(app, state, form, "txtNMing", ClassCountValue(form), 6, 3, false, true);
 }
 
 }  // namespace fenban::form

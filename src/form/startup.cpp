@@ -18,28 +18,25 @@ void InitializeForm(host::Application& app, Form& form) {
   host::SkipOnError([&] { fileNames = app.Services().ListDirectory(DataFolder); });
   for (const std::string& fileName : fileNames) {
     if (fileName.empty()) break;
-    form.ltbBiao.AddItem(fileName);
+    form.AddItem("ltbBiao", fileName);
   }
 
   // Each control takes its cell's value as it is; a step that fails leaves
   // that control as it was.
-  host::SkipOnError([&] { form.txtFenBan.value = SettingsSheet(app).CellValue(2, 3); });
-  host::SkipOnError([&] { form.txtYouXiu.value = SettingsSheet(app).CellValue(2, 4); });
-  host::SkipOnError([&] { form.txtJiGe.value = SettingsSheet(app).CellValue(2, 5); });
-  host::SkipOnError([&] { form.txtNMing.value = SettingsSheet(app).CellValue(2, 6); });
-  host::SkipOnError([&] { form.chbXingBie.value = SettingsSheet(app).CellValue(2, 7); });
-  host::SkipOnError([&] { form.chbZuXiao.value = SettingsSheet(app).CellValue(2, 8); });
-  host::SkipOnError([&] { form.chbYingJie.value = SettingsSheet(app).CellValue(2, 9); });
+  host::SkipOnError([&] { form.SetControlValue("txtFenBan", SettingsSheet(app).CellValue(2, 3)); });
+  host::SkipOnError([&] { form.SetControlValue("txtYouXiu", SettingsSheet(app).CellValue(2, 4)); });
+  host::SkipOnError([&] { form.SetControlValue("txtJiGe", SettingsSheet(app).CellValue(2, 5)); });
+  host::SkipOnError([&] { form.SetControlValue("txtNMing", SettingsSheet(app).CellValue(2, 6)); });
+  host::SkipOnError([&] { form.SetControlValue("chbXingBie", SettingsSheet(app).CellValue(2, 7)); });
+  host::SkipOnError([&] { form.SetControlValue("chbZuXiao", SettingsSheet(app).CellValue(2, 8)); });
+  host::SkipOnError([&] { form.SetControlValue("chbYingJie", SettingsSheet(app).CellValue(2, 9)); });
 
-  host::SkipOnError([&] { MakeFormResizable(form, form.caption); });
+  host::SkipOnError([&] { MakeFormResizable(form, form.Caption()); });
 }
 
 void MakeFormResizable(Form& form, const std::string& caption) {
-  // The form model is its own window, found by its (non-empty) caption. A
-  // caption that names no window leaves the fixed border as it is.
-  if (caption.empty() || caption != form.caption) return;
-  form.resizable = true;
-  form.minimisable = true;
+  // A caption that names no window leaves the fixed border as it is.
+  form.MakeResizable(caption);
 }
 
 }  // namespace fenban::form

@@ -14,7 +14,7 @@ namespace fenban::maintenance {
 
 void DeleteDivisionSheets(host::Application& app, form::Form& form, form::ModuleState& state) {
   bool noChoice = false;
-  host::SkipOnError([&] { noChoice = form.ltbBiao.ListIndex() == -1; });
+  host::SkipOnError([&] { noChoice = form.ListIndex("ltbBiao") == -1; });
   if (noChoice) {
     host::SkipOnError([&] { app.MsgBox("应选择数据表！", host::kMsgPlain, "提示"); });
     return;
@@ -44,7 +44,7 @@ void DeleteDivisionSheets(host::Application& app, form::Form& form, form::Module
   state.NextSheetNo = 1;
   int32_t row = 0;
   host::SkipOnError([&] {
-    row = form::ClaimCounterRow(form::SettingsSheet(app), state.DataBookName, form.ltbBiao.ListIndex());
+    row = form::ClaimCounterRow(form::SettingsSheet(app), state.DataBookName, form.ListIndex("ltbBiao"));
   });
   if (row >= 2) {
     host::SkipOnError([&] { form::SettingsSheet(app).SetCellValue(row, 1, host::Value(state.NextSheetNo)); });

@@ -32,17 +32,17 @@ bool HasTitleRow(const host::Worksheet& divisionSheet) {
 }
 
 void RebuildStatistics(host::Application& app, form::Form& form, form::ModuleState& state) {
-  if (form.ltbBiao.ListIndex() == -1) {
+  if (form.ListIndex("ltbBiao") == -1) {
     app.MsgBox("应选择数据表！", host::kMsgPlain, "提示");
     return;
   }
   host::Workbook& book = host::Workbooks(app)(state.DataBookName);
   const SheetPair pair = SheetPairOf(book.ActiveSheet().Name());
 
-  const int32_t classCount = form.txtFenBan.value.ToLong();
-  const int32_t excellentQuota = form.txtYouXiu.value.ToLong();
-  const int32_t passQuota = form.txtJiGe.value.ToLong();
-  const int32_t topN = form.txtNMing.value.ToLong();
+  const int32_t classCount = form.ControlValue("txtFenBan").ToLong();
+  const int32_t excellentQuota = form.ControlValue("txtYouXiu").ToLong();
+  const int32_t passQuota = form.ControlValue("txtJiGe").ToLong();
+  const int32_t topN = form.ControlValue("txtNMing").ToLong();
 
   if (!sheets::SheetExists(book, pair.divisionSheetName)) {
     app.MsgBox("请先选择分班表，再按 统计 按钮！", host::kMsgPlain, "提示");

@@ -109,7 +109,7 @@ class MyFunHostTest : public ::testing::Test {
   ProbingServices services;
   host::ModelApplication app;
   host::ModelWorkbook* hostBook = nullptr;
-  form::Form form;
+  form::FormModel form;
   myfb object;
 };
 

@@ -99,7 +99,7 @@ class DivisionWorld {
   host::ModelApplication app{services};
   host::ModelWorkbook* hostBook = nullptr;
   host::ModelWorkbook* dataBook = nullptr;
-  form::Form form;
+  form::FormModel form;
   form::ModuleState state;
 
   explicit DivisionWorld(bool withDataSheet = true) {

@@ -1,4 +1,5 @@
 // The form model's controls.
+#include <optional>
 #include <gtest/gtest.h>
 
 #include "form/form.h"
@@ -36,7 +37,7 @@ TEST(ListBoxTest, PositionsOutsideTheListAreRefused) {
 }
 
 TEST(FormTest, ControlsByName) {
-  Form form;
+  FormModel form;
   EXPECT_EQ(&form.Text("txtFenBan"), &form.txtFenBan);
   EXPECT_EQ(&form.Text("txtYouXiu"), &form.txtYouXiu);
   EXPECT_EQ(&form.Text("txtJiGe"), &form.txtJiGe);
@@ -47,11 +48,53 @@ TEST(FormTest, ControlsByName) {
 }
 
 TEST(FormTest, UnknownControlNamesRaise) {
-  Form form;
+  FormModel form;
   EXPECT_THROW(form.Text("txtfenban"), host::RuntimeError);
   EXPECT_THROW(form.Text("chbXingBie"), host::RuntimeError);
   EXPECT_THROW(form.Check("txtFenBan"), host::RuntimeError);
   EXPECT_THROW(form.Check(""), host::RuntimeError);
+}
+
+TEST(FormTest, TheInterfaceReachesEachControlOfTheModel) {
+  FormModel model;
+  Form& form = model;
+  const char* texts[] = {"txtFenBan", "txtYouXiu", "txtJiGe", "txtNMing"};
+  const char* checks[] = {"chbXingBie", "chbZuXiao", "chbYingJie"};
+  int n = 1;
+  for (const char* name : texts) form.SetControlValue(name, host::Value(n++));
+  for (const char* name : checks) form.SetControlValue(name, host::Value::Boolean(true));
+  EXPECT_EQ(model.txtFenBan.value, host::Value(1));
+  EXPECT_EQ(model.txtYouXiu.value, host::Value(2));
+  EXPECT_EQ(model.txtJiGe.value, host::Value(3));
+  EXPECT_EQ(model.txtNMing.value, host::Value(4));
+  model.chbZuXiao.value = host::Value::Boolean(false);
+  EXPECT_EQ(form.ControlValue("chbXingBie"), host::Value::Boolean(true));
+  EXPECT_EQ(form.ControlValue("chbZuXiao"), host::Value::Boolean(false));
+  EXPECT_EQ(form.ControlValue("txtNMing"), host::Value(4));
+
+  EXPECT_EQ(form.ListIndex("ltbBiao"), -1);
+  EXPECT_FALSE(form.ListValue("ltbBiao").has_value());
+  form.AddItem("ltbBiao", "a.xlsx");
+  form.AddItem("ltbBiao", "b.xls");
+  model.ltbBiao.SetListIndex(1);
+  EXPECT_EQ(form.ListIndex("ltbBiao"), 1);
+  EXPECT_EQ(form.ListValue("ltbBiao"), std::optional<std::string>("b.xls"));
+
+  EXPECT_THROW(form.ControlValue("txtfenban"), host::RuntimeError);
+  EXPECT_THROW(form.SetControlValue("chbFoo", host::Value(1)), host::RuntimeError);
+  EXPECT_THROW(form.ListIndex("ltbbiao"), host::RuntimeError);
+  EXPECT_THROW(form.AddItem("txtFenBan", "x"), host::RuntimeError);
+}
+
+TEST(FormTest, OnlyTheFormsOwnCaptionMakesItResizable) {
+  FormModel model;
+  Form& form = model;
+  EXPECT_EQ(form.Caption(), "分班");
+  form.MakeResizable("");
+  form.MakeResizable("分班 ");
+  EXPECT_FALSE(model.resizable || model.minimisable);
+  form.MakeResizable(form.Caption());
+  EXPECT_TRUE(model.resizable && model.minimisable);
 }
 
 }  // namespace

@@ -80,7 +80,7 @@ class HostFixture {
   host::ModelApplication app;
   host::ModelWorkbook* hostBook = nullptr;
   host::ModelWorksheet* dtb = nullptr;
-  form::Form form;
+  form::FormModel form;
   form::ModuleState state;
 
  private:

@@ -107,7 +107,7 @@ TEST_F(InitializeFormTest, CaptionThatNamesNoWindowKeepsTheFixedBorder) {
   EXPECT_FALSE(form.minimisable);
   EXPECT_TRUE(services.messages.empty());
 
-  Form other;
+  FormModel other;
   MakeFormResizable(other, "另一个窗口");
   EXPECT_FALSE(other.resizable);
   EXPECT_FALSE(other.minimisable);

@@ -292,13 +292,13 @@ TEST_F(OptionFieldsTest, AChosenWorkbookThatIsGoneIsTheHostsError) {
 
 TEST_F(OptionFieldsTest, ValidateCountOptionCanBeCalledDirectly) {
   ChooseDataSheet(300);
-  TextBox box{Value(70)};
-  ValidateCountOption(app, state, box, 3, 5, 30, true, true);  // 301 \ 3 = 100
-  EXPECT_EQ(box.value, Value(70));
+  form.txtJiGe.value = Value(70);
+  ValidateCountOption(app, state, form, "txtJiGe", 3, 5, 30, true, true);  // 301 \ 3 = 100
+  EXPECT_EQ(form.txtJiGe.value, Value(70));
   EXPECT_EQ(dtb->CellValue(2, 5), Value(70));
-  ValidateCountOption(app, state, box, 7, 5, 30, true, true);  // 301 \ 7 = 43
-  EXPECT_EQ(box.value, Value(43));
-  EXPECT_EQ(ErrorNumber([&] { ValidateCountOption(app, state, box, 0, 3, 10, true, false); }),
+  ValidateCountOption(app, state, form, "txtJiGe", 7, 5, 30, true, true);  // 301 \ 7 = 43
+  EXPECT_EQ(form.txtJiGe.value, Value(43));
+  EXPECT_EQ(ErrorNumber([&] { ValidateCountOption(app, state, form, "txtJiGe", 0, 3, 10, true, false); }),
             host::kErrDivisionByZero);
 }
 

@@ -79,7 +79,7 @@ class RebuildTest : public StatisticsTest {
     EXPECT_TRUE(services.beeps.empty());
   }
 
-  form::Form form;
+  form::FormModel form;
 };
 
 TEST_F(RebuildTest, NoWorkbookChosenShowsANotice) {
