@@ -56,12 +56,19 @@ target_include_directories(myfb PRIVATE $<$<COMPILE_LANGUAGE:RC>:${generated}>)
 
 # Windows test programs: run under wine by scripts/test-windows.sh.
 if(FENBAN_BUILD_TESTS)
+  # The checks and test objects the programs share.
+  file(GLOB windows_test_support CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/tests/automation/*.cpp)
+  list(FILTER windows_test_support EXCLUDE REGEX ".*_test\\.cpp$")
+  add_library(fenban_wintest STATIC ${windows_test_support})
+  target_include_directories(fenban_wintest PUBLIC ${CMAKE_CURRENT_SOURCE_DIR}/tests)
+  target_link_libraries(fenban_wintest PUBLIC fenban_automation)
   file(GLOB windows_tests CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/tests/automation/*_test.cpp)
   foreach(test_source ${windows_tests})
     get_filename_component(test_name ${test_source} NAME_WE)
-    add_executable(${test_name} ${test_source} ${CMAKE_CURRENT_SOURCE_DIR}/tests/automation/win_check.cpp)
-    target_include_directories(${test_name} PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/tests)
-    target_link_libraries(${test_name} PRIVATE fenban_automation)
+    add_executable(${test_name} ${test_source})
+    target_link_libraries(${test_name} PRIVATE fenban_wintest)
+    # The source tree as wine shows it (drive Z: is the Linux root).
+    target_compile_definitions(${test_name} PRIVATE FENBAN_SOURCE_DIR="Z:${CMAKE_CURRENT_SOURCE_DIR}")
     target_link_options(${test_name} PRIVATE ${windows_link_options} -municode)
     add_dependencies(${test_name} myfb)
   endforeach()

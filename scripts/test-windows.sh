@@ -9,15 +9,30 @@ if [[ -z "${FENBAN_SKIP_WINDOWS_BUILD:-}" ]]; then bash scripts/build-windows.sh
 
 WINEPREFIX="$(mktemp -d /tmp/fenban-wine.XXXXXX)"
 export WINEPREFIX WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" DISPLAY=
+xvfb_pid=""
 cleanup() {
   wineserver -k >/dev/null 2>&1 || true
-  rm -rf "$WINEPREFIX"
+  if [[ -n "$xvfb_pid" ]]; then kill "$xvfb_pid" 2>/dev/null || true; fi
+  rm -rf "$WINEPREFIX" "$WINEPREFIX.display"
 }
 trap cleanup EXIT
 echo "test-windows: creating the wine prefix"
 start=$SECONDS
 wineboot --init >/dev/null 2>&1
 echo "test-windows: prefix ready in $((SECONDS - start)) s"
+
+# Message boxes need windows: a virtual display (Xvfb, local socket only) on a free number.
+Xvfb -displayfd 3 -nolisten tcp -screen 0 1024x768x24 3>"$WINEPREFIX.display" >/dev/null 2>&1 &
+xvfb_pid=$!
+for _ in $(seq 100); do
+  [[ -s "$WINEPREFIX.display" ]] && break
+  sleep 0.1
+done
+if [[ ! -s "$WINEPREFIX.display" ]]; then
+  echo "test-windows: Xvfb did not start" >&2
+  exit 1
+fi
+export DISPLAY=":$(tr -d '[:space:]' <"$WINEPREFIX.display")"
 
 dll="$(winepath -w "$PWD/$build/myfb.dll")"
 failed=0
