@@ -149,7 +149,7 @@ json Workspace::PendingJson() const {
 
 json Workspace::State() {
   FormRun run = OpenRun(false);
-  form::Form& form = run.session->Form();
+  form::FormModel& form = run.session->Form();
   json options = {
       {"txtFenBan", ControlValue(form.txtFenBan.value)}, {"txtYouXiu", ControlValue(form.txtYouXiu.value)},
       {"txtJiGe", ControlValue(form.txtJiGe.value)},     {"txtNMing", ControlValue(form.txtNMing.value)},
