@@ -5,6 +5,7 @@
 #include <fmt/format.h>
 
 #include "cli/cli_error.h"
+#include "cli/folder_guard.h"
 #include "cli/kept_copy.h"
 #include "cli/session.h"
 #include "cli/table_printer.h"
@@ -96,6 +97,8 @@ int RunList(const std::filesystem::path& folder, Terminal terminal) {
 
 int RunDivide(const std::filesystem::path& folder, const DivideOptions& options, Terminal terminal) {
   TerminalServices services(terminal.out, terminal.err, options.seed);
+  const HostFolderLock lock(folder);
+  TidyHostFolder(folder, terminal.err);
   Session session(folder, services);
   bool ok = OpenDataWorkbook(session, options.book) && session.ApplyCounts(options.counts) &&
             session.ApplyChecks(options.checks);
@@ -117,6 +120,8 @@ int RunDivide(const std::filesystem::path& folder, const DivideOptions& options,
 
 int RunStats(const std::filesystem::path& folder, const StatsOptions& options, Terminal terminal) {
   TerminalServices services(terminal.out, terminal.err, std::nullopt);
+  const HostFolderLock lock(folder);
+  TidyHostFolder(folder, terminal.err);
   Session session(folder, services);
   if (!OpenDataWorkbook(session, options.book)) return kExitMessage;
   session.ActivateDataSheet(options.sheet);
@@ -135,6 +140,8 @@ int RunStats(const std::filesystem::path& folder, const StatsOptions& options, T
 
 int RunClean(const std::filesystem::path& folder, const CleanOptions& options, Terminal terminal) {
   TerminalServices services(terminal.out, terminal.err, std::nullopt);
+  const HostFolderLock lock(folder);
+  TidyHostFolder(folder, terminal.err);
   Session session(folder, services);
   if (!OpenDataWorkbook(session, options.book)) return kExitMessage;
   session.ActivateDataSheet(options.sheet.empty() ? kDataSheetName : options.sheet);
@@ -150,6 +157,8 @@ int RunClean(const std::filesystem::path& folder, const CleanOptions& options, T
 
 int RunTemplate(const std::filesystem::path& folder, const TemplateOptions& options, Terminal terminal) {
   TerminalServices services(terminal.out, terminal.err, std::nullopt);
+  const HostFolderLock lock(folder);
+  TidyHostFolder(folder, terminal.err);
   Session session(folder, services);
   if (options.subjects) {
     host::Worksheet* entry = session.HostBook().FindSheet("登记表");

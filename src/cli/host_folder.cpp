@@ -1,7 +1,5 @@
 #include "cli/host_folder.h"
 
-#include <unistd.h>
-
 #include <fstream>
 #include <ostream>
 #include <system_error>
@@ -11,6 +9,7 @@
 #include "bridge/myfb.h"
 #include "cli/cli_error.h"
 #include "cli/example_generator.h"
+#include "cli/folder_guard.h"
 #include "cli/teacher_manual.h"
 #include "cli/terminal_services.h"
 #include "files/workbook_files.h"
@@ -26,20 +25,6 @@ namespace fenban::cli {
 namespace fs = std::filesystem;
 
 namespace {
-
-// A temporary name in the target's folder, so that the rename stays on one file system.
-fs::path TemporaryBeside(const fs::path& target) {
-  return target.parent_path() / fmt::format(".{}.tmp-{}", target.filename().string(), ::getpid());
-}
-
-void RenameOver(const fs::path& temporary, const fs::path& target) {
-  std::error_code ec;
-  fs::rename(temporary, target, ec);
-  if (ec) {
-    fs::remove(temporary, ec);
-    throw CliError(fmt::format("无法写入 cannot write {}", target.string()));
-  }
-}
 
 void FillSettingsSheet(host::Worksheet& dtb) {
   const char* headers[] = {"下一表号", "跳过表号", "班级数", "优秀人数", "及格人数",
@@ -81,30 +66,19 @@ fs::path ResolveFolder(const fs::path& base, const std::string& folder) {
 }
 
 void WriteXlsxAtomically(const host::ModelWorkbook& book, const fs::path& target) {
-  fs::path temporary = TemporaryBeside(target);
   try {
-    files::WriteXlsx(book, temporary.string());
+    files::WriteXlsxReplacing(book, target.string());
   } catch (const host::RuntimeError& error) {
-    std::error_code ec;
-    fs::remove(temporary, ec);
     throw CliError(fmt::format("无法写入 cannot write {}: {}", target.string(), error.Description()));
   }
-  RenameOver(temporary, target);
 }
 
 void WriteTextAtomically(const std::string& text, const fs::path& target) {
-  fs::path temporary = TemporaryBeside(target);
-  {
-    std::ofstream file(temporary, std::ios::binary | std::ios::trunc);
-    file << text;
-    file.close();
-    if (!file) {
-      std::error_code ec;
-      fs::remove(temporary, ec);
-      throw CliError(fmt::format("无法写入 cannot write {}", target.string()));
-    }
+  try {
+    files::WriteTextReplacing(text, target.string());
+  } catch (const host::RuntimeError& error) {
+    throw CliError(fmt::format("无法写入 cannot write {}: {}", target.string(), error.Description()));
   }
-  RenameOver(temporary, target);
 }
 
 void CreateHostWorkbook(const fs::path& folder, TerminalServices& services) {
@@ -144,6 +118,8 @@ void InitHostFolder(const InitOptions& options, TerminalServices& services, std:
   if (ec || !fs::is_directory(folder, ec)) {
     throw CliError(fmt::format("无法建立文件夹 cannot create folder {}", folder.string()));
   }
+  const HostFolderLock lock(folder);
+  TidyHostFolder(folder, out);
   fs::path hostBook = folder / kHostBookName;
   fs::path dataFolder = folder / form::kDataFolderName;
   bool hostExists = fs::exists(hostBook, ec);

@@ -1,15 +1,13 @@
 #include "cli/session.h"
 
-#include <fstream>
-#include <iterator>
 #include <optional>
 #include <ostream>
-#include <sstream>
 #include <system_error>
 
 #include <fmt/format.h>
 
 #include "cli/cli_error.h"
+#include "cli/folder_guard.h"
 #include "cli/host_folder.h"
 #include "cli/table_printer.h"
 #include "cli/terminal_services.h"
@@ -33,49 +31,15 @@ std::string JoinNames(const std::vector<std::string>& names) {
   return text;
 }
 
-std::optional<std::string> ReadWholeFile(const fs::path& path) {
-  std::ifstream file(path, std::ios::binary);
-  if (!file) return std::nullopt;
-  std::ostringstream bytes;
-  bytes << file.rdbuf();
-  if (file.bad()) return std::nullopt;
-  return bytes.str();
-}
-
-// The files a save may replace: the file the workbook came from, and the
-// file saved beside it ("名单(fenban).xlsx") when the original is kept.
-std::vector<fs::path> FilesASaveMayReplace(const host::ModelWorkbook& book) {
+// The files a save of book may replace or write: the file the workbook came
+// from, and the file saved beside it ("名单(fenban).xlsx").
+std::vector<fs::path> FilesOfBook(const host::ModelWorkbook& book) {
   std::vector<fs::path> paths;
   if (!book.FileOrigin().fullPath.empty()) paths.emplace_back(book.FileOrigin().fullPath);
   fs::path folder = book.Path().empty() ? fs::path(".") : fs::path(book.Path());
+  paths.push_back(folder / book.Name());
   paths.push_back(folder / (fs::path(book.Name()).stem().string() + "(fenban).xlsx"));
   return paths;
-}
-
-// What it takes to undo one save: the bytes of every file it may have
-// replaced, or nothing for a file that did not exist.
-struct FileBefore {
-  fs::path path;
-  bool existed = false;
-  std::optional<std::string> bytes;  // empty when it existed but could not be read
-};
-struct SavedBook {
-  files::SaveResult result;
-  std::vector<FileBefore> before;
-};
-
-void Undo(const SavedBook& saved) {
-  fs::path written = fs::path(saved.result.path).lexically_normal();
-  for (const FileBefore& file : saved.before) {
-    std::error_code ec;
-    if (file.path.lexically_normal() != written && !fs::equivalent(file.path, written, ec)) continue;
-    if (!file.existed) {
-      fs::remove(written, ec);
-    } else if (file.bytes) {
-      WriteTextAtomically(*file.bytes, written);
-    }
-    return;
-  }
 }
 
 }  // namespace
@@ -184,37 +148,30 @@ void Session::ActivateDataSheet(const std::string& sheet) {
 }
 
 void Session::Save(const std::vector<host::ModelWorkbook*>& books, std::ostream& out) {
-  std::vector<SavedBook> saved;
-  for (host::ModelWorkbook* book : books) {
-    SavedBook entry;
-    for (const fs::path& path : FilesASaveMayReplace(*book)) {
-      std::error_code ec;
-      FileBefore file{path, fs::exists(path, ec), std::nullopt};
-      if (file.existed) file.bytes = ReadWholeFile(path);
-      entry.before.push_back(std::move(file));
-    }
-    try {
-      entry.result = files::SaveWorkbook(*book);
-    } catch (const std::exception& error) {
-      std::string reason = error.what();
-      for (auto it = saved.rbegin(); it != saved.rend(); ++it) {
-        try {
-          Undo(*it);
-        } catch (const std::exception&) {
-          reason += fmt::format("；无法恢复 could not restore {}", it->result.path);
-        }
-      }
-      throw CliError(fmt::format("无法保存 cannot save {}: {}。文件保持原样 files left as they were。",
-                                 book->Name(), reason));
-    }
-    saved.push_back(std::move(entry));
+  std::vector<fs::path> files;
+  for (const host::ModelWorkbook* book : books) {
+    for (fs::path& path : FilesOfBook(*book)) files.push_back(std::move(path));
   }
-  for (const SavedBook& entry : saved) {
-    if (entry.result.besideOriginal) {
+  RefuseOpenWorkbooks(files);
+  // Every workbook is written and read back before the first is replaced.
+  std::vector<files::PreparedSave> prepared;
+  try {
+    for (host::ModelWorkbook* book : books) prepared.push_back(files::PrepareSave(*book));
+  } catch (const host::RuntimeError& error) {
+    throw CliError(fmt::format("{}。文件保持原样 files left as they were。", error.Description()));
+  }
+  std::vector<files::SaveResult> saved;
+  try {
+    saved = files::CommitSaves(prepared, (folder_ / kJournalFileName).string());
+  } catch (const host::RuntimeError& error) {
+    throw CliError(error.Description());
+  }
+  for (const files::SaveResult& result : saved) {
+    if (result.besideOriginal) {
       out << fmt::format("另存为 saved beside the original: {}\n  {}\n  以后请选用 from now on choose: {}\n",
-                         entry.result.path, entry.result.reason, fs::path(entry.result.path).filename().string());
+                         result.path, result.reason, fs::path(result.path).filename().string());
     } else {
-      out << "已保存 saved: " << entry.result.path << '\n';
+      out << "已保存 saved: " << result.path << '\n';
     }
   }
 }

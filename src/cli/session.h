@@ -51,9 +51,10 @@ class Session {
   // CliError naming the sheets there are.
   void ActivateDataSheet(const std::string& sheet);
 
-  // Saves the workbooks in the given order. When one cannot be saved, those
-  // already saved are put back as they were and a CliError follows. Prints
-  // where each was saved.
+  // Saves the workbooks: refuses (CliError) while a spreadsheet program has
+  // one of them open; writes and reads back each one before the first file is
+  // replaced, so that a failure leaves every file as it was (CliError); then
+  // replaces them in the given order. Prints where each was saved.
   void Save(const std::vector<host::ModelWorkbook*>& books, std::ostream& out);
 
  private:

@@ -1,17 +1,23 @@
-// Saving without loss: the workbook is written to a temporary file in the
-// target's folder and renamed over the target only when complete. A
+// Saving without loss. A workbook is written to a temporary file in the
+// folder of the file it replaces (so that the rename stays on one disk and
+// the disk that must hold it is the one checked), flushed, read back and
+// compared with the model; only then is it renamed over the old file. A
 // workbook whose file the model cannot reproduce is saved beside it.
 #include <fcntl.h>
+#include <limits.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
-#include <random>
+#include <fstream>
+#include <sstream>
 
 #include "files/file_error.h"
+#include "files/save_check.h"
 #include "files/workbook_files.h"
 #include "files/xlsx_writer_internal.h"
+#include "host/errors.h"
 
 namespace fenban::files {
 
@@ -43,70 +49,126 @@ std::string Joined(const std::vector<std::string>& parts) {
   return text;
 }
 
-// Creates an empty temporary file beside target and returns its path.
-std::string CreateTemporary(const std::string& target) {
-  const std::string prefix = FolderOf(target) + "/.~" + FileNameOf(target) + ".";
-  std::random_device device;
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    const std::string path = prefix + std::to_string(device() % 1000000u) + ".tmp";
-    const int fd = ::open(path.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, 0666);
-    if (fd >= 0) {
-      struct stat info {};
-      if (::stat(target.c_str(), &info) == 0) ::fchmod(fd, info.st_mode & 07777);
-      ::close(fd);
-      return path;
-    }
-    if (errno != EEXIST) {
-      throw FormatError(std::string("无法在文件所在的文件夹中创建临时文件 (cannot create a temporary file): ") +
-                        std::strerror(errno));
-    }
-  }
-  throw FormatError("无法在文件所在的文件夹中创建临时文件 (cannot create a temporary file)");
+[[noreturn]] void ThrowWriteFailure(int error) {
+  if (error == ENOSPC || error == EDQUOT) throw FormatError(kTextDiskFull);
+  throw FormatError(std::string("无法写入文件 (cannot write the file): ") + std::strerror(error));
 }
 
+// Flushes a file (or folder) to the disk; a file whose data the disk could
+// not take fails here on file systems that allocate late.
 void SyncPath(const std::string& path, int flags) {
   const int fd = ::open(path.c_str(), flags | O_CLOEXEC);
+  if (fd < 0) ThrowWriteFailure(errno);
+  const bool synced = ::fsync(fd) == 0 || errno == EINVAL;  // EINVAL: a file system without fsync
+  const int error = errno;
+  if (::close(fd) != 0 && synced) ThrowWriteFailure(errno);
+  if (!synced) ThrowWriteFailure(error);
+}
+
+void SyncFolder(const std::string& folder) {
+  const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fd < 0) return;
   ::fsync(fd);
   ::close(fd);
 }
 
-// Writes the workbook to target through a temporary file and a rename.
-void WriteReplacing(const host::ModelWorkbook& book, const std::string& target) {
-  if (::access(target.c_str(), F_OK) == 0 && ::access(target.c_str(), W_OK) != 0) {
-    throw FormatError("文件是只读的 (the file is read-only)");
-  }
-  const std::string temporary = CreateTemporary(target);
-  try {
-    WriteXlsxFile(book, temporary);
-    SyncPath(temporary, O_RDONLY);
-    if (::rename(temporary.c_str(), target.c_str()) != 0) {
-      throw FormatError(std::string("无法替换原文件 (cannot replace the file): ") + std::strerror(errno));
-    }
-  } catch (...) {
-    ::unlink(temporary.c_str());
-    throw;
-  }
-  SyncPath(FolderOf(target), O_RDONLY | O_DIRECTORY);
-}
-
-// The file a save goes to: the target itself, or the file a link points at.
+// The file a save goes to: the target itself, or the file a link points at,
+// so that the link stays a link.
 std::string ResolveLink(const std::string& target) {
   struct stat info {};
   if (::lstat(target.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) return target;
   char* real = ::realpath(target.c_str(), nullptr);
-  if (real == nullptr) return target;
+  if (real == nullptr) throw FormatError("文件是一个指向不存在的文件的链接 (the file is a link to a file that does not exist)");
   std::string resolved(real);
   std::free(real);
   return resolved;
 }
 
+// Checks what can be told before writing: the name fits the folder, the
+// file may be replaced. Returns the permission bits the new file gets.
+unsigned CheckTarget(const std::string& target) {
+  const long nameMax = ::pathconf(FolderOf(target).c_str(), _PC_NAME_MAX);
+  if (FileNameOf(target).size() > static_cast<size_t>(nameMax > 0 ? nameMax : NAME_MAX)) {
+    throw FormatError(kTextNameTooLong);
+  }
+  struct stat info {};
+  if (::stat(target.c_str(), &info) != 0) return 0;
+  if (::access(target.c_str(), W_OK) != 0) throw FormatError("文件是只读的 (the file is read-only)");
+  return info.st_mode & 07777;
+}
+
+// A temporary file beside target with the model written into it, flushed
+// and read back.
+TemporaryFile WriteChecked(const host::ModelWorkbook& book, const std::string& target) {
+  const unsigned mode = CheckTarget(target);
+  const std::string folder = FolderOf(target);
+  RemoveStaleTemporaries(folder);
+  TemporaryFile temporary(folder, mode);
+  WriteXlsxFile(book, temporary.Path());
+  SyncPath(temporary.Path(), O_RDONLY);
+  CheckWrittenFile(book, temporary.Path());
+  return temporary;
+}
+
+// Runs a step of a save and turns its failures into a write error naming path.
+template <class F>
+auto Guarded(const std::string& path, F&& step) {
+  try {
+    return step();
+  } catch (const FormatError& failure) {
+    RaiseWriteError(path, failure.what());
+  } catch (const host::RuntimeError& error) {
+    RaiseWriteError(path, error.Description());
+  } catch (const std::bad_alloc&) {
+    RaiseWriteError(path, kTextTooLarge);
+  } catch (const std::length_error&) {
+    RaiseWriteError(path, kTextTooLarge);
+  }
+}
+
+void WriteJournal(const std::vector<PreparedSave>& saves, const std::string& journal) {
+  std::string text;
+  for (const PreparedSave& save : saves) text += save.target + '\t' + save.temporary.Path() + '\n';
+  const int fd = ::open(journal.c_str(), O_CREAT | O_TRUNC | O_WRONLY | O_CLOEXEC, 0644);
+  if (fd < 0) ThrowWriteFailure(errno);
+  size_t written = 0;
+  while (written < text.size()) {
+    const ssize_t n = ::write(fd, text.data() + written, text.size() - written);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      const int error = n < 0 ? errno : ENOSPC;
+      ::close(fd);
+      ::unlink(journal.c_str());
+      ThrowWriteFailure(error);
+    }
+    written += static_cast<size_t>(n);
+  }
+  const bool synced = ::fsync(fd) == 0 || errno == EINVAL;
+  const int error = errno;
+  if (::close(fd) != 0 || !synced) {
+    ::unlink(journal.c_str());
+    ThrowWriteFailure(synced ? errno : error);
+  }
+  SyncFolder(FolderOf(journal));
+}
+
+// What a save changes in the model once its file is in place.
+void Settle(PreparedSave& save) {
+  host::ModelWorkbook::Origin& origin = save.book->FileOrigin();
+  if (save.result.besideOriginal) {
+    save.book->SetName(FileNameOf(save.result.path));
+    origin.fromXls = false;
+    origin.unkeptParts.clear();
+  }
+  origin.fullPath = save.result.path;
+}
+
 }  // namespace
 
-SaveResult SaveWorkbook(host::ModelWorkbook& book) {
+PreparedSave PrepareSave(host::ModelWorkbook& book) {
   const std::string folder = book.Path().empty() ? "." : book.Path();
   const std::string name = book.Name();
-  host::ModelWorkbook::Origin& origin = book.FileOrigin();
+  const host::ModelWorkbook::Origin& origin = book.FileOrigin();
   SaveResult result;
   if (origin.fromXls) {
     result.reason = "“" + name + "”是旧格式（.xls）的工作簿，结果另存为 .xlsx，原文件保持不变";
@@ -118,23 +180,94 @@ SaveResult SaveWorkbook(host::ModelWorkbook& book) {
   }
   result.besideOriginal = !result.reason.empty();
   const std::string fileName = result.besideOriginal ? StemOf(name) + "(fenban).xlsx" : name;
-  const std::string target = folder + "/" + fileName;
+  result.path = folder + "/" + fileName;
   if (result.besideOriginal) result.reason += "：“" + fileName + "”";
-  try {
-    WriteReplacing(book, ResolveLink(target));
-  } catch (const FormatError& failure) {
-    RaiseWriteError(target, failure.what());
-  } catch (const std::bad_alloc&) {
-    RaiseWriteError(target, kTextTooLarge);
+  return Guarded(result.path, [&] {
+    const std::string target = ResolveLink(result.path);
+    TemporaryFile temporary = WriteChecked(book, target);
+    return PreparedSave{&book, target, std::move(temporary), result};
+  });
+}
+
+std::vector<SaveResult> CommitSaves(std::vector<PreparedSave>& saves, const std::string& journal) {
+  const bool journaled = saves.size() > 1;
+  if (journaled) Guarded(journal, [&] { WriteJournal(saves, journal); });
+  std::vector<SaveResult> results;
+  {
+    const SignalsHeld held;
+    for (PreparedSave& save : saves) {
+      try {
+        save.temporary.RenameOver(save.target);
+      } catch (const FormatError& failure) {
+        if (journaled) ::unlink(journal.c_str());
+        std::string what = failure.what();
+        for (const SaveResult& done : results) {
+          what += "；“" + FileNameOf(done.path) + "”已经保存 (was saved)";
+        }
+        RaiseWriteError(save.result.path, what);
+      }
+      results.push_back(save.result);
+    }
   }
-  result.path = target;
-  if (result.besideOriginal) {
-    book.SetName(fileName);
-    origin.fromXls = false;
-    origin.unkeptParts.clear();
+  for (PreparedSave& save : saves) {
+    SyncFolder(FolderOf(save.target));
+    Settle(save);
   }
-  origin.fullPath = target;
-  return result;
+  if (journaled) {
+    ::unlink(journal.c_str());
+    SyncFolder(FolderOf(journal));
+  }
+  return results;
+}
+
+SaveResult SaveWorkbook(host::ModelWorkbook& book) {
+  std::vector<PreparedSave> saves;
+  saves.push_back(PrepareSave(book));
+  return CommitSaves(saves, "").front();
+}
+
+void WriteXlsxReplacing(const host::ModelWorkbook& book, const std::string& target) {
+  Guarded(target, [&] {
+    const std::string real = ResolveLink(target);
+    WriteChecked(book, real).RenameOver(real);
+    SyncFolder(FolderOf(real));
+  });
+}
+
+void WriteTextReplacing(const std::string& text, const std::string& target) {
+  Guarded(target, [&] {
+    const std::string real = ResolveLink(target);
+    const unsigned mode = CheckTarget(real);
+    TemporaryFile temporary(FolderOf(real), mode);
+    {
+      std::ofstream file(temporary.Path(), std::ios::binary | std::ios::trunc);
+      file << text;
+      file.close();
+      if (!file) throw FormatError(kTextDiskFull);
+    }
+    SyncPath(temporary.Path(), O_RDONLY);
+    temporary.RenameOver(real);
+    SyncFolder(FolderOf(real));
+  });
+}
+
+std::vector<InterruptedSave> TakeInterruptedSaves(const std::string& journal) {
+  std::vector<InterruptedSave> saves;
+  std::ifstream file(journal, std::ios::binary);
+  if (!file) return saves;
+  std::string line;
+  while (std::getline(file, line)) {
+    const size_t tab = line.find('\t');
+    if (tab == std::string::npos) continue;
+    const std::string temporary = line.substr(tab + 1);
+    struct stat info {};
+    const bool left = IsOurTemporaryName(FileNameOf(temporary)) && ::lstat(temporary.c_str(), &info) == 0;
+    if (left && S_ISREG(info.st_mode)) ::unlink(temporary.c_str());
+    saves.push_back({line.substr(0, tab), !left});
+  }
+  file.close();
+  ::unlink(journal.c_str());
+  return saves;
 }
 
 }  // namespace fenban::files

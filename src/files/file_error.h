@@ -21,6 +21,9 @@ inline constexpr const char* kTextNotWorkbook =
     "不是 Excel 工作簿（.xlsx 或 .xls） (not an Excel workbook)";
 inline constexpr const char* kTextDamaged = "文件已损坏或不完整 (the file is damaged or incomplete)";
 inline constexpr const char* kTextTooLarge = "文件内容过大 (the file's content is too large)";
+inline constexpr const char* kTextNameTooLong =
+    "文件名太长，无法在它旁边保存，请改用短一些的文件名 (the file name is too long to save beside it; use a shorter name)";
+inline constexpr const char* kTextDiskFull = "磁盘已满 (the disk is full)";
 
 // The last component of a path.
 std::string FileNameOf(const std::string& path);

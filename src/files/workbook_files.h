@@ -5,7 +5,9 @@
 #include <cstddef>
 #include <memory>
 #include <string>
+#include <vector>
 
+#include "files/temporary_files.h"
 #include "host/model_workbook.h"
 
 namespace fenban::files {
@@ -30,10 +32,48 @@ struct SaveResult {
   std::string reason;   // why it was saved beside the original
 };
 
-// Saves a workbook where it came from: a temporary file in the same folder,
-// renamed over the old file when complete. A workbook read from .xls, or one
-// whose file holds parts the model does not keep, is saved beside the
-// original under a new .xlsx name instead.
+// A workbook written to a temporary file beside the file it is to replace
+// (the real file when the workbook's file is a symbolic link), flushed to
+// the disk and read back identical to the model; only the rename is left.
+struct PreparedSave {
+  host::ModelWorkbook* book = nullptr;
+  std::string target;  // the file the rename replaces
+  TemporaryFile temporary;
+  SaveResult result;
+};
+
+// Saving happens in two steps, so that several workbooks are either all
+// replaced or all left as they were. PrepareSave writes and checks: where
+// the workbook came from, or, for a workbook read from .xls or one whose
+// file holds parts the model does not keep, beside the original under a new
+// .xlsx name. Nothing is replaced yet. A failure raises
+// host::RuntimeError(kErrFile) naming the file, and leaves no file behind.
+PreparedSave PrepareSave(host::ModelWorkbook& book);
+
+// Renames each prepared file over its target, in order, with SIGINT, SIGTERM
+// and SIGHUP held off. With more than one, the journal file lists the
+// targets and temporary files from before the first rename until after the
+// last, so that a run killed between two renames is noticed by the next one
+// (InterruptedSaves). Raises host::RuntimeError(kErrFile) when the journal
+// cannot be written (nothing replaced) or a rename fails.
+std::vector<SaveResult> CommitSaves(std::vector<PreparedSave>& saves, const std::string& journal);
+
+// PrepareSave and CommitSaves for one workbook.
 SaveResult SaveWorkbook(host::ModelWorkbook& book);
+
+// Writes the model to target the same way (temporary file, read back,
+// rename), without the choice of a name beside the original.
+void WriteXlsxReplacing(const host::ModelWorkbook& book, const std::string& target);
+// Writes a text file to target through a temporary file and a rename.
+void WriteTextReplacing(const std::string& text, const std::string& target);
+
+// What a journal left by a killed run says: each target, and whether its
+// new file had replaced it. Reading removes the journal and the temporary
+// files it names that are still there. Empty when there is no journal.
+struct InterruptedSave {
+  std::string target;
+  bool replaced = false;
+};
+std::vector<InterruptedSave> TakeInterruptedSaves(const std::string& journal);
 
 }  // namespace fenban::files

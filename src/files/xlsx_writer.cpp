@@ -1,6 +1,8 @@
 // Writes the model as an .xlsx file with libxlsxwriter: every sheet in
 // order, values and formulas with their results, formats, column widths,
 // row heights, merges, page breaks, page set-up, validation and views.
+#include <fcntl.h>
+#include <unistd.h>
 #include <xlsxwriter.h>
 
 #include <algorithm>
@@ -16,6 +18,7 @@
 #include "files/cell_reference.h"
 #include "files/file_error.h"
 #include "files/r1c1_to_a1.h"
+#include "files/temporary_files.h"
 #include "files/workbook_files.h"
 #include "files/xlsx_conversions.h"
 #include "files/xlsx_writer_internal.h"
@@ -30,6 +33,38 @@ constexpr size_t kMaxCellCharacters = 32767;
 
 struct WorkbookFree {
   void operator()(lxw_workbook* workbook) const { lxw_workbook_free(workbook); }
+};
+
+// A call that libxlsxwriter refused: the write fails rather than leave a
+// cell or a setting out of the file.
+void Check(lxw_error error) {
+  if (error != LXW_NO_ERROR) throw FormatError(std::string("写入失败 (cannot write: ") + lxw_strerror(error) + ")");
+}
+
+// libxlsxwriter reports its failures on standard error as well as in its
+// return codes; the return codes become the program's own message, so its
+// lines are kept from the terminal while a workbook is written (the second
+// writer thread runs inside that time too).
+class LibraryOutputSilenced {
+ public:
+  LibraryOutputSilenced() {
+    std::fflush(stderr);
+    saved_ = ::dup(STDERR_FILENO);
+    const int null = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+    if (saved_ >= 0 && null >= 0) ::dup2(null, STDERR_FILENO);
+    if (null >= 0) ::close(null);
+  }
+  ~LibraryOutputSilenced() {
+    if (saved_ < 0) return;
+    std::fflush(stderr);
+    ::dup2(saved_, STDERR_FILENO);
+    ::close(saved_);
+  }
+  LibraryOutputSilenced(const LibraryOutputSilenced&) = delete;
+  LibraryOutputSilenced& operator=(const LibraryOutputSilenced&) = delete;
+
+ private:
+  int saved_ = -1;
 };
 
 // Text as a cell may hold it: literal escape sequences protected, cut at
@@ -143,8 +178,8 @@ class SheetWriter {
     lxw_row_col_options options{};
     options.hidden = width <= 0 ? 1 : 0;
     if (options.hidden != 0) width = LXW_DEF_COL_WIDTH;
-    worksheet_set_column_opt(ws_, static_cast<lxw_col_t>(first), static_cast<lxw_col_t>(last), std::min(width, 255.0),
-                             formats_.Get(style), options.hidden != 0 ? &options : nullptr);
+    Check(worksheet_set_column_opt(ws_, static_cast<lxw_col_t>(first), static_cast<lxw_col_t>(last), std::min(width, 255.0),
+                             formats_.Get(style), options.hidden != 0 ? &options : nullptr));
   }
 
   // Rows go out one after another (libxlsxwriter keeps only the current
@@ -170,7 +205,7 @@ class SheetWriter {
       options.hidden = 1;
       height = defaultHeight;
     }
-    worksheet_set_row_opt(ws_, r, height, formats_.Get(row.style), options.hidden ? &options : nullptr);
+    Check(worksheet_set_row_opt(ws_, r, height, formats_.Get(row.style), options.hidden ? &options : nullptr));
   }
 
   // A cell without a format of its own is written with the one it shows:
@@ -195,16 +230,16 @@ class SheetWriter {
     for (const host::Rect& area : sheet_.MergedAreas()) {
       if (area.row1 < 1 || area.col1 < 1 || area.row2 > host::kMaxRows || area.col2 > host::kMaxColumns) continue;
       if (area.row1 == area.row2 && area.col1 == area.col2) continue;
-      worksheet_merge_range(ws_, static_cast<lxw_row_t>(area.row1 - 1), static_cast<lxw_col_t>(area.col1 - 1),
-                            static_cast<lxw_row_t>(area.row2 - 1), static_cast<lxw_col_t>(area.col2 - 1), "", nullptr);
+      Check(worksheet_merge_range(ws_, static_cast<lxw_row_t>(area.row1 - 1), static_cast<lxw_col_t>(area.col1 - 1),
+                            static_cast<lxw_row_t>(area.row2 - 1), static_cast<lxw_col_t>(area.col2 - 1), "", nullptr));
     }
   }
 
   void WriteError(lxw_row_t row, lxw_col_t column, const std::string& code, lxw_format* format) {
     if (IsErrorLiteral(code)) {
-      worksheet_write_formula_str(ws_, row, column, code.c_str(), format, code.c_str());
+      Check(worksheet_write_formula_str(ws_, row, column, code.c_str(), format, code.c_str()));
     } else {
-      worksheet_write_string(ws_, row, column, CellText(code).c_str(), format);
+      Check(worksheet_write_string(ws_, row, column, CellText(code).c_str(), format));
     }
   }
 
@@ -215,21 +250,21 @@ class SheetWriter {
       const auto a1 = R1C1ToA1(*cell.formula, static_cast<int32_t>(row) + 1, static_cast<int32_t>(column) + 1);
       if (a1 && !(value.IsNumber() && !std::isfinite(value.Number()))) {
         if (value.IsNumber()) {
-          worksheet_write_formula_num(ws_, row, column, a1->c_str(), format, value.Number());
+          Check(worksheet_write_formula_num(ws_, row, column, a1->c_str(), format, value.Number()));
         } else {
           const std::string text = value.IsText() ? CellText(value.Text()) : std::string();
-          worksheet_write_formula_str(ws_, row, column, a1->c_str(), format, text.c_str());
+          Check(worksheet_write_formula_str(ws_, row, column, a1->c_str(), format, text.c_str()));
         }
         return;
       }
     }
     switch (value.Type()) {
       case host::ValueType::Empty:
-        if (format != nullptr) worksheet_write_blank(ws_, row, column, format);
+        if (format != nullptr) Check(worksheet_write_blank(ws_, row, column, format));
         break;
       case host::ValueType::Number:
         if (std::isfinite(value.Number())) {
-          worksheet_write_number(ws_, row, column, value.Number(), format);
+          Check(worksheet_write_number(ws_, row, column, value.Number(), format));
         } else {
           WriteError(row, column, "#NUM!", format);
         }
@@ -237,16 +272,16 @@ class SheetWriter {
       case host::ValueType::Text:
         if (value.Text().empty()) {
           // An empty text is kept apart from an empty cell as the formula ="".
-          worksheet_write_formula_str(ws_, row, column, "=\"\"", format, "");
+          Check(worksheet_write_formula_str(ws_, row, column, "=\"\"", format, ""));
         } else {
           // libxlsxwriter takes a null-terminated copy.
           const std::string text(value.Text());
           const bool plain = text.size() <= kMaxCellCharacters && text.find("_x") == std::string::npos;
-          worksheet_write_string(ws_, row, column, plain ? text.c_str() : CellText(text).c_str(), format);
+          Check(worksheet_write_string(ws_, row, column, plain ? text.c_str() : CellText(text).c_str(), format));
         }
         break;
       case host::ValueType::Boolean:
-        worksheet_write_boolean(ws_, row, column, value.Bool() ? 1 : 0, format);
+        Check(worksheet_write_boolean(ws_, row, column, value.Bool() ? 1 : 0, format));
         break;
       case host::ValueType::Error:
         WriteError(row, column, value.Error().code, format);
@@ -266,7 +301,7 @@ class SheetWriter {
     if (breaks.empty()) return;
     if (breaks.size() > LXW_BREAKS_MAX) breaks.resize(LXW_BREAKS_MAX);
     breaks.push_back(0);
-    worksheet_set_h_pagebreaks(ws_, breaks.data());
+    Check(worksheet_set_h_pagebreaks(ws_, breaks.data()));
   }
 
   void WritePageSetup() {
@@ -284,10 +319,10 @@ class SheetWriter {
     const std::string headerText = setup.centerHeader.empty() ? "" : Clipped("&C" + setup.centerHeader, 250);
     const std::string footerText = setup.centerFooter.empty() ? "" : Clipped("&C" + setup.centerFooter, 250);
     if (!headerText.empty() || setup.headerMargin != defaults.headerMargin) {
-      worksheet_set_header_opt(ws_, headerText.c_str(), &header);
+      Check(worksheet_set_header_opt(ws_, headerText.c_str(), &header));
     }
     if (!footerText.empty() || setup.footerMargin != defaults.footerMargin) {
-      worksheet_set_footer_opt(ws_, footerText.c_str(), &footer);
+      Check(worksheet_set_footer_opt(ws_, footerText.c_str(), &footer));
     }
     if (setup.zoom != 100 && setup.zoom >= 10 && setup.zoom <= 400) {
       worksheet_set_print_scale(ws_, static_cast<uint16_t>(setup.zoom));
@@ -295,8 +330,8 @@ class SheetWriter {
     if (setup.centerHorizontally) worksheet_center_horizontally(ws_);
     if (setup.printTitleFirstRow > 0 && setup.printTitleLastRow >= setup.printTitleFirstRow &&
         setup.printTitleLastRow <= host::kMaxRows) {
-      worksheet_repeat_rows(ws_, static_cast<lxw_row_t>(setup.printTitleFirstRow - 1),
-                            static_cast<lxw_row_t>(setup.printTitleLastRow - 1));
+      Check(worksheet_repeat_rows(ws_, static_cast<lxw_row_t>(setup.printTitleFirstRow - 1),
+                            static_cast<lxw_row_t>(setup.printTitleLastRow - 1)));
     }
   }
 
@@ -307,12 +342,12 @@ class SheetWriter {
              area.row1 <= area.row2 && area.col1 <= area.col2;
     };
     if (const auto& filter = sheet_.AutoFilterArea(); filter && valid(*filter)) {
-      worksheet_autofilter(ws_, static_cast<lxw_row_t>(filter->row1 - 1), static_cast<lxw_col_t>(filter->col1 - 1),
-                           static_cast<lxw_row_t>(filter->row2 - 1), static_cast<lxw_col_t>(filter->col2 - 1));
+      Check(worksheet_autofilter(ws_, static_cast<lxw_row_t>(filter->row1 - 1), static_cast<lxw_col_t>(filter->col1 - 1),
+                           static_cast<lxw_row_t>(filter->row2 - 1), static_cast<lxw_col_t>(filter->col2 - 1)));
     }
     if (const auto& area = sheet_.PrintArea(); area && valid(*area)) {
-      worksheet_print_area(ws_, static_cast<lxw_row_t>(area->row1 - 1), static_cast<lxw_col_t>(area->col1 - 1),
-                           static_cast<lxw_row_t>(area->row2 - 1), static_cast<lxw_col_t>(area->col2 - 1));
+      Check(worksheet_print_area(ws_, static_cast<lxw_row_t>(area->row1 - 1), static_cast<lxw_col_t>(area->col1 - 1),
+                           static_cast<lxw_row_t>(area->row2 - 1), static_cast<lxw_col_t>(area->col2 - 1)));
     }
   }
 
@@ -377,9 +412,9 @@ class SheetWriter {
     if (!inputMessage.empty()) validation.input_message = inputMessage.data();
     if (!errorTitle.empty()) validation.error_title = errorTitle.data();
     if (!errorMessage.empty()) validation.error_message = errorMessage.data();
-    worksheet_data_validation_range(ws_, static_cast<lxw_row_t>(area.row1 - 1), static_cast<lxw_col_t>(area.col1 - 1),
+    Check(worksheet_data_validation_range(ws_, static_cast<lxw_row_t>(area.row1 - 1), static_cast<lxw_col_t>(area.col1 - 1),
                                     static_cast<lxw_row_t>(area.row2 - 1), static_cast<lxw_col_t>(area.col2 - 1),
-                                    &validation);
+                                    &validation));
   }
 
   void WriteView() {
@@ -439,11 +474,14 @@ int32_t SheetToSplit(host::ModelWorkbook& model) {
 // A new package at path. `created` is its creation time: the two packages of
 // a workbook written on two threads are given the same one, so that the
 // library's conversion of it (through gmtime's one shared result) yields the
-// same fields on both threads.
-lxw_workbook* NewWorkbook(const std::string& path, time_t created) {
+// same fields on both threads. The library's own temporary files go into
+// `folder` (the package's folder, so that one disk holds all that a save
+// needs); it must outlive the workbook.
+lxw_workbook* NewWorkbook(const std::string& path, const std::string& folder, time_t created) {
   lxw_workbook_options options{};
   options.constant_memory = LXW_TRUE;
   options.use_zip64 = LXW_FALSE;
+  options.tmpdir = const_cast<char*>(folder.c_str());
   lxw_workbook* workbook = workbook_new_opt(path.c_str(), &options);
   if (workbook == nullptr) throw FormatError("无法创建文件 (cannot create the file)");
   lxw_doc_properties properties{};
@@ -457,7 +495,11 @@ lxw_workbook* NewWorkbook(const std::string& path, time_t created) {
 
 void CloseWorkbook(std::unique_ptr<lxw_workbook, WorkbookFree>& workbook) {
   const lxw_error error = workbook_close(workbook.release());
-  if (error != LXW_NO_ERROR) throw FormatError(std::string("写入失败 (") + lxw_strerror(error) + ")");
+  if (error == LXW_ERROR_CREATING_XLSX_FILE || error == LXW_ERROR_CREATING_TMPFILE) {
+    throw FormatError("无法写入文件，磁盘可能已满 (cannot write the file; the disk may be full): " +
+                      std::string(lxw_strerror(error)));
+  }
+  Check(error);
 }
 
 // Writes sheet `index` alone into a package of its own at path, exactly as
@@ -467,7 +509,8 @@ void CloseWorkbook(std::unique_ptr<lxw_workbook, WorkbookFree>& workbook) {
 void WriteSheetAlone(const host::ModelWorkbook& book, int32_t index, bool selected, const std::string& path,
                      time_t created) {
   auto& model = const_cast<host::ModelWorkbook&>(book);  // only read
-  std::unique_ptr<lxw_workbook, WorkbookFree> workbook(NewWorkbook(path, created));
+  const std::string folder = FolderOf(path);
+  std::unique_ptr<lxw_workbook, WorkbookFree> workbook(NewWorkbook(path, folder, created));
   FormatCache formats(workbook.get(), book.Styles());
   formats.RegisterAll();
   host::ModelWorksheet& sheet = model.ModelSheetAt(index);
@@ -483,15 +526,16 @@ void WriteSheetAlone(const host::ModelWorkbook& book, int32_t index, bool select
   CloseWorkbook(workbook);
 }
 
-// Runs a task on a second thread; Finish waits for it and passes its
-// failure on. The thread is always waited for, and the file it writes
-// removed, however the writer ends.
+// Runs a task on a second thread that writes a temporary file beside
+// `beside`; Finish waits for it and passes its failure on. The thread is
+// always waited for, and the file removed, however the writer ends.
 class SecondWriter {
  public:
-  SecondWriter(std::string path, std::function<void()> task) : path_(std::move(path)) {
+  SecondWriter(const std::string& beside, std::function<void(const std::string&)> task)
+      : file_(FolderOf(beside), 0) {
     thread_ = std::thread([this, task = std::move(task)] {
       try {
-        task();
+        task(file_.Path());
       } catch (...) {
         failure_ = std::current_exception();
       }
@@ -501,16 +545,15 @@ class SecondWriter {
   SecondWriter& operator=(const SecondWriter&) = delete;
   ~SecondWriter() {
     if (thread_.joinable()) thread_.join();
-    std::remove(path_.c_str());
   }
   void Finish() {
     thread_.join();
     if (failure_) std::rethrow_exception(failure_);
   }
-  const std::string& Path() const { return path_; }
+  const std::string& Path() const { return file_.Path(); }
 
  private:
-  std::string path_;
+  TemporaryFile file_;
   std::exception_ptr failure_;
   std::thread thread_;
 };
@@ -527,8 +570,10 @@ void WriteXlsx(const host::ModelWorkbook& book, const std::string& path) {
 
 void WriteXlsxFile(const host::ModelWorkbook& book, const std::string& path) {
   auto& model = const_cast<host::ModelWorkbook&>(book);  // sheet access is not const; nothing is changed
+  const LibraryOutputSilenced silenced;
   const time_t created = std::time(nullptr);
-  std::unique_ptr<lxw_workbook, WorkbookFree> workbook(NewWorkbook(path, created));
+  const std::string folder = FolderOf(path);
+  std::unique_ptr<lxw_workbook, WorkbookFree> workbook(NewWorkbook(path, folder, created));
   FormatCache formats(workbook.get(), book.Styles());
   XlsxPatch patch;
   const int32_t count = book.SheetCount();
@@ -547,11 +592,10 @@ void WriteXlsxFile(const host::ModelWorkbook& book, const std::string& path) {
   std::unique_ptr<SecondWriter> second;
   if (split > 0) {
     formats.RegisterAll();
-    const std::string secondPath = path + ".sheet";
-    second = std::make_unique<SecondWriter>(
-        secondPath, [&book, split, selected = split == active, secondPath, created] {
-          WriteSheetAlone(book, split, selected, secondPath, created);
-        });
+    second = std::make_unique<SecondWriter>(path, [&book, split, selected = split == active, created](
+                                                      const std::string& secondPath) {
+      WriteSheetAlone(book, split, selected, secondPath, created);
+    });
   }
   std::vector<lxw_worksheet*> worksheets;
   for (int32_t i = 1; i <= count; ++i) {

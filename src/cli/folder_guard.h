@@ -1,0 +1,46 @@
+// What keeps one command's saves apart from everything else in the host
+// folder: a lock that a second command waits for, the refusal to replace a
+// workbook a spreadsheet program has open, and the tidying at the start of a
+// command after a run that was killed.
+#pragma once
+
+#include <chrono>
+#include <filesystem>
+#include <iosfwd>
+#include <vector>
+
+namespace fenban::cli {
+
+inline constexpr const char* kJournalFileName = ".~fenban.journal";
+
+// An exclusive lock (flock) on the host folder itself for the life of the
+// object. Waits up to `wait` for a command that holds it, then raises
+// CliError saying that another command is running. Where the folder cannot
+// be locked (a file system without locks) the command runs unlocked.
+class HostFolderLock {
+ public:
+  explicit HostFolderLock(const std::filesystem::path& folder,
+                          std::chrono::milliseconds wait = std::chrono::seconds(3));
+  ~HostFolderLock();
+  HostFolderLock(const HostFolderLock&) = delete;
+  HostFolderLock& operator=(const HostFolderLock&) = delete;
+
+ private:
+  int fd_ = -1;
+};
+
+// The lock files that spreadsheet programs keep beside a workbook they have
+// open (".~lock.名单.xlsx#", "~$名单.xlsx"), beside the file and, for a
+// link, beside the file it points at; those that exist.
+std::vector<std::filesystem::path> OpenWorkbookMarks(const std::filesystem::path& workbook);
+
+// Raises CliError asking to close the workbook first when any of `files`
+// is open in a spreadsheet program.
+void RefuseOpenWorkbooks(const std::vector<std::filesystem::path>& files);
+
+// At the start of a command that saves, inside the lock: reports on err a
+// save that a killed run left between its renames, and removes the
+// temporary files killed runs left in the host folder and its data folder.
+void TidyHostFolder(const std::filesystem::path& folder, std::ostream& err);
+
+}  // namespace fenban::cli
