@@ -191,10 +191,14 @@ PreparedSave PrepareSave(host::ModelWorkbook& book) {
 
 std::vector<SaveResult> CommitSaves(std::vector<PreparedSave>& saves, const std::string& journal) {
   const bool journaled = saves.size() > 1;
-  if (journaled) Guarded(journal, [&] { WriteJournal(saves, journal); });
   std::vector<SaveResult> results;
   {
+    // Held from before the journal is written until it is removed: a signal
+    // then ends the program only once the renames are done. A journal is
+    // therefore left only by a run that ended without cleaning up (SIGKILL, a
+    // power cut), which also leaves the files not yet renamed.
     const SignalsHeld held;
+    if (journaled) Guarded(journal, [&] { WriteJournal(saves, journal); });
     for (PreparedSave& save : saves) {
       try {
         save.temporary.RenameOver(save.target);
@@ -208,15 +212,13 @@ std::vector<SaveResult> CommitSaves(std::vector<PreparedSave>& saves, const std:
       }
       results.push_back(save.result);
     }
+    for (const PreparedSave& save : saves) SyncFolder(FolderOf(save.target));
+    if (journaled) {
+      ::unlink(journal.c_str());
+      SyncFolder(FolderOf(journal));
+    }
   }
-  for (PreparedSave& save : saves) {
-    SyncFolder(FolderOf(save.target));
-    Settle(save);
-  }
-  if (journaled) {
-    ::unlink(journal.c_str());
-    SyncFolder(FolderOf(journal));
-  }
+  for (PreparedSave& save : saves) Settle(save);
   return results;
 }
 

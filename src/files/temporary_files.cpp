@@ -11,10 +11,12 @@
 #include <fcntl.h>
 #include <limits.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <cerrno>
+#include <cstddef>
 #include <cstdlib>
 #include <cstring>
 #include <random>
@@ -32,7 +34,7 @@ constexpr int kSignals[] = {SIGINT, SIGTERM, SIGHUP};
 
 struct RemovalTable {
   char paths[kSlotCount][PATH_MAX];
-  volatile sig_atomic_t used[kSlotCount];
+  volatile sig_atomic_t used[kSlotCount];  // 0 free, 1 a file, 2 a folder
 };
 
 RemovalTable& Table() {
@@ -40,11 +42,73 @@ RemovalTable& Table() {
   return table;
 }
 
+// The head of a record that getdents64 returns; the name follows the type.
+struct LinuxDirent64 {
+  ino64_t inode;
+  off64_t offset;
+  unsigned short length;
+  unsigned char type;
+};
+
+// Removes the entries of the folder open as dir whose names begin with
+// prefix (all when it is empty). Only system calls, so that a signal
+// handler may call it.
+void RemoveEntries(int dir, const char* prefix) {
+  const size_t prefixLength = std::strlen(prefix);
+  alignas(8) char buffer[4096];
+  for (;;) {
+    const long got = ::syscall(SYS_getdents64, dir, buffer, sizeof buffer);
+    if (got <= 0) break;
+    for (long at = 0; at < got;) {
+      const auto* entry = reinterpret_cast<const LinuxDirent64*>(buffer + at);
+      const char* name = buffer + at + offsetof(LinuxDirent64, type) + 1;
+      at += entry->length;
+      if (std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0) continue;
+      if (std::strncmp(name, prefix, prefixLength) == 0) ::unlinkat(dir, name, 0);
+    }
+  }
+}
+
+// Removes what libzip makes beside a package it rewrites ("<name>.Ab12Cd").
+void RemoveFilesMadeBeside(const char* path) {
+  const char* slash = std::strrchr(path, '/');
+  if (slash == nullptr || slash == path) return;
+  char folder[PATH_MAX];
+  const size_t folderLength = static_cast<size_t>(slash - path);
+  std::memcpy(folder, path, folderLength);
+  folder[folderLength] = '\0';
+  char prefix[NAME_MAX + 2];
+  const size_t baseLength = std::strlen(slash + 1);
+  if (baseLength > NAME_MAX) return;
+  std::memcpy(prefix, slash + 1, baseLength);
+  prefix[baseLength] = '.';
+  prefix[baseLength + 1] = '\0';
+  const int dir = ::open(folder, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (dir < 0) return;
+  RemoveEntries(dir, prefix);
+  ::close(dir);
+}
+
+// Removes a folder of temporary files with the files in it.
+void RemoveFolder(const char* path) {
+  const int dir = ::open(path, O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NOFOLLOW);
+  if (dir >= 0) {
+    RemoveEntries(dir, "");
+    ::close(dir);
+  }
+  ::rmdir(path);
+}
+
 extern "C" void RemoveOnSignal(int signal) {
   const int savedErrno = errno;
   RemovalTable& table = Table();
   for (int i = 0; i < kSlotCount; ++i) {
-    if (table.used[i] != 0) ::unlink(table.paths[i]);
+    if (table.used[i] == 1) {
+      ::unlink(table.paths[i]);
+      RemoveFilesMadeBeside(table.paths[i]);
+    } else if (table.used[i] == 2) {
+      RemoveFolder(table.paths[i]);
+    }
   }
   // Then end as the signal would have ended the program.
   struct sigaction action {};
@@ -71,7 +135,7 @@ void InstallHandlers() {
 
 // Puts path into a free slot of the table; -1 when it is full or the path
 // too long for a slot (the file is then only removed at the next start).
-int Register(const std::string& path) {
+int Register(const std::string& path, sig_atomic_t kind) {
   InstallHandlers();
   RemovalTable& table = Table();
   if (path.size() >= PATH_MAX) return -1;
@@ -79,7 +143,7 @@ int Register(const std::string& path) {
     if (table.used[i] != 0) continue;
     std::memcpy(table.paths[i], path.c_str(), path.size() + 1);
     std::atomic_signal_fence(std::memory_order_seq_cst);
-    table.used[i] = 1;
+    table.used[i] = kind;
     return i;
   }
   return -1;
@@ -95,6 +159,11 @@ std::string RandomTag() {
   std::string tag;
   for (int i = 0; i < 6; ++i) tag += kDigits[device() % 36];
   return tag;
+}
+
+// A name for a new temporary file or folder in folder.
+std::string NewTemporaryName(const std::string& folder) {
+  return folder + "/" + kPrefix + std::to_string(::getpid()) + "-" + RandomTag() + kSuffix;
 }
 
 // The process id in a temporary file's name; 0 when the name is not one.
@@ -130,10 +199,10 @@ bool IsOurTemporaryName(const std::string& name) { return PidOfTemporary(name) >
 
 TemporaryFile::TemporaryFile(const std::string& folder, unsigned mode) {
   for (int attempt = 0; attempt < 100; ++attempt) {
-    std::string path = folder + "/" + kPrefix + std::to_string(::getpid()) + "-" + RandomTag() + kSuffix;
+    std::string path = NewTemporaryName(folder);
     // Registered before it exists, so that no moment is left in which a
     // signal would leave it behind.
-    const int slot = Register(path);
+    const int slot = Register(path, 1);
     const int fd = ::open(path.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, 0666);
     if (fd >= 0) {
       if (mode != 0) ::fchmod(fd, mode & 07777);
@@ -185,11 +254,36 @@ int RemoveStaleTemporaries(const std::string& folder) {
     if (::kill(static_cast<pid_t>(pid), 0) == 0 || errno != ESRCH) continue;  // its run may still be going
     const std::string path = folder + "/" + name;
     struct stat info {};
-    if (::lstat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) continue;
-    if (::unlink(path.c_str()) == 0) ++removed;
+    if (::lstat(path.c_str(), &info) != 0) continue;
+    if (S_ISREG(info.st_mode) && ::unlink(path.c_str()) == 0) ++removed;
+    if (S_ISDIR(info.st_mode)) {
+      RemoveFolder(path.c_str());
+      removed += ::access(path.c_str(), F_OK) != 0 ? 1 : 0;
+    }
   }
   ::closedir(dir);
   return removed;
+}
+
+TemporaryFolder::TemporaryFolder(const std::string& folder) {
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    std::string path = NewTemporaryName(folder);
+    const int slot = Register(path, 2);
+    if (::mkdir(path.c_str(), 0700) == 0) {
+      path_ = std::move(path);
+      slot_ = slot;
+      return;
+    }
+    const int error = errno;
+    Unregister(slot);
+    if (error != EEXIST) ThrowSystemError("无法在文件所在的文件夹中创建临时文件 (cannot create a temporary file): ", error);
+  }
+  throw FormatError("无法在文件所在的文件夹中创建临时文件 (cannot create a temporary file)");
+}
+
+TemporaryFolder::~TemporaryFolder() {
+  RemoveFolder(path_.c_str());
+  Unregister(slot_);
 }
 
 SignalsHeld::SignalsHeld() {

@@ -38,7 +38,24 @@ class TemporaryFile {
   int slot_ = -1;
 };
 
-// Removes the temporary files in folder that a run no longer alive left
+// A new temporary folder in folder, for the files a library keeps while it
+// writes; removed with its files when the object ends or the program is
+// stopped by a signal. Throws FormatError.
+class TemporaryFolder {
+ public:
+  explicit TemporaryFolder(const std::string& folder);
+  ~TemporaryFolder();
+  TemporaryFolder(const TemporaryFolder&) = delete;
+  TemporaryFolder& operator=(const TemporaryFolder&) = delete;
+
+  const std::string& Path() const { return path_; }
+
+ private:
+  std::string path_;
+  int slot_ = -1;
+};
+
+// Removes the temporary files (and folders) in folder that a run no longer alive left
 // (its process id is in the name); returns how many.
 int RemoveStaleTemporaries(const std::string& folder);
 

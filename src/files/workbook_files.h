@@ -54,7 +54,7 @@ PreparedSave PrepareSave(host::ModelWorkbook& book);
 // and SIGHUP held off. With more than one, the journal file lists the
 // targets and temporary files from before the first rename until after the
 // last, so that a run killed between two renames is noticed by the next one
-// (InterruptedSaves). Raises host::RuntimeError(kErrFile) when the journal
+// (TakeInterruptedSaves). Raises host::RuntimeError(kErrFile) when the journal
 // cannot be written (nothing replaced) or a rename fails.
 std::vector<SaveResult> CommitSaves(std::vector<PreparedSave>& saves, const std::string& journal);
 

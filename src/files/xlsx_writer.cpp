@@ -475,7 +475,7 @@ int32_t SheetToSplit(host::ModelWorkbook& model) {
 // a workbook written on two threads are given the same one, so that the
 // library's conversion of it (through gmtime's one shared result) yields the
 // same fields on both threads. The library's own temporary files go into
-// `folder` (the package's folder, so that one disk holds all that a save
+// `folder` (beside the package, so that one disk holds all that a save
 // needs); it must outlive the workbook.
 lxw_workbook* NewWorkbook(const std::string& path, const std::string& folder, time_t created) {
   lxw_workbook_options options{};
@@ -507,10 +507,9 @@ void CloseWorkbook(std::unique_ptr<lxw_workbook, WorkbookFree>& workbook) {
 // the cells' format numbers agree) and the sheet selected only when it is the
 // active one (else a small second sheet is).
 void WriteSheetAlone(const host::ModelWorkbook& book, int32_t index, bool selected, const std::string& path,
-                     time_t created) {
+                     const std::string& scratch, time_t created) {
   auto& model = const_cast<host::ModelWorkbook&>(book);  // only read
-  const std::string folder = FolderOf(path);
-  std::unique_ptr<lxw_workbook, WorkbookFree> workbook(NewWorkbook(path, folder, created));
+  std::unique_ptr<lxw_workbook, WorkbookFree> workbook(NewWorkbook(path, scratch, created));
   FormatCache formats(workbook.get(), book.Styles());
   formats.RegisterAll();
   host::ModelWorksheet& sheet = model.ModelSheetAt(index);
@@ -572,8 +571,10 @@ void WriteXlsxFile(const host::ModelWorkbook& book, const std::string& path) {
   auto& model = const_cast<host::ModelWorkbook&>(book);  // sheet access is not const; nothing is changed
   const LibraryOutputSilenced silenced;
   const time_t created = std::time(nullptr);
-  const std::string folder = FolderOf(path);
-  std::unique_ptr<lxw_workbook, WorkbookFree> workbook(NewWorkbook(path, folder, created));
+  // libxlsxwriter's own files (removed as soon as they are opened, but
+  // named for a moment) go into a folder of ours beside the package.
+  const TemporaryFolder scratch(FolderOf(path));
+  std::unique_ptr<lxw_workbook, WorkbookFree> workbook(NewWorkbook(path, scratch.Path(), created));
   FormatCache formats(workbook.get(), book.Styles());
   XlsxPatch patch;
   const int32_t count = book.SheetCount();
@@ -592,10 +593,10 @@ void WriteXlsxFile(const host::ModelWorkbook& book, const std::string& path) {
   std::unique_ptr<SecondWriter> second;
   if (split > 0) {
     formats.RegisterAll();
-    second = std::make_unique<SecondWriter>(path, [&book, split, selected = split == active, created](
-                                                      const std::string& secondPath) {
-      WriteSheetAlone(book, split, selected, secondPath, created);
-    });
+    second = std::make_unique<SecondWriter>(
+        path, [&book, split, selected = split == active, created, &scratch](const std::string& secondPath) {
+          WriteSheetAlone(book, split, selected, secondPath, scratch.Path(), created);
+        });
   }
   std::vector<lxw_worksheet*> worksheets;
   for (int32_t i = 1; i <= count; ++i) {
