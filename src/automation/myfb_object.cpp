@@ -91,7 +91,7 @@ HRESULT MyfbObject::GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DIS
 }
 
 HRESULT MyfbObject::Invoke(DISPID id, REFIID iid, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
-                           EXCEPINFO*, UINT* argError) {
+                           EXCEPINFO* exception, UINT* argError) {
   if (!IsEqualIID(iid, IID_NULL)) return DISP_E_UNKNOWNINTERFACE;
   if (id != kMyFunId) return DISP_E_MEMBERNOTFOUND;
   if (!(flags & (DISPATCH_METHOD | DISPATCH_PROPERTYGET))) return DISP_E_MEMBERNOTFOUND;
@@ -123,7 +123,7 @@ HRESULT MyfbObject::Invoke(DISPID id, REFIID iid, LCID, WORD flags, DISPPARAMS* 
     return E_OUTOFMEMORY;
   }
   Variant empty;
-  return RunMyFun(core_, application.Get(), form.Get(), flagText, result ? result : empty.Out());
+  return RunMyFun(core_, application.Get(), form.Get(), flagText, result ? result : empty.Out(), exception);
 }
 
 HRESULT MyfbObject::MyFun(IDispatch** EA, IDispatch** UF, BSTR* strFlag, VARIANT* result) {

@@ -3,7 +3,7 @@
 
 namespace fenban::automation {
 
-HRESULT RunMyFun(bridge::myfb&, IDispatch*, IDispatch*, const std::string&, VARIANT* result) {
+HRESULT RunMyFun(bridge::myfb&, IDispatch*, IDispatch*, const std::string&, VARIANT* result, EXCEPINFO*) {
   VariantInit(result);
   return E_NOTIMPL;
 }

@@ -13,6 +13,10 @@ namespace fenban::automation {
 
 // Runs the event `flag` and leaves the empty result in `result`. Returns S_OK
 // whatever the command did: its run-time errors are shown in the error box.
-HRESULT RunMyFun(bridge::myfb& core, IDispatch* EA, IDispatch* UF, const std::string& flag, VARIANT* result);
+// Only a missing application, or a host that fails while alerts and screen
+// updating are switched back on, makes the call fail (described in `exception`
+// when the caller passed one).
+HRESULT RunMyFun(bridge::myfb& core, IDispatch* EA, IDispatch* UF, const std::string& flag, VARIANT* result,
+                 EXCEPINFO* exception = nullptr);
 
 }  // namespace fenban::automation
