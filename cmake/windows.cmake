@@ -3,11 +3,13 @@
 # myfb.dll with its type library. Tests are Windows programs run under wine.
 
 set(FENBAN_WINE_IDL_DIR /usr/include/wine/wine/windows CACHE PATH "IDL headers (oaidl.idl) from libwine-dev")
-if(CMAKE_SIZEOF_VOID_P EQUAL 8)
-  set(FENBAN_WINE_LIB_DIR /usr/lib/x86_64-linux-gnu/wine/x86_64-windows CACHE PATH "folder of stdole2.tlb")
-else()
-  set(FENBAN_WINE_LIB_DIR /usr/lib/i386-linux-gnu/wine/i386-windows CACHE PATH "folder of stdole2.tlb")
+# widl reads stdole2.tlb (imported by the IDL) from wine's Windows libraries;
+# the 64-bit copy serves a 32-bit build too when wine32 is not installed.
+set(wine_lib_dir /usr/lib/x86_64-linux-gnu/wine/x86_64-windows)
+if(CMAKE_SIZEOF_VOID_P EQUAL 4 AND EXISTS /usr/lib/i386-linux-gnu/wine/i386-windows/stdole2.tlb)
+  set(wine_lib_dir /usr/lib/i386-linux-gnu/wine/i386-windows)
 endif()
+set(FENBAN_WINE_LIB_DIR ${wine_lib_dir} CACHE PATH "folder of stdole2.tlb")
 
 fenban_layer(host)
 fenban_layer(sheets fenban_host)
@@ -33,6 +35,10 @@ set_source_files_properties(${CMAKE_CURRENT_SOURCE_DIR}/src/automation/myfb.rc P
   OBJECT_DEPENDS ${generated}/vantrel.tlb)
 
 set(windows_link_options -static -static-libgcc -static-libstdc++)
+if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+  # The .def file names the entry points without their stdcall decoration.
+  list(APPEND windows_link_options -Wl,--enable-stdcall-fixup)
+endif()
 set(windows_system_libs ole32 oleaut32 uuid advapi32 user32 shell32 kernel32)
 
 # Everything of the server but its entry points, so tests can link it too.

@@ -26,7 +26,9 @@ struct Cell {
 };
 
 // Rows keep their cells side by side; sorts and scans read them row after row.
-static_assert(sizeof(Cell) == 32, "a cell is its value, its format index and its formula pointer");
+// (32 bytes in a 64-bit build, 24 in a 32-bit one)
+static_assert(sizeof(Cell) == sizeof(Value) + 2 * sizeof(void*),
+              "a cell is its value, its format index and its formula pointer");
 
 struct RowData {
   std::vector<Cell> cells;  // cells[c - 1]; may be shorter than the sheet's width
