@@ -16,10 +16,6 @@ cleanup() {
   rm -rf "$WINEPREFIX" "$WINEPREFIX.display"
 }
 trap cleanup EXIT
-echo "test-windows: creating the wine prefix"
-start=$SECONDS
-wineboot --init >/dev/null 2>&1
-echo "test-windows: prefix ready in $((SECONDS - start)) s"
 
 # Message boxes need windows: a virtual display (Xvfb, local socket only) on a free number.
 Xvfb -displayfd 3 -nolisten tcp -screen 0 1024x768x24 3>"$WINEPREFIX.display" >/dev/null 2>&1 &
@@ -33,6 +29,12 @@ if [[ ! -s "$WINEPREFIX.display" ]]; then
   exit 1
 fi
 export DISPLAY=":$(tr -d '[:space:]' <"$WINEPREFIX.display")"
+
+# The prefix's desktop process starts now and keeps the display it was given.
+echo "test-windows: creating the wine prefix"
+start=$SECONDS
+wineboot --init >/dev/null 2>&1
+echo "test-windows: prefix ready in $((SECONDS - start)) s"
 
 dll="$(winepath -w "$PWD/$build/myfb.dll")"
 failed=0
