@@ -73,7 +73,7 @@ std::string AttachmentHeader(const std::string& fileName) {
   for (unsigned char c : fileName) {
     bool plain = std::isalnum(c) || c == '.' || c == '-' || c == '_';
     ascii += plain ? static_cast<char>(c) : '_';
-    encoded += plain ? std::string(1, static_cast<char>(c)) : fmt::format("%{:02X}", c);
+    encoded += plain ? std::string(1, static_cast<char>(c)) : fmt::format("%{:02X}", static_cast<unsigned>(c));
   }
   return fmt::format("attachment; filename=\"{}\"; filename*=UTF-8''{}", ascii, encoded);
 }

@@ -193,6 +193,27 @@ TEST_F(WebAppTest, BadRequestsGetClearJsonErrors) {
   EXPECT_EQ(undo->status, 400);
 }
 
+TEST_F(WebAppTest, DownloadsAreTheFilesOnDisk) {
+  auto book = client_->Get("/api/download?book=%E7%A4%BA%E4%BE%8B.xlsx", Token());
+  ASSERT_EQ(book->status, 200);
+  EXPECT_EQ(book->body, ExampleBytes());
+  std::string disposition = book->get_header_value("Content-Disposition");
+  EXPECT_NE(disposition.find("filename*=UTF-8''%E7%A4%BA%E4%BE%8B.xlsx"), std::string::npos) << disposition;
+  auto help = PostJson("/api/help", "{}");
+  ASSERT_EQ(help->status, 200);
+  EXPECT_EQ(json::parse(help->body)["document"], "/api/help.doc");
+  auto manual = client_->Get("/api/help.doc", Token());
+  ASSERT_EQ(manual->status, 200);
+  EXPECT_EQ(manual->body, clitest::ReadFile(host_ / "help.doc"));
+  // Without the manual, the form's error box.
+  fs::remove(host_ / "help.doc");
+  json missing = json::parse(PostJson("/api/help", "{}")->body);
+  EXPECT_FALSE(missing["ok"].get<bool>());
+  ASSERT_EQ(missing["boxes"].size(), 1u);
+  EXPECT_EQ(missing["boxes"][0]["title"], "错误");
+  EXPECT_FALSE(missing.contains("document"));
+}
+
 TEST_F(WebAppTest, FormMessagesComeBackAsBoxesAndSaveNothing) {
   auto before = Snapshot(host_);
   // No data workbook chosen: the form's own message.

@@ -229,6 +229,21 @@ async function main() {
     check(await page.isHidden('#pendingInfo'), 'nothing unsaved after reloading');
     checkMaxDiff(await maxDiffOnPage(page), saved.maxDiff, 'statistics after reloading');
 
+    // Dragging a row onto another class tab moves the student too.
+    await page.click('#tabs button:nth-child(2)');
+    await page.waitForSelector('#classList');
+    const dragged = await page.$eval('#classList tr[data-row]', (row, n) => row.children[n].textContent, nameIndex);
+    await page.dragAndDrop('#classList tr[data-row]', '#tabs button:nth-child(4)');
+    await idle(page);
+    check(await page.isVisible('#pendingInfo'), 'a dragged student is a move waiting to be saved');
+    await page.click('#tabs button:nth-child(4)');
+    const third = await page.$$eval('#classList tr[data-row]', (rows, n) => rows.map((r) => r.children[n].textContent), nameIndex);
+    check(third.includes(dragged), `${dragged} was dragged into class ${labels[2]}`);
+    await page.click('#discard');
+    await idle(page);
+    check(await page.isHidden('#pendingInfo'), 'discarding forgets the move');
+    checkEqual(facts(path.join(data, '名单.xlsx'), 1).classes, saved.classes, 'a discarded move writes nothing');
+
     // The printable class lists: one class per page.
     const print = await context.newPage();
     await print.goto(`${server.origin}/print?sheet=${encodeURIComponent('分班表1')}`);
@@ -291,7 +306,9 @@ async function main() {
     throw error;
   } finally {
     await context.close();
+    const ended = new Promise((resolve) => server.child.once('exit', (code, signal) => resolve({ code, signal })));
     server.child.kill('SIGINT');
+    checkEqual(await ended, { code: 0, signal: null }, 'Ctrl-C stops the server cleanly');
   }
 }
 
