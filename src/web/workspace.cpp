@@ -251,33 +251,29 @@ json Workspace::Divide() {
   return result;
 }
 
-json Workspace::Rebuild(const std::string& sheet) {
-  RefuseWhilePending("统计");
+json Workspace::FireOnSheet(const std::string& sheet, const std::string& eventName) {
   FormRun run = OpenRun(true);
   bool ok = !chosen_.empty();
   if (ok) run.session->ActivateDataSheet(sheet);
-  ok = run.session->Fire("cmdTiaoBanClick") && ok;
+  ok = run.session->Fire(eventName) && ok;
   json result = Outcome(run, ok);
   if (result["ok"].get<bool>()) {
     result["notes"] = SaveBooks(run, {&run.session->HostBook(), &run.session->DataBook()});
-    result["sheet"] = DivisionSheetOf(sheet).empty() ? sheet : DivisionSheetOf(sheet);
   }
   result["state"] = State();
   return result;
 }
 
+json Workspace::Rebuild(const std::string& sheet) {
+  RefuseWhilePending("统计");
+  json result = FireOnSheet(sheet, "cmdTiaoBanClick");
+  if (result["ok"].get<bool>()) result["sheet"] = DivisionSheetOf(sheet).empty() ? sheet : DivisionSheetOf(sheet);
+  return result;
+}
+
 json Workspace::Delete(const std::string& sheet) {
   RefuseWhilePending("删除");
-  FormRun run = OpenRun(true);
-  bool ok = !chosen_.empty();
-  if (ok) run.session->ActivateDataSheet(sheet.empty() ? "数据表" : sheet);
-  ok = run.session->Fire("cmdDelClick") && ok;
-  json result = Outcome(run, ok);
-  if (result["ok"].get<bool>()) {
-    result["notes"] = SaveBooks(run, {&run.session->HostBook(), &run.session->DataBook()});
-  }
-  result["state"] = State();
-  return result;
+  return FireOnSheet(sheet.empty() ? "数据表" : sheet, "cmdDelClick");
 }
 
 json Workspace::Template() {

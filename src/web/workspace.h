@@ -82,6 +82,9 @@ class Workspace {
 
  private:
   FormRun OpenRun(bool selectBook);
+  // Makes `sheet` of the chosen workbook active, sends the event and saves
+  // both workbooks when no box was shown.
+  nlohmann::json FireOnSheet(const std::string& sheet, const std::string& eventName);
   nlohmann::json Outcome(const FormRun& run, bool ok);
   // Saves through the session, unless a spreadsheet program has one of the
   // files open; returns what was saved where.

@@ -251,6 +251,30 @@ TEST_F(WebAppTest, OptionsAreValidatedStoredAndShownAsStored) {
   EXPECT_EQ(notABool->status, 400);
 }
 
+TEST_F(WebAppTest, TheStatisticsButtonRebuildsTheViewedPair) {
+  PostJson("/api/select", R"({"book":"示例.xlsx"})");
+  PostJson("/api/divide", "{}");
+  PostJson("/api/option", R"({"control":"txtYouXiu","value":"5"})");
+  json rebuilt = json::parse(PostJson("/api/stats", R"({"sheet":"统计表1"})")->body);
+  ASSERT_TRUE(rebuilt["ok"].get<bool>()) << rebuilt.dump();
+  EXPECT_EQ(rebuilt["sheet"], "分班表1");
+  auto book = files::ReadWorkbook((host_ / "数据" / "示例.xlsx").string());
+  host::Worksheet* statistics = book->FindSheet("统计表1");
+  ASSERT_NE(statistics, nullptr);
+  std::string title;
+  for (int32_t row = 1; row <= statistics->UsedRect().row2 && title.empty(); ++row) {
+    std::string text = statistics->CellValue(row, 1).ToText();
+    if (text.rfind("优秀人数统计", 0) == 0) title = text;
+  }
+  EXPECT_EQ(title, "优秀人数统计(前5名)") << "the rebuilt statistics use the stored quota";
+  auto before = Snapshot(host_);
+  json refused = json::parse(PostJson("/api/stats", R"({"sheet":"数据表"})")->body);
+  EXPECT_FALSE(refused["ok"].get<bool>());
+  ASSERT_EQ(refused["boxes"].size(), 1u);
+  EXPECT_EQ(refused["boxes"][0]["text"], "请先选择分班表，再按 统计 按钮！");
+  EXPECT_EQ(Snapshot(host_), before);
+}
+
 TEST_F(WebAppTest, AWorkbookOpenInASpreadsheetProgramIsNotWritten) {
   PostJson("/api/select", R"({"book":"示例.xlsx"})");
   std::ofstream(host_ / "数据" / ".~lock.示例.xlsx#") << "someone,here";
