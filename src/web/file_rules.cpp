@@ -2,11 +2,8 @@
 
 #include <algorithm>
 #include <cctype>
-#include <system_error>
 
 namespace fenban::web {
-
-namespace fs = std::filesystem;
 
 namespace {
 
@@ -18,17 +15,6 @@ std::string LowerAscii(std::string text) {
 
 bool EndsWith(const std::string& text, const std::string& suffix) {
   return text.size() >= suffix.size() && text.compare(text.size() - suffix.size(), suffix.size(), suffix) == 0;
-}
-
-// The name without its first two characters (UTF-8), as some programs'
-// lock files of long names have it.
-std::string WithoutFirstTwoCharacters(const std::string& name) {
-  size_t at = 0;
-  for (int count = 0; count < 2 && at < name.size(); ++count) {
-    ++at;
-    while (at < name.size() && (static_cast<unsigned char>(name[at]) & 0xC0) == 0x80) ++at;
-  }
-  return name.substr(at);
 }
 
 }  // namespace
@@ -48,16 +34,6 @@ std::optional<std::string> UploadNameProblem(const std::string& name) {
   std::string extension = EndsWith(lower, ".xlsx") ? ".xlsx" : EndsWith(lower, ".xls") ? ".xls" : "";
   if (extension.empty()) return "只能上传 .xlsx 或 .xls 工作簿 (only .xlsx and .xls workbooks)";
   if (name.size() == extension.size()) return "文件名不能只有扩展名 (the name is only an extension)";
-  return std::nullopt;
-}
-
-std::optional<fs::path> SpreadsheetLockFile(const fs::path& workbook) {
-  std::string name = workbook.filename().string();
-  fs::path folder = workbook.parent_path();
-  for (const std::string& lock : {".~lock." + name + "#", "~$" + name, "~$" + WithoutFirstTwoCharacters(name)}) {
-    std::error_code ec;
-    if (fs::exists(folder / lock, ec)) return folder / lock;
-  }
   return std::nullopt;
 }
 

@@ -10,6 +10,7 @@
 #include <fmt/format.h>
 
 #include "cli/cli_error.h"
+#include "cli/folder_guard.h"
 #include "cli/terminal_services.h"
 #include "web/web_app.h"
 #include "web/workspace.h"
@@ -27,6 +28,9 @@ int RunServe(const std::filesystem::path& folder, const cli::ServeOptions& optio
   std::unique_ptr<Workspace> workspace;
   try {
     workspace = std::make_unique<Workspace>(folder);
+    // What a killed run left behind is reported and tidied, as each command does.
+    const cli::HostFolderLock lock(folder);
+    cli::TidyHostFolder(folder, err);
   } catch (const cli::CliError& error) {
     err << "fenban: " << error.what() << '\n';
     return cli::kExitMessage;

@@ -6,6 +6,7 @@
 #include <fmt/format.h>
 
 #include "cli/cli_error.h"
+#include "cli/folder_guard.h"
 #include "host/errors.h"
 #include "web/file_rules.h"
 #include "web/page_files.h"
@@ -189,6 +190,10 @@ httplib::Server::Handler WebApp::Api(ApiHandler handler) {
   return [this, handler](const httplib::Request& request, httplib::Response& response) {
     std::lock_guard<std::mutex> lock(modelMutex_);
     try {
+      // Calls that may write hold the host folder's lock, as a command of the
+      // terminal program does, so that the two never save at the same time.
+      std::optional<cli::HostFolderLock> folderLock;
+      if (request.method == "POST") folderLock.emplace(workspace_->Folder());
       SendJson(response, 200, handler(request));
     } catch (const WebError& error) {
       SendError(response, error.Status(), error.Title(), error.what());

@@ -16,6 +16,7 @@
 #include "files/workbook_files.h"
 #include "form/form_routines.h"
 #include "host/errors.h"
+#include "cli/folder_guard.h"
 #include "web/file_rules.h"
 #include "web/request_guard.h"
 #include "web/web_error.h"
@@ -91,18 +92,15 @@ json Workspace::Outcome(const FormRun& run, bool ok) {
 }
 
 std::vector<std::string> Workspace::SaveBooks(FormRun& run, const std::vector<host::ModelWorkbook*>& books) {
+  std::vector<fs::path> targets;
   for (host::ModelWorkbook* book : books) {
-    std::vector<fs::path> targets;
     if (!book->FileOrigin().fullPath.empty()) targets.emplace_back(book->FileOrigin().fullPath);
     targets.push_back(fs::path(book->Path()) / (fs::path(book->Name()).stem().string() + "(fenban).xlsx"));
-    for (const fs::path& target : targets) {
-      if (std::optional<fs::path> lock = SpreadsheetLockFile(target)) {
-        throw WebError(409, "文件正在使用",
-                       fmt::format("“{}” 正在表格软件里打开（有锁文件 {}）。请先在表格软件里关闭它，再试一次。"
-                                   "没有保存任何文件。 (the workbook is open in a spreadsheet program; nothing was saved)",
-                                   target.filename().string(), lock->filename().string()));
-      }
-    }
+  }
+  try {
+    cli::RefuseOpenWorkbooks(targets);
+  } catch (const cli::CliError& error) {
+    throw WebError(409, "文件正在使用", error.what());
   }
   std::ostringstream out;
   try {
