@@ -31,7 +31,7 @@ void RunEvent(host::Application& EA, form::Form& UF, form::ModuleState& state, c
   } else if (strFlag == "cmdDengJiClick") {
     maintenance::BuildEntryTemplate(EA, UF);
   } else if (strFlag == "chbXingBieAfterUpdate" || strFlag == "chbZuXiaoAfterUpdate" ||
-             strFlag == "chbYingJieAfterUpdate") {
+             strFlag == "chbYingJieAfterUpdate" || strFlag == "chbYouHuaAfterUpdate") {
     form::SaveCheckOption(EA, UF, strFlag);
   } else if (strFlag == "txtFenBanAfterUpdate") {
     form::ClassCountAfterUpdate(EA, UF, state);

@@ -126,7 +126,7 @@ int Run(int argc, const char* const* argv, std::ostream& out, std::ostream& err,
                "An existing fenban.xlsx is never overwritten; with --example only the example is (re)written.");
 
   // list
-  CLI::App* list = app.add_subcommand("list", "列出数据工作簿和七个选项 (list the data workbooks and the option values)");
+  CLI::App* list = app.add_subcommand("list", "列出数据工作簿和八个选项 (list the data workbooks and the option values)");
 
   // divide
   CLI::App* divide = app.add_subcommand("divide", "分班 (divide the students of BOOK into classes)");
@@ -139,6 +139,11 @@ int Run(int argc, const char* const* argv, std::ostream& out, std::ostream& err,
   AddCheckPair(*divide, "sex", "性别", "sex");
   AddCheckPair(*divide, "boarding", "住校", "boarding");
   AddCheckPair(*divide, "current", "应届", "current-year graduates");
+  divide->add_flag("--refine")->description(
+      "分班后再调换学生，使各班总分、各科平均分、性别住校应届人数、优秀及格人数和总分标准差都接近，"
+      "并满足“分开”“同班”列和同名分开 (after the deal, trade students between classes so that the classes "
+      "become alike, keeping the 分开/同班 columns and same names apart)");
+  divide->add_flag("--no-refine")->description("不做优化 (no refinement: the serpentine deal as it is)");
   divide->add_option("--round", roundChoice,
                      "分班前把总分四舍五入为整数：yes 或 no (round the totals to whole numbers first)")
       ->check(CLI::IsMember({"yes", "no", "是", "否"}));
@@ -197,8 +202,8 @@ int Run(int argc, const char* const* argv, std::ostream& out, std::ostream& err,
     return status == static_cast<int>(CLI::ExitCodes::Success) ? kExitSuccess : kExitUsage;
   }
 
-  for (const char* name : {"sex", "boarding", "current"}) {
-    std::string on = std::string("--by-") + name, off = std::string("--no-by-") + name;
+  for (const char* name : {"by-sex", "by-boarding", "by-current", "refine"}) {
+    std::string on = std::string("--") + name, off = std::string("--no-") + name;
     if (divide->parsed() && divide->count(on) > 0 && divide->count(off) > 0) {
       err << fmt::format("fenban divide: {} 和 {} 只能选一个 (choose one of {} and {})\n", on, off, on, off);
       return kExitUsage;
@@ -235,7 +240,8 @@ int Run(int argc, const char* const* argv, std::ostream& out, std::ostream& err,
                         GivenText(*divide, "--pass", divideCounts[2]), GivenText(*divide, "--top", divideCounts[3])};
       options.checks = {GivenFlag(*divide, "--by-sex", "--no-by-sex"),
                         GivenFlag(*divide, "--by-boarding", "--no-by-boarding"),
-                        GivenFlag(*divide, "--by-current", "--no-by-current")};
+                        GivenFlag(*divide, "--by-current", "--no-by-current"),
+                        GivenFlag(*divide, "--refine", "--no-refine")};
       if (divide->count("--round") > 0) options.round = roundChoice == "yes" || roundChoice == "是";
       if (divide->count("--seed") > 0) options.seed = divideSeed;
       return RunDivide(folder, options, terminal);

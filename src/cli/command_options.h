@@ -21,6 +21,7 @@ struct CheckOptions {
   std::optional<bool> bySex;       // chbXingBie
   std::optional<bool> byBoarding;  // chbZuXiao
   std::optional<bool> byCurrent;   // chbYingJie
+  std::optional<bool> refine;      // chbYouHua
 };
 
 struct DivideOptions {

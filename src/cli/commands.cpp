@@ -7,6 +7,7 @@
 #include "cli/cli_error.h"
 #include "cli/folder_guard.h"
 #include "cli/kept_copy.h"
+#include "cli/refinement_summary.h"
 #include "cli/session.h"
 #include "cli/table_printer.h"
 #include "cli/terminal_services.h"
@@ -89,6 +90,7 @@ int RunList(const std::filesystem::path& folder, Terminal terminal) {
       {"按性别均衡 by sex", "chbXingBie", DescribeValue(form.chbXingBie.value)},
       {"按住校均衡 by boarding", "chbZuXiao", DescribeValue(form.chbZuXiao.value)},
       {"按应届均衡 by current", "chbYingJie", DescribeValue(form.chbYingJie.value)},
+      {"优化均衡 refine", "chbYouHua", DescribeValue(form.chbYouHua.value)},
   };
   for (auto& row : options) row[0] = "  " + row[0];
   terminal.out << "选项 options:\n" << FormatTable(options, true);
@@ -115,6 +117,7 @@ int RunDivide(const std::filesystem::path& folder, const DivideOptions& options,
   terminal.out << fmt::format("新工作表 new sheets: 分班表{}, {}\n", number, statisticsName);
   session.Save({&session.HostBook(), &data}, terminal.out);
   PrintSummaryOf(data, statisticsName, terminal.out);
+  PrintRefinementSummary(terminal.out, session.Bridge().State().LastRefinement);
   return kExitSuccess;
 }
 

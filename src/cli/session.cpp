@@ -126,7 +126,7 @@ bool Session::ApplyCounts(const CountOptions& counts) {
 
 bool Session::ApplyChecks(const CheckOptions& checks) {
   return SetCheckAndFire(checks.bySex, "chbXingBie") && SetCheckAndFire(checks.byBoarding, "chbZuXiao") &&
-         SetCheckAndFire(checks.byCurrent, "chbYingJie");
+         SetCheckAndFire(checks.byCurrent, "chbYingJie") && SetCheckAndFire(checks.refine, "chbYouHua");
 }
 
 void Session::SetRounding(bool round) {

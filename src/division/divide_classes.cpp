@@ -8,6 +8,7 @@
 #include "division/column_formats.h"
 #include "division/division.h"
 #include "division/preset_text.h"
+#include "division/refine_classes.h"
 #include "division/work_table.h"
 #include "form/sheet_counters.h"
 #include "host/constants.h"
@@ -40,6 +41,7 @@ struct DivisionOptions {
   int32_t excellentQuota = 0;
   int32_t passQuota = 0;
   BalanceFlags flags;
+  bool refine = false;   // chbYouHua
   int32_t topBlock = 0;  // T = k * N
 };
 
@@ -59,6 +61,7 @@ DivisionOptions ReadOptions(form::Form& form) {
   options.flags.sex = IsTicked(form.ControlValue("chbXingBie"));
   options.flags.boarding = IsTicked(form.ControlValue("chbZuXiao"));
   options.flags.current = IsTicked(form.ControlValue("chbYingJie"));
+  options.refine = IsTicked(form.ControlValue("chbYouHua"));
   options.topBlock = CheckedLong(int64_t{options.classCount} * options.topN);
   return options;
 }
@@ -138,6 +141,11 @@ bool RunDivision(host::Application& app, form::Form& form, form::ModuleState& st
   if (roundingChoice == kRoundYes) RoundTotals(work, table);
 
   if (!AssignClasses(app, work, table, options.classCount, options.topBlock, options.flags)) return false;
+  if (options.refine &&
+      !RefineClasses(app, work, table, RefineQuotas{options.classCount, options.excellentQuota, options.passQuota},
+                     state)) {
+    return false;
+  }
 
   const int32_t sheetNo = FreeSheetNumber(state, dataBook);
 
@@ -172,6 +180,7 @@ void DivideClasses(host::Application& app, form::Form& form, form::ModuleState& 
     app.MsgBox(kChooseDataBook, host::kMsgPlain, kHintTitle);
     return;
   }
+  state.LastRefinement.clear();
   const DivisionOptions options = ReadOptions(form);
   const std::string roundingChoice = HostSheet(app, kTemplateSheetName).CellValue(2, 3).ToText();
   host::Workbook& dataBook = host::Workbooks(app)(state.DataBookName);

@@ -27,6 +27,7 @@ CheckBox& FormModel::Check(const std::string& name) {
   if (name == "chbXingBie") return chbXingBie;
   if (name == "chbZuXiao") return chbZuXiao;
   if (name == "chbYingJie") return chbYingJie;
+  if (name == "chbYouHua") return chbYouHua;
   host::Raise(host::kErrHost, "窗体上没有名为 " + name + " 的复选框");
 }
 

@@ -66,6 +66,7 @@ class FormModel : public Form {
   ListBox ltbBiao;
   TextBox txtFenBan, txtYouXiu, txtJiGe, txtNMing;
   CheckBox chbXingBie, chbZuXiao, chbYingJie;
+  CheckBox chbYouHua;  // refine the dealt classes
 
   // Controls by name; an unknown name raises run-time error 438-like 1004.
   TextBox& Text(const std::string& name);

@@ -3,13 +3,23 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace fenban::form {
+
+// One figure of a refined division: its largest class difference after the
+// serpentine deal alone and after the refinement.
+struct BalanceFigure {
+  std::string name;
+  double dealt = 0;
+  double refined = 0;
+};
 
 struct ModuleState {
   std::string DataBookName;  // the chosen data workbook's file name ("" before the first choice)
   int32_t NextSheetNo = 0;   // number of the next division sheet pair
   int32_t SkipSheetNo = 0;   // a number the division does not hand out
+  std::vector<BalanceFigure> LastRefinement;  // the last division's figures; empty when it was not refined
 };
 
 }  // namespace fenban::form

@@ -46,6 +46,9 @@ void SaveCheckOption(host::Application& app, Form& form, const std::string& even
   } else if (eventName == "chbYingJieAfterUpdate") {
     column = 9;
     box = "chbYingJie";
+  } else if (eventName == "chbYouHuaAfterUpdate") {
+    column = 10;
+    box = "chbYouHua";
   } else {
     return;
   }

@@ -126,3 +126,21 @@ TEST_F(InitializeFormTest, ChangesNoWorkbookAndNoModuleState) {
 
 }  // namespace
 }  // namespace fenban::form
+
+namespace fenban::form {
+namespace {
+
+TEST_F(InitializeFormTest, LoadsTheRefineBoxFromColumnJ) {
+  dtb->SetCellValue(2, 10, Value::Boolean(true));
+  InitializeForm(app, form);
+  EXPECT_EQ(form.chbYouHua.value, Value::Boolean(true));
+}
+
+TEST_F(InitializeFormTest, AHostWorkbookWithoutColumnJLeavesTheRefinementOff) {
+  InitializeForm(app, form);
+  EXPECT_TRUE(form.chbYouHua.value.IsEmpty());
+  EXPECT_EQ(form.chbYouHua.value.ToDouble(), 0) << "an empty box reads as unticked";
+}
+
+}  // namespace
+}  // namespace fenban::form

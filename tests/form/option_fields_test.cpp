@@ -304,3 +304,21 @@ TEST_F(OptionFieldsTest, ValidateCountOptionCanBeCalledDirectly) {
 
 }  // namespace
 }  // namespace fenban::form
+
+namespace fenban::form {
+namespace {
+
+TEST_F(OptionFieldsTest, TheRefineBoxIsStoredInColumnJAsItIs) {
+  form.chbYouHua.value = Value::Boolean(true);
+  SaveCheckOption(app, form, "chbYouHuaAfterUpdate");
+  EXPECT_EQ(dtb->CellValue(2, 10), Value::Boolean(true));
+  form.chbYouHua.value = Value::Boolean(false);
+  SaveCheckOption(app, form, "chbYouHuaAfterUpdate");
+  EXPECT_EQ(dtb->CellValue(2, 10), Value::Boolean(false));
+  for (int32_t column = 7; column <= 9; ++column) EXPECT_TRUE(dtb->CellValue(2, column).IsEmpty());
+  SaveCheckOption(app, form, "chbYouHua");
+  EXPECT_EQ(dtb->CellValue(2, 10), Value::Boolean(false)) << "only the after-update event stores";
+}
+
+}  // namespace
+}  // namespace fenban::form

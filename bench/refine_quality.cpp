@@ -1,0 +1,106 @@
+// The refinement's figures on generated lists: the largest class
+// differences after the serpentine deal, after a plain exchange method and
+// after the refinement, with the time each search took.
+// Usage: fenban_refine_quality [students:classes ...]
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "division/balance_search.h"
+#include "refine_world.h"
+
+namespace {
+
+using fenban::division::SpreadFigure;
+
+struct Size {
+  int32_t students;
+  int32_t classes;
+};
+
+double Seconds(std::chrono::steady_clock::time_point since) {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
+}
+
+// Same-name pairs in one class, and apart / together breaches.
+struct Breaches {
+  int64_t sameName = 0, apart = 0, together = 0;
+};
+Breaches CountBreaches(const fenban::division::StudentList& list, const std::vector<int32_t>& classOf) {
+  auto pairs = [&](const std::vector<std::vector<int32_t>>& groups) {
+    fenban::division::BalanceProblem only;
+    only.classCount = list.classCount;
+    only.classOf = classOf;
+    only.apartGroups = groups;
+    return fenban::division::ConstraintBreaches(only, classOf);
+  };
+  fenban::division::BalanceProblem together;
+  together.classCount = list.classCount;
+  together.classOf = classOf;
+  together.togetherGroups = list.togetherGroups;
+  return {pairs(list.sameNameGroups), pairs(list.apartGroups), fenban::division::ConstraintBreaches(together, classOf)};
+}
+
+void PrintRow(const char* method, const Size& size, const std::vector<SpreadFigure>& figures, const Breaches& b,
+              double seconds) {
+  double subjects = 0, categories = 0;
+  double total = 0, sd = 0, excellent = 0, pass = 0;
+  for (const SpreadFigure& figure : figures) {
+    if (figure.name == "总分") total = figure.largest;
+    else if (figure.name == "性别" || figure.name == "住校" || figure.name == "应届") categories = std::max(categories, figure.largest);
+    else if (figure.name == "总分标准差") sd = figure.largest;
+    else if (figure.name == "优秀人数") excellent = figure.largest;
+    else if (figure.name == "及格人数") pass = figure.largest;
+    else subjects = std::max(subjects, figure.largest);
+  }
+  std::printf("| %7d | %3d | %-10s | %7.3f | %7.3f | %4.0f | %6.2f | %4.0f | %4.0f | %5lld | %5lld | %5lld | %7.3f |\n",
+              size.students, size.classes, method, total, subjects, categories, sd, excellent, pass,
+              static_cast<long long>(b.apart), static_cast<long long>(b.together),
+              static_cast<long long>(b.sameName), seconds);
+  std::fflush(stdout);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::vector<Size> sizes = {{300, 6}, {1000, 20}, {2000, 10}, {10000, 50}, {100000, 100}};
+  if (argc > 1) {
+    sizes.clear();
+    for (int a = 1; a < argc; ++a) {
+      int students = 0, classes = 0;
+      if (std::sscanf(argv[a], "%d:%d", &students, &classes) == 2) sizes.push_back({students, classes});
+    }
+  }
+  std::printf("| students | classes | method | total | subject | category | SD | excellent | pass | apart | together | same name | seconds |\n");
+  std::printf("|---:|---:|---|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|\n");
+  for (const Size& size : sizes) {
+    fenban::bench::StudentOptions options;
+    options.students = size.students;
+    options.classCount = size.classes;
+    options.presetPercent = 5;
+    fenban::bench::BenchWorld world(options);
+    fenban::bench::AddGroupColumns(world, 7);
+    const fenban::division::WorkStudents dealt = fenban::bench::DealWorld(world);
+    const auto& list = dealt.list;
+    PrintRow("serpentine", size, fenban::division::LargestDifferences(list, list.classOf),
+             CountBreaches(list, list.classOf), 0);
+
+    auto start = std::chrono::steady_clock::now();
+    const std::vector<int32_t> exchanged = fenban::bench::PlainExchange(list, 1);
+    const double exchangeSeconds = Seconds(start);
+    PrintRow("exchange", size, fenban::division::LargestDifferences(list, exchanged), CountBreaches(list, exchanged),
+             exchangeSeconds);
+
+    start = std::chrono::steady_clock::now();
+    fenban::division::BalanceProblem problem = fenban::division::BuildBalanceProblem(list, 1);
+    if (const char* budget = std::getenv("REFINE_BUDGET")) problem.moveBudget = std::atoll(budget);
+    const fenban::division::BalanceResult result = fenban::division::SolveBalance(problem);
+    const double refineSeconds = Seconds(start);
+    PrintRow("refine", size, fenban::division::LargestDifferences(list, result.classOf),
+             CountBreaches(list, result.classOf), refineSeconds);
+    if (!result.problems.empty()) std::printf("  (%zu constraint problems)\n", result.problems.size());
+  }
+  return 0;
+}

@@ -1,0 +1,55 @@
+// The student list as the refinement sees it, the features it balances,
+// and the figures that show how alike the classes are. No host types.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "division/balance_search.h"
+
+namespace fenban::division {
+
+struct StudentList {
+  int32_t classCount = 0;  // class indices 0..classCount-1
+  std::vector<int32_t> classOf;
+  // Per class: 1 when the figures compare it. A student preset to a class
+  // beyond the class count forms a class of its own that the statistics
+  // do not show; empty means every class.
+  std::vector<uint8_t> comparedClasses;
+  // Marks: NaN where a cell holds no number.
+  std::vector<double> total;
+  std::vector<std::string> subjectNames;
+  std::vector<std::vector<double>> subjects;  // [subject][student]
+  // Category columns ("性别", "住校", "应届"): per student a value code, -1 when empty.
+  std::vector<std::string> categoryNames;
+  std::vector<std::vector<int32_t>> categories;  // [category][student]
+  // The year's top classes × quota students in each mark count as excellent / passing.
+  int32_t markClassCount = 0;
+  int32_t excellentQuota = 0;
+  int32_t passQuota = 0;
+  std::vector<uint8_t> fixed;
+  std::vector<std::vector<int32_t>> apartGroups, togetherGroups, sameNameGroups;
+};
+
+// The features: the total, every subject, the squared distance of the total
+// from its mean (so class spreads match too), one 0/1 feature per category
+// value, and per mark whether the student reaches the excellent and the
+// pass mark. Each is scaled by the class-mean difference it may show.
+BalanceProblem BuildBalanceProblem(const StudentList& list, uint64_t seed);
+
+// The lowest mark that counts among the best `rank` of these marks (the
+// whole part of the mark at that rank; 0 when there are fewer marks).
+double RankMark(const std::vector<double>& marks, int64_t rank);
+
+// The largest difference between classes of one figure.
+struct SpreadFigure {
+  std::string name;
+  double largest = 0;
+};
+// Class means of the total and of each subject; per category the largest
+// range of class counts over its values; the class standard deviation of the
+// total; the largest range of excellent and of pass counts over all marks.
+std::vector<SpreadFigure> LargestDifferences(const StudentList& list, const std::vector<int32_t>& classOf);
+
+}  // namespace fenban::division

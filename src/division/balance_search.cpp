@@ -1,0 +1,590 @@
+// The balance search: keep-together groups are gathered first, then a
+// simulated annealing of pairwise swaps between classes runs on the
+// remaining students, with every swap's change of cost computed from the
+// class deviations alone; breaches of the apart groups come first in every
+// comparison, the balance cost second.
+#include "division/balance_search.h"
+
+#include <algorithm>
+#include <cmath>
+#include <numeric>
+
+namespace fenban::division {
+namespace {
+
+// A small, portable generator, so the same seed gives the same division
+// with every standard library.
+class SplitMix {
+ public:
+  explicit SplitMix(uint64_t seed) : state_(seed) {}
+  uint64_t Next() {
+    uint64_t z = (state_ += 0x9E3779B97F4A7C15ULL);
+    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ULL;
+    z = (z ^ (z >> 27)) * 0x94D049BB133111EBULL;
+    return z ^ (z >> 31);
+  }
+  // Uniform in 0..bound-1 (bound > 0).
+  int32_t Below(int32_t bound) {
+    return static_cast<int32_t>((Next() >> 32) * static_cast<uint64_t>(bound) >> 32);
+  }
+  double Unit() { return static_cast<double>(Next() >> 11) * 0x1.0p-53; }
+
+ private:
+  uint64_t state_;
+};
+
+
+std::vector<int32_t> ClassSizes(const BalanceProblem& problem, const std::vector<int32_t>& classOf) {
+  std::vector<int32_t> sizes(static_cast<size_t>(problem.classCount), 0);
+  for (int32_t c : classOf) ++sizes[static_cast<size_t>(c)];
+  return sizes;
+}
+
+std::vector<double> FeatureMeans(const BalanceProblem& problem) {
+  const size_t f = static_cast<size_t>(problem.featureCount);
+  std::vector<double> means(f, 0.0);
+  const size_t n = problem.classOf.size();
+  for (size_t i = 0; i < n; ++i) {
+    for (size_t j = 0; j < f; ++j) means[j] += problem.features[i * f + j];
+  }
+  if (n > 0) {
+    for (double& mean : means) mean /= static_cast<double>(n);
+  }
+  return means;
+}
+
+// Pairs of members in one class, for every group of the list.
+int64_t SameClassPairs(const std::vector<std::vector<int32_t>>& groups, const std::vector<int32_t>& classOf) {
+  int64_t pairs = 0;
+  std::vector<int32_t> classes;
+  for (const std::vector<int32_t>& group : groups) {
+    classes.clear();
+    for (int32_t student : group) classes.push_back(classOf[static_cast<size_t>(student)]);
+    std::sort(classes.begin(), classes.end());
+    for (size_t a = 0, b = 0; a < classes.size(); a = b) {
+      while (b < classes.size() && classes[b] == classes[a]) ++b;
+      const int64_t m = static_cast<int64_t>(b - a);
+      pairs += m * (m - 1) / 2;
+    }
+  }
+  return pairs;
+}
+
+// The class that holds most members of a group (the lowest index on a tie),
+// and how many members it holds.
+std::pair<int32_t, int32_t> MajorityClass(const std::vector<int32_t>& group, const std::vector<int32_t>& classOf) {
+  std::vector<int32_t> classes;
+  for (int32_t student : group) classes.push_back(classOf[static_cast<size_t>(student)]);
+  std::sort(classes.begin(), classes.end());
+  std::pair<int32_t, int32_t> best{-1, 0};
+  for (size_t a = 0, b = 0; a < classes.size(); a = b) {
+    while (b < classes.size() && classes[b] == classes[a]) ++b;
+    if (static_cast<int32_t>(b - a) > best.second) best = {classes[a], static_cast<int32_t>(b - a)};
+  }
+  return best;
+}
+
+// Breaches first, balance cost second.
+struct Standing {
+  int64_t breaches = 0;
+  double cost = 0;
+  bool BetterThan(const Standing& other) const {
+    if (breaches != other.breaches) return breaches < other.breaches;
+    return cost < other.cost - 1e-9 * std::max(1.0, std::fabs(other.cost));
+  }
+};
+
+// The assignment being searched, with the per-class deviations of every
+// feature (class sum minus class size times the year's mean) and the member
+// counts of every apart group per class, so that a swap's effect costs
+// O(features + groups of the two students).
+class SearchState {
+ public:
+  SearchState(const BalanceProblem& problem, std::vector<int32_t> classOf)
+      : problem_(&problem), classOf_(std::move(classOf)), f_(static_cast<size_t>(problem.featureCount)) {
+    const size_t k = static_cast<size_t>(problem.classCount);
+    const std::vector<int32_t> sizes = ClassSizes(problem, classOf_);
+    weight_.resize(k);
+    for (size_t c = 0; c < k; ++c) {
+      weight_[c] = sizes[c] > 0 ? 1.0 / (static_cast<double>(sizes[c]) * static_cast<double>(sizes[c])) : 0.0;
+    }
+    const std::vector<double> means = FeatureMeans(problem);
+    dev_.assign(k * f_, 0.0);
+    for (size_t i = 0; i < classOf_.size(); ++i) {
+      double* row = &dev_[static_cast<size_t>(classOf_[i]) * f_];
+      const double* x = &problem.features[i * f_];
+      for (size_t j = 0; j < f_; ++j) row[j] += x[j] - means[j];
+    }
+    BuildGroups();
+  }
+
+  const std::vector<int32_t>& ClassOf() const { return classOf_; }
+  int32_t ClassOf(int32_t student) const { return classOf_[static_cast<size_t>(student)]; }
+
+  double Cost() const {
+    double cost = 0;
+    for (size_t c = 0; c < weight_.size(); ++c) {
+      double sum = 0;
+      for (size_t j = 0; j < f_; ++j) sum += dev_[c * f_ + j] * dev_[c * f_ + j];
+      cost += weight_[c] * sum;
+    }
+    return cost;
+  }
+  int64_t Pairs() const { return pairs_; }
+  Standing Now() const { return Standing{pairs_, Cost()}; }
+
+  // Change of the balance cost if students i and l (in different classes) swapped.
+  double CostDelta(int32_t i, int32_t l) const {
+    const size_t a = static_cast<size_t>(classOf_[static_cast<size_t>(i)]);
+    const size_t b = static_cast<size_t>(classOf_[static_cast<size_t>(l)]);
+    const double* xi = &problem_->features[static_cast<size_t>(i) * f_];
+    const double* xl = &problem_->features[static_cast<size_t>(l) * f_];
+    const double* da = &dev_[a * f_];
+    const double* db = &dev_[b * f_];
+    const double wa = weight_[a], wb = weight_[b];
+    double linear = 0, square = 0;
+    for (size_t j = 0; j < f_; ++j) {
+      const double d = xl[j] - xi[j];
+      linear += d * (wa * da[j] - wb * db[j]);
+      square += d * d;
+    }
+    return 2 * linear + (wa + wb) * square;
+  }
+
+  // Change of the same-class pairs of apart groups if i and l swapped.
+  int64_t PairDelta(int32_t i, int32_t l) const {
+    if (groupStart_[static_cast<size_t>(i) + 1] == groupStart_[static_cast<size_t>(i)] &&
+        groupStart_[static_cast<size_t>(l) + 1] == groupStart_[static_cast<size_t>(l)]) {
+      return 0;
+    }
+    const int32_t a = ClassOf(i), b = ClassOf(l);
+    return MoveDelta(i, l, a, b) + MoveDelta(l, i, b, a);
+  }
+
+  void Swap(int32_t i, int32_t l) {
+    pairs_ += PairDelta(i, l);
+    const int32_t a = ClassOf(i), b = ClassOf(l);
+    MoveGroups(i, a, b);
+    MoveGroups(l, b, a);
+    double* da = &dev_[static_cast<size_t>(a) * f_];
+    double* db = &dev_[static_cast<size_t>(b) * f_];
+    const double* xi = &problem_->features[static_cast<size_t>(i) * f_];
+    const double* xl = &problem_->features[static_cast<size_t>(l) * f_];
+    for (size_t j = 0; j < f_; ++j) {
+      const double d = xl[j] - xi[j];
+      da[j] += d;
+      db[j] -= d;
+    }
+    classOf_[static_cast<size_t>(i)] = b;
+    classOf_[static_cast<size_t>(l)] = a;
+  }
+
+  // Apart and same-name groups of a student.
+  const int32_t* GroupsBegin(int32_t student) const { return &groupList_[groupStart_[static_cast<size_t>(student)]]; }
+  const int32_t* GroupsEnd(int32_t student) const {
+    return &groupList_[0] + groupStart_[static_cast<size_t>(student) + 1];
+  }
+  int32_t MembersIn(int32_t group, int32_t classIndex) const {
+    return count_[static_cast<size_t>(group) * static_cast<size_t>(problem_->classCount) + static_cast<size_t>(classIndex)];
+  }
+  const std::vector<int32_t>& Group(int32_t group) const { return *groups_[static_cast<size_t>(group)]; }
+  int32_t GroupCount() const { return static_cast<int32_t>(groups_.size()); }
+
+ private:
+  void BuildGroups() {
+    for (const auto* list : {&problem_->apartGroups, &problem_->sameNameGroups}) {
+      for (const std::vector<int32_t>& group : *list) {
+        if (group.size() >= 2) groups_.push_back(&group);
+      }
+    }
+    const size_t n = classOf_.size();
+    std::vector<int32_t> perStudent(n + 1, 0);
+    for (const std::vector<int32_t>* group : groups_) {
+      for (int32_t student : *group) ++perStudent[static_cast<size_t>(student) + 1];
+    }
+    groupStart_.assign(n + 1, 0);
+    for (size_t i = 0; i < n; ++i) groupStart_[i + 1] = groupStart_[i] + perStudent[i + 1];
+    groupList_.assign(static_cast<size_t>(groupStart_[n]) + 1, 0);  // one spare so &groupList_[0] is valid
+    std::vector<int32_t> fill(groupStart_.begin(), groupStart_.end() - 1);
+    const size_t k = static_cast<size_t>(problem_->classCount);
+    count_.assign(groups_.size() * k, 0);
+    for (size_t g = 0; g < groups_.size(); ++g) {
+      for (int32_t student : *groups_[g]) {
+        groupList_[static_cast<size_t>(fill[static_cast<size_t>(student)]++)] = static_cast<int32_t>(g);
+        int32_t& members = count_[g * k + static_cast<size_t>(ClassOf(student))];
+        pairs_ += members;
+        ++members;
+      }
+    }
+  }
+
+  bool InGroup(int32_t student, int32_t group) const {
+    return std::find(GroupsBegin(student), GroupsEnd(student), group) != GroupsEnd(student);
+  }
+
+  // Pairs gained by moving `student` from class a to class b while `other` moves from b to a.
+  int64_t MoveDelta(int32_t student, int32_t other, int32_t a, int32_t b) const {
+    int64_t delta = 0;
+    for (const int32_t* g = GroupsBegin(student); g != GroupsEnd(student); ++g) {
+      if (InGroup(other, *g)) continue;  // both in the group: the swap changes nothing for it
+      delta += MembersIn(*g, b) - (MembersIn(*g, a) - 1);
+    }
+    return delta;
+  }
+
+  void MoveGroups(int32_t student, int32_t from, int32_t to) {
+    const size_t k = static_cast<size_t>(problem_->classCount);
+    for (const int32_t* g = GroupsBegin(student); g != GroupsEnd(student); ++g) {
+      --count_[static_cast<size_t>(*g) * k + static_cast<size_t>(from)];
+      ++count_[static_cast<size_t>(*g) * k + static_cast<size_t>(to)];
+    }
+  }
+
+  const BalanceProblem* problem_;
+  std::vector<int32_t> classOf_;
+  size_t f_;
+  std::vector<double> weight_;  // per class: 1 / size²
+  std::vector<double> dev_;     // class × feature
+  std::vector<const std::vector<int32_t>*> groups_;
+  std::vector<int32_t> groupStart_, groupList_;  // per student: the groups it belongs to
+  std::vector<int32_t> count_;                   // group × class: members
+  int64_t pairs_ = 0;
+};
+
+// Gathers every together group into one class by swapping its outside
+// members with free students of that class (closest score first), then
+// fixes the group there. Returns false for a group no class can take.
+bool GatherTogetherGroups(const BalanceProblem& problem, std::vector<int32_t>& classOf,
+                          std::vector<uint8_t>& movable, std::vector<ConstraintProblem>& problems) {
+  const size_t k = static_cast<size_t>(problem.classCount);
+  std::vector<size_t> order(problem.togetherGroups.size());
+  std::iota(order.begin(), order.end(), size_t{0});
+  std::stable_sort(order.begin(), order.end(), [&](size_t x, size_t y) {
+    return problem.togetherGroups[x].size() > problem.togetherGroups[y].size();
+  });
+  std::vector<uint8_t> inGroup(classOf.size(), 0);
+  // Students by class as dealt; a student moved since is skipped in the old list.
+  std::vector<std::vector<int32_t>> members(k);
+  for (size_t s = 0; s < classOf.size(); ++s) members[static_cast<size_t>(classOf[s])].push_back(static_cast<int32_t>(s));
+  for (size_t g : order) {
+    const std::vector<int32_t>& group = problem.togetherGroups[g];
+    if (group.size() < 2) continue;
+    for (int32_t student : group) inGroup[static_cast<size_t>(student)] = 1;
+
+    // Candidate classes: a member's preset class, else by members held.
+    std::vector<int32_t> held(k, 0);
+    int32_t presetClass = -1;
+    for (int32_t student : group) {
+      ++held[static_cast<size_t>(classOf[static_cast<size_t>(student)])];
+      if (problem.fixed[static_cast<size_t>(student)]) presetClass = classOf[static_cast<size_t>(student)];
+    }
+    std::vector<int32_t> candidates;
+    if (presetClass >= 0) {
+      candidates.push_back(presetClass);
+    } else {
+      for (size_t c = 0; c < k; ++c) candidates.push_back(static_cast<int32_t>(c));
+      std::stable_sort(candidates.begin(), candidates.end(),
+                       [&](int32_t x, int32_t y) { return held[static_cast<size_t>(x)] > held[static_cast<size_t>(y)]; });
+    }
+    int32_t target = -1;
+    std::vector<int32_t> partners;
+    for (int32_t c : candidates) {
+      partners.clear();
+      for (int32_t s : members[static_cast<size_t>(c)]) {
+        const size_t u = static_cast<size_t>(s);
+        if (classOf[u] == c && movable[u] && !inGroup[u]) partners.push_back(s);
+      }
+      const int32_t outside = static_cast<int32_t>(group.size()) - held[static_cast<size_t>(c)];
+      if (static_cast<int32_t>(partners.size()) >= outside) {
+        target = c;
+        break;
+      }
+    }
+    if (target < 0) {
+      problems.push_back({ConstraintProblem::Kind::TogetherTooLarge, static_cast<int32_t>(g), group});
+      continue;
+    }
+    for (int32_t student : group) {
+      const size_t s = static_cast<size_t>(student);
+      if (classOf[s] != target) {
+        // The free student of the target class closest in score takes the member's place.
+        auto best = partners.end();
+        for (auto it = partners.begin(); it != partners.end(); ++it) {
+          if (best == partners.end() || std::fabs(problem.score[static_cast<size_t>(*it)] - problem.score[s]) <
+                                            std::fabs(problem.score[static_cast<size_t>(*best)] - problem.score[s])) {
+            best = it;
+          }
+        }
+        classOf[static_cast<size_t>(*best)] = classOf[s];
+        classOf[s] = target;
+        partners.erase(best);
+      }
+      movable[s] = 0;
+    }
+  }
+  return problems.empty();
+}
+
+// Moves every member of an apart group that shares its class with another
+// member to a class without one, trading with the free student there whose
+// swap costs least. Returns when no such move is left.
+void RepairApartGroups(SearchState& state, const std::vector<int32_t>& freeStudents,
+                       const std::vector<uint8_t>& movable) {
+  bool changed = true;
+  for (int32_t round = 0; changed && round < 4; ++round) {
+    changed = false;
+    for (int32_t g = 0; g < state.GroupCount(); ++g) {
+      for (int32_t student : state.Group(g)) {
+        if (!movable[static_cast<size_t>(student)] || state.MembersIn(g, state.ClassOf(student)) < 2) continue;
+        int32_t bestPartner = -1;
+        int64_t bestPairs = 0;
+        double bestCost = 0;
+        for (int32_t partner : freeStudents) {
+          if (state.ClassOf(partner) == state.ClassOf(student)) continue;
+          const int64_t pairs = state.PairDelta(student, partner);
+          if (pairs >= 0) continue;
+          const double cost = state.CostDelta(student, partner);
+          if (bestPartner < 0 || pairs < bestPairs || (pairs == bestPairs && cost < bestCost)) {
+            bestPartner = partner;
+            bestPairs = pairs;
+            bestCost = cost;
+          }
+        }
+        if (bestPartner >= 0) {
+          state.Swap(student, bestPartner);
+          changed = true;
+        }
+      }
+    }
+  }
+}
+
+int64_t DefaultBudget(int32_t movableCount) {
+  const int64_t n = movableCount;
+  return 1'500'000 + 50 * n;
+}
+
+// Simulated annealing of swaps between free students: a partner is drawn
+// half of the time among the students nearest in score (fine adjustments)
+// and half of the time from the whole list (large ones). A swap that adds
+// apart breaches is never taken; one that removes some always is.
+void Anneal(SearchState& state, const BalanceProblem& problem, const std::vector<int32_t>& freeStudents,
+            SplitMix& random, int64_t budget) {
+  const int32_t m = static_cast<int32_t>(freeStudents.size());
+  if (m < 2 || budget <= 0) return;
+  std::vector<int32_t> byScore = freeStudents;
+  std::stable_sort(byScore.begin(), byScore.end(), [&](int32_t x, int32_t y) {
+    return problem.score[static_cast<size_t>(x)] > problem.score[static_cast<size_t>(y)];
+  });
+  const int32_t window = std::max<int32_t>(8, 2 * problem.classCount);
+
+  auto drawPair = [&](int32_t& i, int32_t& l) {
+    const int32_t pos = random.Below(m);
+    i = byScore[static_cast<size_t>(pos)];
+    if (random.Next() & 1) {
+      int32_t offset = 1 + random.Below(window);
+      if (random.Next() & 1) offset = -offset;
+      const int32_t other = std::clamp(pos + offset, 0, m - 1);
+      l = byScore[static_cast<size_t>(other)];
+    } else {
+      l = byScore[static_cast<size_t>(random.Below(m))];
+    }
+    return state.ClassOf(i) != state.ClassOf(l);
+  };
+
+  // Starting temperature: the typical size of a worsening move.
+  double sum = 0;
+  int32_t counted = 0;
+  for (int32_t t = 0; t < 2000; ++t) {
+    int32_t i = 0, l = 0;
+    if (!drawPair(i, l)) continue;
+    const double delta = state.CostDelta(i, l);
+    if (delta > 0) {
+      sum += delta;
+      ++counted;
+    }
+  }
+  if (counted == 0) return;
+  const double startTemperature = 0.5 * sum / counted;
+  const double endTemperature = startTemperature * 1e-7;
+  const double cooling = std::pow(endTemperature / startTemperature, 1.0 / static_cast<double>(budget));
+
+  Standing best = state.Now();
+  std::vector<int32_t> bestClassOf = state.ClassOf();
+  const int64_t checkEvery = std::max<int64_t>(m, 20'000);
+  double temperature = startTemperature;
+  for (int64_t move = 0; move < budget; ++move) {
+    temperature *= cooling;
+    int32_t i = 0, l = 0;
+    if (!drawPair(i, l)) continue;
+    const int64_t pairs = state.PairDelta(i, l);
+    if (pairs > 0) continue;
+    const double delta = state.CostDelta(i, l);
+    if (pairs < 0 || delta <= 0 || random.Unit() < std::exp(-delta / temperature)) state.Swap(i, l);
+    if ((move + 1) % checkEvery == 0) {
+      const Standing now = state.Now();
+      if (now.BetterThan(best)) {
+        best = now;
+        bestClassOf = state.ClassOf();
+      }
+    }
+  }
+  if (best.BetterThan(state.Now())) {
+    SearchState restored(problem, bestClassOf);
+    state = restored;
+  }
+}
+
+// Greedy finish: tries every near-score partner of every free student and
+// takes each swap that lowers the cost, until a pass finds none.
+void Polish(SearchState& state, const BalanceProblem& problem, const std::vector<int32_t>& freeStudents) {
+  std::vector<int32_t> byScore = freeStudents;
+  std::stable_sort(byScore.begin(), byScore.end(), [&](int32_t x, int32_t y) {
+    return problem.score[static_cast<size_t>(x)] > problem.score[static_cast<size_t>(y)];
+  });
+  const int32_t m = static_cast<int32_t>(byScore.size());
+  const int32_t window = std::max<int32_t>(8, 2 * problem.classCount);
+  for (int32_t pass = 0; pass < 3; ++pass) {
+    bool improved = false;
+    for (int32_t p = 0; p < m; ++p) {
+      const int32_t i = byScore[static_cast<size_t>(p)];
+      for (int32_t q = std::max(0, p - window); q <= std::min(m - 1, p + window); ++q) {
+        const int32_t l = byScore[static_cast<size_t>(q)];
+        if (state.ClassOf(i) == state.ClassOf(l)) continue;
+        const int64_t pairs = state.PairDelta(i, l);
+        if (pairs > 0) continue;
+        if (pairs < 0 || state.CostDelta(i, l) < -1e-12) {
+          state.Swap(i, l);
+          improved = true;
+        }
+      }
+    }
+    if (!improved) break;
+  }
+}
+
+}  // namespace
+
+double BalanceCost(const BalanceProblem& problem, const std::vector<int32_t>& classOf) {
+  return SearchState(problem, classOf).Cost();
+}
+
+int64_t ConstraintBreaches(const BalanceProblem& problem, const std::vector<int32_t>& classOf) {
+  int64_t breaches = SameClassPairs(problem.apartGroups, classOf) + SameClassPairs(problem.sameNameGroups, classOf);
+  for (const std::vector<int32_t>& group : problem.togetherGroups) {
+    if (group.empty()) continue;
+    breaches += static_cast<int64_t>(group.size()) - MajorityClass(group, classOf).second;
+  }
+  return breaches;
+}
+
+std::vector<ConstraintProblem> FindImpossibleConstraints(const BalanceProblem& problem) {
+  std::vector<ConstraintProblem> problems;
+  const std::vector<int32_t> sizes = ClassSizes(problem, problem.classOf);
+  const int32_t largest = sizes.empty() ? 0 : *std::max_element(sizes.begin(), sizes.end());
+  int32_t usedClasses = 0;
+  for (int32_t size : sizes) usedClasses += size > 0 ? 1 : 0;
+
+  auto presetClassesOf = [&](const std::vector<int32_t>& group) {
+    std::vector<std::pair<int32_t, int32_t>> presets;  // (class, student)
+    for (int32_t student : group) {
+      if (problem.fixed[static_cast<size_t>(student)]) presets.emplace_back(problem.classOf[static_cast<size_t>(student)], student);
+    }
+    std::sort(presets.begin(), presets.end());
+    return presets;
+  };
+
+  std::vector<int32_t> togetherOf(problem.classOf.size(), -1);
+  for (size_t g = 0; g < problem.togetherGroups.size(); ++g) {
+    const std::vector<int32_t>& group = problem.togetherGroups[g];
+    for (int32_t student : group) togetherOf[static_cast<size_t>(student)] = static_cast<int32_t>(g);
+    if (static_cast<int32_t>(group.size()) > largest) {
+      problems.push_back({ConstraintProblem::Kind::TogetherTooLarge, static_cast<int32_t>(g), group});
+      continue;
+    }
+    const auto presets = presetClassesOf(group);
+    if (!presets.empty() && presets.front().first != presets.back().first) {
+      std::vector<int32_t> students;
+      for (const auto& preset : presets) students.push_back(preset.second);
+      problems.push_back({ConstraintProblem::Kind::TogetherPresets, static_cast<int32_t>(g), students});
+    }
+  }
+  for (size_t g = 0; g < problem.apartGroups.size(); ++g) {
+    const std::vector<int32_t>& group = problem.apartGroups[g];
+    if (static_cast<int32_t>(group.size()) > usedClasses) {
+      problems.push_back({ConstraintProblem::Kind::ApartTooLarge, static_cast<int32_t>(g), group});
+      continue;
+    }
+    const auto presets = presetClassesOf(group);
+    for (size_t p = 1; p < presets.size(); ++p) {
+      if (presets[p].first == presets[p - 1].first) {
+        problems.push_back({ConstraintProblem::Kind::ApartPresets, static_cast<int32_t>(g),
+                            {presets[p - 1].second, presets[p].second}});
+        break;
+      }
+    }
+    std::vector<std::pair<int32_t, int32_t>> together;  // (together group, student)
+    for (int32_t student : group) {
+      if (togetherOf[static_cast<size_t>(student)] >= 0) together.emplace_back(togetherOf[static_cast<size_t>(student)], student);
+    }
+    std::sort(together.begin(), together.end());
+    for (size_t p = 1; p < together.size(); ++p) {
+      if (together[p].first == together[p - 1].first) {
+        problems.push_back({ConstraintProblem::Kind::ApartAndTogether, static_cast<int32_t>(g),
+                            {together[p - 1].second, together[p].second}});
+        break;
+      }
+    }
+  }
+  return problems;
+}
+
+BalanceResult SolveBalance(const BalanceProblem& problem) {
+  BalanceResult result;
+  result.classOf = problem.classOf;
+  result.costBefore = result.costAfter = BalanceCost(problem, problem.classOf);
+  result.pairsBefore = result.pairsAfter = ConstraintBreaches(problem, problem.classOf);
+  result.problems = FindImpossibleConstraints(problem);
+  if (!result.problems.empty() || problem.classCount < 2) return result;
+
+  std::vector<int32_t> classOf = problem.classOf;
+  std::vector<uint8_t> movable(classOf.size());
+  for (size_t s = 0; s < movable.size(); ++s) movable[s] = problem.fixed[s] ? 0 : 1;
+  if (!GatherTogetherGroups(problem, classOf, movable, result.problems)) return result;
+
+  std::vector<int32_t> freeStudents;
+  for (size_t s = 0; s < movable.size(); ++s) {
+    if (movable[s]) freeStudents.push_back(static_cast<int32_t>(s));
+  }
+  SearchState state(problem, classOf);
+  RepairApartGroups(state, freeStudents, movable);
+  SplitMix random(problem.seed);
+  const int64_t budget = problem.moveBudget > 0 ? problem.moveBudget : DefaultBudget(static_cast<int32_t>(freeStudents.size()));
+  Anneal(state, problem, freeStudents, random, budget);
+  RepairApartGroups(state, freeStudents, movable);
+  Polish(state, problem, freeStudents);
+
+  const Standing before{result.pairsBefore, result.costBefore};
+  const Standing after{ConstraintBreaches(problem, state.ClassOf()), state.Cost()};
+  if (!before.BetterThan(after)) {
+    result.classOf = state.ClassOf();
+    result.costAfter = after.cost;
+    result.pairsAfter = after.breaches;
+  }
+  for (size_t g = 0; g < problem.apartGroups.size(); ++g) {
+    const std::vector<int32_t>& group = problem.apartGroups[g];
+    std::vector<std::pair<int32_t, int32_t>> classes;
+    for (int32_t student : group) classes.emplace_back(result.classOf[static_cast<size_t>(student)], student);
+    std::sort(classes.begin(), classes.end());
+    for (size_t p = 1; p < classes.size(); ++p) {
+      if (classes[p].first == classes[p - 1].first) {
+        result.problems.push_back({ConstraintProblem::Kind::ApartUnmet, static_cast<int32_t>(g),
+                                   {classes[p - 1].second, classes[p].second}});
+        break;
+      }
+    }
+  }
+  return result;
+}
+
+}  // namespace fenban::division

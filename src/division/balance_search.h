@@ -1,0 +1,76 @@
+// The balance search behind the refinement: students trade places between
+// classes so that every class's means of a set of features come as close as
+// possible to the year's, while keep-apart and keep-together groups are met.
+// Pure computation on numbers: no sheets, no host, so it can be tested and
+// timed on its own.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+namespace fenban::division {
+
+struct BalanceProblem {
+  int32_t classCount = 0;
+  // Per student: the class index 0..classCount-1 as dealt.
+  std::vector<int32_t> classOf;
+  // Per student, featureCount values in a row (row-major). Each feature is
+  // already divided by the class-mean difference it may show, so all
+  // features weigh alike.
+  int32_t featureCount = 0;
+  std::vector<double> features;
+  // Per student: the value that orders students for near-neighbour swaps
+  // and for picking the partner of a keep-together move (the total).
+  std::vector<double> score;
+  // Per student: true when the student never moves (a preset class).
+  std::vector<uint8_t> fixed;
+  // Groups of student indices. Members of an apart group go to different
+  // classes, members of a together group to one class. Same-name groups are
+  // kept apart when they can be; they never make the problem impossible.
+  std::vector<std::vector<int32_t>> apartGroups;
+  std::vector<std::vector<int32_t>> togetherGroups;
+  std::vector<std::vector<int32_t>> sameNameGroups;
+  uint64_t seed = 0;
+  // Candidate swaps to try; 0 chooses a budget from the list's size.
+  int64_t moveBudget = 0;
+};
+
+// A constraint that cannot be met, with the students it concerns.
+struct ConstraintProblem {
+  enum class Kind {
+    TogetherTooLarge,     // a together group larger than any class can take
+    TogetherPresets,      // members of one together group preset to different classes
+    ApartTooLarge,        // an apart group with more members than classes
+    ApartPresets,         // two members of an apart group preset to one class
+    ApartAndTogether,     // two students that are both in one apart and one together group
+    ApartUnmet,           // the search ended with two members of an apart group in one class
+  };
+  Kind kind;
+  int32_t group = 0;  // index into apartGroups or togetherGroups
+  std::vector<int32_t> students;
+};
+
+struct BalanceResult {
+  std::vector<int32_t> classOf;
+  std::vector<ConstraintProblem> problems;  // empty when every hard constraint is met
+  double costBefore = 0;                    // balance cost of the deal as given
+  double costAfter = 0;
+  int64_t pairsBefore = 0;  // same-class pairs in apart, same-name groups and split together groups
+  int64_t pairsAfter = 0;
+};
+
+// The balance cost: for every class and feature, the squared difference of
+// the class mean from the mean of all students.
+double BalanceCost(const BalanceProblem& problem, const std::vector<int32_t>& classOf);
+// Constraint breaches of an assignment: same-class pairs in every apart and
+// same-name group, plus, for every together group, its members outside the
+// class that holds most of them.
+int64_t ConstraintBreaches(const BalanceProblem& problem, const std::vector<int32_t>& classOf);
+// The constraints that cannot be met whatever the search does.
+std::vector<ConstraintProblem> FindImpossibleConstraints(const BalanceProblem& problem);
+// Runs the search. Class sizes never change and fixed students never move.
+// When FindImpossibleConstraints reports anything the deal is returned as it
+// was, with those problems.
+BalanceResult SolveBalance(const BalanceProblem& problem);
+
+}  // namespace fenban::division

@@ -1,0 +1,232 @@
+// The refinement step: after the serpentine deal and the preset classes,
+// students trade places so that the classes become alike in every mark,
+// category and spread, with the keep-apart, keep-together and same-name
+// wishes met.
+#include "division/refine_classes.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <map>
+#include <set>
+
+#include "division/work_table.h"
+#include "host/constants.h"
+#include "host/value.h"
+#include "sheets/lookups.h"
+
+namespace fenban::division {
+namespace {
+
+constexpr const char* kWarningTitle = "警告";
+constexpr const char* kTemplateSheetName = "登记表";
+constexpr int32_t kMaxProblemsShown = 5;
+constexpr size_t kMaxNamesShown = 12;
+
+double MarkOf(const host::Value& value) {
+  if (value.IsEmpty() || value.IsBoolean() || value.IsError() || !value.IsNumeric()) {
+    return std::numeric_limits<double>::quiet_NaN();
+  }
+  return value.ToDouble();
+}
+
+std::vector<double> ReadMarks(const host::Worksheet& work, int32_t column, int32_t rowCount) {
+  std::vector<double> marks;
+  marks.reserve(static_cast<size_t>(std::max(0, rowCount - 1)));
+  for (int32_t row = 2; row <= rowCount; ++row) marks.push_back(MarkOf(work.CellValue(row, column)));
+  return marks;
+}
+
+std::vector<std::string> ReadTexts(const host::Worksheet& work, int32_t column, int32_t rowCount) {
+  std::vector<std::string> texts;
+  for (int32_t row = 2; row <= rowCount; ++row) texts.push_back(column > 0 ? work.CellValue(row, column).ToText() : "");
+  return texts;
+}
+
+// Value codes in order of first appearance; an empty cell is -1.
+std::vector<int32_t> CodeValues(const std::vector<std::string>& texts) {
+  std::map<std::string, int32_t> codes;
+  std::vector<int32_t> result;
+  for (const std::string& text : texts) {
+    if (text.empty()) {
+      result.push_back(-1);
+      continue;
+    }
+    auto found = codes.emplace(text, static_cast<int32_t>(codes.size())).first;
+    result.push_back(found->second);
+  }
+  return result;
+}
+
+// Students sharing a non-empty text, in order of first appearance; only
+// groups of two or more.
+std::vector<std::vector<int32_t>> GroupsOf(const std::vector<std::string>& texts, std::vector<std::string>* values) {
+  std::map<std::string, size_t> index;
+  std::vector<std::vector<int32_t>> groups;
+  std::vector<std::string> shared;
+  for (size_t s = 0; s < texts.size(); ++s) {
+    if (texts[s].empty()) continue;
+    auto [it, added] = index.emplace(texts[s], groups.size());
+    if (added) {
+      groups.emplace_back();
+      shared.push_back(texts[s]);
+    }
+    groups[it->second].push_back(static_cast<int32_t>(s));
+  }
+  std::vector<std::vector<int32_t>> kept;
+  for (size_t g = 0; g < groups.size(); ++g) {
+    if (groups[g].size() < 2) continue;
+    kept.push_back(groups[g]);
+    if (values != nullptr) values->push_back(shared[g]);
+  }
+  return kept;
+}
+
+// The subject columns named on "登记表" A2:A20 that the work table holds,
+// once each and without the total.
+std::vector<std::pair<std::string, int32_t>> SubjectColumns(host::Application& app, const host::Worksheet& work,
+                                                            int32_t totalColumn) {
+  std::vector<std::pair<std::string, int32_t>> subjects;
+  std::set<int32_t> seen{totalColumn};
+  host::Worksheet& entry = HostSheet(app, kTemplateSheetName);
+  for (int32_t row = 2; row <= 20; ++row) {
+    const std::string name = entry.CellValue(row, 1).ToText();
+    if (name.empty()) continue;
+    const int32_t column = sheets::FindHeaderColumn(work, name);
+    if (column == 0 || !seen.insert(column).second) continue;
+    subjects.emplace_back(name, column);
+  }
+  return subjects;
+}
+
+std::string StudentName(const WorkStudents& students, int32_t student) {
+  const std::string& name = students.names[static_cast<size_t>(student)];
+  if (!name.empty()) return name;
+  const double total = students.list.total[static_cast<size_t>(student)];
+  return "总分为" + (std::isnan(total) ? std::string("空") : host::NumberToText(total)) + "的学生";
+}
+
+std::string NameList(const WorkStudents& students, const std::vector<int32_t>& group) {
+  std::string text;
+  for (size_t i = 0; i < group.size() && i < kMaxNamesShown; ++i) {
+    if (!text.empty()) text += "、";
+    text += StudentName(students, group[i]);
+  }
+  if (group.size() > kMaxNamesShown) text += " 等 " + std::to_string(group.size()) + " 人";
+  return text;
+}
+
+std::string DescribeProblem(const WorkStudents& students, const ConstraintProblem& problem) {
+  const std::string names = NameList(students, problem.students);
+  const size_t g = static_cast<size_t>(problem.group);
+  switch (problem.kind) {
+    case ConstraintProblem::Kind::TogetherTooLarge:
+      return "“同班”为“" + students.togetherValues[g] + "”的 " + std::to_string(problem.students.size()) +
+             " 名学生超过一个班能容纳的人数，不能同班：" + names;
+    case ConstraintProblem::Kind::TogetherPresets:
+      return "“同班”为“" + students.togetherValues[g] + "”的学生预设了不同的班，不能同班：" + names;
+    case ConstraintProblem::Kind::ApartTooLarge:
+      return "“分开”为“" + students.apartValues[g] + "”的 " + std::to_string(problem.students.size()) +
+             " 名学生多于班级数，不能分到不同的班：" + names;
+    case ConstraintProblem::Kind::ApartPresets:
+      return "“分开”为“" + students.apartValues[g] + "”的学生预设了同一个班，不能分开：" + names;
+    case ConstraintProblem::Kind::ApartAndTogether:
+      return "“分开”为“" + students.apartValues[g] + "”的学生又要同班（“同班”相同），不能同时做到：" + names;
+    case ConstraintProblem::Kind::ApartUnmet:
+      return "没能把“分开”为“" + students.apartValues[g] + "”的学生分到不同的班：" + names;
+  }
+  return names;
+}
+
+void ShowProblems(host::Application& app, const WorkStudents& students, const std::vector<ConstraintProblem>& problems) {
+  std::string text = "不能按“分开”“同班”的要求优化分班，没有生成分班表：";
+  for (size_t p = 0; p < problems.size() && p < static_cast<size_t>(kMaxProblemsShown); ++p) {
+    text += "\r" + DescribeProblem(students, problems[p]);
+  }
+  if (problems.size() > static_cast<size_t>(kMaxProblemsShown)) {
+    text += "\r还有 " + std::to_string(problems.size() - kMaxProblemsShown) + " 处。";
+  }
+  app.MsgBox(text, host::kMsgExclamation, kWarningTitle);
+}
+
+}  // namespace
+
+WorkStudents ReadWorkStudents(host::Application& app, host::Worksheet& work, const WorkTable& table,
+                              const RefineQuotas& quotas) {
+  WorkStudents students;
+  StudentList& list = students.list;
+  const int32_t rowCount = table.rowCount;
+
+  // Class numbers as dealt, in ascending order as class indices.
+  std::vector<double> labels;
+  for (int32_t row = 2; row <= rowCount; ++row) labels.push_back(work.CellValue(row, 1).ToDouble());
+  students.classLabels = labels;
+  std::sort(students.classLabels.begin(), students.classLabels.end());
+  students.classLabels.erase(std::unique(students.classLabels.begin(), students.classLabels.end()),
+                             students.classLabels.end());
+  for (double label : labels) {
+    list.classOf.push_back(static_cast<int32_t>(
+        std::lower_bound(students.classLabels.begin(), students.classLabels.end(), label) -
+        students.classLabels.begin()));
+  }
+  list.classCount = static_cast<int32_t>(students.classLabels.size());
+  for (double label : students.classLabels) {
+    list.comparedClasses.push_back(label >= 1 && label <= quotas.classCount ? 1 : 0);
+  }
+
+  list.total = ReadMarks(work, table.totalColumn, rowCount);
+  for (const auto& [name, column] : SubjectColumns(app, work, table.totalColumn)) {
+    list.subjectNames.push_back(name);
+    list.subjects.push_back(ReadMarks(work, column, rowCount));
+  }
+  const std::pair<const char*, int32_t> categories[] = {
+      {"性别", table.sexColumn}, {"住校", table.boardingColumn}, {"应届", table.currentColumn}};
+  for (const auto& [name, column] : categories) {
+    if (column == 0) continue;
+    list.categoryNames.push_back(name);
+    list.categories.push_back(CodeValues(ReadTexts(work, column, rowCount)));
+  }
+  list.markClassCount = quotas.classCount;
+  list.excellentQuota = quotas.excellentQuota;
+  list.passQuota = quotas.passQuota;
+
+  const int32_t presetColumn = sheets::FindHeaderColumn(work, "预设班");
+  list.fixed.assign(list.classOf.size(), 0);
+  if (presetColumn > 0) {
+    for (int32_t row = 2; row <= rowCount; ++row) {
+      const host::Value preset = work.CellValue(row, presetColumn);
+      list.fixed[static_cast<size_t>(row - 2)] = !preset.IsEmpty() && preset.ToLong() > 0 ? 1 : 0;
+    }
+  }
+  list.apartGroups = GroupsOf(ReadTexts(work, sheets::FindHeaderColumn(work, "分开"), rowCount), &students.apartValues);
+  list.togetherGroups =
+      GroupsOf(ReadTexts(work, sheets::FindHeaderColumn(work, "同班"), rowCount), &students.togetherValues);
+  students.names = ReadTexts(work, sheets::FindHeaderColumn(work, "姓名"), rowCount);
+  list.sameNameGroups = GroupsOf(students.names, nullptr);
+  return students;
+}
+
+bool RefineClasses(host::Application& app, host::Worksheet& work, const WorkTable& table, const RefineQuotas& quotas,
+                   form::ModuleState& state) {
+  // The seed continues the division's random sequence, so --seed repeats the refinement too.
+  const uint64_t seed = static_cast<uint64_t>(app.Rnd() * 9007199254740992.0);
+  const WorkStudents students = ReadWorkStudents(app, work, table, quotas);
+  const BalanceResult result = SolveBalance(BuildBalanceProblem(students.list, seed));
+  if (!result.problems.empty()) {
+    ShowProblems(app, students, result.problems);
+    return false;
+  }
+  for (size_t s = 0; s < result.classOf.size(); ++s) {
+    if (result.classOf[s] == students.list.classOf[s]) continue;
+    work.SetCellValue(static_cast<int32_t>(s) + 2, 1, students.classLabels[static_cast<size_t>(result.classOf[s])]);
+  }
+  const std::vector<SpreadFigure> dealt = LargestDifferences(students.list, students.list.classOf);
+  const std::vector<SpreadFigure> refined = LargestDifferences(students.list, result.classOf);
+  state.LastRefinement.clear();
+  for (size_t f = 0; f < dealt.size(); ++f) {
+    state.LastRefinement.push_back({dealt[f].name, dealt[f].largest, refined[f].largest});
+  }
+  return true;
+}
+
+}  // namespace fenban::division

@@ -1,0 +1,125 @@
+// `fenban divide --refine`: the option is stored and listed, the summary
+// shows each figure before and after, constraints that cannot be met save
+// nothing, and without the refinement the sheets are the deal's as before.
+#include "cli/cli_test_support.h"
+
+#include <algorithm>
+
+namespace fenban::clitest {
+namespace {
+
+// Every cell of a sheet as text, row by row, up to its used rectangle.
+std::vector<std::string> SheetTexts(host::Worksheet& sheet) {
+  std::vector<std::string> texts;
+  const host::Rect used = sheet.UsedRect();
+  for (int32_t r = 1; r <= used.row2; ++r) {
+    for (int32_t c = 1; c <= used.col2; ++c) texts.push_back(sheet.CellValue(r, c).ToText());
+  }
+  return texts;
+}
+
+// Adds a column to the data sheet of 数据/示例.xlsx with `value` in the given rows.
+void AddColumn(const fs::path& folder, const std::string& header, const std::map<int32_t, std::string>& values) {
+  auto book = ReadBook(folder / "数据" / "示例.xlsx");
+  host::Worksheet& data = *book->FindSheet("数据表");
+  const int32_t column = data.UsedRect().col2 + 1;
+  data.SetCellValue(1, column, header);
+  for (const auto& [row, value] : values) data.SetCellValue(row, column, value);
+  files::SaveWorkbook(*book);
+}
+
+std::string NameAt(const fs::path& folder, int32_t row) {
+  auto book = ReadBook(folder / "数据" / "示例.xlsx");
+  host::Worksheet& data = *book->FindSheet("数据表");
+  return data.CellValue(row, ColumnOf(data, 1, "姓名")).ToText();
+}
+
+TEST(Refine, IsStoredListedAndPrintsEachFigureBeforeAndAfter) {
+  FENBAN_REQUIRE_BINARY();
+  TempFolder temp;
+  InitWithExample(temp.Path(), 120);
+  RunResult run = RunFenban(temp.Path(), {"divide", "示例.xlsx", "--classes", "4", "--by-sex", "--refine", "--seed", "9"});
+  ASSERT_EQ(run.status, 0) << Printed(run);
+  EXPECT_NE(run.out.find("优化前后 before and after the refinement"), std::string::npos) << run.out;
+  for (const char* figure : {"总分", "语文", "地理", "性别", "住校", "应届", "总分标准差", "优秀人数", "及格人数"}) {
+    EXPECT_NE(run.out.find(std::string("\n") + figure + " "), std::string::npos) << figure << "\n" << run.out;
+  }
+  auto host = ReadBook(temp.Path() / "fenban.xlsx");
+  EXPECT_EQ(host->FindSheet("DTB")->CellValue(2, 10), host::Value::Boolean(true));
+  RunResult list = RunFenban(temp.Path(), {"list"});
+  EXPECT_NE(list.out.find("chbYouHua   是 yes"), std::string::npos) << list.out;
+
+  auto book = ReadBook(temp.Path() / "数据" / "示例.xlsx");
+  host::Worksheet& division = *book->FindSheet("分班表1");
+  const std::vector<std::string> ids = ColumnTexts(division, ColumnOf(division, 2, "考号"), 3);
+  EXPECT_EQ(ids.size(), 120u);
+  EXPECT_EQ(std::set<std::string>(ids.begin(), ids.end()).size(), 120u) << "every student once";
+
+  run = RunFenban(temp.Path(), {"divide", "示例.xlsx", "--no-refine", "--seed", "9"});
+  ASSERT_EQ(run.status, 0) << Printed(run);
+  EXPECT_EQ(run.out.find("优化前后"), std::string::npos) << "no refinement, no comparison";
+  host = ReadBook(temp.Path() / "fenban.xlsx");
+  EXPECT_EQ(host->FindSheet("DTB")->CellValue(2, 10), host::Value::Boolean(false));
+}
+
+TEST(Refine, BothSwitchesAtOnceIsWrongUsage) {
+  FENBAN_REQUIRE_BINARY();
+  TempFolder temp;
+  InitWithExample(temp.Path(), 20);
+  RunResult run = RunFenban(temp.Path(), {"divide", "示例.xlsx", "--refine", "--no-refine"});
+  EXPECT_EQ(run.status, 2);
+  EXPECT_NE(run.err.find("--refine"), std::string::npos) << run.err;
+}
+
+TEST(Refine, AnApartGroupLargerThanTheClassCountSavesNothing) {
+  FENBAN_REQUIRE_BINARY();
+  TempFolder temp;
+  InitWithExample(temp.Path(), 30);
+  AddColumn(temp.Path(), "分开", {{2, "兄弟"}, {3, "兄弟"}, {4, "兄弟"}});
+  const std::string dataBefore = ReadFile(temp.Path() / "数据" / "示例.xlsx");
+  const std::string hostBefore = ReadFile(temp.Path() / "fenban.xlsx");
+  RunResult run = RunFenban(temp.Path(), {"divide", "示例.xlsx", "--classes", "2", "--refine", "--seed", "1"});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.err.find("警告: "), std::string::npos) << run.err;
+  EXPECT_NE(run.err.find("“分开”为“兄弟”"), std::string::npos) << run.err;
+  EXPECT_NE(run.err.find(NameAt(temp.Path(), 2)), std::string::npos) << run.err;
+  EXPECT_NE(run.err.find("nothing was saved"), std::string::npos) << run.err;
+  EXPECT_EQ(ReadFile(temp.Path() / "数据" / "示例.xlsx"), dataBefore);
+  EXPECT_EQ(ReadFile(temp.Path() / "fenban.xlsx"), hostBefore);
+}
+
+TEST(Refine, WithoutItTheSheetsAreTheDealsWhateverTheFolderAndTheGroupColumns) {
+  FENBAN_REQUIRE_BINARY();
+  // Three folders divided with one seed: no switch, --no-refine, and a host
+  // workbook from before the refinement existed (no column J in "DTB").
+  TempFolder plain, off, old;
+  for (const TempFolder* folder : {&plain, &off, &old}) InitWithExample(folder->Path(), 150);
+  AddColumn(off.Path(), "分开", {{2, "a"}, {5, "a"}});
+  AddColumn(plain.Path(), "分开", {{2, "a"}, {5, "a"}});
+  AddColumn(old.Path(), "分开", {{2, "a"}, {5, "a"}});
+  {
+    auto host = ReadBook(old.Path() / "fenban.xlsx");
+    host::Worksheet& dtb = *host->FindSheet("DTB");
+    dtb.SetCellValue(1, 10, host::Value());
+    dtb.SetCellValue(2, 10, host::Value());
+    files::SaveWorkbook(*host);
+  }
+  std::vector<std::vector<std::string>> divisions, statistics;
+  for (const auto& [folder, extra] : {std::pair{&plain, std::string()}, std::pair{&off, std::string("--no-refine")},
+                                      std::pair{&old, std::string()}}) {
+    std::vector<std::string> args = {"divide", "示例.xlsx", "--classes", "5", "--by-sex", "--by-boarding", "--seed", "31"};
+    if (!extra.empty()) args.push_back(extra);
+    RunResult run = RunFenban(folder->Path(), args);
+    ASSERT_EQ(run.status, 0) << Printed(run);
+    auto book = ReadBook(folder->Path() / "数据" / "示例.xlsx");
+    divisions.push_back(SheetTexts(*book->FindSheet("分班表1")));
+    statistics.push_back(SheetTexts(*book->FindSheet("统计表1")));
+  }
+  EXPECT_EQ(divisions[0], divisions[1]);
+  EXPECT_EQ(divisions[0], divisions[2]);
+  EXPECT_EQ(statistics[0], statistics[1]);
+  EXPECT_EQ(statistics[0], statistics[2]);
+}
+
+}  // namespace
+}  // namespace fenban::clitest

@@ -1,0 +1,244 @@
+// The balance search on its own: hand-worked cases for each constraint,
+// the constraints it must refuse, and properties on random lists.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <map>
+#include <random>
+
+#include "division/balance_search.h"
+
+namespace fenban::division {
+namespace {
+
+// A problem with one feature per student (its score) and no constraints.
+BalanceProblem ScoresProblem(const std::vector<double>& scores, const std::vector<int32_t>& classOf, int32_t k) {
+  BalanceProblem problem;
+  problem.classCount = k;
+  problem.classOf = classOf;
+  problem.featureCount = 1;
+  problem.features = scores;
+  problem.score = scores;
+  problem.fixed.assign(scores.size(), 0);
+  problem.seed = 7;
+  return problem;
+}
+
+std::vector<int32_t> Sizes(const std::vector<int32_t>& classOf, int32_t k) {
+  std::vector<int32_t> sizes(static_cast<size_t>(k), 0);
+  for (int32_t c : classOf) ++sizes[static_cast<size_t>(c)];
+  return sizes;
+}
+
+bool ProblemOfKind(const BalanceResult& result, ConstraintProblem::Kind kind) {
+  return std::any_of(result.problems.begin(), result.problems.end(),
+                     [&](const ConstraintProblem& p) { return p.kind == kind; });
+}
+
+TEST(BalanceCost, IsTheSquaredDifferenceOfClassMeansFromTheOverallMean) {
+  // Means 2 and 6 against 4: (2² + 2²) over one feature.
+  const BalanceProblem problem = ScoresProblem({1, 3, 5, 7}, {0, 0, 1, 1}, 2);
+  EXPECT_DOUBLE_EQ(BalanceCost(problem, problem.classOf), 8.0);
+  EXPECT_DOUBLE_EQ(BalanceCost(problem, {0, 1, 1, 0}), 0.0);
+}
+
+TEST(SolveBalance, FindsThePerfectSplitOfASmallList) {
+  // 1+7 = 3+5: the only balanced split keeps both pairs' sums equal.
+  const BalanceProblem problem = ScoresProblem({1, 3, 5, 7}, {0, 0, 1, 1}, 2);
+  const BalanceResult result = SolveBalance(problem);
+  EXPECT_TRUE(result.problems.empty());
+  EXPECT_DOUBLE_EQ(result.costAfter, 0.0);
+  EXPECT_EQ(result.classOf[0], result.classOf[3]);
+  EXPECT_EQ(result.classOf[1], result.classOf[2]);
+  EXPECT_NE(result.classOf[0], result.classOf[1]);
+}
+
+TEST(SolveBalance, FixedStudentsStayAndTheOthersBalanceAroundThem) {
+  BalanceProblem problem = ScoresProblem({10, 20, 30, 40, 50, 60}, {0, 0, 0, 1, 1, 1}, 2);
+  problem.fixed = {1, 0, 0, 0, 0, 1};  // 10 in class 0, 60 in class 1
+  const BalanceResult result = SolveBalance(problem);
+  EXPECT_EQ(result.classOf[0], 0);
+  EXPECT_EQ(result.classOf[5], 1);
+  // With those two fixed the closest split is 10+40+50 = 100 against 20+30+60 = 110.
+  EXPECT_EQ(result.classOf[3], 0);
+  EXPECT_EQ(result.classOf[4], 0);
+}
+
+TEST(SolveBalance, ApartGroupGoesToDifferentClassesEvenAtSomeCost) {
+  // The balanced split {1,4},{2,3} puts students 0 and 3 together; they must part.
+  BalanceProblem problem = ScoresProblem({1, 2, 3, 4}, {0, 1, 1, 0}, 2);
+  problem.apartGroups = {{0, 3}};
+  const BalanceResult result = SolveBalance(problem);
+  EXPECT_TRUE(result.problems.empty());
+  EXPECT_NE(result.classOf[0], result.classOf[3]);
+  EXPECT_EQ(result.pairsAfter, 0);
+  EXPECT_GT(result.costAfter, 0.0);
+}
+
+TEST(SolveBalance, TogetherGroupIsGatheredIntoOneClass) {
+  BalanceProblem problem = ScoresProblem({9, 8, 7, 6, 5, 4, 3, 2, 1}, {0, 1, 2, 2, 1, 0, 0, 1, 2}, 3);
+  problem.togetherGroups = {{0, 1, 2}};
+  const BalanceResult result = SolveBalance(problem);
+  EXPECT_TRUE(result.problems.empty());
+  EXPECT_EQ(result.classOf[0], result.classOf[1]);
+  EXPECT_EQ(result.classOf[1], result.classOf[2]);
+  EXPECT_EQ(Sizes(result.classOf, 3), (std::vector<int32_t>{3, 3, 3}));
+}
+
+TEST(SolveBalance, TogetherGroupFollowsAPresetMember) {
+  BalanceProblem problem = ScoresProblem({9, 8, 7, 6, 5, 4}, {0, 1, 1, 0, 0, 1}, 2);
+  problem.fixed = {0, 1, 0, 0, 0, 0};  // student 1 is preset to class 1
+  problem.togetherGroups = {{0, 1}};
+  const BalanceResult result = SolveBalance(problem);
+  EXPECT_TRUE(result.problems.empty());
+  EXPECT_EQ(result.classOf[1], 1);
+  EXPECT_EQ(result.classOf[0], 1);
+}
+
+TEST(SolveBalance, SameNamesPartWhenTheyCanAndNeverBlock) {
+  BalanceProblem problem = ScoresProblem({5, 5, 5, 5, 5, 5}, {0, 0, 0, 1, 1, 1}, 2);
+  problem.sameNameGroups = {{0, 1}};
+  BalanceResult result = SolveBalance(problem);
+  EXPECT_TRUE(result.problems.empty());
+  EXPECT_NE(result.classOf[0], result.classOf[1]);
+
+  // Three of one name in two classes: one pair must share, and that is no error.
+  problem.sameNameGroups = {{0, 1, 2}};
+  result = SolveBalance(problem);
+  EXPECT_TRUE(result.problems.empty());
+  EXPECT_EQ(result.pairsAfter, 1);
+}
+
+TEST(FindImpossibleConstraints, NamesEveryKindOfConflict) {
+  BalanceProblem problem = ScoresProblem({1, 2, 3, 4, 5, 6}, {0, 0, 0, 1, 1, 1}, 2);
+  problem.togetherGroups = {{0, 1, 2, 3}};  // four students, classes of three
+  BalanceResult result = SolveBalance(problem);
+  ASSERT_TRUE(ProblemOfKind(result, ConstraintProblem::Kind::TogetherTooLarge));
+  EXPECT_EQ(result.problems[0].students, (std::vector<int32_t>{0, 1, 2, 3}));
+  EXPECT_EQ(result.classOf, problem.classOf) << "nothing moves when the constraints cannot be met";
+
+  problem.togetherGroups = {{0, 4}};
+  problem.fixed = {1, 0, 0, 0, 1, 0};  // preset to classes 0 and 1
+  result = SolveBalance(problem);
+  ASSERT_TRUE(ProblemOfKind(result, ConstraintProblem::Kind::TogetherPresets));
+  EXPECT_EQ(result.problems[0].students, (std::vector<int32_t>{0, 4}));
+
+  problem.togetherGroups.clear();
+  problem.fixed.assign(6, 0);
+  problem.apartGroups = {{0, 3, 5}};  // three students, two classes
+  EXPECT_TRUE(ProblemOfKind(SolveBalance(problem), ConstraintProblem::Kind::ApartTooLarge));
+
+  problem.apartGroups = {{1, 2}};
+  problem.fixed = {0, 1, 1, 0, 0, 0};  // both preset to class 0
+  result = SolveBalance(problem);
+  ASSERT_TRUE(ProblemOfKind(result, ConstraintProblem::Kind::ApartPresets));
+  EXPECT_EQ(result.problems[0].students, (std::vector<int32_t>{1, 2}));
+
+  problem.fixed.assign(6, 0);
+  problem.apartGroups = {{1, 4}};
+  problem.togetherGroups = {{1, 4, 5}};
+  result = SolveBalance(problem);
+  ASSERT_TRUE(ProblemOfKind(result, ConstraintProblem::Kind::ApartAndTogether));
+  EXPECT_EQ(result.problems[0].students, (std::vector<int32_t>{1, 4}));
+}
+
+TEST(FindImpossibleConstraints, AcceptsWhatCanBeMet) {
+  BalanceProblem problem = ScoresProblem({1, 2, 3, 4, 5, 6}, {0, 0, 0, 1, 1, 1}, 2);
+  problem.togetherGroups = {{0, 1, 2}};
+  problem.apartGroups = {{0, 3}};
+  problem.fixed = {1, 0, 0, 1, 0, 0};
+  EXPECT_TRUE(FindImpossibleConstraints(problem).empty());
+  const BalanceResult result = SolveBalance(problem);
+  EXPECT_TRUE(result.problems.empty());
+  EXPECT_EQ(result.classOf, (std::vector<int32_t>{0, 0, 0, 1, 1, 1}));
+}
+
+// A random list of n students in k classes dealt round-robin, with four
+// features, a share of fixed students and small apart, together and
+// same-name groups that can all be met.
+BalanceProblem RandomProblem(int32_t n, int32_t k, uint64_t seed) {
+  std::mt19937_64 engine(seed);
+  std::uniform_real_distribution<double> mark(0, 100);
+  BalanceProblem problem;
+  problem.classCount = k;
+  problem.featureCount = 4;
+  for (int32_t s = 0; s < n; ++s) {
+    problem.classOf.push_back(s % k);
+    const double score = mark(engine);
+    problem.score.push_back(score);
+    problem.features.push_back(score);
+    problem.features.push_back(mark(engine));
+    problem.features.push_back(engine() % 2 == 0 ? 10.0 : 0.0);
+    problem.features.push_back((score - 50) * (score - 50) / 100);
+    problem.fixed.push_back(engine() % 20 == 0 ? 1 : 0);
+  }
+  std::vector<int32_t> order(static_cast<size_t>(n));
+  for (int32_t s = 0; s < n; ++s) order[static_cast<size_t>(s)] = s;
+  std::shuffle(order.begin(), order.end(), engine);
+  size_t next = 0;
+  auto take = [&](size_t size) {
+    std::vector<int32_t> group;
+    for (size_t m = 0; m < size && next < order.size(); ++m) {
+      const int32_t student = order[next++];
+      problem.fixed[static_cast<size_t>(student)] = 0;
+      group.push_back(student);
+    }
+    return group;
+  };
+  for (int32_t g = 0; g < n / 40; ++g) problem.apartGroups.push_back(take(2 + engine() % std::min(3, k - 1)));
+  for (int32_t g = 0; g < n / 40; ++g) problem.togetherGroups.push_back(take(2 + engine() % 2));
+  for (int32_t g = 0; g < n / 60; ++g) problem.sameNameGroups.push_back(take(2));
+  problem.seed = seed;
+  problem.moveBudget = 20'000;
+  return problem;
+}
+
+TEST(SolveBalanceProperties, RandomListsKeepSizesPresetsAndConstraintsAndNeverGetWorse) {
+  for (uint64_t seed = 1; seed <= 12; ++seed) {
+    const int32_t k = 3 + static_cast<int32_t>(seed % 5);
+    const int32_t n = k * 12 + static_cast<int32_t>(seed % static_cast<uint64_t>(k));
+    const BalanceProblem problem = RandomProblem(n, k, seed);
+    const BalanceResult result = SolveBalance(problem);
+    SCOPED_TRACE("seed " + std::to_string(seed));
+    ASSERT_TRUE(result.problems.empty());
+    ASSERT_EQ(result.classOf.size(), problem.classOf.size());
+    EXPECT_EQ(Sizes(result.classOf, k), Sizes(problem.classOf, k));
+    for (size_t s = 0; s < problem.fixed.size(); ++s) {
+      if (problem.fixed[s]) {
+        EXPECT_EQ(result.classOf[s], problem.classOf[s]);
+      }
+    }
+    for (const auto& group : problem.apartGroups) {
+      std::map<int32_t, int> perClass;
+      for (int32_t s : group) EXPECT_EQ(++perClass[result.classOf[static_cast<size_t>(s)]], 1);
+    }
+    for (const auto& group : problem.togetherGroups) {
+      for (int32_t s : group) EXPECT_EQ(result.classOf[static_cast<size_t>(s)], result.classOf[static_cast<size_t>(group[0])]);
+    }
+    EXPECT_EQ(result.pairsAfter, ConstraintBreaches(problem, result.classOf));
+    EXPECT_EQ(result.pairsAfter, 0);
+    EXPECT_NEAR(result.costAfter, BalanceCost(problem, result.classOf), 1e-6 * (1 + result.costAfter));
+    EXPECT_LE(result.costAfter, result.costBefore);
+    EXPECT_LT(result.costAfter, 0.5 * result.costBefore) << "a round-robin deal of random marks leaves much to gain";
+  }
+}
+
+TEST(SolveBalanceProperties, TheSameSeedGivesTheSameDivision) {
+  const BalanceProblem problem = RandomProblem(90, 5, 99);
+  const BalanceResult first = SolveBalance(problem);
+  const BalanceResult second = SolveBalance(problem);
+  EXPECT_EQ(first.classOf, second.classOf);
+  BalanceProblem other = problem;
+  other.seed = 100;
+  EXPECT_NE(SolveBalance(other).classOf, first.classOf) << "another seed explores another path";
+}
+
+TEST(SolveBalanceProperties, AnAlreadyBalancedDealIsNotMadeWorse) {
+  BalanceProblem problem = ScoresProblem({4, 4, 4, 4, 4, 4}, {0, 1, 2, 0, 1, 2}, 3);
+  const BalanceResult result = SolveBalance(problem);
+  EXPECT_DOUBLE_EQ(result.costAfter, 0.0);
+  EXPECT_EQ(Sizes(result.classOf, 3), (std::vector<int32_t>{2, 2, 2}));
+}
+
+}  // namespace
+}  // namespace fenban::division
