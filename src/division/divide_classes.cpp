@@ -165,7 +165,9 @@ bool RunDivision(host::Application& app, form::Form& form, form::ModuleState& st
   const int32_t nextNo = CheckedLong(int64_t{sheetNo} + 1);
   state.NextSheetNo = nextNo;
   host::Worksheet& settings = HostSheet(app, kSettingsSheetName);
-  settings.SetCellValue(form::ClaimCounterRow(settings, state.DataBookName, form.ListIndex("ltbBiao")), 1, nextNo);
+  const int32_t counterRow = form::ClaimCounterRow(settings, state.DataBookName, form.ListIndex("ltbBiao"),
+                                                   form::ListedDataWorkbooks(app));
+  settings.SetCellValue(counterRow, 1, nextNo);
 
   statistics::BuildDivisionStatistics(app, state, options.classCount, options.excellentQuota, options.passQuota,
                                       options.topN, divisionName, statisticsName);

@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "host/application.h"
 #include "host/worksheet.h"
@@ -23,7 +24,16 @@ inline constexpr const char* kCounterNameHeader = "表号所属工作簿";
 // workbook (an earlier version's row, adopted); else the first row whose
 // counters and name are all empty.
 int32_t FindCounterRow(const host::Worksheet& settings, const std::string& bookName, int32_t listIndex);
-// FindCounterRow, after which the row names the workbook (and Z1 holds its header).
-int32_t ClaimCounterRow(host::Worksheet& settings, const std::string& bookName, int32_t listIndex);
+// FindCounterRow, after which the row names the workbook (and Z1 holds its
+// header). Every other unnamed row with counters is named after the list
+// entry at its position too (unless that entry has a row already), so that
+// the first run after an earlier version ties all its rows to their
+// workbooks while the list still matches them.
+int32_t ClaimCounterRow(host::Worksheet& settings, const std::string& bookName, int32_t listIndex,
+                        const std::vector<std::string>& listItems);
+
+// The data folder's listing as start-up puts it into the list box, so that
+// position i names entry i; empty when the folder cannot be listed.
+std::vector<std::string> ListedDataWorkbooks(host::Application& app);
 
 }  // namespace fenban::form

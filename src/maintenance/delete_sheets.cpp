@@ -44,7 +44,8 @@ void DeleteDivisionSheets(host::Application& app, form::Form& form, form::Module
   state.NextSheetNo = 1;
   int32_t row = 0;
   host::SkipOnError([&] {
-    row = form::ClaimCounterRow(form::SettingsSheet(app), state.DataBookName, form.ListIndex("ltbBiao"));
+    row = form::ClaimCounterRow(form::SettingsSheet(app), state.DataBookName, form.ListIndex("ltbBiao"),
+                                form::ListedDataWorkbooks(app));
   });
   if (row >= 2) {
     host::SkipOnError([&] { form::SettingsSheet(app).SetCellValue(row, 1, host::Value(state.NextSheetNo)); });

@@ -86,22 +86,32 @@ TEST(SheetCounters, AnEarlierVersionsCountersByListPositionAreAdopted) {
   FENBAN_REQUIRE_BINARY();
   TempFolder temp;
   InitWithExample(temp.Path(), 30);
-  // An earlier version kept the counters of the first list entry in row 2, without a name.
+  WriteDataBook(temp.Path() / "数据" / "名单.xlsx", {{"姓名", "总分"}, {"甲", 1}, {"乙", 2}, {"丙", 3}});
+  // An earlier version kept the counters by list position, without names:
+  // row 2 for 名单.xlsx (position 0), row 3 for 示例.xlsx (position 1).
   const fs::path hostPath = temp.Path() / "fenban.xlsx";
   {
     auto host = ReadBook(hostPath);
-    host->FindSheet("DTB")->SetCellValue(2, 1, 4);
-    host->FindSheet("DTB")->SetCellValue(2, 2, 2);
+    host::Worksheet& dtb = *host->FindSheet("DTB");
+    dtb.SetCellValue(2, 1, 4);
+    dtb.SetCellValue(2, 2, 2);
+    dtb.SetCellValue(3, 1, 6);
     files::WriteXlsx(*host, hostPath.string());
   }
   RunResult run = RunFenban(temp.Path(), {"divide", "示例.xlsx", "--classes", "2", "--seed", "1"});
   ASSERT_EQ(run.status, 0) << Printed(run);
-  EXPECT_NE(run.out.find("分班表4, 统计表4"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("分班表6, 统计表6"), std::string::npos) << run.out;
   auto host = ReadBook(hostPath);
   host::Worksheet& dtb = *host->FindSheet("DTB");
-  EXPECT_EQ(dtb.CellValue(2, kNameColumn), host::Value("示例.xlsx"));
-  EXPECT_EQ(dtb.CellValue(2, 1).ToDouble(), 5);
-  EXPECT_EQ(dtb.CellValue(2, 2).ToDouble(), 2);
+  EXPECT_EQ(dtb.CellValue(3, kNameColumn), host::Value("示例.xlsx"));
+  EXPECT_EQ(dtb.CellValue(3, 1).ToDouble(), 7);
+  // The other row was tied to its workbook in the same run, so a file added
+  // before both does not hand its counters to another list.
+  EXPECT_EQ(dtb.CellValue(2, kNameColumn), host::Value("名单.xlsx"));
+  WriteDataBook(temp.Path() / "数据" / "0.xlsx", {{"姓名", "总分"}, {"丁", 1}, {"戊", 2}});
+  run = RunFenban(temp.Path(), {"divide", "名单.xlsx", "--seed", "2"});
+  ASSERT_EQ(run.status, 0) << Printed(run);
+  EXPECT_NE(run.out.find("分班表4, 统计表4"), std::string::npos) << run.out;
 }
 
 TEST(SheetCounters, ChoosingAnXlsListAgainNeverReplacesTheCopySavedBesideIt) {
