@@ -13,6 +13,8 @@
 #include "cli/cli_test_support.h"
 #include "cli/host_folder.h"
 #include "cli/terminal_services.h"
+#include "web/file_rules.h"
+#include "web/web_error.h"
 
 namespace fenban::web {
 namespace {
@@ -212,6 +214,27 @@ TEST_F(WebAppTest, DownloadsAreTheFilesOnDisk) {
   ASSERT_EQ(missing["boxes"].size(), 1u);
   EXPECT_EQ(missing["boxes"][0]["title"], "错误");
   EXPECT_FALSE(missing.contains("document"));
+}
+
+TEST_F(WebAppTest, TheEntryTemplateButtonRebuildsTheTemplateAndSavesTheHostWorkbook) {
+  auto book = files::ReadWorkbook((host_ / "fenban.xlsx").string());
+  book->FindSheet("登记表")->SetCellValue(1, 1, host::Value());  // a marker lost
+  files::WriteXlsx(*book, (host_ / "fenban.xlsx").string());
+  json answer = json::parse(PostJson("/api/template", "{}")->body);
+  ASSERT_TRUE(answer["ok"].get<bool>()) << answer.dump();
+  EXPECT_EQ(answer["state"]["subjects"].size(), 9u);
+  auto rebuilt = files::ReadWorkbook((host_ / "fenban.xlsx").string());
+  EXPECT_EQ(rebuilt->FindSheet("登记表")->CellValue(1, 1), host::Value("【学科名登记列】"));
+}
+
+TEST_F(WebAppTest, UploadsAboveTheLimitAreRefused) {
+  try {
+    workspace_->Upload("大.xlsx", std::string(kMaxUploadBytes + 1, 'x'));
+    ADD_FAILURE() << "an upload above the limit was taken";
+  } catch (const WebError& error) {
+    EXPECT_EQ(error.Status(), 413);
+  }
+  EXPECT_FALSE(fs::exists(host_ / "数据" / "大.xlsx"));
 }
 
 TEST(AttachmentHeader, ChineseNamesTravelPercentEncoded) {

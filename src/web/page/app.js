@@ -205,12 +205,23 @@ function renderTab() {
 function gridTable(grid) {
   const table = make('table', { className: 'sheet' });
   table.id = 'statistics';
+  const blank = (cell) => !cell.text && !cell.border && !cell.fill && !cell.span;
   for (const row of grid.rows) {
     const tr = make('tr');
     if (row.maxDiff) tr.className = 'max-diff';
-    for (const cell of row.cells) {
+    for (let i = 0; i < row.cells.length; i += 1) {
+      const cell = row.cells[i];
       const td = make('td');
       if (cell.span) td.colSpan = cell.span;
+      // A long text runs on over the empty cells to its right, as in the sheet.
+      if (cell.text && !cell.border && !cell.span) {
+        let span = 1;
+        while (i + span < row.cells.length && blank(row.cells[i + span])) span += 1;
+        if (span > 1) {
+          td.colSpan = span;
+          i += span - 1;
+        }
+      }
       if (cell.fill) td.style.background = cell.fill;
       if (cell.color) td.style.color = cell.color;
       if (cell.bold) td.style.fontWeight = 'bold';
