@@ -17,8 +17,6 @@ using nlohmann::json;
 
 namespace {
 
-constexpr const char* kNotice = "提示";
-
 int32_t LastTableColumn(const host::Worksheet& sheet) {
   return sheet.CurrentRegion(DivisionHeaderRow(sheet), 1).col2;
 }

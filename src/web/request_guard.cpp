@@ -14,13 +14,6 @@ bool IsOwnHost(const GuardConfig& config, const std::string& host) {
   return std::find(config.hosts.begin(), config.hosts.end(), host) != config.hosts.end();
 }
 
-std::string Trim(const std::string& text) {
-  size_t first = text.find_first_not_of(" \t");
-  if (first == std::string::npos) return "";
-  size_t last = text.find_last_not_of(" \t");
-  return text.substr(first, last - first + 1);
-}
-
 }  // namespace
 
 GuardDecision CheckRequest(const GuardConfig& config, const GuardRequest& request) {
@@ -67,14 +60,18 @@ std::vector<std::string> OwnHosts(const std::string& address, int port) {
 }
 
 std::string CookieValue(const std::string& cookieHeader, const std::string& name) {
-  size_t start = 0;
-  while (start <= cookieHeader.size()) {
-    size_t end = cookieHeader.find(';', start);
+  const std::string wanted = name + "=";
+  size_t at = 0;
+  while (at < cookieHeader.size()) {
+    while (at < cookieHeader.size() && (cookieHeader[at] == ' ' || cookieHeader[at] == ';')) ++at;
+    size_t end = cookieHeader.find(';', at);
     if (end == std::string::npos) end = cookieHeader.size();
-    std::string pair = Trim(cookieHeader.substr(start, end - start));
-    size_t equals = pair.find('=');
-    if (equals != std::string::npos && pair.substr(0, equals) == name) return pair.substr(equals + 1);
-    start = end + 1;
+    if (cookieHeader.compare(at, wanted.size(), wanted) == 0) {
+      std::string value = cookieHeader.substr(at + wanted.size(), end - at - wanted.size());
+      while (!value.empty() && value.back() == ' ') value.pop_back();
+      return value;
+    }
+    at = end;
   }
   return "";
 }

@@ -7,6 +7,9 @@
 
 namespace fenban::web {
 
+// The title of a message about a wrong choice, as the form's own messages have it.
+inline constexpr const char* kNotice = "提示";
+
 class WebError : public std::runtime_error {
  public:
   WebError(int status, std::string title, const std::string& text)

@@ -28,8 +28,6 @@ using nlohmann::json;
 
 namespace {
 
-constexpr const char* kNotice = "提示";
-
 json ControlValue(const host::Value& value) {
   if (value.IsBoolean()) return value.Bool();
   if (value.IsNumber()) return value.Number();
