@@ -150,7 +150,7 @@ json Workspace::State() {
       {"txtFenBan", ControlValue(form.txtFenBan.value)}, {"txtYouXiu", ControlValue(form.txtYouXiu.value)},
       {"txtJiGe", ControlValue(form.txtJiGe.value)},     {"txtNMing", ControlValue(form.txtNMing.value)},
       {"chbXingBie", ControlValue(form.chbXingBie.value)}, {"chbZuXiao", ControlValue(form.chbZuXiao.value)},
-      {"chbYingJie", ControlValue(form.chbYingJie.value)},
+      {"chbYingJie", ControlValue(form.chbYingJie.value)}, {"chbYouHua", ControlValue(form.chbYouHua.value)},
   };
   json subjects = json::array();
   std::string round;
@@ -215,13 +215,14 @@ json Workspace::SetOption(const std::string& control, const json& value) {
     if (control == "txtJiGe") counts.pass = entry;
     if (control == "txtNMing") counts.top = entry;
     ok = run.session->ApplyCounts(counts);
-  } else if (control == "chbXingBie" || control == "chbZuXiao" || control == "chbYingJie") {
+  } else if (control == "chbXingBie" || control == "chbZuXiao" || control == "chbYingJie" || control == "chbYouHua") {
     if (!value.is_boolean()) throw WebError(400, kNotice, "勾选框的值应是 true 或 false (expected true or false)");
     cli::CheckOptions checks;
     bool ticked = value.get<bool>();
     if (control == "chbXingBie") checks.bySex = ticked;
     if (control == "chbZuXiao") checks.byBoarding = ticked;
     if (control == "chbYingJie") checks.byCurrent = ticked;
+    if (control == "chbYouHua") checks.refine = ticked;
     ok = run.session->ApplyChecks(checks);
   } else {
     throw WebError(400, kNotice, fmt::format("没有这个选项 (unknown option): {}", control));
@@ -242,6 +243,11 @@ json Workspace::Divide() {
     result["notes"] = SaveBooks(run, {&run.session->HostBook(), &run.session->DataBook()});
     result["sheet"] = fmt::format("分班表{}", number);
     if (run.services->UsedSeed()) result["seed"] = *run.services->UsedSeed();
+    json refinement = json::array();
+    for (const form::BalanceFigure& figure : run.session->Bridge().State().LastRefinement) {
+      refinement.push_back({{"name", figure.name}, {"dealt", figure.dealt}, {"refined", figure.refined}});
+    }
+    result["refinement"] = std::move(refinement);
   }
   result["state"] = State();
   return result;

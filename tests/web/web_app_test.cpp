@@ -262,6 +262,8 @@ TEST_F(WebAppTest, OptionsAreValidatedStoredAndShownAsStored) {
   EXPECT_EQ(json::parse(classes->body)["state"]["options"]["txtFenBan"], 4);
   auto excellent = PostJson("/api/option", R"({"control":"txtYouXiu","value":"500"})");
   EXPECT_EQ(json::parse(excellent->body)["state"]["options"]["txtYouXiu"], 61 / 4);  // capped by rows \ classes
+  auto refine = PostJson("/api/option", R"({"control":"chbYouHua","value":true})");
+  EXPECT_EQ(json::parse(refine->body)["state"]["options"]["chbYouHua"], true);
   auto sex = PostJson("/api/option", R"({"control":"chbXingBie","value":true})");
   EXPECT_EQ(json::parse(sex->body)["state"]["options"]["chbXingBie"], true);
   auto stored = files::ReadWorkbook((host_ / "fenban.xlsx").string());
@@ -270,8 +272,22 @@ TEST_F(WebAppTest, OptionsAreValidatedStoredAndShownAsStored) {
   EXPECT_EQ(dtb->CellValue(2, 3), host::Value(4.0));
   EXPECT_EQ(dtb->CellValue(2, 4), host::Value(15.0));
   EXPECT_EQ(dtb->CellValue(2, 7), host::Value::Boolean(true));
+  EXPECT_EQ(dtb->CellValue(2, 10), host::Value::Boolean(true));
   auto notABool = PostJson("/api/option", R"({"control":"chbZuXiao","value":"yes"})");
   EXPECT_EQ(notABool->status, 400);
+}
+
+TEST_F(WebAppTest, ARefinedDivisionReportsItsFigures) {
+  PostJson("/api/select", R"({"book":"示例.xlsx"})");
+  json plain = json::parse(PostJson("/api/divide", "{}")->body);
+  ASSERT_TRUE(plain["ok"].get<bool>()) << plain.dump();
+  EXPECT_TRUE(plain["refinement"].empty());
+  PostJson("/api/option", R"({"control":"chbYouHua","value":true})");
+  json refined = json::parse(PostJson("/api/divide", "{}")->body);
+  ASSERT_TRUE(refined["ok"].get<bool>()) << refined.dump();
+  ASSERT_FALSE(refined["refinement"].empty());
+  EXPECT_TRUE(refined["refinement"][0]["name"].is_string());
+  EXPECT_EQ(refined["sheet"], "分班表2");
 }
 
 TEST_F(WebAppTest, TheStatisticsButtonRebuildsTheViewedPair) {

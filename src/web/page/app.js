@@ -4,7 +4,7 @@
 
 const $ = (id) => document.getElementById(id);
 const textControls = ['txtFenBan', 'txtYouXiu', 'txtJiGe', 'txtNMing'];
-const checkControls = ['chbXingBie', 'chbZuXiao', 'chbYingJie'];
+const checkControls = ['chbXingBie', 'chbZuXiao', 'chbYingJie', 'chbYouHua'];
 
 let state = null;         // the server's answer to /api/state
 let view = null;          // the division shown: classes and statistics
@@ -328,6 +328,10 @@ function wire() {
       $('sheetSelect').value = currentSheet;
       currentTab = 'stats';
       if (data.seed !== undefined) setStatus($('status').textContent + `\n随机种子 seed: ${data.seed}`);
+      if (data.refinement && data.refinement.length) {
+        const lines = data.refinement.map((f) => `${f.name}：${+f.dealt.toFixed(2)} → ${+f.refined.toFixed(2)}`);
+        setStatus($('status').textContent + '\n优化后的最大差 after refining:\n' + lines.join('\n'));
+      }
       await loadView();
     });
   }));
