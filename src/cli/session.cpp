@@ -104,12 +104,14 @@ host::ModelWorkbook& Session::DataBook() {
   throw CliError(fmt::format("数据工作簿没有打开 the data workbook is not open: {}", name));
 }
 
-bool Session::SetTextAndFire(const std::optional<std::string>& entry, const std::string& control) {
+bool Session::SetTextAndFire(const std::optional<std::string>& entry, const std::string& control,
+                             const std::string& option) {
   if (!entry) return true;
   // A text box holds what was typed; numbers go in as numbers.
   double number = 0;
   host::Value value = host::ParseNumber(*entry, number) ? host::Value(number) : host::Value(*entry);
-  form_.Text(control).value = value;
+  form_.SetControlValue(control, value);
+  form_.SetControlSource(control, option + " " + *entry);
   return Fire(control + "AfterUpdate");
 }
 
@@ -120,8 +122,9 @@ bool Session::SetCheckAndFire(const std::optional<bool>& ticked, const std::stri
 }
 
 bool Session::ApplyCounts(const CountOptions& counts) {
-  return SetTextAndFire(counts.classes, "txtFenBan") && SetTextAndFire(counts.excellent, "txtYouXiu") &&
-         SetTextAndFire(counts.pass, "txtJiGe") && SetTextAndFire(counts.top, "txtNMing");
+  return SetTextAndFire(counts.classes, "txtFenBan", "--classes") &&
+         SetTextAndFire(counts.excellent, "txtYouXiu", "--excellent") &&
+         SetTextAndFire(counts.pass, "txtJiGe", "--pass") && SetTextAndFire(counts.top, "txtNMing", "--top");
 }
 
 bool Session::ApplyChecks(const CheckOptions& checks) {

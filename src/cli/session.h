@@ -58,7 +58,9 @@ class Session {
   void Save(const std::vector<host::ModelWorkbook*>& books, std::ostream& out);
 
  private:
-  bool SetTextAndFire(const std::optional<std::string>& entry, const std::string& control);
+  // `option` is the command-line option the entry came from, for messages.
+  bool SetTextAndFire(const std::optional<std::string>& entry, const std::string& control,
+                      const std::string& option);
   bool SetCheckAndFire(const std::optional<bool>& ticked, const std::string& control);
 
   std::filesystem::path folder_;

@@ -6,11 +6,13 @@
 #include <string>
 
 #include "division/column_formats.h"
+#include "division/data_block.h"
 #include "division/division.h"
 #include "division/preset_text.h"
 #include "division/refine_classes.h"
 #include "division/work_table.h"
 #include "form/sheet_counters.h"
+#include "host/cell_values.h"
 #include "host/constants.h"
 #include "host/errors.h"
 #include "host/range.h"
@@ -54,10 +56,10 @@ int32_t CheckedLong(int64_t value) {
 
 DivisionOptions ReadOptions(form::Form& form) {
   DivisionOptions options;
-  options.classCount = form.ControlValue("txtFenBan").ToLong();
-  options.topN = form.ControlValue("txtNMing").ToLong();
-  options.excellentQuota = form.ControlValue("txtYouXiu").ToLong();
-  options.passQuota = form.ControlValue("txtJiGe").ToLong();
+  options.classCount = form::TextBoxLong(form, "txtFenBan");
+  options.topN = form::TextBoxLong(form, "txtNMing");
+  options.excellentQuota = form::TextBoxLong(form, "txtYouXiu");
+  options.passQuota = form::TextBoxLong(form, "txtJiGe");
   options.flags.sex = IsTicked(form.ControlValue("chbXingBie"));
   options.flags.boarding = IsTicked(form.ControlValue("chbZuXiao"));
   options.flags.current = IsTicked(form.ControlValue("chbYingJie"));
@@ -134,6 +136,9 @@ bool RunDivision(host::Application& app, form::Form& form, form::ModuleState& st
     app.MsgBox(kNoTotalColumn, host::kMsgExclamation, kWarningTitle);
     return false;
   }
+  // A total the division cannot read is named on "数据表", where the
+  // teacher finds it, not on the sorted work table.
+  CheckTotals(dataSheet);
   const host::Range region = work.Cells(1, 1).CurrentRegion();
   table.spareColumn = region.ColumnsCount() + 1;
   table.rowCount = region.RowsCount();
@@ -184,16 +189,20 @@ void DivideClasses(host::Application& app, form::Form& form, form::ModuleState& 
   }
   state.LastRefinement.clear();
   const DivisionOptions options = ReadOptions(form);
-  const std::string roundingChoice = HostSheet(app, kTemplateSheetName).CellValue(2, 3).ToText();
+  const std::string roundingChoice = host::CellText(HostSheet(app, kTemplateSheetName), 2, 3);
   host::Workbook& dataBook = host::Workbooks(app)(state.DataBookName);
   if (!sheets::SheetExists(dataBook, kDataSheetName)) {
     app.MsgBox(kNoDataSheet, host::kMsgPlain, kHintTitle);
     return;
   }
-  if (options.classCount >= 1 &&
-      !CheckPresetValues(app, host::SheetsOf(dataBook)(kDataSheetName), options.classCount)) {
+  // Students after a blank row would be left out: refuse before any work.
+  const host::Worksheet& dataSheet = host::SheetsOf(dataBook)(kDataSheetName);
+  const std::string outside = ValuesOutsideListWarning(dataSheet);
+  if (!outside.empty()) {
+    app.MsgBox(outside, host::kMsgExclamation, kWarningTitle);
     return;
   }
+  if (options.classCount >= 1 && !CheckPresetValues(app, dataSheet, options.classCount)) return;
 
   // Everything above only reads. From here on the working sheets are used,
   // so the division starts from empty ones and leaves them empty however it ends.

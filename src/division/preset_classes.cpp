@@ -8,6 +8,7 @@
 
 #include "division/division.h"
 #include "division/preset_text.h"
+#include "host/cell_values.h"
 #include "host/constants.h"
 #include "host/value.h"
 #include "sheets/lookups.h"
@@ -26,12 +27,12 @@ struct Candidate {
 using Presets = std::vector<int32_t>;
 
 bool HasClass(const host::Worksheet& work, int32_t row, int32_t classNo) {
-  return work.CellValue(row, 1).ToDouble() == static_cast<double>(classNo);
+  return host::CellNumber(work, row, 1) == static_cast<double>(classNo);
 }
 
 int32_t ScoreGap(const host::Worksheet& work, int32_t row, int32_t otherRow, int32_t totalColumn) {
-  const double own = work.CellValue(row, totalColumn).ToDouble();
-  const double other = work.CellValue(otherRow, totalColumn).ToDouble();
+  const double own = host::CellNumber(work, row, totalColumn);
+  const double other = host::CellNumber(work, otherRow, totalColumn);
   return host::RoundToLong(std::fabs(other - own));
 }
 
@@ -49,7 +50,7 @@ std::optional<Candidate> FindMember(const host::Worksheet& work, const Presets& 
 Presets ReadPresets(const host::Worksheet& work, int32_t presetCol, int32_t rowCount) {
   Presets presets(static_cast<size_t>(std::max(rowCount, 1)) + 1, 0);
   for (int32_t row = 2; row <= rowCount; ++row) {
-    const int32_t preset = work.CellValue(row, presetCol).ToLong();
+    const int32_t preset = host::CellLong(work, row, presetCol);
     presets[static_cast<size_t>(row)] = preset > 0 ? preset : 0;
   }
   return presets;
@@ -62,7 +63,7 @@ bool CheckRoom(host::Application& app, const host::Worksheet& work, const Preset
   std::map<int32_t, int32_t> sizes;
   std::map<int32_t, std::vector<int32_t>> presetRows;
   for (int32_t row = 2; row <= rowCount; ++row) {
-    const double label = work.CellValue(row, 1).ToDouble();
+    const double label = host::CellNumber(work, row, 1);
     if (label == std::floor(label) && std::fabs(label) < 2e9) ++sizes[static_cast<int32_t>(label)];
     const int32_t preset = presets[static_cast<size_t>(row)];
     if (preset > 0) presetRows[preset].push_back(row);
@@ -100,7 +101,7 @@ bool ApplyPresetClasses(host::Application& app, host::Worksheet& work, int32_t t
   for (int32_t row = 2; row <= rowCount; ++row) {
     const int32_t preset = presets[static_cast<size_t>(row)];
     if (preset <= 0) continue;
-    const int32_t own = work.CellValue(row, 1).ToLong();
+    const int32_t own = host::CellLong(work, row, 1);
     if (own == preset) continue;
     const std::optional<Candidate> below =
         FindMember(work, presets, row, row + 1, rowCount, 1, preset, totalColumn);

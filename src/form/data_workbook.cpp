@@ -5,6 +5,7 @@
 
 #include "form/form_routines.h"
 #include "form/sheet_counters.h"
+#include "host/cell_values.h"
 #include "host/errors.h"
 #include "host/range.h"
 #include "sheets/lookups.h"
@@ -57,8 +58,8 @@ void SelectDataWorkbook(host::Application& app, Form& form, ModuleState& state) 
 
   host::Worksheet& settings = SettingsSheet(app);
   const int32_t row = FindCounterRow(settings, state.DataBookName, form.ListIndex("ltbBiao"));
-  state.NextSheetNo = settings.CellValue(row, 1).ToLong();
-  state.SkipSheetNo = settings.CellValue(row, 2).ToLong();
+  state.NextSheetNo = host::CellLong(settings, row, 1);
+  state.SkipSheetNo = host::CellLong(settings, row, 2);
 }
 
 }  // namespace fenban::form

@@ -1,6 +1,7 @@
 // The form model's controls by name and the list box's chosen entry.
 #include "form/form.h"
 
+#include "host/cell_values.h"
 #include "host/errors.h"
 
 namespace fenban::form {
@@ -39,6 +40,33 @@ ListBox& FormModel::List(const std::string& name) {
 host::Value& FormModel::Slot(const std::string& name) {
   if (name.rfind("chb", 0) == 0) return Check(name).value;
   return Text(name).value;
+}
+
+void FormModel::SetControlValue(const std::string& control, const host::Value& value) {
+  Slot(control) = value;
+  if (control.rfind("txt", 0) == 0) Text(control).source.clear();
+}
+
+int32_t TextBoxLong(Form& form, const std::string& control) {
+  const host::Value value = form.ControlValue(control);
+  try {
+    if (value.IsEmpty()) host::Raise(host::kErrTypeMismatch);
+    return value.ToLong();
+  } catch (const host::RuntimeError& error) {
+    RaiseAtTextBox(error, form, control);
+  }
+}
+
+void RaiseAtTextBox(const host::RuntimeError& error, Form& form, const std::string& control) {
+  std::string caption;
+  if (control == "txtFenBan") caption = "“班级数”";
+  if (control == "txtYouXiu") caption = "“优秀人数”";
+  if (control == "txtJiGe") caption = "“及格人数”";
+  if (control == "txtNMing") caption = "“前N名”";
+  std::string name = "文本框" + caption + "（" + control;
+  const std::string source = form.ControlSource(control);
+  if (!source.empty()) name += "，来自 " + source;
+  host::Raise(error.Number(), error.Description() + "：" + name + "）" + host::ValueClause(form.ControlValue(control)));
 }
 
 void FormModel::MakeResizable(const std::string& windowCaption) {

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "host/errors.h"
 #include "host/value.h"
 
 namespace fenban::form {
@@ -24,6 +25,12 @@ class Form {
   // Text and check boxes: the control's value as it holds it.
   virtual host::Value ControlValue(const std::string& control) = 0;
   virtual void SetControlValue(const std::string& control, const host::Value& value) = 0;
+  // Where a text box's entry came from, for the messages that name it:
+  // "DTB!C2" when start-up loaded it, a command-line option such as
+  // "--classes 8"; "" when it was typed on the form or the form does not
+  // keep it. Setting a control's value forgets its source.
+  virtual std::string ControlSource(const std::string& /*control*/) { return ""; }
+  virtual void SetControlSource(const std::string& /*control*/, const std::string& /*source*/) {}
   // Gives the form's window a sizing border and a minimise button when
   // `caption` names it; otherwise nothing changes.
   virtual void MakeResizable(const std::string& caption) = 0;
@@ -51,6 +58,8 @@ class ListBox {
 // Text box and check box: a value as the control holds it.
 struct TextBox {
   host::Value value;
+  // Where the entry came from (see Form::ControlSource).
+  std::string source;
 };
 struct CheckBox {
   host::Value value = host::Value::Boolean(false);
@@ -77,7 +86,11 @@ class FormModel : public Form {
   int32_t ListIndex(const std::string& listBox) override { return List(listBox).ListIndex(); }
   std::optional<std::string> ListValue(const std::string& listBox) override { return List(listBox).Value(); }
   host::Value ControlValue(const std::string& control) override { return Slot(control); }
-  void SetControlValue(const std::string& control, const host::Value& value) override { Slot(control) = value; }
+  void SetControlValue(const std::string& control, const host::Value& value) override;
+  std::string ControlSource(const std::string& control) override { return Text(control).source; }
+  void SetControlSource(const std::string& control, const std::string& source) override {
+    Text(control).source = source;
+  }
   void MakeResizable(const std::string& caption) override;
 
  private:
@@ -85,5 +98,14 @@ class FormModel : public Form {
   // The value of a text or check box.
   host::Value& Slot(const std::string& name);
 };
+
+// A numeric option box's value as a signed 32-bit whole number, as the
+// commands read it. A text box holds text, so an empty box is no number:
+// it raises error 13 like a text that is not one; a number beyond 32 bits
+// raises error 6. The description names the box, where its entry came from
+// and the entry: "类型不匹配：文本框“班级数”（txtFenBan，来自 DTB!C2）是空的".
+int32_t TextBoxLong(Form& form, const std::string& control);
+// Raises the error again with its description naming the box as above.
+[[noreturn]] void RaiseAtTextBox(const host::RuntimeError& error, Form& form, const std::string& control);
 
 }  // namespace fenban::form

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "form/form_routines.h"
+#include "host/cell_values.h"
 #include "host/errors.h"
 #include "host/range.h"
 
@@ -15,17 +16,18 @@ namespace {
 // one; an empty box is not numeric.
 bool IsNumericEntry(const host::Value& entry) { return !entry.IsEmpty() && entry.IsNumeric(); }
 
-// Whole part of the absolute value, as a Long (error 6 when too large).
-int32_t WholeAbsolute(const host::Value& entry) {
-  return host::RoundToLong(host::WholePart(std::fabs(entry.ToDouble())));
+// Whole part of the absolute value of a box's entry, as a Long (error 6
+// when too large, naming the box).
+int32_t WholeAbsolute(Form& form, const std::string& control, const host::Value& entry) {
+  try {
+    return host::RoundToLong(host::WholePart(std::fabs(entry.ToDouble())));
+  } catch (const host::RuntimeError& error) {
+    RaiseAtTextBox(error, form, control);
+  }
 }
 
 // The class count box's value as a Long; an empty box is a type mismatch.
-int32_t ClassCountValue(Form& form) {
-  const host::Value classCount = form.ControlValue("txtFenBan");
-  if (classCount.IsEmpty()) host::Raise(host::kErrTypeMismatch);
-  return classCount.ToLong();
-}
+int32_t ClassCountValue(Form& form) { return TextBoxLong(form, "txtFenBan"); }
 
 int32_t IntegerDivide(int32_t dividend, int32_t divisor) {
   if (divisor == 0) host::Raise(host::kErrDivisionByZero);
@@ -60,7 +62,7 @@ void ValidateCountOption(host::Application& app, const ModuleState& state, Form&
   int32_t b = 0;
   const host::Value entry = form.ControlValue(control);
   if (IsNumericEntry(entry)) {
-    b = WholeAbsolute(entry);
+    b = WholeAbsolute(form, control, entry);
     if (!state.DataBookName.empty()) {
       host::Workbook& dataBook = host::Workbooks(app)(state.DataBookName);
       host::Worksheet& dataSheet = host::SheetsOf(dataBook)("数据表");
@@ -74,7 +76,7 @@ void ValidateCountOption(host::Application& app, const ModuleState& state, Form&
         b = rows > 2 ? rows - 2 : 0;
       }
     } else {
-      b = SettingsSheet(app).CellValue(2, column).ToLong();
+      b = host::CellLong(SettingsSheet(app), 2, column);
     }
   } else {
     b = defaultValue;
@@ -89,7 +91,7 @@ void ClassCountAfterUpdate(host::Application& app, Form& form, const ModuleState
   int32_t n = 10;
   const host::Value entry = form.ControlValue("txtFenBan");
   if (IsNumericEntry(entry)) {
-    n = WholeAbsolute(entry);
+    n = WholeAbsolute(form, "txtFenBan", entry);
     if (n == 0) n = 10;
   }
   ValidateCountOption(app, state, form, "txtFenBan", n, 3, 10, true, false);

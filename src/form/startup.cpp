@@ -10,6 +10,19 @@ namespace fenban::form {
 
 host::Worksheet& SettingsSheet(host::Application& app) { return host::SheetsOf(app.ThisWorkbook())("DTB"); }
 
+namespace {
+
+// A text box takes the value of its "DTB" cell in row 2 and remembers where
+// it came from; a step that fails leaves it as it was.
+void LoadTextBox(host::Application& app, Form& form, const std::string& control, int32_t column) {
+  host::SkipOnError([&] {
+    form.SetControlValue(control, SettingsSheet(app).CellValue(2, column));
+    form.SetControlSource(control, "DTB!" + host::RectAddress(host::Rect{2, column, 2, column}));
+  });
+}
+
+}  // namespace
+
 void InitializeForm(host::Application& app, Form& form) {
   std::string DataFolder;
   host::SkipOnError([&] { DataFolder = app.ThisWorkbook().Path() + kPathSeparator + kDataFolderName; });
@@ -23,10 +36,10 @@ void InitializeForm(host::Application& app, Form& form) {
 
   // Each control takes its cell's value as it is; a step that fails leaves
   // that control as it was.
-  host::SkipOnError([&] { form.SetControlValue("txtFenBan", SettingsSheet(app).CellValue(2, 3)); });
-  host::SkipOnError([&] { form.SetControlValue("txtYouXiu", SettingsSheet(app).CellValue(2, 4)); });
-  host::SkipOnError([&] { form.SetControlValue("txtJiGe", SettingsSheet(app).CellValue(2, 5)); });
-  host::SkipOnError([&] { form.SetControlValue("txtNMing", SettingsSheet(app).CellValue(2, 6)); });
+  LoadTextBox(app, form, "txtFenBan", 3);
+  LoadTextBox(app, form, "txtYouXiu", 4);
+  LoadTextBox(app, form, "txtJiGe", 5);
+  LoadTextBox(app, form, "txtNMing", 6);
   host::SkipOnError([&] { form.SetControlValue("chbXingBie", SettingsSheet(app).CellValue(2, 7)); });
   host::SkipOnError([&] { form.SetControlValue("chbZuXiao", SettingsSheet(app).CellValue(2, 8)); });
   host::SkipOnError([&] { form.SetControlValue("chbYingJie", SettingsSheet(app).CellValue(2, 9)); });

@@ -263,21 +263,31 @@ Rect ModelWorksheet::CurrentRegion(int32_t row, int32_t column) const {
 }
 
 Rect ModelWorksheet::UsedRect() const {
-  int32_t firstRow = 0, lastRow = 0, firstColumn = 0, lastColumn = 0;
-  for (size_t r = 0; r < rows_.size(); ++r) {
-    const auto& cells = rows_[r].cells;
-    for (size_t c = 0; c < cells.size(); ++c) {
-      if (!HasValue(cells[c])) continue;
-      const auto row = static_cast<int32_t>(r + 1);
-      const auto column = static_cast<int32_t>(c + 1);
-      if (firstRow == 0) firstRow = row;
-      lastRow = row;
-      if (firstColumn == 0 || column < firstColumn) firstColumn = column;
-      lastColumn = std::max(lastColumn, column);
+  return ValuesWithin(Rect{1, 1, kMaxRows, kMaxColumns}).value_or(Rect{1, 1, 1, 1});
+}
+
+std::optional<Rect> ModelWorksheet::ValuesWithin(const Rect& area) const {
+  CheckRect(area);
+  std::optional<Rect> found;
+  const int32_t lastRow = std::min<int32_t>(area.row2, static_cast<int32_t>(rows_.size()));
+  for (int32_t r = area.row1; r <= lastRow; ++r) {
+    const auto& cells = rows_[static_cast<size_t>(r - 1)].cells;
+    // The first and the last value of the row within the area, each found
+    // from its own end: a row of values costs two cells, not all of them.
+    int32_t first = area.col1;
+    int32_t last = std::min<int32_t>(area.col2, static_cast<int32_t>(cells.size()));
+    while (first <= last && !HasValue(cells[static_cast<size_t>(first - 1)])) ++first;
+    if (first > last) continue;
+    while (!HasValue(cells[static_cast<size_t>(last - 1)])) --last;
+    if (!found) {
+      found = Rect{r, first, r, last};
+    } else {
+      found->row2 = r;
+      found->col1 = std::min(found->col1, first);
+      found->col2 = std::max(found->col2, last);
     }
   }
-  if (firstRow == 0) return Rect{1, 1, 1, 1};
-  return Rect{firstRow, firstColumn, lastRow, lastColumn};
+  return found;
 }
 
 // ---- Clearing ----

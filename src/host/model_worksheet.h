@@ -59,6 +59,7 @@ class ModelWorksheet final : public Worksheet {
   void SetFormulaR1C1(const Rect& area, const std::string& formula) override;
   Rect CurrentRegion(int32_t row, int32_t column) const override;
   Rect UsedRect() const override;
+  std::optional<Rect> ValuesWithin(const Rect& area) const override;
   void Clear(const Rect& area) override;
   void CopyTo(const Rect& area, Worksheet& dest, int32_t row, int32_t column) override;
   void PasteValuesTo(const Rect& area, Worksheet& dest, int32_t row, int32_t column) override;

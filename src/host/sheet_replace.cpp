@@ -1,8 +1,12 @@
-// Replacing text in the text cells of an area.
+// Replacing text in the text cells of an area. A changed cell is entered
+// again as if its new text were typed: " 300" without its space is the
+// number 300, not the text "300", unless the cell is formatted as text.
 #include <algorithm>
 
 #include "host/errors.h"
+#include "host/model_workbook.h"
 #include "host/model_worksheet.h"
+#include "host/typed_entry.h"
 
 namespace fenban::host {
 
@@ -41,8 +45,8 @@ bool ModelWorksheet::Replace(const Rect& area, const std::string& what, const st
         }
         result.append(text, from, std::string::npos);
       }
-      // The result stays text, even when it reads as a number; nothing left empties the cell.
-      cell.value = result.empty() ? Value() : Value(std::move(result));
+      const bool keepsText = IsTextFormat(book_->Styles().Get(EffectiveStyleIndex(&cell, r, c)).numberFormat);
+      cell.value = keepsText && !result.empty() ? Value(std::move(result)) : TypedEntry(result);
       changed = true;
     }
   }

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -52,6 +53,9 @@ class Worksheet {
   virtual Rect CurrentRegion(int32_t row, int32_t column) const = 0;
   // The last row and column that hold anything (1,1 for an empty sheet).
   virtual Rect UsedRect() const = 0;
+  // The smallest rectangle that holds every value inside `area`; none when
+  // the area holds no value.
+  virtual std::optional<Rect> ValuesWithin(const Rect& area) const = 0;
 
   // Removes values, formulas and formats.
   virtual void Clear(const Rect& area) = 0;

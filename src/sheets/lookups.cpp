@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 
+#include "host/cell_values.h"
 #include "host/errors.h"
 #include "host/text_compare.h"
 #include "host/value.h"
@@ -13,17 +14,13 @@ namespace fenban::sheets {
 
 namespace {
 
-std::string CellText(const host::Worksheet& sheet, int32_t row, int32_t column) {
-  return sheet.CellValue(row, column).ToText();
-}
-
 // Rows from firstRow whose text equals the text of (firstRow, column), up to
 // the first differing row or lastRow. The reference cell is always read.
 int32_t RunLength(const host::Worksheet& sheet, int32_t firstRow, int32_t lastRow, int32_t column) {
-  const std::string reference = CellText(sheet, firstRow, column);
+  const std::string reference = host::CellText(sheet, firstRow, column);
   if (firstRow > lastRow) return 0;
   int64_t row = static_cast<int64_t>(firstRow) + 1;  // firstRow always equals itself
-  while (row <= lastRow && host::TextEquals(sheet.CellValue(static_cast<int32_t>(row), column), reference)) ++row;
+  while (row <= lastRow && host::CellTextEquals(sheet, static_cast<int32_t>(row), column, reference)) ++row;
   return static_cast<int32_t>(row - firstRow);
 }
 
@@ -39,7 +36,7 @@ bool SheetExists(host::Workbook& book, const std::string& name) {
 
 int32_t FindHeaderColumn(const host::Worksheet& sheet, const std::string& header) {
   for (int32_t column = 1;; ++column) {
-    const std::string text = CellText(sheet, 1, column);
+    const std::string text = host::CellText(sheet, 1, column);
     if (text == header) return column;
     if (text.empty()) return 0;
   }
@@ -57,9 +54,9 @@ int32_t CountRowsAtLeast(const host::Worksheet& sheet, int32_t firstRow, int32_t
                          int32_t threshold) {
   int32_t count = 0;
   for (int64_t row = firstRow; row <= lastRow; ++row) {
-    // ToDouble reads an empty cell as 0 and raises error 13 for text that is
-    // not a number and for error values.
-    if (sheet.CellValue(static_cast<int32_t>(row), column).ToDouble() < threshold) break;
+    // An empty cell reads as 0; text that is not a number and error values
+    // raise error 13, naming the cell.
+    if (host::CellNumber(sheet, static_cast<int32_t>(row), column) < threshold) break;
     ++count;
   }
   return count;

@@ -5,6 +5,7 @@
 #include <optional>
 #include <vector>
 
+#include "host/cell_values.h"
 #include "host/errors.h"
 #include "sheets/lookups.h"
 #include "statistics/engine_data.h"
@@ -118,8 +119,13 @@ int32_t BandCountFor(int32_t rowCount, int32_t classCount) {
   return static_cast<int32_t>(bandCount);
 }
 
-int32_t IntegerMark(const host::Value& value) {
-  return host::RoundToLong(host::IntegerPart(value.ToDouble()));
+int32_t IntegerMark(const host::Worksheet& sheet, int32_t row, int32_t column) {
+  const double number = host::CellNumber(sheet, row, column);
+  try {
+    return host::RoundToLong(host::IntegerPart(number));
+  } catch (const host::RuntimeError& error) {
+    host::RaiseAtCell(error, sheet, row, column);
+  }
 }
 
 host::Value TopAverage(const host::Worksheet& sheet, int32_t firstRow, int32_t lastRow, int32_t column,
@@ -132,7 +138,10 @@ host::Value TopAverage(const host::Worksheet& sheet, int32_t firstRow, int32_t l
   for (int64_t i = 0; i < taken; ++i) {
     const host::Value& value = sheet.CellValue(static_cast<int32_t>(firstRow + i), column);
     // A sum over cells adds numbers only; an error value makes the sum fail.
-    if (value.IsError()) host::Raise(host::kErrTypeMismatch);
+    if (value.IsError()) {
+      host::RaiseAtCell(host::RuntimeError(host::kErrTypeMismatch, host::DefaultDescription(host::kErrTypeMismatch)),
+                        sheet, static_cast<int32_t>(firstRow + i), column);
+    }
     if (value.IsNumber()) sum += value.Number();
   }
   return host::Value(sum / static_cast<double>(taken));

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "host/cell_values.h"
 #include "host/errors.h"
 #include "host/text_compare.h"
 #include "sheets/lookups.h"
@@ -34,11 +35,11 @@ void WriteClassList(EngineData& data) {
 
   // Distinct labels in sorted order; the scan stops after the classCount-th.
   host::Value currentLabel = division.CellValue(2, 1);
-  (void)currentLabel.ToText();  // an error value ends the table here
+  (void)host::CellText(division, 2, 1);  // an error value ends the table here
   int32_t j = 1;
   for (int32_t r = 3; r <= rowCount; ++r) {
+    if (host::CellSameText(division, r, 1, currentLabel)) continue;
     const host::Value& value = division.CellValue(r, 1);
-    if (host::SameText(value, currentLabel)) continue;
     if (j == classCount) break;
     data.classLabel[static_cast<size_t>(j)] = currentLabel;
     ++j;
@@ -73,12 +74,12 @@ void WriteCategoryColumn(EngineData& data, const std::string& category, int32_t 
   host::Worksheet& stats = *data.statistics;
   SortDivision(data, 1, host::kAscending, sourceColumn, host::kAscending);
   const host::Value counted = division.CellValue(2, sourceColumn);
-  const std::string countedText = counted.ToText();
+  const std::string countedText = host::CellText(division, 2, sourceColumn);
   stats.SetCellValue(1, tableColumn, host::Value(category + "\n" + countedText));
   for (int32_t c = 1; c <= data.classCount; ++c) {
     int32_t count = 0;
     for (int32_t r = data.FirstRowOf(c); r <= data.LastRowOf(c); ++r) {
-      if (host::SameText(division.CellValue(r, sourceColumn), counted)) ++count;
+      if (host::CellSameText(division, r, sourceColumn, counted)) ++count;
     }
     data.classCounts[static_cast<size_t>(c)] = count;
     stats.SetCellValue(c + 1, tableColumn, host::Value(count));
@@ -124,7 +125,7 @@ void WriteScoreBands(EngineData& data) {
     for (int32_t g = 1; g <= data.bandCount; ++g) {
       const int64_t row = static_cast<int64_t>(g) * classCount * 5 + 1;
       if (row > host::kMaxRows) host::Raise(host::kErrHost);
-      data.bandScore[static_cast<size_t>(g)] = IntegerMark(division.CellValue(static_cast<int32_t>(row), data.totalColumn));
+      data.bandScore[static_cast<size_t>(g)] = IntegerMark(division, static_cast<int32_t>(row), data.totalColumn);
     }
   }
 

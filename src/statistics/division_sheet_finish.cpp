@@ -2,6 +2,7 @@
 // printable class lists: one page per class, running numbers, a title row.
 #include <string>
 
+#include "host/cell_values.h"
 #include "host/errors.h"
 #include "host/text_compare.h"
 #include "statistics/engine_data.h"
@@ -17,10 +18,10 @@ void ReportDuplicateNames(EngineData& data) {
     const host::Value& label = division.CellValue(i, 1);
     const host::Value& name = division.CellValue(i, data.nameColumn);
     // Both are read as text on every row: an error value ends the report.
-    if (label.IsError()) (void)label.ToText();
-    if (name.IsError()) (void)name.ToText();
-    if (host::SameText(division.CellValue(i + 1, 1), label) &&
-        host::SameText(division.CellValue(i + 1, data.nameColumn), name)) {
+    if (label.IsError()) (void)host::CellText(division, i, 1);
+    if (name.IsError()) (void)host::CellText(division, i, data.nameColumn);
+    if (host::CellSameText(division, i + 1, 1, label) &&
+        host::CellSameText(division, i + 1, data.nameColumn, name)) {
       data.duplicateReport += label.ToText() + "班 " + name.ToText() + "；";
     }
   }
@@ -40,7 +41,7 @@ void NumberClassPages(EngineData& data) {
     if (i == start) runningNumber = 0;
     if (!label.IsEmpty()) ++runningNumber;
     division.SetCellValue(i, 2, host::Value(runningNumber));
-    if (!host::SameText(division.CellValue(i + 1, 1), division.CellValue(i, 1))) {
+    if (!host::CellSameText(division, i + 1, 1, division.CellValue(i, 1))) {
       division.AddHPageBreak(i + 1);
       start = i + 1;
     }

@@ -90,9 +90,9 @@ host::Range Area(host::Worksheet& sheet, int32_t row1, int32_t column1, int32_t 
 // classCount 0 raises error 11.
 int32_t BandCountFor(int32_t rowCount, int32_t classCount);
 
-// The integer part of a cell value as a whole number (empty = 0); non-numeric
-// text raises error 13, a value beyond 32 bits error 6.
-int32_t IntegerMark(const host::Value& value);
+// The integer part of a cell's value as a whole number (empty = 0); non-numeric
+// text raises error 13, a value beyond 32 bits error 6, both naming the cell.
+int32_t IntegerMark(const host::Worksheet& sheet, int32_t row, int32_t column);
 
 // The mean of the top `quota` numeric scores of rows firstRow..lastRow of a
 // column, taken over min(quota, class size) rows. A class without rows gives an

@@ -2,6 +2,7 @@
 // with the option values the form shows now.
 #include <string>
 
+#include "host/cell_values.h"
 #include "host/errors.h"
 #include "host/range.h"
 #include "sheets/lookups.h"
@@ -27,7 +28,7 @@ SheetPair SheetPairOf(const std::string& activeSheetName) {
 }
 
 bool HasTitleRow(const host::Worksheet& divisionSheet) {
-  const std::string text = divisionSheet.CellValue(2, 1).ToText();
+  const std::string text = host::CellText(divisionSheet, 2, 1);
   return host::LeftChars(host::RightChars(text, 2), 1) == "班";
 }
 
@@ -39,10 +40,10 @@ void RebuildStatistics(host::Application& app, form::Form& form, form::ModuleSta
   host::Workbook& book = host::Workbooks(app)(state.DataBookName);
   const SheetPair pair = SheetPairOf(book.ActiveSheet().Name());
 
-  const int32_t classCount = form.ControlValue("txtFenBan").ToLong();
-  const int32_t excellentQuota = form.ControlValue("txtYouXiu").ToLong();
-  const int32_t passQuota = form.ControlValue("txtJiGe").ToLong();
-  const int32_t topN = form.ControlValue("txtNMing").ToLong();
+  const int32_t classCount = form::TextBoxLong(form, "txtFenBan");
+  const int32_t excellentQuota = form::TextBoxLong(form, "txtYouXiu");
+  const int32_t passQuota = form::TextBoxLong(form, "txtJiGe");
+  const int32_t topN = form::TextBoxLong(form, "txtNMing");
 
   if (!sheets::SheetExists(book, pair.divisionSheetName)) {
     app.MsgBox("请先选择分班表，再按 统计 按钮！", host::kMsgPlain, "提示");
@@ -50,8 +51,18 @@ void RebuildStatistics(host::Application& app, form::Form& form, form::ModuleSta
   }
   host::Worksheets worksheets(book);
   host::Worksheet& division = worksheets(pair.divisionSheetName);
+  // Students without a class 1..classCount would be counted nowhere: refuse
+  // before anything changes, naming them by the rows the user sees.
+  const bool titleRow = HasTitleRow(division);
+  if (classCount >= 1) {
+    const std::string strays = StrayClassLabelWarning(division, titleRow ? 2 : 1, classCount);
+    if (!strays.empty()) {
+      app.MsgBox(strays, host::kMsgExclamation, "警告");
+      return;
+    }
+  }
   division.ResetAllPageBreaks();
-  if (HasTitleRow(division)) division.Rows(1).Delete(host::kShiftUp);
+  if (titleRow) division.Rows(1).Delete(host::kShiftUp);
 
   if (sheets::SheetExists(book, pair.statisticsSheetName)) worksheets(pair.statisticsSheetName).Delete();
   worksheets.Add(division).SetName(pair.statisticsSheetName);

@@ -37,5 +37,11 @@ SheetPair SheetPairOf(const std::string& activeSheetName);
 // True when A2 of a division sheet marks a title row above the header row:
 // the first of the last two characters of its text is "班".
 bool HasTitleRow(const host::Worksheet& divisionSheet);
+// The warning for students of a division sheet whose "新班级" (column 1) is
+// no whole number 1..classCount: empty, a text such as "3班", a fraction or a
+// number outside. It counts them and names the first ten by sheet row and
+// label; the rows are those of the table whose header row is `headerRow`.
+// Empty when every student has a class.
+std::string StrayClassLabelWarning(const host::Worksheet& division, int32_t headerRow, int32_t classCount);
 
 }  // namespace fenban::statistics

@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 
+#include "host/cell_values.h"
 #include "host/errors.h"
 #include "sheets/lookups.h"
 #include "statistics/engine_data.h"
@@ -31,7 +32,7 @@ void FindSubjects(EngineData& data) {
   host::Worksheet& entrySheet = host::Worksheets(data.app->ThisWorkbook())("登记表");
   std::vector<std::string> candidateName{"总分"};
   for (int32_t r = kFirstSubjectSlot; r <= kLastSubjectSlot; ++r) {
-    std::string text = entrySheet.CellValue(r, 1).ToText();
+    std::string text = host::CellText(entrySheet, r, 1);
     if (!text.empty()) candidateName.push_back(std::move(text));
   }
   data.subjectName.clear();
@@ -86,7 +87,7 @@ void WriteCountBlock(EngineData& data, int32_t quota, int32_t firstColumn) {
       mark = marks->front();
     } else {
       SortDivision(data, column, host::kDescending);
-      mark = IntegerMark(division.Cells(rankedRow, column).GetValue());
+      mark = IntegerMark(division, rankedRow, column);
     }
     SortDivision(data, 1, host::kAscending, column, host::kDescending);
     WriteCountHeader(data, s, j, mark);

@@ -154,7 +154,8 @@ TEST_F(MyFunHostTest, ATypeMismatchShowsExactlyOneBox) {
   EXPECT_TRUE(object.MyFun(app, form, "txtYouXiuAfterUpdate").IsEmpty());
   ASSERT_EQ(services.messages.size(), 1u);
   const testing::MessageRecord& box = services.messages[0];
-  EXPECT_EQ(box.prompt, "错误[13]\r" + host::DefaultDescription(13));
+  // The description names the box and what it holds.
+  EXPECT_EQ(box.prompt, "错误[13]\r" + host::DefaultDescription(13) + "：文本框“班级数”（txtFenBan）的值“六”");
   EXPECT_EQ(box.style, 16);
   EXPECT_EQ(box.title, "错误");
   EXPECT_EQ(box.prompt.find('\n'), std::string::npos);

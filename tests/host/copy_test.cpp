@@ -127,9 +127,9 @@ TEST_F(ReplaceTest, PartReplacesEveryOccurrence) {
   FillSheet(sheet, {{"张 三 丰", " 85", 85}, {"李　四", "a  b", "x"}});
   EXPECT_TRUE(sheet.Cells(1, 1).CurrentRegion().Replace(" ", "", kLookAtPart));
   EXPECT_TRUE(sheet.Cells(1, 1).CurrentRegion().Replace("　", "", kLookAtPart));
-  EXPECT_EQ(ReadBlock(sheet, 1, 1, 2, 3), (Rows{{"张三丰", "85", 85}, {"李四", "ab", "x"}}));
-  // A text that reads as a number stays text.
-  EXPECT_TRUE(sheet.CellValue(1, 2).IsText());
+  // A changed cell is entered again as if typed: " 85" becomes the number 85.
+  EXPECT_EQ(ReadBlock(sheet, 1, 1, 2, 3), (Rows{{"张三丰", 85, 85}, {"李四", "ab", "x"}}));
+  EXPECT_TRUE(sheet.CellValue(1, 2).IsNumber());
   EXPECT_FALSE(sheet.Cells(1, 1).CurrentRegion().Replace(" ", "", kLookAtPart));
 }
 
@@ -140,6 +140,24 @@ TEST_F(ReplaceTest, WholeReplacesOnlyEqualCells) {
   EXPECT_EQ(sheet.CellValue(2, 1), Value("【结束】x"));
   EXPECT_TRUE(sheet.Columns(1).Replace("a", "b", kLookAtWhole));
   EXPECT_EQ(ColumnTexts(sheet, 1, 3, 4), (std::vector<std::string>{"A", "b"}));
+}
+
+TEST_F(ReplaceTest, ChangedCellsAreEnteredAsTypedAndUnchangedCellsStayAsTheyAre) {
+  FillSheet(sheet, {{" 300", "3 班", "001", "2 9 5.5", "- 3", "   "},
+                    {"300", " 1e3", "T RUE", "#N/ A", "00 7", "85"}});
+  sheet.Format(Rect{2, 6, 2, 6}, [](CellStyle& s) { s.numberFormat = "@"; });
+  sheet.SetCellValue(2, 7, " 12");
+  sheet.Format(Rect{2, 7, 2, 7}, [](CellStyle& s) { s.numberFormat = "@"; });
+  EXPECT_TRUE(Range(sheet, Rect{1, 1, 2, 7}).Replace(" ", "", kLookAtPart));
+  EXPECT_EQ(ReadBlock(sheet, 1, 1, 2, 5),
+            (Rows{{300, "3班", "001", 295.5, -3}, {"300", 1000, Value::Boolean(true), Value(ErrorValue{"#N/A"}), "007"}}));
+  // Only spaces: nothing is left, the cell is empty.
+  EXPECT_TRUE(sheet.CellValue(1, 6).IsEmpty());
+  // "300" and "001" held no space and were not touched: they stay text.
+  EXPECT_TRUE(sheet.CellValue(2, 1).IsText());
+  // A cell formatted as text keeps a typed number as text.
+  EXPECT_EQ(sheet.CellValue(2, 7), Value("12"));
+  EXPECT_EQ(sheet.CellValue(2, 6), Value("85"));
 }
 
 TEST_F(ReplaceTest, EmptySearchTextIsRefused) {

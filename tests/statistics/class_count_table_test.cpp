@@ -33,13 +33,30 @@ TEST(BandCountTest, NoClassesIsADivisionByZero) {
   }
 }
 
-TEST(IntegerMarkTest, TakesTheIntegerPartAndEmptyAsZero) {
-  EXPECT_EQ(IntegerMark(Value(85.7)), 85);
-  EXPECT_EQ(IntegerMark(Value(89.5)), 89);
-  EXPECT_EQ(IntegerMark(Value(90)), 90);
-  EXPECT_EQ(IntegerMark(Value(-0.5)), -1);
-  EXPECT_EQ(IntegerMark(Value()), 0);
-  EXPECT_THROW(IntegerMark(Value("缺考")), host::RuntimeError);
+TEST_F(StatisticsTest, IntegerMarkTakesTheIntegerPartAndNamesACellItCannotRead) {
+  host::Worksheet& sheet = Division();
+  sheet.SetCellValue(1, 1, "总分");
+  const std::vector<Value> marks{Value(85.7), Value(89.5), Value(90), Value(-0.5), Value(), Value("缺考"), Value(3e10)};
+  for (size_t i = 0; i < marks.size(); ++i) sheet.SetCellValue(static_cast<int32_t>(i + 2), 1, marks[i]);
+  EXPECT_EQ(IntegerMark(sheet, 2, 1), 85);
+  EXPECT_EQ(IntegerMark(sheet, 3, 1), 89);
+  EXPECT_EQ(IntegerMark(sheet, 4, 1), 90);
+  EXPECT_EQ(IntegerMark(sheet, 5, 1), -1);
+  EXPECT_EQ(IntegerMark(sheet, 6, 1), 0);
+  try {
+    IntegerMark(sheet, 7, 1);
+    FAIL() << "expected error 13";
+  } catch (const host::RuntimeError& error) {
+    EXPECT_EQ(error.Number(), host::kErrTypeMismatch);
+    EXPECT_EQ(error.Description(), "类型不匹配：工作表“" + sheet.Name() + "”单元格 A7（“总分”列）的值“缺考”");
+  }
+  try {
+    IntegerMark(sheet, 8, 1);
+    FAIL() << "expected error 6";
+  } catch (const host::RuntimeError& error) {
+    EXPECT_EQ(error.Number(), host::kErrOverflow);
+    EXPECT_EQ(error.Description(), "溢出：工作表“" + sheet.Name() + "”单元格 A8（“总分”列）的值 30000000000");
+  }
 }
 
 TEST_F(StatisticsTest, CategoryCountsTheNamedValueNotEachClassesFirstValue) {
