@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "bench_world.h"
+#include "division/data_block.h"
 #include "division/division.h"
 #include "files/workbook_files.h"
 #include "host/constants.h"
@@ -160,6 +161,21 @@ void BM_CurrentRegion(benchmark::State& state) {
   state.SetItemsProcessed(state.iterations() * students);
 }
 
+// The checks before a division: nothing beyond the list around A1 of
+// "数据表", and every total a number. The region is walked every round, as
+// after the spaces are removed from the list.
+void BM_DataSheetChecks(benchmark::State& state) {
+  const int32_t students = static_cast<int32_t>(state.range(0));
+  BenchWorld& world = WorldOfSize(students);
+  host::ModelWorksheet& data = world.DataSheet("数据表");
+  for (auto _ : state) {
+    data.ContentChanged();
+    benchmark::DoNotOptimize(division::ValuesOutsideListWarning(data));
+    division::CheckTotals(data);
+  }
+  state.SetItemsProcessed(state.iterations() * students);
+}
+
 // The data workbook as a file: 16 columns per student, the layout
 // `fenban init --example` writes. Made once per size in the temporary folder.
 std::string DataFileFor(int32_t students) {
@@ -204,6 +220,7 @@ void SizeArguments(benchmark::internal::Benchmark* b) {
 
 BENCHMARK(BM_SortTable)->ArgName("students")->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_CurrentRegion)->ArgName("students")->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_DataSheetChecks)->ArgName("students")->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ReadXlsx)->ArgName("students")->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_WriteXlsx)->ArgName("students")->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_AssignClasses)

@@ -31,7 +31,10 @@ std::string StrayClassLabelWarning(const host::Worksheet& division, int32_t head
     if (IsClassNumber(label, classCount)) continue;
     ++strays;
     if (strays <= kListedStudents) {
-      listed += (strays > 1 ? "，" : "") + std::string("第 ") + std::to_string(row) + " 行为" + host::ShownValue(label);
+      // Quoted texts and "（空）" need no space before them; numbers do.
+      const bool plain = label.IsNumber() || label.IsBoolean() || label.IsError();
+      listed += (strays > 1 ? "，" : "") + std::string("第 ") + std::to_string(row) + " 行为" + (plain ? " " : "") +
+                host::ShownValue(label);
     }
   }
   if (strays == 0) return "";

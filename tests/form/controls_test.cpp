@@ -97,5 +97,41 @@ TEST(FormTest, OnlyTheFormsOwnCaptionMakesItResizable) {
   EXPECT_TRUE(model.resizable && model.minimisable);
 }
 
+// The description of the error TextBoxLong raises for the box ("" when none).
+std::string ErrorOf(Form& form, const std::string& control, int32_t expectedNumber) {
+  try {
+    TextBoxLong(form, control);
+  } catch (const host::RuntimeError& error) {
+    EXPECT_EQ(error.Number(), expectedNumber);
+    return error.Description();
+  }
+  ADD_FAILURE() << "no run-time error";
+  return "";
+}
+
+TEST(TextBoxTest, ANumericBoxReadsAsALongAndNamesItselfWhenItCannot) {
+  FormModel model;
+  Form& form = model;
+  form.SetControlValue("txtJiGe", host::Value("7.5"));
+  EXPECT_EQ(TextBoxLong(form, "txtJiGe"), 8);
+  form.SetControlValue("txtJiGe", host::Value(-2));
+  EXPECT_EQ(TextBoxLong(form, "txtJiGe"), -2);
+
+  // A text box holds text: an empty one is no number, unlike an empty cell.
+  form.SetControlValue("txtFenBan", host::Value());
+  EXPECT_EQ(ErrorOf(form, "txtFenBan", host::kErrTypeMismatch), "类型不匹配：文本框“班级数”（txtFenBan）是空的");
+  form.SetControlValue("txtNMing", host::Value("三"));
+  form.SetControlSource("txtNMing", "--top 三");
+  EXPECT_EQ(ErrorOf(form, "txtNMing", host::kErrTypeMismatch),
+            "类型不匹配：文本框“前N名”（txtNMing，来自 --top 三）的值“三”");
+  form.SetControlValue("txtYouXiu", host::Value(1e20));
+  form.SetControlSource("txtYouXiu", "DTB!D2");
+  EXPECT_EQ(ErrorOf(form, "txtYouXiu", host::kErrOverflow),
+            "溢出：文本框“优秀人数”（txtYouXiu，来自 DTB!D2）的值 100000000000000000000");
+  // A new value forgets where the old one came from.
+  form.SetControlValue("txtYouXiu", host::Value("x"));
+  EXPECT_EQ(form.ControlSource("txtYouXiu"), "");
+}
+
 }  // namespace
 }  // namespace fenban::form

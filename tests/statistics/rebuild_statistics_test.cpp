@@ -223,5 +223,57 @@ TEST_F(RebuildTest, MissingStatisticsSheetIsAdded) {
   ExpectRebuilt();
 }
 
+TEST_F(RebuildTest, LabelsOutsideTheClassesAreRefusedBeforeAnythingChanges) {
+  // Rows 3 to 17 hold the fifteen students of classes 1 to 3 under the title and header rows.
+  Division().SetCellValue(4, 1, Value("3班"));
+  Division().SetCellValue(9, 1, Value());
+  Division().SetCellValue(11, 1, Value(4));
+  Division().SetCellValue(12, 1, Value(2.5));
+  Division().SetCellValue(13, 1, Value("2"));  // text: sorts apart from the number 2
+  Activate("分班表1");
+  Rebuild();
+  ASSERT_EQ(services.messages.size(), 1u);
+  EXPECT_EQ(services.messages[0].prompt,
+            "分班表1 有 5 名学生的“新班级”不是 1 到 3 的班号，统计会漏掉他们：第 4 行为“3班”，第 9 行为（空），"
+            "第 11 行为 4，第 12 行为 2.5，第 13 行为“2”。请把“新班级”改为 1 到 3 的班号（或改正班级数），再按 统计 按钮！");
+  EXPECT_EQ(services.messages[0].style, 48);
+  EXPECT_EQ(services.messages[0].title, "警告");
+  ExpectUnchanged();
+}
+
+TEST_F(RebuildTest, ASmallerClassCountNamesTheClassesBeyondItAndListsTenAtMost) {
+  form.txtFenBan.value = Value(1);
+  Activate("分班表1");
+  Rebuild();
+  ASSERT_EQ(services.messages.size(), 1u);
+  const std::string& prompt = services.messages[0].prompt;
+  EXPECT_EQ(prompt.rfind("分班表1 有 10 名学生的“新班级”不是 1 到 1 的班号", 0), 0u) << prompt;
+  EXPECT_NE(prompt.find("第 8 行为 2，"), std::string::npos) << prompt;
+  EXPECT_NE(prompt.find("第 17 行为 3。"), std::string::npos) << prompt;
+  ExpectUnchanged();
+
+  // Eleven students outside: the first ten are named, then "……".
+  services.messages.clear();
+  Division().SetCellValue(3, 1, Value("一班"));
+  Rebuild();
+  ASSERT_EQ(services.messages.size(), 1u);
+  EXPECT_NE(services.messages[0].prompt.find("有 11 名学生"), std::string::npos);
+  EXPECT_NE(services.messages[0].prompt.find("第 16 行为 3……。"), std::string::npos) << services.messages[0].prompt;
+}
+
+TEST_F(RebuildTest, AnEmptyClassCountIsATypeMismatchBeforeAnythingChanges) {
+  form.txtFenBan.value = Value();
+  form.txtFenBan.source = "DTB!C2";
+  Activate("分班表1");
+  try {
+    Rebuild();
+    FAIL() << "expected error 13";
+  } catch (const host::RuntimeError& error) {
+    EXPECT_EQ(error.Number(), host::kErrTypeMismatch);
+    EXPECT_EQ(error.Description(), "类型不匹配：文本框“班级数”（txtFenBan，来自 DTB!C2）是空的");
+  }
+  ExpectUnchanged();
+}
+
 }  // namespace
 }  // namespace fenban::statistics::test
