@@ -12,7 +12,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   python3-openpyxl
   clang libclang-rt-14-dev
-  time
+  time bc
   g++-mingw-w64-x86-64-win32 mingw-w64-tools libwine-dev wine wine64 xvfb
   libcpp-httplib-dev nlohmann-json3-dev
   chromium fonts-noto-cjk

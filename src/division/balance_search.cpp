@@ -106,7 +106,7 @@ class SearchState {
     const std::vector<int32_t> sizes = ClassSizes(problem, classOf_);
     weight_.resize(k);
     for (size_t c = 0; c < k; ++c) {
-      weight_[c] = sizes[c] > 0 ? 1.0 / (static_cast<double>(sizes[c]) * static_cast<double>(sizes[c])) : 0.0;
+      weight_[c] = sizes[c] > 0 ? 1.0 / static_cast<double>(sizes[c]) : 0.0;
     }
     const std::vector<double> means = FeatureMeans(problem);
     dev_.assign(k * f_, 0.0);
@@ -124,9 +124,7 @@ class SearchState {
   double Cost() const {
     double cost = 0;
     for (size_t c = 0; c < weight_.size(); ++c) {
-      double sum = 0;
-      for (size_t j = 0; j < f_; ++j) sum += dev_[c * f_ + j] * dev_[c * f_ + j];
-      cost += weight_[c] * sum;
+      for (size_t j = 0; j < f_; ++j) cost += Penalty(dev_[c * f_ + j] * weight_[c]);
     }
     return cost;
   }
@@ -142,14 +140,24 @@ class SearchState {
     const double* da = &dev_[a * f_];
     const double* db = &dev_[b * f_];
     const double wa = weight_[a], wb = weight_[b];
-    double linear = 0, square = 0;
+    double delta = 0;
     for (size_t j = 0; j < f_; ++j) {
       const double d = xl[j] - xi[j];
-      linear += d * (wa * da[j] - wb * db[j]);
-      square += d * d;
+      const double ua = da[j] * wa, va = (da[j] + d) * wa;
+      const double ub = db[j] * wb, vb = (db[j] - d) * wb;
+      const double ua2 = ua * ua, va2 = va * va, ub2 = ub * ub, vb2 = vb * vb;
+      delta += (va2 - ua2) + (vb2 - ub2) + kQuartic * (va2 * va2 - ua2 * ua2 + vb2 * vb2 - ub2 * ub2);
     }
-    return 2 * linear + (wa + wb) * square;
+    return delta;
   }
+
+  // A class mean's difference m (in units of its limit) costs m² + kQuartic·m⁴:
+  // differences beyond the limit cost much more than those within it.
+  static double Penalty(double m) {
+    const double m2 = m * m;
+    return m2 + kQuartic * m2 * m2;
+  }
+  static constexpr double kQuartic = 3.0;
 
   // Change of the same-class pairs of apart groups if i and l swapped.
   int64_t PairDelta(int32_t i, int32_t l) const {

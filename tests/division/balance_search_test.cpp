@@ -35,10 +35,10 @@ bool ProblemOfKind(const BalanceResult& result, ConstraintProblem::Kind kind) {
                      [&](const ConstraintProblem& p) { return p.kind == kind; });
 }
 
-TEST(BalanceCost, IsTheSquaredDifferenceOfClassMeansFromTheOverallMean) {
-  // Means 2 and 6 against 4: (2² + 2²) over one feature.
+TEST(BalanceCost, GrowsWithTheSquareAndFourthPowerOfClassMeanDifferences) {
+  // Means 2 and 6 against 4: each class differs by 2, costing 2² + 3·2⁴ = 52.
   const BalanceProblem problem = ScoresProblem({1, 3, 5, 7}, {0, 0, 1, 1}, 2);
-  EXPECT_DOUBLE_EQ(BalanceCost(problem, problem.classOf), 8.0);
+  EXPECT_DOUBLE_EQ(BalanceCost(problem, problem.classOf), 104.0);
   EXPECT_DOUBLE_EQ(BalanceCost(problem, {0, 1, 1, 0}), 0.0);
 }
 
