@@ -333,6 +333,10 @@ bool GatherTogetherGroups(const BalanceProblem& problem, std::vector<int32_t>& c
   return problems.empty();
 }
 
+constexpr int32_t kRepairCandidates = 256;
+// Near-score partners each student tries in the greedy finish, on either side.
+constexpr int32_t kPolishWindow = 12;
+
 // Moves every member of an apart group that shares its class with another
 // member to a class without one, trading with the free student there whose
 // swap costs least. Returns when no such move is left.
@@ -347,10 +351,17 @@ void RepairApartGroups(SearchState& state, const std::vector<int32_t>& freeStude
         int32_t bestPartner = -1;
         int64_t bestPairs = 0;
         double bestCost = 0;
-        for (int32_t partner : freeStudents) {
+        // The first kRepairCandidates partners that remove a breach, from a
+        // place in the list that depends on the student, are compared.
+        const size_t m = freeStudents.size();
+        const size_t start = static_cast<size_t>(student) * 2654435761u % std::max<size_t>(m, 1);
+        int32_t found = 0;
+        for (size_t t = 0; t < m && found < kRepairCandidates; ++t) {
+          const int32_t partner = freeStudents[(start + t) % m];
           if (state.ClassOf(partner) == state.ClassOf(student)) continue;
           const int64_t pairs = state.PairDelta(student, partner);
           if (pairs >= 0) continue;
+          ++found;
           const double cost = state.CostDelta(student, partner);
           if (bestPartner < 0 || pairs < bestPairs || (pairs == bestPairs && cost < bestCost)) {
             bestPartner = partner;
@@ -369,7 +380,7 @@ void RepairApartGroups(SearchState& state, const std::vector<int32_t>& freeStude
 
 int64_t DefaultBudget(int32_t movableCount) {
   const int64_t n = movableCount;
-  return 1'500'000 + 50 * n;
+  return 3'000'000 + 60 * n;
 }
 
 // Simulated annealing of swaps between free students: a partner is drawn
@@ -443,7 +454,7 @@ void Anneal(SearchState& state, const BalanceProblem& problem, const std::vector
   }
 }
 
-// Greedy finish: tries every near-score partner of every free student and
+// Greedy finish: tries the near-score partners of every free student and
 // takes each swap that lowers the cost, until a pass finds none.
 void Polish(SearchState& state, const BalanceProblem& problem, const std::vector<int32_t>& freeStudents) {
   std::vector<int32_t> byScore = freeStudents;
@@ -451,7 +462,7 @@ void Polish(SearchState& state, const BalanceProblem& problem, const std::vector
     return problem.score[static_cast<size_t>(x)] > problem.score[static_cast<size_t>(y)];
   });
   const int32_t m = static_cast<int32_t>(byScore.size());
-  const int32_t window = std::max<int32_t>(8, 2 * problem.classCount);
+  const int32_t window = kPolishWindow;
   for (int32_t pass = 0; pass < 3; ++pass) {
     bool improved = false;
     for (int32_t p = 0; p < m; ++p) {

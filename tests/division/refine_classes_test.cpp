@@ -139,16 +139,22 @@ TEST(RefineClasses, TheSameSeedRepeatsTheRefinedDivision) {
   EXPECT_EQ(runs[0], runs[1]);
 }
 
-TEST(RefineClasses, WithoutTheBoxTheGroupColumnsAreIgnoredAndTheDealStands) {
-  // The serpentine deal of six students into two classes is 1, 2, 2, 1, 1, 2
-  // from the best down; "分开" and "同班" would change it if they were read.
-  const Table list = {{"考号", "姓名", "总分", "分开", "同班"},
+// Six students for two classes: 甲 (S1) and 丁 apart, 甲 (S1) and 丙
+// together, and two students named 甲.
+Table SixWithGroups() {
+  return {{"考号", "姓名", "总分", "分开", "同班"},
                       {"S1", "甲", 90, "x", "y"},
                       {"S2", "乙", 80, "", ""},
                       {"S3", "丙", 70, "", "y"},
                       {"S4", "丁", 60, "x", ""},
                       {"S5", "甲", 50, "", ""},
                       {"S6", "己", 40, "", ""}};
+}
+
+TEST(RefineClasses, WithoutTheBoxTheGroupColumnsAreIgnoredAndTheDealStands) {
+  // The serpentine deal of six students into two classes is 1, 2, 2, 1, 1, 2
+  // from the best down; "分开" and "同班" would change it if they were read.
+  const Table list = SixWithGroups();
   for (const Value& box : {Value(), Value::Boolean(false)}) {
     DivisionWorld world;
     WriteTable(world.DataSheet(), list);
@@ -166,13 +172,7 @@ TEST(RefineClasses, WithoutTheBoxTheGroupColumnsAreIgnoredAndTheDealStands) {
 TEST(RefineClasses, SmallHandWorkedConstraints) {
   // Same deal as above; with the box ticked 甲 and 丁 ("分开" x) part, 甲
   // and 丙 ("同班" y) share a class, and the two 甲 part.
-  const Table list = {{"考号", "姓名", "总分", "分开", "同班"},
-                      {"S1", "甲", 90, "x", "y"},
-                      {"S2", "乙", 80, "", ""},
-                      {"S3", "丙", 70, "", "y"},
-                      {"S4", "丁", 60, "x", ""},
-                      {"S5", "甲", 50, "", ""},
-                      {"S6", "己", 40, "", ""}};
+  const Table list = SixWithGroups();
   DivisionWorld world;
   WriteTable(world.DataSheet(), list);
   world.state.NextSheetNo = 1;

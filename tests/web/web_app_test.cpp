@@ -290,6 +290,15 @@ TEST_F(WebAppTest, ARefinedDivisionReportsItsFigures) {
   EXPECT_EQ(refined["sheet"], "分班表2");
 }
 
+TEST_F(WebAppTest, TheRefineBoxIsStoredInColumnJAndShown) {
+  PostJson("/api/select", R"({"book":"示例.xlsx"})");
+  auto refine = PostJson("/api/option", R"({"control":"chbYouHua","value":true})");
+  ASSERT_EQ(refine->status, 200);
+  EXPECT_EQ(json::parse(refine->body)["state"]["options"]["chbYouHua"], true);
+  auto stored = files::ReadWorkbook((host_ / "fenban.xlsx").string());
+  EXPECT_EQ(stored->FindSheet("DTB")->CellValue(2, 10), host::Value::Boolean(true));
+}
+
 TEST_F(WebAppTest, TheStatisticsButtonRebuildsTheViewedPair) {
   PostJson("/api/select", R"({"book":"示例.xlsx"})");
   PostJson("/api/divide", "{}");
