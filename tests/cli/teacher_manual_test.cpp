@@ -47,7 +47,8 @@ TEST(TeacherManual, DocumentIsAsciiRtfWithBalancedGroups) {
 TEST(TeacherManual, ExplainsTheWorkflowAndTheStatisticsSheet) {
   std::string doc = BuildTeacherManual();
   for (const char* text : {"fenban init", "list", "divide", "stats", "clean", "template", "总人数", "最大差",
-                           "同班同名统计", "平均分统计", "优秀人数统计", "数据表"}) {
+                           "同班同名统计", "平均分统计", "优秀人数统计", "数据表", "--refine", "“分开”",
+                           "“同班”"}) {
     EXPECT_NE(doc.find(RtfEscape(text)), std::string::npos) << text;
   }
 }
