@@ -48,6 +48,15 @@ void RunEvent(host::Application& EA, form::Form& UF, form::ModuleState& state, c
   }
 }
 
+// Sends the writes a failed command still held back; the command's first
+// error is the one reported, so a second one here is dropped.
+void CompleteWritesQuietly(host::Application& app) {
+  try {
+    app.CompleteWrites();
+  } catch (const std::exception&) {
+  }
+}
+
 // Shows the error box; a box that cannot be shown must not stop MyFun from
 // restoring the application's state.
 void ShowError(host::Application& app, int32_t number, const std::string& description) {
@@ -69,11 +78,15 @@ host::Value myfb::MyFun(host::Application& EA, form::Form& UF, const std::string
     EA.SetScreenUpdating(false);
     const std::string flag = strFlag;
     RunEvent(EA, UF, state_, flag);
+    EA.CompleteWrites();
   } catch (const host::RuntimeError& error) {
+    CompleteWritesQuietly(EA);
     ShowError(EA, error.Number(), error.Description());
   } catch (const std::bad_alloc&) {
+    CompleteWritesQuietly(EA);
     ShowError(EA, 7, "内存不足");
   } catch (const std::exception& error) {
+    CompleteWritesQuietly(EA);
     ShowError(EA, host::kErrHost, error.what());
   }
   EA.SetDisplayAlerts(true);

@@ -32,6 +32,12 @@ class Application {
   virtual bool ScreenUpdating() const = 0;
   virtual void SetScreenUpdating(bool on) = 0;
 
+  // Sends every change still held back to the application. An application
+  // that applies each change at once has nothing to do; one that batches
+  // writes (a real spreadsheet reached by automation) sends them here.
+  // MyFun calls it when a command ends, whether it ended well or not.
+  virtual void CompleteWrites() {}
+
   virtual PlatformServices& Services() = 0;
   int32_t MsgBox(const std::string& prompt, int32_t style, const std::string& title) {
     return Services().MsgBox(prompt, style, title);

@@ -58,10 +58,6 @@ bool IsLineStyle(int32_t lineStyle) {
   }
 }
 
-void SetEdge(CellStyle& style, BorderSide side, int32_t lineStyle) {
-  style.borders[static_cast<size_t>(side)] = lineStyle == kLineNone ? 0 : lineStyle;
-}
-
 // Parses one cell reference of an A1 address ("B3", "$B$3", "B", "3").
 // Missing parts are 0.
 bool ParseA1Part(std::string_view text, int32_t& row, int32_t& column) {
@@ -129,71 +125,27 @@ Rect ParseA1Address(const std::string& address) {
 
 void Font::SetSize(double size) const {
   if (!(size >= 1 && size <= 409)) Raise(kErrHost, "字号必须在 1 到 409 之间");
-  range_.Sheet().Format(range_.Area(), [size](CellStyle& s) { s.fontSize = size; });
+  range_.Sheet().SetFontSize(range_.Area(), size);
 }
 
-void Font::SetBold(bool bold) const {
-  range_.Sheet().Format(range_.Area(), [bold](CellStyle& s) { s.bold = bold; });
-}
+void Font::SetBold(bool bold) const { range_.Sheet().SetFontBold(range_.Area(), bold); }
 
 void Font::SetColor(int32_t bgr) const {
   if (bgr < 0 || bgr > 0xFFFFFF) Raise(kErrHost, "无效的颜色值");
-  range_.Sheet().Format(range_.Area(), [bgr](CellStyle& s) { s.fontColor = bgr; });
+  range_.Sheet().SetFontColor(range_.Area(), bgr);
 }
 
 void Borders::SetLineStyle(int32_t lineStyle) const {
   if (!IsLineStyle(lineStyle)) Raise(kErrHost, "无效的边框线型");
-  Worksheet& sheet = range_.Sheet();
-  const Rect& a = range_.Area();
-  switch (index_) {
-    case 0:
-      sheet.Format(a, [lineStyle](CellStyle& s) {
-        SetEdge(s, kSideLeft, lineStyle);
-        SetEdge(s, kSideTop, lineStyle);
-        SetEdge(s, kSideBottom, lineStyle);
-        SetEdge(s, kSideRight, lineStyle);
-      });
-      return;
-    case kEdgeLeft:
-      sheet.Format(Rect{a.row1, a.col1, a.row2, a.col1},
-                   [lineStyle](CellStyle& s) { SetEdge(s, kSideLeft, lineStyle); });
-      return;
-    case kEdgeTop:
-      sheet.Format(Rect{a.row1, a.col1, a.row1, a.col2},
-                   [lineStyle](CellStyle& s) { SetEdge(s, kSideTop, lineStyle); });
-      return;
-    case kEdgeBottom:
-      sheet.Format(Rect{a.row2, a.col1, a.row2, a.col2},
-                   [lineStyle](CellStyle& s) { SetEdge(s, kSideBottom, lineStyle); });
-      return;
-    case kEdgeRight:
-      sheet.Format(Rect{a.row1, a.col2, a.row2, a.col2},
-                   [lineStyle](CellStyle& s) { SetEdge(s, kSideRight, lineStyle); });
-      return;
-    case kInsideVertical:
-      if (a.col1 == a.col2) return;
-      sheet.Format(Rect{a.row1, a.col1, a.row2, a.col2 - 1},
-                   [lineStyle](CellStyle& s) { SetEdge(s, kSideRight, lineStyle); });
-      sheet.Format(Rect{a.row1, a.col1 + 1, a.row2, a.col2},
-                   [lineStyle](CellStyle& s) { SetEdge(s, kSideLeft, lineStyle); });
-      return;
-    case kInsideHorizontal:
-      if (a.row1 == a.row2) return;
-      sheet.Format(Rect{a.row1, a.col1, a.row2 - 1, a.col2},
-                   [lineStyle](CellStyle& s) { SetEdge(s, kSideBottom, lineStyle); });
-      sheet.Format(Rect{a.row1 + 1, a.col1, a.row2, a.col2},
-                   [lineStyle](CellStyle& s) { SetEdge(s, kSideTop, lineStyle); });
-      return;
-    default:
-      Raise(kErrHost, "无效的边框索引");
-  }
+  if (index_ != 0 && (index_ < kEdgeLeft || index_ > kInsideHorizontal)) Raise(kErrHost, "无效的边框索引");
+  range_.Sheet().SetBorderLineStyle(range_.Area(), index_, lineStyle);
 }
 
 void Interior::SetColorIndex(int32_t colorIndex) const {
   if (colorIndex != kColorIndexNone && (colorIndex < 1 || colorIndex > 56)) {
     Raise(kErrHost, "无效的颜色索引");
   }
-  range_.Sheet().Format(range_.Area(), [colorIndex](CellStyle& s) { s.fillColorIndex = colorIndex; });
+  range_.Sheet().SetInteriorColorIndex(range_.Area(), colorIndex);
 }
 
 // ---- Validation ----
@@ -214,26 +166,16 @@ void Validation::Add(int32_t type, int32_t alertStyle, int32_t op, const std::st
   range_.Sheet().AddValidation(rule);
 }
 
-namespace {
-
-ValidationRule& RuleOf(const Range& range) {
-  ValidationRule* rule = range.Sheet().ValidationAt(range.Row(), range.Column());
-  if (rule == nullptr) Raise(kErrHost, "该区域没有数据有效性");
-  return *rule;
-}
-
-}  // namespace
-
-void Validation::SetIgnoreBlank(bool ignore) const { RuleOf(range_).ignoreBlank = ignore; }
+void Validation::SetIgnoreBlank(bool ignore) const { range_.Sheet().SetValidationIgnoreBlank(range_.Area(), ignore); }
 
 void Validation::SetInputTitle(const std::string& title) const {
   if (CharCount(title) > 32) Raise(kErrHost, "输入信息标题过长");
-  RuleOf(range_).inputTitle = title;
+  range_.Sheet().SetValidationInputTitle(range_.Area(), title);
 }
 
 void Validation::SetInputMessage(const std::string& message) const {
   if (CharCount(message) > 255) Raise(kErrHost, "输入信息过长");
-  RuleOf(range_).inputMessage = message;
+  range_.Sheet().SetValidationInputMessage(range_.Area(), message);
 }
 
 // ---- Range ----
@@ -343,18 +285,15 @@ void Range::Merge() const { sheet_->Merge(area_); }
 
 void Range::SetHorizontalAlignment(int32_t alignment) const {
   if (!IsHorizontalAlignment(alignment)) Raise(kErrHost, "无效的水平对齐方式");
-  sheet_->Format(area_, [alignment](CellStyle& s) { s.horizontalAlignment = alignment; });
+  sheet_->SetHorizontalAlignment(area_, alignment);
 }
 
 void Range::SetVerticalAlignment(int32_t alignment) const {
   if (!IsVerticalAlignment(alignment)) Raise(kErrHost, "无效的垂直对齐方式");
-  sheet_->Format(area_, [alignment](CellStyle& s) { s.verticalAlignment = alignment; });
+  sheet_->SetVerticalAlignment(area_, alignment);
 }
 
-void Range::SetNumberFormatLocal(const std::string& format) const {
-  const std::string stored = IsGeneralFormat(format) ? std::string("General") : format;
-  sheet_->Format(area_, [&stored](CellStyle& s) { s.numberFormat = stored; });
-}
+void Range::SetNumberFormatLocal(const std::string& format) const { sheet_->SetNumberFormatLocal(area_, format); }
 
 // ---- Worksheet helpers ----
 

@@ -77,6 +77,19 @@ class Worksheet {
   // Applies a change to the format of every cell of the area (whole rows,
   // columns or sheet included, without touching every empty cell).
   virtual void Format(const Rect& area, const std::function<void(CellStyle&)>& change) = 0;
+  // The object model's format setters, one per member. Each default changes
+  // the cells' formats through Format, exactly as the embedded model keeps
+  // them; a sheet of a real application sends each to its member instead.
+  // Arguments are already checked by Range.
+  virtual void SetFontSize(const Rect& area, double size);
+  virtual void SetFontBold(const Rect& area, bool bold);
+  virtual void SetFontColor(const Rect& area, int32_t bgr);
+  // index 0 (every edge of every cell), kEdgeLeft ... kInsideHorizontal.
+  virtual void SetBorderLineStyle(const Rect& area, int32_t index, int32_t lineStyle);
+  virtual void SetInteriorColorIndex(const Rect& area, int32_t colorIndex);
+  virtual void SetHorizontalAlignment(const Rect& area, int32_t alignment);
+  virtual void SetVerticalAlignment(const Rect& area, int32_t alignment);
+  virtual void SetNumberFormatLocal(const Rect& area, const std::string& format);
   virtual double ColumnWidth(int32_t column) const = 0;
   virtual void SetColumnWidth(int32_t firstColumn, int32_t lastColumn, double width) = 0;
   // Fits the columns to their displayed contents.
@@ -96,6 +109,10 @@ class Worksheet {
   virtual ValidationRule* ValidationAt(int32_t row, int32_t column) = 0;
   virtual void DeleteValidation(const Rect& area) = 0;
   virtual void AddValidation(const ValidationRule& rule) = 0;
+  // Settings of the rule covering the area's first cell; error 1004 when none.
+  virtual void SetValidationIgnoreBlank(const Rect& area, bool ignore);
+  virtual void SetValidationInputTitle(const Rect& area, const std::string& title);
+  virtual void SetValidationInputMessage(const Rect& area, const std::string& message);
 
   // Whole-sheet ranges for the object model's names (defined in range.cpp).
   Range Cells();
