@@ -81,6 +81,8 @@ const host::Value& SheetValueCache::Get(int32_t row, int32_t column) const {
 }
 
 void SheetValueCache::Write(int32_t row, int32_t column, host::Value value) {
+  // A cell cannot hold an empty text: writing one empties it.
+  if (value.IsText() && value.Text().empty()) value = host::Value();
   if (rows_.size() < static_cast<size_t>(row)) rows_.resize(static_cast<size_t>(row));
   std::vector<host::Value>& cells = rows_[static_cast<size_t>(row - 1)];
   if (cells.size() < static_cast<size_t>(column)) cells.resize(static_cast<size_t>(column));

@@ -10,6 +10,7 @@
 #include "cli/cli_error.h"
 #include "cli/example_generator.h"
 #include "cli/folder_guard.h"
+#include "cli/host_workbook_content.h"
 #include "cli/teacher_manual.h"
 #include "cli/terminal_services.h"
 #include "files/workbook_files.h"
@@ -23,36 +24,6 @@
 namespace fenban::cli {
 
 namespace fs = std::filesystem;
-
-namespace {
-
-void FillSettingsSheet(host::Worksheet& dtb) {
-  const char* headers[] = {"下一表号", "跳过表号", "班级数", "优秀人数", "及格人数",
-                           "前N名",    "按性别",   "按住校", "按应届",   "优化均衡"};
-  for (int32_t c = 1; c <= 10; ++c) dtb.SetCellValue(1, c, headers[c - 1]);
-  dtb.SetCellValue(2, 3, 10);
-  dtb.SetCellValue(2, 4, 20);
-  dtb.SetCellValue(2, 5, 30);
-  dtb.SetCellValue(2, 6, 3);
-  for (int32_t c = 7; c <= 10; ++c) dtb.SetCellValue(2, c, host::Value::Boolean(false));
-}
-
-void FillEntrySheet(host::Worksheet& entry) {
-  entry.SetCellValue(1, 1, "【学科名登记列】");
-  int32_t row = 2;
-  for (const std::string& subject : DefaultSubjects()) entry.SetCellValue(row++, 1, subject);
-  entry.SetCellValue(21, 1, "【结束】");
-  entry.SetCellValue(1, 3, "【总分化为整数】");
-  entry.SetCellValue(2, 3, "否");
-  entry.SetColumnWidth(1, 1, 18);
-  entry.SetColumnWidth(3, 3, 18);
-}
-
-}  // namespace
-
-std::vector<std::string> DefaultSubjects() {
-  return {"语文", "数学", "英语", "物理", "化学", "生物", "政治", "历史", "地理"};
-}
 
 fs::path ResolveFolder(const fs::path& base, const std::string& folder) {
   fs::path path = folder.empty() ? base : base / fs::path(folder);

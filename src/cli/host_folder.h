@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "cli/host_workbook_content.h"
+
 namespace fenban::host {
 class ModelWorkbook;
 }
@@ -19,9 +21,6 @@ class TerminalServices;
 
 inline constexpr const char* kHostBookName = "fenban.xlsx";
 inline constexpr const char* kManualName = "help.doc";
-
-// The subjects that a new entry template lists.
-std::vector<std::string> DefaultSubjects();
 
 // Absolute, normalised form of a folder given on the command line.
 std::filesystem::path ResolveFolder(const std::filesystem::path& base, const std::string& folder);
