@@ -62,10 +62,20 @@ target_include_directories(myfb PRIVATE $<$<COMPILE_LANGUAGE:RC>:${generated}>)
 
 # Windows test programs: run under wine by scripts/test-windows.sh.
 if(FENBAN_BUILD_TESTS)
-  # The checks and test objects the programs share.
+  # The checks and test objects the programs share, and the teacher's
+  # workflow shared with the Linux build's native twin, which builds its list
+  # with the example generator (fmt as headers only).
   file(GLOB windows_test_support CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/tests/automation/*.cpp)
   list(FILTER windows_test_support EXCLUDE REGEX ".*_test\\.cpp$")
-  add_library(fenban_wintest STATIC ${windows_test_support})
+  file(MAKE_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}/fmt-include)
+  file(CREATE_LINK /usr/include/fmt ${CMAKE_CURRENT_BINARY_DIR}/fmt-include/fmt SYMBOLIC)
+  add_library(fenban_wintest STATIC ${windows_test_support}
+    tests/automation/workflow/model_dump.cpp
+    tests/automation/workflow/teacher_workflow.cpp
+    src/cli/example_generator.cpp
+    src/cli/host_workbook_content.cpp)
+  target_compile_definitions(fenban_wintest PUBLIC FMT_HEADER_ONLY)
+  target_include_directories(fenban_wintest SYSTEM PUBLIC ${CMAKE_CURRENT_BINARY_DIR}/fmt-include)
   target_include_directories(fenban_wintest PUBLIC ${CMAKE_CURRENT_SOURCE_DIR}/tests)
   target_link_libraries(fenban_wintest PUBLIC fenban_automation)
   file(GLOB windows_tests CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/tests/automation/*_test.cpp)

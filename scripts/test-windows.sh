@@ -69,11 +69,31 @@ run_check registration_test none "$dll"
 
 # The programs that drive the server through COM need it registered.
 regsvr
+# dispatch_workflow_test leaves its workbooks' dump here for the comparison below.
+workflow_dump="$WINEPREFIX/workflow-dump.txt"
+FENBAN_WORKFLOW_DUMP="$(winepath -w "$workflow_dump")"
+export FENBAN_WORKFLOW_DUMP
 for program in "$build"/*_test.exe; do
   name="$(basename "$program" .exe)"
   [[ "$name" == registration_test ]] && continue
   run_check "$name" "$dll"
 done
+
+# The same workflow run natively by the Linux build must leave the same
+# workbooks, cell by cell with formats (scripts/test.sh builds build/native_workflow).
+native="${FENBAN_NATIVE_WORKFLOW:-build/native_workflow}"
+if [[ -x "$native" ]]; then
+  "$native" "${FENBAN_WORKFLOW_STUDENTS:-2000}" "$WINEPREFIX/native-dump.txt"
+  if cmp -s "$workflow_dump" "$WINEPREFIX/native-dump.txt"; then
+    echo "test-windows: the workflow through automation left the same workbooks as the Linux build"
+  else
+    echo "test-windows: the workflow through automation and the Linux build differ:"
+    diff "$workflow_dump" "$WINEPREFIX/native-dump.txt" | head -20 || true
+    failed=1
+  fi
+else
+  echo "test-windows: $native not built; the comparison with the Linux build was skipped"
+fi
 
 if [[ $failed -ne 0 ]]; then
   echo "test-windows: FAILED"

@@ -61,6 +61,14 @@ class DispatchApplication final : public host::Application {
   // Every sheet object we made, of every workbook.
   std::vector<DispatchWorksheet*> Sheets() const;
 
+  // Cell reads and writes the commands made, each of which would have been
+  // a Range object and a Value call without the blocks.
+  struct CellTraffic {
+    long reads = 0;
+    long writes = 0;
+  };
+  CellTraffic& Traffic() { return traffic_; }
+
  private:
   class ActiveWindowObject;
   Dispatch ea_;
@@ -74,6 +82,7 @@ class DispatchApplication final : public host::Application {
   std::mt19937_64 random_;
   host::Worksheet* clipSheet_ = nullptr;
   host::Rect clipArea_;
+  CellTraffic traffic_;
 };
 
 // True when both point to the same COM object (IUnknown identity).

@@ -12,16 +12,6 @@ namespace {
 
 const host::Value kEmpty;
 
-std::string ColumnLetters(int32_t column) {
-  std::string letters;
-  while (column > 0) {
-    const int32_t digit = (column - 1) % 26;
-    letters.insert(letters.begin(), static_cast<char>('A' + digit));
-    column = (column - 1) / 26;
-  }
-  return letters;
-}
-
 // One cell reference with optional dollar signs; false when it is not one.
 bool ParseCell(const std::string& text, int32_t& row, int32_t& column) {
   size_t pos = 0;
@@ -139,12 +129,10 @@ void SheetValueCache::MarkFormulas(const host::Rect& area) {
 
 std::string A1Address(const host::Rect& area) {
   if (area.IsEntireColumns() && !area.IsEntireRows()) {
-    return ColumnLetters(area.col1) + ":" + ColumnLetters(area.col2);
+    return host::ColumnLetters(area.col1) + ":" + host::ColumnLetters(area.col2);
   }
   if (area.IsEntireRows()) return std::to_string(area.row1) + ":" + std::to_string(area.row2);
-  std::string first = ColumnLetters(area.col1) + std::to_string(area.row1);
-  if (area.row1 == area.row2 && area.col1 == area.col2) return first;
-  return first + ":" + ColumnLetters(area.col2) + std::to_string(area.row2);
+  return host::RectAddress(area);
 }
 
 host::Rect ParseAddress(const std::string& address) {

@@ -204,6 +204,7 @@ void DispatchWorksheet::Forget() {
 
 const host::Value& DispatchWorksheet::CellValue(int32_t row, int32_t column) const {
   host::CheckRect(host::Rect{row, column, row, column});
+  ++App().Traffic().reads;
   if (!values_.Loaded()) {
     BeforeCellCall();
     Load();
@@ -213,6 +214,7 @@ const host::Value& DispatchWorksheet::CellValue(int32_t row, int32_t column) con
 
 void DispatchWorksheet::SetCellValue(int32_t row, int32_t column, host::Value value) {
   host::CheckRect(host::Rect{row, column, row, column});
+  ++App().Traffic().writes;
   if (!values_.Loaded()) {
     BeforeCellCall();
     Load();

@@ -6,8 +6,6 @@
 
 namespace fenban::host {
 
-namespace {
-
 std::string ColumnLetters(int32_t column) {
   std::string letters;
   while (column > 0) {
@@ -17,8 +15,6 @@ std::string ColumnLetters(int32_t column) {
   }
   return letters;
 }
-
-}  // namespace
 
 void CheckRect(const Rect& r) {
   if (r.row1 < 1 || r.col1 < 1 || r.row2 > kMaxRows || r.col2 > kMaxColumns || r.row1 > r.row2 ||

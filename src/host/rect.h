@@ -22,6 +22,8 @@ struct Rect {
 
 // Raises error 1004 when the rectangle is empty or reaches outside the sheet.
 void CheckRect(const Rect& r);
+// The letters of a column number ("A", "Z", "AA", ..., "XFD").
+std::string ColumnLetters(int32_t column);
 // "A1" style address of a rectangle, for messages ("B2:D5").
 std::string RectAddress(const Rect& r);
 

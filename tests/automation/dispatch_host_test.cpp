@@ -1,7 +1,6 @@
 // Checks of the host over IDispatch against the test application: values
 // in blocks, what a call costs, formulas, sorts and shifts seen through the
 // cache, formats, errors and text across the UTF-16 boundary.
-//   dispatch_host_test      (prints "dispatch_host_test: all N checks passed")
 #include <windows.h>
 #include <objbase.h>
 
@@ -11,30 +10,22 @@
 #include <string>
 
 #include "automation/dispatch_host.h"
+#include "bridge/myfb.h"
+#include "form/form.h"
 #include "host/errors.h"
 #include "host/model_application.h"
 #include "host/model_workbook.h"
 #include "host/model_worksheet.h"
 #include "host/range.h"
+#include "automation/test_application.h"
+#include "automation/win_check.h"
 #include "support/recording_services.h"
-#include "test_application.h"
 
 using namespace fenban;
 using namespace fenban::automation;
 using namespace fenban::automation::testing;
 
 namespace {
-
-int checks = 0, failures = 0;
-
-void Check(bool ok, const char* what, int line) {
-  ++checks;
-  if (!ok) {
-    ++failures;
-    std::printf("FAILED line %d: %s\n", line, what);
-  }
-}
-#define CHECK(x) Check((x), #x, __LINE__)
 
 // A model with a host workbook "host.xlsm" (sheets "甲", "乙") and the host over it.
 struct Fixture {
@@ -266,9 +257,41 @@ void DispIdsAreLookedUpOncePerKind() {
   CHECK(f.world.Counts().lookups == lookups);
 }
 
+// A call the application refuses with error 13 ends the command in the one
+// error box; the writes made before it still reach the sheet, and alerts and
+// screen updating are on again.
+void AFailingCallEndsInTheErrorBox() {
+  Fixture f;
+  host::Worksheet& entry = f.book->AppendSheet("登记表");
+  f.world.Counts().faultMember = L"Validation.Add";
+  f.world.Counts().faultNumber = host::kErrTypeMismatch;
+  form::Form form;
+  bridge::myfb fb;
+  fb.MyFun(*f.app, form, "cmdDengJiClick");
+  CHECK(f.services.messages.size() == 1);
+  if (f.services.messages.size() == 1) {
+    const auto& box = f.services.messages[0];
+    CHECK(box.title == "错误");
+    CHECK(box.style == host::kMsgCritical);
+    CHECK(box.prompt.rfind("错误[13]\r", 0) == 0);
+  }
+  CHECK(f.model.DisplayAlerts());
+  CHECK(f.model.ScreenUpdating());
+  CHECK(entry.CellValue(1, 1) == host::Value("【学科名登记列】"));
+  CHECK(entry.CellValue(21, 1) == host::Value("【结束】"));
+  CHECK(entry.ValidationAt(2, 3) == nullptr);
+  // An event name that matches nothing runs nothing and shows nothing.
+  f.world.Counts().faultMember.clear();
+  f.world.Counts().Reset();
+  fb.MyFun(*f.app, form, "cmdfenbanclick");
+  CHECK(f.services.messages.size() == 1);
+  CHECK(f.world.Counts().byMember.size() == 2);  // DisplayAlerts and ScreenUpdating only
+  CHECK(f.model.DisplayAlerts() && f.model.ScreenUpdating());
+}
+
 }  // namespace
 
-int main() {
+int wmain(int, wchar_t**) {
   CoInitialize(nullptr);
   ValuesGoInBlocks();
   TextCrossesUtf16BothWays();
@@ -277,11 +300,7 @@ int main() {
   CopiesPastesAndSheets();
   FormatsAndErrorsComeFromTheApplication();
   DispIdsAreLookedUpOncePerKind();
+  AFailingCallEndsInTheErrorBox();
   CoUninitialize();
-  if (failures != 0) {
-    std::printf("dispatch_host_test: %d of %d checks FAILED\n", failures, checks);
-    return 1;
-  }
-  std::printf("dispatch_host_test: all %d checks passed\n", checks);
-  return 0;
+  return wincheck::Summary("dispatch_host_test");
 }

@@ -25,20 +25,11 @@ Variant Hand(IDispatch* fresh) {
 
 [[noreturn]] void ReadOnly() { host::Raise(host::kErrHost, "该属性只读"); }
 
-std::string ColumnLetters(int32_t column) {
-  std::string letters;
-  while (column > 0) {
-    letters.insert(letters.begin(), static_cast<char>('A' + (column - 1) % 26));
-    column = (column - 1) / 26;
-  }
-  return letters;
-}
-
 // "$A$1" or "$A$1:$C$9", as the application's Address gives it.
 std::string AbsoluteAddress(const host::Rect& r) {
-  std::string first = "$" + ColumnLetters(r.col1) + "$" + std::to_string(r.row1);
+  std::string first = "$" + host::ColumnLetters(r.col1) + "$" + std::to_string(r.row1);
   if (r.row1 == r.row2 && r.col1 == r.col2) return first;
-  return first + ":$" + ColumnLetters(r.col2) + "$" + std::to_string(r.row2);
+  return first + ":$" + host::ColumnLetters(r.col2) + "$" + std::to_string(r.row2);
 }
 
 // A 2-D array of Variants, 1-based, stored column after column as the

@@ -121,7 +121,8 @@ HRESULT STDMETHODCALLTYPE TestObject::Invoke(DISPID id, REFIID, LCID, WORD flags
   if (id < 1 || static_cast<size_t>(id) > members_->size()) return DISP_E_MEMBERNOTFOUND;
   const size_t member = static_cast<size_t>(id - 1);
   const MemberInfo& info = (*members_)[member];
-  ++counts_->byMember[std::wstring(kind_) + L"." + info.name];
+  const std::wstring qualified = std::wstring(kind_) + L"." + info.name;
+  ++counts_->byMember[qualified];
   CallArgs args;
   args.flags = flags;
   const UINT total = params ? params->cArgs : 0;
@@ -144,6 +145,7 @@ HRESULT STDMETHODCALLTYPE TestObject::Invoke(DISPID id, REFIID, LCID, WORD flags
     args.params[static_cast<size_t>(position)] = &params->rgvarg[n];
   }
   try {
+    if (qualified == counts_->faultMember) host::Raise(counts_->faultNumber);
     Variant answer = Run(member, args);
     if (result) {
       *result = answer.Raw();

@@ -16,12 +16,20 @@
 
 namespace fenban::automation::testing {
 
-// Calls made on all test objects of one world.
+// Calls made on all test objects of one world, and one call that is made
+// to fail: the member "Kind.Member" (such as "Range.Sort") raises run-time
+// error faultNumber instead of running.
 struct CallCounts {
   long invokes = 0;
   long lookups = 0;  // GetIDsOfNames
   std::map<std::wstring, long> byMember;  // "Range.Value" -> invokes
-  void Reset() { *this = CallCounts{}; }
+  std::wstring faultMember;
+  int32_t faultNumber = 0;
+  void Reset() {
+    invokes = 0;
+    lookups = 0;
+    byMember.clear();
+  }
 };
 
 struct MemberInfo {

@@ -1,4 +1,4 @@
-#include "model_dump.h"
+#include "automation/workflow/model_dump.h"
 
 #include <cstdio>
 #include <sstream>

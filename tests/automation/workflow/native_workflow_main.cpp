@@ -5,8 +5,8 @@
 #include <fstream>
 #include <iostream>
 
-#include "model_dump.h"
-#include "teacher_workflow.h"
+#include "automation/workflow/model_dump.h"
+#include "automation/workflow/teacher_workflow.h"
 
 using namespace fenban;
 using namespace fenban::automation::testing;

@@ -1,4 +1,4 @@
-#include "teacher_workflow.h"
+#include "automation/workflow/teacher_workflow.h"
 
 #include <utility>
 
