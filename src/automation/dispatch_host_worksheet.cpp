@@ -460,6 +460,13 @@ void DispatchWorksheet::SetNumberFormatLocal(const host::Rect& area, const std::
   PutOnRange(area, L"NumberFormatLocal", Variant::Text(format));
 }
 
+std::optional<std::string> DispatchWorksheet::NumberFormatOf(const host::Rect& area) const {
+  // NumberFormat of a range whose cells differ is Null.
+  const Variant format = Get(RangeOf(area), kRange, L"NumberFormat");
+  if (IsNull(format.Raw())) return std::nullopt;
+  return ToText(format.Raw());
+}
+
 double DispatchWorksheet::ColumnWidth(int32_t column) const {
   return DoubleOf(Get(RangeOf(host::Rect{1, column, host::kMaxRows, column}), kRange, L"ColumnWidth"));
 }

@@ -56,6 +56,7 @@ class DispatchWorksheet final : public host::Worksheet {
   void SetHorizontalAlignment(const host::Rect& area, int32_t alignment) override;
   void SetVerticalAlignment(const host::Rect& area, int32_t alignment) override;
   void SetNumberFormatLocal(const host::Rect& area, const std::string& format) override;
+  std::optional<std::string> NumberFormatOf(const host::Rect& area) const override;
   double ColumnWidth(int32_t column) const override;
   void SetColumnWidth(int32_t firstColumn, int32_t lastColumn, double width) override;
   void AutoFit(int32_t firstColumn, int32_t lastColumn) override;

@@ -15,12 +15,20 @@ constexpr int32_t kSampledNumbers = 1000;
 // The number format most of the column's first numbers have; "" when the
 // column holds no number.
 std::string ColumnNumberFormat(const host::Worksheet& sheet, const host::Rect& table, int32_t column) {
+  int32_t firstNumber = table.row1 + 1;
+  while (firstNumber <= table.row2 && !sheet.CellValue(firstNumber, column).IsNumber()) ++firstNumber;
+  if (firstNumber > table.row2) return "";
+  // One question for the whole column when all its rows share a format (a
+  // real spreadsheet application answers each question slowly).
+  if (const auto common = sheet.NumberFormatOf(host::Rect{table.row1 + 1, column, table.row2, column})) {
+    return *common;
+  }
   std::vector<std::pair<std::string, int32_t>> counts;
   int32_t sampled = 0;
   for (int32_t row = table.row1 + 1; row <= table.row2 && sampled < kSampledNumbers; ++row) {
     if (!sheet.CellValue(row, column).IsNumber()) continue;
     ++sampled;
-    std::string format = sheet.CellFormat(row, column).numberFormat;
+    std::string format = sheet.NumberFormatOf(host::Rect{row, column, row, column}).value_or("");
     bool counted = false;
     for (auto& [known, count] : counts) {
       if (known == format) {

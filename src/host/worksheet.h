@@ -90,6 +90,8 @@ class Worksheet {
   virtual void SetHorizontalAlignment(const Rect& area, int32_t alignment);
   virtual void SetVerticalAlignment(const Rect& area, int32_t alignment);
   virtual void SetNumberFormatLocal(const Rect& area, const std::string& format);
+  // The number format every cell of the area has; nullopt when they differ.
+  virtual std::optional<std::string> NumberFormatOf(const Rect& area) const;
   virtual double ColumnWidth(int32_t column) const = 0;
   virtual void SetColumnWidth(int32_t firstColumn, int32_t lastColumn, double width) = 0;
   // Fits the columns to their displayed contents.

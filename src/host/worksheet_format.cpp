@@ -91,6 +91,16 @@ void Worksheet::SetNumberFormatLocal(const Rect& area, const std::string& format
   Format(area, [&stored](CellStyle& s) { s.numberFormat = stored; });
 }
 
+std::optional<std::string> Worksheet::NumberFormatOf(const Rect& area) const {
+  std::string first = CellFormat(area.row1, area.col1).numberFormat;
+  for (int32_t r = area.row1; r <= area.row2; ++r) {
+    for (int32_t c = area.col1; c <= area.col2; ++c) {
+      if (CellFormat(r, c).numberFormat != first) return std::nullopt;
+    }
+  }
+  return first;
+}
+
 void Worksheet::SetValidationIgnoreBlank(const Rect& area, bool ignore) { RuleAt(*this, area).ignoreBlank = ignore; }
 
 void Worksheet::SetValidationInputTitle(const Rect& area, const std::string& title) {

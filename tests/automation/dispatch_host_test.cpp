@@ -215,6 +215,8 @@ void FormatsAndErrorsComeFromTheApplication() {
   CHECK(style.numberFormat == "0.00");
   CHECK(style.borders[host::kSideLeft] == host::kLineDouble && style.borders[host::kSideTop] == host::kLineContinuous);
   CHECK(sheet.CellFormat(3, 3) == style);  // read back member by member
+  CHECK(sheet.NumberFormatOf(host::Rect{2, 2, 4, 4}).value_or("") == "0.00");
+  CHECK(!sheet.NumberFormatOf(host::Rect{2, 2, 4, 5}).has_value());  // column E is still General
   // A generic format change is sent as the members it sets.
   sheet.Format(host::Rect{1, 1, 1, 1}, [](host::CellStyle& s) {
     s.fontSize = 14;
@@ -265,7 +267,7 @@ void AFailingCallEndsInTheErrorBox() {
   host::Worksheet& entry = f.book->AppendSheet("登记表");
   f.world.Counts().faultMember = L"Validation.Add";
   f.world.Counts().faultNumber = host::kErrTypeMismatch;
-  form::Form form;
+  form::FormModel form;
   bridge::myfb fb;
   fb.MyFun(*f.app, form, "cmdDengJiClick");
   CHECK(f.services.messages.size() == 1);

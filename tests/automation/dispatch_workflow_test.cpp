@@ -37,7 +37,7 @@ int32_t Students() {
 std::string DirectDump(int32_t students) {
   auto world = MakeWorkflowWorld(students);
   bridge::myfb fb;
-  RunTeacherWorkflow(*world, [&](form::Form& form, const std::string& event) { fb.MyFun(*world->app, form, event); });
+  RunTeacherWorkflow(*world, [&](form::FormModel& form, const std::string& event) { fb.MyFun(*world->app, form, event); });
   return DumpApplication(*world->app) + DumpServices(world->services);
 }
 
@@ -60,7 +60,7 @@ std::string RunThroughDispatchHost(int32_t students) {
   bridge::myfb fb;
   long invokes = 0, lookups = 0;
   bool firstDivision = true;
-  RunTeacherWorkflow(*world, [&](form::Form& form, const std::string& event) {
+  RunTeacherWorkflow(*world, [&](form::FormModel& form, const std::string& event) {
     testApp.Counts().Reset();
     std::unique_ptr<host::Application> app = MakeDispatchApplication(ea, world->services);
     fb.MyFun(*app, form, event);

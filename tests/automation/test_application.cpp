@@ -3,6 +3,7 @@
 #include <oleauto.h>
 
 #include <new>
+#include <optional>
 #include <string>
 #include <utility>
 
@@ -371,9 +372,14 @@ Variant TestRange::Run(size_t member, const CallArgs& args) {
       if (args.IsPut()) return range_.SetVerticalAlignment(args.PutValue().ToLong()), Variant();
       return Variant::Long(sheet.CellFormat(a.row1, a.col1).verticalAlignment);
     case 20:
-    case 21:
+    case 21: {
       if (args.IsPut()) return range_.SetNumberFormatLocal(args.PutValue().ToText()), Variant();
-      return Variant::Text(sheet.CellFormat(a.row1, a.col1).numberFormat);
+      const std::optional<std::string> format = sheet.NumberFormatOf(a);
+      if (format) return Variant::Text(*format);
+      Variant null;
+      null.Raw().vt = VT_NULL;
+      return null;
+    }
     case 22:
       if (args.IsPut()) {
         const bool wrap = boolOf(args.PutValue());

@@ -67,6 +67,14 @@ TEST_F(FormatTest, FontInteriorAlignmentAndNumberFormat) {
   EXPECT_EQ(ErrorNumberOf([&] { cell.SetVerticalAlignment(kAlignLeft); }), kErrHost);
 }
 
+TEST_F(FormatTest, NumberFormatOfAnAreaIsOneFormatOrNone) {
+  EXPECT_EQ(sheet.NumberFormatOf(Rect{1, 1, 50, 3}), std::optional<std::string>("General"));
+  Range(sheet, Rect{2, 2, 9, 2}).SetNumberFormatLocal("yyyy-mm-dd");
+  EXPECT_EQ(sheet.NumberFormatOf(Rect{2, 2, 9, 2}), std::optional<std::string>("yyyy-mm-dd"));
+  EXPECT_EQ(sheet.NumberFormatOf(Rect{1, 2, 9, 2}), std::nullopt);  // row 1 is General
+  EXPECT_EQ(sheet.NumberFormatOf(Rect{9, 2, 9, 2}), std::optional<std::string>("yyyy-mm-dd"));
+}
+
 TEST_F(FormatTest, WholeSheetColumnsAndRowsWithoutTouchingEveryCell) {
   sheet.SetCellValue(5, 5, "x");
   sheet.Format(Rect{5, 5, 5, 5}, [](CellStyle& s) { s.fontSize = 20; });

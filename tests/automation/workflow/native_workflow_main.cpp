@@ -18,7 +18,7 @@ int main(int argc, char** argv) {
   }
   auto world = MakeWorkflowWorld(std::atoi(argv[1]));
   bridge::myfb fb;
-  RunTeacherWorkflow(*world, [&](form::Form& form, const std::string& event) { fb.MyFun(*world->app, form, event); });
+  RunTeacherWorkflow(*world, [&](form::FormModel& form, const std::string& event) { fb.MyFun(*world->app, form, event); });
   std::ofstream out(argv[2], std::ios::binary);
   out << DumpApplication(*world->app) << DumpServices(world->services);
   return out ? 0 : 1;

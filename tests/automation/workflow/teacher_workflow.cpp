@@ -1,5 +1,6 @@
 #include "automation/workflow/teacher_workflow.h"
 
+#include <algorithm>
 #include <utility>
 
 #include "cli/example_generator.h"
@@ -35,12 +36,12 @@ void SwapTwoStudents(host::Worksheet& division) {
   division.SetCellValue(last, 1, a);
 }
 
-void SetText(form::Form& form, const EventSink& send, const char* box, const char* value) {
+void SetText(form::FormModel& form, const EventSink& send, const char* box, const char* value) {
   form.Text(box).value = host::Value(value);
   send(form, std::string(box) + "AfterUpdate");
 }
 
-void Tick(form::Form& form, const EventSink& send, const char* box) {
+void Tick(form::FormModel& form, const EventSink& send, const char* box) {
   form.Check(box).value = host::Value::Boolean(true);
   send(form, std::string(box) + "AfterUpdate");
 }
@@ -71,7 +72,7 @@ std::unique_ptr<WorkflowWorld> MakeWorkflowWorld(int32_t students) {
 }
 
 void RunTeacherWorkflow(WorkflowWorld& world, const EventSink& send, bool divisionOnly) {
-  form::Form form;
+  form::FormModel form;
   send(form, "UserFormInitialize");
   form.ltbBiao.SetListIndex(0);
   send(form, "ltbBiaoClick");
@@ -109,7 +110,11 @@ std::string DumpServices(const fenban::testing::RecordingServices& services) {
   std::string text;
   for (const auto& m : services.messages) text += "msgbox " + m.title + " " + std::to_string(m.style) + " " + m.prompt + "\n";
   for (const auto& [frequency, ms] : services.beeps) text += "beep " + std::to_string(frequency) + " " + std::to_string(ms) + "\n";
-  for (const auto& d : services.openedDocuments) text += "open " + d + "\n";
+  // Each platform joins paths with its own separator.
+  for (std::string d : services.openedDocuments) {
+    std::replace(d.begin(), d.end(), '\\', '/');
+    text += "open " + d + "\n";
+  }
   return text;
 }
 

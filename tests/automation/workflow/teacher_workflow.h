@@ -30,7 +30,7 @@ struct WorkflowWorld {
 std::unique_ptr<WorkflowWorld> MakeWorkflowWorld(int32_t students);
 
 // Delivers one event: fills nothing, only forwards (form, event name).
-using EventSink = std::function<void(form::Form& form, const std::string& event)>;
+using EventSink = std::function<void(form::FormModel& form, const std::string& event)>;
 
 // Runs the whole workflow. `divisionOnly` stops after the first division.
 void RunTeacherWorkflow(WorkflowWorld& world, const EventSink& send, bool divisionOnly = false);
