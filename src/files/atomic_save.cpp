@@ -6,9 +6,11 @@
 #include <fcntl.h>
 #include <limits.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <sstream>
@@ -97,17 +99,40 @@ unsigned CheckTarget(const std::string& target) {
   return info.st_mode & 07777;
 }
 
+// Below this much free space a failed write is likely the disk's fault:
+// libxlsxwriter loses the writes to its scratch files without a word, and
+// what comes of it is a package that does not read back.
+constexpr uint64_t kLowDiskSpace = uint64_t{64} << 20;
+
+// A note on the free space of folder's disk when it is low ("" otherwise).
+std::string LowSpaceNote(const std::string& folder) {
+  struct statvfs info {};
+  if (::statvfs(folder.c_str(), &info) != 0) return "";
+  const uint64_t free = static_cast<uint64_t>(info.f_bavail) * info.f_frsize;
+  if (free >= kLowDiskSpace) return "";
+  char megabytes[32];
+  std::snprintf(megabytes, sizeof megabytes, "%.1f", static_cast<double>(free) / (1 << 20));
+  return std::string("。磁盘只剩 ") + megabytes + " MB，可能已满，请腾出空间后再试 (only " + megabytes +
+         " MB are free on the disk: it may be full; make room and try again)";
+}
+
 // A temporary file beside target with the model written into it, flushed
 // and read back.
 TemporaryFile WriteChecked(const host::ModelWorkbook& book, const std::string& target) {
   const unsigned mode = CheckTarget(target);
   const std::string folder = FolderOf(target);
   RemoveStaleTemporaries(folder);
-  TemporaryFile temporary(folder, mode);
-  WriteXlsxFile(book, temporary.Path());
-  SyncPath(temporary.Path(), O_RDONLY);
-  CheckWrittenFile(book, temporary.Path());
-  return temporary;
+  try {
+    TemporaryFile temporary(folder, mode);
+    WriteXlsxFile(book, temporary.Path());
+    SyncPath(temporary.Path(), O_RDONLY);
+    CheckWrittenFile(book, temporary.Path());
+    return temporary;
+  } catch (const FormatError& failure) {
+    const std::string what = failure.what();
+    if (what.find(kTextDiskFull) != std::string::npos) throw;
+    throw FormatError(what + LowSpaceNote(folder));
+  }
 }
 
 // Runs a step of a save and turns its failures into a write error naming path.

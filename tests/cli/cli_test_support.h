@@ -77,9 +77,11 @@ class TempFolder {
 
 // Runs fenban with the arguments in `folder`, without a desktop (so help
 // documents are printed, not opened) and without standard input.
-inline RunResult RunFenban(const fs::path& folder, const std::vector<std::string>& args) {
-  fs::path outFile = folder / ".run_out";
-  fs::path errFile = folder / ".run_err";
+// Its output is kept in outputFolder (default: folder) while it runs.
+inline RunResult RunFenban(const fs::path& folder, const std::vector<std::string>& args,
+                           const fs::path& outputFolder = {}) {
+  fs::path outFile = (outputFolder.empty() ? folder : outputFolder) / ".run_out";
+  fs::path errFile = (outputFolder.empty() ? folder : outputFolder) / ".run_err";
   pid_t child = ::fork();
   if (child == 0) {
     if (::chdir(folder.c_str()) != 0) ::_exit(126);
