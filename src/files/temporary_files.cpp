@@ -20,6 +20,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <random>
+#include <tuple>
+#include <utility>
 
 #include "files/file_error.h"
 
@@ -197,25 +199,31 @@ long PidOfTemporary(const std::string& name) {
 
 bool IsOurTemporaryName(const std::string& name) { return PidOfTemporary(name) > 0; }
 
-TemporaryFile::TemporaryFile(const std::string& folder, unsigned mode) {
+// Makes a new temporary file or folder (kind 1 or 2) in folder with create,
+// which returns false with errno set when it fails; returns its path and slot.
+template <class Create>
+std::pair<std::string, int> CreateTemporary(const std::string& folder, sig_atomic_t kind, Create&& create) {
   for (int attempt = 0; attempt < 100; ++attempt) {
     std::string path = NewTemporaryName(folder);
     // Registered before it exists, so that no moment is left in which a
     // signal would leave it behind.
-    const int slot = Register(path, 1);
-    const int fd = ::open(path.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, 0666);
-    if (fd >= 0) {
-      if (mode != 0) ::fchmod(fd, mode & 07777);
-      ::close(fd);
-      path_ = std::move(path);
-      slot_ = slot;
-      return;
-    }
+    const int slot = Register(path, kind);
+    if (create(path)) return {std::move(path), slot};
     const int error = errno;
     Unregister(slot);
     if (error != EEXIST) ThrowSystemError("无法在文件所在的文件夹中创建临时文件 (cannot create a temporary file): ", error);
   }
   throw FormatError("无法在文件所在的文件夹中创建临时文件 (cannot create a temporary file)");
+}
+
+TemporaryFile::TemporaryFile(const std::string& folder, unsigned mode) {
+  std::tie(path_, slot_) = CreateTemporary(folder, 1, [mode](const std::string& path) {
+    const int fd = ::open(path.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, 0666);
+    if (fd < 0) return false;
+    if (mode != 0) ::fchmod(fd, mode & 07777);
+    ::close(fd);
+    return true;
+  });
 }
 
 TemporaryFile::~TemporaryFile() {
@@ -266,19 +274,8 @@ int RemoveStaleTemporaries(const std::string& folder) {
 }
 
 TemporaryFolder::TemporaryFolder(const std::string& folder) {
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    std::string path = NewTemporaryName(folder);
-    const int slot = Register(path, 2);
-    if (::mkdir(path.c_str(), 0700) == 0) {
-      path_ = std::move(path);
-      slot_ = slot;
-      return;
-    }
-    const int error = errno;
-    Unregister(slot);
-    if (error != EEXIST) ThrowSystemError("无法在文件所在的文件夹中创建临时文件 (cannot create a temporary file): ", error);
-  }
-  throw FormatError("无法在文件所在的文件夹中创建临时文件 (cannot create a temporary file)");
+  std::tie(path_, slot_) =
+      CreateTemporary(folder, 2, [](const std::string& path) { return ::mkdir(path.c_str(), 0700) == 0; });
 }
 
 TemporaryFolder::~TemporaryFolder() {

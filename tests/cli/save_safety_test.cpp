@@ -117,15 +117,20 @@ TEST(SaveSafety, AWorkbookOpenInASpreadsheetProgramIsNotReplaced) {
   EXPECT_EQ(RunFenban(temp.Path(), {"stats", "示例.xlsx", "分班表1"}).status, 0);
 }
 
+// Makes host/fenban.xlsx a link to shared/fenban.xlsx.
+void MoveHostWorkbookBehindALink(const fs::path& host, const fs::path& shared) {
+  fs::create_directories(shared);
+  fs::rename(host / "fenban.xlsx", shared / "fenban.xlsx");
+  fs::create_symlink(shared / "fenban.xlsx", host / "fenban.xlsx");
+}
+
 TEST(SaveSafety, ALinkedHostWorkbookIsWrittenThroughTheLink) {
   FENBAN_REQUIRE_BINARY();
   TempFolder temp;
   const fs::path host = temp.Path() / "host", shared = temp.Path() / "shared";
   fs::create_directories(host);
-  fs::create_directories(shared);
   InitWithExample(host, 30);
-  fs::rename(host / "fenban.xlsx", shared / "fenban.xlsx");
-  fs::create_symlink(shared / "fenban.xlsx", host / "fenban.xlsx");
+  MoveHostWorkbookBehindALink(host, shared);
 
   RunResult run = RunFenban(host, {"divide", "示例.xlsx", "--classes", "3", "--seed", "5"});
   ASSERT_EQ(run.status, 0) << Printed(run);
@@ -141,10 +146,8 @@ TEST(SaveSafety, WhenTheSecondWorkbookCannotBeSavedALinkedFirstStaysAsItWas) {
   TempFolder temp;
   const fs::path host = temp.Path() / "host", shared = temp.Path() / "shared";
   fs::create_directories(host);
-  fs::create_directories(shared);
   ASSERT_EQ(RunFenban(host, {"init"}).status, 0);
-  fs::rename(host / "fenban.xlsx", shared / "fenban.xlsx");
-  fs::create_symlink(shared / "fenban.xlsx", host / "fenban.xlsx");
+  MoveHostWorkbookBehindALink(host, shared);
   // A .xls list is saved beside it as "<name>(fenban).xlsx", a name too long here.
   std::string stem;
   for (int i = 0; i < 82; ++i) stem += "长";
