@@ -70,6 +70,27 @@ const host::Value& SheetValueCache::Get(int32_t row, int32_t column) const {
   return cells[static_cast<size_t>(column - 1)];
 }
 
+std::optional<host::Rect> SheetValueCache::ValuesWithin(const host::Rect& area) const {
+  std::optional<host::Rect> found;
+  const int32_t lastRow = std::min<int32_t>(area.row2, static_cast<int32_t>(rows_.size()));
+  for (int32_t r = area.row1; r <= lastRow; ++r) {
+    const std::vector<host::Value>& cells = rows_[static_cast<size_t>(r - 1)];
+    int32_t first = area.col1;
+    int32_t last = std::min<int32_t>(area.col2, static_cast<int32_t>(cells.size()));
+    while (first <= last && cells[static_cast<size_t>(first - 1)].IsEmpty()) ++first;
+    if (first > last) continue;
+    while (cells[static_cast<size_t>(last - 1)].IsEmpty()) --last;
+    if (!found) {
+      found = host::Rect{r, first, r, last};
+    } else {
+      found->row2 = r;
+      found->col1 = std::min(found->col1, first);
+      found->col2 = std::max(found->col2, last);
+    }
+  }
+  return found;
+}
+
 void SheetValueCache::Write(int32_t row, int32_t column, host::Value value) {
   // A cell cannot hold an empty text: writing one empties it.
   if (value.IsText() && value.Text().empty()) value = host::Value();

@@ -29,6 +29,9 @@ class SheetValueCache {
 
   // The value of a cell of a loaded sheet (cells never stored are empty).
   const host::Value& Get(int32_t row, int32_t column) const;
+  // The smallest rectangle holding every non-empty value inside `area`; none
+  // when there is none.
+  std::optional<host::Rect> ValuesWithin(const host::Rect& area) const;
   // Records a write that waits to be sent; the cell holds no formula anymore.
   void Write(int32_t row, int32_t column, host::Value value);
   bool HasPending() const { return !pending_.empty(); }

@@ -282,6 +282,15 @@ host::Rect DispatchWorksheet::UsedRect() const {
   return *used_;
 }
 
+std::optional<host::Rect> DispatchWorksheet::ValuesWithin(const host::Rect& area) const {
+  host::CheckRect(area);
+  if (!values_.Loaded()) {
+    BeforeCellCall();
+    Load();
+  }
+  return values_.ValuesWithin(area);
+}
+
 // ---- operations that change cells in the application ----
 
 void DispatchWorksheet::Clear(const host::Rect& area) {

@@ -38,6 +38,7 @@ class DispatchWorksheet final : public host::Worksheet {
   void SetFormulaR1C1(const host::Rect& area, const std::string& formula) override;
   host::Rect CurrentRegion(int32_t row, int32_t column) const override;
   host::Rect UsedRect() const override;
+  std::optional<host::Rect> ValuesWithin(const host::Rect& area) const override;
   void Clear(const host::Rect& area) override;
   void CopyTo(const host::Rect& area, host::Worksheet& dest, int32_t row, int32_t column) override;
   void PasteValuesTo(const host::Rect& area, host::Worksheet& dest, int32_t row, int32_t column) override;

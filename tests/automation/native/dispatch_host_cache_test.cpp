@@ -31,6 +31,18 @@ TEST(SheetValueCache, ReadsWhatWasLoadedAndWrittenAndEmptyElsewhere) {
   EXPECT_FALSE(cache.HasPending());
 }
 
+TEST(SheetValueCache, ValuesWithinFindsTheFilledCellsOfAnArea) {
+  SheetValueCache cache;
+  cache.StartLoad();
+  EXPECT_FALSE(cache.ValuesWithin(Rect{1, 1, 1048576, 16384}).has_value());
+  cache.Assign(2, 3, host::Value("x"));
+  cache.Write(5, 2, host::Value(1));
+  cache.Write(6, 9, host::Value(""));  // empties: not a value
+  EXPECT_EQ(cache.ValuesWithin(Rect{1, 1, 1048576, 16384}), (Rect{2, 2, 5, 3}));
+  EXPECT_EQ(cache.ValuesWithin(Rect{3, 1, 10, 16384}), (Rect{5, 2, 5, 2}));
+  EXPECT_FALSE(cache.ValuesWithin(Rect{1, 4, 1048576, 16384}).has_value());
+}
+
 TEST(SheetValueCache, PendingWritesBecomeFewRectangles) {
   SheetValueCache cache;
   cache.StartLoad();
