@@ -34,7 +34,9 @@ std::string AbsoluteAddress(const host::Rect& r) {
 }
 
 // A 2-D array of Variants, 1-based, stored column after column as the
-// application stores Range.Value.
+// application stores Range.Value. Written through the array's memory, apart
+// from the host's element calls on purpose: had the host the layout wrong,
+// the two would disagree and the workflow's sheets would differ.
 Variant ValueArray(const host::Rect& area, host::Value (*read)(const host::Worksheet&, int32_t, int32_t),
                    const host::Worksheet& sheet) {
   SAFEARRAYBOUND bounds[2];
