@@ -16,6 +16,7 @@ packages=(
   g++-mingw-w64-x86-64-win32 mingw-w64-tools libwine-dev wine wine64 xvfb
   libcpp-httplib-dev nlohmann-json3-dev
   chromium fonts-noto-cjk
+  libreoffice-calc-nogui poppler-utils fonts-crosextra-carlito
 )
 # The browser tests run playwright-core under Node.js. A machine that has
 # node and npm (from Debian or elsewhere) keeps them; otherwise Debian's come.

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what fenban needs, builds everything (Release, in build/) and runs
 # the tests. Then an independent reader (openpyxl, scripts/check_xlsx.py)
-# checks the workbooks that init, divide, stats and clean write. With
+# checks the workbooks that init, divide, stats and clean write, and
+# LibreOffice renders divided workbooks to check how they print. With
 # FENBAN_FUZZ_SECONDS set and clang present, the fuzz targets run for that
 # many seconds each.
 set -euo pipefail
@@ -74,6 +75,9 @@ bash scripts/test-windows.sh
 # a class tab and the statistics stay in build/web-screenshots.
 (cd tests/web/browser && PLAYWRIGHT_SKIP_BROWSER_DOWNLOAD=1 npm ci --no-audit --no-fund --loglevel=error)
 node tests/web/browser/page_test.mjs "$fenban" build/web-screenshots
+
+# How divided workbooks print, rendered by LibreOffice.
+bash scripts/print_check.sh "$fenban"
 
 # Fuzzing, when asked for and possible.
 if [[ -n "${FENBAN_FUZZ_SECONDS:-}" ]]; then

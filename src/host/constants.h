@@ -58,6 +58,9 @@ inline constexpr int32_t kMsgExclamation = 48;
 // Page orientation.
 inline constexpr int32_t kPortrait = 1;
 inline constexpr int32_t kLandscape = 2;
+// PageSetup.PaperSize: the paper sizes named by the code.
+inline constexpr int32_t kPaperLetter = 1;
+inline constexpr int32_t kPaperA4 = 9;
 
 // Validation.
 inline constexpr int32_t kValidateList = 3;

@@ -70,6 +70,10 @@ class ModelWorksheet::ModelPageSetup final : public PageSetup {
     if (percent < 10 || percent > 400) Raise(kErrHost, "缩放比例必须在 10 到 400 之间");
     Data().zoom = percent;
   }
+  void SetPaperSize(int32_t paperSize) override {
+    if (paperSize < 1 || paperSize > 255) Raise(kErrHost, "无效的纸张大小");
+    Data().paperSize = paperSize;
+  }
   void SetCenterHorizontally(bool center) override { Data().centerHorizontally = center; }
   void SetPrintTitleRows(const std::string& rows) override {
     if (rows.empty()) {
@@ -173,9 +177,11 @@ void ModelWorksheet::SetCellValue(int32_t row, int32_t column, Value value) {
   // Not-a-number and infinities cannot stand in a cell; they show as #NUM!.
   if (value.IsNumber() && !std::isfinite(value.Number())) value = Value(ErrorValue{"#NUM!"});
   if (value.IsEmpty() && FindCell(row, column) == nullptr) return;
+  const bool severalLines = value.IsText() && value.Text().find('\n') != std::string_view::npos;
   Cell& cell = CellAt(row, column);
   cell.value = std::move(value);
   cell.formula.Reset();
+  if (severalLines) WrapEnteredLines(row, column);
 }
 
 std::string ModelWorksheet::CellFormulaR1C1(int32_t row, int32_t column) const {
@@ -343,10 +349,12 @@ void ModelWorksheet::SetColumnWidth(int32_t firstColumn, int32_t lastColumn, dou
     // Every column: the default width changes and no column keeps its own.
     defaultColumnWidth_ = width;
     for (ColumnData& column : columns_) column.width = -1;
+    RefitRowHeights();
     return;
   }
   if (static_cast<size_t>(lastColumn) > columns_.size()) columns_.resize(static_cast<size_t>(lastColumn));
   for (int32_t c = firstColumn; c <= lastColumn; ++c) columns_[static_cast<size_t>(c - 1)].width = width;
+  RefitRowHeights();
 }
 
 double ModelWorksheet::RowHeight(int32_t row) const {
@@ -363,11 +371,17 @@ void ModelWorksheet::SetRowHeight(int32_t firstRow, int32_t lastRow, double heig
   if (!(height >= 0 && height <= 409)) Raise(kErrHost, "行高必须在 0 到 409 之间");
   if (firstRow == 1 && lastRow == kMaxRows) {
     defaultRowHeight_ = height;
-    for (RowData& rowData : rows_) rowData.height = -1;
+    for (RowData& rowData : rows_) {
+      rowData.height = -1;
+      rowData.heightFitted = false;
+    }
     return;
   }
   if (static_cast<size_t>(lastRow) > rows_.size()) rows_.resize(static_cast<size_t>(lastRow));
-  for (int32_t r = firstRow; r <= lastRow; ++r) rows_[static_cast<size_t>(r - 1)].height = height;
+  for (int32_t r = firstRow; r <= lastRow; ++r) {
+    rows_[static_cast<size_t>(r - 1)].height = height;
+    rows_[static_cast<size_t>(r - 1)].heightFitted = false;
+  }
 }
 
 void ModelWorksheet::Merge(const Rect& area) {

@@ -34,6 +34,7 @@ struct RowData {
   std::vector<Cell> cells;  // cells[c - 1]; may be shorter than the sheet's width
   double height = -1;       // points; -1 = default
   uint32_t style = 0;       // row format; 0 = none
+  bool heightFitted = false;  // the height was fitted to entered lines, not set
 };
 
 struct ColumnData {
@@ -129,6 +130,14 @@ class ModelWorksheet final : public Worksheet {
 
  private:
   class ModelPageSetup;
+  // A text with line feeds entered into a cell turns wrapping on there and
+  // fits the row's height, unless the height was set.
+  void WrapEnteredLines(int32_t row, int32_t column);
+  // Fits a row whose height was fitted (not set) to the lines of its wrapped
+  // texts at the present column widths.
+  void FitRowHeight(int32_t row);
+  // Fits every fitted row again, after column widths changed.
+  void RefitRowHeights();
   static void CheckReplaceArguments(const std::string& what, int32_t lookAt);
   // True when the column band of `area` starts at column 1 and holds every
   // stored cell of the rows from area.row1 down, so rows can move whole.

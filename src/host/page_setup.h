@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <string>
 
+#include "host/constants.h"
+
 namespace fenban::host {
 
 // The page set-up object of a sheet. Any setter may refuse (raise a run-time
@@ -20,6 +22,7 @@ class PageSetup {
   virtual void SetRightMargin(double points) = 0;
   virtual void SetCenterFooter(const std::string& text) = 0;
   virtual void SetZoom(int32_t percent) = 0;
+  virtual void SetPaperSize(int32_t paperSize) = 0;  // kPaperA4, ...
   virtual void SetCenterHorizontally(bool center) = 0;
   virtual void SetPrintTitleRows(const std::string& rows) = 0;  // "$1:$2", "" clears
 };
@@ -33,7 +36,7 @@ struct PageSetupData {
   std::string centerHeader, centerFooter;
   int32_t zoom = 100;
   bool centerHorizontally = false;
-  int32_t paperSize = 0;      // 0 default (kept from files)
+  int32_t paperSize = kPaperA4;  // the paper a sheet without a set-up of its own prints on
   int32_t printTitleFirstRow = 0, printTitleLastRow = 0;  // 0 = none
   bool operator==(const PageSetupData&) const = default;
 };

@@ -1,5 +1,6 @@
 // Formats of cells, rows, columns and the whole sheet; fitting columns.
 #include <algorithm>
+#include <cmath>
 #include <string_view>
 #include <vector>
 
@@ -137,6 +138,58 @@ void ModelWorksheet::AutoFit(int32_t firstColumn, int32_t lastColumn) {
     if (width < 0) continue;  // nothing shown: the column keeps its width
     if (static_cast<size_t>(c) > columns_.size()) columns_.resize(static_cast<size_t>(c));
     columns_[static_cast<size_t>(c - 1)].width = std::min(255.0, width + 1.5);
+  }
+  RefitRowHeights();
+}
+
+namespace {
+
+// The lines a text takes in a wrapped cell `width` characters wide: each of
+// its lines, broken where it is wider than the cell.
+int32_t WrappedLineCount(std::string_view text, double fontSize, double width) {
+  const double room = std::max(1.0, width);
+  int32_t lines = 0;
+  for (;;) {
+    const size_t feed = text.find('\n');
+    const double units = static_cast<double>(DisplayWidth(text.substr(0, feed))) * fontSize / 11.0;
+    lines += std::max(1, static_cast<int32_t>(std::ceil(units / room - 1e-9)));
+    if (feed == std::string_view::npos) return lines;
+    text.remove_prefix(feed + 1);
+  }
+}
+
+}  // namespace
+
+void ModelWorksheet::WrapEnteredLines(int32_t row, int32_t column) {
+  if (!book_->Styles().Get(EffectiveStyleIndex(row, column)).wrapText) {
+    Format(Rect{row, column, row, column}, [](CellStyle& style) { style.wrapText = true; });
+  }
+  RowData& rowData = rows_[static_cast<size_t>(row - 1)];
+  if (rowData.height >= 0 && !rowData.heightFitted) return;
+  rowData.heightFitted = true;
+  FitRowHeight(row);
+}
+
+void ModelWorksheet::FitRowHeight(int32_t row) {
+  RowData& rowData = rows_[static_cast<size_t>(row - 1)];
+  const StylePool& styles = book_->Styles();
+  double wanted = defaultRowHeight_;
+  for (size_t c = 0; c < rowData.cells.size(); ++c) {
+    const Cell& cell = rowData.cells[c];
+    if (!cell.value.IsText()) continue;
+    const auto column = static_cast<int32_t>(c + 1);
+    const CellStyle& style = styles.Get(EffectiveStyleIndex(&cell, row, column));
+    if (!style.wrapText) continue;
+    const int32_t lines = WrappedLineCount(cell.value.Text(), style.fontSize, ColumnWidth(column));
+    // A line takes about 1.4 times the font size; heights go by whole pixels (0.75 points).
+    wanted = std::max(wanted, std::ceil(lines * style.fontSize * 1.4 / 0.75) * 0.75);
+  }
+  rowData.height = std::min(wanted, 409.0);
+}
+
+void ModelWorksheet::RefitRowHeights() {
+  for (size_t r = 0; r < rows_.size(); ++r) {
+    if (rows_[r].heightFitted) FitRowHeight(static_cast<int32_t>(r + 1));
   }
 }
 

@@ -7,6 +7,7 @@
 #include "form/form.h"
 #include "form/module_state.h"
 #include "host/application.h"
+#include "host/constants.h"
 #include "host/page_setup.h"
 #include "host/worksheet.h"
 
@@ -19,11 +20,29 @@ void BuildDivisionStatistics(host::Application& app, const form::ModuleState& st
                              const std::string& divisionSheetName, const std::string& statisticsSheetName);
 // "cmdTiaoBanClick": rebuilds the statistics of the active sheet's pair.
 void RebuildStatistics(host::Application& app, form::Form& form, form::ModuleState& state);
-// Page layouts; every setting is skipped on its own when refused.
+// Page layouts on A4; every setting is skipped on its own when refused. The
+// sheet's columns decide the orientation and scale (see FitClassLists and
+// FitStatistics).
 void SetDivisionPageLayout(host::Worksheet& sheet);
 void SetStatisticsPageLayout(host::Worksheet& sheet);
-void SetDivisionPageLayout(host::PageSetup& setup);
-void SetStatisticsPageLayout(host::PageSetup& setup);
+
+// Orientation and print scale (per cent) of a layout.
+struct PrintFit {
+  int32_t orientation;
+  int32_t zoom;
+  bool operator==(const PrintFit&) const = default;
+};
+// Class lists: 80 % portrait when the columns (total width in points) fit
+// across the page; otherwise scaled down to fit one page wide, and turned to
+// landscape (at up to 80 %) when that would go below 60 %.
+PrintFit FitClassLists(double columnsWidth);
+// The statistics: landscape at up to 90 %, scaled to one page wide, and to one
+// page tall as long as that keeps at least 60 %.
+PrintFit FitStatistics(double columnsWidth, double rowsHeight);
+// The printed width in points of a column `characters` wide.
+double ColumnWidthInPoints(double characters);
+void SetDivisionPageLayout(host::PageSetup& setup, const PrintFit& fit = {host::kPortrait, 80});
+void SetStatisticsPageLayout(host::PageSetup& setup, const PrintFit& fit = {host::kLandscape, 90});
 
 // The sheet pair of the statistics command, derived from the active sheet's
 // name: the number text is everything after its third character. A name of

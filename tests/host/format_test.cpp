@@ -221,6 +221,68 @@ TEST_F(FormatTest, WidthsAndHeights) {
   EXPECT_EQ(ErrorNumberOf([&] { (void)sheet.ColumnWidth(0); }), kErrHost);
 }
 
+TEST_F(FormatTest, EnteredLineFeedsWrapTheCellAndFitTheRow) {
+  sheet.Cells(2, 3).SetValue(Value("性别\n女"));
+  EXPECT_TRUE(sheet.CellFormat(2, 3).wrapText);
+  EXPECT_FALSE(sheet.CellFormat(2, 4).wrapText);  // only the cell entered into
+  EXPECT_EQ(sheet.RowHeight(2), 31.5);            // two lines of 11 points
+  sheet.Cells(2, 4).SetValue(Value("a\nb\nc"));   // a taller text grows the row
+  EXPECT_EQ(sheet.RowHeight(2), 46.5);
+  sheet.Cells(2, 5).SetValue(Value("x\ny"));      // a shorter one does not shrink it
+  EXPECT_EQ(sheet.RowHeight(2), 46.5);
+  sheet.Cells(3, 1).SetValue(Value("one line"));
+  EXPECT_FALSE(sheet.CellFormat(3, 1).wrapText);
+  EXPECT_EQ(sheet.RowHeight(3), 15);
+  // Larger fonts need taller lines; the cell's other formats stay.
+  const Range big = sheet.Cells(4, 1);
+  big.GetFont().SetSize(16);
+  big.GetFont().SetBold(true);
+  big.SetValue(Value("标题\n第二行"));  // "第二行" is wider than the column at 16 points: 3 lines
+  EXPECT_EQ(sheet.RowHeight(4), 67.5);
+  EXPECT_TRUE(sheet.CellFormat(4, 1).bold);
+  EXPECT_TRUE(sheet.CellFormat(4, 1).wrapText);
+}
+
+TEST_F(FormatTest, FittedRowsFollowTheColumnWidths) {
+  sheet.Cells(2, 2).SetValue(Value("语文阅读\n总分"));  // 8 units fit the standard column
+  EXPECT_EQ(sheet.RowHeight(2), 31.5);
+  sheet.Columns(2).SetColumnWidth(5);  // 5 units a line: the name takes two
+  EXPECT_EQ(sheet.RowHeight(2), 46.5);
+  sheet.Cells().SetColumnWidth(20);
+  EXPECT_EQ(sheet.RowHeight(2), 31.5);
+  sheet.Cells(3, 2).SetValue(Value("a\nb"));
+  sheet.Rows(3).SetRowHeight(20);  // set rows are left alone
+  sheet.Columns(2).SetColumnWidth(2);
+  EXPECT_EQ(sheet.RowHeight(3), 20);
+  EXPECT_EQ(sheet.RowHeight(2), 93);  // two units a line: 4 + 2 lines
+  sheet.Columns(2).AutoFit();          // the widest line decides; back to two lines
+  EXPECT_EQ(sheet.RowHeight(2), 31.5);
+}
+
+TEST_F(FormatTest, ARowWhoseHeightWasSetKeepsIt) {
+  sheet.Rows(5).SetRowHeight(21);
+  sheet.Cells(5, 1).SetValue(Value("a\nb\nc"));
+  EXPECT_TRUE(sheet.CellFormat(5, 1).wrapText);
+  EXPECT_EQ(sheet.RowHeight(5), 21);
+  // A fitted row that is then set keeps the set height from then on.
+  sheet.Cells(6, 1).SetValue(Value("a\nb"));
+  sheet.Rows(6).SetRowHeight(18);
+  sheet.Cells(6, 2).SetValue(Value("a\nb\nc"));
+  EXPECT_EQ(sheet.RowHeight(6), 18);
+  // A taller standard height leaves nothing to fit.
+  sheet.Cells().SetRowHeight(50);
+  sheet.Cells(7, 1).SetValue(Value("a\nb"));
+  EXPECT_EQ(sheet.RowHeight(7), 50);
+}
+
+TEST_F(FormatTest, AFittedRowMovesWithItsCellsWhenRowsAreInserted) {
+  sheet.Cells(1, 1).SetValue(Value("a\nb"));
+  sheet.Rows(1).Insert(kShiftDown);
+  EXPECT_EQ(sheet.RowHeight(2), 31.5);
+  EXPECT_TRUE(sheet.CellFormat(2, 1).wrapText);
+  EXPECT_EQ(sheet.RowHeight(1), 15);
+}
+
 TEST_F(FormatTest, MergeKeepsTheTopLeftValueAndReplacesOverlaps) {
   FillSheet(sheet, {{"title", "gone"}, {"x", "y"}});
   sheet.Merge(Rect{1, 1, 1, 3});

@@ -1,0 +1,68 @@
+#!/usr/bin/env bash
+# Renders divided workbooks with LibreOffice and checks how they print
+# (scripts/check_print.py): a year of 500 students in 10 classes prints one
+# page per class and the statistics on one landscape page; a list with 19
+# long subject names is scaled or turned so that every column of a class list
+# stays on its page.
+#   bash scripts/print_check.sh [path/to/fenban]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+fenban="$(realpath "${1:-build/fenban}")"
+work="$(mktemp -d)"
+trap 'rm -rf "$work"' EXIT
+
+"$fenban" init "$work/year" --example 500 --seed 3 >/dev/null
+"$fenban" -C "$work/year" divide 示例.xlsx --classes 10 --by-sex --seed 1 >/dev/null 2>&1
+/usr/bin/python3 scripts/check_print.py "$work/year/数据/示例.xlsx" --classes 10 --one-stats-page \
+  --header-words 新班级,姓名,总分
+
+# The page set-up and the wrapped headers as an independent reader sees them.
+layout() {  # layout BOOK DIVISION_ORIENTATION DIVISION_SCALE_TEST
+  /usr/bin/python3 - "$@" <<'PY'
+import sys, openpyxl
+book, orientation, scale_test = sys.argv[1], sys.argv[2], sys.argv[3]
+workbook = openpyxl.load_workbook(book)
+failures = []
+for sheet in workbook.worksheets:
+    if str(sheet.page_setup.paperSize) != '9':
+        failures.append('%s: paper size %s, not A4 (9)' % (sheet.title, sheet.page_setup.paperSize))
+division, stats = workbook['分班表1'], workbook['统计表1']
+scale = division.page_setup.scale
+if division.page_setup.orientation != orientation or not eval(scale_test, {'scale': scale}):
+    failures.append('分班表1: %s at %s %%, expected %s with %s' % (division.page_setup.orientation, scale,
+                                                             orientation, scale_test))
+if stats.page_setup.orientation != 'landscape':
+    failures.append('统计表1 is not landscape')
+for cell in stats[2]:
+    if isinstance(cell.value, str) and '\n' in cell.value and not cell.alignment.wrap_text:
+        failures.append('统计表1!%s holds two lines but does not wrap' % cell.coordinate)
+if not (stats.row_dimensions[2].height or 0) >= 30:
+    failures.append('统计表1 row 2 is %s points high, too low for two lines' % stats.row_dimensions[2].height)
+for failure in failures:
+    print('print_check: ' + failure, file=sys.stderr)
+sys.exit(1 if failures else 0)
+PY
+}
+layout "$work/year/数据/示例.xlsx" portrait 'scale == 80'
+
+subjects=语文阅读,数学分析,英语听力,物理实验,化学实验,生物实验,政治理论,历史文化,地理信息,信息技术,通用技术,音乐欣赏,美术鉴赏,体育健康,心理健康,书法练习,综合实践,研究学习,劳动教育
+"$fenban" init "$work/wide" >/dev/null
+"$fenban" -C "$work/wide" template --subjects "$subjects" >/dev/null
+/usr/bin/python3 - "$work/wide/数据/宽表.xlsx" "$subjects" <<'PY'
+import random, sys, openpyxl
+subjects = sys.argv[2].split(',')
+book = openpyxl.Workbook()
+sheet = book.active
+sheet.title = '数据表'
+sheet.append(['考号', '姓名', '性别'] + subjects + ['总分'])
+rng = random.Random(5)
+for i in range(90):
+    marks = [rng.randint(40, 150) for _ in subjects]
+    sheet.append([20260001 + i, '学生%d' % i, rng.choice('男女')] + marks + [sum(marks)])
+book.save(sys.argv[1])
+PY
+"$fenban" -C "$work/wide" divide 宽表.xlsx --classes 3 --seed 1 >/dev/null 2>&1
+/usr/bin/python3 scripts/check_print.py "$work/wide/数据/宽表.xlsx" --classes 3 --one-stats-page \
+  --header-words 新班级,姓名,劳动教育,总分
+layout "$work/wide/数据/宽表.xlsx" landscape 'scale < 80'
+echo "print_check: the class lists and statistics print as they should"
