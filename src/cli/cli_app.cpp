@@ -1,8 +1,13 @@
 #include "cli/cli_app.h"
 
+#include <algorithm>
+#include <charconv>
+#include <cstdint>
 #include <exception>
 #include <filesystem>
+#include <optional>
 #include <ostream>
+#include <vector>
 
 #include <CLI/CLI.hpp>
 #include <fmt/format.h>
@@ -32,6 +37,7 @@ constexpr const char* kFooter =
     "  （在表格软件里调整班号 move students by hand in the spreadsheet program）\n"
     "  fenban -C 分班2026 stats 示例.xlsx 分班表1   重新统计 rebuild the statistics\n"
     "  fenban -C 分班2026 clean 示例.xlsx 分班表1   删除其余的分班 delete the other divisions\n"
+    "  名单的文件名以 - 开头时写在 -- 后面 a BOOK beginning with - goes after --: fenban divide -- -名单.xlsx\n"
     "\n退出状态 exit status: 0 成功 success; 1 有提示或错误 a message or error; 2 用法错误 wrong usage.\n"
     "每个命令的说明 each command's help: fenban COMMAND --help";
 
@@ -69,6 +75,93 @@ void AddCheckPair(CLI::App& command, const std::string& name, const std::string&
   command.add_flag("--no-by-" + name)->description("不按" + chinese + "均衡 (do not balance by " + english + ")");
 }
 
+// The program's version, as --version prints it.
+constexpr const char* kVersion = "fenban 1.0";
+
+// A seed is a whole number from 0 to 2^64 - 1; "-1" must not wrap around.
+const CLI::Validator kSeedValidator(
+    [](std::string& text) -> std::string {
+      uint64_t value = 0;
+      const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+      if (text.empty() || error != std::errc() || end != text.data() + text.size()) {
+        return fmt::format("随机种子 {} 无效，应为 0 到 {} 的整数 (the seed must be a whole number from 0 to {})",
+                           text, UINT64_MAX, UINT64_MAX);
+      }
+      return "";
+    },
+    "S");
+
+// Usage errors of the argument parser in Chinese, with its English text.
+std::string UsageMessage(const CLI::App* app, const CLI::Error& error) {
+  const std::string name = error.get_name();
+  std::string chinese = "用法错误";
+  if (name == "RequiredError") {
+    chinese = std::string(error.what()).find("subcommand") != std::string::npos ? "需要一个命令" : "缺少必需的参数";
+  } else if (name == "ExtrasError" || std::string(error.what()).find("not expected") != std::string::npos) {
+    chinese = "有多余或不认识的参数";
+  } else if (name == "ConversionError" || name == "ValidationError") {
+    chinese = "参数的值无效";
+  } else if (name == "ArgumentMismatch") {
+    chinese = "参数的个数不对";
+  } else if (name == "ExcludesError" || name == "RequiresError") {
+    chinese = "这些选项不能这样搭配";
+  }
+  const std::vector<CLI::App*> chosen = app->get_subcommands();
+  const std::string command = chosen.empty() ? "fenban" : "fenban " + chosen.back()->get_name();
+  std::string text = error.what();
+  // A validator's own message is already in both languages.
+  if (text.find("随机种子") != std::string::npos) return fmt::format("{}: {}\n用法 usage: {} --help\n", command, text, command);
+  return fmt::format("{}: {} ({})\n用法 usage: {} --help\n", command, chinese, text, command);
+}
+
+// Edit distance between two ASCII words.
+size_t EditDistance(const std::string& a, const std::string& b) {
+  std::vector<size_t> row(b.size() + 1);
+  for (size_t j = 0; j <= b.size(); ++j) row[j] = j;
+  for (size_t i = 1; i <= a.size(); ++i) {
+    size_t diagonal = row[0];
+    row[0] = i;
+    for (size_t j = 1; j <= b.size(); ++j) {
+      const size_t above = row[j];
+      row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] == b[j - 1] ? 0 : 1)});
+      diagonal = above;
+    }
+  }
+  return row[b.size()];
+}
+
+// The first word of the command line that is not an option or an option's
+// value: the command the user meant to give.
+std::string GivenCommand(int argc, const char* const* argv) {
+  for (int i = 1; i < argc; ++i) {
+    const std::string word = argv[i];
+    if (word == "--") return i + 1 < argc ? argv[i + 1] : "";
+    if (word == "-C" || word == "--dir") {
+      ++i;
+      continue;
+    }
+    if (!word.empty() && word.front() == '-') continue;
+    return word;
+  }
+  return "";
+}
+
+// "fenban dvide": the known command nearest to the word, when one is near.
+std::optional<std::string> NearestCommand(const CLI::App& app, const std::string& word) {
+  std::optional<std::string> best;
+  size_t bestDistance = 0;
+  for (const CLI::App* command : app.get_subcommands([](const CLI::App*) { return true; })) {
+    const std::string& name = command->get_name();
+    const size_t distance = EditDistance(word, name);
+    const bool near = distance <= std::max<size_t>(1, name.size() / 3) || name.rfind(word, 0) == 0;
+    if (near && (!best || distance < bestDistance)) {
+      best = name;
+      bestDistance = distance;
+    }
+  }
+  return best;
+}
+
 std::string Trim(const std::string& text) {
   size_t first = text.find_first_not_of(" \t");
   if (first == std::string::npos) return "";
@@ -102,6 +195,8 @@ std::vector<std::string> SplitSubjects(const std::string& list) {
 
 int Run(int argc, const char* const* argv, std::ostream& out, std::ostream& err, const ServeRunner& serve) {
   CLI::App app{kDescription, "fenban"};
+  app.failure_message(UsageMessage);
+  app.set_version_flag("--version", kVersion, "显示版本 (print the version)");
   app.footer(kFooter);
   app.require_subcommand(1);
   app.fallthrough();
@@ -121,7 +216,8 @@ int Run(int argc, const char* const* argv, std::ostream& out, std::ostream& err,
                    "在 数据/ 里生成有 N 名学生的 示例.xlsx (write 数据/示例.xlsx with N generated students)")
       ->check(CLI::Range(1, kMaxExampleStudents));
   init->add_option("--seed", exampleSeed,
-                   fmt::format("示例名单的随机种子，默认 {} (seed of the example list)", kDefaultExampleSeed));
+                   fmt::format("示例名单的随机种子，默认 {} (seed of the example list)", kDefaultExampleSeed))
+      ->check(kSeedValidator);
   init->footer("已有 fenban.xlsx 时不覆盖它；只给 --example 时只重写示例名单。\n"
                "An existing fenban.xlsx is never overwritten; with --example only the example is (re)written.");
 
@@ -149,7 +245,8 @@ int Run(int argc, const char* const* argv, std::ostream& out, std::ostream& err,
       ->check(CLI::IsMember({"yes", "no", "是", "否"}));
   divide->add_option("--seed", divideSeed,
                      "随机种子，用它可以重复同样的分班 (random seed: the same seed repeats the same division)")
-      ->type_name("S");
+      ->type_name("S")
+      ->check(kSeedValidator);
   divide->footer("给出的选项依次按班级数、优秀、及格、前N名、三个均衡项检查并保存在 fenban.xlsx 里；没给的沿用保存的值。\n"
                  "Options given are checked and stored in fenban.xlsx as the form would; the others keep their stored values.");
 
@@ -198,6 +295,18 @@ int Run(int argc, const char* const* argv, std::ostream& out, std::ostream& err,
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& error) {
+    const std::string given = GivenCommand(argc, argv);
+    const auto known = app.get_subcommands([&given](const CLI::App* command) { return command->get_name() == given; });
+    if (!given.empty() && known.empty() && app.get_subcommands().empty() &&
+        error.get_exit_code() != static_cast<int>(CLI::ExitCodes::Success)) {
+      // Not one of the commands: say so, and which one was probably meant.
+      err << fmt::format("fenban: 没有命令 “{}” (no such command)", given);
+      if (const auto nearest = NearestCommand(app, given)) {
+        err << fmt::format("；你是不是想用 did you mean: fenban {}", *nearest);
+      }
+      err << "\n用法 usage: fenban --help\n";
+      return kExitUsage;
+    }
     int status = app.exit(error, out, err);
     return status == static_cast<int>(CLI::ExitCodes::Success) ? kExitSuccess : kExitUsage;
   }

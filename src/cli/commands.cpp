@@ -1,5 +1,8 @@
 #include "cli/commands.h"
 
+#include <algorithm>
+#include <cctype>
+#include <cstring>
 #include <ostream>
 
 #include <fmt/format.h>
@@ -47,7 +50,69 @@ void PrintSummaryOf(host::Workbook& book, const std::string& statisticsName, std
   host::Worksheet* statistics = book.FindSheet(statisticsName);
   if (statistics == nullptr) return;
   out << '\n';
-  PrintStatisticsSummary(out, *statistics);
+  PrintStatisticsSummary(out, *statistics, TerminalWidth());
+}
+
+// The count options with what they mean, as the form holds them.
+struct CountControl {
+  const std::optional<std::string>* given;
+  const form::TextBox* control;
+  const char* meaning;
+};
+
+std::vector<CountControl> CountControls(const CountOptions& counts, const form::FormModel& form) {
+  return {{&counts.classes, &form.txtFenBan, "班级数 classes"},
+          {&counts.excellent, &form.txtYouXiu, "优秀人数 excellent"},
+          {&counts.pass, &form.txtJiGe, "及格人数 pass"},
+          {&counts.top, &form.txtNMing, "前N名 top"}};
+}
+
+// Says where the form's rules replaced a given value ("--classes abc" becomes 10).
+void ReportReplacedCounts(const CountOptions& counts, const form::FormModel& form, std::ostream& err) {
+  for (const CountControl& count : CountControls(counts, form)) {
+    if (!count.given->has_value()) continue;
+    const std::string& given = **count.given;
+    const std::string used = CellText(count.control->value);
+    const host::Value typed(given);
+    const host::Value& kept = count.control->value;
+    if (used == given || (!given.empty() && typed.IsNumeric() && kept.IsNumeric() &&
+                          typed.ToDouble() == kept.ToDouble())) {
+      continue;
+    }
+    err << fmt::format("{} {} 无效，按 {} 处理 (not valid; {} is used)\n", count.meaning, given, used, used);
+  }
+}
+
+// A word as the shell reads it back: quoted when it holds anything but
+// plain letters, digits and a few safe marks.
+std::string ShellWord(const std::string& word) {
+  const bool plain = !word.empty() && std::all_of(word.begin(), word.end(), [](char ch) {
+    const auto byte = static_cast<unsigned char>(ch);
+    return byte >= 0x80 || std::isalnum(byte) || std::strchr("-_./,:=+@%", ch) != nullptr;
+  });
+  if (plain) return word;
+  std::string quoted = "'";
+  for (char ch : word) quoted += ch == '\'' ? std::string("'\\''") : std::string(1, ch);
+  return quoted + "'";
+}
+
+// One line on what to do after a division.
+void PrintWhatNext(const std::filesystem::path& folder, host::Workbook& data, int32_t number, std::ostream& out) {
+  const std::string book = data.Name();
+  const std::string dashes = !book.empty() && book.front() == '-' ? "-- " : "";
+  out << fmt::format("\n下一步 next: 打开 open {}；调整班号后重新统计 after moving students run: fenban -C {} stats {}{} 分班表{}\n",
+                     ShellWord((folder / form::kDataFolderName / book).string()), ShellWord(folder.string()), dashes,
+                     ShellWord(book), number);
+}
+
+// The option values a division ran with.
+void PrintOptionsInEffect(const form::FormModel& form, std::ostream& out) {
+  auto check = [](const host::Value& value) { return value.IsBoolean() && value.Bool() ? "是" : "否"; };
+  out << fmt::format("选项 options: 班级数 classes {}，优秀 excellent {}，及格 pass {}，前N名 top {}\n"
+                     "              按性别 by sex {}，按住校 by boarding {}，按应届 by current {}，优化 refine {}\n",
+                     CellText(form.txtFenBan.value), CellText(form.txtYouXiu.value), CellText(form.txtJiGe.value),
+                     CellText(form.txtNMing.value), check(form.chbXingBie.value), check(form.chbZuXiao.value),
+                     check(form.chbYingJie.value), check(form.chbYouHua.value));
 }
 
 // Starts the form and chooses the data workbook: the common start of the
@@ -74,7 +139,7 @@ int RunList(const std::filesystem::path& folder, Terminal terminal) {
   std::filesystem::path dataFolder = folder / form::kDataFolderName;
   terminal.out << "数据工作簿 data workbooks (" << dataFolder.string() << "):\n";
   for (int32_t i = 0; i < form.ltbBiao.ListCount(); ++i) {
-    terminal.out << fmt::format("{:>5}  {}\n", i, form.ltbBiao.List(i));
+    terminal.out << fmt::format("{:>5}  {}\n", i + 1, form.ltbBiao.List(i));
   }
   if (form.ltbBiao.ListCount() == 0) {
     std::error_code ec;
@@ -83,17 +148,25 @@ int RunList(const std::filesystem::path& folder, Terminal terminal) {
                             : "  （文件夹不存在 folder missing）\n");
   }
   TextTable options = {
-      {"班级数 classes", "txtFenBan", DescribeValue(form.txtFenBan.value)},
-      {"优秀人数 excellent", "txtYouXiu", DescribeValue(form.txtYouXiu.value)},
-      {"及格人数 pass", "txtJiGe", DescribeValue(form.txtJiGe.value)},
-      {"前N名 top", "txtNMing", DescribeValue(form.txtNMing.value)},
-      {"按性别均衡 by sex", "chbXingBie", DescribeValue(form.chbXingBie.value)},
-      {"按住校均衡 by boarding", "chbZuXiao", DescribeValue(form.chbZuXiao.value)},
-      {"按应届均衡 by current", "chbYingJie", DescribeValue(form.chbYingJie.value)},
-      {"优化均衡 refine", "chbYouHua", DescribeValue(form.chbYouHua.value)},
+      {"班级数 classes", "--classes", DescribeValue(form.txtFenBan.value), "分成几个班 number of classes"},
+      {"优秀人数 excellent", "--excellent", DescribeValue(form.txtYouXiu.value),
+       "每班前几名算优秀 top N per class count as excellent"},
+      {"及格人数 pass", "--pass", DescribeValue(form.txtJiGe.value), "每班前几名算及格 top N per class count as passing"},
+      {"前N名 top", "--top", DescribeValue(form.txtNMing.value),
+       "均衡时前 班级数×N 名只按成绩分 the best classes×N are dealt by rank alone"},
+      {"按性别均衡 by sex", "--by-sex", DescribeValue(form.chbXingBie.value), "各班男女人数相近 even sexes"},
+      {"按住校均衡 by boarding", "--by-boarding", DescribeValue(form.chbZuXiao.value),
+       "各班住校人数相近 even boarders"},
+      {"按应届均衡 by current", "--by-current", DescribeValue(form.chbYingJie.value),
+       "各班应届人数相近 even current-year graduates"},
+      {"优化均衡 refine", "--refine", DescribeValue(form.chbYouHua.value),
+       "分班后在班级间交换学生，使各班更接近 trade students until the classes are alike"},
   };
   for (auto& row : options) row[0] = "  " + row[0];
   terminal.out << "选项 options:\n" << FormatTable(options, true);
+  if (form.ltbBiao.ListCount() > 0) {
+    terminal.out << "名单可以写文件名或序号 name a list by its file name or its number: fenban divide 1\n";
+  }
   return kExitSuccess;
 }
 
@@ -102,8 +175,9 @@ int RunDivide(const std::filesystem::path& folder, const DivideOptions& options,
   const HostFolderLock lock(folder);
   TidyHostFolder(folder, terminal.err);
   Session session(folder, services);
-  bool ok = OpenDataWorkbook(session, options.book) && session.ApplyCounts(options.counts) &&
-            session.ApplyChecks(options.checks);
+  bool ok = OpenDataWorkbook(session, options.book) && session.ApplyCounts(options.counts);
+  if (ok) ReportReplacedCounts(options.counts, session.Form(), terminal.err);
+  ok = ok && session.ApplyChecks(options.checks);
   if (ok && options.round) session.SetRounding(*options.round);
   ok = ok && session.Fire("cmdFenBanClick");
   PrintSeed(services, terminal.out);
@@ -115,9 +189,11 @@ int RunDivide(const std::filesystem::path& folder, const DivideOptions& options,
   int32_t number = session.Bridge().State().NextSheetNo - 1;
   std::string statisticsName = fmt::format("统计表{}", number);
   terminal.out << fmt::format("新工作表 new sheets: 分班表{}, {}\n", number, statisticsName);
+  PrintOptionsInEffect(session.Form(), terminal.out);
   session.Save({&session.HostBook(), &data}, terminal.out);
   PrintSummaryOf(data, statisticsName, terminal.out);
   PrintRefinementSummary(terminal.out, session.Bridge().State().LastRefinement);
+  PrintWhatNext(folder, data, number, terminal.out);
   return kExitSuccess;
 }
 
@@ -128,7 +204,9 @@ int RunStats(const std::filesystem::path& folder, const StatsOptions& options, T
   Session session(folder, services);
   if (!OpenDataWorkbook(session, options.book)) return kExitMessage;
   session.ActivateDataSheet(options.sheet);
-  if (!session.ApplyCounts(options.counts) || !session.Fire("cmdTiaoBanClick")) {
+  const bool applied = session.ApplyCounts(options.counts);
+  if (applied) ReportReplacedCounts(options.counts, session.Form(), terminal.err);
+  if (!applied || !session.Fire("cmdTiaoBanClick")) {
     terminal.err << "没有保存任何文件 nothing was saved.\n";
     return kExitMessage;
   }

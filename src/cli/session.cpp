@@ -1,5 +1,6 @@
 #include "cli/session.h"
 
+#include <algorithm>
 #include <optional>
 #include <ostream>
 #include <system_error>
@@ -86,6 +87,12 @@ bool Session::SelectBook(const std::string& book) {
     for (size_t i = 0; i < items.size() && index < 0; ++i) {
       if (items[i] == fileName) index = static_cast<int32_t>(i);
     }
+  }
+  if (index < 0 && !book.empty() && book.size() <= 6 &&
+      std::all_of(book.begin(), book.end(), [](char ch) { return ch >= '0' && ch <= '9'; })) {
+    // The number that list shows in front of the file name, counted from 1.
+    const int32_t number = std::stoi(book);
+    if (number >= 1 && static_cast<size_t>(number) <= items.size()) index = number - 1;
   }
   if (index < 0) {
     throw CliError(fmt::format("数据文件夹里没有 “{}” (no such data workbook in {})。可选 available: {}", book,

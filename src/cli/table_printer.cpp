@@ -83,7 +83,7 @@ std::vector<int32_t> ShownColumns(const host::Worksheet& sheet, const TableRows&
   return columns;
 }
 
-void PrintClassCountTable(std::ostream& out, const host::Worksheet& sheet, const TableRows& table) {
+void PrintClassCountTable(std::ostream& out, const host::Worksheet& sheet, const TableRows& table, size_t width) {
   int32_t bandCount = 0;
   std::vector<int32_t> columns = ShownColumns(sheet, table, bandCount);
   TextTable rows;
@@ -92,7 +92,7 @@ void PrintClassCountTable(std::ostream& out, const host::Worksheet& sheet, const
     for (int32_t c : columns) row.push_back(CellText(sheet.CellValue(r, c)));
     rows.push_back(std::move(row));
   }
-  out << FormatTable(rows);
+  out << FormatTable(rows, false, width);
   if (static_cast<size_t>(bandCount) > kShownBands) {
     out << fmt::format("（总分共 {} 档，这里列出 {} 档；全部见统计表 showing {} of {} score bands）\n", bandCount,
                        kShownBands, kShownBands, bandCount);
@@ -102,7 +102,7 @@ void PrintClassCountTable(std::ostream& out, const host::Worksheet& sheet, const
 // One line per subject: the marks of the two halves and the "最大差" of the
 // subject count table, and the "最大差" of the two halves of the average table.
 void PrintSubjectDifferences(std::ostream& out, const host::Worksheet& sheet, const TableRows& counts,
-                             const TableRows* averages) {
+                             const TableRows* averages, size_t width) {
   int32_t subjectCount = (counts.lastColumn - 1) / 2;
   if (subjectCount < 1) return;
   auto title = [&](int32_t row, int32_t column) {
@@ -129,30 +129,55 @@ void PrintSubjectDifferences(std::ostream& out, const host::Worksheet& sheet, co
     }
     rows.push_back(std::move(row));
   }
-  out << "各科最大差 largest difference between classes:\n" << FormatTable(rows);
+  out << "各科最大差 largest difference between classes:\n" << FormatTable(rows, false, width);
 }
 
 }  // namespace
 
-std::string FormatTable(const TextTable& rows, bool allLeft) {
-  std::vector<size_t> widths;
-  for (const auto& row : rows) {
-    if (widths.size() < row.size()) widths.resize(row.size(), 0);
-    for (size_t c = 0; c < row.size(); ++c) widths[c] = std::max(widths[c], host::DisplayWidth(row[c]));
-  }
+namespace {
+
+// The rows of the given columns, padded to their widths.
+std::string FormatColumns(const TextTable& rows, const std::vector<size_t>& widths,
+                          const std::vector<size_t>& columns, bool allLeft) {
   std::string text;
   for (const auto& row : rows) {
     std::string line;
-    for (size_t c = 0; c < widths.size(); ++c) {
+    for (size_t c : columns) {
       std::string cell = c < row.size() ? row[c] : std::string();
       std::string padding(widths[c] - host::DisplayWidth(cell), ' ');
-      if (c > 0) line += "  ";
+      if (!line.empty() || c != columns.front()) line += "  ";
       line += (c == 0 || allLeft) ? cell + padding : padding + cell;
     }
     while (!line.empty() && line.back() == ' ') line.pop_back();
     text += line + "\n";
   }
   return text;
+}
+
+}  // namespace
+
+std::string FormatTable(const TextTable& rows, bool allLeft, size_t maxWidth) {
+  std::vector<size_t> widths;
+  for (const auto& row : rows) {
+    if (widths.size() < row.size()) widths.resize(row.size(), 0);
+    for (size_t c = 0; c < row.size(); ++c) widths[c] = std::max(widths[c], host::DisplayWidth(row[c]));
+  }
+  if (widths.empty()) return std::string(rows.size(), '\n');
+  // Too wide for the terminal: the columns go in parts, one below the other,
+  // each part led by the first column.
+  std::string text;
+  std::vector<size_t> part = {0};
+  size_t used = widths[0];
+  for (size_t c = 1; c < widths.size(); ++c) {
+    if (maxWidth > 0 && part.size() > 1 && used + 2 + widths[c] > maxWidth) {
+      text += FormatColumns(rows, widths, part, allLeft) + "\n";
+      part = {0};
+      used = widths[0];
+    }
+    part.push_back(c);
+    used += 2 + widths[c];
+  }
+  return text + FormatColumns(rows, widths, part, allLeft);
 }
 
 std::string CellText(const host::Value& value, bool oneDecimal) {
@@ -167,7 +192,7 @@ std::string CellText(const host::Value& value, bool oneDecimal) {
   return text;
 }
 
-void PrintStatisticsSummary(std::ostream& out, host::Worksheet& statisticsSheet) {
+void PrintStatisticsSummary(std::ostream& out, host::Worksheet& statisticsSheet, size_t width) {
   std::vector<TableRows> tables = FindTables(statisticsSheet);
   std::string title = TextAt(statisticsSheet, 1, 1);
   out << (title.empty() ? statisticsSheet.Name() : title) << '\n';
@@ -175,11 +200,11 @@ void PrintStatisticsSummary(std::ostream& out, host::Worksheet& statisticsSheet)
     out << "（统计表里没有找到表格 no tables found）\n";
     return;
   }
-  PrintClassCountTable(out, statisticsSheet, tables[0]);
+  PrintClassCountTable(out, statisticsSheet, tables[0], width);
   std::string report = TextAt(statisticsSheet, tables[0].diff + 1, 1);
   if (!report.empty()) out << report << '\n';
   if (tables.size() >= 2) {
-    PrintSubjectDifferences(out, statisticsSheet, tables[1], tables.size() >= 3 ? &tables[2] : nullptr);
+    PrintSubjectDifferences(out, statisticsSheet, tables[1], tables.size() >= 3 ? &tables[2] : nullptr, width);
   }
 }
 

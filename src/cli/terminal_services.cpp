@@ -1,6 +1,7 @@
 #include "cli/terminal_services.h"
 
 #include <fcntl.h>
+#include <sys/ioctl.h>
 #include <sys/types.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -78,8 +79,10 @@ bool SpawnDetached(const std::string& program, const std::string& argument) {
 
 }  // namespace
 
-TerminalServices::TerminalServices(std::ostream& out, std::ostream& err, std::optional<uint64_t> seed)
-    : out_(&out), err_(&err), givenSeed_(seed) {}
+bool StandardErrorIsTerminal() { return ::isatty(STDERR_FILENO) == 1; }
+
+TerminalServices::TerminalServices(std::ostream& out, std::ostream& err, std::optional<uint64_t> seed, bool bell)
+    : out_(&out), err_(&err), givenSeed_(seed), bellRings_(bell) {}
 
 std::string BoxTextForTerminal(const std::string& text) {
   std::string line;
@@ -113,8 +116,23 @@ int32_t TerminalServices::MsgBox(const std::string& prompt, int32_t /*style*/, c
   return 1;
 }
 
-void TerminalServices::Beep(int32_t frequency, int32_t milliseconds) {
-  *out_ << fmt::format("♪ 完成 done ({} Hz, {} ms)\n", frequency, milliseconds);
+void TerminalServices::Beep(int32_t /*frequency*/, int32_t /*milliseconds*/) {
+  // The terminal's own bell; nothing when standard error goes to a file or a pipe.
+  if (bellRings_) *err_ << '\a' << std::flush;
+}
+
+size_t TerminalWidth() {
+  constexpr size_t kFallback = 80;
+  if (const char* columns = std::getenv("COLUMNS")) {
+    char* end = nullptr;
+    const long value = std::strtol(columns, &end, 10);
+    if (end != columns && *end == '\0' && value >= 20 && value <= 1000) return static_cast<size_t>(value);
+  }
+  winsize size{};
+  if (::isatty(STDOUT_FILENO) && ::ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col >= 20) {
+    return size.ws_col;
+  }
+  return kFallback;
 }
 
 std::string TerminalServices::ShortDate() {

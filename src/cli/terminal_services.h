@@ -1,9 +1,10 @@
-// The platform services of the terminal program: message boxes and beeps
-// are printed, the date and the random seed come from the system clock (or
+// The platform services of the terminal program: message boxes are printed,
+// the beep rings the terminal's bell, the date and the random seed come from the system clock (or
 // --seed), the data folder is listed in a stable order, and documents are
 // handed to the desktop's opener when there is one.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <iosfwd>
 #include <optional>
@@ -14,11 +15,16 @@
 
 namespace fenban::cli {
 
+bool StandardErrorIsTerminal();
+
 class TerminalServices : public host::PlatformServices {
  public:
-  // out receives beeps and notes, err the message boxes. A given seed is
+  // out receives notes, err the message boxes and the bell. A given seed is
   // returned by every RandomSeed call; otherwise one is drawn once.
-  TerminalServices(std::ostream& out, std::ostream& err, std::optional<uint64_t> seed);
+  // The beep rings the bell on err when `bell` is set (by default: when
+  // standard error is a terminal).
+  TerminalServices(std::ostream& out, std::ostream& err, std::optional<uint64_t> seed,
+                   bool bell = StandardErrorIsTerminal());
 
   int32_t MsgBox(const std::string& prompt, int32_t style, const std::string& title) override;
   void Beep(int32_t frequency, int32_t milliseconds) override;
@@ -38,7 +44,12 @@ class TerminalServices : public host::PlatformServices {
   std::optional<uint64_t> givenSeed_;
   std::optional<uint64_t> usedSeed_;
   int32_t boxCount_ = 0;
+  bool bellRings_;  // standard error is a terminal
 };
+
+// Display columns for the summary: COLUMNS when set, else the terminal's
+// width, else 80.
+size_t TerminalWidth();
 
 // A message box's text as one terminal line: "\r\n" and a lone "\r" (the
 // error box's line break) become a space.

@@ -28,7 +28,8 @@ struct ServiceStreams {
 
 class WebServices : private ServiceStreams, public cli::TerminalServices {
  public:
-  WebServices() : ServiceStreams(), TerminalServices(ServiceStreams::out, ServiceStreams::err, std::nullopt) {}
+  WebServices()
+      : ServiceStreams(), TerminalServices(ServiceStreams::out, ServiceStreams::err, std::nullopt, /*bell=*/false) {}
 
   int32_t MsgBox(const std::string& prompt, int32_t style, const std::string& title) override;
   // Records the document for the page to offer; a missing file is an error

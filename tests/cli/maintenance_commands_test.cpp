@@ -27,7 +27,7 @@ TEST(Clean, KeepsTheDataSheetAndTheChosenPairAndRestartsTheNumbering) {
   }
   RunResult run = RunFenban(temp.Path(), {"clean", "示例.xlsx", "统计表2"});
   ASSERT_EQ(run.status, 0) << Printed(run);
-  EXPECT_NE(run.out.find("360 Hz"), std::string::npos) << run.out;
+  EXPECT_EQ(run.out.find("Hz"), std::string::npos) << run.out;
   auto book = ReadBook(temp.Path() / "数据" / "示例.xlsx");
   std::vector<std::string> names = SheetNames(*book);
   std::sort(names.begin(), names.end());
@@ -125,7 +125,7 @@ TEST(RoundTrip, TheProgramReadsWhatItWrote) {
   ASSERT_EQ(RunFenban(temp.Path(), {"divide", "示例.xlsx", "--seed", "2"}).status, 0);
   RunResult list = RunFenban(temp.Path(), {"list"});
   ASSERT_EQ(list.status, 0) << Printed(list);
-  EXPECT_NE(list.out.find("txtFenBan   2"), std::string::npos) << list.out;
+  EXPECT_NE(list.out.find("--classes      2"), std::string::npos) << list.out;
 }
 
 }  // namespace

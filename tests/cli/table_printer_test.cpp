@@ -46,6 +46,27 @@ TEST(TablePrinter, AllLeftAlignsEveryColumnLeft) {
   EXPECT_EQ(lines[1], "前N名   txtNMing   否 no");
 }
 
+TEST(TablePrinter, ATableWiderThanTheTerminalGoesInPartsLedByTheFirstColumn) {
+  TextTable rows = {{"新班级", "aaaa", "bbbb", "cccc"}, {"1", "1", "22", "333"}, {"最大差", "0", "1", "2"}};
+  // 6 + 2 + 4 + 2 + 4 = 18 columns fit in 20; the last column goes below.
+  std::vector<std::string> lines = Lines(FormatTable(rows, false, 20));
+  ASSERT_EQ(lines.size(), 7u);
+  EXPECT_EQ(lines[0], "新班级  aaaa  bbbb");
+  EXPECT_EQ(lines[1], "1          1    22");
+  EXPECT_EQ(lines[3], "");
+  EXPECT_EQ(lines[4], "新班级  cccc");
+  EXPECT_EQ(lines[5], "1        333");
+  EXPECT_EQ(lines[6], "最大差     2");
+  for (const std::string& line : lines) EXPECT_LE(host::DisplayWidth(line), 20u) << line;
+  // Wide enough, or no limit: one part, as before.
+  EXPECT_EQ(FormatTable(rows, false, 24), FormatTable(rows));
+  EXPECT_EQ(Lines(FormatTable(rows, false, 23)).size(), 7u);
+  // A column wider than the terminal still gets a part of its own with the first column.
+  std::vector<std::string> narrow = Lines(FormatTable(rows, false, 5));
+  EXPECT_EQ(narrow.size(), 11u);
+  EXPECT_EQ(narrow[0], "新班级  aaaa");
+}
+
 TEST(TablePrinter, CellTexts) {
   EXPECT_EQ(CellText(host::Value("性别\n男")), "性别男");
   EXPECT_EQ(CellText(host::Value(85.0)), "85");

@@ -35,13 +35,17 @@ TEST(TerminalServices, CarriageReturnsBecomeSpaces) {
   EXPECT_EQ(BoxTextForTerminal("plain"), "plain");
 }
 
-TEST(TerminalServices, BeepPrintsFrequencyAndDuration) {
+TEST(TerminalServices, BeepRingsTheBellOnlyOnATerminal) {
   std::ostringstream out, err;
-  TerminalServices services(out, err, std::nullopt);
-  services.Beep(360, 36);
-  EXPECT_NE(out.str().find("360 Hz"), std::string::npos) << out.str();
-  EXPECT_NE(out.str().find("36 ms"), std::string::npos) << out.str();
-  EXPECT_EQ(err.str(), "");
+  TerminalServices terminal(out, err, std::nullopt, true);
+  terminal.Beep(360, 36);
+  EXPECT_EQ(err.str(), "\a");
+  EXPECT_EQ(out.str(), "") << "nothing printed on standard output";
+  std::ostringstream fileOut, fileErr;
+  TerminalServices file(fileOut, fileErr, std::nullopt, false);
+  file.Beep(360, 36);
+  EXPECT_EQ(fileErr.str(), "");
+  EXPECT_EQ(fileOut.str(), "");
 }
 
 TEST(TerminalServices, GivenSeedIsUsedEveryTime) {
