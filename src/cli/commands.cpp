@@ -109,7 +109,7 @@ void PrintWhatNext(const std::filesystem::path& folder, host::Workbook& data, in
 void PrintOptionsInEffect(const form::FormModel& form, std::ostream& out) {
   auto check = [](const host::Value& value) { return value.IsBoolean() && value.Bool() ? "是" : "否"; };
   out << fmt::format("选项 options: 班级数 classes {}，优秀 excellent {}，及格 pass {}，前N名 top {}\n"
-                     "              按性别 by sex {}，按住校 by boarding {}，按应届 by current {}，优化 refine {}\n",
+                     "  按性别 by sex {}，按住校 by boarding {}，按应届 by current {}，优化 refine {}\n",
                      CellText(form.txtFenBan.value), CellText(form.txtYouXiu.value), CellText(form.txtJiGe.value),
                      CellText(form.txtNMing.value), check(form.chbXingBie.value), check(form.chbZuXiao.value),
                      check(form.chbYingJie.value), check(form.chbYouHua.value));

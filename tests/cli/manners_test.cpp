@@ -42,7 +42,7 @@ TEST(Manners, ReplacedOptionValuesAreNamedBeforeDividingAndTheValuesInEffectAreP
   EXPECT_EQ(run.err.find("及格人数"), std::string::npos) << run.err;
   EXPECT_EQ(run.err.find("前N名"), std::string::npos) << run.err;
   EXPECT_NE(run.out.find("班级数 classes 10，优秀 excellent 7，及格 pass 10，前N名 top 2\n"
-                         "              按性别 by sex 是，按住校 by boarding 否"),
+                         "  按性别 by sex 是，按住校 by boarding 否"),
             std::string::npos)
       << run.out;
 

@@ -47,7 +47,7 @@ TEST(Refine, IsStoredListedAndPrintsEachFigureBeforeAndAfter) {
   auto host = ReadBook(temp.Path() / "fenban.xlsx");
   EXPECT_EQ(host->FindSheet("DTB")->CellValue(2, 10), host::Value::Boolean(true));
   RunResult list = RunFenban(temp.Path(), {"list"});
-  EXPECT_NE(list.out.find("chbYouHua   是 yes"), std::string::npos) << list.out;
+  EXPECT_NE(list.out.find("--refine       是 yes"), std::string::npos) << list.out;
 
   auto book = ReadBook(temp.Path() / "数据" / "示例.xlsx");
   host::Worksheet& division = *book->FindSheet("分班表1");
