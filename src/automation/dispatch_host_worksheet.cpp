@@ -95,6 +95,7 @@ class DispatchWorksheet::SheetPageSetup final : public host::PageSetup {
   void SetRightMargin(double points) override { Set(L"RightMargin", Variant::Double(points)); }
   void SetCenterFooter(const std::string& text) override { Set(L"CenterFooter", Variant::Text(text)); }
   void SetZoom(int32_t percent) override { Set(L"Zoom", Variant::Long(percent)); }
+  void SetPaperSize(int32_t paperSize) override { Set(L"PaperSize", Variant::Long(paperSize)); }
   void SetCenterHorizontally(bool center) override { Set(L"CenterHorizontally", Variant::Bool(center)); }
   void SetPrintTitleRows(const std::string& rows) override { Set(L"PrintTitleRows", Variant::Text(rows)); }
 

@@ -404,7 +404,7 @@ class TestPageSetup final : public TestObject {
     static const std::vector<MemberInfo> members = {
         {L"Orientation", {}}, {L"TopMargin", {}},  {L"BottomMargin", {}}, {L"HeaderMargin", {}},
         {L"FooterMargin", {}}, {L"LeftMargin", {}}, {L"RightMargin", {}},  {L"CenterFooter", {}},
-        {L"Zoom", {}},        {L"CenterHorizontally", {}}, {L"PrintTitleRows", {}}};
+        {L"Zoom", {}},        {L"CenterHorizontally", {}}, {L"PrintTitleRows", {}}, {L"PaperSize", {}}};
     return members;
   }
 
@@ -424,7 +424,8 @@ class TestPageSetup final : public TestObject {
       case 7: page.SetCenterFooter(v.ToText()); break;
       case 8: page.SetZoom(v.ToLong()); break;
       case 9: page.SetCenterHorizontally(v.IsBoolean() ? v.Bool() : v.ToDouble() != 0); break;
-      default: page.SetPrintTitleRows(v.ToText()); break;
+      case 10: page.SetPrintTitleRows(v.ToText()); break;
+      default: page.SetPaperSize(v.ToLong()); break;
     }
     return Variant();
   }
