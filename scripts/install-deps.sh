@@ -2,7 +2,8 @@
 # Installs the Debian packages that fenban needs to build, test and check
 # its workbooks: clang with its fuzzer and sanitizer runtimes (libclang-rt-14-dev,
 # which clang only recommends) for the fuzz step, GNU time for bench/compare.
-# Packages already installed are not fetched again.
+# Packages already installed are not fetched again. Then the browser tests'
+# npm packages, from their lock file.
 set -euo pipefail
 
 packages=(
@@ -33,11 +34,15 @@ done
 
 if ((${#missing[@]} == 0)); then
   echo "install-deps: all packages present"
-  exit 0
+else
+  as_root=()
+  if [[ "$(id -u)" -ne 0 ]]; then as_root=(sudo); fi
+  echo "install-deps: installing ${missing[*]}"
+  "${as_root[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update
+  "${as_root[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends "${missing[@]}"
 fi
 
-as_root=()
-if [[ "$(id -u)" -ne 0 ]]; then as_root=(sudo); fi
-echo "install-deps: installing ${missing[*]}"
-"${as_root[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update
-"${as_root[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends "${missing[@]}"
+# The browser tests' npm packages (playwright-core), exactly as
+# tests/web/browser/package-lock.json pins them; no browser is downloaded.
+(cd "$(dirname "$0")/../tests/web/browser" &&
+  PLAYWRIGHT_SKIP_BROWSER_DOWNLOAD=1 npm ci --no-audit --no-fund --loglevel=error)

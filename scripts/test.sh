@@ -70,10 +70,10 @@ bash scripts/workflow_check.sh "$fenban" 300
 # The Windows automation server, built with mingw-w64 and tested under wine.
 bash scripts/test-windows.sh
 
-# The page of `fenban serve` in Debian's chromium (playwright-core from the
-# pinned package-lock.json; no browser is downloaded). Screenshots of the form,
-# a class tab and the statistics stay in build/web-screenshots.
-(cd tests/web/browser && PLAYWRIGHT_SKIP_BROWSER_DOWNLOAD=1 npm ci --no-audit --no-fund --loglevel=error)
+# The page of `fenban serve` in Debian's chromium (playwright-core, which
+# install-deps.sh installed from the pinned package-lock.json; no browser is
+# downloaded). Screenshots of the form, a class tab and the statistics stay in
+# build/web-screenshots.
 node tests/web/browser/page_test.mjs "$fenban" build/web-screenshots
 
 # How divided workbooks print, rendered by LibreOffice.
