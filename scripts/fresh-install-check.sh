@@ -55,6 +55,15 @@ for fs in proc sys dev dev/pts; do
   mounted+=("$root/$fs")
 done
 cp /etc/resolv.conf "$root/etc/resolv.conf"
+# The network's own certificate authorities (a proxy's, say) come along, as
+# the machine's name servers do; the system installs nothing else for us.
+extra_env=()
+if compgen -G "/usr/local/share/ca-certificates/*.crt" >/dev/null; then
+  mkdir -p "$root/usr/local/share/ca-certificates"
+  cp /usr/local/share/ca-certificates/*.crt "$root/usr/local/share/ca-certificates/"
+  chroot "$root" update-ca-certificates >/dev/null
+  extra_env+=(NODE_EXTRA_CA_CERTS=/etc/ssl/certs/ca-certificates.crt)
+fi
 
 rm -rf "$root/work/fenban"
 mkdir -p "$root/work"
@@ -62,5 +71,5 @@ git clone --quiet --no-hardlinks . "$root/work/fenban"
 git -C "$root/work/fenban" checkout --quiet "$(git rev-parse HEAD)"
 echo "fresh-install-check: running '${command[*]}' in a fresh Debian 12 at $root"
 chroot "$root" /usr/bin/env -i HOME=/root PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin \
-  LANG=C.UTF-8 bash -c 'cd /work/fenban && "$@"' bash "${command[@]}"
+  LANG=C.UTF-8 "${extra_env[@]}" bash -c 'cd /work/fenban && "$@"' bash "${command[@]}"
 echo "fresh-install-check: passed"
