@@ -73,6 +73,10 @@ regsvr
 workflow_dump="$WINEPREFIX/workflow-dump.txt"
 FENBAN_WORKFLOW_DUMP="$(winepath -w "$workflow_dump")"
 export FENBAN_WORKFLOW_DUMP
+# progid_workflow_test runs it through the registered server and leaves the workbooks' dump here.
+progid_dump="$WINEPREFIX/progid-workflow-dump.txt"
+FENBAN_PROGID_WORKFLOW_DUMP="$(winepath -w "$progid_dump")"
+export FENBAN_PROGID_WORKFLOW_DUMP
 for program in "$build"/*_test.exe; do
   name="$(basename "$program" .exe)"
   [[ "$name" == registration_test ]] && continue
@@ -83,12 +87,19 @@ done
 # workbooks, cell by cell with formats (scripts/test.sh builds build/native_workflow).
 native="${FENBAN_NATIVE_WORKFLOW:-build/native_workflow}"
 if [[ -x "$native" ]]; then
-  "$native" "${FENBAN_WORKFLOW_STUDENTS:-2000}" "$WINEPREFIX/native-dump.txt"
+  "$native" "${FENBAN_WORKFLOW_STUDENTS:-2000}" "$WINEPREFIX/native-dump.txt" "$WINEPREFIX/native-workbooks.txt"
   if cmp -s "$workflow_dump" "$WINEPREFIX/native-dump.txt"; then
     echo "test-windows: the workflow through automation left the same workbooks as the Linux build"
   else
     echo "test-windows: the workflow through automation and the Linux build differ:"
     diff "$workflow_dump" "$WINEPREFIX/native-dump.txt" | head -20 || true
+    failed=1
+  fi
+  if cmp -s "$progid_dump" "$WINEPREFIX/native-workbooks.txt"; then
+    echo "test-windows: the workflow through \"Vantrel.myfb\" by its ProgID left the same workbooks as the Linux build"
+  else
+    echo "test-windows: the workflow through \"Vantrel.myfb\" by its ProgID and the Linux build differ:"
+    diff "$progid_dump" "$WINEPREFIX/native-workbooks.txt" | head -20 || true
     failed=1
   fi
 else

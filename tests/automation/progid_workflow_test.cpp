@@ -1,0 +1,274 @@
+// The teacher's workflow through the registered server: "Vantrel.myfb" made
+// by its ProgID, MyFun found by name and invoked for every event with three
+// VT_BYREF|VT_VARIANT arguments, as a form's code passes its variables: EA is
+// the test application, UF the test form, strFlag the event name. The
+// workbooks it leaves must be those of the same events run directly on the
+// model; no message box may appear and the help document must reach the word
+// processor, as in the direct run.
+//   progid_workflow_test [DLL]
+// FENBAN_WORKFLOW_STUDENTS (default 2000) sets the list's size;
+// FENBAN_PROGID_WORKFLOW_DUMP names a file for the workbooks' dump, which
+// scripts/test-windows.sh compares with the Linux build's.
+#include <windows.h>
+#include <objbase.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "automation/box_watcher.h"
+#include "automation/com_ptr.h"
+#include "automation/com_text.h"
+#include "automation/fake_dispatch.h"
+#include "automation/test_application.h"
+#include "automation/test_form.h"
+#include "automation/variant.h"
+#include "automation/win_check.h"
+#include "automation/workflow/model_dump.h"
+#include "automation/workflow/teacher_workflow.h"
+#include "form/form_routines.h"
+#include "host/errors.h"
+
+using namespace fenban;
+using namespace fenban::automation;
+using namespace fenban::automation::testing;
+using fenban::wintest::FakeDispatch;
+
+namespace {
+
+const std::vector<std::string> kValueControls = {"txtFenBan",  "txtYouXiu", "txtJiGe",   "txtNMing",
+                                                 "chbXingBie", "chbZuXiao", "chbYingJie", "chbYouHua"};
+
+int32_t Students() {
+  const wchar_t* text = _wgetenv(L"FENBAN_WORKFLOW_STUDENTS");
+  return text != nullptr ? static_cast<int32_t>(std::wcstol(text, nullptr, 10)) : 2000;
+}
+
+// The platform as the direct run's recording services have it: the tie
+// order's seed, the date text, and the data folder holding the one list.
+// The user's short date format is put back afterwards, for the programs that
+// run next in the same prefix.
+class FixedPlatform {
+ public:
+  explicit FixedPlatform(const WorkflowWorld& world) {
+    const std::wstring seed = std::to_wstring(world.services.seed);
+    SetEnvironmentVariableW(L"FENBAN_TEST_SEED", seed.c_str());
+    wchar_t format[80] = {};
+    if (GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_SSHORTDATE, format, 80) > 0) savedDateFormat_ = format;
+    const std::wstring date = L"'" + Utf8ToWide(world.services.date) + L"'";  // a literal: the same every day
+    CHECK(SetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_SSHORTDATE, date.c_str()));
+    const std::wstring folder = Utf8ToWide(kHostFolder);
+    const std::wstring dataFolder = folder + L"\\" + Utf8ToWide(form::kDataFolderName);
+    CreateDirectoryW(folder.c_str(), nullptr);
+    CreateDirectoryW(dataFolder.c_str(), nullptr);
+    HANDLE list = CreateFileW((dataFolder + L"\\" + Utf8ToWide(kDataBookName)).c_str(), GENERIC_WRITE, 0, nullptr,
+                              CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    CHECK(list != INVALID_HANDLE_VALUE);
+    CloseHandle(list);
+  }
+  ~FixedPlatform() {
+    SetEnvironmentVariableW(L"FENBAN_TEST_SEED", nullptr);
+    if (!savedDateFormat_.empty()) SetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_SSHORTDATE, savedDateFormat_.c_str());
+  }
+  FixedPlatform(const FixedPlatform&) = delete;
+  FixedPlatform& operator=(const FixedPlatform&) = delete;
+
+ private:
+  std::wstring savedDateFormat_;
+};
+
+// A stand-in word processor registered for this process as
+// "Word.Application": it records the documents it is asked to open.
+const CLSID kTestWordClass = {0x6c1b4e2f, 0x8e72, 0x4d3f, {0xab, 0x22, 0x53, 0x7f, 0x62, 0x1d, 0x88, 0x12}};
+
+class WordFactory : public IClassFactory {
+ public:
+  std::vector<std::string> opened;
+
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
+    if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IClassFactory)) {
+      *out = this;
+      return S_OK;
+    }
+    *out = nullptr;
+    return E_NOINTERFACE;
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
+  ULONG STDMETHODCALLTYPE Release() override { return 1; }
+  HRESULT STDMETHODCALLTYPE LockServer(BOOL) override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown*, REFIID iid, void** out) override {
+    FakeDispatch* word = FakeDispatch::Create();
+    FakeDispatch* documents = FakeDispatch::Create();
+    word->Property(L"Visible");
+    documents->Method(L"Open", [this](const FakeDispatch::Call& call, VARIANT*, EXCEPINFO*) {
+      opened.push_back(ToText(*call.args.at(0)));
+      return S_OK;
+    });
+    word->Child(L"Documents", documents);
+    documents->Release();
+    const HRESULT hr = word->QueryInterface(iid, out);
+    word->Release();
+    return hr;
+  }
+};
+
+class WordRegistration {
+ public:
+  explicit WordRegistration(WordFactory& factory) {
+    CHECK_HR(CoRegisterClassObject(kTestWordClass, &factory, CLSCTX_LOCAL_SERVER, REGCLS_MULTIPLEUSE, &cookie_),
+             S_OK);
+    HKEY key = nullptr;
+    RegCreateKeyExW(HKEY_CLASSES_ROOT, L"Word.Application\\CLSID", 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr);
+    const wchar_t clsidText[] = L"{6C1B4E2F-8E72-4D3F-AB22-537F621D8812}";
+    RegSetValueExW(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(clsidText), sizeof clsidText);
+    RegCloseKey(key);
+  }
+  ~WordRegistration() {
+    CoRevokeClassObject(cookie_);
+    RegDeleteTreeW(HKEY_CLASSES_ROOT, L"Word.Application");
+    RegDeleteKeyW(HKEY_CLASSES_ROOT, L"Word.Application");
+  }
+
+ private:
+  DWORD cookie_ = 0;
+};
+
+// The form's controls as the workflow set them, into the test form, and
+// what MyFun changed there, back.
+void ToTestForm(form::FormModel& model, FormState& state) {
+  state.caption = model.caption;
+  state.listIndex = model.ltbBiao.ListIndex();
+  for (const std::string& name : kValueControls) state.values[name] = model.ControlValue(name);
+}
+void FromTestForm(const FormState& state, form::FormModel& model) {
+  model.caption = state.caption;
+  if (model.ltbBiao.Items() != state.listItems) {
+    model.ltbBiao.Clear();
+    for (const std::string& item : state.listItems) model.ltbBiao.AddItem(item);
+  }
+  model.ltbBiao.SetListIndex(state.listIndex);
+  for (const std::string& name : kValueControls) model.SetControlValue(name, state.values.at(name));
+}
+
+HRESULT InvokeMyFun(IDispatch* myfb, DISPID myFun, IDispatch* ea, IDispatch* uf, const std::string& event) {
+  Variant vea = Variant::Dispatch(ea);
+  Variant vuf = Variant::Dispatch(uf);
+  Variant flag = Variant::Text(event);
+  VARIANT args[3];  // last argument first
+  args[0].vt = args[1].vt = args[2].vt = VT_BYREF | VT_VARIANT;
+  args[0].pvarVal = &flag.Raw();
+  args[1].pvarVal = &vuf.Raw();
+  args[2].pvarVal = &vea.Raw();
+  DISPPARAMS params{args, nullptr, 3, 0};
+  Variant result;
+  EXCEPINFO exception{};
+  const HRESULT hr =
+      myfb->Invoke(myFun, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, result.Out(), &exception, nullptr);
+  SysFreeString(exception.bstrDescription);
+  SysFreeString(exception.bstrSource);
+  SysFreeString(exception.bstrHelpFile);
+  // The by-reference variables come back as they went.
+  CHECK(vea.Raw().vt == VT_DISPATCH && vea.Raw().pdispVal == ea);
+  CHECK(flag.Raw().vt == VT_BSTR && BstrToUtf8(flag.Raw().bstrVal) == event);
+  return hr;
+}
+
+struct Outcome {
+  std::string workbooks;
+  std::vector<std::string> opened;
+  size_t boxes = 0;
+};
+
+Outcome RunThroughProgId(int32_t students) {
+  Outcome outcome;
+  auto world = MakeWorkflowWorld(students);
+  FixedPlatform platform(*world);
+  WordFactory word;
+  WordRegistration registration(word);
+  wintest::BoxWatcher watcher;
+
+  CLSID clsid{};
+  CHECK_HR(CLSIDFromProgID(L"Vantrel.myfb", &clsid), S_OK);
+  ComPtr<IDispatch> myfb;
+  CHECK_HR(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch,
+                            reinterpret_cast<void**>(myfb.Out())),
+           S_OK);
+  if (!myfb) return outcome;
+  DISPID myFun = DISPID_UNKNOWN;
+  LPOLESTR name = const_cast<LPOLESTR>(L"MyFun");
+  CHECK_HR(myfb->GetIDsOfNames(IID_NULL, &name, 1, LOCALE_USER_DEFAULT, &myFun), S_OK);
+
+  TestWorld testApp(*world->app);
+  ComPtr<IDispatch> ea = ComPtr<IDispatch>::Adopt(testApp.Application());
+  FormState state;
+  CallCounts formCounts;
+  ComPtr<IDispatch> uf = ComPtr<IDispatch>::Adopt(MakeTestForm(state, formCounts));
+  long invokes = 0, lookups = 0;
+  bool firstDivision = true;
+  size_t boxesShown = 0;
+  const auto send = [&](form::FormModel& form, const std::string& event) {
+    testApp.Counts().Reset();
+    formCounts.Reset();
+    ToTestForm(form, state);
+    CHECK_HR(InvokeMyFun(myfb.Get(), myFun, ea.Get(), uf.Get(), event), S_OK);
+    FromTestForm(state, form);
+    const std::vector<wintest::SeenBox> boxes = watcher.Boxes();
+    for (; boxesShown < boxes.size(); ++boxesShown) {
+      std::printf("  message box after %s: %s: %s\n", event.c_str(), WideToUtf8(boxes[boxesShown].title).c_str(),
+                  WideToUtf8(boxes[boxesShown].text).c_str());
+    }
+    const CallCounts& counts = testApp.Counts();
+    invokes += counts.invokes + formCounts.invokes;
+    lookups += counts.lookups + formCounts.lookups;
+    std::printf("  %-22s %6ld Invoke %4ld GetIDsOfNames on EA, %3ld + %3ld on UF\n",
+                event.empty() ? "(empty)" : event.c_str(), counts.invokes, counts.lookups, formCounts.invokes,
+                formCounts.lookups);
+    if (event != "cmdFenBanClick" || !firstDivision) return;
+    firstDivision = false;
+    const double perStudent = double(counts.invokes + counts.lookups) / students;
+    std::printf("  division of %d students: %.2f IDispatch calls on EA per student (%.2f Invoke, %.2f GetIDsOfNames)\n",
+                students, perStudent, double(counts.invokes) / students, double(counts.lookups) / students);
+    CHECK(perStudent < 20);
+  };
+  try {
+    RunTeacherWorkflow(*world, send);
+  } catch (const host::RuntimeError& error) {
+    std::printf("  the workflow stopped: %s\n", error.Description().c_str());
+    CHECK(false);
+  }
+  std::printf("  whole workflow: %ld Invoke + %ld GetIDsOfNames on EA and UF\n", invokes, lookups);
+  outcome.workbooks = DumpApplication(*world->app);
+  outcome.opened = word.opened;
+  outcome.boxes = watcher.Boxes().size();
+  return outcome;
+}
+
+void WriteDump(const std::string& dump) {
+  const wchar_t* path = _wgetenv(L"FENBAN_PROGID_WORKFLOW_DUMP");
+  if (path == nullptr) return;
+  FILE* file = _wfopen(path, L"wb");
+  if (!CHECK(file != nullptr)) return;
+  CHECK(std::fwrite(dump.data(), 1, dump.size(), file) == dump.size());
+  std::fclose(file);
+}
+
+}  // namespace
+
+int wmain(int, wchar_t**) {
+  CoInitialize(nullptr);
+  const int32_t students = Students();
+  std::printf("progid_workflow_test: %d students through \"Vantrel.myfb\" created by its ProgID\n", students);
+  const Outcome outcome = RunThroughProgId(students);
+
+  auto direct = MakeWorkflowWorld(students);
+  bridge::myfb fb;
+  RunTeacherWorkflow(*direct, [&](form::FormModel& form, const std::string& event) { fb.MyFun(*direct->app, form, event); });
+  CHECK(outcome.workbooks == DumpApplication(*direct->app));
+  CHECK(outcome.workbooks.find("sheet 分班表1") != std::string::npos);
+  CHECK(outcome.boxes == direct->services.messages.size());
+  CHECK(!outcome.opened.empty() && outcome.opened == direct->services.openedDocuments);
+  WriteDump(outcome.workbooks);
+  CoUninitialize();
+  return wincheck::Summary("progid_workflow_test");
+}
