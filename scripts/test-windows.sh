@@ -86,22 +86,20 @@ done
 # The same workflow run natively by the Linux build must leave the same
 # workbooks, cell by cell with formats (scripts/test.sh builds build/native_workflow).
 native="${FENBAN_NATIVE_WORKFLOW:-build/native_workflow}"
+# same_as_native DUMP NATIVE_DUMP WHAT: the two dumps must be identical.
+same_as_native() {
+  if cmp -s "$1" "$2"; then
+    echo "test-windows: the workflow $3 left the same workbooks as the Linux build"
+  else
+    echo "test-windows: the workflow $3 and the Linux build differ:"
+    diff "$1" "$2" | head -20 || true
+    failed=1
+  fi
+}
 if [[ -x "$native" ]]; then
   "$native" "${FENBAN_WORKFLOW_STUDENTS:-2000}" "$WINEPREFIX/native-dump.txt" "$WINEPREFIX/native-workbooks.txt"
-  if cmp -s "$workflow_dump" "$WINEPREFIX/native-dump.txt"; then
-    echo "test-windows: the workflow through automation left the same workbooks as the Linux build"
-  else
-    echo "test-windows: the workflow through automation and the Linux build differ:"
-    diff "$workflow_dump" "$WINEPREFIX/native-dump.txt" | head -20 || true
-    failed=1
-  fi
-  if cmp -s "$progid_dump" "$WINEPREFIX/native-workbooks.txt"; then
-    echo "test-windows: the workflow through \"Vantrel.myfb\" by its ProgID left the same workbooks as the Linux build"
-  else
-    echo "test-windows: the workflow through \"Vantrel.myfb\" by its ProgID and the Linux build differ:"
-    diff "$progid_dump" "$WINEPREFIX/native-workbooks.txt" | head -20 || true
-    failed=1
-  fi
+  same_as_native "$workflow_dump" "$WINEPREFIX/native-dump.txt" "through automation"
+  same_as_native "$progid_dump" "$WINEPREFIX/native-workbooks.txt" 'through "Vantrel.myfb" by its ProgID'
 else
   echo "test-windows: $native not built; the comparison with the Linux build was skipped"
 fi

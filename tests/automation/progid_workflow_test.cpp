@@ -20,9 +20,9 @@
 #include "automation/box_watcher.h"
 #include "automation/com_ptr.h"
 #include "automation/com_text.h"
-#include "automation/fake_dispatch.h"
 #include "automation/test_application.h"
 #include "automation/test_form.h"
+#include "automation/test_word.h"
 #include "automation/variant.h"
 #include "automation/win_check.h"
 #include "automation/workflow/model_dump.h"
@@ -33,7 +33,6 @@
 using namespace fenban;
 using namespace fenban::automation;
 using namespace fenban::automation::testing;
-using fenban::wintest::FakeDispatch;
 
 namespace {
 
@@ -76,62 +75,6 @@ class FixedPlatform {
 
  private:
   std::wstring savedDateFormat_;
-};
-
-// A stand-in word processor registered for this process as
-// "Word.Application": it records the documents it is asked to open.
-const CLSID kTestWordClass = {0x6c1b4e2f, 0x8e72, 0x4d3f, {0xab, 0x22, 0x53, 0x7f, 0x62, 0x1d, 0x88, 0x12}};
-
-class WordFactory : public IClassFactory {
- public:
-  std::vector<std::string> opened;
-
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-    if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IClassFactory)) {
-      *out = this;
-      return S_OK;
-    }
-    *out = nullptr;
-    return E_NOINTERFACE;
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
-  ULONG STDMETHODCALLTYPE Release() override { return 1; }
-  HRESULT STDMETHODCALLTYPE LockServer(BOOL) override { return S_OK; }
-  HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown*, REFIID iid, void** out) override {
-    FakeDispatch* word = FakeDispatch::Create();
-    FakeDispatch* documents = FakeDispatch::Create();
-    word->Property(L"Visible");
-    documents->Method(L"Open", [this](const FakeDispatch::Call& call, VARIANT*, EXCEPINFO*) {
-      opened.push_back(ToText(*call.args.at(0)));
-      return S_OK;
-    });
-    word->Child(L"Documents", documents);
-    documents->Release();
-    const HRESULT hr = word->QueryInterface(iid, out);
-    word->Release();
-    return hr;
-  }
-};
-
-class WordRegistration {
- public:
-  explicit WordRegistration(WordFactory& factory) {
-    CHECK_HR(CoRegisterClassObject(kTestWordClass, &factory, CLSCTX_LOCAL_SERVER, REGCLS_MULTIPLEUSE, &cookie_),
-             S_OK);
-    HKEY key = nullptr;
-    RegCreateKeyExW(HKEY_CLASSES_ROOT, L"Word.Application\\CLSID", 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr);
-    const wchar_t clsidText[] = L"{6C1B4E2F-8E72-4D3F-AB22-537F621D8812}";
-    RegSetValueExW(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(clsidText), sizeof clsidText);
-    RegCloseKey(key);
-  }
-  ~WordRegistration() {
-    CoRevokeClassObject(cookie_);
-    RegDeleteTreeW(HKEY_CLASSES_ROOT, L"Word.Application");
-    RegDeleteKeyW(HKEY_CLASSES_ROOT, L"Word.Application");
-  }
-
- private:
-  DWORD cookie_ = 0;
 };
 
 // The form's controls as the workflow set them, into the test form, and
@@ -184,8 +127,8 @@ Outcome RunThroughProgId(int32_t students) {
   Outcome outcome;
   auto world = MakeWorkflowWorld(students);
   FixedPlatform platform(*world);
-  WordFactory word;
-  WordRegistration registration(word);
+  wintest::WordLog word;  // the help document goes to a stand-in word processor
+  wintest::TestWordRegistration registration(word);
   wintest::BoxWatcher watcher;
 
   CLSID clsid{};
@@ -239,7 +182,9 @@ Outcome RunThroughProgId(int32_t students) {
   }
   std::printf("  whole workflow: %ld Invoke + %ld GetIDsOfNames on EA and UF\n", invokes, lookups);
   outcome.workbooks = DumpApplication(*world->app);
-  outcome.opened = word.opened;
+  for (const std::wstring& call : word.calls) {
+    if (call.rfind(L"open ", 0) == 0) outcome.opened.push_back(WideToUtf8(call.substr(5)));
+  }
   outcome.boxes = watcher.Boxes().size();
   return outcome;
 }

@@ -5,13 +5,14 @@
 #include <objbase.h>
 
 #include <algorithm>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "automation/box_watcher.h"
 #include "automation/com_ptr.h"
 #include "automation/com_text.h"
-#include "automation/fake_dispatch.h"
+#include "automation/test_word.h"
 #include "automation/variant.h"
 #include "automation/win_check.h"
 #include "automation/windows_services.h"
@@ -19,7 +20,6 @@
 
 using namespace fenban;
 using namespace fenban::automation;
-using fenban::wintest::FakeDispatch;
 
 namespace {
 
@@ -110,70 +110,10 @@ void MessageBoxesAreOwnedByTheApplicationWindow() {
   DestroyWindow(application);
 }
 
-// A stand-in word processor: every instance is a new object with Visible
-// and Documents.Open, registered for this process under "Word.Application".
-const CLSID kTestWordClass = {0x5b0a3f1e, 0x7d61, 0x4c2e, {0x9a, 0x11, 0x42, 0x6e, 0x51, 0x0c, 0x77, 0x01}};
-
-struct WordLog {
-  int instances = 0;
-  std::vector<std::wstring> calls;  // per instance: "new", "put Visible", "open PATH"
-  bool openFails = false;
-};
-
-class WordFactory : public IClassFactory {
- public:
-  explicit WordFactory(WordLog& log) : log_(&log) {}
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-    if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IClassFactory)) {
-      *out = this;
-      AddRef();
-      return S_OK;
-    }
-    *out = nullptr;
-    return E_NOINTERFACE;
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
-  ULONG STDMETHODCALLTYPE Release() override { return 1; }
-  HRESULT STDMETHODCALLTYPE LockServer(BOOL) override { return S_OK; }
-  HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown*, REFIID iid, void** out) override {
-    WordLog* log = log_;
-    ++log->instances;
-    log->calls.push_back(L"new");
-    FakeDispatch* word = FakeDispatch::Create();
-    FakeDispatch* documents = FakeDispatch::Create();
-    word->Method(L"Visible", [log](const FakeDispatch::Call& call, VARIANT*, EXCEPINFO*) {
-      if (!(call.flags & DISPATCH_PROPERTYPUT)) return DISP_E_MEMBERNOTFOUND;
-      log->calls.push_back(L"put Visible " + Utf8ToWide(ToValue(*call.named.at(L"=")).ToText()));
-      return S_OK;
-    });
-    documents->Method(L"Open", [log](const FakeDispatch::Call& call, VARIANT*, EXCEPINFO* exception) {
-      log->calls.push_back(L"open " + Utf8ToWide(ToText(*call.args.at(0))));
-      if (log->openFails) return wintest::RaiseInto(exception, 5174, L"找不到该文件");
-      return S_OK;
-    });
-    word->Child(L"Documents", documents);
-    documents->Release();
-    const HRESULT hr = word->QueryInterface(iid, out);
-    word->Release();
-    return hr;
-  }
-
- private:
-  WordLog* log_;
-};
-
 void HelpOpensInANewVisibleWordProcessor() {
-  WordLog log;
-  WordFactory factory(log);
-  DWORD cookie = 0;
-  CHECK_HR(CoRegisterClassObject(kTestWordClass, &factory, CLSCTX_LOCAL_SERVER, REGCLS_MULTIPLEUSE, &cookie), S_OK);
-  HKEY key = nullptr;
-  RegCreateKeyExW(HKEY_CLASSES_ROOT, L"Word.Application\\CLSID", 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr);
-  const wchar_t clsidText[] = L"{5B0A3F1E-7D61-4C2E-9A11-426E510C7701}";
-  RegSetValueExW(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(clsidText), sizeof clsidText);
-  RegCloseKey(key);
-
+  wintest::WordLog log;
   WindowsServices services(nullptr);
+  auto word = std::make_unique<wintest::TestWordRegistration>(log);
   const std::string path = "C:\\分班\\help.doc";
   services.OpenDocument(path);
   services.OpenDocument(path);
@@ -189,9 +129,7 @@ void HelpOpensInANewVisibleWordProcessor() {
   CHECK(ErrorOf([&] { services.OpenDocument(path); }) == 5174);
   CHECK((log.calls == std::vector<std::wstring>{L"new", L"put Visible TRUE", open}));
 
-  CoRevokeClassObject(cookie);
-  RegDeleteTreeW(HKEY_CLASSES_ROOT, L"Word.Application");
-  RegDeleteKeyW(HKEY_CLASSES_ROOT, L"Word.Application");
+  word.reset();
   // Without a word processor the default program is asked; a missing file is error 53.
   log.calls.clear();
   CHECK(ErrorOf([&] { services.OpenDocument("C:\\不存在的文件夹\\help.doc"); }) == 53);
