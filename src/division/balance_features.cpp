@@ -11,12 +11,14 @@ namespace {
 // The differences of class means each feature may show; the search weighs
 // every feature by the inverse of its own, so a feature at its limit counts
 // as much as any other at its limit.
-// The limits are half the figures a teacher should see at most, the counts
-// of top students twice as loose as the category counts: these are the
-// weights that gave the best figures together on generated lists.
+// The limits are half the figures a teacher should see at most (a quarter
+// for the standard deviation, which otherwise stays above its figure on
+// small lists), the counts of top students twice as loose as the category
+// counts: these are the weights that gave the best figures together on
+// generated lists.
 constexpr double kTotalMeanLimit = 0.05;
 constexpr double kSubjectMeanLimit = 0.25;
-constexpr double kStandardDeviationLimit = 0.5;
+constexpr double kStandardDeviationLimit = 0.25;
 constexpr double kCountLimit = 0.5;      // category counts, in students per class
 constexpr double kMarkCountLimit = 1.0;  // excellent and pass counts
 

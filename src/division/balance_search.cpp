@@ -334,6 +334,8 @@ bool GatherTogetherGroups(const BalanceProblem& problem, std::vector<int32_t>& c
 }
 
 constexpr int32_t kRepairCandidates = 256;
+// The annealing's starting temperature, as a share of the mean worsening move.
+constexpr double kStartTemperature = 0.03;
 // Near-score partners each student tries in the greedy finish, on either side.
 constexpr int32_t kPolishWindow = 12;
 
@@ -411,7 +413,10 @@ void Anneal(SearchState& state, const BalanceProblem& problem, const std::vector
     return state.ClassOf(i) != state.ClassOf(l);
   };
 
-  // Starting temperature: the typical size of a worsening move.
+  // Starting temperature: a small part of the typical worsening move. The
+  // deal is already close, and a hot start only undoes it: on generated
+  // lists of 300 to 2,000 students starting at 3 % of it gave clearly
+  // better figures than starting at half of it, in the same moves.
   double sum = 0;
   int32_t counted = 0;
   for (int32_t t = 0; t < 2000; ++t) {
@@ -424,7 +429,7 @@ void Anneal(SearchState& state, const BalanceProblem& problem, const std::vector
     }
   }
   if (counted == 0) return;
-  const double startTemperature = 0.5 * sum / counted;
+  const double startTemperature = kStartTemperature * sum / counted;
   const double endTemperature = startTemperature * 1e-7;
   const double cooling = std::pow(endTemperature / startTemperature, 1.0 / static_cast<double>(budget));
 

@@ -1,0 +1,66 @@
+// The features the refinement balances, checked through what a teacher sees:
+// a small random year, refined with the default budget, comes out with the
+// class figures the refinement aims at.
+#include <gtest/gtest.h>
+
+#include <map>
+#include <random>
+#include <string>
+
+#include "division/balance_features.h"
+
+namespace fenban::division {
+namespace {
+
+// n students in k classes dealt round robin; three subjects of uneven spread,
+// the total their sum, and a two-valued category.
+StudentList RandomYear(int32_t n, int32_t k, uint64_t seed) {
+  std::mt19937_64 engine(seed);
+  std::normal_distribution<double> chinese(80, 8), maths(70, 20), english(75, 12);
+  StudentList list;
+  list.classCount = k;
+  list.subjectNames = {"语文", "数学", "英语"};
+  list.subjects.assign(3, {});
+  list.categoryNames = {"性别"};
+  list.categories.assign(1, {});
+  for (int32_t s = 0; s < n; ++s) {
+    list.classOf.push_back(s % k);
+    const double marks[3] = {std::round(chinese(engine)), std::round(maths(engine)), std::round(english(engine))};
+    for (size_t j = 0; j < 3; ++j) list.subjects[j].push_back(marks[j]);
+    list.total.push_back(marks[0] + marks[1] + marks[2]);
+    list.categories[0].push_back(static_cast<int32_t>(engine() % 2));
+  }
+  list.fixed.assign(static_cast<size_t>(n), 0);
+  list.markClassCount = k;
+  list.excellentQuota = 10;
+  list.passQuota = 30;
+  return list;
+}
+
+std::map<std::string, double> Figures(const StudentList& list, const std::vector<int32_t>& classOf) {
+  std::map<std::string, double> figures;
+  for (const SpreadFigure& figure : LargestDifferences(list, classOf)) figures[figure.name] = figure.largest;
+  return figures;
+}
+
+TEST(BalanceFeatures, ASmallYearComesOutWithMeansSpreadAndCountsAlike) {
+  for (uint64_t seed : {3u, 4u}) {
+    SCOPED_TRACE("seed " + std::to_string(seed));
+    const StudentList list = RandomYear(300, 6, seed);
+    const std::map<std::string, double> dealt = Figures(list, list.classOf);
+    ASSERT_GT(dealt.at("总分"), 2.0) << "a round-robin deal of random marks leaves much to balance";
+
+    const BalanceResult result = SolveBalance(BuildBalanceProblem(list, seed));
+    ASSERT_TRUE(result.problems.empty());
+    const std::map<std::string, double> refined = Figures(list, result.classOf);
+    EXPECT_LE(refined.at("总分"), 0.2);
+    for (const char* subject : {"语文", "数学", "英语"}) EXPECT_LE(refined.at(subject), 0.5) << subject;
+    EXPECT_LE(refined.at("总分标准差"), 1.0) << "the spread of the total is balanced, not only its mean";
+    EXPECT_LE(refined.at("性别"), 1.0);
+    EXPECT_LE(refined.at("优秀人数"), 2.0);
+    EXPECT_LE(refined.at("及格人数"), 2.0);
+  }
+}
+
+}  // namespace
+}  // namespace fenban::division
