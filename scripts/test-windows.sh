@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds myfb.dll and its Windows test programs (scripts/build-windows.sh) and
-# runs them under wine in a fresh, temporary WINEPREFIX; no display is needed.
+# runs them under wine in a fresh, temporary WINEPREFIX, on a virtual display (Xvfb) of its own.
 # A test program passes only when it exits 0 and prints "WINCHECK PASS name".
 set -euo pipefail
 cd "$(dirname "$0")/.."

@@ -49,6 +49,15 @@ struct DivisionOptions {
 
 bool IsTicked(const host::Value& box) { return box.ToDouble() != 0; }
 
+// The refinement box came after the form's other controls: a user form built
+// without it divides as before (unticked) instead of failing on the missing
+// control.
+bool RefineTicked(form::Form& form) {
+  bool ticked = false;
+  host::SkipOnError([&] { ticked = IsTicked(form.ControlValue("chbYouHua")); });
+  return ticked;
+}
+
 int32_t CheckedLong(int64_t value) {
   if (value < std::numeric_limits<int32_t>::min() || value > std::numeric_limits<int32_t>::max()) host::Raise(host::kErrOverflow);
   return static_cast<int32_t>(value);
@@ -63,7 +72,7 @@ DivisionOptions ReadOptions(form::Form& form) {
   options.flags.sex = IsTicked(form.ControlValue("chbXingBie"));
   options.flags.boarding = IsTicked(form.ControlValue("chbZuXiao"));
   options.flags.current = IsTicked(form.ControlValue("chbYingJie"));
-  options.refine = IsTicked(form.ControlValue("chbYouHua"));
+  options.refine = RefineTicked(form);
   options.topBlock = CheckedLong(int64_t{options.classCount} * options.topN);
   return options;
 }

@@ -169,6 +169,32 @@ TEST(RefineClasses, WithoutTheBoxTheGroupColumnsAreIgnoredAndTheDealStands) {
   }
 }
 
+// A user form from before the refinement: it has no "chbYouHua" and says so
+// as a real form does, with error 438.
+class FormWithoutRefineBox : public form::FormModel {
+ public:
+  host::Value ControlValue(const std::string& control) override {
+    if (control == "chbYouHua") host::Raise(438);
+    return form::FormModel::ControlValue(control);
+  }
+};
+
+TEST(RefineClasses, AFormWithoutTheBoxDividesAsBefore) {
+  DivisionWorld world;
+  WriteTable(world.DataSheet(), SixWithGroups());
+  world.state.NextSheetNo = 1;
+  FormWithoutRefineBox oldForm;
+  oldForm.ltbBiao = world.form.ltbBiao;
+  for (const char* box : {"txtFenBan", "txtYouXiu", "txtJiGe", "txtNMing", "chbXingBie", "chbZuXiao", "chbYingJie"}) {
+    oldForm.SetControlValue(box, world.form.ControlValue(box));
+  }
+  DivideClasses(world.app, oldForm, world.state);
+  ASSERT_TRUE(world.services.messages.empty());
+  std::map<std::string, int32_t> classes;
+  for (const auto& [id, student] : DividedStudents(*world.dataBook->FindSheet("分班表1"), 5)) classes[id] = student.classNo;
+  EXPECT_EQ(classes, (std::map<std::string, int32_t>{{"S1", 1}, {"S2", 2}, {"S3", 2}, {"S4", 1}, {"S5", 1}, {"S6", 2}}));
+}
+
 TEST(RefineClasses, SmallHandWorkedConstraints) {
   // Same deal as above; with the box ticked 甲 and 丁 ("分开" x) part, 甲
   // and 丙 ("同班" y) share a class, and the two 甲 part.
