@@ -80,6 +80,7 @@ int main(int argc, char** argv) {
     options.students = size.students;
     options.classCount = size.classes;
     options.presetPercent = 5;
+    if (const char* worldSeed = std::getenv("WORLD_SEED")) options.seed = std::strtoull(worldSeed, nullptr, 10);
     fenban::bench::BenchWorld world(options);
     fenban::bench::AddGroupColumns(world, 7);
     const fenban::division::WorkStudents dealt = fenban::bench::DealWorld(world);
@@ -96,6 +97,7 @@ int main(int argc, char** argv) {
     start = std::clock();
     fenban::division::BalanceProblem problem = fenban::division::BuildBalanceProblem(list, 1);
     if (const char* budget = std::getenv("REFINE_BUDGET")) problem.moveBudget = std::atoll(budget);
+    if (const char* budget = std::getenv("PAIR_BUDGET")) problem.pairBudget = std::atoll(budget);
     const fenban::division::BalanceResult result = fenban::division::SolveBalance(problem);
     const double refineSeconds = Seconds(start);
     PrintRow("refine", size, fenban::division::LargestDifferences(list, result.classOf),

@@ -8,19 +8,30 @@
 namespace fenban::division {
 namespace {
 
-// The differences of class means each feature may show; the search weighs
-// every feature by the inverse of its own, so a feature at its limit counts
-// as much as any other at its limit.
-// The limits are half the figures a teacher should see at most (a quarter
-// for the standard deviation, which otherwise stays above its figure on
-// small lists), the counts of top students twice as loose as the category
-// counts: these are the weights that gave the best figures together on
-// generated lists.
-constexpr double kTotalMeanLimit = 0.05;
-constexpr double kSubjectMeanLimit = 0.25;
-constexpr double kStandardDeviationLimit = 0.25;
-constexpr double kCountLimit = 0.5;      // category counts, in students per class
-constexpr double kMarkCountLimit = 1.0;  // excellent and pass counts
+// The largest differences of class means a teacher should see; every mean
+// feature is measured in units of its own.
+constexpr double kTotalMeanTarget = 0.1;
+constexpr double kSubjectMeanTarget = 0.5;
+constexpr double kStandardDeviationTarget = 1.0;
+// In classes of 50, class means within 0.2 of a target either side of the
+// year's cost only their square; beyond, the excess costs 80 times its
+// square, so the search lowers the largest differences first. Larger classes
+// can come much closer, and the free band narrows in proportion.
+constexpr double kAllowance = 0.2;
+constexpr double kMeanExcess = 80;
+// Category counts: a class outside the whole numbers next to the year's
+// count per class costs 20 per student squared.
+constexpr double kCategoryWeight = 0.2;
+constexpr double kCategoryExcess = 20;
+// Excellent and pass counts (two per mark) are many and coarse. In classes
+// of 50 they cost only lightly, since holding twenty counts exact would cost
+// the subject means far more than it gains; with more students per class
+// there is room for both, and their weight grows to that of the categories.
+constexpr double kMarkCountWeight = 0.02;
+double MarkCountExcess(double perClass) {
+  const double relative = perClass / 50;
+  return std::min(kCategoryExcess, 2 * relative * relative);
+}
 
 double MeanOf(const std::vector<double>& marks) {
   double sum = 0;
@@ -86,19 +97,30 @@ BalanceProblem BuildBalanceProblem(const StudentList& list, uint64_t seed) {
   problem.togetherGroups = list.togetherGroups;
   problem.sameNameGroups = list.sameNameGroups;
   problem.seed = seed;
-  const double perClass = list.classCount > 0 ? static_cast<double>(n) / list.classCount : 1.0;
-  const double countLimit = kCountLimit / std::max(1.0, perClass);
-  const double markCountLimit = kMarkCountLimit / std::max(1.0, perClass);
 
-  std::vector<std::vector<double>> columns;  // [feature][student], scaled
-  auto addMarks = [&](const std::vector<double>& marks, double limit) {
+  std::vector<std::vector<double>> columns;  // [feature][student]
+  std::vector<FeatureShape> shapes;
+  const double perClass = list.classCount > 0 ? static_cast<double>(n) / list.classCount : 1.0;
+  const double allowance = kAllowance * std::min(1.0, 50 / perClass);
+  // A mean feature in units of its target: a class deviation of 1 is the
+  // whole difference a teacher should see at most.
+  auto addMean = [&](std::vector<double> column, double target, double weight, double excessWeight) {
+    for (double& x : column) x /= target;
+    columns.push_back(std::move(column));
+    shapes.push_back(FeatureShape{false, weight, allowance, excessWeight});
+  };
+  auto addMarks = [&](const std::vector<double>& marks, double target, double weight, double excessWeight) {
     const double mean = MeanOf(marks);
     std::vector<double> column(n);
-    for (size_t s = 0; s < n; ++s) column[s] = (std::isnan(marks[s]) ? mean : marks[s]) / limit;
-    columns.push_back(std::move(column));
+    for (size_t s = 0; s < n; ++s) column[s] = std::isnan(marks[s]) ? mean : marks[s];
+    addMean(std::move(column), target, weight, excessWeight);
   };
-  addMarks(list.total, kTotalMeanLimit);
-  for (const std::vector<double>& subject : list.subjects) addMarks(subject, kSubjectMeanLimit);
+  auto addCount = [&](std::vector<double> column, double weight, double excessWeight) {
+    columns.push_back(std::move(column));
+    shapes.push_back(FeatureShape{true, weight, 0.0, excessWeight});
+  };
+  addMarks(list.total, kTotalMeanTarget, 1.0, kMeanExcess);
+  for (const std::vector<double>& subject : list.subjects) addMarks(subject, kSubjectMeanTarget, 1.0, kMeanExcess);
 
   // The spread of the total: a class's mean squared distance from the year's
   // mean is its variance once the class means agree; a difference of one
@@ -113,43 +135,44 @@ BalanceProblem BuildBalanceProblem(const StudentList& list, uint64_t seed) {
       ++count;
     }
     const double sd = count > 0 ? std::sqrt(variance / static_cast<double>(count)) : 0.0;
-    const double limit = 2 * std::max(sd, 1.0) * kStandardDeviationLimit;
     std::vector<double> column(n);
     for (size_t s = 0; s < n; ++s) {
       const double mark = std::isnan(list.total[s]) ? mean : list.total[s];
-      column[s] = (mark - mean) * (mark - mean) / limit;
+      column[s] = (mark - mean) * (mark - mean);
     }
-    columns.push_back(std::move(column));
+    addMean(std::move(column), 2 * std::max(sd, 1.0) * kStandardDeviationTarget, 1.0, kMeanExcess);
   }
 
   for (const std::vector<int32_t>& codes : list.categories) {
     const int32_t values = ValueCount(codes);
     for (int32_t value = 0; value < values; ++value) {
       std::vector<double> column(n);
-      for (size_t s = 0; s < n; ++s) column[s] = codes[s] == value ? 1.0 / countLimit : 0.0;
-      columns.push_back(std::move(column));
+      for (size_t s = 0; s < n; ++s) column[s] = codes[s] == value ? 1.0 : 0.0;
+      addCount(std::move(column), kCategoryWeight, kCategoryExcess);
     }
   }
 
   const int64_t excellentRank = int64_t{list.markClassCount} * list.excellentQuota;
   const int64_t passRank = int64_t{list.markClassCount} * list.passQuota;
+  const double markExcess = MarkCountExcess(perClass);
   for (const std::vector<double>* marks : AllMarks(list)) {
     for (int64_t rank : {excellentRank, passRank}) {
       const std::vector<uint8_t> reached = Reaches(*marks, rank);
-      std::vector<double> column(n);
-      for (size_t s = 0; s < n; ++s) column[s] = reached[s] / markCountLimit;
-      columns.push_back(std::move(column));
+      addCount(std::vector<double>(reached.begin(), reached.end()), kMarkCountWeight, markExcess);
     }
   }
 
   // A feature equal for every student cannot differ between classes.
-  std::erase_if(columns, [](const std::vector<double>& column) {
-    return std::all_of(column.begin(), column.end(), [&](double x) { return x == column.front(); });
-  });
-  problem.featureCount = static_cast<int32_t>(columns.size());
-  problem.features.resize(n * columns.size());
+  std::vector<size_t> kept;
   for (size_t j = 0; j < columns.size(); ++j) {
-    for (size_t s = 0; s < n; ++s) problem.features[s * columns.size() + j] = columns[j][s];
+    const std::vector<double>& column = columns[j];
+    if (!std::all_of(column.begin(), column.end(), [&](double x) { return x == column.front(); })) kept.push_back(j);
+  }
+  problem.featureCount = static_cast<int32_t>(kept.size());
+  problem.features.resize(n * kept.size());
+  for (size_t j = 0; j < kept.size(); ++j) {
+    problem.shapes.push_back(shapes[kept[j]]);
+    for (size_t s = 0; s < n; ++s) problem.features[s * kept.size() + j] = columns[kept[j]][s];
   }
   problem.score.resize(n);
   const double meanTotal = MeanOf(list.total);

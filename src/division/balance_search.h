@@ -10,6 +10,19 @@
 
 namespace fenban::division {
 
+// How one feature's class deviations cost. A class's deviation v is its
+// mean minus the year's mean (a count feature: its count minus the count its
+// size gives it). It costs weight·v² + excessWeight·e², e being how far v
+// lies outside the free band: ±allowance for a mean; for a count, the whole
+// counts next to the year's count per class, so that counts within one of
+// each other cost no excess.
+struct FeatureShape {
+  bool count = false;
+  double weight = 1.0;
+  double allowance = 0.0;
+  double excessWeight = 0.0;
+};
+
 struct BalanceProblem {
   int32_t classCount = 0;
   // Per student: the class index 0..classCount-1 as dealt.
@@ -19,6 +32,9 @@ struct BalanceProblem {
   // features weigh alike.
   int32_t featureCount = 0;
   std::vector<double> features;
+  // Per feature: how its class deviations are weighed. Empty: every feature
+  // is a mean with weight 1 and no free band.
+  std::vector<FeatureShape> shapes;
   // Per student: the value that orders students for near-neighbour swaps
   // and for picking the partner of a keep-together move (the total).
   std::vector<double> score;
@@ -31,8 +47,10 @@ struct BalanceProblem {
   std::vector<std::vector<int32_t>> togetherGroups;
   std::vector<std::vector<int32_t>> sameNameGroups;
   uint64_t seed = 0;
-  // Candidate swaps to try; 0 chooses a budget from the list's size.
+  // Candidate swaps the annealing tries, and pair comparisons the double
+  // swaps may make; 0 chooses a budget from the list's size.
   int64_t moveBudget = 0;
+  int64_t pairBudget = 0;
 };
 
 // A constraint that cannot be met, with the students it concerns.

@@ -7,6 +7,8 @@
 #include <random>
 
 #include "division/balance_search.h"
+#include "division/balance_state.h"
+#include "division/pair_swaps.h"
 
 namespace fenban::division {
 namespace {
@@ -35,11 +37,73 @@ bool ProblemOfKind(const BalanceResult& result, ConstraintProblem::Kind kind) {
                      [&](const ConstraintProblem& p) { return p.kind == kind; });
 }
 
-TEST(BalanceCost, GrowsWithTheSquareAndFourthPowerOfClassMeanDifferences) {
-  // Means 2 and 6 against 4: each class differs by 2, costing 2² + 3·2⁴ = 52.
-  const BalanceProblem problem = ScoresProblem({1, 3, 5, 7}, {0, 0, 1, 1}, 2);
-  EXPECT_DOUBLE_EQ(BalanceCost(problem, problem.classOf), 104.0);
+TEST(BalanceCost, ASquareForEveryClassMeanAndASteepOneBeyondTheFreeBand) {
+  // Means 2 and 6 against 4: each class differs by 2.
+  BalanceProblem problem = ScoresProblem({1, 3, 5, 7}, {0, 0, 1, 1}, 2);
+  EXPECT_DOUBLE_EQ(BalanceCost(problem, problem.classOf), 8.0);
   EXPECT_DOUBLE_EQ(BalanceCost(problem, {0, 1, 1, 0}), 0.0);
+  // Free band ±0.5 with the excess weighing 10: 2·(2² + 10·1.5²).
+  problem.shapes = {FeatureShape{false, 1.0, 0.5, 10.0}};
+  EXPECT_DOUBLE_EQ(BalanceCost(problem, problem.classOf), 2 * (4 + 10 * 2.25));
+}
+
+TEST(BalanceCost, CountsBetweenTheWholeNumbersNextToTheYearsCountAreFree) {
+  // Three of six students are girls: 1.5 per class of three, so classes with
+  // one and two girls pay only the square of ±0.5; three and none pay the
+  // excess of one girl beyond the band [1, 2] as well.
+  BalanceProblem problem = ScoresProblem({1, 1, 1, 0, 0, 0}, {0, 0, 1, 1, 1, 0}, 2);
+  problem.shapes = {FeatureShape{true, 1.0, 0.0, 10.0}};
+  EXPECT_NEAR(BalanceCost(problem, problem.classOf), 2 * 0.25, 1e-6);
+  EXPECT_NEAR(BalanceCost(problem, {0, 0, 0, 1, 1, 1}), 2 * (1.5 * 1.5 + 10 * 1.0), 1e-6);
+  // An even count per class leaves no band: four girls in two classes.
+  problem = ScoresProblem({1, 1, 1, 1, 0, 0}, {0, 0, 0, 1, 1, 1}, 2);
+  problem.shapes = {FeatureShape{true, 1.0, 0.0, 10.0}};
+  EXPECT_NEAR(BalanceCost(problem, problem.classOf), 2 * (1 + 10 * 1.0), 1e-6);
+}
+
+TEST(PairSwaps, EvenOutTwoClassesThatNoSingleSwapImproves) {
+  // Sums 74 and 72: evening them out needs a student one point lower from
+  // the other class, and there is none; two pairs do it.
+  const BalanceProblem problem = ScoresProblem({10, 27, 19, 18, 23, 22, 25, 2}, {0, 0, 0, 0, 1, 1, 1, 1}, 2);
+  SearchState state(problem, problem.classOf);
+  ASSERT_GT(state.Cost(), 0.0);
+  for (int32_t i = 0; i < 4; ++i) {
+    for (int32_t l = 4; l < 8; ++l) EXPECT_GE(state.CostDelta(i, l), 0.0) << i << " " << l;
+  }
+  const std::vector<int32_t> everyone{0, 1, 2, 3, 4, 5, 6, 7};
+  SplitMix random(1);
+  int64_t budget = 1'000'000;
+  EXPECT_EQ(PairSwaps(state, problem, everyone, random, budget), 1);
+  EXPECT_NEAR(state.Cost(), 0.0, 1e-12);
+  EXPECT_EQ(Sizes(state.ClassOf(), 2), (std::vector<int32_t>{4, 4}));
+  // The comparisons made are paid from the budget: 6 pairs against 6.
+  EXPECT_EQ(budget, 1'000'000 - 36);
+}
+
+TEST(PairSwaps, NeverMoveAFixedStudentNorBreakAnApartGroup) {
+  // Two double swaps even these classes out: {10, 18} for {25, 2} and
+  // {27, 19} for {23, 22}. With 2 fixed only the second is left.
+  BalanceProblem problem = ScoresProblem({10, 27, 19, 18, 23, 22, 25, 2}, {0, 0, 0, 0, 1, 1, 1, 1}, 2);
+  problem.fixed = {0, 0, 0, 0, 0, 0, 0, 1};
+  problem.apartGroups = {{1, 5}};
+  SearchState state(problem, problem.classOf);
+  const std::vector<int32_t> movable{0, 1, 2, 3, 4, 5, 6};
+  SplitMix random(1);
+  int64_t budget = 1'000'000;
+  EXPECT_EQ(PairSwaps(state, problem, movable, random, budget), 1);
+  EXPECT_NEAR(state.Cost(), 0.0, 1e-12);
+  EXPECT_EQ(state.ClassOf(), (std::vector<int32_t>{0, 1, 1, 0, 0, 0, 1, 1}));
+
+  // 10 and 23 kept apart rule out both: whatever is taken keeps them apart.
+  problem.fixed.assign(8, 0);
+  problem.apartGroups = {{0, 4}};
+  SearchState apart(problem, problem.classOf);
+  const double before = apart.Cost();
+  budget = 1'000'000;
+  PairSwaps(apart, problem, {0, 1, 2, 3, 4, 5, 6, 7}, random, budget);
+  EXPECT_GT(apart.Cost(), 0.0);
+  EXPECT_LE(apart.Cost(), before);
+  EXPECT_EQ(apart.Pairs(), 0);
 }
 
 TEST(SolveBalance, FindsThePerfectSplitOfASmallList) {

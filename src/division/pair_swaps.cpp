@@ -1,0 +1,206 @@
+#include "division/pair_swaps.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#if defined(__SSE2__) || defined(_M_X64)
+#include <emmintrin.h>
+#endif
+
+namespace fenban::division {
+namespace {
+
+// Pairs of swaps between two classes: two students of one class trade
+// places with two of another. A double swap changes the two classes by the
+// difference of two pair sums, so for two classes every pair of one is
+// compared with every pair of the other under a quadratic model of the cost
+// (weighted squared distance to the change that evens the two classes out),
+// through inner products of single students, at O(1) per comparison. The
+// few closest are tried with the true cost and the best that lowers it is
+// taken.
+class PairSwapSearch {
+ public:
+  PairSwapSearch(SearchState& state, const BalanceProblem& problem) : state_(state), problem_(problem) {
+    f_ = static_cast<size_t>(problem.featureCount);
+    root_.resize(f_);
+    for (size_t j = 0; j < f_; ++j) root_[j] = std::sqrt(state.ModelWeight(j));
+  }
+
+  // Tries classes a and b; returns true when a double swap was taken.
+  bool TryClasses(size_t a, size_t b, const std::vector<int32_t>& A, const std::vector<int32_t>& B) {
+    const size_t na = A.size(), nb = B.size();
+    if (na < 2 || nb < 2) return false;
+    const size_t f = f_;
+    ya_.assign(na * f, 0.0);
+    yb_.assign(nb * f, 0.0);
+    t_.assign(f, 0.0);
+    for (size_t j = 0; j < f; ++j) {
+      const double scale = state_.Scale(a, j);
+      t_[j] = root_[j] * (state_.Dev(b, j) * state_.Scale(b, j) - state_.Dev(a, j) * scale) / 2;
+      for (size_t p = 0; p < na; ++p) ya_[p * f + j] = root_[j] * scale * problem_.features[static_cast<size_t>(A[p]) * f + j];
+      for (size_t q = 0; q < nb; ++q) yb_[q * f + j] = root_[j] * scale * problem_.features[static_cast<size_t>(B[q]) * f + j];
+    }
+    auto dot = [f](const double* x, const double* y) {
+      double d = 0;
+      for (size_t j = 0; j < f; ++j) d += x[j] * y[j];
+      return d;
+    };
+    gab_.assign(na * nb, 0.0);  // [p][q]
+    for (size_t p = 0; p < na; ++p)
+      for (size_t q = 0; q < nb; ++q) gab_[p * nb + q] = dot(&ya_[p * f], &yb_[q * f]);
+    // nbb_[q][r] = |y_q + y_r|², ta_ = <y_p, t>, tb_ = <y_q, t>
+    nbb_.assign(nb * nb, 0.0);
+    std::vector<double> normB(nb), tb(nb), normA(na), ta(na);
+    for (size_t q = 0; q < nb; ++q) { normB[q] = dot(&yb_[q * f], &yb_[q * f]); tb[q] = dot(&yb_[q * f], t_.data()); }
+    for (size_t p = 0; p < na; ++p) { normA[p] = dot(&ya_[p * f], &ya_[p * f]); ta[p] = dot(&ya_[p * f], t_.data()); }
+    for (size_t q = 0; q < nb; ++q)
+      for (size_t r = q + 1; r < nb; ++r) nbb_[q * nb + r] = normB[q] + normB[r] + 2 * dot(&yb_[q * f], &yb_[r * f]);
+    const double tt = dot(t_.data(), t_.data());
+
+    // Float rows padded to whole blocks of four, +inf where r <= q and in the
+    // padding, so that each row's minimum is one vector loop.
+    const size_t stride = (nb + 3) / 4 * 4;
+    nbbf_.assign(nb * stride, std::numeric_limits<float>::infinity());
+    for (size_t q = 0; q < nb; ++q)
+      for (size_t r = q + 1; r < nb; ++r) nbbf_[q * stride + r] = static_cast<float>(nbb_[q * nb + r]);
+    h2_.assign(stride, 0.0f);
+    best_.clear();
+    double worst = std::numeric_limits<double>::infinity();
+    std::vector<double> h(nb);
+    for (size_t p = 0; p < na; ++p) {
+      for (size_t p2 = p + 1; p2 < na; ++p2) {
+        const double nA = normA[p] + normA[p2] + tt + 2 * dot(&ya_[p * f], &ya_[p2 * f]) + 2 * ta[p] + 2 * ta[p2];
+        for (size_t q = 0; q < nb; ++q) {
+          h[q] = gab_[p * nb + q] + gab_[p2 * nb + q] + tb[q];
+          h2_[q] = static_cast<float>(2 * h[q]);
+        }
+        for (size_t q = 0; q + 1 < nb; ++q) {
+          const double base = nA - 2 * h[q];
+          const float* nrow = &nbbf_[q * stride];
+          const size_t from = (q + 1) / 4 * 4;
+          if (base + RowMinimum(nrow, h2_.data(), from, stride) >= worst) continue;
+          const double* exact = &nbb_[q * nb];
+          for (size_t r = q + 1; r < nb; ++r) {
+            const double d = base + exact[r] - 2 * h[r];
+            if (d < worst) {
+              Insert(d, A[p], A[p2], B[q], B[r]);
+              worst = best_.size() < kKeep ? std::numeric_limits<double>::infinity() : best_.back().distance;
+            }
+          }
+        }
+      }
+    }
+    // The true change of both swaps together; the apart breaches are
+    // counted for the pair, as the first swap alone may add one that the
+    // second removes.
+    int64_t bestPairs = 0;
+    double bestDelta = -1e-9;
+    const Candidate* chosen = nullptr;
+    for (const Candidate& c : best_) {
+      int64_t pairs = state_.PairDelta(c.i1, c.l1);
+      double delta = state_.CostDelta(c.i1, c.l1);
+      state_.Swap(c.i1, c.l1);
+      pairs += state_.PairDelta(c.i2, c.l2);
+      delta += state_.CostDelta(c.i2, c.l2);
+      state_.Swap(c.i1, c.l1);
+      if (pairs < bestPairs || (pairs == bestPairs && delta < bestDelta)) {
+        bestPairs = pairs;
+        bestDelta = delta;
+        chosen = &c;
+      }
+    }
+    if (chosen == nullptr) return false;
+    state_.Swap(chosen->i1, chosen->l1);
+    state_.Swap(chosen->i2, chosen->l2);
+    return true;
+  }
+
+ private:
+  struct Candidate {
+    double distance;
+    int32_t i1, i2, l1, l2;
+  };
+  static constexpr size_t kKeep = 16;
+  void Insert(double d, int32_t i1, int32_t i2, int32_t l1, int32_t l2) {
+    Candidate c{d, i1, i2, l1, l2};
+    auto at = std::upper_bound(best_.begin(), best_.end(), d, [](double x, const Candidate& y) { return x < y.distance; });
+    best_.insert(at, c);
+    if (best_.size() > kKeep) best_.pop_back();
+  }
+
+  // The smallest row[r] - h2[r] for r in [from, to), both multiples of four.
+  static double RowMinimum(const float* row, const float* h2, size_t from, size_t to) {
+#if defined(__SSE2__) || defined(_M_X64)
+    __m128 least = _mm_set1_ps(std::numeric_limits<float>::infinity());
+    for (size_t r = from; r < to; r += 4) least = _mm_min_ps(least, _mm_sub_ps(_mm_loadu_ps(row + r), _mm_loadu_ps(h2 + r)));
+    alignas(16) float lanes[4];
+    _mm_store_ps(lanes, least);
+    // float rounding: a little slack so no candidate is skipped that the exact sum would keep
+    return std::min(std::min(lanes[0], lanes[1]), std::min(lanes[2], lanes[3])) - 1e-3 * (1 + std::fabs(std::min(std::min(lanes[0], lanes[1]), std::min(lanes[2], lanes[3]))));
+#else
+    float least = std::numeric_limits<float>::infinity();
+    for (size_t r = from; r < to; ++r) least = std::min(least, row[r] - h2[r]);
+    return least - 1e-3 * (1 + std::fabs(least));
+#endif
+  }
+
+  SearchState& state_;
+  const BalanceProblem& problem_;
+  std::vector<float> nbbf_, h2_;
+  size_t f_ = 0;
+  std::vector<double> root_, ya_, yb_, t_, gab_, nbb_;
+  std::vector<Candidate> best_;
+};
+
+}  // namespace
+
+int64_t PairSwaps(SearchState& state, const BalanceProblem& problem, const std::vector<int32_t>& freeStudents,
+                  SplitMix& random, int64_t& budget) {
+  const size_t k = static_cast<size_t>(problem.classCount);
+  std::vector<std::vector<int32_t>> members(k);
+  for (int32_t s : freeStudents) members[static_cast<size_t>(state.ClassOf(s))].push_back(s);
+  // Class pairs, the most uneven first (weighted squared difference of the class deviations).
+  const size_t f = static_cast<size_t>(problem.featureCount);
+  std::vector<std::pair<double, std::pair<size_t, size_t>>> order;
+  for (size_t a = 0; a < k; ++a) {
+    for (size_t b = a + 1; b < k; ++b) {
+      double gap = 0;
+      for (size_t j = 0; j < f; ++j) {
+        const double d = state.Dev(b, j) * state.Scale(b, j) - state.Dev(a, j) * state.Scale(a, j);
+        gap += state.ModelWeight(j) * d * d;
+      }
+      order.push_back({-gap, {a, b}});
+    }
+  }
+  std::sort(order.begin(), order.end());
+  // After as many double swaps as there are classes the order is stale.
+  const size_t limit = std::max<size_t>(4, k);
+  PairSwapSearch search(state, problem);
+  int64_t taken = 0;
+  std::vector<int32_t> A, B;
+  auto pick = [&](const std::vector<int32_t>& all, std::vector<int32_t>& out) {
+    out = all;
+    if (out.size() <= kPairSwapSample) return;
+    for (size_t t = 0; t < kPairSwapSample; ++t) std::swap(out[t], out[t + static_cast<size_t>(random.Below(static_cast<int32_t>(out.size() - t)))]);
+    out.resize(kPairSwapSample);
+  };
+  for (const auto& [gap, ab] : order) {
+    if (budget <= 0) break;
+    const auto [a, b] = ab;
+    pick(members[a], A);
+    pick(members[b], B);
+    budget -= static_cast<int64_t>(A.size() * (A.size() - 1) / 2 * B.size() * (B.size() - 1) / 2);
+    if (search.TryClasses(a, b, A, B)) {
+      if (static_cast<size_t>(++taken) >= limit) break;
+      members[a].clear();
+      members[b].clear();
+      for (int32_t s : freeStudents) {
+        const size_t c = static_cast<size_t>(state.ClassOf(s));
+        if (c == a || c == b) members[c].push_back(s);
+      }
+    }
+  }
+  return taken;
+}
+
+}  // namespace fenban::division
