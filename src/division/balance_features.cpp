@@ -20,7 +20,8 @@ constexpr double kStandardDeviationTarget = 1.0;
 constexpr double kAllowance = 0.2;
 constexpr double kMeanExcess = 80;
 // Category counts: a class outside the whole numbers next to the year's
-// count per class costs 20 per student squared.
+// count per class costs 20 per student squared, and the search takes no
+// swap that puts more students outside (they are strict).
 constexpr double kCategoryWeight = 0.2;
 constexpr double kCategoryExcess = 20;
 // Excellent and pass counts (two per mark) are many and coarse. In classes
@@ -115,9 +116,9 @@ BalanceProblem BuildBalanceProblem(const StudentList& list, uint64_t seed) {
     for (size_t s = 0; s < n; ++s) column[s] = std::isnan(marks[s]) ? mean : marks[s];
     addMean(std::move(column), target, weight, excessWeight);
   };
-  auto addCount = [&](std::vector<double> column, double weight, double excessWeight) {
+  auto addCount = [&](std::vector<double> column, double weight, double excessWeight, bool strict) {
     columns.push_back(std::move(column));
-    shapes.push_back(FeatureShape{true, weight, 0.0, excessWeight});
+    shapes.push_back(FeatureShape{true, weight, 0.0, excessWeight, strict});
   };
   addMarks(list.total, kTotalMeanTarget, 1.0, kMeanExcess);
   for (const std::vector<double>& subject : list.subjects) addMarks(subject, kSubjectMeanTarget, 1.0, kMeanExcess);
@@ -148,7 +149,7 @@ BalanceProblem BuildBalanceProblem(const StudentList& list, uint64_t seed) {
     for (int32_t value = 0; value < values; ++value) {
       std::vector<double> column(n);
       for (size_t s = 0; s < n; ++s) column[s] = codes[s] == value ? 1.0 : 0.0;
-      addCount(std::move(column), kCategoryWeight, kCategoryExcess);
+      addCount(std::move(column), kCategoryWeight, kCategoryExcess, true);
     }
   }
 
@@ -158,7 +159,7 @@ BalanceProblem BuildBalanceProblem(const StudentList& list, uint64_t seed) {
   for (const std::vector<double>* marks : AllMarks(list)) {
     for (int64_t rank : {excellentRank, passRank}) {
       const std::vector<uint8_t> reached = Reaches(*marks, rank);
-      addCount(std::vector<double>(reached.begin(), reached.end()), kMarkCountWeight, markExcess);
+      addCount(std::vector<double>(reached.begin(), reached.end()), kMarkCountWeight, markExcess, false);
     }
   }
 

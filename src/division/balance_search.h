@@ -21,6 +21,9 @@ struct FeatureShape {
   double weight = 1.0;
   double allowance = 0.0;
   double excessWeight = 0.0;
+  // A count that must end inside its band whenever a swap can bring it
+  // there, whatever it costs the other features (the categories).
+  bool strict = false;
 };
 
 struct BalanceProblem {

@@ -40,27 +40,35 @@ SearchState::SearchState(const BalanceProblem& problem, std::vector<int32_t> cla
   const double n = static_cast<double>(classOf_.size());
   int32_t usedClasses = 0;
   for (int32_t size : sizes) usedClasses += size > 0 ? 1 : 0;
-  cell_.assign(k * f_, Cell{});
+  scale_.assign(k * f_, 1.0);
+  low_.assign(k * f_, 0.0);
+  high_.assign(k * f_, 0.0);
   weight_.assign(f_, 1.0);
   excessWeight_.assign(f_, 0.0);
   for (size_t j = 0; j < f_; ++j) {
     const FeatureShape shape = j < problem.shapes.size() ? problem.shapes[j] : FeatureShape{};
     weight_[j] = shape.weight;
+    if (shape.strict) strict_.push_back(j);
     excessWeight_[j] = shape.excessWeight;
     // The year's count per class, for count features.
     const double perClass = usedClasses > 0 ? means[j] * n / usedClasses : 0.0;
     for (size_t c = 0; c < k; ++c) {
-      Cell& cell = cell_[c * f_ + j];
+      const size_t cell = c * f_ + j;
       if (sizes[c] == 0) {
-        cell = Cell{0.0, -1e300, 1e300};
+        scale_[cell] = 0.0;
+        low_[cell] = -1e300;
+        high_[cell] = 1e300;
       } else if (shape.count) {
         // v = count − size·mean; counts between the whole numbers around
         // the year's count per class are free.
         const double expected = means[j] * sizes[c];
         const double low = std::floor(perClass + 1e-9), high = std::ceil(perClass - 1e-9);
-        cell = Cell{1.0, low - expected - 1e-9, high - expected + 1e-9};
+        low_[cell] = low - expected - 1e-9;
+        high_[cell] = high - expected + 1e-9;
       } else {
-        cell = Cell{1.0 / sizes[c], -shape.allowance, shape.allowance};
+        scale_[cell] = 1.0 / sizes[c];
+        low_[cell] = -shape.allowance;
+        high_[cell] = shape.allowance;
       }
     }
   }
@@ -69,11 +77,19 @@ SearchState::SearchState(const BalanceProblem& problem, std::vector<int32_t> cla
 
 double SearchState::Cost() const {
   double cost = 0;
-  const size_t k = cell_.size() / std::max<size_t>(f_, 1);
-  for (size_t c = 0; c < k; ++c) {
-    for (size_t j = 0; j < f_; ++j) cost += Penalty(c * f_ + j, j, dev_[c * f_ + j]);
+  for (size_t cell = 0; cell < dev_.size(); ++cell) {
+    const size_t j = cell % f_;
+    cost += Penalty(dev_[cell], scale_[cell], low_[cell], high_[cell], weight_[j], excessWeight_[j]);
   }
   return cost;
+}
+
+double SearchState::StrictExcess() const {
+  double excess = 0;
+  for (size_t cell = 0; cell < dev_.size(); cell += f_) {
+    for (size_t j : strict_) excess += Excess(dev_[cell + j], cell + j);
+  }
+  return excess;
 }
 
 void SearchState::BuildGroups() {

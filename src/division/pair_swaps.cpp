@@ -90,22 +90,20 @@ class PairSwapSearch {
         }
       }
     }
-    // The true change of both swaps together; the apart breaches are
-    // counted for the pair, as the first swap alone may add one that the
-    // second removes.
-    int64_t bestPairs = 0;
-    double bestDelta = -1e-9;
+    // The true change of both swaps together (apart breaches, strict
+    // excess, cost), counted for the pair: the first swap alone may add a
+    // breach that the second removes.
+    Standing bestChange{0, 0.0, -1e-9};
     const Candidate* chosen = nullptr;
     for (const Candidate& c : best_) {
-      int64_t pairs = state_.PairDelta(c.i1, c.l1);
-      double delta = state_.CostDelta(c.i1, c.l1);
+      Standing change{state_.PairDelta(c.i1, c.l1), state_.StrictExcessDelta(c.i1, c.l1), state_.CostDelta(c.i1, c.l1)};
       state_.Swap(c.i1, c.l1);
-      pairs += state_.PairDelta(c.i2, c.l2);
-      delta += state_.CostDelta(c.i2, c.l2);
+      change.breaches += state_.PairDelta(c.i2, c.l2);
+      change.strict += state_.StrictExcessDelta(c.i2, c.l2);
+      change.cost += state_.CostDelta(c.i2, c.l2);
       state_.Swap(c.i1, c.l1);
-      if (pairs < bestPairs || (pairs == bestPairs && delta < bestDelta)) {
-        bestPairs = pairs;
-        bestDelta = delta;
+      if (change.BetterThan(bestChange)) {
+        bestChange = change;
         chosen = &c;
       }
     }
@@ -152,6 +150,11 @@ class PairSwapSearch {
   std::vector<Candidate> best_;
 };
 
+// What comparing two classes costs besides the pair comparisons (inner
+// products, the true cost of the closest candidates), in pair comparisons:
+// it dominates for classes of ten or so.
+constexpr int64_t kAttemptCost = 50'000;
+
 }  // namespace
 
 int64_t PairSwaps(SearchState& state, const BalanceProblem& problem, const std::vector<int32_t>& freeStudents,
@@ -189,7 +192,7 @@ int64_t PairSwaps(SearchState& state, const BalanceProblem& problem, const std::
     const auto [a, b] = ab;
     pick(members[a], A);
     pick(members[b], B);
-    budget -= static_cast<int64_t>(A.size() * (A.size() - 1) / 2 * B.size() * (B.size() - 1) / 2);
+    budget -= static_cast<int64_t>(A.size() * (A.size() - 1) / 2 * B.size() * (B.size() - 1) / 2) + kAttemptCost;
     if (search.TryClasses(a, b, A, B)) {
       if (static_cast<size_t>(++taken) >= limit) break;
       members[a].clear();
