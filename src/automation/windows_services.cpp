@@ -58,9 +58,10 @@ std::string WindowsServices::ShortDate() {
 }
 
 uint64_t WindowsServices::RandomSeed() {
-  // Tests that compare a division through automation with one run natively fix the tie order.
+  // FENBAN_SEED, a whole number, fixes the random tie order as `fenban divide
+  // --seed` does: the same list and options then give the same division.
   wchar_t fixed[32];
-  const DWORD length = GetEnvironmentVariableW(L"FENBAN_TEST_SEED", fixed, 32);
+  const DWORD length = GetEnvironmentVariableW(L"FENBAN_SEED", fixed, 32);
   if (length > 0 && length < 32) {
     wchar_t* end = nullptr;
     const unsigned long long seed = wcstoull(fixed, &end, 10);

@@ -52,7 +52,7 @@ class FixedPlatform {
  public:
   explicit FixedPlatform(const WorkflowWorld& world) {
     const std::wstring seed = std::to_wstring(world.services.seed);
-    SetEnvironmentVariableW(L"FENBAN_TEST_SEED", seed.c_str());
+    SetEnvironmentVariableW(L"FENBAN_SEED", seed.c_str());
     wchar_t format[80] = {};
     if (GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_SSHORTDATE, format, 80) > 0) savedDateFormat_ = format;
     const std::wstring date = L"'" + Utf8ToWide(world.services.date) + L"'";  // a literal: the same every day
@@ -67,7 +67,7 @@ class FixedPlatform {
     CloseHandle(list);
   }
   ~FixedPlatform() {
-    SetEnvironmentVariableW(L"FENBAN_TEST_SEED", nullptr);
+    SetEnvironmentVariableW(L"FENBAN_SEED", nullptr);
     if (!savedDateFormat_.empty()) SetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_SSHORTDATE, savedDateFormat_.c_str());
   }
   FixedPlatform(const FixedPlatform&) = delete;

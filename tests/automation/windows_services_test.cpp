@@ -82,12 +82,12 @@ void DateAndSeed() {
         date.find(std::to_string(now.wYear % 100)) != std::string::npos);
   CHECK(date.find('\0') == std::string::npos && !date.empty());
   CHECK(services.RandomSeed() != services.RandomSeed());
-  // A test may fix the tie order; anything but a plain number leaves it to the clock.
-  SetEnvironmentVariableW(L"FENBAN_TEST_SEED", L"12345");
+  // FENBAN_SEED fixes the tie order; anything but a plain number leaves it to the clock.
+  SetEnvironmentVariableW(L"FENBAN_SEED", L"12345");
   CHECK(services.RandomSeed() == 12345);
-  SetEnvironmentVariableW(L"FENBAN_TEST_SEED", L"12345x");
+  SetEnvironmentVariableW(L"FENBAN_SEED", L"12345x");
   CHECK(services.RandomSeed() != services.RandomSeed());
-  SetEnvironmentVariableW(L"FENBAN_TEST_SEED", nullptr);
+  SetEnvironmentVariableW(L"FENBAN_SEED", nullptr);
 }
 
 void MessageBoxesAreOwnedByTheApplicationWindow() {
