@@ -140,10 +140,10 @@ void RepairApartGroups(SearchState& state, const std::vector<int32_t>& freeStude
       for (int32_t student : state.Group(g)) {
         if (!movable[static_cast<size_t>(student)] || state.MembersIn(g, state.ClassOf(student)) < 2) continue;
         int32_t bestPartner = -1;
-        int64_t bestPairs = 0;
-        double bestCost = 0;
+        Standing best;
         // The first kRepairCandidates partners that remove a breach, from a
-        // place in the list that depends on the student, are compared.
+        // place in the list that depends on the student, are compared (by
+        // breaches, then strict excess, then cost).
         const size_t m = freeStudents.size();
         const size_t start = static_cast<size_t>(student) * 2654435761u % std::max<size_t>(m, 1);
         int32_t found = 0;
@@ -153,11 +153,10 @@ void RepairApartGroups(SearchState& state, const std::vector<int32_t>& freeStude
           const int64_t pairs = state.PairDelta(student, partner);
           if (pairs >= 0) continue;
           ++found;
-          const double cost = state.CostDelta(student, partner);
-          if (bestPartner < 0 || pairs < bestPairs || (pairs == bestPairs && cost < bestCost)) {
+          const Standing change{pairs, state.StrictExcessDelta(student, partner), state.CostDelta(student, partner)};
+          if (bestPartner < 0 || change.BetterThan(best)) {
             bestPartner = partner;
-            bestPairs = pairs;
-            bestCost = cost;
+            best = change;
           }
         }
         if (bestPartner >= 0) {
