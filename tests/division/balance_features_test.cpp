@@ -62,5 +62,25 @@ TEST(BalanceFeatures, ASmallYearComesOutWithMeansSpreadAndCountsAlike) {
   }
 }
 
+TEST(BalanceFeatures, ClassesOfTenKeepTheirCategoriesWithinOne) {
+  // In classes of ten the means cannot come near their targets; their cost
+  // must not push the categories apart.
+  for (uint64_t seed : {5u, 6u}) {
+    SCOPED_TRACE("seed " + std::to_string(seed));
+    StudentList list = RandomYear(300, 30, seed);
+    list.categoryNames.push_back("住校");
+    std::mt19937_64 engine(seed + 100);
+    list.categories.emplace_back();
+    for (size_t s = 0; s < list.classOf.size(); ++s) list.categories[1].push_back(engine() % 10 < 4 ? 1 : 0);
+    const BalanceResult result = SolveBalance(BuildBalanceProblem(list, seed));
+    ASSERT_TRUE(result.problems.empty());
+    const std::map<std::string, double> dealt = Figures(list, list.classOf);
+    const std::map<std::string, double> refined = Figures(list, result.classOf);
+    EXPECT_LE(refined.at("性别"), 1.0);
+    EXPECT_LE(refined.at("住校"), 1.0);
+    EXPECT_LT(refined.at("总分"), dealt.at("总分") / 4);
+  }
+}
+
 }  // namespace
 }  // namespace fenban::division
