@@ -26,62 +26,86 @@ class PairSwapSearch {
     for (size_t j = 0; j < f_; ++j) root_[j] = std::sqrt(state.ModelWeight(j));
   }
 
-  // Tries classes a and b; returns true when a double swap was taken.
+  // Tries classes a and b (free members A and B); returns true when a
+  // double swap was taken.
   bool TryClasses(size_t a, size_t b, const std::vector<int32_t>& A, const std::vector<int32_t>& B) {
-    const size_t na = A.size(), nb = B.size();
-    if (na < 2 || nb < 2) return false;
-    const size_t f = f_;
+    if (A.size() < 2 || B.size() < 2) return false;
+    Prepare(a, b, A, B);
+    FindClosest(A, B);
+    return TakeBest();
+  }
+
+ private:
+  // Scaled feature vectors y (√weight · class scale · x) of both classes,
+  // the change t that evens them out, and the inner products the
+  // comparisons need.
+  void Prepare(size_t a, size_t b, const std::vector<int32_t>& A, const std::vector<int32_t>& B) {
+    const size_t na = A.size(), nb = B.size(), f = f_;
     ya_.assign(na * f, 0.0);
     yb_.assign(nb * f, 0.0);
     t_.assign(f, 0.0);
     for (size_t j = 0; j < f; ++j) {
       const double scale = state_.Scale(a, j);
       t_[j] = root_[j] * (state_.Dev(b, j) * state_.Scale(b, j) - state_.Dev(a, j) * scale) / 2;
-      for (size_t p = 0; p < na; ++p) ya_[p * f + j] = root_[j] * scale * problem_.features[static_cast<size_t>(A[p]) * f + j];
-      for (size_t q = 0; q < nb; ++q) yb_[q * f + j] = root_[j] * scale * problem_.features[static_cast<size_t>(B[q]) * f + j];
+      for (size_t p = 0; p < na; ++p) {
+        ya_[p * f + j] = root_[j] * scale * problem_.features[static_cast<size_t>(A[p]) * f + j];
+      }
+      for (size_t q = 0; q < nb; ++q) {
+        yb_[q * f + j] = root_[j] * scale * problem_.features[static_cast<size_t>(B[q]) * f + j];
+      }
     }
-    auto dot = [f](const double* x, const double* y) {
-      double d = 0;
-      for (size_t j = 0; j < f; ++j) d += x[j] * y[j];
-      return d;
-    };
-    gab_.assign(na * nb, 0.0);  // [p][q]
-    for (size_t p = 0; p < na; ++p)
-      for (size_t q = 0; q < nb; ++q) gab_[p * nb + q] = dot(&ya_[p * f], &yb_[q * f]);
-    // nbb_[q][r] = |y_q + y_r|², ta_ = <y_p, t>, tb_ = <y_q, t>
+    gab_.assign(na * nb, 0.0);
+    normA_.assign(na, 0.0);
+    ta_.assign(na, 0.0);
+    for (size_t p = 0; p < na; ++p) {
+      for (size_t q = 0; q < nb; ++q) gab_[p * nb + q] = Dot(&ya_[p * f], &yb_[q * f]);
+      normA_[p] = Dot(&ya_[p * f], &ya_[p * f]);
+      ta_[p] = Dot(&ya_[p * f], t_.data());
+    }
+    std::vector<double> normB(nb);
+    tb_.assign(nb, 0.0);
+    for (size_t q = 0; q < nb; ++q) {
+      normB[q] = Dot(&yb_[q * f], &yb_[q * f]);
+      tb_[q] = Dot(&yb_[q * f], t_.data());
+    }
+    // |y_q + y_r|² for the pairs of B, exact and as float rows padded to
+    // whole blocks of four with +inf where r <= q, so that each row's
+    // minimum is one vector loop.
+    stride_ = (nb + 3) / 4 * 4;
     nbb_.assign(nb * nb, 0.0);
-    std::vector<double> normB(nb), tb(nb), normA(na), ta(na);
-    for (size_t q = 0; q < nb; ++q) { normB[q] = dot(&yb_[q * f], &yb_[q * f]); tb[q] = dot(&yb_[q * f], t_.data()); }
-    for (size_t p = 0; p < na; ++p) { normA[p] = dot(&ya_[p * f], &ya_[p * f]); ta[p] = dot(&ya_[p * f], t_.data()); }
-    for (size_t q = 0; q < nb; ++q)
-      for (size_t r = q + 1; r < nb; ++r) nbb_[q * nb + r] = normB[q] + normB[r] + 2 * dot(&yb_[q * f], &yb_[r * f]);
-    const double tt = dot(t_.data(), t_.data());
+    nbbf_.assign(nb * stride_, std::numeric_limits<float>::infinity());
+    for (size_t q = 0; q < nb; ++q) {
+      for (size_t r = q + 1; r < nb; ++r) {
+        nbb_[q * nb + r] = normB[q] + normB[r] + 2 * Dot(&yb_[q * f], &yb_[r * f]);
+        nbbf_[q * stride_ + r] = static_cast<float>(nbb_[q * nb + r]);
+      }
+    }
+    tt_ = Dot(t_.data(), t_.data());
+  }
 
-    // Float rows padded to whole blocks of four, +inf where r <= q and in the
-    // padding, so that each row's minimum is one vector loop.
-    const size_t stride = (nb + 3) / 4 * 4;
-    nbbf_.assign(nb * stride, std::numeric_limits<float>::infinity());
-    for (size_t q = 0; q < nb; ++q)
-      for (size_t r = q + 1; r < nb; ++r) nbbf_[q * stride + r] = static_cast<float>(nbb_[q * nb + r]);
-    h2_.assign(stride, 0.0f);
+  // The kKeep pairs of pairs closest under the model: for the pair (p, p2)
+  // of A and (q, r) of B the distance is
+  // |y_p + y_p2 + t|² + |y_q + y_r|² − 2·(h[q] + h[r]), with
+  // h[q] = <y_q, y_p + y_p2 + t>.
+  void FindClosest(const std::vector<int32_t>& A, const std::vector<int32_t>& B) {
+    const size_t na = A.size(), nb = B.size(), f = f_;
+    h_.assign(nb, 0.0);
+    h2_.assign(stride_, 0.0f);
     best_.clear();
     double worst = std::numeric_limits<double>::infinity();
-    std::vector<double> h(nb);
     for (size_t p = 0; p < na; ++p) {
       for (size_t p2 = p + 1; p2 < na; ++p2) {
-        const double nA = normA[p] + normA[p2] + tt + 2 * dot(&ya_[p * f], &ya_[p2 * f]) + 2 * ta[p] + 2 * ta[p2];
+        const double nA = normA_[p] + normA_[p2] + tt_ + 2 * Dot(&ya_[p * f], &ya_[p2 * f]) + 2 * ta_[p] + 2 * ta_[p2];
         for (size_t q = 0; q < nb; ++q) {
-          h[q] = gab_[p * nb + q] + gab_[p2 * nb + q] + tb[q];
-          h2_[q] = static_cast<float>(2 * h[q]);
+          h_[q] = gab_[p * nb + q] + gab_[p2 * nb + q] + tb_[q];
+          h2_[q] = static_cast<float>(2 * h_[q]);
         }
         for (size_t q = 0; q + 1 < nb; ++q) {
-          const double base = nA - 2 * h[q];
-          const float* nrow = &nbbf_[q * stride];
-          const size_t from = (q + 1) / 4 * 4;
-          if (base + RowMinimum(nrow, h2_.data(), from, stride) >= worst) continue;
+          const double base = nA - 2 * h_[q];
+          if (base + RowMinimum(&nbbf_[q * stride_], h2_.data(), (q + 1) / 4 * 4, stride_) >= worst) continue;
           const double* exact = &nbb_[q * nb];
           for (size_t r = q + 1; r < nb; ++r) {
-            const double d = base + exact[r] - 2 * h[r];
+            const double d = base + exact[r] - 2 * h_[r];
             if (d < worst) {
               Insert(d, A[p], A[p2], B[q], B[r]);
               worst = best_.size() < kKeep ? std::numeric_limits<double>::infinity() : best_.back().distance;
@@ -90,9 +114,13 @@ class PairSwapSearch {
         }
       }
     }
-    // The true change of both swaps together (apart breaches, strict
-    // excess, cost), counted for the pair: the first swap alone may add a
-    // breach that the second removes.
+  }
+
+  // Takes the candidate whose true change of both swaps together (apart
+  // breaches, strict excess, cost) is best, if it is an improvement. The
+  // change is counted for the pair: the first swap alone may add a breach
+  // that the second removes.
+  bool TakeBest() {
     Standing bestChange{0, 0.0, -1e-9};
     const Candidate* chosen = nullptr;
     for (const Candidate& c : best_) {
@@ -113,7 +141,12 @@ class PairSwapSearch {
     return true;
   }
 
- private:
+  double Dot(const double* x, const double* y) const {
+    double d = 0;
+    for (size_t j = 0; j < f_; ++j) d += x[j] * y[j];
+    return d;
+  }
+
   struct Candidate {
     double distance;
     int32_t i1, i2, l1, l2;
@@ -129,12 +162,13 @@ class PairSwapSearch {
   // The smallest row[r] - h2[r] for r in [from, to), both multiples of four.
   static double RowMinimum(const float* row, const float* h2, size_t from, size_t to) {
 #if defined(__SSE2__) || defined(_M_X64)
-    __m128 least = _mm_set1_ps(std::numeric_limits<float>::infinity());
-    for (size_t r = from; r < to; r += 4) least = _mm_min_ps(least, _mm_sub_ps(_mm_loadu_ps(row + r), _mm_loadu_ps(h2 + r)));
+    __m128 lowest = _mm_set1_ps(std::numeric_limits<float>::infinity());
+    for (size_t r = from; r < to; r += 4) lowest = _mm_min_ps(lowest, _mm_sub_ps(_mm_loadu_ps(row + r), _mm_loadu_ps(h2 + r)));
     alignas(16) float lanes[4];
-    _mm_store_ps(lanes, least);
-    // float rounding: a little slack so no candidate is skipped that the exact sum would keep
-    return std::min(std::min(lanes[0], lanes[1]), std::min(lanes[2], lanes[3])) - 1e-3 * (1 + std::fabs(std::min(std::min(lanes[0], lanes[1]), std::min(lanes[2], lanes[3]))));
+    _mm_store_ps(lanes, lowest);
+    const float least = std::min(std::min(lanes[0], lanes[1]), std::min(lanes[2], lanes[3]));
+    // Slack for float rounding: the rows only screen, the exact sums decide.
+    return least - 1e-3 * (1 + std::fabs(least));
 #else
     float least = std::numeric_limits<float>::infinity();
     for (size_t r = from; r < to; ++r) least = std::min(least, row[r] - h2[r]);
@@ -144,9 +178,15 @@ class PairSwapSearch {
 
   SearchState& state_;
   const BalanceProblem& problem_;
-  std::vector<float> nbbf_, h2_;
   size_t f_ = 0;
-  std::vector<double> root_, ya_, yb_, t_, gab_, nbb_;
+  std::vector<double> root_;              // per feature: √ of its model weight
+  std::vector<double> ya_, yb_, t_;       // scaled vectors of A and B, the change wanted
+  std::vector<double> gab_;               // <y_p, y_q> for p in A, q in B
+  std::vector<double> normA_, ta_, tb_;   // |y_p|², <y_p, t>, <y_q, t>
+  std::vector<double> nbb_, h_;           // |y_q + y_r|² for pairs of B; h of the pair of A at hand
+  std::vector<float> nbbf_, h2_;          // the same as float rows, and 2·h
+  size_t stride_ = 0;
+  double tt_ = 0;
   std::vector<Candidate> best_;
 };
 
