@@ -11,15 +11,7 @@ if(CMAKE_SIZEOF_VOID_P EQUAL 4 AND EXISTS /usr/lib/i386-linux-gnu/wine/i386-wind
 endif()
 set(FENBAN_WINE_LIB_DIR ${wine_lib_dir} CACHE PATH "folder of stdole2.tlb")
 
-fenban_layer(host)
-fenban_layer(sheets fenban_host)
-fenban_layer(form fenban_sheets)
-fenban_layer(statistics fenban_form)
-fenban_layer(division fenban_statistics)
-# The balance search's hot loops carry `omp simd` reductions; no OpenMP runtime.
-target_compile_options(fenban_division PUBLIC -fopenmp-simd)
-fenban_layer(maintenance fenban_form)
-fenban_layer(bridge fenban_form fenban_division fenban_statistics fenban_maintenance)
+include(${CMAKE_CURRENT_LIST_DIR}/core_layers.cmake)
 
 # The type library: widl turns the IDL into the .tlb (embedded as resource 1)
 # and a header with the interface's C++ declaration.
