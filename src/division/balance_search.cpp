@@ -367,7 +367,9 @@ std::vector<ConstraintProblem> FindImpossibleConstraints(const BalanceProblem& p
 BalanceResult SolveBalance(const BalanceProblem& problem) {
   BalanceResult result;
   result.classOf = problem.classOf;
-  result.costBefore = result.costAfter = BalanceCost(problem, problem.classOf);
+  // The deal's standing: what the result must not fall behind.
+  const SearchState dealt(problem, problem.classOf);
+  result.costBefore = result.costAfter = dealt.Cost();
   result.pairsBefore = result.pairsAfter = ConstraintBreaches(problem, problem.classOf);
   result.problems = FindImpossibleConstraints(problem);
   if (!result.problems.empty() || problem.classCount < 2) return result;
@@ -402,7 +404,7 @@ BalanceResult SolveBalance(const BalanceProblem& problem) {
     }
   }
 
-  const Standing before{result.pairsBefore, SearchState(problem, problem.classOf).StrictExcess(), result.costBefore};
+  const Standing before{result.pairsBefore, dealt.StrictExcess(), result.costBefore};
   const Standing after{ConstraintBreaches(problem, state.ClassOf()), state.StrictExcess(), state.Cost()};
   if (!before.BetterThan(after)) {
     result.classOf = state.ClassOf();
