@@ -74,7 +74,7 @@ division::WorkStudents DealWorld(BenchWorld& world) {
   return division::ReadWorkStudents(world.app, work, table, quotas);
 }
 
-std::vector<int32_t> PlainExchange(const division::StudentList& list, uint64_t seed) {
+std::vector<int32_t> PlainExchange(const division::StudentList& list, uint64_t seed, int32_t passes) {
   const size_t n = list.classOf.size();
   std::vector<std::vector<double>> columns{Standardised(list.total)};
   for (const auto& subject : list.subjects) columns.push_back(Standardised(subject));
@@ -111,28 +111,33 @@ std::vector<int32_t> PlainExchange(const division::StudentList& list, uint64_t s
     return 2 * linear + (weight[a] + weight[b]) * square;
   };
   std::mt19937_64 engine(seed);
-  const bool everyPartner = n <= 2000;
-  for (size_t i = 0; i < n; ++i) {
-    if (list.fixed[i]) continue;
-    double best = 0;
-    size_t bestPartner = n;
-    for (size_t t = 0; t < (everyPartner ? n : 200); ++t) {
-      const size_t l = everyPartner ? t : static_cast<size_t>(engine() % n);
-      if (list.fixed[l] || classOf[l] == classOf[i]) continue;
-      const double d = delta(i, l);
-      if (d < best) {
-        best = d;
-        bestPartner = l;
+  const bool everyPartner = n <= 20'000;
+  for (int32_t pass = 0; pass < passes; ++pass) {
+    bool swapped = false;
+    for (size_t i = 0; i < n; ++i) {
+      if (list.fixed[i]) continue;
+      double best = 0;
+      size_t bestPartner = n;
+      for (size_t t = 0; t < (everyPartner ? n : 200); ++t) {
+        const size_t l = everyPartner ? t : static_cast<size_t>(engine() % n);
+        if (list.fixed[l] || classOf[l] == classOf[i]) continue;
+        const double d = delta(i, l);
+        if (d < best) {
+          best = d;
+          bestPartner = l;
+        }
       }
+      if (bestPartner == n) continue;
+      const size_t a = static_cast<size_t>(classOf[i]), b = static_cast<size_t>(classOf[bestPartner]);
+      for (size_t j = 0; j < f; ++j) {
+        const double d = x[bestPartner * f + j] - x[i * f + j];
+        dev[a * f + j] += d;
+        dev[b * f + j] -= d;
+      }
+      std::swap(classOf[i], classOf[bestPartner]);
+      swapped = true;
     }
-    if (bestPartner == n) continue;
-    const size_t a = static_cast<size_t>(classOf[i]), b = static_cast<size_t>(classOf[bestPartner]);
-    for (size_t j = 0; j < f; ++j) {
-      const double d = x[bestPartner * f + j] - x[i * f + j];
-      dev[a * f + j] += d;
-      dev[b * f + j] -= d;
-    }
-    std::swap(classOf[i], classOf[bestPartner]);
+    if (!swapped) break;
   }
   return classOf;
 }

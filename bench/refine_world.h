@@ -24,8 +24,10 @@ division::WorkStudents DealWorld(BenchWorld& world);
 // The exchange method of anticlustering (k-means criterion on standardised
 // total, subjects and category values): each student in turn takes the best
 // improving swap with a partner in another class, the partners being every
-// student up to 2,000 students and 200 drawn at random above. Fixed
-// students never move; it knows nothing of the groups.
-std::vector<int32_t> PlainExchange(const division::StudentList& list, uint64_t seed);
+// student up to 20,000 students and 200 drawn at random above. Fixed
+// students never move; it knows nothing of the groups. With passes above 1
+// the pass is repeated until none improves (a local optimum) or the passes
+// run out.
+std::vector<int32_t> PlainExchange(const division::StudentList& list, uint64_t seed, int32_t passes = 1);
 
 }  // namespace fenban::bench

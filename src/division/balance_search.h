@@ -80,10 +80,10 @@ struct BalanceResult {
   int64_t pairsAfter = 0;
 };
 
-// The balance cost: for every class and feature, with m the difference of
-// the class mean from the mean of all students, m² + 3·m⁴ (the quartic term
-// makes differences beyond a feature's limit weigh much more than those
-// within it, which lowers the largest differences).
+// The balance cost: for every class and feature, the cost of its deviation
+// as its FeatureShape says (weight·v², plus excessWeight·e² for the part e
+// beyond the free band), so that differences beyond a feature's band weigh
+// much more than those within it, which lowers the largest differences.
 double BalanceCost(const BalanceProblem& problem, const std::vector<int32_t>& classOf);
 // Constraint breaches of an assignment: same-class pairs in every apart and
 // same-name group, plus, for every together group, its members outside the

@@ -347,6 +347,39 @@ TEST(SolveBalanceProperties, RandomListsKeepSizesPresetsAndConstraintsAndNeverGe
   }
 }
 
+// Double swaps move the class means, and single swaps that did not pay
+// before may pay after them: whether or not each round of double swaps could
+// afford a greedy finish of its own, the search ends with one, so no swap of
+// two free students next to each other in score lowers the cost.
+TEST(SolveBalanceProperties, EndsWithNoNeighbourSwapLeftToTake) {
+  for (int64_t pairBudget : {int64_t{1}, int64_t{0}}) {
+    for (uint64_t seed = 1; seed <= 6; ++seed) {
+      BalanceProblem problem = RandomProblem(80, 4, seed);
+      problem.pairBudget = pairBudget;
+      const BalanceResult result = SolveBalance(problem);
+      ASSERT_TRUE(result.problems.empty());
+      std::vector<uint8_t> free(problem.fixed.size(), 1);
+      for (size_t s = 0; s < free.size(); ++s) free[s] = problem.fixed[s] ? 0 : 1;
+      for (const auto& group : problem.togetherGroups) {
+        for (int32_t s : group) free[static_cast<size_t>(s)] = 0;
+      }
+      std::vector<int32_t> byScore;
+      for (size_t s = 0; s < free.size(); ++s) {
+        if (free[s]) byScore.push_back(static_cast<int32_t>(s));
+      }
+      std::stable_sort(byScore.begin(), byScore.end(), [&](int32_t x, int32_t y) {
+        return problem.score[static_cast<size_t>(x)] > problem.score[static_cast<size_t>(y)];
+      });
+      const SearchState state(problem, result.classOf);
+      for (size_t p = 0; p + 1 < byScore.size(); ++p) {
+        const int32_t i = byScore[p], l = byScore[p + 1];
+        if (state.ClassOf(i) == state.ClassOf(l) || state.PairDelta(i, l) > 0) continue;
+        EXPECT_GE(state.CostDelta(i, l), -1e-9) << "budget " << pairBudget << ", seed " << seed << ": " << i << " and " << l;
+      }
+    }
+  }
+}
+
 TEST(SolveBalanceProperties, TheSameSeedGivesTheSameDivision) {
   const BalanceProblem problem = RandomProblem(90, 5, 99);
   const BalanceResult first = SolveBalance(problem);
