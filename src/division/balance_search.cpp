@@ -177,7 +177,7 @@ int64_t DefaultBudget(int32_t movableCount) {
 }
 int64_t DefaultPairBudget(int32_t movableCount) {
   const int64_t n = movableCount;
-  return std::min<int64_t>(300'000'000 + 100'000 * n, 8'000'000'000);
+  return std::min<int64_t>(350'000'000 + 110'000 * n, 8'000'000'000);
 }
 // One near-score swap tried by the greedy finish costs about as much time
 // as this many pair comparisons.

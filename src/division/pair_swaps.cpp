@@ -6,6 +6,12 @@
 #if defined(__SSE2__) || defined(_M_X64)
 #include <emmintrin.h>
 #endif
+// GCC on x86-64 Linux also compiles the pair scan for AVX2 and picks it at
+// run time.
+#if defined(__GNUC__) && defined(__x86_64__) && defined(__linux__)
+#define FENBAN_PAIR_SCAN_AVX2 1
+#include <immintrin.h>
+#endif
 
 namespace fenban::division {
 namespace {
@@ -24,6 +30,9 @@ class PairSwapSearch {
     f_ = static_cast<size_t>(problem.featureCount);
     root_.resize(f_);
     for (size_t j = 0; j < f_; ++j) root_[j] = std::sqrt(state.ModelWeight(j));
+#if defined(FENBAN_PAIR_SCAN_AVX2)
+    avx2_ = __builtin_cpu_supports("avx2");
+#endif
   }
 
   // Tries classes a and b (free members A and B); returns true when a
@@ -100,18 +109,60 @@ class PairSwapSearch {
           h_[q] = gab_[p * nb + q] + gab_[p2 * nb + q] + tb_[q];
           h2_[q] = static_cast<float>(2 * h_[q]);
         }
-        for (size_t q = 0; q + 1 < nb; ++q) {
-          const double base = nA - 2 * h_[q];
-          if (base + RowMinimum(&nbbf_[q * stride_], h2_.data(), (q + 1) / 4 * 4, stride_) >= worst) continue;
-          const double* exact = &nbb_[q * nb];
-          for (size_t r = q + 1; r < nb; ++r) {
-            const double d = base + exact[r] - 2 * h_[r];
-            if (d < worst) {
-              Insert(d, A[p], A[p2], B[q], B[r]);
-              worst = best_.size() < kKeep ? std::numeric_limits<double>::infinity() : best_.back().distance;
-            }
-          }
+#if defined(FENBAN_PAIR_SCAN_AVX2)
+        if (avx2_) {
+          ScanRowsAvx2(nA, A[p], A[p2], B, worst);
+          continue;
         }
+#endif
+        ScanRows(nA, A[p], A[p2], B, worst);
+      }
+    }
+  }
+
+  // Every row q of B for the pair of A at hand: a row whose float minimum
+  // cannot beat the kept candidates is skipped, the others are checked with
+  // the exact sums.
+  void ScanRows(double nA, int32_t i1, int32_t i2, const std::vector<int32_t>& B, double& worst) {
+    for (size_t q = 0; q + 1 < B.size(); ++q) {
+      const double base = nA - 2 * h_[q];
+      if (base + RowMinimum(&nbbf_[q * stride_], h2_.data(), (q + 1) / 4 * 4, stride_) < worst) {
+        CheckRow(q, base, i1, i2, B, worst);
+      }
+    }
+  }
+#if defined(FENBAN_PAIR_SCAN_AVX2)
+  // The same with eight floats at a time, for processors that have AVX2.
+  // The minimum is exact in either width, so both choose alike.
+  __attribute__((target("avx2"))) void ScanRowsAvx2(double nA, int32_t i1, int32_t i2, const std::vector<int32_t>& B,
+                                                    double& worst) {
+    const float* h2 = h2_.data();
+    for (size_t q = 0; q + 1 < B.size(); ++q) {
+      const double base = nA - 2 * h_[q];
+      const float* row = &nbbf_[q * stride_];
+      __m256 lowest = _mm256_set1_ps(std::numeric_limits<float>::infinity());
+      size_t r = (q + 1) / 4 * 4;
+      for (; r + 8 <= stride_; r += 8) {
+        lowest = _mm256_min_ps(lowest, _mm256_sub_ps(_mm256_loadu_ps(row + r), _mm256_loadu_ps(h2 + r)));
+      }
+      __m128 four = _mm_min_ps(_mm256_castps256_ps128(lowest), _mm256_extractf128_ps(lowest, 1));
+      if (r < stride_) four = _mm_min_ps(four, _mm_sub_ps(_mm_loadu_ps(row + r), _mm_loadu_ps(h2 + r)));
+      four = _mm_min_ps(four, _mm_movehl_ps(four, four));
+      four = _mm_min_ss(four, _mm_shuffle_ps(four, four, 1));
+      const float least = _mm_cvtss_f32(four);
+      if (base + (least - 1e-3 * (1 + std::fabs(least))) < worst) CheckRow(q, base, i1, i2, B, worst);
+    }
+  }
+#endif
+
+  void CheckRow(size_t q, double base, int32_t i1, int32_t i2, const std::vector<int32_t>& B, double& worst) {
+    const size_t nb = B.size();
+    const double* exact = &nbb_[q * nb];
+    for (size_t r = q + 1; r < nb; ++r) {
+      const double d = base + exact[r] - 2 * h_[r];
+      if (d < worst) {
+        Insert(d, i1, i2, B[q], B[r]);
+        worst = best_.size() < kKeep ? std::numeric_limits<double>::infinity() : best_.back().distance;
       }
     }
   }
@@ -188,6 +239,7 @@ class PairSwapSearch {
   size_t stride_ = 0;
   double tt_ = 0;
   std::vector<Candidate> best_;
+  bool avx2_ = false;
 };
 
 // What comparing two classes costs besides the pair comparisons (inner
