@@ -86,6 +86,7 @@ BenchWorld::BenchWorld(const StudentOptions& studentOptions) : options(studentOp
       const double share = 0.35 + 0.4 * ability + 0.25 * random.Uniform();
       double score = std::round(maximum * share);
       if (score > maximum) score = maximum;
+      if (options.blankPercent > 0 && random.Uniform() * 100 < options.blankPercent) continue;
       total += score;
       data.SetCellValue(r, 6 + s, score);
     }

@@ -35,6 +35,7 @@ struct StudentOptions {
   int32_t students = 1000;
   int32_t classCount = 10;
   int32_t presetPercent = 0;  // share of students with a preset class 1..classCount
+  int32_t blankPercent = 0;   // share of subject marks left blank (the total counts them as 0)
   uint64_t seed = 20261207;
 };
 

@@ -3,12 +3,14 @@
 // pass, and repeated to a local optimum) and after the refinement, with the
 // processor time each search took.
 // Usage: fenban_refine_quality [students:classes ...]
+#include <algorithm>
 #include <ctime>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
 
+#include "division/balance_features.h"
 #include "division/balance_search.h"
 #include "refine_world.h"
 
@@ -44,8 +46,26 @@ Breaches CountBreaches(const fenban::division::StudentList& list, const std::vec
   return {pairs(list.sameNameGroups), pairs(list.apartGroups), fenban::division::ConstraintBreaches(together, classOf)};
 }
 
-void PrintRow(const char* method, const Size& size, const std::vector<SpreadFigure>& figures, const Breaches& b,
-              double seconds) {
+// How far apart the classes' numbers of the year's top students by total
+// are, for the excellent and the pass rank (the larger).
+int32_t TopByTotal(const fenban::division::StudentList& list, const std::vector<int32_t>& classOf) {
+  int32_t largest = 0;
+  for (int32_t quota : {list.excellentQuota, list.passQuota}) {
+    const double mark = fenban::division::RankMark(list.total, int64_t{list.markClassCount} * quota);
+    std::vector<int32_t> counts(static_cast<size_t>(list.classCount), 0);
+    for (size_t s = 0; s < classOf.size(); ++s) {
+      if (list.total[s] >= mark) ++counts[static_cast<size_t>(classOf[s])];
+    }
+    largest = std::max(largest, *std::max_element(counts.begin(), counts.end()) -
+                                    *std::min_element(counts.begin(), counts.end()));
+  }
+  return largest;
+}
+
+void PrintRow(const char* method, const Size& size, const fenban::division::StudentList& list,
+              const std::vector<int32_t>& classOf, double seconds) {
+  const std::vector<SpreadFigure> figures = fenban::division::LargestDifferences(list, classOf);
+  const Breaches b = CountBreaches(list, classOf);
   double subjects = 0, categories = 0;
   double total = 0, sd = 0, excellent = 0, pass = 0;
   for (const SpreadFigure& figure : figures) {
@@ -56,10 +76,10 @@ void PrintRow(const char* method, const Size& size, const std::vector<SpreadFigu
     else if (figure.name == "及格人数") pass = figure.largest;
     else subjects = std::max(subjects, figure.largest);
   }
-  std::printf("| %7d | %3d | %-10s | %7.3f | %7.3f | %4.0f | %6.2f | %4.0f | %4.0f | %5lld | %5lld | %5lld | %7.3f |\n",
+  std::printf("| %7d | %3d | %-10s | %7.3f | %7.3f | %4.0f | %6.2f | %4.0f | %4.0f | %5lld | %5lld | %5lld | %7.3f | %4d |\n",
               size.students, size.classes, method, total, subjects, categories, sd, excellent, pass,
               static_cast<long long>(b.apart), static_cast<long long>(b.together),
-              static_cast<long long>(b.sameName), seconds);
+              static_cast<long long>(b.sameName), seconds, TopByTotal(list, classOf));
   std::fflush(stdout);
 }
 
@@ -74,34 +94,32 @@ int main(int argc, char** argv) {
       if (std::sscanf(argv[a], "%d:%d", &students, &classes) == 2) sizes.push_back({students, classes});
     }
   }
-  std::printf("| students | classes | method | total | subject | category | SD | excellent | pass | apart | together | same name | CPU s |\n");
-  std::printf("|---:|---:|---|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|\n");
+  std::printf("| students | classes | method | total | subject | category | SD | excellent | pass | apart | together | same name | CPU s | top by total |\n");
+  std::printf("|---:|---:|---|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|\n");
   for (const Size& size : sizes) {
     fenban::bench::StudentOptions options;
     options.students = size.students;
     options.classCount = size.classes;
     options.presetPercent = 5;
     if (const char* worldSeed = std::getenv("WORLD_SEED")) options.seed = std::strtoull(worldSeed, nullptr, 10);
+    if (const char* blanks = std::getenv("BLANK_PERCENT")) options.blankPercent = std::atoi(blanks);
     fenban::bench::BenchWorld world(options);
     fenban::bench::AddGroupColumns(world, 7);
     const fenban::division::WorkStudents dealt = fenban::bench::DealWorld(world);
     const auto& list = dealt.list;
-    PrintRow("serpentine", size, fenban::division::LargestDifferences(list, list.classOf),
-             CountBreaches(list, list.classOf), 0);
+    PrintRow("serpentine", size, list, list.classOf, 0);
 
     std::clock_t start = std::clock();
     const std::vector<int32_t> exchanged = fenban::bench::PlainExchange(list, 1);
     const double exchangeSeconds = Seconds(start);
-    PrintRow("exchange", size, fenban::division::LargestDifferences(list, exchanged), CountBreaches(list, exchanged),
-             exchangeSeconds);
+    PrintRow("exchange", size, list, exchanged, exchangeSeconds);
 
     // Repeated to a local optimum: a stronger baseline, but too slow beyond
     // 20,000 students (35 s for 100,000).
     if (size.students <= 20'000) {
       start = std::clock();
       const std::vector<int32_t> repeated = fenban::bench::PlainExchange(list, 1, 50);
-      PrintRow("exchange-lm", size, fenban::division::LargestDifferences(list, repeated), CountBreaches(list, repeated),
-               Seconds(start));
+      PrintRow("exchange-lm", size, list, repeated, Seconds(start));
     }
 
     start = std::clock();
@@ -110,8 +128,7 @@ int main(int argc, char** argv) {
     if (const char* budget = std::getenv("PAIR_BUDGET")) problem.pairBudget = std::atoll(budget);
     const fenban::division::BalanceResult result = fenban::division::SolveBalance(problem);
     const double refineSeconds = Seconds(start);
-    PrintRow("refine", size, fenban::division::LargestDifferences(list, result.classOf),
-             CountBreaches(list, result.classOf), refineSeconds);
+    PrintRow("refine", size, list, result.classOf, refineSeconds);
     if (!result.problems.empty()) std::printf("  (%zu constraint problems)\n", result.problems.size());
   }
   return 0;

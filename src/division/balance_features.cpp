@@ -160,10 +160,18 @@ BalanceProblem BuildBalanceProblem(const StudentList& list, uint64_t seed) {
   const int64_t excellentRank = int64_t{list.markClassCount} * list.excellentQuota;
   const int64_t passRank = int64_t{list.markClassCount} * list.passQuota;
   const double markExcess = MarkCountExcess(perClass);
+  // The year's top students by total are what parents compare first, and
+  // the deal shares them out almost evenly: they are held like the
+  // categories. The subjects' counts weigh lightly, as above.
   for (const std::vector<double>* marks : AllMarks(list)) {
     for (int64_t rank : {excellentRank, passRank}) {
       const std::vector<uint8_t> reached = Reaches(*marks, rank);
-      addCount(std::vector<double>(reached.begin(), reached.end()), kMarkCountWeight, markExcess, false);
+      std::vector<double> column(reached.begin(), reached.end());
+      if (marks == &list.total) {
+        addCount(std::move(column), kCategoryWeight, kCategoryExcess, true);
+      } else {
+        addCount(std::move(column), kMarkCountWeight, markExcess, false);
+      }
     }
   }
 

@@ -3,6 +3,7 @@
 // class figures the refinement aims at.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 #include <random>
 #include <string>
@@ -59,6 +60,37 @@ TEST(BalanceFeatures, ASmallYearComesOutWithMeansSpreadAndCountsAlike) {
     EXPECT_LE(refined.at("性别"), 1.0);
     EXPECT_LE(refined.at("优秀人数"), 2.0);
     EXPECT_LE(refined.at("及格人数"), 2.0);
+  }
+}
+
+// Per class, the students whose total reaches the year's mark of the given rank.
+std::vector<int32_t> TopByTotal(const StudentList& list, const std::vector<int32_t>& classOf, int64_t rank) {
+  const double mark = RankMark(list.total, rank);
+  std::vector<int32_t> counts(static_cast<size_t>(list.classCount), 0);
+  for (size_t s = 0; s < classOf.size(); ++s) {
+    if (list.total[s] >= mark) ++counts[static_cast<size_t>(classOf[s])];
+  }
+  return counts;
+}
+
+int32_t Range(const std::vector<int32_t>& counts) {
+  return *std::max_element(counts.begin(), counts.end()) - *std::min_element(counts.begin(), counts.end());
+}
+
+TEST(BalanceFeatures, TheYearsTopStudentsByTotalStayWithinOnePerClass) {
+  // In classes of 50 the subjects' excellent and pass counts weigh lightly;
+  // the top students by total must not drift apart with them.
+  for (uint64_t seed : {7u, 8u}) {
+    SCOPED_TRACE("seed " + std::to_string(seed));
+    StudentList list = RandomYear(600, 12, seed);
+    list.excellentQuota = 20;
+    const BalanceResult result = SolveBalance(BuildBalanceProblem(list, seed));
+    ASSERT_TRUE(result.problems.empty());
+    for (int32_t quota : {list.excellentQuota, list.passQuota}) {
+      const int64_t rank = int64_t{list.markClassCount} * quota;
+      EXPECT_LE(Range(TopByTotal(list, result.classOf, rank)), 1) << "top " << rank;
+    }
+    EXPECT_LE(Figures(list, result.classOf).at("总分"), 0.2);
   }
 }
 
