@@ -46,40 +46,25 @@ Breaches CountBreaches(const fenban::division::StudentList& list, const std::vec
   return {pairs(list.sameNameGroups), pairs(list.apartGroups), fenban::division::ConstraintBreaches(together, classOf)};
 }
 
-// How far apart the classes' numbers of the year's top students by total
-// are, for the excellent and the pass rank (the larger).
-int32_t TopByTotal(const fenban::division::StudentList& list, const std::vector<int32_t>& classOf) {
-  int32_t largest = 0;
-  for (int32_t quota : {list.excellentQuota, list.passQuota}) {
-    const double mark = fenban::division::RankMark(list.total, int64_t{list.markClassCount} * quota);
-    std::vector<int32_t> counts(static_cast<size_t>(list.classCount), 0);
-    for (size_t s = 0; s < classOf.size(); ++s) {
-      if (list.total[s] >= mark) ++counts[static_cast<size_t>(classOf[s])];
-    }
-    largest = std::max(largest, *std::max_element(counts.begin(), counts.end()) -
-                                    *std::min_element(counts.begin(), counts.end()));
-  }
-  return largest;
-}
-
 void PrintRow(const char* method, const Size& size, const fenban::division::StudentList& list,
               const std::vector<int32_t>& classOf, double seconds) {
   const std::vector<SpreadFigure> figures = fenban::division::LargestDifferences(list, classOf);
   const Breaches b = CountBreaches(list, classOf);
   double subjects = 0, categories = 0;
-  double total = 0, sd = 0, excellent = 0, pass = 0;
+  double total = 0, sd = 0, excellent = 0, pass = 0, top = 0;
   for (const SpreadFigure& figure : figures) {
     if (figure.name == "总分") total = figure.largest;
     else if (figure.name == "性别" || figure.name == "住校" || figure.name == "应届") categories = std::max(categories, figure.largest);
     else if (figure.name == "总分标准差") sd = figure.largest;
     else if (figure.name == "优秀人数") excellent = figure.largest;
     else if (figure.name == "及格人数") pass = figure.largest;
+    else if (figure.name == "总分优秀人数" || figure.name == "总分及格人数") top = std::max(top, figure.largest);
     else subjects = std::max(subjects, figure.largest);
   }
-  std::printf("| %7d | %3d | %-10s | %7.3f | %7.3f | %4.0f | %6.2f | %4.0f | %4.0f | %5lld | %5lld | %5lld | %7.3f | %4d |\n",
+  std::printf("| %7d | %3d | %-10s | %7.3f | %7.3f | %4.0f | %6.2f | %4.0f | %4.0f | %5lld | %5lld | %5lld | %7.3f | %4.0f |\n",
               size.students, size.classes, method, total, subjects, categories, sd, excellent, pass,
               static_cast<long long>(b.apart), static_cast<long long>(b.together),
-              static_cast<long long>(b.sameName), seconds, TopByTotal(list, classOf));
+              static_cast<long long>(b.sameName), seconds, top);
   std::fflush(stdout);
 }
 

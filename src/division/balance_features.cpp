@@ -264,6 +264,8 @@ std::vector<SpreadFigure> LargestDifferences(const StudentList& list, const std:
   }
   figures.push_back({"优秀人数", excellent});
   figures.push_back({"及格人数", pass});
+  figures.push_back({"总分优秀人数", countRange(Reaches(list.total, excellentRank))});
+  figures.push_back({"总分及格人数", countRange(Reaches(list.total, passRank))});
   return figures;
 }
 

@@ -49,7 +49,9 @@ struct SpreadFigure {
 };
 // Class means of the total and of each subject; per category the largest
 // range of class counts over its values; the class standard deviation of the
-// total; the largest range of excellent and of pass counts over all marks.
+// total; the largest range of excellent and of pass counts over all marks;
+// and the ranges of the total's own excellent and pass counts (the year's top
+// students by total).
 std::vector<SpreadFigure> LargestDifferences(const StudentList& list, const std::vector<int32_t>& classOf);
 
 }  // namespace fenban::division

@@ -41,7 +41,8 @@ TEST(Refine, IsStoredListedAndPrintsEachFigureBeforeAndAfter) {
   RunResult run = RunFenban(temp.Path(), {"divide", "示例.xlsx", "--classes", "4", "--by-sex", "--refine", "--seed", "9"});
   ASSERT_EQ(run.status, 0) << Printed(run);
   EXPECT_NE(run.out.find("优化前后 before and after the refinement"), std::string::npos) << run.out;
-  for (const char* figure : {"总分", "语文", "地理", "性别", "住校", "应届", "总分标准差", "优秀人数", "及格人数"}) {
+  for (const char* figure : {"总分", "语文", "地理", "性别", "住校", "应届", "总分标准差", "优秀人数", "及格人数", "总分优秀人数",
+                             "总分及格人数"}) {
     EXPECT_NE(run.out.find(std::string("\n") + figure + " "), std::string::npos) << figure << "\n" << run.out;
   }
   auto host = ReadBook(temp.Path() / "fenban.xlsx");

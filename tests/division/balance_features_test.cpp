@@ -90,7 +90,10 @@ TEST(BalanceFeatures, TheYearsTopStudentsByTotalStayWithinOnePerClass) {
       const int64_t rank = int64_t{list.markClassCount} * quota;
       EXPECT_LE(Range(TopByTotal(list, result.classOf, rank)), 1) << "top " << rank;
     }
-    EXPECT_LE(Figures(list, result.classOf).at("总分"), 0.2);
+    const std::map<std::string, double> figures = Figures(list, result.classOf);
+    EXPECT_LE(figures.at("总分"), 0.2);
+    EXPECT_EQ(figures.at("总分优秀人数"), Range(TopByTotal(list, result.classOf, int64_t{list.markClassCount} * list.excellentQuota)));
+    EXPECT_EQ(figures.at("总分及格人数"), Range(TopByTotal(list, result.classOf, int64_t{list.markClassCount} * list.passQuota)));
   }
 }
 
