@@ -168,20 +168,20 @@ void RepairApartGroups(SearchState& state, const std::vector<int32_t>& freeStude
   }
 }
 
-// The budgets: single swaps tried by the annealing, and pair comparisons
-// of the double swap rounds. About 0.3 s for 2,000 students, 0.8 s for
-// 10,000 and 7 s for 100,000 on one core of a 2-core machine.
+// The budgets: single swaps tried by the annealing, and the work units of
+// the double swap rounds (see PairSwaps). About 0.3 s for 2,000 students,
+// 0.9 s for 10,000 and 6 s for 100,000 on one core of a 2-core machine.
 int64_t DefaultBudget(int32_t movableCount) {
   const int64_t n = movableCount;
   return 1'000'000 + 50 * n;
 }
 int64_t DefaultPairBudget(int32_t movableCount) {
   const int64_t n = movableCount;
-  return std::min<int64_t>(350'000'000 + 110'000 * n, 8'000'000'000);
+  return std::min<int64_t>(450'000'000 + 160'000 * n, 10'000'000'000);
 }
-// One near-score swap tried by the greedy finish costs about as much time
-// as this many pair comparisons.
-constexpr int64_t kPolishTryCost = 300;
+// One near-score swap tried by the greedy finish, in those work units (with
+// 100,000 students its students' rows are seldom in the cache).
+constexpr int64_t kPolishTryCost = 700;
 
 // Simulated annealing of swaps between free students: a partner is drawn
 // half of the time among the students nearest in score (fine adjustments)

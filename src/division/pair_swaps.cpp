@@ -3,15 +3,6 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
-#if defined(__SSE2__) || defined(_M_X64)
-#include <emmintrin.h>
-#endif
-// GCC on x86-64 Linux also compiles the pair scan for AVX2 and picks it at
-// run time.
-#if defined(__GNUC__) && defined(__x86_64__) && defined(__linux__)
-#define FENBAN_PAIR_SCAN_AVX2 1
-#include <immintrin.h>
-#endif
 
 namespace fenban::division {
 namespace {
@@ -22,27 +13,30 @@ namespace {
 // compared with every pair of the other under a quadratic model of the cost
 // (weighted squared distance to the change that evens the two classes out),
 // through inner products of single students, at O(1) per comparison. The
-// few closest are tried with the true cost and the best that lowers it is
-// taken.
+// pairs of one class are sorted along the axis where its members are spread
+// widest, so that each pair of the other looks only at those near it there.
+// The few closest are tried with the true cost and the best that lowers it
+// is taken.
 class PairSwapSearch {
  public:
   PairSwapSearch(SearchState& state, const BalanceProblem& problem) : state_(state), problem_(problem) {
     f_ = static_cast<size_t>(problem.featureCount);
     root_.resize(f_);
     for (size_t j = 0; j < f_; ++j) root_[j] = std::sqrt(state.ModelWeight(j));
-#if defined(FENBAN_PAIR_SCAN_AVX2)
-    avx2_ = __builtin_cpu_supports("avx2");
-#endif
   }
 
   // Tries classes a and b (free members A and B); returns true when a
   // double swap was taken.
   bool TryClasses(size_t a, size_t b, const std::vector<int32_t>& A, const std::vector<int32_t>& B) {
+    work_ = 0;
     if (A.size() < 2 || B.size() < 2) return false;
     Prepare(a, b, A, B);
     FindClosest(A, B);
     return TakeBest();
   }
+
+  // What the last TryClasses cost, in the budget's units.
+  int64_t Work() const { return work_; }
 
  private:
   // Scaled feature vectors y (√weight · class scale · x) of both classes,
@@ -77,94 +71,71 @@ class PairSwapSearch {
       normB[q] = Dot(&yb_[q * f], &yb_[q * f]);
       tb_[q] = Dot(&yb_[q * f], t_.data());
     }
-    // |y_q + y_r|² for the pairs of B, exact and as float rows padded to
-    // whole blocks of four with +inf where r <= q, so that each row's
-    // minimum is one vector loop.
-    stride_ = (nb + 3) / 4 * 4;
-    nbb_.assign(nb * nb, 0.0);
-    nbbf_.assign(nb * stride_, std::numeric_limits<float>::infinity());
-    for (size_t q = 0; q < nb; ++q) {
-      for (size_t r = q + 1; r < nb; ++r) {
-        nbb_[q * nb + r] = normB[q] + normB[r] + 2 * Dot(&yb_[q * f], &yb_[r * f]);
-        nbbf_[q * stride_ + r] = static_cast<float>(nbb_[q * nb + r]);
+    // The pairs of B with |y_q + y_r|², sorted along the axis (feature) on
+    // which B's members are spread widest.
+    axis_ = 0;
+    double widest = -1;
+    for (size_t j = 0; j < f; ++j) {
+      double sum = 0, square = 0;
+      for (size_t q = 0; q < nb; ++q) {
+        sum += yb_[q * f + j];
+        square += yb_[q * f + j] * yb_[q * f + j];
+      }
+      const double spread = square - sum * sum / static_cast<double>(nb);
+      if (spread > widest) {
+        widest = spread;
+        axis_ = j;
       }
     }
+    pairsB_.clear();
+    for (size_t q = 0; q < nb; ++q) {
+      for (size_t r = q + 1; r < nb; ++r) {
+        pairsB_.push_back({yb_[q * f + axis_] + yb_[r * f + axis_], normB[q] + normB[r] + 2 * Dot(&yb_[q * f], &yb_[r * f]),
+                           static_cast<int32_t>(q), static_cast<int32_t>(r)});
+      }
+    }
+    std::sort(pairsB_.begin(), pairsB_.end(), [](const PairOfB& x, const PairOfB& y) { return x.key < y.key; });
     tt_ = Dot(t_.data(), t_.data());
   }
 
   // The kKeep pairs of pairs closest under the model: for the pair (p, p2)
   // of A and (q, r) of B the distance is
   // |y_p + y_p2 + t|² + |y_q + y_r|² − 2·(h[q] + h[r]), with
-  // h[q] = <y_q, y_p + y_p2 + t>.
+  // h[q] = <y_q, y_p + y_p2 + t>. It is at least the square of the two
+  // pairs' difference on the axis, so each pair of A looks at the pairs of
+  // B outwards from its own place on the axis, and stops on either side
+  // where that square alone reaches the kKeep-th best distance so far.
   void FindClosest(const std::vector<int32_t>& A, const std::vector<int32_t>& B) {
     const size_t na = A.size(), nb = B.size(), f = f_;
     h_.assign(nb, 0.0);
-    h2_.assign(stride_, 0.0f);
     best_.clear();
     double worst = std::numeric_limits<double>::infinity();
+    int64_t looked = 0;
     for (size_t p = 0; p < na; ++p) {
       for (size_t p2 = p + 1; p2 < na; ++p2) {
         const double nA = normA_[p] + normA_[p2] + tt_ + 2 * Dot(&ya_[p * f], &ya_[p2 * f]) + 2 * ta_[p] + 2 * ta_[p2];
-        for (size_t q = 0; q < nb; ++q) {
-          h_[q] = gab_[p * nb + q] + gab_[p2 * nb + q] + tb_[q];
-          h2_[q] = static_cast<float>(2 * h_[q]);
+        for (size_t q = 0; q < nb; ++q) h_[q] = gab_[p * nb + q] + gab_[p2 * nb + q] + tb_[q];
+        const double key = ya_[p * f + axis_] + ya_[p2 * f + axis_] + t_[axis_];
+        const auto middle = std::lower_bound(pairsB_.begin(), pairsB_.end(), key,
+                                             [](const PairOfB& x, double k) { return x.key < k; });
+        auto look = [&](const PairOfB& pair) {
+          ++looked;
+          const double d = nA + pair.norm - 2 * (h_[static_cast<size_t>(pair.q)] + h_[static_cast<size_t>(pair.r)]);
+          if (d < worst) {
+            Insert(d, A[p], A[p2], B[static_cast<size_t>(pair.q)], B[static_cast<size_t>(pair.r)]);
+            worst = best_.size() < kKeep ? std::numeric_limits<double>::infinity() : best_.back().distance;
+          }
+        };
+        for (auto it = middle; it != pairsB_.end() && (it->key - key) * (it->key - key) <= worst; ++it) look(*it);
+        for (auto it = middle; it != pairsB_.begin() && (key - (it - 1)->key) * (key - (it - 1)->key) <= worst; --it) {
+          look(*(it - 1));
         }
-#if defined(FENBAN_PAIR_SCAN_AVX2)
-        if (avx2_) {
-          ScanRowsAvx2(nA, A[p], A[p2], B, worst);
-          continue;
-        }
-#endif
-        ScanRows(nA, A[p], A[p2], B, worst);
       }
     }
-  }
-
-  // Every row q of B for the pair of A at hand: a row whose float minimum
-  // cannot beat the kept candidates is skipped, the others are checked with
-  // the exact sums.
-  void ScanRows(double nA, int32_t i1, int32_t i2, const std::vector<int32_t>& B, double& worst) {
-    for (size_t q = 0; q + 1 < B.size(); ++q) {
-      const double base = nA - 2 * h_[q];
-      if (base + RowMinimum(&nbbf_[q * stride_], h2_.data(), (q + 1) / 4 * 4, stride_) < worst) {
-        CheckRow(q, base, i1, i2, B, worst);
-      }
-    }
-  }
-#if defined(FENBAN_PAIR_SCAN_AVX2)
-  // The same with eight floats at a time, for processors that have AVX2.
-  // The minimum is exact in either width, so both choose alike.
-  __attribute__((target("avx2"))) void ScanRowsAvx2(double nA, int32_t i1, int32_t i2, const std::vector<int32_t>& B,
-                                                    double& worst) {
-    const float* h2 = h2_.data();
-    for (size_t q = 0; q + 1 < B.size(); ++q) {
-      const double base = nA - 2 * h_[q];
-      const float* row = &nbbf_[q * stride_];
-      __m256 lowest = _mm256_set1_ps(std::numeric_limits<float>::infinity());
-      size_t r = (q + 1) / 4 * 4;
-      for (; r + 8 <= stride_; r += 8) {
-        lowest = _mm256_min_ps(lowest, _mm256_sub_ps(_mm256_loadu_ps(row + r), _mm256_loadu_ps(h2 + r)));
-      }
-      __m128 four = _mm_min_ps(_mm256_castps256_ps128(lowest), _mm256_extractf128_ps(lowest, 1));
-      if (r < stride_) four = _mm_min_ps(four, _mm_sub_ps(_mm_loadu_ps(row + r), _mm_loadu_ps(h2 + r)));
-      four = _mm_min_ps(four, _mm_movehl_ps(four, four));
-      four = _mm_min_ss(four, _mm_shuffle_ps(four, four, 1));
-      const float least = _mm_cvtss_f32(four);
-      if (base + (least - 1e-3 * (1 + std::fabs(least))) < worst) CheckRow(q, base, i1, i2, B, worst);
-    }
-  }
-#endif
-
-  void CheckRow(size_t q, double base, int32_t i1, int32_t i2, const std::vector<int32_t>& B, double& worst) {
-    const size_t nb = B.size();
-    const double* exact = &nbb_[q * nb];
-    for (size_t r = q + 1; r < nb; ++r) {
-      const double d = base + exact[r] - 2 * h_[r];
-      if (d < worst) {
-        Insert(d, i1, i2, B[q], B[r]);
-        worst = best_.size() < kKeep ? std::numeric_limits<double>::infinity() : best_.back().distance;
-      }
-    }
+    const int64_t pairsA = static_cast<int64_t>(na * (na - 1) / 2);
+    const int64_t products = static_cast<int64_t>((na * nb + pairsB_.size() + na + nb) * f);
+    work_ = kLookCost * looked + kPairOfACost * pairsA * static_cast<int64_t>(nb) +
+            kSortCost * static_cast<int64_t>(pairsB_.size()) + kProductCost * products;
   }
 
   // Takes the candidate whose true change of both swaps together (apart
@@ -210,23 +181,6 @@ class PairSwapSearch {
     if (best_.size() > kKeep) best_.pop_back();
   }
 
-  // The smallest row[r] - h2[r] for r in [from, to), both multiples of four.
-  static double RowMinimum(const float* row, const float* h2, size_t from, size_t to) {
-#if defined(__SSE2__) || defined(_M_X64)
-    __m128 lowest = _mm_set1_ps(std::numeric_limits<float>::infinity());
-    for (size_t r = from; r < to; r += 4) lowest = _mm_min_ps(lowest, _mm_sub_ps(_mm_loadu_ps(row + r), _mm_loadu_ps(h2 + r)));
-    alignas(16) float lanes[4];
-    _mm_store_ps(lanes, lowest);
-    const float least = std::min(std::min(lanes[0], lanes[1]), std::min(lanes[2], lanes[3]));
-    // Slack for float rounding: the rows only screen, the exact sums decide.
-    return least - 1e-3 * (1 + std::fabs(least));
-#else
-    float least = std::numeric_limits<float>::infinity();
-    for (size_t r = from; r < to; ++r) least = std::min(least, row[r] - h2[r]);
-    return least - 1e-3 * (1 + std::fabs(least));
-#endif
-  }
-
   SearchState& state_;
   const BalanceProblem& problem_;
   size_t f_ = 0;
@@ -234,17 +188,26 @@ class PairSwapSearch {
   std::vector<double> ya_, yb_, t_;       // scaled vectors of A and B, the change wanted
   std::vector<double> gab_;               // <y_p, y_q> for p in A, q in B
   std::vector<double> normA_, ta_, tb_;   // |y_p|², <y_p, t>, <y_q, t>
-  std::vector<double> nbb_, h_;           // |y_q + y_r|² for pairs of B; h of the pair of A at hand
-  std::vector<float> nbbf_, h2_;          // the same as float rows, and 2·h
-  size_t stride_ = 0;
+  std::vector<double> h_;                 // h of the pair of A at hand
+  // A pair of B: its place on the axis, |y_q + y_r|², and its members.
+  struct PairOfB {
+    double key, norm;
+    int32_t q, r;
+  };
+  std::vector<PairOfB> pairsB_;           // sorted by key
+  size_t axis_ = 0;
   double tt_ = 0;
   std::vector<Candidate> best_;
-  bool avx2_ = false;
+  int64_t work_ = 0;
+  // The budget's units (about 0.3 ns of one core): one pair of B looked at,
+  // the inner products for one pair of A against every member of B, one
+  // pair of B sorted, one product in the inner products between students.
+  static constexpr int64_t kLookCost = 8, kPairOfACost = 2, kSortCost = 30, kProductCost = 3;
 };
 
-// What comparing two classes costs besides the pair comparisons (inner
-// products, the true cost of the closest candidates), in pair comparisons:
-// it dominates for classes of ten or so.
+// What comparing two classes costs besides its counted work (the feature
+// vectors, the true cost of the closest candidates), in the same units: it
+// dominates for classes of ten or so.
 constexpr int64_t kAttemptCost = 50'000;
 
 }  // namespace
@@ -284,8 +247,9 @@ int64_t PairSwaps(SearchState& state, const BalanceProblem& problem, const std::
     const auto [a, b] = ab;
     pick(members[a], A);
     pick(members[b], B);
-    budget -= static_cast<int64_t>(A.size() * (A.size() - 1) / 2 * B.size() * (B.size() - 1) / 2) + kAttemptCost;
-    if (search.TryClasses(a, b, A, B)) {
+    const bool took = search.TryClasses(a, b, A, B);
+    budget -= search.Work() + kAttemptCost;
+    if (took) {
       if (static_cast<size_t>(++taken) >= limit) break;
       members[a].clear();
       members[b].clear();

@@ -140,6 +140,88 @@ TEST(PairSwaps, EvenOutTwoClassesThatNoSingleSwapImproves) {
   EXPECT_LE(budget, 1'000'000 - 36);
 }
 
+// Two classes of `perClass` students with `f` random features each (marks
+// 0 to 100, no band), the first class dealt the first half.
+BalanceProblem TwoRandomClasses(uint64_t seed, size_t perClass, size_t f) {
+  std::mt19937_64 engine(seed);
+  std::uniform_real_distribution<double> mark(0, 100);
+  BalanceProblem problem;
+  problem.classCount = 2;
+  problem.featureCount = static_cast<int32_t>(f);
+  for (size_t s = 0; s < 2 * perClass; ++s) {
+    problem.classOf.push_back(s < perClass ? 0 : 1);
+    for (size_t j = 0; j < f; ++j) problem.features.push_back(mark(engine));
+    problem.score.push_back(problem.features[s * f]);
+  }
+  problem.fixed.assign(2 * perClass, 0);
+  return problem;
+}
+
+TEST(PairSwaps, FindTheOneDoubleSwapThatEvensOutLargeClasses) {
+  // Two classes of 40 with five random features; the features of student
+  // 41 are then set so that trading students 0 and 1 for 40 and 41 makes
+  // both classes' sums equal in every feature. Among the 780 × 780 double
+  // swaps the search must find that one (the others leave a difference).
+  for (uint64_t seed = 1; seed <= 3; ++seed) {
+    const size_t n = 80, f = 5;
+    BalanceProblem problem = TwoRandomClasses(seed, 40, f);
+    for (size_t j = 0; j < f; ++j) {
+      double sumA = 0, othersB = 0;
+      for (size_t s = 0; s < n; ++s) {
+        if (s < 40) sumA += problem.features[s * f + j];
+        else if (s != 41) othersB += problem.features[s * f + j];
+      }
+      const auto x = [&](size_t s) { return problem.features[s * f + j]; };
+      problem.features[41 * f + j] = othersB - sumA + 2 * (x(0) + x(1) - x(40));
+    }
+    SearchState state(problem, problem.classOf);
+    ASSERT_GT(state.Cost(), 1.0);
+    std::vector<int32_t> everyone(n);
+    for (size_t s = 0; s < n; ++s) everyone[s] = static_cast<int32_t>(s);
+    SplitMix random(seed);
+    int64_t budget = 1'000'000'000;
+    EXPECT_EQ(PairSwaps(state, problem, everyone, random, budget), 1) << "seed " << seed;
+    EXPECT_NEAR(state.Cost(), 0.0, 1e-9) << "seed " << seed;
+    EXPECT_EQ(state.ClassOf(0), 1);
+    EXPECT_EQ(state.ClassOf(41), 0);
+  }
+}
+
+TEST(PairSwaps, TakeTheBestOfAllDoubleSwapsWhenTheCostIsASquare) {
+  // With plain squared class means the model is the cost itself, so the
+  // double swap taken must be the best of all 190 × 190, as a search of
+  // every one of them finds it (none is perfect here, so the best lies away
+  // from the pairs the search looks at first).
+  for (uint64_t seed = 4; seed <= 9; ++seed) {
+    const size_t n = 40;
+    const BalanceProblem problem = TwoRandomClasses(seed, 20, 4);
+    SearchState every(problem, problem.classOf);
+    double best = 0;
+    for (int32_t p = 0; p < 20; ++p) {
+      for (int32_t p2 = p + 1; p2 < 20; ++p2) {
+        for (int32_t q = 20; q < 40; ++q) {
+          for (int32_t r = q + 1; r < 40; ++r) {
+            double change = every.CostDelta(p, q);
+            every.Swap(p, q);
+            change += every.CostDelta(p2, r);
+            every.Swap(p, q);
+            best = std::min(best, change);
+          }
+        }
+      }
+    }
+    ASSERT_LT(best, 0.0);
+    SearchState state(problem, problem.classOf);
+    const double before = state.Cost();
+    std::vector<int32_t> everyone(n);
+    for (size_t s = 0; s < n; ++s) everyone[s] = static_cast<int32_t>(s);
+    SplitMix random(seed);
+    int64_t budget = 1'000'000'000;
+    ASSERT_EQ(PairSwaps(state, problem, everyone, random, budget), 1);
+    EXPECT_NEAR(state.Cost(), before + best, 1e-9 * before) << "seed " << seed;
+  }
+}
+
 TEST(PairSwaps, NeverMoveAFixedStudentNorBreakAnApartGroup) {
   // Two double swaps even these classes out: {10, 18} for {25, 2} and
   // {27, 19} for {23, 22}. With 2 fixed only the second is left.
