@@ -257,15 +257,18 @@ std::vector<SpreadFigure> LargestDifferences(const StudentList& list, const std:
 
   const int64_t excellentRank = int64_t{list.markClassCount} * list.excellentQuota;
   const int64_t passRank = int64_t{list.markClassCount} * list.passQuota;
-  double excellent = 0, pass = 0;
-  for (const std::vector<double>* marks : AllMarks(list)) {
-    excellent = std::max(excellent, countRange(Reaches(*marks, excellentRank)));
-    pass = std::max(pass, countRange(Reaches(*marks, passRank)));
+  // The total's own counts, then the largest over every mark (the total first).
+  const double totalExcellent = countRange(Reaches(list.total, excellentRank));
+  const double totalPass = countRange(Reaches(list.total, passRank));
+  double excellent = totalExcellent, pass = totalPass;
+  for (const std::vector<double>& subject : list.subjects) {
+    excellent = std::max(excellent, countRange(Reaches(subject, excellentRank)));
+    pass = std::max(pass, countRange(Reaches(subject, passRank)));
   }
   figures.push_back({"优秀人数", excellent});
   figures.push_back({"及格人数", pass});
-  figures.push_back({"总分优秀人数", countRange(Reaches(list.total, excellentRank))});
-  figures.push_back({"总分及格人数", countRange(Reaches(list.total, passRank))});
+  figures.push_back({"总分优秀人数", totalExcellent});
+  figures.push_back({"总分及格人数", totalPass});
   return figures;
 }
 

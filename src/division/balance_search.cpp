@@ -187,14 +187,10 @@ constexpr int64_t kPolishTryCost = 700;
 // half of the time among the students nearest in score (fine adjustments)
 // and half of the time from the whole list (large ones). A swap that adds
 // apart breaches is never taken; one that removes some always is.
-void Anneal(SearchState& state, const BalanceProblem& problem, const std::vector<int32_t>& freeStudents,
+void Anneal(SearchState& state, const BalanceProblem& problem, const std::vector<int32_t>& byScore,
             SplitMix& random, int64_t budget) {
-  const int32_t m = static_cast<int32_t>(freeStudents.size());
+  const int32_t m = static_cast<int32_t>(byScore.size());
   if (m < 2 || budget <= 0) return;
-  std::vector<int32_t> byScore = freeStudents;
-  std::stable_sort(byScore.begin(), byScore.end(), [&](int32_t x, int32_t y) {
-    return problem.score[static_cast<size_t>(x)] > problem.score[static_cast<size_t>(y)];
-  });
   const int32_t window = std::max<int32_t>(8, 2 * problem.classCount);
 
   auto drawPair = [&](int32_t& i, int32_t& l) {
@@ -263,11 +259,7 @@ void Anneal(SearchState& state, const BalanceProblem& problem, const std::vector
 
 // Greedy finish: tries the near-score partners of every free student and
 // takes each swap that lowers the cost, until a pass finds none.
-void Polish(SearchState& state, const BalanceProblem& problem, const std::vector<int32_t>& freeStudents) {
-  std::vector<int32_t> byScore = freeStudents;
-  std::stable_sort(byScore.begin(), byScore.end(), [&](int32_t x, int32_t y) {
-    return problem.score[static_cast<size_t>(x)] > problem.score[static_cast<size_t>(y)];
-  });
+void Polish(SearchState& state, const std::vector<int32_t>& byScore) {
   const int32_t m = static_cast<int32_t>(byScore.size());
   const int32_t window = kPolishWindow;
   for (int32_t pass = 0; pass < 3; ++pass) {
@@ -386,13 +378,19 @@ BalanceResult SolveBalance(const BalanceProblem& problem) {
   for (size_t s = 0; s < movable.size(); ++s) {
     if (movable[s]) freeStudents.push_back(static_cast<int32_t>(s));
   }
+  // The free students, best total first: the annealing and the greedy
+  // finish draw partners among the nearest in this order.
+  std::vector<int32_t> byScore = freeStudents;
+  std::stable_sort(byScore.begin(), byScore.end(), [&](int32_t x, int32_t y) {
+    return problem.score[static_cast<size_t>(x)] > problem.score[static_cast<size_t>(y)];
+  });
   SearchState state(problem, classOf);
   RepairApartGroups(state, freeStudents, movable);
   SplitMix random(problem.seed);
   const int64_t budget = problem.moveBudget > 0 ? problem.moveBudget : DefaultBudget(static_cast<int32_t>(freeStudents.size()));
-  Anneal(state, problem, freeStudents, random, budget);
+  Anneal(state, problem, byScore, random, budget);
   RepairApartGroups(state, freeStudents, movable);
-  Polish(state, problem, freeStudents);
+  Polish(state, byScore);
   int64_t pairBudget = problem.pairBudget > 0 ? problem.pairBudget : DefaultPairBudget(static_cast<int32_t>(freeStudents.size()));
   // With every member compared, a round that takes nothing ends the search;
   // with samples the next round compares others, until the budget is spent.
@@ -400,20 +398,21 @@ BalanceResult SolveBalance(const BalanceProblem& problem) {
   for (int32_t s : freeStudents) ++freePerClass[static_cast<size_t>(state.ClassOf(s))];
   const bool sampled = *std::max_element(freePerClass.begin(), freePerClass.end()) > kPairSwapSample;
   // A greedy finish after each round that took double swaps, unless it
-  // would cost more than the round did: with 100,000 students one finish
-  // takes as long as five rounds, and the rounds gain more.
+  // would cost more than the round did (two passes of both neighbour
+  // windows): with 100,000 students one finish takes as long as several
+  // rounds, and the rounds gain more.
   const int64_t polishCost = static_cast<int64_t>(freeStudents.size()) * 4 * kPolishWindow * kPolishTryCost;
   bool polished = true;
   while (pairBudget > 0) {
     const int64_t before = pairBudget;
     if (PairSwaps(state, problem, freeStudents, random, pairBudget) > 0) {
       polished = polishCost <= before - pairBudget;
-      if (polished) Polish(state, problem, freeStudents);
+      if (polished) Polish(state, byScore);
     } else if (!sampled) {
       break;
     }
   }
-  if (!polished) Polish(state, problem, freeStudents);
+  if (!polished) Polish(state, byScore);
 
   const Standing before{result.pairsBefore, dealt.StrictExcess(), result.costBefore};
   const Standing after{ConstraintBreaches(problem, state.ClassOf()), state.StrictExcess(), state.Cost()};
