@@ -54,6 +54,9 @@ struct BalanceProblem {
   // swaps may make; 0 chooses a budget from the list's size.
   int64_t moveBudget = 0;
   int64_t pairBudget = 0;
+  // Threads for the runs of a small list (see SolveBalance); 0: two when the
+  // machine has them. The division is the same with any number.
+  int32_t threads = 0;
 };
 
 // A constraint that cannot be met, with the students it concerns.
@@ -91,7 +94,8 @@ double BalanceCost(const BalanceProblem& problem, const std::vector<int32_t>& cl
 int64_t ConstraintBreaches(const BalanceProblem& problem, const std::vector<int32_t>& classOf);
 // The constraints that cannot be met whatever the search does.
 std::vector<ConstraintProblem> FindImpossibleConstraints(const BalanceProblem& problem);
-// Runs the search. Class sizes never change and fixed students never move.
+// Runs the search (several times for a small list, keeping the best run).
+// Class sizes never change and fixed students never move.
 // When FindImpossibleConstraints reports anything the deal is returned as it
 // was, with those problems.
 BalanceResult SolveBalance(const BalanceProblem& problem);

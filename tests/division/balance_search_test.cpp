@@ -526,6 +526,18 @@ TEST(SolveBalanceProperties, TheSameSeedGivesTheSameDivision) {
   EXPECT_NE(SolveBalance(other).classOf, first.classOf) << "another seed explores another path";
 }
 
+// A small list is searched several times, on two threads when there are
+// two; the division must not depend on which thread finished first.
+TEST(SolveBalanceProperties, TheDivisionDoesNotDependOnTheThreads) {
+  for (uint64_t seed = 1; seed <= 4; ++seed) {
+    BalanceProblem problem = RandomProblem(120, 4, seed);
+    problem.threads = 1;
+    const BalanceResult alone = SolveBalance(problem);
+    problem.threads = 2;
+    for (int run = 0; run < 3; ++run) EXPECT_EQ(SolveBalance(problem).classOf, alone.classOf) << "seed " << seed;
+  }
+}
+
 TEST(SolveBalanceProperties, AnAlreadyBalancedDealIsNotMadeWorse) {
   BalanceProblem problem = ScoresProblem({4, 4, 4, 4, 4, 4}, {0, 1, 2, 0, 1, 2}, 3);
   const BalanceResult result = SolveBalance(problem);
