@@ -8,9 +8,9 @@
 #include <algorithm>
 #include <cmath>
 #include <numeric>
-#include <thread>
 
 #include "division/balance_state.h"
+#include "division/helper_thread.h"
 #include "division/pair_swaps.h"
 
 namespace fenban::division {
@@ -414,12 +414,12 @@ std::vector<int32_t> BestOfRuns(const BalanceProblem& problem, const SearchPlan&
       if (r % step == first) results[static_cast<size_t>(r)] = RunSearch(problem, plan, seed);
     }
   };
-  const int32_t threads = problem.threads > 0 ? problem.threads
-                                              : static_cast<int32_t>(std::min(2u, std::thread::hardware_concurrency()));
+  const int32_t threads = problem.threads > 0 ? problem.threads : std::min(2, HardwareThreads());
   if (restarts > 1 && threads >= 2) {
-    std::thread second(run, 1, 2);
+    HelperThread helper;
+    helper.Start([&] { run(1, 2); });
     run(0, 2);
-    second.join();
+    helper.Wait();
   } else {
     run(0, 1);
   }

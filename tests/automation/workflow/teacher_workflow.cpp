@@ -93,9 +93,12 @@ void RunTeacherWorkflow(WorkflowWorld& world, const EventSink& send, bool divisi
   division.Activate();
   send(form, "cmdTiaoBanClick");
 
-  // A second division without the sex balance, then the first pair is kept.
+  // A second division without the sex balance and refined (small lists are
+  // searched on two threads, and every platform must divide them alike),
+  // then the first pair is kept.
   form.Check("chbXingBie").value = host::Value::Boolean(false);
   send(form, "chbXingBieAfterUpdate");
+  Tick(form, send, "chbYouHua");
   send(form, "cmdFenBanClick");
   host::SheetsOf(data)("分班表1").Activate();
   send(form, "cmdDelClick");

@@ -1,0 +1,144 @@
+#include "division/helper_thread.h"
+
+#include <utility>
+
+#if defined(_WIN32)
+#include <windows.h>
+#else
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+#endif
+
+namespace fenban::division {
+
+#if defined(_WIN32)
+
+int HardwareThreads() {
+  SYSTEM_INFO info;
+  GetSystemInfo(&info);
+  return info.dwNumberOfProcessors > 0 ? static_cast<int>(info.dwNumberOfProcessors) : 1;
+}
+
+struct HelperThread::Impl {
+  SRWLOCK lock = SRWLOCK_INIT;
+  CONDITION_VARIABLE wake = CONDITION_VARIABLE_INIT;
+  CONDITION_VARIABLE done = CONDITION_VARIABLE_INIT;
+  std::function<void()> job;
+  bool busy = false;
+  bool stop = false;
+  HANDLE thread = nullptr;
+
+  static DWORD WINAPI Main(LPVOID self) {
+    static_cast<Impl*>(self)->Loop();
+    return 0;
+  }
+  void Loop() {
+    AcquireSRWLockExclusive(&lock);
+    for (;;) {
+      while (!stop && !busy) SleepConditionVariableSRW(&wake, &lock, INFINITE, 0);
+      if (!busy) break;
+      std::function<void()> work = std::move(job);
+      ReleaseSRWLockExclusive(&lock);
+      work();
+      AcquireSRWLockExclusive(&lock);
+      busy = false;
+      WakeConditionVariable(&done);
+    }
+    ReleaseSRWLockExclusive(&lock);
+  }
+};
+
+HelperThread::HelperThread() : impl_(std::make_unique<Impl>()) {
+  impl_->thread = CreateThread(nullptr, 0, &Impl::Main, impl_.get(), 0, nullptr);
+}
+
+HelperThread::~HelperThread() {
+  AcquireSRWLockExclusive(&impl_->lock);
+  impl_->stop = true;
+  ReleaseSRWLockExclusive(&impl_->lock);
+  WakeConditionVariable(&impl_->wake);
+  if (impl_->thread != nullptr) {
+    WaitForSingleObject(impl_->thread, INFINITE);
+    CloseHandle(impl_->thread);
+  }
+}
+
+void HelperThread::Start(std::function<void()> job) {
+  if (impl_->thread == nullptr) {  // no thread could be made: the job runs here
+    job();
+    return;
+  }
+  AcquireSRWLockExclusive(&impl_->lock);
+  impl_->job = std::move(job);
+  impl_->busy = true;
+  ReleaseSRWLockExclusive(&impl_->lock);
+  WakeConditionVariable(&impl_->wake);
+}
+
+void HelperThread::Wait() {
+  AcquireSRWLockExclusive(&impl_->lock);
+  while (impl_->busy) SleepConditionVariableSRW(&impl_->done, &impl_->lock, INFINITE, 0);
+  ReleaseSRWLockExclusive(&impl_->lock);
+}
+
+#else
+
+int HardwareThreads() {
+  const unsigned count = std::thread::hardware_concurrency();
+  return count > 0 ? static_cast<int>(count) : 1;
+}
+
+struct HelperThread::Impl {
+  std::mutex mutex;
+  std::condition_variable wake, done;
+  std::function<void()> job;
+  bool busy = false;
+  bool stop = false;
+  std::thread thread;
+
+  void Loop() {
+    std::unique_lock<std::mutex> lock(mutex);
+    for (;;) {
+      wake.wait(lock, [this] { return stop || busy; });
+      if (!busy) return;
+      std::function<void()> work = std::move(job);
+      lock.unlock();
+      work();
+      lock.lock();
+      busy = false;
+      done.notify_one();
+    }
+  }
+};
+
+HelperThread::HelperThread() : impl_(std::make_unique<Impl>()) {
+  impl_->thread = std::thread([impl = impl_.get()] { impl->Loop(); });
+}
+
+HelperThread::~HelperThread() {
+  {
+    std::lock_guard<std::mutex> lock(impl_->mutex);
+    impl_->stop = true;
+  }
+  impl_->wake.notify_one();
+  impl_->thread.join();
+}
+
+void HelperThread::Start(std::function<void()> job) {
+  {
+    std::lock_guard<std::mutex> lock(impl_->mutex);
+    impl_->job = std::move(job);
+    impl_->busy = true;
+  }
+  impl_->wake.notify_one();
+}
+
+void HelperThread::Wait() {
+  std::unique_lock<std::mutex> lock(impl_->mutex);
+  impl_->done.wait(lock, [this] { return !impl_->busy; });
+}
+
+#endif
+
+}  // namespace fenban::division
