@@ -170,15 +170,18 @@ void RepairApartGroups(SearchState& state, const std::vector<int32_t>& freeStude
 }
 
 // The budgets: single swaps tried by the annealing, and the work units of
-// the double swap rounds (see PairSwaps). About 0.3 s for 2,000 students,
-// 0.9 s for 10,000 and 6 s for 100,000 on one core of a 2-core machine.
+// the double swap rounds (see PairSwaps). On a 2-core machine the whole
+// search takes about 0.35 s for 2,000 students, 1.1 s for 10,000 and 5.3 s
+// for 100,000 (the double swaps on both cores); half as long again on one.
+// With 100,000 students half as much again (15 billion) let the worst
+// subject drift from 0.016 to 0.029 while the spread came closer.
 int64_t DefaultBudget(int32_t movableCount) {
   const int64_t n = movableCount;
   return 1'000'000 + 50 * n;
 }
 int64_t DefaultPairBudget(int32_t movableCount) {
   const int64_t n = movableCount;
-  return std::min<int64_t>(450'000'000 + 160'000 * n, 10'000'000'000);
+  return std::min<int64_t>(675'000'000 + 240'000 * n, 10'000'000'000);
 }
 // The last finish by counts and total: at most kFinishPasses passes, and only
 // as many as kFinishWork units pay for (about a second), none when fewer than
@@ -197,6 +200,7 @@ constexpr int64_t kFinishLeast = 4;
 // (0.525 to 0.512 in 40 classes) less than the same time in double swaps.
 constexpr size_t kRestartStudents = 1200;
 constexpr size_t kMostRestarts = 4;
+constexpr size_t kHelpedClassSize = 30;
 // One near-score swap tried by the greedy finish, in those work units (with
 // 100,000 students its students' rows are seldom in the cache).
 constexpr int64_t kPolishTryCost = 700;
@@ -358,7 +362,8 @@ struct SearchPlan {
 
 // One run of the search from the plan's deal, with its own random stream:
 // the annealing, rounds of double swaps and the finishes.
-std::vector<int32_t> RunSearch(const BalanceProblem& problem, const SearchPlan& plan, uint64_t seed) {
+std::vector<int32_t> RunSearch(const BalanceProblem& problem, const SearchPlan& plan, uint64_t seed,
+                               HelperThread* helper) {
   const std::vector<int32_t>& classOf = plan.classOf;
   const std::vector<uint8_t>& movable = plan.movable;
   const std::vector<int32_t>& freeStudents = plan.freeStudents;
@@ -388,7 +393,7 @@ std::vector<int32_t> RunSearch(const BalanceProblem& problem, const SearchPlan& 
   bool polished = true;
   while (pairBudget > 0) {
     const int64_t before = pairBudget;
-    if (PairSwaps(state, problem, freeStudents, random, pairBudget) > 0) {
+    if (PairSwaps(state, problem, freeStudents, random, pairBudget, helper) > 0) {
       polished = polishCost <= before - pairBudget;
       if (polished) Polish(state, byScore);
     } else if (!sampled) {
@@ -404,14 +409,17 @@ std::vector<int32_t> RunSearch(const BalanceProblem& problem, const SearchPlan& 
 // Runs the search `restarts` times, each from the plan's deal with a random
 // stream of its own (the first with the problem's seed), on two threads when
 // the machine has them, and returns the best result (the first on a tie),
-// so that the division does not depend on the threads.
+// so that the division does not depend on the threads. A single run of
+// classes of kHelpedClassSize free students or more has its double swaps
+// go two at a time instead (smaller classes compare too fast for the
+// handing over to pay).
 std::vector<int32_t> BestOfRuns(const BalanceProblem& problem, const SearchPlan& plan, int32_t restarts) {
   std::vector<std::vector<int32_t>> results(static_cast<size_t>(restarts));
   auto run = [&](int32_t first, int32_t step) {
     SplitMix seeds(problem.seed);
     for (int32_t r = 0; r < restarts; ++r) {
       const uint64_t seed = r == 0 ? problem.seed : seeds.Next();
-      if (r % step == first) results[static_cast<size_t>(r)] = RunSearch(problem, plan, seed);
+      if (r % step == first) results[static_cast<size_t>(r)] = RunSearch(problem, plan, seed, nullptr);
     }
   };
   const int32_t threads = problem.threads > 0 ? problem.threads : std::min(2, HardwareThreads());
@@ -420,6 +428,9 @@ std::vector<int32_t> BestOfRuns(const BalanceProblem& problem, const SearchPlan&
     helper.Start([&] { run(1, 2); });
     run(0, 2);
     helper.Wait();
+  } else if (threads >= 2 && plan.freeStudents.size() >= kHelpedClassSize * static_cast<size_t>(problem.classCount)) {
+    HelperThread helper;
+    results[0] = RunSearch(problem, plan, problem.seed, &helper);
   } else {
     run(0, 1);
   }

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstdint>
 #include <vector>
@@ -144,7 +145,9 @@ class SearchState {
   }
 
   void Swap(int32_t i, int32_t l) {
-    pairs_ += PairDelta(i, l);
+    // Double swaps between two disjoint pairs of classes run side by side;
+    // this total is the one thing they share.
+    std::atomic_ref<int64_t>(pairs_).fetch_add(PairDelta(i, l), std::memory_order_relaxed);
     const int32_t a = ClassOf(i), b = ClassOf(l);
     MoveGroups(i, a, b);
     MoveGroups(l, b, a);
@@ -214,7 +217,7 @@ class SearchState {
   std::vector<const std::vector<int32_t>*> groups_;
   std::vector<int32_t> groupStart_, groupList_;  // per student: the groups it belongs to
   std::vector<int32_t> count_;                   // group × class: members
-  int64_t pairs_ = 0;
+  alignas(8) int64_t pairs_ = 0;
 };
 
 }  // namespace fenban::division

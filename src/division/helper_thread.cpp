@@ -1,5 +1,6 @@
 #include "division/helper_thread.h"
 
+#include <atomic>
 #include <utility>
 
 #if defined(_WIN32)
@@ -11,6 +12,19 @@
 #endif
 
 namespace fenban::division {
+namespace {
+// Jobs follow one another within microseconds while a search hands them
+// over, and waking a sleeping thread can take longer than that: both sides
+// look for a while before they sleep.
+template <typename Condition>
+void SpinWhile(Condition condition) {
+  for (int spin = 0; spin < 20'000 && condition(); ++spin) {
+#if defined(__x86_64__) || defined(__i386__)
+    __builtin_ia32_pause();
+#endif
+  }
+}
+}  // namespace
 
 #if defined(_WIN32)
 
@@ -27,6 +41,7 @@ struct HelperThread::Impl {
   std::function<void()> job;
   bool busy = false;
   bool stop = false;
+  std::atomic<bool> busyNow{false};  // `busy`, for looking without the lock
   HANDLE thread = nullptr;
 
   static DWORD WINAPI Main(LPVOID self) {
@@ -36,6 +51,11 @@ struct HelperThread::Impl {
   void Loop() {
     AcquireSRWLockExclusive(&lock);
     for (;;) {
+      if (!busy && !stop) {
+        ReleaseSRWLockExclusive(&lock);
+        SpinWhile([this] { return !busyNow.load(std::memory_order_acquire); });
+        AcquireSRWLockExclusive(&lock);
+      }
       while (!stop && !busy) SleepConditionVariableSRW(&wake, &lock, INFINITE, 0);
       if (!busy) break;
       std::function<void()> work = std::move(job);
@@ -43,6 +63,7 @@ struct HelperThread::Impl {
       work();
       AcquireSRWLockExclusive(&lock);
       busy = false;
+      busyNow.store(false, std::memory_order_release);
       WakeConditionVariable(&done);
     }
     ReleaseSRWLockExclusive(&lock);
@@ -72,11 +93,13 @@ void HelperThread::Start(std::function<void()> job) {
   AcquireSRWLockExclusive(&impl_->lock);
   impl_->job = std::move(job);
   impl_->busy = true;
+  impl_->busyNow.store(true, std::memory_order_release);
   ReleaseSRWLockExclusive(&impl_->lock);
   WakeConditionVariable(&impl_->wake);
 }
 
 void HelperThread::Wait() {
+  SpinWhile([this] { return impl_->busyNow.load(std::memory_order_acquire); });
   AcquireSRWLockExclusive(&impl_->lock);
   while (impl_->busy) SleepConditionVariableSRW(&impl_->done, &impl_->lock, INFINITE, 0);
   ReleaseSRWLockExclusive(&impl_->lock);
@@ -95,11 +118,17 @@ struct HelperThread::Impl {
   std::function<void()> job;
   bool busy = false;
   bool stop = false;
+  std::atomic<bool> busyNow{false};  // `busy`, for looking without the lock
   std::thread thread;
 
   void Loop() {
     std::unique_lock<std::mutex> lock(mutex);
     for (;;) {
+      if (!busy && !stop) {
+        lock.unlock();
+        SpinWhile([this] { return !busyNow.load(std::memory_order_acquire); });
+        lock.lock();
+      }
       wake.wait(lock, [this] { return stop || busy; });
       if (!busy) return;
       std::function<void()> work = std::move(job);
@@ -107,6 +136,7 @@ struct HelperThread::Impl {
       work();
       lock.lock();
       busy = false;
+      busyNow.store(false, std::memory_order_release);
       done.notify_one();
     }
   }
@@ -130,11 +160,13 @@ void HelperThread::Start(std::function<void()> job) {
     std::lock_guard<std::mutex> lock(impl_->mutex);
     impl_->job = std::move(job);
     impl_->busy = true;
+    impl_->busyNow.store(true, std::memory_order_release);
   }
   impl_->wake.notify_one();
 }
 
 void HelperThread::Wait() {
+  SpinWhile([this] { return impl_->busyNow.load(std::memory_order_acquire); });
   std::unique_lock<std::mutex> lock(impl_->mutex);
   impl_->done.wait(lock, [this] { return !impl_->busy; });
 }

@@ -213,7 +213,7 @@ constexpr int64_t kAttemptCost = 50'000;
 }  // namespace
 
 int64_t PairSwaps(SearchState& state, const BalanceProblem& problem, const std::vector<int32_t>& freeStudents,
-                  SplitMix& random, int64_t& budget) {
+                  SplitMix& random, int64_t& budget, HelperThread* helper) {
   const size_t k = static_cast<size_t>(problem.classCount);
   std::vector<std::vector<int32_t>> members(k);
   for (int32_t s : freeStudents) members[static_cast<size_t>(state.ClassOf(s))].push_back(s);
@@ -232,25 +232,49 @@ int64_t PairSwaps(SearchState& state, const BalanceProblem& problem, const std::
   }
   std::sort(order.begin(), order.end());
   // After as many double swaps as there are classes the order is stale.
-  const size_t limit = std::max<size_t>(4, k);
-  PairSwapSearch search(state, problem);
-  int64_t taken = 0;
-  std::vector<int32_t> A, B;
+  const int64_t limit = static_cast<int64_t>(std::max<size_t>(4, k));
+  PairSwapSearch searches[2] = {PairSwapSearch(state, problem), PairSwapSearch(state, problem)};
+  std::vector<int32_t> A[2], B[2];
   auto pick = [&](const std::vector<int32_t>& all, std::vector<int32_t>& out) {
     out = all;
     if (out.size() <= kPairSwapSample) return;
     for (size_t t = 0; t < kPairSwapSample; ++t) std::swap(out[t], out[t + static_cast<size_t>(random.Below(static_cast<int32_t>(out.size() - t)))]);
     out.resize(kPairSwapSample);
   };
-  for (const auto& [gap, ab] : order) {
-    if (budget <= 0) break;
-    const auto [a, b] = ab;
-    pick(members[a], A);
-    pick(members[b], B);
-    const bool took = search.TryClasses(a, b, A, B);
-    budget -= search.Work() + kAttemptCost;
-    if (took) {
-      if (static_cast<size_t>(++taken) >= limit) break;
+  std::vector<uint8_t> tried(order.size(), 0);
+  size_t front = 0;
+  int64_t taken = 0;
+  while (budget > 0 && taken < limit) {
+    while (front < order.size() && tried[front]) ++front;
+    if (front == order.size()) break;
+    std::pair<size_t, size_t> wave[2] = {order[front].second, {0, 0}};
+    size_t count = 1;
+    tried[front] = 1;
+    for (size_t x = front + 1; x < order.size(); ++x) {
+      const auto [a, b] = order[x].second;
+      if (tried[x] || a == wave[0].first || a == wave[0].second || b == wave[0].first || b == wave[0].second) continue;
+      wave[count++] = order[x].second;
+      tried[x] = 1;
+      break;
+    }
+    bool took[2] = {false, false};
+    for (size_t w = 0; w < count; ++w) {
+      pick(members[wave[w].first], A[w]);
+      pick(members[wave[w].second], B[w]);
+    }
+    auto attempt = [&](size_t w) { took[w] = searches[w].TryClasses(wave[w].first, wave[w].second, A[w], B[w]); };
+    if (count == 2 && helper != nullptr) {
+      helper->Start([&] { attempt(1); });
+      attempt(0);
+      helper->Wait();
+    } else {
+      for (size_t w = 0; w < count; ++w) attempt(w);
+    }
+    for (size_t w = 0; w < count; ++w) {
+      budget -= searches[w].Work() + kAttemptCost;
+      if (!took[w]) continue;
+      ++taken;
+      const auto [a, b] = wave[w];
       members[a].clear();
       members[b].clear();
       for (int32_t s : freeStudents) {

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "division/balance_state.h"
+#include "division/helper_thread.h"
 
 namespace fenban::division {
 
@@ -17,11 +18,14 @@ constexpr size_t kPairSwapSample = 64;
 
 // One round over the class pairs, the most uneven first: each takes the best
 // double swap of free students that lowers the cost and adds no apart
-// breach. `budget` is spent (in units of about 0.3 ns of one core: pairs
-// looked at, inner products and sorting, each by its measured cost) and the
-// round stops when it runs out, or after as many double swaps as there are
-// classes. Returns the double swaps taken.
+// breach. The pairs go in waves of two that share no class (the most uneven
+// left and the next after it with other classes), which cannot affect each
+// other: with a helper thread the second of a wave runs on it, and the
+// division is the same with or without. `budget` is spent (in units of about
+// 0.3 ns of one core: pairs looked at, inner products and sorting, each by
+// its measured cost) and the round stops when it runs out, or after as many
+// double swaps as there are classes. Returns the double swaps taken.
 int64_t PairSwaps(SearchState& state, const BalanceProblem& problem, const std::vector<int32_t>& freeStudents,
-                  SplitMix& random, int64_t& budget);
+                  SplitMix& random, int64_t& budget, HelperThread* helper = nullptr);
 
 }  // namespace fenban::division

@@ -536,6 +536,15 @@ TEST(SolveBalanceProperties, TheDivisionDoesNotDependOnTheThreads) {
     problem.threads = 2;
     for (int run = 0; run < 3; ++run) EXPECT_EQ(SolveBalance(problem).classOf, alone.classOf) << "seed " << seed;
   }
+  // A larger list is searched once, its double swaps two pairs of classes at a time.
+  for (uint64_t seed = 1; seed <= 2; ++seed) {
+    BalanceProblem problem = RandomProblem(1600, 8, seed);
+    problem.pairBudget = 200'000'000;
+    problem.threads = 1;
+    const BalanceResult alone = SolveBalance(problem);
+    problem.threads = 2;
+    EXPECT_EQ(SolveBalance(problem).classOf, alone.classOf) << "seed " << seed;
+  }
 }
 
 TEST(SolveBalanceProperties, AnAlreadyBalancedDealIsNotMadeWorse) {
