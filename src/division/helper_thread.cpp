@@ -6,9 +6,13 @@
 #if defined(_WIN32)
 #include <windows.h>
 #else
+#include <algorithm>
 #include <condition_variable>
 #include <mutex>
 #include <thread>
+#if defined(__linux__)
+#include <sched.h>
+#endif
 #endif
 
 namespace fenban::division {
@@ -108,6 +112,13 @@ void HelperThread::Wait() {
 #else
 
 int HardwareThreads() {
+#if defined(__linux__)
+  // The processors this process may run on (taskset, containers), not all
+  // the machine has: a helper that shares one processor with its caller
+  // only slows it down.
+  cpu_set_t set;
+  if (sched_getaffinity(0, sizeof(set), &set) == 0) return std::max(1, CPU_COUNT(&set));
+#endif
   const unsigned count = std::thread::hardware_concurrency();
   return count > 0 ? static_cast<int>(count) : 1;
 }
