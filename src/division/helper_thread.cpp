@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <condition_variable>
 #include <mutex>
+#include <system_error>
 #include <thread>
 #if defined(__linux__)
 #include <sched.h>
@@ -154,7 +155,11 @@ struct HelperThread::Impl {
 };
 
 HelperThread::HelperThread() : impl_(std::make_unique<Impl>()) {
-  impl_->thread = std::thread([impl = impl_.get()] { impl->Loop(); });
+  try {
+    impl_->thread = std::thread([impl = impl_.get()] { impl->Loop(); });
+  } catch (const std::system_error&) {
+    // No thread could be made: the jobs run on the caller's.
+  }
 }
 
 HelperThread::~HelperThread() {
@@ -163,10 +168,14 @@ HelperThread::~HelperThread() {
     impl_->stop = true;
   }
   impl_->wake.notify_one();
-  impl_->thread.join();
+  if (impl_->thread.joinable()) impl_->thread.join();
 }
 
 void HelperThread::Start(std::function<void()> job) {
+  if (!impl_->thread.joinable()) {
+    job();
+    return;
+  }
   {
     std::lock_guard<std::mutex> lock(impl_->mutex);
     impl_->job = std::move(job);
