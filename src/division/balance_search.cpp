@@ -200,6 +200,9 @@ constexpr int64_t kFinishLeast = 4;
 // (0.525 to 0.512 in 40 classes) less than the same time in double swaps.
 constexpr size_t kRestartStudents = 1200;
 constexpr size_t kMostRestarts = 4;
+// A single run hands half of its double swaps to a helper thread when the
+// classes hold this many free students on average; smaller classes compare
+// too fast for the handing over to pay.
 constexpr size_t kHelpedClassSize = 30;
 // One near-score swap tried by the greedy finish, in those work units (with
 // 100,000 students its students' rows are seldom in the cache).
@@ -388,8 +391,6 @@ std::vector<int32_t> RunSearch(const BalanceProblem& problem, const SearchPlan& 
   // rounds, and the rounds gain more.
   const int64_t passCost = static_cast<int64_t>(freeStudents.size()) * 2 * kPolishWindow * kPolishTryCost;
   const int64_t polishCost = 2 * passCost;
-  int64_t finishPasses = std::min<int64_t>(kFinishPasses, kFinishWork / std::max<int64_t>(passCost, 1));
-  if (finishPasses < kFinishLeast) finishPasses = 0;
   bool polished = true;
   while (pairBudget > 0) {
     const int64_t before = pairBudget;
@@ -401,6 +402,8 @@ std::vector<int32_t> RunSearch(const BalanceProblem& problem, const SearchPlan& 
     }
   }
   if (!polished) Polish(state, byScore);
+  int64_t finishPasses = std::min<int64_t>(kFinishPasses, kFinishWork / std::max<int64_t>(passCost, 1));
+  if (finishPasses < kFinishLeast) finishPasses = 0;
   Finish(state, byScore, byCounts, static_cast<int32_t>(finishPasses));
 
   return state.ClassOf();
@@ -410,9 +413,8 @@ std::vector<int32_t> RunSearch(const BalanceProblem& problem, const SearchPlan& 
 // stream of its own (the first with the problem's seed), on two threads when
 // the machine has them, and returns the best result (the first on a tie),
 // so that the division does not depend on the threads. A single run of
-// classes of kHelpedClassSize free students or more has its double swaps
-// go two at a time instead (smaller classes compare too fast for the
-// handing over to pay).
+// large enough classes (kHelpedClassSize) has its double swaps go two at a
+// time instead.
 std::vector<int32_t> BestOfRuns(const BalanceProblem& problem, const SearchPlan& plan, int32_t restarts) {
   std::vector<std::vector<int32_t>> results(static_cast<size_t>(restarts));
   auto run = [&](int32_t first, int32_t step) {
