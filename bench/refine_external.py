@@ -9,7 +9,9 @@ sheets, and a plain exchange method (each student in turn takes its best
 improving swap; k-means criterion on the standardised total, subjects and
 category values; one pass over every partner) starts from the deal.
 
-usage: refine_external.py FENBAN STUDENTS CLASSES [--years 8] [--subjects 5] [--categories 2]
+usage: refine_external.py FENBAN STUDENTS CLASSES [--years 8] [--subjects 5] [--categories 2] [--blank 0]
+(--blank P leaves P % of the subject marks empty, as for absent students; the
+total adds the marks there are.)
 Prints, per method, the mean over the years of the largest class difference
 of the total, the worst subject, the standard deviation of the total, the
 worst category count and the worst excellent and pass counts (top 20 and 30
@@ -31,7 +33,7 @@ ALL_SUBJECTS = ['语文', '数学', '英语', '物理', '化学', '生物', '政
 MAIN_SUBJECTS = {'语文', '数学', '英语'}  # out of 150; the others out of 100
 
 
-def write_list(path, students, subjects, categories, rng):
+def write_list(path, students, subjects, categories, blank, rng):
     book = openpyxl.Workbook()
     sheet = book.active
     sheet.title = '数据表'
@@ -44,9 +46,9 @@ def write_list(path, students, subjects, categories, rng):
             main = subject in MAIN_SUBJECTS
             centre, spread, top = (105, 18, 150) if main else (70, 12, 100)
             mark = round(centre + spread * (0.7 * ability + 0.7 * rng.gauss(0, 1)))
-            marks.append(max(0, min(top, mark)))
+            marks.append(None if blank > 0 and rng.random() * 100 < blank else max(0, min(top, mark)))
         row = [f'2026{i:05d}', f'学生{i}'] + [rng.choice(choices[c]) for c in categories]
-        sheet.append(row + marks + [sum(marks)])
+        sheet.append(row + marks + [sum(m for m in marks if m is not None)])
     book.save(path)
 
 
@@ -80,17 +82,22 @@ def figures(students, classOf, subjects, categories, classes):
     def spread(values):
         return max(values) - min(values)
 
-    result = {'total': spread([statistics.mean(float(s['总分']) for s in members[c]) for c in names])}
-    result['subject'] = max(spread([statistics.mean(float(s[j]) for s in members[c]) for c in names]) for j in subjects)
+    def mean(group, column):  # over the students with a mark, as the statistics count
+        marks = [float(s[column]) for s in group if s[column] not in (None, '')]
+        return statistics.mean(marks) if marks else 0.0
+
+    result = {'total': spread([mean(members[c], '总分') for c in names])}
+    result['subject'] = max(spread([mean(members[c], j) for c in names]) for j in subjects)
     result['SD'] = spread([statistics.pstdev([float(s['总分']) for s in members[c]]) for c in names])
     result['category'] = max(spread([sum(1 for s in members[c] if s[cat] == value) for c in names])
                              for cat in categories for value in set(s[cat] for s in students))
     for name, quota in [('excellent', 20), ('pass', 30)]:
         worst = 0
         for column in ['总分'] + subjects:
-            marks = sorted((float(s[column]) for s in students), reverse=True)
+            marks = sorted((float(s[column]) for s in students if s[column] not in (None, '')), reverse=True)
             bar = math.floor(marks[classes * quota - 1]) if classes * quota <= len(marks) else 0
-            worst = max(worst, spread([sum(1 for s in members[c] if float(s[column]) >= bar) for c in names]))
+            worst = max(worst, spread([sum(1 for s in members[c] if s[column] not in (None, '') and float(s[column]) >= bar)
+                                       for c in names]))
         result[name] = worst
     return result
 
@@ -99,7 +106,9 @@ def exchange(students, classOf, subjects, categories):
     """One pass of the exchange method from the given division."""
     columns = []
     for column in ['总分'] + subjects:
-        columns.append([float(s[column]) for s in students])
+        present = [float(s[column]) for s in students if s[column] not in (None, '')]
+        fill = statistics.mean(present) if present else 0.0  # a blank counts as the average mark
+        columns.append([float(s[column]) if s[column] not in (None, '') else fill for s in students])
     for cat in categories:
         for value in sorted(set(s[cat] for s in students)):
             columns.append([1.0 if s[cat] == value else 0.0 for s in students])
@@ -153,6 +162,7 @@ def main():
     parser.add_argument('--years', type=int, default=8)
     parser.add_argument('--subjects', type=int, choices=[5, 9], default=5)
     parser.add_argument('--categories', type=int, choices=[2, 3], default=2)
+    parser.add_argument('--blank', type=float, default=0)
     options = parser.parse_args()
     fenban = os.path.abspath(options.fenban)
     subjects = ALL_SUBJECTS[:options.subjects]
@@ -164,7 +174,7 @@ def main():
             subprocess.run([fenban, 'init', host], check=True, capture_output=True)
             os.makedirs(os.path.join(host, '数据'), exist_ok=True)
             path = os.path.join(host, '数据', '外部.xlsx')
-            write_list(path, options.students, subjects, categories, random.Random(year))
+            write_list(path, options.students, subjects, categories, options.blank, random.Random(year))
             divide(fenban, host, options.classes, categories, year, refine=False)
             divide(fenban, host, options.classes, categories, year, refine=True)
             dealt, refined = read_division(path, 1), read_division(path, 2)
@@ -182,7 +192,7 @@ def main():
                 totals.setdefault(method, {}).setdefault(name, 0.0)
                 totals[method][name] += value / options.years
     print(f'{options.students} students, {options.classes} classes, {options.subjects} subjects, '
-          f'{options.categories} categories, {options.years} years')
+          f'{options.categories} categories, {options.blank:g} % blank, {options.years} years')
     for method, row in totals.items():
         print(f'  {method:<11}' + '  '.join(f'{name} {value:.3f}' for name, value in row.items()))
 
