@@ -436,6 +436,7 @@ std::vector<int32_t> BestOfRuns(const BalanceProblem& problem, const SearchPlan&
   } else {
     run(0, 1);
   }
+  if (results.size() == 1) return std::move(results[0]);
   size_t best = 0;
   Standing bestStanding;
   for (size_t r = 0; r < results.size(); ++r) {

@@ -54,8 +54,9 @@ struct BalanceProblem {
   // swaps may make; 0 chooses a budget from the list's size.
   int64_t moveBudget = 0;
   int64_t pairBudget = 0;
-  // Threads for the runs of a small list (see SolveBalance); 0: two when the
-  // machine has them. The division is the same with any number.
+  // Threads for the runs of a small list, or for the double swaps of a single
+  // run (see SolveBalance); 0: two when the machine has them. The division is
+  // the same with any number.
   int32_t threads = 0;
 };
 
