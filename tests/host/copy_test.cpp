@@ -150,7 +150,7 @@ TEST_F(ReplaceTest, ChangedCellsAreEnteredAsTypedAndUnchangedCellsStayAsTheyAre)
   sheet.Format(Rect{2, 7, 2, 7}, [](CellStyle& s) { s.numberFormat = "@"; });
   EXPECT_TRUE(Range(sheet, Rect{1, 1, 2, 7}).Replace(" ", "", kLookAtPart));
   EXPECT_EQ(ReadBlock(sheet, 1, 1, 2, 5),
-            (Rows{{300, "3班", "001", 295.5, -3}, {"300", 1000, Value::Boolean(true), Value(ErrorValue{"#N/A"}), "007"}}));
+            (Rows{{300, "3班", "001", 295.5, -3}, {"300", "1e3", Value::Boolean(true), Value(ErrorValue{"#N/A"}), "007"}}));
   // Only spaces: nothing is left, the cell is empty.
   EXPECT_TRUE(sheet.CellValue(1, 6).IsEmpty());
   // "300" and "001" held no space and were not touched: they stay text.
@@ -158,6 +158,15 @@ TEST_F(ReplaceTest, ChangedCellsAreEnteredAsTypedAndUnchangedCellsStayAsTheyAre)
   // A cell formatted as text keeps a typed number as text.
   EXPECT_EQ(sheet.CellValue(2, 7), Value("12"));
   EXPECT_EQ(sheet.CellValue(2, 6), Value("85"));
+}
+
+TEST_F(ReplaceTest, IdAndStudentNumbersKeepEveryDigitWhenTheirSpacesGo) {
+  FillSheet(sheet, {{"110101200801011234 ", "11010120080101123X ", " 000993", "138 1234 5678", "0 21-1234"},
+                    {"1 e5", "12, 345", "1234 5678 9012", "85 .50", "张 三"}});
+  EXPECT_TRUE(Range(sheet, Rect{1, 1, 2, 5}).Replace(" ", "", kLookAtPart));
+  EXPECT_EQ(ReadBlock(sheet, 1, 1, 2, 5),
+            (Rows{{"110101200801011234", "11010120080101123X", "000993", 13812345678.0, "021-1234"},
+                  {"1e5", "12,345", "123456789012", 85.5, "张三"}}));
 }
 
 TEST_F(ReplaceTest, EmptySearchTextIsRefused) {

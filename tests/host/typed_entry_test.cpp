@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 namespace fenban::host {
 namespace {
 
@@ -13,11 +15,51 @@ TEST(TypedEntry, NumbersAsASpreadsheetReadsThemWhenTyped) {
   EXPECT_EQ(TypedEntry("+2"), Value(2));
   EXPECT_EQ(TypedEntry(".5"), Value(0.5));
   EXPECT_EQ(TypedEntry("5."), Value(5));
-  EXPECT_EQ(TypedEntry("1e3"), Value(1000));
-  EXPECT_EQ(TypedEntry("2.5E-1"), Value(0.25));
   EXPECT_EQ(TypedEntry("0"), Value(0));
   EXPECT_EQ(TypedEntry("0.75"), Value(0.75));
   EXPECT_EQ(TypedEntry("-0.5"), Value(-0.5));
+  // Zeros that end a fraction, a plus sign and the sign of zero carry no digit.
+  EXPECT_EQ(TypedEntry("85.50"), Value(85.5));
+  EXPECT_EQ(TypedEntry("+5"), Value(5));
+  EXPECT_EQ(TypedEntry("-0"), Value(0));
+  EXPECT_FALSE(std::signbit(TypedEntry("-0").Number()));
+  EXPECT_EQ(TypedEntry("-0.00"), Value(0));
+  EXPECT_EQ(TypedEntry("\t300"), Value(300));
+}
+
+TEST(TypedEntry, ANumberOnlyWhereItKeepsEveryDigitTyped) {
+  // Fifteen significant digits are kept by a number, the sixteenth is not.
+  EXPECT_EQ(TypedEntry("1234567890.12345"), Value(1234567890.12345));
+  EXPECT_EQ(TypedEntry("0.123456789012345"), Value(0.123456789012345));
+  EXPECT_EQ(TypedEntry("12345678901.0000"), Value(12345678901.0));
+  EXPECT_EQ(TypedEntry("0.0001"), Value(0.0001));
+  for (const char* text : {"0.1234567890123456", "1234567890.123456", "-1234567890.123456"}) {
+    EXPECT_EQ(TypedEntry(text), Value(text)) << text;
+  }
+  // Twelve whole digits or more, and fractions below 0.0001, would show
+  // with an exponent in the General format.
+  for (const char* text : {"123456789012", "100000000000", "123456789012345", "-123456789012", "0.00005",
+                           ".00001"}) {
+    EXPECT_EQ(TypedEntry(text), Value(text)) << text;
+  }
+  // ID numbers (with and without the X, with the space a copy left), phone
+  // numbers, student numbers with leading zeros, and numbers with an exponent
+  // or thousands separators keep exactly what was typed.
+  EXPECT_EQ(TypedEntry("110101200801011234"), Value("110101200801011234"));
+  EXPECT_EQ(TypedEntry("11010120080101123X"), Value("11010120080101123X"));
+  EXPECT_EQ(TypedEntry("110101200801011234 "), Value("110101200801011234 "));
+  EXPECT_EQ(TypedEntry("000993 "), Value("000993 "));
+  EXPECT_EQ(TypedEntry("13812345678"), Value(13812345678.0));  // 11 digits: kept by a number
+  EXPECT_EQ(TypedEntry("013812345678"), Value("013812345678"));
+  EXPECT_EQ(TypedEntry(" 300"), Value(300));
+  for (const char* text : {"1e5", "1E5", "2.5E-1", "1e0", "12,345", "1,000.5", "85%", "2024/5/1", "5-1"}) {
+    EXPECT_EQ(TypedEntry(text), Value(text)) << text;
+  }
+  double number = 7;
+  EXPECT_FALSE(ExactNumber("1e5", number));
+  EXPECT_EQ(number, 7);
+  EXPECT_TRUE(ExactNumber(" 300", number));
+  EXPECT_EQ(number, 300);
 }
 
 TEST(TypedEntry, TextThatIsNoPlainNumberStaysText) {
