@@ -78,17 +78,25 @@ void TidyHostFolder(const fs::path& folder, std::ostream& err) {
   const std::vector<files::InterruptedSave> interrupted =
       files::TakeInterruptedSaves((folder / kJournalFileName).string());
   if (!interrupted.empty()) {
-    std::string replaced, kept;
+    std::string replaced, finished, kept;
     for (const files::InterruptedSave& save : interrupted) {
-      std::string& list = save.replaced ? replaced : kept;
+      std::string& list = save.finishedNow ? finished : save.replaced ? replaced : kept;
       if (!list.empty()) list += "、";
       list += "“" + fs::path(save.target).filename().string() + "”";
     }
     err << "注意 note: 上一个命令在替换工作簿的中途被中断了 (an earlier command was stopped while it replaced the "
            "workbooks).\n";
     if (!replaced.empty()) err << "  已是新内容 replaced: " << replaced << '\n';
+    if (!finished.empty()) {
+      err << "  新内容已写好并核对过，现在替换完成 finished now (the new file had been written and checked): "
+          << finished << '\n';
+    }
     if (!kept.empty()) err << "  仍是原来的内容 not replaced (as before that command): " << kept << '\n';
-    err << "  请检查这些文件，需要时重新运行那个命令 (check them, and run that command again if needed).\n";
+    if (kept.empty()) {
+      err << "  那个命令的结果已完整保存 (that command's result is now saved in full).\n";
+    } else {
+      err << "  请检查这些文件，需要时重新运行那个命令 (check them, and run that command again if needed).\n";
+    }
   }
   files::RemoveStaleTemporaries(folder.string());
   files::RemoveStaleTemporaries((folder / form::kDataFolderName).string());

@@ -9,6 +9,7 @@
 #include <sys/statvfs.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -118,13 +119,17 @@ std::string LowSpaceNote(const std::string& folder) {
 
 // A temporary file beside target with the model written into it, flushed
 // and read back.
-TemporaryFile WriteChecked(const host::ModelWorkbook& book, const std::string& target) {
+TemporaryFile WriteChecked(const host::ModelWorkbook& book, const std::string& target, const SaveSeam& seam = {}) {
   const unsigned mode = CheckTarget(target);
   const std::string folder = FolderOf(target);
   RemoveStaleTemporaries(folder);
   try {
     TemporaryFile temporary(folder, mode);
-    WriteXlsxFile(book, temporary.Path());
+    if (seam.write) {
+      seam.write(book, temporary.Path());
+    } else {
+      WriteXlsxFile(book, temporary.Path());
+    }
     SyncPath(temporary.Path(), O_RDONLY);
     CheckWrittenFile(book, temporary.Path());
     return temporary;
@@ -188,9 +193,36 @@ void Settle(PreparedSave& save) {
   origin.fullPath = save.result.path;
 }
 
+bool Exists(const std::string& path) {
+  struct stat info {};
+  return ::lstat(path.c_str(), &info) == 0;
+}
+
+// True when a new file a journal names may still be renamed over its
+// target: a file of ours in the target's own folder that reads as a
+// workbook, over a target nobody has changed since the journal was written.
+bool MayFinish(const std::string& target, const std::string& temporary, const std::string& journal) {
+  struct stat file {}, journalInfo {}, targetInfo {};
+  if (::lstat(temporary.c_str(), &file) != 0 || !S_ISREG(file.st_mode)) return false;
+  if (FolderOf(temporary) != FolderOf(target) || ::stat(journal.c_str(), &journalInfo) != 0) return false;
+  if (::lstat(target.c_str(), &targetInfo) == 0) {
+    if (!S_ISREG(targetInfo.st_mode)) return false;
+    const auto changed = targetInfo.st_mtim, written = journalInfo.st_mtim;
+    if (changed.tv_sec > written.tv_sec || (changed.tv_sec == written.tv_sec && changed.tv_nsec > written.tv_nsec)) {
+      return false;
+    }
+  }
+  try {
+    ReadWorkbook(temporary);
+  } catch (const host::RuntimeError&) {
+    return false;
+  }
+  return true;
+}
+
 }  // namespace
 
-PreparedSave PrepareSave(host::ModelWorkbook& book) {
+PreparedSave PrepareSave(host::ModelWorkbook& book, const SaveSeam& seam) {
   const std::string folder = book.Path().empty() ? "." : book.Path();
   const std::string name = book.Name();
   const host::ModelWorkbook::Origin& origin = book.FileOrigin();
@@ -209,12 +241,13 @@ PreparedSave PrepareSave(host::ModelWorkbook& book) {
   if (result.besideOriginal) result.reason += "：“" + fileName + "”";
   return Guarded(result.path, [&] {
     const std::string target = ResolveLink(result.path);
-    TemporaryFile temporary = WriteChecked(book, target);
+    TemporaryFile temporary = WriteChecked(book, target, seam);
     return PreparedSave{&book, target, std::move(temporary), result};
   });
 }
 
-std::vector<SaveResult> CommitSaves(std::vector<PreparedSave>& saves, const std::string& journal) {
+std::vector<SaveResult> CommitSaves(std::vector<PreparedSave>& saves, const std::string& journal,
+                                    const SaveSeam& seam) {
   const bool journaled = saves.size() > 1;
   std::vector<SaveResult> results;
   {
@@ -236,6 +269,7 @@ std::vector<SaveResult> CommitSaves(std::vector<PreparedSave>& saves, const std:
         RaiseWriteError(save.result.path, what);
       }
       results.push_back(save.result);
+      if (seam.betweenRenames && results.size() < saves.size()) seam.betweenRenames(results.size());
     }
     for (const PreparedSave& save : saves) SyncFolder(FolderOf(save.target));
     if (journaled) {
@@ -280,20 +314,40 @@ void WriteTextReplacing(const std::string& text, const std::string& target) {
 
 std::vector<InterruptedSave> TakeInterruptedSaves(const std::string& journal) {
   std::vector<InterruptedSave> saves;
-  std::ifstream file(journal, std::ios::binary);
-  if (!file) return saves;
-  std::string line;
-  while (std::getline(file, line)) {
-    const size_t tab = line.find('\t');
-    if (tab == std::string::npos) continue;
-    const std::string temporary = line.substr(tab + 1);
-    struct stat info {};
-    const bool left = IsOurTemporaryName(FileNameOf(temporary)) && ::lstat(temporary.c_str(), &info) == 0;
-    if (left && S_ISREG(info.st_mode)) ::unlink(temporary.c_str());
-    saves.push_back({line.substr(0, tab), !left});
+  std::vector<std::string> temporaries;  // "" where the new file was already in place
+  {
+    std::ifstream file(journal, std::ios::binary);
+    if (!file) return saves;
+    std::string line;
+    while (std::getline(file, line)) {
+      const size_t tab = line.find('\t');
+      if (tab == std::string::npos) continue;
+      const std::string target = line.substr(0, tab);
+      const std::string temporary = line.substr(tab + 1);
+      const bool left = IsOurTemporaryName(FileNameOf(temporary)) && Exists(temporary);
+      saves.push_back({target, !left, false});
+      temporaries.push_back(left ? temporary : "");
+    }
   }
-  file.close();
+  // The journal is written once every new file has been written, flushed
+  // and read back, so a run killed after one rename had nothing left to do
+  // but the other renames: they are done now. A run killed before its first
+  // rename had changed nothing; its files are dropped.
+  const bool started = std::any_of(saves.begin(), saves.end(), [](const InterruptedSave& save) { return save.replaced; });
+  for (size_t i = 0; i < saves.size(); ++i) {
+    const std::string& temporary = temporaries[i];
+    if (temporary.empty()) continue;
+    if (started && MayFinish(saves[i].target, temporary, journal) && ::rename(temporary.c_str(), saves[i].target.c_str()) == 0) {
+      saves[i].replaced = true;
+      saves[i].finishedNow = true;
+      SyncFolder(FolderOf(saves[i].target));
+      continue;
+    }
+    struct stat info {};
+    if (::lstat(temporary.c_str(), &info) == 0 && S_ISREG(info.st_mode)) ::unlink(temporary.c_str());
+  }
   ::unlink(journal.c_str());
+  SyncFolder(FolderOf(journal));
   return saves;
 }
 

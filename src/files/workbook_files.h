@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -42,13 +43,21 @@ struct PreparedSave {
   SaveResult result;
 };
 
+// Where a test steps into a save; a seam left empty changes nothing.
+struct SaveSeam {
+  // Writes the model into the temporary file in place of the .xlsx writer.
+  std::function<void(const host::ModelWorkbook&, const std::string& path)> write;
+  // Called after each rename but the last, with the number renamed so far.
+  std::function<void(size_t renamed)> betweenRenames;
+};
+
 // Saving happens in two steps, so that several workbooks are either all
 // replaced or all left as they were. PrepareSave writes and checks: where
 // the workbook came from, or, for a workbook read from .xls or one whose
 // file holds parts the model does not keep, beside the original under a new
 // .xlsx name. Nothing is replaced yet. A failure raises
 // host::RuntimeError(kErrFile) naming the file, and leaves no file behind.
-PreparedSave PrepareSave(host::ModelWorkbook& book);
+PreparedSave PrepareSave(host::ModelWorkbook& book, const SaveSeam& seam = {});
 
 // Renames each prepared file over its target, in order, with SIGINT, SIGTERM
 // and SIGHUP held off. With more than one, the journal file lists the
@@ -56,7 +65,8 @@ PreparedSave PrepareSave(host::ModelWorkbook& book);
 // last, so that a run killed between two renames is noticed by the next one
 // (TakeInterruptedSaves). Raises host::RuntimeError(kErrFile) when the journal
 // cannot be written (nothing replaced) or a rename fails.
-std::vector<SaveResult> CommitSaves(std::vector<PreparedSave>& saves, const std::string& journal);
+std::vector<SaveResult> CommitSaves(std::vector<PreparedSave>& saves, const std::string& journal,
+                                    const SaveSeam& seam = {});
 
 // PrepareSave and CommitSaves for one workbook.
 SaveResult SaveWorkbook(host::ModelWorkbook& book);
@@ -67,12 +77,17 @@ void WriteXlsxReplacing(const host::ModelWorkbook& book, const std::string& targ
 // Writes a text file to target through a temporary file and a rename.
 void WriteTextReplacing(const std::string& text, const std::string& target);
 
-// What a journal left by a killed run says: each target, and whether its
-// new file had replaced it. Reading removes the journal and the temporary
-// files it names that are still there. Empty when there is no journal.
+// Finishes or undoes what a run killed between its renames left, and says
+// what that was: each target of the journal, and whether it now holds the
+// new file. When at least one new file had replaced its target, each other
+// one still beside its target is renamed over it now (finishedNow), unless
+// it no longer reads as a workbook or its target was changed after the
+// journal was written; a new file not renamed is removed. So is the
+// journal. Empty when there is no journal.
 struct InterruptedSave {
   std::string target;
-  bool replaced = false;
+  bool replaced = false;     // the target holds the new file
+  bool finishedNow = false;  // renamed into place by this call
 };
 std::vector<InterruptedSave> TakeInterruptedSaves(const std::string& journal);
 
