@@ -6,6 +6,7 @@
 #include <signal.h>
 #include <sys/file.h>
 
+#include <algorithm>
 #include <chrono>
 #include <thread>
 
@@ -257,6 +258,50 @@ TEST(SaveSafety, ARunKilledBetweenItsTwoRenamesIsReportedByTheNext) {
   RunResult next = RunFenban(temp.Path(), {"stats", "示例.xlsx", "分班表1"});
   EXPECT_EQ(next.status, 0) << Printed(next);
   EXPECT_EQ(next.err.find("中断"), std::string::npos) << next.err;
+}
+
+TEST(SaveSafety, ARunKilledBetweenItsTwoRenamesIsFinishedByTheNext) {
+  FENBAN_REQUIRE_BINARY();
+  TempFolder temp;
+  InitWithExample(temp.Path(), 40);
+  ASSERT_EQ(RunFenban(temp.Path(), {"divide", "示例.xlsx", "--classes", "2", "--seed", "1"}).status, 0);
+  // The same second division made in a copy of the folder gives the two new
+  // workbooks the killed run had written and read back.
+  const fs::path copy = temp.Path() / "copy";
+  fs::create_directory(copy);
+  fs::copy(temp.Path() / "fenban.xlsx", copy / "fenban.xlsx");
+  fs::copy(temp.Path() / "数据", copy / "数据", fs::copy_options::recursive);
+  ASSERT_EQ(RunFenban(copy, {"divide", "示例.xlsx", "--classes", "3", "--seed", "2"}).status, 0);
+  // What the kill left: fenban.xlsx renamed, the list's new file beside the
+  // old list, the journal.
+  const fs::path data = temp.Path() / "数据";
+  const fs::path left = data / (".~fenban-" + std::to_string(DeadPid()) + "-zzzzzz.tmp");
+  fs::copy_file(copy / "数据" / "示例.xlsx", left);
+  fs::copy_file(copy / "fenban.xlsx", temp.Path() / "fenban.xlsx", fs::copy_options::overwrite_existing);
+  std::ofstream(temp.Path() / ".~fenban.journal")
+      << (temp.Path() / "fenban.xlsx").string() << '\t' << (temp.Path() / ".~fenban-1-yyyyyy.tmp").string() << '\n'
+      << (data / "示例.xlsx").string() << '\t' << left.string() << '\n';
+  const std::string newList = ReadFile(left);
+
+  RunResult run = RunFenban(temp.Path(), {"stats", "示例.xlsx", "分班表2"});
+  EXPECT_EQ(run.status, 0) << Printed(run);
+  EXPECT_NE(run.err.find("上一个命令在替换工作簿的中途被中断了"), std::string::npos) << run.err;
+  EXPECT_NE(run.err.find("replaced: “fenban.xlsx”"), std::string::npos) << run.err;
+  EXPECT_NE(run.err.find("finished now (the new file had been written and checked): “示例.xlsx”"), std::string::npos)
+      << run.err;
+  EXPECT_NE(run.err.find("saved in full"), std::string::npos) << run.err;
+  EXPECT_FALSE(fs::exists(temp.Path() / ".~fenban.journal"));
+  EXPECT_FALSE(fs::exists(left));
+  // Before, the new list was deleted: "分班表2" was missing while fenban.xlsx
+  // already counted it, and this command failed.
+  auto book = ReadBook(data / "示例.xlsx");
+  EXPECT_NE(book->FindSheet("分班表2"), nullptr);
+  EXPECT_NE(book->FindSheet("统计表2"), nullptr);
+  ASSERT_EQ(RunFenban(temp.Path(), {"divide", "示例.xlsx", "--classes", "2", "--seed", "3"}).status, 0);
+  std::vector<std::string> sheets = SheetNames(*ReadBook(data / "示例.xlsx"));
+  std::sort(sheets.begin(), sheets.end());
+  EXPECT_EQ(sheets, (std::vector<std::string>{"分班表1", "分班表2", "分班表3", "数据表", "统计表1", "统计表2", "统计表3"}));
+  EXPECT_NE(ReadFile(data / "示例.xlsx"), newList);  // the last command saved again
 }
 
 }  // namespace
