@@ -85,6 +85,67 @@ TEST(SaveCheck, ATruncatedFileFails) {
   EXPECT_NE(CheckFailure(*book, dir.File("a.xlsx")), "");
 }
 
+TEST(SaveCheck, AFileHoldingLessOrMoreThanTheModelFails) {
+  TempDir dir;
+  // The file holds a name cut short, a long text cut by one character,
+  // and a row and a column the model does not hold.
+  ModelWorkbook written("名单.xlsx", dir.Path());
+  host::ModelWorksheet& sheet = written.AppendSheet("数据表");
+  sheet.SetCellValue(1, 1, "张三");
+  sheet.SetCellValue(2, 1, std::string(32766, 'x'));
+  sheet.SetCellValue(1, 2, "总分");
+  WriteXlsx(written, dir.File("a.xlsx"));
+
+  ModelWorkbook model("名单.xlsx", dir.Path());
+  host::ModelWorksheet& expected = model.AppendSheet("数据表");
+  expected.SetCellValue(1, 1, "张三丰");
+  expected.SetCellValue(2, 1, std::string(32767, 'x'));
+  expected.SetCellValue(1, 2, "总分");
+  EXPECT_NE(CheckFailure(model, dir.File("a.xlsx")).find("“数据表”单元格 A1"), std::string::npos);
+  expected.SetCellValue(1, 1, "张三");
+  EXPECT_NE(CheckFailure(model, dir.File("a.xlsx")).find("“数据表”单元格 A2"), std::string::npos);
+  expected.SetCellValue(2, 1, std::string(32766, 'x'));
+  EXPECT_EQ(CheckFailure(model, dir.File("a.xlsx")), "");
+
+  sheet.SetCellValue(20, 1, "多出的一行");
+  WriteXlsx(written, dir.File("a.xlsx"));
+  EXPECT_NE(CheckFailure(model, dir.File("a.xlsx")).find("“数据表”单元格 A20"), std::string::npos);
+  sheet.SetCellValue(20, 1, Value());
+  sheet.SetCellValue(1, 9, "多出的一列");
+  WriteXlsx(written, dir.File("a.xlsx"));
+  EXPECT_NE(CheckFailure(model, dir.File("a.xlsx")).find("“数据表”单元格 I1"), std::string::npos);
+}
+
+TEST(SaveCheck, ASaveWhoseFileDoesNotReadBackReplacesNothing) {
+  TempDir dir;
+  auto book = AwkwardBook(dir.Path());
+  SaveWorkbook(*book);
+  const std::string before = testing::ReadBytes(dir.File("名单.xlsx"));
+  book->ModelSheetAt(1).SetCellValue(5, 1, "新来的学生");
+  // A writer that loses the last row it was given, as a full disk or a
+  // faulty library might.
+  SaveSeam seam;
+  seam.write = [](const ModelWorkbook& given, const std::string& path) {
+    auto& model = const_cast<ModelWorkbook&>(given);  // sheet access is not const; nothing is changed
+    auto copy = std::make_unique<ModelWorkbook>(model.Name(), model.Path());
+    for (int32_t i = 1; i <= model.SheetCount(); ++i) {
+      host::ModelWorksheet& from = model.ModelSheetAt(i);
+      host::ModelWorksheet& to = copy->AppendSheet(from.Name());
+      for (size_t r = 0; r + 1 < from.RowsData().size(); ++r) {
+        for (size_t c = 0; c < from.RowsData()[r].cells.size(); ++c) {
+          to.SetCellValue(static_cast<int32_t>(r + 1), static_cast<int32_t>(c + 1), from.RowsData()[r].cells[c].value);
+        }
+      }
+    }
+    WriteXlsx(*copy, path);
+  };
+  const std::string error = testing::FileErrorOf([&] { PrepareSave(*book, seam); });
+  EXPECT_NE(error.find("读回"), std::string::npos) << error;
+  EXPECT_NE(error.find("“数据表”单元格 A5"), std::string::npos) << error;
+  EXPECT_EQ(testing::ReadBytes(dir.File("名单.xlsx")), before);
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 1);
+}
+
 TEST(TemporaryFiles, NamesAreRecognisedOnlyInTheirOwnForm) {
   EXPECT_TRUE(IsOurTemporaryName(".~fenban-123-abc0z9.tmp"));
   EXPECT_TRUE(IsOurTemporaryName(".~fenban-123-abc0z9.tmp.Xy12Ab"));  // libzip's file beside it

@@ -123,6 +123,24 @@ TEST(SaveTest, AMacroWorkbookIsNeverOverwritten) {
   EXPECT_EQ(ReadBytes(dir.File("macro.xlsm")), original);
 }
 
+TEST(SaveTest, AnXlsmNameWithoutMacrosIsSavedBesideIt) {
+  TempDir dir;
+  // Nothing in it is lost, but its name promises macros: the original stays.
+  ModelWorkbook plain("plain.xlsm", dir.Path());
+  plain.AppendSheet("数据表").SetCellValue(1, 1, "姓名");
+  WriteXlsx(plain, dir.File("plain.xlsm"));
+  const std::string original = ReadBytes(dir.File("plain.xlsm"));
+  auto book = ReadWorkbook(dir.File("plain.xlsm"));
+  ASSERT_TRUE(book->FileOrigin().unkeptParts.empty());
+  book->ModelSheetAt(1).SetCellValue(2, 1, "张三");
+  const SaveResult saved = SaveWorkbook(*book);
+  EXPECT_TRUE(saved.besideOriginal);
+  EXPECT_EQ(saved.path, dir.File("plain(fenban).xlsx"));
+  EXPECT_NE(saved.reason.find("不是 .xlsx 工作簿"), std::string::npos) << saved.reason;
+  EXPECT_EQ(ReadBytes(dir.File("plain.xlsm")), original);
+  EXPECT_EQ(ReadWorkbook(saved.path)->ModelSheetAt(1).CellValue(2, 1), Value("张三"));
+}
+
 TEST(SaveTest, AFailedSaveLeavesTheFilesAsTheyWere) {
   TempDir dir;
   // The target's name is taken by a folder: the rename fails after the write.
