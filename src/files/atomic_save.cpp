@@ -333,14 +333,16 @@ std::vector<InterruptedSave> TakeInterruptedSaves(const std::string& journal) {
   // and read back, so a run killed after one rename had nothing left to do
   // but the other renames: they are done now. A run killed before its first
   // rename had changed nothing; its files are dropped.
-  const bool started = std::any_of(saves.begin(), saves.end(), [](const InterruptedSave& save) { return save.replaced; });
+  const bool started =
+      std::any_of(saves.begin(), saves.end(), [](const InterruptedSave& save) { return save.replaced; });
   for (size_t i = 0; i < saves.size(); ++i) {
     const std::string& temporary = temporaries[i];
     if (temporary.empty()) continue;
-    if (started && MayFinish(saves[i].target, temporary, journal) && ::rename(temporary.c_str(), saves[i].target.c_str()) == 0) {
+    const std::string& target = saves[i].target;
+    if (started && MayFinish(target, temporary, journal) && ::rename(temporary.c_str(), target.c_str()) == 0) {
       saves[i].replaced = true;
       saves[i].finishedNow = true;
-      SyncFolder(FolderOf(saves[i].target));
+      SyncFolder(FolderOf(target));
       continue;
     }
     struct stat info {};
