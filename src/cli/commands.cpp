@@ -124,7 +124,7 @@ void PrintKeptVersions(const Session& session, std::ostream& out) {
     if (!list.empty()) list += ", ";
     list += fmt::format("{} 版本 {}", kept.workbook.filename().string(), kept.number);
   }
-  out << fmt::format("旧文件已留作 the replaced files are kept as: {} (fenban history BOOK)\n", list);
+  out << fmt::format("留作旧版本 kept: {} (fenban history BOOK)\n", list);
 }
 
 // How a teacher names the workbook to undo a save of it.
