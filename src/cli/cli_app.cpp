@@ -220,8 +220,9 @@ int Run(int argc, const char* const* argv, std::ostream& out, std::ostream& err,
   init->add_option("--seed", exampleSeed,
                    fmt::format("示例名单的随机种子，默认 {} (seed of the example list)", kDefaultExampleSeed))
       ->check(kSeedValidator);
-  init->footer("已有 fenban.xlsx 时不覆盖它；只给 --example 时只重写示例名单。\n"
-               "An existing fenban.xlsx is never overwritten; with --example only the example is (re)written.");
+  init->footer("已有 fenban.xlsx 时不覆盖它；只给 --example 时只重写示例名单，原来的示例留作旧版本。\n"
+               "An existing fenban.xlsx is never overwritten; with --example only the example is (re)written,\n"
+               "the one there kept as a version (fenban history 示例.xlsx).");
 
   // list
   CLI::App* list = app.add_subcommand("list", "列出数据工作簿和八个选项 (list the data workbooks and the option values)");

@@ -342,7 +342,7 @@ int RunRestore(const std::filesystem::path& folder, const RestoreOptions& option
   const HostFolderLock lock(folder);
   TidyHostFolder(folder, terminal.err);
   const std::filesystem::path workbook = VersionedWorkbook(folder, options.book);
-  const RestoreResult result = RestoreVersion(workbook, options.version);
+  const RestoreResult result = RestoreVersion(workbook, options.version, "fenban restore");
   const WorkbookVersion& version = result.restored;
   if (result.unchanged) {
     terminal.out << fmt::format("“{}” 已经是版本 {}，没有改动 (the file already is version {}; nothing changed)\n",

@@ -313,7 +313,7 @@ std::vector<files::SaveResult> CommitKeepingVersions(std::vector<files::Prepared
   return saved;
 }
 
-RestoreResult RestoreVersion(const fs::path& workbook, std::optional<int32_t> number) {
+RestoreResult RestoreVersion(const fs::path& workbook, std::optional<int32_t> number, const std::string& command) {
   const std::vector<WorkbookVersion> versions = ListVersions(workbook);
   const std::string name = workbook.filename().string();
   if (versions.empty()) throw CliError(fmt::format("“{}” 没有旧版本 (no versions kept)", name));
@@ -337,7 +337,7 @@ RestoreResult RestoreVersion(const fs::path& workbook, std::optional<int32_t> nu
     files::ReadWorkbook(temporary.Path());  // it must still read as a workbook
     RestoreResult result{*chosen, std::nullopt, false};
     VersionKeeper keeper;
-    keeper.Take(workbook, fmt::format("fenban restore {}", chosen->number));
+    keeper.Take(workbook, fmt::format("{} {}", command, chosen->number));
     {
       const files::SignalsHeld held;
       try {

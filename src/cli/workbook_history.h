@@ -70,7 +70,9 @@ struct RestoreResult {
 // file, through a link to its real file: refuses while a spreadsheet program
 // has it open, checks that the version reads as a workbook, keeps the file
 // it replaces as a version of its own (so a restore can be undone) and
-// replaces the file in one rename. The caller holds the folder locks.
-RestoreResult RestoreVersion(const std::filesystem::path& workbook, std::optional<int32_t> number);
+// replaces the file in one rename; that version records `command` and the
+// number restored ("fenban restore 3"). The caller holds the folder locks.
+RestoreResult RestoreVersion(const std::filesystem::path& workbook, std::optional<int32_t> number,
+                             const std::string& command);
 
 }  // namespace fenban::cli

@@ -54,7 +54,7 @@ json Workspace::Restore(const std::string& book, std::optional<int32_t> number) 
   if (cli::ListVersions(workbook).empty()) {
     throw WebError(404, kNotice, fmt::format("“{}”还没有旧版本：还没有命令替换过它。", book));
   }
-  const cli::RestoreResult result = cli::RestoreVersion(workbook, number);
+  const cli::RestoreResult result = cli::RestoreVersion(workbook, number, "恢复版本");
   const cli::WorkbookVersion& version = result.restored;
   json notes = json::array();
   if (result.unchanged) {

@@ -359,7 +359,7 @@ TEST_F(WebAppTest, EverySaveKeepsAVersionAndRestoreBringsItBackUndoably) {
   json answer = json::parse(restored->body);
   EXPECT_EQ(ExampleBytes(), divided);
   EXPECT_NE(answer["notes"].dump().find("版本 3"), std::string::npos) << answer.dump();
-  EXPECT_EQ(answer["versions"][0]["command"], "fenban restore 2");
+  EXPECT_EQ(answer["versions"][0]["command"], "恢复版本 2");
   EXPECT_EQ(answer["state"]["sheets"], json::array({"分班表1", "统计表1", "数据表"}));
   // The restore itself is undone by restoring the version it kept.
   ASSERT_EQ(PostJson("/api/restore", R"({"book":"示例.xlsx","version":3})")->status, 200);
