@@ -295,7 +295,7 @@ int Run(int argc, const char* const* argv, std::ostream& out, std::ostream& err,
       ->required();
   restore->add_option("N", restoreVersion, "history 显示的版本编号，默认最新的 (version number as history shows it, "
                                            "default the newest)")
-      ->check(CLI::PositiveNumber);
+      ->check(CLI::Range(1, INT32_MAX));
   restore->footer("恢复前的文件也留作一个版本，所以恢复也可以撤销。fenban.xlsx 保存选项和登记表。\n"
                   "The file replaced becomes a version too, so a restore can be undone. "
                   "fenban.xlsx holds the options and 登记表.");

@@ -273,7 +273,7 @@ int RunClean(const std::filesystem::path& folder, const CleanOptions& options, T
   session.Save({&session.HostBook(), &data}, terminal.out);
   PrintKeptVersions(session, terminal.out);
   for (const KeptVersion& kept : session.KeptVersions()) {
-    if (kept.workbook.filename() == kHostBookName) continue;
+    if (kept.workbook == folder / kHostBookName) continue;
     terminal.out << fmt::format("删错了可用 fenban restore {} 恢复 (deleted by mistake? undo with: fenban restore {})\n",
                                 BookArgument(kept.workbook), BookArgument(kept.workbook));
   }

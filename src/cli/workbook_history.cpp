@@ -6,10 +6,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <charconv>
-#include <cstring>
 #include <ctime>
 #include <fstream>
-#include <sstream>
 #include <system_error>
 
 #include <fmt/format.h>
