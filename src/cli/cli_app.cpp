@@ -37,6 +37,8 @@ constexpr const char* kFooter =
     "  （在表格软件里调整班号 move students by hand in the spreadsheet program）\n"
     "  fenban -C 分班2026 stats 示例.xlsx 分班表1   重新统计 rebuild the statistics\n"
     "  fenban -C 分班2026 clean 示例.xlsx 分班表1   删除其余的分班 delete the other divisions\n"
+    "  fenban -C 分班2026 history 示例.xlsx         列出旧版本 list the versions kept before each save\n"
+    "  fenban -C 分班2026 restore 示例.xlsx 3       恢复版本 3 bring version 3 back (undo a command)\n"
     "  名单的文件名以 - 开头时写在 -- 后面 a BOOK beginning with - goes after --: fenban divide -- -名单.xlsx\n"
     "\n退出状态 exit status: 0 成功 success; 1 有提示或错误 a message or error; 2 用法错误 wrong usage.\n"
     "每个命令的说明 each command's help: fenban COMMAND --help";
@@ -218,8 +220,9 @@ int Run(int argc, const char* const* argv, std::ostream& out, std::ostream& err,
   init->add_option("--seed", exampleSeed,
                    fmt::format("示例名单的随机种子，默认 {} (seed of the example list)", kDefaultExampleSeed))
       ->check(kSeedValidator);
-  init->footer("已有 fenban.xlsx 时不覆盖它；只给 --example 时只重写示例名单。\n"
-               "An existing fenban.xlsx is never overwritten; with --example only the example is (re)written.");
+  init->footer("已有 fenban.xlsx 时不覆盖它；只给 --example 时只重写示例名单，原来的示例留作旧版本。\n"
+               "An existing fenban.xlsx is never overwritten; with --example only the example is (re)written,\n"
+               "the one there kept as a version (fenban history 示例.xlsx).");
 
   // list
   CLI::App* list = app.add_subcommand("list", "列出数据工作簿和八个选项 (list the data workbooks and the option values)");
@@ -266,6 +269,8 @@ int Run(int argc, const char* const* argv, std::ostream& out, std::ostream& err,
   std::string cleanBook, cleanSheet = "数据表";
   clean->add_option("BOOK", cleanBook, "数据工作簿 (data workbook)")->required();
   clean->add_option("SHEET", cleanSheet, "要保留的分班表或统计表，默认 数据表：只留 数据表 (sheet whose pair is kept)");
+  clean->footer("删除前的文件留作旧版本，删错了可用 fenban restore BOOK 恢复。\n"
+                "The file as it was is kept as a version: fenban restore BOOK brings it back.");
 
   // template
   CLI::App* templ = app.add_subcommand("template", "重建“登记表” (rebuild the entry template sheet 登记表)");
@@ -273,6 +278,27 @@ int Run(int argc, const char* const* argv, std::ostream& out, std::ostream& err,
   templ->add_option("--subjects", subjectList,
                     "要统计的学科，逗号分隔，最多 19 个 (subjects to compare, comma-separated, at most 19)")
       ->type_name("语文,数学,...");
+
+  // history, restore
+  CLI::App* history = app.add_subcommand(
+      "history", "列出工作簿的旧版本：每次命令替换它之前留下的文件 (list the versions kept of a workbook)");
+  std::string historyBook;
+  history->add_option("BOOK", historyBook,
+                      "数据工作簿的文件名，或 fenban.xlsx (a data workbook's file name, or fenban.xlsx)")
+      ->required();
+  CLI::App* restore = app.add_subcommand(
+      "restore", "把工作簿恢复成一个旧版本 (bring a kept version of a workbook back)");
+  std::string restoreBook;
+  int32_t restoreVersion = 0;
+  restore->add_option("BOOK", restoreBook,
+                      "数据工作簿的文件名，或 fenban.xlsx (a data workbook's file name, or fenban.xlsx)")
+      ->required();
+  restore->add_option("N", restoreVersion, "history 显示的版本编号，默认最新的 (version number as history shows it, "
+                                           "default the newest)")
+      ->check(CLI::Range(1, INT32_MAX));
+  restore->footer("恢复前的文件也留作一个版本，所以恢复也可以撤销。fenban.xlsx 保存选项和登记表。\n"
+                  "The file replaced becomes a version too, so a restore can be undone. "
+                  "fenban.xlsx holds the options and 登记表.");
 
   // help
   CLI::App* help = app.add_subcommand("help", "打开使用说明 help.doc (open the manual help.doc)");
@@ -366,6 +392,12 @@ int Run(int argc, const char* const* argv, std::ostream& out, std::ostream& err,
     }
     if (clean->parsed()) return RunClean(folder, CleanOptions{cleanBook, cleanSheet}, terminal);
     if (templ->parsed()) return RunTemplate(folder, TemplateOptions{subjects}, terminal);
+    if (history->parsed()) return RunHistory(folder, historyBook, terminal);
+    if (restore->parsed()) {
+      RestoreOptions options{restoreBook, std::nullopt};
+      if (restore->count("N") > 0) options.version = restoreVersion;
+      return RunRestore(folder, options, terminal);
+    }
     if (help->parsed()) return RunHelp(folder, terminal);
     if (serveCommand->parsed()) {
       if (!serve) throw CliError("这个程序没有网页服务 this build has no web server");

@@ -47,6 +47,11 @@ struct TemplateOptions {
   std::optional<std::vector<std::string>> subjects;
 };
 
+struct RestoreOptions {
+  std::string book;
+  std::optional<int32_t> version;  // the newest when not given
+};
+
 struct ServeOptions {
   std::optional<int32_t> port;        // a free port when not given
   std::string listen = "127.0.0.1";   // the address to listen on

@@ -14,6 +14,7 @@
 #include "cli/session.h"
 #include "cli/table_printer.h"
 #include "cli/terminal_services.h"
+#include "cli/workbook_history.h"
 #include "form/form_routines.h"
 #include "host/value.h"
 
@@ -115,6 +116,38 @@ void PrintOptionsInEffect(const form::FormModel& form, std::ostream& out) {
                      check(form.chbYingJie.value), check(form.chbYouHua.value));
 }
 
+// The versions a save kept, with where to find them again.
+void PrintKeptVersions(const Session& session, std::ostream& out) {
+  if (session.KeptVersions().empty()) return;
+  std::string list;
+  for (const KeptVersion& kept : session.KeptVersions()) {
+    if (!list.empty()) list += ", ";
+    list += fmt::format("{} 版本 {}", kept.workbook.filename().string(), kept.number);
+  }
+  out << fmt::format("留作旧版本 kept: {} (fenban history BOOK)\n", list);
+}
+
+// How a teacher names the workbook to undo a save of it.
+std::string BookArgument(const std::filesystem::path& workbook) {
+  const std::string name = workbook.filename().string();
+  return (!name.empty() && name.front() == '-' ? "-- " : "") + ShellWord(name);
+}
+
+// The workbook BOOK names for history and restore, or a CliError naming those there are.
+std::filesystem::path VersionedWorkbook(const std::filesystem::path& folder, const std::string& book) {
+  if (std::optional<std::filesystem::path> path = NamedWorkbook(folder, book)) return *path;
+  std::string names = kHostBookName;
+  std::error_code ec;
+  for (std::filesystem::directory_iterator it(folder / form::kDataFolderName, ec), end; !ec && it != end;
+       it.increment(ec)) {
+    const std::string name = it->path().filename().string();
+    if (it->is_regular_file(ec) && !IsHiddenOrLockFile(name)) names += ", " + name;
+  }
+  throw CliError(fmt::format("没有 “{}”，也没有它的旧版本 (no such workbook and no versions of it)。"
+                             "可选 available: {}",
+                             book, names));
+}
+
 // Starts the form and chooses the data workbook: the common start of the
 // commands that work on one.
 bool OpenDataWorkbook(Session& session, const std::string& book) {
@@ -190,7 +223,9 @@ int RunDivide(const std::filesystem::path& folder, const DivideOptions& options,
   std::string statisticsName = fmt::format("统计表{}", number);
   terminal.out << fmt::format("新工作表 new sheets: 分班表{}, {}\n", number, statisticsName);
   PrintOptionsInEffect(session.Form(), terminal.out);
+  session.SetHistoryCommand("fenban divide");
   session.Save({&session.HostBook(), &data}, terminal.out);
+  PrintKeptVersions(session, terminal.out);
   PrintSummaryOf(data, statisticsName, terminal.out);
   PrintRefinementSummary(terminal.out, session.Bridge().State().LastRefinement);
   PrintWhatNext(folder, data, number, terminal.out);
@@ -214,7 +249,9 @@ int RunStats(const std::filesystem::path& folder, const StatsOptions& options, T
   std::string statisticsName = StatisticsSheetFor(options.sheet);
   if (statisticsName.empty()) statisticsName = data.ActiveSheet().Name();
   terminal.out << fmt::format("已重建 rebuilt: {}\n", statisticsName);
+  session.SetHistoryCommand("fenban stats " + options.sheet);
   session.Save({&session.HostBook(), &data}, terminal.out);
+  PrintKeptVersions(session, terminal.out);
   PrintSummaryOf(data, statisticsName, terminal.out);
   return kExitSuccess;
 }
@@ -232,7 +269,14 @@ int RunClean(const std::filesystem::path& folder, const CleanOptions& options, T
   }
   host::ModelWorkbook& data = session.DataBook();
   PrintSheets(data, terminal.out);
+  session.SetHistoryCommand("fenban clean " + (options.sheet.empty() ? kDataSheetName : options.sheet));
   session.Save({&session.HostBook(), &data}, terminal.out);
+  PrintKeptVersions(session, terminal.out);
+  for (const KeptVersion& kept : session.KeptVersions()) {
+    if (kept.workbook == folder / kHostBookName) continue;
+    terminal.out << fmt::format("删错了可用 fenban restore {} 恢复 (deleted by mistake? undo with: fenban restore {})\n",
+                                BookArgument(kept.workbook), BookArgument(kept.workbook));
+  }
   return kExitSuccess;
 }
 
@@ -266,7 +310,53 @@ int RunTemplate(const std::filesystem::path& folder, const TemplateOptions& opti
     terminal.out << "登记的学科 subjects: " << (names.empty() ? "（无 none）" : names) << '\n';
     terminal.out << "总分化为整数 round totals: " << DescribeValue(entry->CellValue(2, 3)) << '\n';
   }
+  session.SetHistoryCommand("fenban template");
   session.Save({&session.HostBook()}, terminal.out);
+  PrintKeptVersions(session, terminal.out);
+  return kExitSuccess;
+}
+
+int RunHistory(const std::filesystem::path& folder, const std::string& book, Terminal terminal) {
+  const std::filesystem::path workbook = VersionedWorkbook(folder, book);
+  const std::vector<WorkbookVersion> versions = ListVersions(workbook);
+  terminal.out << fmt::format("“{}” 的旧版本 versions kept ({}):\n", workbook.filename().string(),
+                              HistoryFolderOf(workbook).string());
+  if (versions.empty()) {
+    terminal.out << "  （无 none）还没有命令替换过这个文件 (no command has replaced this file yet)\n";
+    return kExitSuccess;
+  }
+  TextTable rows = {{"  编号 no.", "保存时间 kept at", "之后的命令 replaced by", "工作表 sheets"}};
+  for (const WorkbookVersion& version : versions) {
+    std::string sheets;
+    for (const std::string& sheet : version.sheets) sheets += (sheets.empty() ? "" : ", ") + sheet;
+    if (SameAsCurrent(version, workbook)) sheets += "  （与现在的文件相同 same as the file now）";
+    rows.push_back({fmt::format("  {}", version.number), version.time, version.command, sheets});
+  }
+  terminal.out << FormatTable(rows, true);
+  terminal.out << fmt::format("恢复 restore: fenban restore {} N（不写 N 时恢复最新的 without N: the newest）\n",
+                              BookArgument(workbook));
+  return kExitSuccess;
+}
+
+int RunRestore(const std::filesystem::path& folder, const RestoreOptions& options, Terminal terminal) {
+  const HostFolderLock lock(folder);
+  TidyHostFolder(folder, terminal.err);
+  const std::filesystem::path workbook = VersionedWorkbook(folder, options.book);
+  const RestoreResult result = RestoreVersion(workbook, options.version, "fenban restore");
+  const WorkbookVersion& version = result.restored;
+  if (result.unchanged) {
+    terminal.out << fmt::format("“{}” 已经是版本 {}，没有改动 (the file already is version {}; nothing changed)\n",
+                                workbook.filename().string(), version.number, version.number);
+    return kExitSuccess;
+  }
+  std::string sheets;
+  for (const std::string& sheet : version.sheets) sheets += (sheets.empty() ? "" : ", ") + sheet;
+  terminal.out << fmt::format("已恢复 restored: {}\n  版本 version {}（{}，之后的命令 replaced by: {}）\n  工作表 sheets: {}\n",
+                              workbook.string(), version.number, version.time, version.command, sheets);
+  if (result.keptAs) {
+    terminal.out << fmt::format("恢复前的文件已留作版本 {}；撤销这次恢复 to undo this restore: fenban restore {} {}\n",
+                                *result.keptAs, BookArgument(workbook), *result.keptAs);
+  }
   return kExitSuccess;
 }
 

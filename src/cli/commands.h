@@ -22,6 +22,9 @@ int RunDivide(const std::filesystem::path& folder, const DivideOptions& options,
 int RunStats(const std::filesystem::path& folder, const StatsOptions& options, Terminal terminal);
 int RunClean(const std::filesystem::path& folder, const CleanOptions& options, Terminal terminal);
 int RunTemplate(const std::filesystem::path& folder, const TemplateOptions& options, Terminal terminal);
+// history BOOK: the versions kept of a workbook. restore BOOK [N]: brings one back.
+int RunHistory(const std::filesystem::path& folder, const std::string& book, Terminal terminal);
+int RunRestore(const std::filesystem::path& folder, const RestoreOptions& options, Terminal terminal);
 int RunHelp(const std::filesystem::path& folder, Terminal terminal);
 
 }  // namespace fenban::cli

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -20,16 +21,21 @@ namespace fenban::cli {
 
 namespace fs = std::filesystem;
 
-HostFolderLock::HostFolderLock(const fs::path& folder, std::chrono::milliseconds wait) {
-  // The folder itself is locked, so that no file is added to it.
-  fd_ = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd_ < 0) return;  // no folder: the command stops before it saves
-  const auto deadline = std::chrono::steady_clock::now() + wait;
-  while (::flock(fd_, LOCK_EX | LOCK_NB) != 0) {
-    if (errno != EWOULDBLOCK && errno != EINTR) return;  // a file system without locks
+namespace {
+
+// Opens `folder` (through any link) and takes its lock, waiting until
+// `deadline`; -1 when there is no such folder or its file system has no
+// locks. Raises CliError when another command keeps it locked.
+int LockFolder(const fs::path& folder, std::chrono::steady_clock::time_point deadline) {
+  const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return -1;  // no folder: the command stops before it saves
+  while (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    if (errno != EWOULDBLOCK && errno != EINTR) {  // a file system without locks
+      ::close(fd);
+      return -1;
+    }
     if (std::chrono::steady_clock::now() >= deadline) {
-      ::close(fd_);
-      fd_ = -1;
+      ::close(fd);
       throw CliError(fmt::format(
           "另一个 fenban 命令正在使用这个文件夹，请等它结束后再试。没有保存任何文件。\n"
           "  Another fenban command is running in this folder; try again when it has finished. Nothing was saved.\n"
@@ -38,10 +44,44 @@ HostFolderLock::HostFolderLock(const fs::path& folder, std::chrono::milliseconds
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
   }
+  return fd;
 }
 
-HostFolderLock::~HostFolderLock() {
-  if (fd_ >= 0) ::close(fd_);  // closing releases the lock
+bool SameFolder(int fd, int other) {
+  struct stat one {}, two {};
+  return ::fstat(fd, &one) == 0 && ::fstat(other, &two) == 0 && one.st_dev == two.st_dev && one.st_ino == two.st_ino;
+}
+
+}  // namespace
+
+HostFolderLock::HostFolderLock(const fs::path& folder, std::chrono::milliseconds wait) {
+  // The folder itself is locked, so that no file is added to it.
+  const auto deadline = std::chrono::steady_clock::now() + wait;
+  hostFd_ = LockFolder(folder, deadline);
+  if (hostFd_ < 0) return;
+  const fs::path data = folder / form::kDataFolderName;
+  const int probe = ::open(data.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (probe < 0) return;  // no data folder yet
+  // A data folder that is the host folder itself is already locked: a second
+  // lock on it would wait for this one.
+  const bool same = SameFolder(probe, hostFd_);
+  ::close(probe);
+  if (same) return;
+  try {
+    dataFd_ = LockFolder(data, deadline);
+  } catch (...) {
+    Release();
+    throw;
+  }
+}
+
+HostFolderLock::~HostFolderLock() { Release(); }
+
+void HostFolderLock::Release() {
+  // Closing releases a lock; the data folder's first, as it was taken last.
+  if (dataFd_ >= 0) ::close(dataFd_);
+  if (hostFd_ >= 0) ::close(hostFd_);
+  dataFd_ = hostFd_ = -1;
 }
 
 std::vector<fs::path> OpenWorkbookMarks(const fs::path& workbook) {

@@ -13,10 +13,14 @@ namespace fenban::cli {
 
 inline constexpr const char* kJournalFileName = ".~fenban.journal";
 
-// An exclusive lock (flock) on the host folder itself for the life of the
-// object. Waits up to `wait` for a command that holds it, then raises
-// CliError saying that another command is running. Where the folder cannot
-// be locked (a file system without locks) the command runs unlocked.
+// An exclusive lock (flock) on the host folder itself, and then on its data
+// folder, for the life of the object. The data folder is locked where it
+// really is, so that two host folders sharing one data folder (through a
+// link, or a link above it) take turns; always in this order, host folder
+// first, so that two commands never wait for each other. Waits up to `wait`
+// for a command that holds either, then raises CliError saying that another
+// command is running. Where a folder cannot be locked (a file system without
+// locks) the command runs without that lock.
 class HostFolderLock {
  public:
   explicit HostFolderLock(const std::filesystem::path& folder,
@@ -26,7 +30,10 @@ class HostFolderLock {
   HostFolderLock& operator=(const HostFolderLock&) = delete;
 
  private:
-  int fd_ = -1;
+  void Release();
+
+  int hostFd_ = -1;
+  int dataFd_ = -1;
 };
 
 // The lock files that spreadsheet programs keep beside a workbook they have

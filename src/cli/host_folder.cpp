@@ -12,6 +12,7 @@
 #include "cli/folder_guard.h"
 #include "cli/host_workbook_content.h"
 #include "cli/teacher_manual.h"
+#include "cli/workbook_history.h"
 #include "cli/terminal_services.h"
 #include "files/workbook_files.h"
 #include "form/form.h"
@@ -71,14 +72,22 @@ void CreateHostWorkbook(const fs::path& folder, TerminalServices& services) {
   WriteXlsxAtomically(book, folder / kHostBookName);
 }
 
-fs::path WriteExampleWorkbook(const fs::path& folder, int32_t students, uint64_t seed) {
+fs::path WriteExampleWorkbook(const fs::path& folder, int32_t students, uint64_t seed,
+                              std::vector<KeptVersion>& kept) {
   fs::path dataFolder = folder / form::kDataFolderName;
   host::ModelWorkbook book(kExampleBookName, dataFolder.string());
   host::ModelWorksheet& sheet = book.AppendSheet("数据表");
   WriteTable(sheet, GenerateExampleTable(students, seed));
   sheet.SetColumnWidth(1, 1, 11);
   fs::path target = dataFolder / kExampleBookName;
-  WriteXlsxAtomically(book, target);
+  std::vector<files::PreparedSave> prepared;
+  try {
+    prepared.push_back(files::PrepareSave(book));
+  } catch (const host::RuntimeError& error) {
+    throw CliError(fmt::format("无法写入 cannot write {}: {}", target.string(), error.Description()));
+  }
+  // An example a teacher has worked on is kept as a version before it is written anew.
+  CommitKeepingVersions(prepared, "", fmt::format("fenban init --example {}", students), kept);
   return target;
 }
 
@@ -114,9 +123,15 @@ void InitHostFolder(const InitOptions& options, TerminalServices& services, std:
     out << "已建立 created: " << manual.string() << '\n';
   }
   if (options.exampleStudents) {
-    fs::path example = WriteExampleWorkbook(folder, *options.exampleStudents, options.exampleSeed);
+    std::vector<KeptVersion> kept;
+    fs::path example = WriteExampleWorkbook(folder, *options.exampleStudents, options.exampleSeed, kept);
     out << fmt::format("示例名单 example: {} ({} 名学生 students, 种子 seed {})\n", example.string(),
                        *options.exampleStudents, options.exampleSeed);
+    for (const KeptVersion& version : kept) {
+      out << fmt::format("原来的示例名单已留作版本 {}，可用 fenban restore {} 恢复 "
+                         "(the example as it was is kept as version {}: fenban restore {} brings it back)\n",
+                         version.number, kExampleBookName, version.number, kExampleBookName);
+    }
   }
 }
 

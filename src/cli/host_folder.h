@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "cli/host_workbook_content.h"
+#include "cli/workbook_history.h"
 
 namespace fenban::host {
 class ModelWorkbook;
@@ -44,10 +45,13 @@ struct InitOptions {
 
 // init: creates the folder, fenban.xlsx, 数据/ and help.doc, and the example
 // when asked. An existing fenban.xlsx is never overwritten: with --example
-// only the example is (re)written, otherwise it is a CliError.
+// only the example is (re)written, the one there kept as a version;
+// otherwise it is a CliError.
 void InitHostFolder(const InitOptions& options, TerminalServices& services, std::ostream& out);
 
-// Writes 数据/示例.xlsx with the given number of students.
-std::filesystem::path WriteExampleWorkbook(const std::filesystem::path& folder, int32_t students, uint64_t seed);
+// Writes 数据/示例.xlsx with the given number of students; an example that
+// was there is kept as a version (in `kept`).
+std::filesystem::path WriteExampleWorkbook(const std::filesystem::path& folder, int32_t students, uint64_t seed,
+                                           std::vector<KeptVersion>& kept);
 
 }  // namespace fenban::cli

@@ -43,6 +43,15 @@ std::vector<fs::path> FilesOfBook(const host::ModelWorkbook& book) {
   return paths;
 }
 
+// The form command an event belongs to, as a version records it.
+std::string CommandOfEvent(const std::string& eventName) {
+  if (eventName == "cmdFenBanClick") return "分班";
+  if (eventName == "cmdTiaoBanClick") return "统计";
+  if (eventName == "cmdDelClick") return "删除";
+  if (eventName == "cmdDengJiClick") return "登记表";
+  return "修改选项";
+}
+
 }  // namespace
 
 std::string DescribeValue(const host::Value& value) {
@@ -71,6 +80,7 @@ Session::Session(const fs::path& folder, TerminalServices& services) : folder_(f
 
 bool Session::Fire(const std::string& eventName) {
   int32_t before = services_->BoxCount();
+  lastEvent_ = eventName;
   bridge_.MyFun(*app_, form_, eventName);
   return services_->BoxCount() == before;
 }
@@ -158,6 +168,7 @@ void Session::ActivateDataSheet(const std::string& sheet) {
 }
 
 void Session::Save(const std::vector<host::ModelWorkbook*>& books, std::ostream& out) {
+  keptVersions_.clear();
   std::vector<fs::path> files;
   for (const host::ModelWorkbook* book : books) {
     for (fs::path& path : FilesOfBook(*book)) files.push_back(std::move(path));
@@ -170,12 +181,9 @@ void Session::Save(const std::vector<host::ModelWorkbook*>& books, std::ostream&
   } catch (const host::RuntimeError& error) {
     throw CliError(fmt::format("{}。文件保持原样 files left as they were。", error.Description()));
   }
-  std::vector<files::SaveResult> saved;
-  try {
-    saved = files::CommitSaves(prepared, (folder_ / kJournalFileName).string());
-  } catch (const host::RuntimeError& error) {
-    throw CliError(error.Description());
-  }
+  const std::string command = historyCommand_.empty() ? CommandOfEvent(lastEvent_) : historyCommand_;
+  const std::vector<files::SaveResult> saved =
+      CommitKeepingVersions(prepared, (folder_ / kJournalFileName).string(), command, keptVersions_);
   for (const files::SaveResult& result : saved) {
     if (result.besideOriginal) {
       out << fmt::format("另存为 saved beside the original: {}\n  {}\n  以后请选用 from now on choose: {}\n",

@@ -11,6 +11,7 @@
 
 #include "bridge/myfb.h"
 #include "cli/command_options.h"
+#include "cli/workbook_history.h"
 #include "form/form.h"
 #include "host/model_application.h"
 #include "host/model_workbook.h"
@@ -53,9 +54,16 @@ class Session {
 
   // Saves the workbooks: refuses (CliError) while a spreadsheet program has
   // one of them open; writes and reads back each one before the first file is
-  // replaced, so that a failure leaves every file as it was (CliError); then
-  // replaces them in the given order. Prints where each was saved.
+  // replaced, so that a failure leaves every file as it was (CliError); keeps
+  // each file it replaces as a version; then replaces them in the given
+  // order. Prints where each was saved.
   void Save(const std::vector<host::ModelWorkbook*>& books, std::ostream& out);
+
+  // What the versions a save keeps record as the command that replaced
+  // them ("fenban divide"); without it, the form command last sent ("分班").
+  void SetHistoryCommand(std::string command) { historyCommand_ = std::move(command); }
+  // The versions the last save kept, one for each file it replaced.
+  const std::vector<KeptVersion>& KeptVersions() const { return keptVersions_; }
 
  private:
   // `option` is the command-line option the entry came from, for messages.
@@ -69,6 +77,9 @@ class Session {
   host::ModelWorkbook* hostBook_ = nullptr;
   form::FormModel form_;
   bridge::myfb bridge_;
+  std::string lastEvent_;
+  std::string historyCommand_;
+  std::vector<KeptVersion> keptVersions_;
 };
 
 // A value as the terminal shows it: Booleans as 是/否, empty as "（空）".

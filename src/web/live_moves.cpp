@@ -193,6 +193,7 @@ json Workspace::SaveMoves() {
   cli::Session& session = *pending_->run.session;
   std::string sheet = pending_->sheet;
   json result = {{"ok", true}, {"boxes", json::array()}};
+  session.SetHistoryCommand("调班");
   result["notes"] = SaveBooks(pending_->run, {&session.HostBook(), &session.DataBook()});
   pending_.reset();
   result["sheet"] = sheet;

@@ -145,6 +145,7 @@ WebApp::WebApp(Workspace& workspace, std::string token) : workspace_(&workspace)
   });
   AddPageRoutes();
   AddApiRoutes();
+  AddVersionRoutes();
 }
 
 int WebApp::Bind(const std::string& address, int port) {
@@ -290,6 +291,25 @@ void WebApp::AddApiRoutes() {
   }));
   server_.Get("/api/help.doc", Download([&ws](const httplib::Request&, httplib::Response& response) {
     SendFile(response, ws.HelpDocumentPath(), "application/msword");
+  }));
+}
+
+void WebApp::AddVersionRoutes() {
+  Workspace& ws = *workspace_;
+  server_.Get("/api/versions", Api([&ws](const httplib::Request& request) {
+    if (!request.has_param("book")) throw WebError(400, "提示", "请求缺少 book (missing book)");
+    return ws.Versions(request.get_param_value("book"));
+  }));
+  server_.Post("/api/restore", Api([&ws](const httplib::Request& request) {
+    json body = BodyOf(request);
+    std::optional<int32_t> number;
+    if (body.contains("version") && !body["version"].is_null()) {
+      if (!body["version"].is_number_integer() || body["version"].get<int64_t>() < 1) {
+        throw WebError(400, "提示", "版本编号应是正整数 (the version must be a positive whole number)");
+      }
+      number = static_cast<int32_t>(std::min<int64_t>(body["version"].get<int64_t>(), INT32_MAX));
+    }
+    return ws.Restore(TextField(body, "book"), number);
   }));
 }
 

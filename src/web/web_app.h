@@ -25,6 +25,8 @@ class WebApp {
  private:
   void AddPageRoutes();
   void AddApiRoutes();
+  // GET /api/versions?book=, POST /api/restore {"book", "version"}.
+  void AddVersionRoutes();
   using ApiHandler = std::function<nlohmann::json(const httplib::Request&)>;
   httplib::Server::Handler Api(ApiHandler handler);
   using DownloadHandler = std::function<void(const httplib::Request&, httplib::Response&)>;

@@ -76,6 +76,12 @@ class Workspace {
   // Puts an uploaded workbook into 数据/ under `name`, never over a file.
   nlohmann::json Upload(const std::string& name, const std::string& bytes);
 
+  // The versions kept of a data workbook of the listing, or of fenban.xlsx,
+  // newest first; and the restore of one of them (the newest when number is
+  // not given), which keeps the file it replaces as a version too.
+  nlohmann::json Versions(const std::string& book);
+  nlohmann::json Restore(const std::string& book, std::optional<int32_t> number);
+
   // Files the page may download: a data workbook named in the listing, the manual.
   std::filesystem::path DataBookPath(const std::string& book);
   std::filesystem::path HelpDocumentPath() const;
@@ -91,6 +97,7 @@ class Workspace {
   std::vector<std::string> SaveBooks(FormRun& run, const std::vector<host::ModelWorkbook*>& books);
   void RefuseWhilePending(const std::string& what);
   std::vector<std::string> ListBooks();
+  std::filesystem::path VersionedBookPath(const std::string& book);
   nlohmann::json PendingJson() const;
   nlohmann::json StepMoves(bool undo);
 

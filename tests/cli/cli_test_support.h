@@ -3,6 +3,7 @@
 #pragma once
 
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -161,6 +162,36 @@ inline std::map<std::string, std::string> Snapshot(const fs::path& folder) {
     if (entry.is_regular_file()) files[fs::relative(entry.path(), folder).string()] = ReadFile(entry.path());
   }
   return files;
+}
+
+// Starts fenban in `folder` without waiting for it, its output to /dev/null;
+// with hangUpIgnored, SIGHUP is ignored in it as nohup(1) leaves it.
+inline pid_t StartFenban(const fs::path& folder, const std::vector<std::string>& args, bool hangUpIgnored = false) {
+  const pid_t child = ::fork();
+  if (child == 0) {
+    if (::chdir(folder.c_str()) != 0) ::_exit(126);
+    if (hangUpIgnored) ::signal(SIGHUP, SIG_IGN);
+    const int null = ::open("/dev/null", O_RDWR);
+    ::dup2(null, STDIN_FILENO);
+    ::dup2(null, STDOUT_FILENO);
+    ::dup2(null, STDERR_FILENO);
+    std::vector<char*> argv{const_cast<char*>(kBinary)};
+    for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
+    argv.push_back(nullptr);
+    ::execv(kBinary, argv.data());
+    ::_exit(127);
+  }
+  return child;
+}
+
+// A host folder `host` with an example of `students` students whose
+// 数据/示例.xlsx is a link to shared/名单.xlsx.
+inline void InitWithLinkedExample(const fs::path& host, const fs::path& shared, int students) {
+  fs::create_directories(host);
+  fs::create_directories(shared);
+  InitWithExample(host, students);
+  fs::rename(host / "数据" / "示例.xlsx", shared / "名单.xlsx");
+  fs::create_symlink(shared / "名单.xlsx", host / "数据" / "示例.xlsx");
 }
 
 // Writes a data workbook with the given table on "数据表".

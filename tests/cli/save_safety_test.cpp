@@ -27,24 +27,6 @@ std::vector<std::string> LeftoverTemporaries(const fs::path& folder) {
   return names;
 }
 
-// Starts fenban without waiting for it; output goes to /dev/null.
-pid_t StartFenban(const fs::path& folder, const std::vector<std::string>& args) {
-  const pid_t child = ::fork();
-  if (child == 0) {
-    if (::chdir(folder.c_str()) != 0) ::_exit(126);
-    const int null = ::open("/dev/null", O_RDWR);
-    ::dup2(null, STDIN_FILENO);
-    ::dup2(null, STDOUT_FILENO);
-    ::dup2(null, STDERR_FILENO);
-    std::vector<char*> argv{const_cast<char*>(kBinary)};
-    for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
-    argv.push_back(nullptr);
-    ::execv(kBinary, argv.data());
-    ::_exit(127);
-  }
-  return child;
-}
-
 int WaitFor(pid_t child) {
   int status = 0;
   ::waitpid(child, &status, 0);

@@ -333,6 +333,95 @@ TEST_F(WebAppTest, AWorkbookOpenInASpreadsheetProgramIsNotWritten) {
   EXPECT_EQ(Snapshot(host_), before);
 }
 
+TEST_F(WebAppTest, EverySaveKeepsAVersionAndRestoreBringsItBackUndoably) {
+  const fs::path example = host_ / "数据" / "示例.xlsx";
+  PostJson("/api/select", R"({"book":"示例.xlsx"})");
+  const std::string listed = ExampleBytes();
+  ASSERT_EQ(json::parse(PostJson("/api/divide", "{}")->body)["sheet"], "分班表1");
+  const std::string divided = ExampleBytes();
+  ASSERT_TRUE(json::parse(PostJson("/api/delete", R"({"sheet":"数据表"})")->body)["ok"].get<bool>());
+  const std::string cleaned = ExampleBytes();
+
+  auto listing = client_->Get("/api/versions?book=示例.xlsx", Token());
+  ASSERT_EQ(listing->status, 200) << listing->body;
+  json versions = json::parse(listing->body)["versions"];
+  ASSERT_EQ(versions.size(), 2u) << versions.dump();
+  EXPECT_EQ(versions[0]["number"], 2);  // newest first
+  EXPECT_EQ(versions[0]["command"], "删除");
+  EXPECT_EQ(versions[0]["sheets"], json::array({"分班表1", "统计表1", "数据表"}));
+  EXPECT_EQ(versions[1]["command"], "分班");
+  EXPECT_EQ(versions[1]["sheets"], json::array({"数据表"}));
+  EXPECT_FALSE(versions[0]["current"].get<bool>());
+
+  // Without a number: the newest, the file as it was before 删除.
+  auto restored = PostJson("/api/restore", R"({"book":"示例.xlsx"})");
+  ASSERT_EQ(restored->status, 200) << restored->body;
+  json answer = json::parse(restored->body);
+  EXPECT_EQ(ExampleBytes(), divided);
+  EXPECT_NE(answer["notes"].dump().find("版本 3"), std::string::npos) << answer.dump();
+  EXPECT_EQ(answer["versions"][0]["command"], "恢复版本 2");
+  EXPECT_EQ(answer["state"]["sheets"], json::array({"分班表1", "统计表1", "数据表"}));
+  // The restore itself is undone by restoring the version it kept.
+  ASSERT_EQ(PostJson("/api/restore", R"({"book":"示例.xlsx","version":3})")->status, 200);
+  EXPECT_EQ(ExampleBytes(), cleaned);
+  ASSERT_EQ(PostJson("/api/restore", R"({"book":"示例.xlsx","version":1})")->status, 200);
+  EXPECT_EQ(ExampleBytes(), listed);
+
+  // The host workbook has its versions too: the option change is one.
+  PostJson("/api/option", R"({"control":"txtFenBan","value":"4"})");
+  json hostVersions = json::parse(client_->Get("/api/versions?book=fenban.xlsx", Token())->body)["versions"];
+  ASSERT_FALSE(hostVersions.empty());
+  EXPECT_EQ(hostVersions[0]["command"], "修改选项");
+  ASSERT_EQ(PostJson("/api/restore", R"({"book":"fenban.xlsx"})")->status, 200);
+  EXPECT_EQ(json::parse(client_->Get("/api/state", Token())->body)["options"]["txtFenBan"], 10);
+  EXPECT_TRUE(fs::exists(example));
+}
+
+TEST_F(WebAppTest, RestoresThatWouldLoseWorkOrNameNoVersionAreRefused) {
+  PostJson("/api/select", R"({"book":"示例.xlsx"})");
+  PostJson("/api/divide", "{}");
+  EXPECT_EQ(client_->Get("/api/versions?book=示例.xlsx")->status, 401) << "behind the token as every call";
+  EXPECT_EQ(client_->Post("/api/restore", R"({"book":"示例.xlsx"})", "application/json")->status, 401);
+  struct Case {
+    std::string body;
+    int status;
+    std::string text;
+  };
+  const std::vector<Case> cases = {
+      {R"({"book":"示例.xlsx","version":9})", 400, "没有版本 9"},
+      {R"({"book":"示例.xlsx","version":"1"})", 400, "版本编号应是正整数"},
+      {R"({"book":"示例.xlsx","version":0})", 400, "版本编号应是正整数"},
+      {R"({"book":"../fenban.xlsx"})", 404, "数据文件夹里没有"},
+      {R"({"book":"help.doc"})", 404, "数据文件夹里没有"},
+  };
+  auto before = Snapshot(host_);
+  for (const Case& test : cases) {
+    auto result = PostJson("/api/restore", test.body);
+    EXPECT_EQ(result->status, test.status) << test.body << " " << result->body;
+    EXPECT_NE(ErrorOf(result)["text"].get<std::string>().find(test.text), std::string::npos) << result->body;
+  }
+  EXPECT_EQ(Snapshot(host_), before);
+
+  // Open in a spreadsheet program.
+  std::ofstream(host_ / "数据" / ".~lock.示例.xlsx#") << "someone,here";
+  before = Snapshot(host_);
+  auto open = PostJson("/api/restore", R"({"book":"示例.xlsx"})");
+  EXPECT_EQ(open->status, 409) << open->body;
+  EXPECT_EQ(ErrorOf(open)["title"], "文件正在使用");
+  EXPECT_EQ(Snapshot(host_), before);
+  fs::remove(host_ / "数据" / ".~lock.示例.xlsx#");
+
+  // Moves not yet saved would be written over the restored file later.
+  auto view = json::parse(client_->Get("/api/view?sheet=分班表1", Token())->body);
+  int row = view["division"]["classes"][0]["students"][0]["row"].get<int>();
+  ASSERT_EQ(PostJson("/api/move", json({{"sheet", "分班表1"}, {"row", row}, {"to", "2"}}).dump())->status, 200);
+  before = Snapshot(host_);
+  auto pending = PostJson("/api/restore", R"({"book":"示例.xlsx"})");
+  EXPECT_EQ(pending->status, 409) << pending->body;
+  EXPECT_NE(ErrorOf(pending)["text"].get<std::string>().find("有尚未保存的调班"), std::string::npos);
+  EXPECT_EQ(Snapshot(host_), before);
+}
+
 TEST_F(WebAppTest, MovesAreLiveUndoableAndSavedAsTheStatisticsCommandSavesThem) {
   PostJson("/api/select", R"({"book":"示例.xlsx"})");
   PostJson("/api/option", R"({"control":"txtFenBan","value":"3"})");

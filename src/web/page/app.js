@@ -103,6 +103,7 @@ function applyState(next) {
   const download = $('download');
   download.hidden = !next.book;
   if (next.book) download.href = '/api/download?book=' + encodeURIComponent(next.book);
+  $('versions').hidden = !next.book;
   for (const control of textControls) $(control).value = shownNumber(next.options[control]);
   for (const control of checkControls) $(control).checked = next.options[control] === true;
   $('round').checked = next.round === '是';
@@ -342,7 +343,8 @@ function wire() {
   $('cmdDel').addEventListener('click', () => act(async () => {
     if (!(await settleMoves())) return;
     const keep = currentSheet ? `“数据表”和“${currentSheet}”及其统计表` : '“数据表”';
-    const answer = await showDialog('删除', `删除除${keep}以外的所有工作表？`, 48, ['删除', null, '取消']);
+    const answer = await showDialog('删除', `删除除${keep}以外的所有工作表？\n删除前的文件会留作旧版本，可以用“恢复…”找回。`,
+      48, ['删除', null, '取消']);
     if (answer !== 'ok') return;
     await runCommand('/api/delete', { sheet: currentSheet || '数据表' }, loadView);
   }));

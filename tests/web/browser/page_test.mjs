@@ -268,6 +268,36 @@ async function main() {
     await idle(page);
     checkEqual(facts(path.join(data, '名单.xlsx'), 1).sheets.sort(), ['分班表1', '数据表', '统计表1'], 'delete keeps the viewed pair');
 
+    // 恢复…: the version kept before 删除 brings the second division back, and
+    // the version that restore kept undoes it again.
+    const versionRows = () => page.$$eval('#versionsTable tr', (rows) => rows.slice(1).map((row) =>
+      Array.from(row.children).slice(1).map((cell) => cell.textContent)));
+    const restoreVersion = async (number) => {
+      await page.check(`#versionsTable input[value="${number}"]`);
+      await page.click('#versionsRestore');
+      checkEqual((await dialogText(page)).title, '恢复', 'restoring asks first');
+      await closeDialog(page);
+      await idle(page);
+    };
+    await page.click('#versions');
+    await idle(page);
+    await page.waitForSelector('#versionsDialog[open] #versionsTable');
+    let versions = await versionRows();
+    checkEqual(versions[0][2], '删除', 'the newest version is the workbook before 删除');
+    check(versions[0][3].includes('分班表2'), 'it holds the second division: ' + versions[0][3]);
+    await restoreVersion(versions[0][0]);
+    checkEqual(facts(path.join(data, '名单.xlsx'), 2).sheets.sort(), ['分班表1', '分班表2', '数据表', '统计表1', '统计表2'],
+      'the restored workbook has both divisions again');
+    check((await page.$$eval('#sheetSelect option', (options) => options.map((o) => o.value))).includes('分班表2'),
+      'the page offers the restored division');
+    versions = await versionRows();
+    checkEqual(versions[0][2], '恢复版本 ' + (Number(versions[0][0]) - 1), 'the file the restore replaced is the newest version');
+    await restoreVersion(versions[0][0]);
+    checkEqual(facts(path.join(data, '名单.xlsx'), 1).sheets.sort(), ['分班表1', '数据表', '统计表1'], 'the restore is undone');
+    await page.screenshot({ path: path.join(output, 'versions.png') });
+    await page.click('#versionsDialog button[value="cancel"]');
+    await page.waitForSelector('#versionsDialog:not([open])', { state: 'attached' });
+
     // The form's messages as dialogs.
     for (const [file, expected] of [['无总分.xlsx', '数据表没有“总分”列，不能分班！'], ['无性别.xlsx', '数据表没有“性别”列，不应该勾选“性别”项！']]) {
       await page.setInputFiles('#upload', path.join(work, file));
