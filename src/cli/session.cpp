@@ -157,7 +157,7 @@ void Session::ActivateDataSheet(const std::string& sheet) {
   found->Activate();
 }
 
-void Session::Save(const std::vector<host::ModelWorkbook*>& books, std::ostream& out) {
+std::vector<files::SaveResult> Session::Save(const std::vector<host::ModelWorkbook*>& books, std::ostream& out) {
   std::vector<fs::path> files;
   for (const host::ModelWorkbook* book : books) {
     for (fs::path& path : FilesOfBook(*book)) files.push_back(std::move(path));
@@ -184,6 +184,7 @@ void Session::Save(const std::vector<host::ModelWorkbook*>& books, std::ostream&
       out << "已保存 saved: " << result.path << '\n';
     }
   }
+  return saved;
 }
 
 }  // namespace fenban::cli

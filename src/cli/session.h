@@ -11,6 +11,7 @@
 
 #include "bridge/myfb.h"
 #include "cli/command_options.h"
+#include "files/workbook_files.h"
 #include "form/form.h"
 #include "host/model_application.h"
 #include "host/model_workbook.h"
@@ -54,8 +55,9 @@ class Session {
   // Saves the workbooks: refuses (CliError) while a spreadsheet program has
   // one of them open; writes and reads back each one before the first file is
   // replaced, so that a failure leaves every file as it was (CliError); then
-  // replaces them in the given order. Prints where each was saved.
-  void Save(const std::vector<host::ModelWorkbook*>& books, std::ostream& out);
+  // replaces them in the given order. Prints where each was saved and
+  // returns the same.
+  std::vector<files::SaveResult> Save(const std::vector<host::ModelWorkbook*>& books, std::ostream& out);
 
  private:
   // `option` is the command-line option the entry came from, for messages.

@@ -82,6 +82,13 @@ class WebAppTest : public ::testing::Test {
     httplib::MultipartFormDataItems items = {{"file", bytes, name, "application/octet-stream"}};
     return client_->Post("/api/upload", headers, items);
   }
+  // The versions of what the page would show now: the state's base.
+  json Base() { return json::parse(client_->Get("/api/state", Token())->body)["base"]; }
+  // A command as the page sends it, with the base of the state as it is now.
+  httplib::Result Command(const std::string& path, json body = json::object()) {
+    if (!body.contains("base")) body["base"] = Base();
+    return PostJson(path, body.dump());
+  }
   static json ErrorOf(const httplib::Result& result) {
     json body = json::parse(result->body);
     EXPECT_TRUE(body.contains("error")) << result->body;
@@ -191,7 +198,7 @@ TEST_F(WebAppTest, BadRequestsGetClearJsonErrors) {
   EXPECT_TRUE(json::parse(noSuchPath->body).contains("error"));
   auto download = client_->Get("/api/download?book=../fenban.xlsx", Token());
   EXPECT_EQ(download->status, 404);
-  auto undo = PostJson("/api/undo", "{}");
+  auto undo = Command("/api/undo");
   EXPECT_EQ(undo->status, 400);
 }
 
@@ -220,7 +227,7 @@ TEST_F(WebAppTest, TheEntryTemplateButtonRebuildsTheTemplateAndSavesTheHostWorkb
   auto book = files::ReadWorkbook((host_ / "fenban.xlsx").string());
   book->FindSheet("登记表")->SetCellValue(1, 1, host::Value());  // a marker lost
   files::WriteXlsx(*book, (host_ / "fenban.xlsx").string());
-  json answer = json::parse(PostJson("/api/template", "{}")->body);
+  json answer = json::parse(Command("/api/template")->body);
   ASSERT_TRUE(answer["ok"].get<bool>()) << answer.dump();
   EXPECT_EQ(answer["state"]["subjects"].size(), 9u);
   auto rebuilt = files::ReadWorkbook((host_ / "fenban.xlsx").string());
@@ -245,7 +252,7 @@ TEST(AttachmentHeader, ChineseNamesTravelPercentEncoded) {
 TEST_F(WebAppTest, FormMessagesComeBackAsBoxesAndSaveNothing) {
   auto before = Snapshot(host_);
   // No data workbook chosen: the form's own message.
-  auto divide = PostJson("/api/divide", "{}");
+  auto divide = Command("/api/divide");
   ASSERT_EQ(divide->status, 200);
   json answer = json::parse(divide->body);
   EXPECT_FALSE(answer["ok"].get<bool>());
@@ -279,11 +286,11 @@ TEST_F(WebAppTest, OptionsAreValidatedStoredAndShownAsStored) {
 
 TEST_F(WebAppTest, ARefinedDivisionReportsItsFigures) {
   PostJson("/api/select", R"({"book":"示例.xlsx"})");
-  json plain = json::parse(PostJson("/api/divide", "{}")->body);
+  json plain = json::parse(Command("/api/divide")->body);
   ASSERT_TRUE(plain["ok"].get<bool>()) << plain.dump();
   EXPECT_TRUE(plain["refinement"].empty());
   PostJson("/api/option", R"({"control":"chbYouHua","value":true})");
-  json refined = json::parse(PostJson("/api/divide", "{}")->body);
+  json refined = json::parse(Command("/api/divide")->body);
   ASSERT_TRUE(refined["ok"].get<bool>()) << refined.dump();
   ASSERT_FALSE(refined["refinement"].empty());
   EXPECT_TRUE(refined["refinement"][0]["name"].is_string());
@@ -301,9 +308,9 @@ TEST_F(WebAppTest, TheRefineBoxIsStoredInColumnJAndShown) {
 
 TEST_F(WebAppTest, TheStatisticsButtonRebuildsTheViewedPair) {
   PostJson("/api/select", R"({"book":"示例.xlsx"})");
-  PostJson("/api/divide", "{}");
+  Command("/api/divide");
   PostJson("/api/option", R"({"control":"txtYouXiu","value":"5"})");
-  json rebuilt = json::parse(PostJson("/api/stats", R"({"sheet":"统计表1"})")->body);
+  json rebuilt = json::parse(Command("/api/stats", json::parse(R"({"sheet":"统计表1"})"))->body);
   ASSERT_TRUE(rebuilt["ok"].get<bool>()) << rebuilt.dump();
   EXPECT_EQ(rebuilt["sheet"], "分班表1");
   auto book = files::ReadWorkbook((host_ / "数据" / "示例.xlsx").string());
@@ -316,7 +323,7 @@ TEST_F(WebAppTest, TheStatisticsButtonRebuildsTheViewedPair) {
   }
   EXPECT_EQ(title, "优秀人数统计(前5名)") << "the rebuilt statistics use the stored quota";
   auto before = Snapshot(host_);
-  json refused = json::parse(PostJson("/api/stats", R"({"sheet":"数据表"})")->body);
+  json refused = json::parse(Command("/api/stats", json::parse(R"({"sheet":"数据表"})"))->body);
   EXPECT_FALSE(refused["ok"].get<bool>());
   ASSERT_EQ(refused["boxes"].size(), 1u);
   EXPECT_EQ(refused["boxes"][0]["text"], "请先选择分班表，再按 统计 按钮！");
@@ -327,7 +334,7 @@ TEST_F(WebAppTest, AWorkbookOpenInASpreadsheetProgramIsNotWritten) {
   PostJson("/api/select", R"({"book":"示例.xlsx"})");
   std::ofstream(host_ / "数据" / ".~lock.示例.xlsx#") << "someone,here";
   auto before = Snapshot(host_);
-  auto divide = PostJson("/api/divide", "{}");
+  auto divide = Command("/api/divide");
   EXPECT_EQ(divide->status, 409);
   EXPECT_NE(ErrorOf(divide)["text"].get<std::string>().find("示例.xlsx"), std::string::npos);
   EXPECT_EQ(Snapshot(host_), before);
@@ -336,15 +343,15 @@ TEST_F(WebAppTest, AWorkbookOpenInASpreadsheetProgramIsNotWritten) {
 TEST_F(WebAppTest, MovesAreLiveUndoableAndSavedAsTheStatisticsCommandSavesThem) {
   PostJson("/api/select", R"({"book":"示例.xlsx"})");
   PostJson("/api/option", R"({"control":"txtFenBan","value":"3"})");
-  auto divide = PostJson("/api/divide", "{}");
+  auto divide = Command("/api/divide");
   ASSERT_EQ(json::parse(divide->body)["sheet"], "分班表1");
   auto view = json::parse(client_->Get("/api/view?sheet=分班表1", Token())->body);
   json firstClass = view["division"]["classes"][0];
-  int row = firstClass["students"][0]["row"].get<int>();
+  std::string id = firstClass["students"][0]["id"].get<std::string>();
   std::string name = firstClass["students"][0]["cells"][2].get<std::string>();  // 序号, 考号, 姓名
   auto onDisk = Snapshot(host_);
 
-  auto moved = PostJson("/api/move", json({{"sheet", "分班表1"}, {"row", row}, {"to", "2"}}).dump());
+  auto moved = Command("/api/move", {{"sheet", "分班表1"}, {"student", id}, {"from", "1"}, {"to", "2"}});
   ASSERT_EQ(moved->status, 200) << moved->body;
   json live = json::parse(moved->body)["view"];
   EXPECT_EQ(live["pending"]["moves"], 1);
@@ -363,17 +370,17 @@ TEST_F(WebAppTest, MovesAreLiveUndoableAndSavedAsTheStatisticsCommandSavesThem) 
   EXPECT_EQ(Snapshot(host_), onDisk);  // nothing written yet
 
   // Another command must not lose the moves.
-  EXPECT_EQ(PostJson("/api/divide", "{}")->status, 409);
+  EXPECT_EQ(Command("/api/divide")->status, 409);
 
-  auto undone = json::parse(PostJson("/api/undo", "{}")->body)["view"];
+  auto undone = json::parse(Command("/api/undo")->body)["view"];
   EXPECT_EQ(undone["pending"]["moves"], 0);
   int changedAfterUndo = 0;
   EXPECT_EQ(MaxDiffTexts(undone, &changedAfterUndo), MaxDiffTexts(view));
   EXPECT_EQ(changedAfterUndo, 0);
-  auto redone = json::parse(PostJson("/api/redo", "{}")->body)["view"];
+  auto redone = json::parse(Command("/api/redo")->body)["view"];
   EXPECT_EQ(redone["pending"]["moves"], 1);
 
-  auto saved = PostJson("/api/save", "{}");
+  auto saved = Command("/api/save");
   ASSERT_EQ(saved->status, 200) << saved->body;
   auto book = files::ReadWorkbook((host_ / "数据" / "示例.xlsx").string());
   host::Worksheet* division = book->FindSheet("分班表1");
