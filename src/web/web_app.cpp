@@ -235,8 +235,8 @@ httplib::Server::Handler WebApp::Api(ApiHandler handler) {
       if (writing) {
         try {
           folderLock.emplace(workspace_->Folder(), limits_.folderLockWait);
-        } catch (const cli::CliError& error) {
-          throw WebError(409, "请稍候", error.what());
+        } catch (const cli::CliError&) {
+          throw WebError(409, "请稍候", "另一个 fenban 命令（终端里的，或另一个网页服务的）正在使用这个文件夹，请等它结束后再试。没有保存任何文件。");
         }
       }
       SendJson(response, 200, handler(request));
