@@ -52,8 +52,7 @@ std::string TextField(const json& body, const char* name) {
   return found->get<std::string>();
 }
 
-// Where a request holds text that is not UTF-8 (in its path or its
-// parameters), the answer; "" when it holds none.
+// True when the request's path and parameters are UTF-8 text.
 bool HasOnlyUtf8(const httplib::Request& request) {
   if (!IsUtf8(request.path)) return false;
   for (const auto& [name, value] : request.params) {

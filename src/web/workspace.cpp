@@ -62,7 +62,7 @@ std::string CorrectionNote(const char* meaning, const std::string& typed, const 
   return fmt::format("{} {} 无效，按 {} 处理", meaning, typed.empty() ? "（空）" : typed, used.empty() ? "（空）" : used);
 }
 
-std::string Field(const json& object, const char* name) {
+std::string BaseField(const json& object, const char* name) {
   auto found = object.find(name);
   if (found == object.end() || !found->is_string()) {
     throw WebError(400, kNotice, fmt::format("请求的 base 缺少 “{}”，请重新读取页面", name));
@@ -103,7 +103,7 @@ ViewBase BaseOf(const json& body) {
   if (found == body.end() || !found->is_object()) {
     throw WebError(400, kNotice, "请求缺少页面所示文件的版本 base，请重新读取页面");
   }
-  return {Field(*found, "book"), Field(*found, "host"), Field(*found, "data"), Field(*found, "edit")};
+  return {BaseField(*found, "book"), BaseField(*found, "host"), BaseField(*found, "data"), BaseField(*found, "edit")};
 }
 
 Workspace::Workspace(fs::path folder) : folder_(std::move(folder)), serverMark_(NewToken().substr(0, 8)) {
