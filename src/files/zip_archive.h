@@ -23,7 +23,8 @@ class ZipArchive {
   // (and each entry is held to its declared size while it is). A list of
   // 100,000 students with one division expands to 128 MB; this leaves room
   // for several divisions, while a small hostile file cannot make the
-  // reader parse gigabytes.
+  // reader parse gigabytes. (A data sheet of more than about 500,000
+  // students meets this bound before the cell budget of the reader.)
   static constexpr uint64_t kMaxTotalSize = uint64_t{384} << 20;
   // Deflate cannot expand by more than about 1032:1; an entry claiming
   // more than this ratio is lying about its size.

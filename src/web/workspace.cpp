@@ -304,7 +304,7 @@ json Workspace::PendingJson() const {
 }
 
 json Workspace::State() {
-  const ViewBase base = CurrentBase();  // before reading, as every run takes it
+  ViewBase base = CurrentBase();  // before reading, as every run takes it
   FormRun run = OpenRun(false);
   form::FormModel& form = run.session->Form();
   json options = {
@@ -327,6 +327,8 @@ json Workspace::State() {
   if (!chosen_.empty() && std::find(form.ltbBiao.Items().begin(), form.ltbBiao.Items().end(), chosen_) ==
                               form.ltbBiao.Items().end()) {
     chosen_.clear();  // the file is gone
+    base.book = "";
+    base.data = FileVersion().Text();
   }
   json sheets = json::array();
   if (pending_) {
