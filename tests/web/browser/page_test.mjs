@@ -131,8 +131,8 @@ async function besideOtherWriters(context, server, page) {
 
   // A terminal command holds the folder for a while: the division waits,
   // the page says it is working, and a double click makes one division.
-  const holder = spawn('/usr/bin/flock', [host, '/bin/sleep', '2.5'], { stdio: 'ignore' });
-  await new Promise((resolve) => setTimeout(resolve, 300));
+  const holder = spawn('/usr/bin/flock', [host, '/bin/sh', '-c', 'echo held; sleep 2.5'], { stdio: ['ignore', 'pipe', 'ignore'] });
+  await new Promise((resolve) => holder.stdout.once('data', resolve));
   await page.dblclick('#cmdFenBan');
   await new Promise((resolve) => setTimeout(resolve, 1400));
   check(await page.isVisible('#working'), 'the working indicator shows');
