@@ -291,7 +291,7 @@ TEST_F(PageSafetyTest, TwoServersOnOneFolderDoNotOverwriteEachOther) {
 
 class BusyPageTest : public PageSafetyTest {
  protected:
-  BusyPageTest() { limits_.folderLockWait = std::chrono::milliseconds(1500); }
+  BusyPageTest() { limits_.folderLockWait = std::chrono::seconds(5); }
 };
 
 TEST_F(BusyPageTest, ASecondWritingCallIsRefusedWhileOneRuns) {
@@ -303,7 +303,7 @@ TEST_F(BusyPageTest, ASecondWritingCallIsRefusedWhileOneRuns) {
     client.set_read_timeout(60, 0);
     return client.Post("/api/divide", Token(), json({{"base", base}}).dump(), "application/json");
   });
-  std::this_thread::sleep_for(std::chrono::milliseconds(400));  // the first waits for the folder
+  std::this_thread::sleep_for(std::chrono::milliseconds(800));  // the first waits for the folder
   auto second = Command("/api/divide", {{"base", base}});
   EXPECT_EQ(second->status, 409);
   EXPECT_EQ(json::parse(second->body)["error"]["text"], "另一个命令正在执行，请等它完成后再试。");
