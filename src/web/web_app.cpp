@@ -9,6 +9,7 @@
 #include "cli/folder_guard.h"
 #include "host/errors.h"
 #include "web/file_rules.h"
+#include "web/growing_pool.h"
 #include "web/name_text.h"
 #include "web/page_files.h"
 #include "web/web_error.h"
@@ -103,8 +104,8 @@ WebApp::WebApp(Workspace& workspace, std::string token, ServeLimits limits)
     : workspace_(&workspace), limits_(limits) {
   guard_.token = std::move(token);
   server_.set_payload_max_length(kMaxUploadBytes + (1u << 20));
-  const size_t workers = limits_.workers;
-  server_.new_task_queue = [workers] { return new httplib::ThreadPool(workers); };
+  const ServeLimits pool = limits_;
+  server_.new_task_queue = [pool] { return new GrowingPool(pool.leastWorkers, pool.mostWorkers); };
   server_.set_read_timeout(limits_.readTimeout, 0);
   server_.set_write_timeout(limits_.writeTimeout, 0);
   server_.set_keep_alive_timeout(limits_.keepAliveTimeout);

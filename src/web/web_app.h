@@ -18,8 +18,10 @@ struct ServeLimits {
   // How long a writing call waits for a terminal command to finish.
   std::chrono::milliseconds folderLockWait = std::chrono::seconds(3);
   // Threads serving connections: an idle or slow connection holds one
-  // until its time-out, so there are many more than pages will open.
-  size_t workers = 64;
+  // until its time-out, so another is started whenever none is free, up to
+  // the most.
+  size_t leastWorkers = 8;
+  size_t mostWorkers = 512;
   // Seconds a connection may take to send a request, and to take an answer.
   int readTimeout = 3;
   int writeTimeout = 10;

@@ -8,6 +8,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
 #include <future>
 
@@ -17,6 +18,7 @@
 #include "cli/folder_guard.h"
 #include "files/package_builder.h"
 #include "files/zip_archive.h"
+#include "web/growing_pool.h"
 #include "web/listen_address.h"
 #include "web/name_text.h"
 #include "web/web_test_support.h"
@@ -385,7 +387,7 @@ TEST_F(PageSafetyTest, AWorkbookThatExpandsBeyondTheBoundIsRefusedOnUpload) {
 
 TEST_F(PageSafetyTest, IdleConnectionsDoNotStopThePage) {
   std::vector<int> idle;
-  for (int i = 0; i < 24; ++i) {
+  for (int i = 0; i < 100; ++i) {
     int fd = ::socket(AF_INET, SOCK_STREAM, 0);
     sockaddr_in address{};
     address.sin_family = AF_INET;
@@ -393,9 +395,12 @@ TEST_F(PageSafetyTest, IdleConnectionsDoNotStopThePage) {
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     ASSERT_EQ(::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
     idle.push_back(fd);  // connected, never says a word
+    // (The server's queue of connections not yet taken is short; a
+    // moment between them lets it take each one, as it would take a page's.)
+    std::this_thread::sleep_for(std::chrono::milliseconds(3));
   }
   httplib::Client client("127.0.0.1", port_);
-  client.set_read_timeout(2, 0);  // less than the time-out that frees an idle connection
+  client.set_read_timeout(1, 0);  // less than the time-outs that free an idle connection
   auto state = client.Get("/api/state", Token());
   for (int fd : idle) ::close(fd);
   ASSERT_TRUE(state);
@@ -420,6 +425,23 @@ TEST_F(PageSafetyTest, NamesThatAreNotUtf8AreShownAndDoNotBreakTheList) {
   auto uploaded = Upload("\xff\xfe\xe5\x90\x8d.xlsx", ExampleBytes());
   ASSERT_EQ(uploaded->status, 200) << uploaded->body;
   EXPECT_TRUE(fs::exists(host_ / "数据" / "__名.xlsx"));
+}
+
+TEST(GrowingPool, AJobNeverWaitsForABusyThread) {
+  GrowingPool pool(2, 6);
+  std::mutex gate;
+  std::unique_lock<std::mutex> closed(gate);
+  std::atomic<int> done = 0;
+  for (int i = 0; i < 4; ++i) pool.enqueue([&] { std::lock_guard<std::mutex> wait(gate); ++done; });
+  std::promise<void> ran;
+  pool.enqueue([&] { ran.set_value(); });  // four threads are held: a fifth runs this
+  EXPECT_EQ(ran.get_future().wait_for(std::chrono::seconds(5)), std::future_status::ready);
+  EXPECT_GE(pool.ThreadCount(), 5u);
+  for (int i = 0; i < 4; ++i) pool.enqueue([&] { std::lock_guard<std::mutex> wait(gate); ++done; });
+  EXPECT_LE(pool.ThreadCount(), 6u) << "no more than the most";
+  closed.unlock();
+  pool.shutdown();
+  EXPECT_EQ(done, 8);
 }
 
 TEST(ListenAddress, EverySpellingOfTheUnspecifiedAddressIsRefused) {
