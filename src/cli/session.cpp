@@ -167,7 +167,7 @@ void Session::ActivateDataSheet(const std::string& sheet) {
   found->Activate();
 }
 
-void Session::Save(const std::vector<host::ModelWorkbook*>& books, std::ostream& out) {
+std::vector<files::SaveResult> Session::Save(const std::vector<host::ModelWorkbook*>& books, std::ostream& out) {
   keptVersions_.clear();
   std::vector<fs::path> files;
   for (const host::ModelWorkbook* book : books) {
@@ -192,6 +192,7 @@ void Session::Save(const std::vector<host::ModelWorkbook*>& books, std::ostream&
       out << "已保存 saved: " << result.path << '\n';
     }
   }
+  return saved;
 }
 
 }  // namespace fenban::cli

@@ -12,6 +12,7 @@
 #include "bridge/myfb.h"
 #include "cli/command_options.h"
 #include "cli/workbook_history.h"
+#include "files/workbook_files.h"
 #include "form/form.h"
 #include "host/model_application.h"
 #include "host/model_workbook.h"
@@ -56,8 +57,8 @@ class Session {
   // one of them open; writes and reads back each one before the first file is
   // replaced, so that a failure leaves every file as it was (CliError); keeps
   // each file it replaces as a version; then replaces them in the given
-  // order. Prints where each was saved.
-  void Save(const std::vector<host::ModelWorkbook*>& books, std::ostream& out);
+  // order. Prints where each was saved and returns the same.
+  std::vector<files::SaveResult> Save(const std::vector<host::ModelWorkbook*>& books, std::ostream& out);
 
   // What the versions a save keeps record as the command that replaced
   // them ("fenban divide"); without it, the form command last sent ("分班").

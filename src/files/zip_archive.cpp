@@ -121,11 +121,13 @@ void ZipArchive::Index() {
     }
     const uint64_t size = (stat.valid & ZIP_STAT_SIZE) != 0 ? stat.size : 0;
     const uint64_t packed = (stat.valid & ZIP_STAT_COMP_SIZE) != 0 ? stat.comp_size : size;
-    if (size > kMaxTotalSize || packed > kMaxTotalSize || size > packed * kMaxRatio + 65536) {
-      throw FormatError(std::string(kTextTooLarge) + "：" + stat.name);
+    if (size > packed * kMaxRatio + 65536) throw FormatError(std::string(kTextTooLarge) + "：" + stat.name);
+    if (size > kMaxTotalSize || total + size > kMaxTotalSize) {
+      throw FormatError("工作簿解压后超过 " + std::to_string(kMaxTotalSize >> 20) +
+                        " MB，不能读取 (the workbook expands to more than " + std::to_string(kMaxTotalSize >> 20) +
+                        " MB)");
     }
     total += size;
-    if (total > kMaxTotalSize) throw FormatError(kTextTooLarge);
     names_.emplace_back(stat.name);
     sizes_.push_back(size);
     byLowerName_.emplace(AsciiLower(stat.name), static_cast<size_t>(i));

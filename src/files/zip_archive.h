@@ -18,8 +18,14 @@ namespace fenban::files {
 
 class ZipArchive {
  public:
-  // The most an archive may hold uncompressed, all entries together.
-  static constexpr uint64_t kMaxTotalSize = uint64_t{2} << 30;
+  // The most an archive may hold uncompressed, all entries together,
+  // checked on the sizes the archive declares before anything is inflated
+  // (and each entry is held to its declared size while it is). A list of
+  // 100,000 students with one division expands to 128 MB; this leaves room
+  // for several divisions, while a small hostile file cannot make the
+  // reader parse gigabytes. (A data sheet of more than about 500,000
+  // students meets this bound before the cell budget of the reader.)
+  static constexpr uint64_t kMaxTotalSize = uint64_t{384} << 20;
   // Deflate cannot expand by more than about 1032:1; an entry claiming
   // more than this ratio is lying about its size.
   static constexpr uint64_t kMaxRatio = 1100;
@@ -30,7 +36,7 @@ class ZipArchive {
   static ZipArchive OpenMemory(const void* data, size_t size);
 
   // The most all reads together may inflate.
-  static constexpr uint64_t kMaxInflated = uint64_t{4} << 30;
+  static constexpr uint64_t kMaxInflated = 2 * kMaxTotalSize;
 
   ZipArchive(ZipArchive&&) noexcept;
   ZipArchive& operator=(ZipArchive&&) noexcept;

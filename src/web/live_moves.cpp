@@ -1,45 +1,47 @@
 // Moving students by hand on the page: each move changes the class of one
-// row of the division sheet in memory and reruns the statistics command on
-// the pair, so the page shows the figures at once; nothing is written until
-// the moves are saved.
+// student of the division sheet in memory and reruns the statistics command
+// on the pair, so the page shows the figures at once; nothing is written
+// until the moves are saved. A move names its student by the student's
+// cells, never by a row, so that a page showing the list before the last
+// sort still moves the student it shows.
+#include <map>
+
 #include <fmt/format.h>
 
 #include "files/workbook_files.h"
 #include "host/display_text.h"
+#include "form/form_routines.h"
 #include "host/errors.h"
+#include "web/name_text.h"
 #include "web/web_error.h"
 #include "web/workspace.h"
 
 namespace fenban::web {
 
-namespace fs = std::filesystem;
 using nlohmann::json;
 
 namespace {
 
-int32_t LastTableColumn(const host::Worksheet& sheet) {
-  return sheet.CurrentRegion(DivisionHeaderRow(sheet), 1).col2;
-}
-
-// The cells that tell a student apart: all but the class and the running
-// number, which the statistics command renumbers.
-std::vector<host::Value> StudentKey(const host::Worksheet& sheet, int32_t row) {
-  std::vector<host::Value> key;
-  for (int32_t column = 3; column <= LastTableColumn(sheet); ++column) key.push_back(sheet.CellValue(row, column));
-  return key;
-}
+std::string Label(const host::Value& value) { return value.IsEmpty() ? "" : host::DisplayText(value, "General"); }
 
 // The row of the student with that key in that class, or 0.
 int32_t FindStudent(const host::Worksheet& sheet, const std::vector<host::Value>& key, const host::Value& inClass) {
   int32_t headerRow = DivisionHeaderRow(sheet);
   host::Rect table = sheet.CurrentRegion(headerRow, 1);
   for (int32_t row = headerRow + 1; row <= table.row2; ++row) {
-    if (!(sheet.CellValue(row, 1) == inClass)) continue;
-    bool same = true;
-    for (size_t i = 0; i < key.size() && same; ++i) {
-      same = sheet.CellValue(row, static_cast<int32_t>(i) + 3) == key[i];
-    }
-    if (same) return row;
+    if (sheet.CellValue(row, 1) == inClass && StudentKey(sheet, row) == key) return row;
+  }
+  return 0;
+}
+
+// The row of the student with that id shown in the class labelled
+// `classLabel`, or 0.
+int32_t FindStudentById(const host::Worksheet& sheet, const std::string& id, const std::string& classLabel) {
+  int32_t headerRow = DivisionHeaderRow(sheet);
+  host::Rect table = sheet.CurrentRegion(headerRow, 1);
+  for (int32_t row = headerRow + 1; row <= table.row2; ++row) {
+    const host::Value& value = sheet.CellValue(row, 1);
+    if (!value.IsEmpty() && Label(value) == classLabel && StudentId(StudentKey(sheet, row)) == id) return row;
   }
   return 0;
 }
@@ -51,14 +53,77 @@ std::optional<host::Value> ClassValue(const host::Worksheet& sheet, const std::s
   host::Rect table = sheet.CurrentRegion(headerRow, 1);
   for (int32_t row = headerRow + 1; row <= table.row2; ++row) {
     const host::Value& value = sheet.CellValue(row, 1);
-    if (!value.IsEmpty() && host::DisplayText(value, "General") == label) return value;
+    if (!value.IsEmpty() && Label(value) == label) return value;
   }
   return std::nullopt;
 }
 
+// The column of the division table headed `header`, or 0.
+int32_t TableColumn(const host::Worksheet& sheet, const char* header) {
+  int32_t headerRow = DivisionHeaderRow(sheet);
+  int32_t lastColumn = sheet.CurrentRegion(headerRow, 1).col2;
+  for (int32_t column = 1; column <= lastColumn; ++column) {
+    const host::Value& value = sheet.CellValue(headerRow, column);
+    if (value.IsText() && value.Text() == header) return column;
+  }
+  return 0;
+}
+
+// The student as a list of moves names it: the name, else the first cells.
+std::string StudentName(const host::Worksheet& sheet, int32_t row) {
+  int32_t nameColumn = TableColumn(sheet, "姓名");
+  if (nameColumn > 0 && !sheet.CellValue(row, nameColumn).IsEmpty()) return Label(sheet.CellValue(row, nameColumn));
+  std::string text;
+  for (int32_t column = 3; column <= 5; ++column) text += (text.empty() ? "" : " ") + Label(sheet.CellValue(row, column));
+  return text;
+}
+
+// The other students whose cell in `column` equals the student's, and who are in class `inClass`.
+std::vector<std::string> Partners(const host::Worksheet& sheet, int32_t row, int32_t column, const host::Value& inClass) {
+  std::vector<std::string> names;
+  if (column == 0) return names;
+  const host::Value& group = sheet.CellValue(row, column);
+  if (group.IsEmpty() || Label(group).empty()) return names;
+  int32_t headerRow = DivisionHeaderRow(sheet);
+  host::Rect table = sheet.CurrentRegion(headerRow, 1);
+  for (int32_t other = headerRow + 1; other <= table.row2; ++other) {
+    if (other != row && sheet.CellValue(other, 1) == inClass && sheet.CellValue(other, column) == group) {
+      names.push_back(StudentName(sheet, other));
+    }
+  }
+  return names;
+}
+
+std::string Joined(const std::vector<std::string>& names) {
+  std::string text;
+  for (size_t i = 0; i < names.size() && i < 5; ++i) text += (i == 0 ? "" : "、") + names[i];
+  if (names.size() > 5) text += fmt::format(" 等 {} 人", names.size());
+  return text;
+}
+
+// What the teacher is asked before the student on `row` goes from class
+// `from` to class `to`: a preset class left, a "同班" group separated or a
+// "分开" group joined; "" when nothing.
+std::string MoveWarning(const host::Worksheet& sheet, int32_t row, const host::Value& from, const host::Value& to) {
+  std::vector<std::string> reasons;
+  int32_t presetColumn = TableColumn(sheet, "预设班");
+  if (presetColumn > 0) {
+    const host::Value& preset = sheet.CellValue(row, presetColumn);
+    bool none = preset.IsEmpty() || (preset.IsNumber() && preset.Number() == 0) || Label(preset).empty();
+    if (!none && Label(preset) != Label(to)) reasons.push_back(fmt::format("预设班是 {} 班", Label(preset)));
+  }
+  std::vector<std::string> together = Partners(sheet, row, TableColumn(sheet, "同班"), from);
+  if (!together.empty()) reasons.push_back(fmt::format("应与 {} 同班", Joined(together)));
+  std::vector<std::string> apart = Partners(sheet, row, TableColumn(sheet, "分开"), to);
+  if (!apart.empty()) reasons.push_back(fmt::format("应与 {} 分开", Joined(apart)));
+  std::string text;
+  for (const std::string& reason : reasons) text += (text.empty() ? "" : "；") + reason;
+  return text;
+}
+
 host::Worksheet& SheetOf(cli::Session& session, const std::string& name) {
   host::Worksheet* sheet = session.DataBook().FindSheet(name);
-  if (sheet == nullptr) throw WebError(404, kNotice, fmt::format("没有工作表 “{}” (no such sheet)", name));
+  if (sheet == nullptr) throw WebError(404, kNotice, fmt::format("没有工作表 “{}”", name));
   return *sheet;
 }
 
@@ -68,47 +133,66 @@ bool RebuildStatistics(cli::Session& session, const std::string& divisionSheet) 
   return session.Fire("cmdTiaoBanClick");
 }
 
+json Done() { return {{"ok", true}, {"boxes", json::array()}, {"notes", json::array()}}; }
+
+// Marks the students of a division view that were moved, with what the
+// teacher was asked before each move.
+void MarkMovedStudents(json& division, const std::vector<StudentMove>& moves) {
+  std::map<std::string, const StudentMove*> last;
+  for (const StudentMove& move : moves) last[StudentId(move.key)] = &move;
+  for (json& group : division["classes"]) {
+    for (json& student : group["students"]) {
+      auto found = last.find(student["id"].get<std::string>());
+      if (found == last.end()) continue;
+      student["moved"] = true;
+      if (!found->second->warning.empty()) student["warning"] = found->second->warning;
+    }
+  }
+}
+
 }  // namespace
 
 json Workspace::View(const std::string& sheet) {
   std::string division = DivisionSheetOf(sheet);
-  if (division.empty()) throw WebError(400, kNotice, fmt::format("“{}” 不是分班表或统计表 (not a division sheet)", sheet));
+  if (division.empty()) throw WebError(400, kNotice, fmt::format("“{}” 不是分班表或统计表", sheet));
   if (chosen_.empty()) throw WebError(400, kNotice, "应选择数据表！");
   json view;
+  const ViewBase base = CurrentBase();  // before reading
   if (pending_ && pending_->book == chosen_ && pending_->sheet == division) {
     cli::Session& session = *pending_->run.session;
     view["division"] = DivisionJson(SheetOf(session, division));
+    MarkMovedStudents(view["division"], pending_->done);
     host::Worksheet& statistics = SheetOf(session, StatisticsSheetOf(division));
     view["statistics"] = GridJson(statistics);
     MarkMaxDiffChanges(view["statistics"], statistics, pending_->baseline);
   } else {
     std::unique_ptr<host::ModelWorkbook> book;
     try {
-      book = files::ReadWorkbook(DataBookPath(chosen_).string());
+      book = files::ReadWorkbook((folder_ / form::kDataFolderName / chosen_).string());
     } catch (const host::RuntimeError& error) {
       throw WebError(500, "错误", error.Description());
     }
     host::Worksheet* divisionSheet = book->FindSheet(division);
-    if (divisionSheet == nullptr) throw WebError(404, kNotice, fmt::format("没有工作表 “{}” (no such sheet)", division));
+    if (divisionSheet == nullptr) throw WebError(404, kNotice, fmt::format("没有工作表 “{}”", division));
     view["division"] = DivisionJson(*divisionSheet);
     host::Worksheet* statistics = book->FindSheet(StatisticsSheetOf(division));
     view["statistics"] = statistics == nullptr ? json(nullptr) : GridJson(*statistics);
   }
-  view["book"] = chosen_;
+  view["book"] = ShownName(chosen_);
   view["pending"] = PendingJson();
+  view["base"] = BaseJson(base);
   return view;
 }
 
-json Workspace::Move(const std::string& sheet, int32_t row, const std::string& toClass) {
+json Workspace::Move(const std::string& sheet, const std::string& studentId, const std::string& fromClass,
+                     const std::string& toClass, bool confirmed) {
   std::string division = DivisionSheetOf(sheet);
   if (division.empty() || division != sheet) {
-    throw WebError(400, kNotice, fmt::format("只能在分班表里调班 (students move on a division sheet): {}", sheet));
+    throw WebError(400, kNotice, fmt::format("只能在分班表里调班：{}", sheet));
   }
   if (chosen_.empty()) throw WebError(400, kNotice, "应选择数据表！");
   if (pending_ && (pending_->book != chosen_ || pending_->sheet != division)) {
-    throw WebError(409, kNotice,
-                   fmt::format("“{}” 有尚未保存的调班。请先保存或放弃。 (save or discard the moves on {} first)",
-                               pending_->sheet, pending_->sheet));
+    throw WebError(409, kNotice, fmt::format("“{}” 有尚未保存的调班。请先保存或放弃。", pending_->sheet));
   }
   bool starting = !pending_;
   std::unique_ptr<PendingMoves> fresh;
@@ -122,16 +206,26 @@ json Workspace::Move(const std::string& sheet, int32_t row, const std::string& t
   PendingMoves& moves = starting ? *fresh : *pending_;
   cli::Session& session = *moves.run.session;
   host::Worksheet& divisionSheet = SheetOf(session, division);
-  int32_t headerRow = DivisionHeaderRow(divisionSheet);
-  host::Rect table = divisionSheet.CurrentRegion(headerRow, 1);
-  if (row <= headerRow || row > table.row2 || divisionSheet.CellValue(row, 1).IsEmpty()) {
-    throw WebError(400, kNotice, fmt::format("第 {} 行不是学生 (row {} holds no student)", row, row));
+  int32_t row = FindStudentById(divisionSheet, studentId, fromClass);
+  if (row == 0) {
+    throw WebError(409, kChangedTitle,
+                   fmt::format("没有调班：{} 班里没有页面上的这个学生（页面显示的不是最新的分班）。请按“重新读取”。", fromClass),
+                   {{"changed", json::array()}, {"moves", json::array()}, {"reload", true}});
   }
-  StudentMove move{StudentKey(divisionSheet, row), divisionSheet.CellValue(row, 1), host::Value()};
+  StudentMove move{StudentKey(divisionSheet, row), divisionSheet.CellValue(row, 1), host::Value(),
+                   StudentName(divisionSheet, row), ""};
   std::optional<host::Value> target = ClassValue(divisionSheet, toClass);
-  if (!target) throw WebError(400, kNotice, fmt::format("没有 “{}” 班 (no such class)", toClass));
-  if (*target == move.from) throw WebError(400, kNotice, "学生已经在这个班里 (already in that class)");
+  if (!target) throw WebError(400, kNotice, fmt::format("没有 “{}” 班", toClass));
+  if (*target == move.from) throw WebError(400, kNotice, "学生已经在这个班里");
   move.to = *target;
+  move.warning = MoveWarning(divisionSheet, row, move.from, move.to);
+  if (!move.warning.empty() && !confirmed) {
+    json result = Done();
+    result["ok"] = false;
+    result["ask"] = {{"title", "调班"},
+                     {"text", fmt::format("{}：{}。仍然从 {} 班调到 {} 班吗？", move.who, move.warning, fromClass, toClass)}};
+    return result;
+  }
 
   if (starting) {
     // The figures before any move, measured as the statistics command measures them.
@@ -140,8 +234,9 @@ json Workspace::Move(const std::string& sheet, int32_t row, const std::string& t
   }
   host::Worksheet& sorted = SheetOf(session, division);
   int32_t at = FindStudent(sorted, move.key, move.from);
-  if (at == 0) throw WebError(500, "错误", "找不到要调的学生 (the student was not found again)");
+  if (at == 0) throw WebError(500, "错误", "找不到要调的学生");
   sorted.SetCellValue(at, 1, move.to);
+  Edited();
   if (!RebuildStatistics(session, division)) {
     json result = Outcome(moves.run, false);
     pending_.reset();  // the model is no longer sound; the files are untouched
@@ -150,7 +245,7 @@ json Workspace::Move(const std::string& sheet, int32_t row, const std::string& t
   moves.done.push_back(std::move(move));
   moves.undone.clear();
   if (starting) pending_ = std::move(fresh);
-  json result = {{"ok", true}, {"boxes", json::array()}, {"notes", json::array()}};
+  json result = Done();
   result["view"] = View(division);
   return result;
 }
@@ -158,14 +253,15 @@ json Workspace::Move(const std::string& sheet, int32_t row, const std::string& t
 json Workspace::StepMoves(bool undo) {
   std::vector<StudentMove>& from = undo ? pending_->done : pending_->undone;
   std::vector<StudentMove>& to = undo ? pending_->undone : pending_->done;
-  if (from.empty()) throw WebError(400, kNotice, undo ? "没有可撤销的调班 (nothing to undo)" : "没有可重做的调班 (nothing to redo)");
+  if (from.empty()) throw WebError(400, kNotice, undo ? "没有可撤销的调班" : "没有可重做的调班");
   StudentMove move = from.back();
   cli::Session& session = *pending_->run.session;
   host::Worksheet& sheet = SheetOf(session, pending_->sheet);
   const host::Value& now = undo ? move.to : move.from;
   int32_t at = FindStudent(sheet, move.key, now);
-  if (at == 0) throw WebError(500, "错误", "找不到要调的学生 (the student was not found again)");
+  if (at == 0) throw WebError(500, "错误", "找不到要调的学生");
   sheet.SetCellValue(at, 1, undo ? move.from : move.to);
+  Edited();
   if (!RebuildStatistics(session, pending_->sheet)) {
     json result = Outcome(pending_->run, false);
     pending_.reset();
@@ -173,29 +269,30 @@ json Workspace::StepMoves(bool undo) {
   }
   from.pop_back();
   to.push_back(std::move(move));
-  json result = {{"ok", true}, {"boxes", json::array()}, {"notes", json::array()}};
+  json result = Done();
   result["view"] = View(pending_->sheet);
   return result;
 }
 
 json Workspace::Undo() {
-  if (!pending_) throw WebError(400, kNotice, "没有可撤销的调班 (nothing to undo)");
+  if (!pending_) throw WebError(400, kNotice, "没有可撤销的调班");
   return StepMoves(true);
 }
 
 json Workspace::Redo() {
-  if (!pending_) throw WebError(400, kNotice, "没有可重做的调班 (nothing to redo)");
+  if (!pending_) throw WebError(400, kNotice, "没有可重做的调班");
   return StepMoves(false);
 }
 
 json Workspace::SaveMoves() {
-  if (!pending_) throw WebError(400, kNotice, "没有要保存的调班 (no moves to save)");
+  if (!pending_) throw WebError(400, kNotice, "没有要保存的调班");
   cli::Session& session = *pending_->run.session;
   std::string sheet = pending_->sheet;
-  json result = {{"ok", true}, {"boxes", json::array()}};
+  json result = Done();
   session.SetHistoryCommand("调班");
   result["notes"] = SaveBooks(pending_->run, {&session.HostBook(), &session.DataBook()});
   pending_.reset();
+  Edited();
   result["sheet"] = sheet;
   result["state"] = State();
   return result;
@@ -203,7 +300,10 @@ json Workspace::SaveMoves() {
 
 json Workspace::DiscardMoves() {
   pending_.reset();
-  return {{"ok", true}, {"boxes", json::array()}, {"notes", json::array()}, {"state", State()}};
+  Edited();
+  json result = Done();
+  result["state"] = State();
+  return result;
 }
 
 }  // namespace fenban::web

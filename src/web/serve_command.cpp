@@ -12,6 +12,7 @@
 #include "cli/cli_error.h"
 #include "cli/folder_guard.h"
 #include "cli/terminal_services.h"
+#include "web/listen_address.h"
 #include "web/web_app.h"
 #include "web/workspace.h"
 
@@ -20,7 +21,7 @@ namespace fenban::web {
 int RunServe(const std::filesystem::path& folder, const cli::ServeOptions& options, std::ostream& out,
              std::ostream& err) {
   const std::string& address = options.listen;
-  if (address.empty() || address == "0.0.0.0" || address == "::" || address == "[::]") {
+  if (IsEveryInterface(address)) {
     err << "fenban serve: --listen 需要一个具体的地址，如 127.0.0.1 "
            "(give one specific address; the page must not be open to every network)\n";
     return cli::kExitUsage;

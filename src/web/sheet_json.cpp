@@ -91,6 +91,30 @@ json GridJson(const host::Worksheet& sheet) {
   return {{"name", sheet.Name()}, {"columns", used.col2}, {"rows", std::move(rows)}};
 }
 
+std::vector<host::Value> StudentKey(const host::Worksheet& sheet, int32_t row) {
+  std::vector<host::Value> key;
+  int32_t lastColumn = sheet.CurrentRegion(DivisionHeaderRow(sheet), 1).col2;
+  for (int32_t column = 3; column <= lastColumn; ++column) key.push_back(sheet.CellValue(row, column));
+  return key;
+}
+
+std::string StudentId(const std::vector<host::Value>& key) {
+  uint64_t hash = 14695981039346656037ull;
+  auto add = [&hash](const std::string& bytes) {
+    for (unsigned char c : bytes) {
+      hash ^= c;
+      hash *= 1099511628211ull;
+    }
+  };
+  for (const host::Value& value : key) {
+    // The kind goes in too, so that the number 1 and the text "1" differ.
+    add(value.IsNumber() ? "n" : value.IsText() ? "t" : value.IsBoolean() ? "b" : value.IsEmpty() ? "e" : "x");
+    add(value.IsNumber() ? fmt::format("{}", value.Number()) : value.IsEmpty() ? "" : value.ToText());
+    add(std::string(1, '\0'));
+  }
+  return fmt::format("{:016x}", hash);
+}
+
 int32_t DivisionHeaderRow(const host::Worksheet& sheet) {
   const host::Value& a2 = sheet.CellValue(2, 1);
   return a2.IsText() && a2.Text() == kClassHeader ? 2 : 1;
@@ -114,7 +138,8 @@ json DivisionJson(const host::Worksheet& sheet) {
     }
     json cells = json::array();
     for (int32_t column = 2; column <= lastColumn; ++column) cells.push_back(ShownText(sheet, row, column));
-    classes.back()["students"].push_back({{"row", row}, {"cells", std::move(cells)}});
+    classes.back()["students"].push_back(
+        {{"row", row}, {"id", StudentId(StudentKey(sheet, row))}, {"cells", std::move(cells)}});
   }
   std::string title = headerRow == 2 ? ShownText(sheet, 1, 2) : "";
   return {{"name", sheet.Name()}, {"title", title}, {"headers", std::move(headers)}, {"classes", std::move(classes)}};

@@ -22,6 +22,13 @@ nlohmann::json GridJson(const host::Worksheet& sheet);
 // student carries its sheet row, so that the page can name it in a move.
 nlohmann::json DivisionJson(const host::Worksheet& sheet);
 
+// The cells that tell a student of a division sheet apart: all but the
+// class and the running number, which the statistics command renumbers.
+std::vector<host::Value> StudentKey(const host::Worksheet& sheet, int32_t row);
+// The name the page gives a student in a move: a hash of its key, which
+// stays the same however the sheet is sorted.
+std::string StudentId(const std::vector<host::Value>& key);
+
 // The header row of a division sheet: 2 when a title row stands above
 // "新班级", else 1.
 int32_t DivisionHeaderRow(const host::Worksheet& sheet);

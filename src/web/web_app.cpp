@@ -9,6 +9,8 @@
 #include "cli/folder_guard.h"
 #include "host/errors.h"
 #include "web/file_rules.h"
+#include "web/growing_pool.h"
+#include "web/name_text.h"
 #include "web/page_files.h"
 #include "web/web_error.h"
 
@@ -20,7 +22,9 @@ namespace {
 
 void SendJson(httplib::Response& response, int status, const json& body) {
   response.status = status;
-  response.set_content(body.dump(), "application/json; charset=utf-8");
+  // A text that is not UTF-8 (a file name from another system) is sent with
+  // U+FFFD in place of its bad bytes rather than failing the whole answer.
+  response.set_content(body.dump(-1, ' ', false, json::error_handler_t::replace), "application/json; charset=utf-8");
 }
 
 void SendError(httplib::Response& response, int status, const std::string& title, const std::string& text) {
@@ -30,20 +34,37 @@ void SendError(httplib::Response& response, int status, const std::string& title
 json BodyOf(const httplib::Request& request) {
   std::string type = request.get_header_value("Content-Type");
   if (type.rfind("application/json", 0) != 0) {
-    throw WebError(415, "提示", "请求应是 JSON (the request body must be application/json)");
+    throw WebError(415, kNotice, "请求应是 JSON (application/json)");
+  }
+  if (request.body.size() > kMaxJsonBytes) {
+    throw WebError(413, kNotice, fmt::format("请求太大，最多 {} KB", kMaxJsonBytes >> 10));
   }
   if (request.body.empty()) return json::object();
   json body = json::parse(request.body);
-  if (!body.is_object()) throw WebError(400, "提示", "请求应是一个 JSON 对象 (expected a JSON object)");
+  if (!body.is_object()) throw WebError(400, kNotice, "请求应是一个 JSON 对象");
   return body;
 }
 
 std::string TextField(const json& body, const char* name) {
   auto found = body.find(name);
   if (found == body.end() || !found->is_string()) {
-    throw WebError(400, "提示", fmt::format("请求缺少文字字段 “{}” (missing text field)", name));
+    throw WebError(400, kNotice, fmt::format("请求缺少文字字段 “{}”", name));
   }
   return found->get<std::string>();
+}
+
+// True when the request's path and parameters are UTF-8 text.
+bool HasOnlyUtf8(const httplib::Request& request) {
+  if (!IsUtf8(request.path)) return false;
+  for (const auto& [name, value] : request.params) {
+    if (!IsUtf8(name) || !IsUtf8(value)) return false;
+  }
+  return true;
+}
+
+// True for the calls that take a JSON body (all but the upload).
+bool TakesJson(const httplib::Request& request) {
+  return request.method == "POST" && request.path != "/api/upload";
 }
 
 std::optional<std::string> ReadFileBytes(const std::filesystem::path& path) {
@@ -79,9 +100,15 @@ std::string AttachmentHeader(const std::string& fileName) {
   return fmt::format("attachment; filename=\"{}\"; filename*=UTF-8''{}", ascii, encoded);
 }
 
-WebApp::WebApp(Workspace& workspace, std::string token) : workspace_(&workspace) {
+WebApp::WebApp(Workspace& workspace, std::string token, ServeLimits limits)
+    : workspace_(&workspace), limits_(limits) {
   guard_.token = std::move(token);
   server_.set_payload_max_length(kMaxUploadBytes + (1u << 20));
+  const ServeLimits pool = limits_;
+  server_.new_task_queue = [pool] { return new GrowingPool(pool.leastWorkers, pool.mostWorkers); };
+  server_.set_read_timeout(limits_.readTimeout, 0);
+  server_.set_write_timeout(limits_.writeTimeout, 0);
+  server_.set_keep_alive_timeout(limits_.keepAliveTimeout);
   server_.set_default_headers({
       {"Cache-Control", "no-store"},
       {"X-Content-Type-Options", "nosniff"},
@@ -110,6 +137,15 @@ WebApp::WebApp(Workspace& workspace, std::string token) : workspace_(&workspace)
       }
       return httplib::Server::HandlerResponse::Handled;
     }
+    if (!HasOnlyUtf8(request)) {
+      SendError(response, 400, kNotice, "请求里有不是 UTF-8 的文字，无法处理");
+      return httplib::Server::HandlerResponse::Handled;
+    }
+    // A JSON call's body is refused before it is read when it says it is too large.
+    if (TakesJson(request) && request.get_header_value<uint64_t>("Content-Length") > kMaxJsonBytes) {
+      SendError(response, 413, kNotice, fmt::format("请求太大，最多 {} KB", kMaxJsonBytes >> 10));
+      return httplib::Server::HandlerResponse::Handled;
+    }
     if (decision.fromQuery) {
       response.set_header("Set-Cookie", TokenCookie(guard_.token));
       if (request.method == "GET" && !IsApiPath(request.path)) {
@@ -124,24 +160,18 @@ WebApp::WebApp(Workspace& workspace, std::string token) : workspace_(&workspace)
     if (!response.body.empty()) return httplib::Server::HandlerResponse::Unhandled;
     std::string text;
     if (response.status == 413) {
-      text = fmt::format("文件太大，最多 {} MB (request too large)", kMaxUploadBytes >> 20);
+      text = fmt::format("文件太大，最多 {} MB", kMaxUploadBytes >> 20);
     } else if (response.status == 404) {
-      text = fmt::format("没有这个地址 (no such address): {}", request.path);
+      text = fmt::format("没有这个地址：{}", request.path);
     } else {
-      text = fmt::format("请求不对 (bad request, HTTP {})", response.status);
+      text = fmt::format("请求不对（HTTP {}）", response.status);
     }
-    SendError(response, response.status, "提示", text);
+    SendError(response, response.status, kNotice, text);
     return httplib::Server::HandlerResponse::Handled;
   }));
-  server_.set_exception_handler([](const httplib::Request&, httplib::Response& response, std::exception_ptr error) {
-    std::string text = "内部错误 (internal error)";
-    try {
-      if (error) std::rethrow_exception(error);
-    } catch (const std::exception& caught) {
-      text += std::string(": ") + caught.what();
-    } catch (...) {
-    }
-    SendError(response, 500, "错误", text);
+  server_.set_exception_handler([](const httplib::Request&, httplib::Response& response, std::exception_ptr) {
+    // What the exception says is for a developer; the page gets a plain word.
+    SendError(response, 500, "错误", "内部错误，命令没有完成，没有保存任何文件。请重新读取页面再试。");
   });
   AddPageRoutes();
   AddApiRoutes();
@@ -189,21 +219,38 @@ void WebApp::AddPageRoutes() {
 
 httplib::Server::Handler WebApp::Api(ApiHandler handler) {
   return [this, handler](const httplib::Request& request, httplib::Response& response) {
-    std::lock_guard<std::mutex> lock(modelMutex_);
+    const bool writing = request.method == "POST";
+    std::unique_lock<std::mutex> lock(modelMutex_, std::defer_lock);
+    if (!writing) {
+      lock.lock();
+    } else if (!lock.try_lock()) {
+      // Another tab's or this tab's command is running: a second one now
+      // would work on files the first is about to replace.
+      SendError(response, 409, "请稍候", "另一个命令正在执行，请等它完成后再试。");
+      return;
+    }
     try {
       // Calls that may write hold the host folder's lock, as a command of the
       // terminal program does, so that the two never save at the same time.
       std::optional<cli::HostFolderLock> folderLock;
-      if (request.method == "POST") folderLock.emplace(workspace_->Folder());
+      if (writing) {
+        try {
+          folderLock.emplace(workspace_->Folder(), limits_.folderLockWait);
+        } catch (const cli::CliError&) {
+          throw WebError(409, "请稍候", "另一个 fenban 命令（终端里的，或另一个网页服务的）正在使用这个文件夹，请等它结束后再试。没有保存任何文件。");
+        }
+      }
       SendJson(response, 200, handler(request));
     } catch (const WebError& error) {
-      SendError(response, error.Status(), error.Title(), error.what());
+      json body = ErrorJson(error.Title(), error.what());
+      if (!error.Detail().is_null()) body["conflict"] = error.Detail();
+      SendJson(response, error.Status(), body);
     } catch (const cli::CliError& error) {
-      SendError(response, 400, "提示", error.what());
+      SendError(response, 400, kNotice, error.what());
     } catch (const host::RuntimeError& error) {
       SendError(response, 500, "错误", fmt::format("错误[{}] {}", error.Number(), error.Description()));
-    } catch (const json::exception& error) {
-      SendError(response, 400, "提示", fmt::format("请求的格式不对 (malformed request): {}", error.what()));
+    } catch (const json::exception&) {
+      SendError(response, 400, kNotice, "请求的格式不对（不是正确的 JSON，或其中的文字不是 UTF-8）");
     }
   };
 }
@@ -215,6 +262,8 @@ httplib::Server::Handler WebApp::Download(DownloadHandler handler) {
       handler(request, response);
     } catch (const WebError& error) {
       SendError(response, error.Status(), error.Title(), error.what());
+    } catch (const cli::CliError& error) {
+      SendError(response, 400, kNotice, error.what());
     }
   };
 }
@@ -234,46 +283,57 @@ void WebApp::AddApiRoutes() {
     if (!body.contains("value")) throw WebError(400, "提示", "请求缺少 value (missing value)");
     return ws.SetOption(TextField(body, "control"), body["value"]);
   }));
-  server_.Post("/api/divide", Api([&ws](const httplib::Request& request) {
-    BodyOf(request);
+  // The commands that write check first that the page's view is of the
+  // files as they are (and of the moves as they are).
+  auto current = [&ws](const json& body, bool movesToo) { ws.RequireCurrent(BaseOf(body), movesToo); };
+  server_.Post("/api/divide", Api([&ws, current](const httplib::Request& request) {
+    current(BodyOf(request), true);
     return ws.Divide();
   }));
-  server_.Post("/api/stats", Api([&ws](const httplib::Request& request) {
-    return ws.Rebuild(TextField(BodyOf(request), "sheet"));
+  server_.Post("/api/stats", Api([&ws, current](const httplib::Request& request) {
+    json body = BodyOf(request);
+    current(body, true);
+    return ws.Rebuild(TextField(body, "sheet"));
   }));
-  server_.Post("/api/delete", Api([&ws](const httplib::Request& request) {
-    return ws.Delete(TextField(BodyOf(request), "sheet"));
+  server_.Post("/api/delete", Api([&ws, current](const httplib::Request& request) {
+    json body = BodyOf(request);
+    current(body, true);
+    return ws.Delete(TextField(body, "sheet"));
   }));
-  server_.Post("/api/template", Api([&ws](const httplib::Request& request) {
-    BodyOf(request);
+  server_.Post("/api/template", Api([&ws, current](const httplib::Request& request) {
+    current(BodyOf(request), true);
     return ws.Template();
   }));
   server_.Post("/api/help", Api([&ws](const httplib::Request& request) {
     BodyOf(request);
     return ws.Help();
   }));
-  server_.Post("/api/move", Api([&ws](const httplib::Request& request) {
+  server_.Post("/api/move", Api([&ws, current](const httplib::Request& request) {
     json body = BodyOf(request);
-    if (!body.contains("row") || !body["row"].is_number_integer()) {
-      throw WebError(400, "提示", "请求缺少行号 row (missing row)");
-    }
-    return ws.Move(TextField(body, "sheet"), body["row"].get<int32_t>(), TextField(body, "to"));
+    current(body, false);
+    auto confirmed = body.find("confirm");
+    return ws.Move(TextField(body, "sheet"), TextField(body, "student"), TextField(body, "from"),
+                   TextField(body, "to"), confirmed != body.end() && confirmed->is_boolean() && confirmed->get<bool>());
   }));
-  server_.Post("/api/undo", Api([&ws](const httplib::Request& request) {
-    BodyOf(request);
+  server_.Post("/api/undo", Api([&ws, current](const httplib::Request& request) {
+    current(BodyOf(request), true);
     return ws.Undo();
   }));
-  server_.Post("/api/redo", Api([&ws](const httplib::Request& request) {
-    BodyOf(request);
+  server_.Post("/api/redo", Api([&ws, current](const httplib::Request& request) {
+    current(BodyOf(request), true);
     return ws.Redo();
   }));
-  server_.Post("/api/save", Api([&ws](const httplib::Request& request) {
-    BodyOf(request);
+  server_.Post("/api/save", Api([&ws, current](const httplib::Request& request) {
+    current(BodyOf(request), true);
     return ws.SaveMoves();
   }));
-  server_.Post("/api/discard", Api([&ws](const httplib::Request& request) {
-    BodyOf(request);
+  server_.Post("/api/discard", Api([&ws, current](const httplib::Request& request) {
+    current(BodyOf(request), true);
     return ws.DiscardMoves();
+  }));
+  server_.Post("/api/reload", Api([&ws](const httplib::Request& request) {
+    BodyOf(request);
+    return ws.Reload();
   }));
   server_.Post("/api/upload", Api([&ws](const httplib::Request& request) {
     if (!request.is_multipart_form_data() || !request.has_file("file")) {

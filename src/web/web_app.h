@@ -2,6 +2,7 @@
 // files, and the JSON calls under /api/ that drive the workspace one at a time.
 #pragma once
 
+#include <chrono>
 #include <mutex>
 #include <string>
 
@@ -12,9 +13,28 @@
 
 namespace fenban::web {
 
+// How long and how much the server takes from a caller.
+struct ServeLimits {
+  // How long a writing call waits for a terminal command to finish.
+  std::chrono::milliseconds folderLockWait = std::chrono::seconds(3);
+  // Threads serving connections: an idle or slow connection holds one
+  // until its time-out, so another is started whenever none is free, up to
+  // the most.
+  size_t leastWorkers = 8;
+  size_t mostWorkers = 512;
+  // Seconds a connection may take to send a request, and to take an answer.
+  int readTimeout = 3;
+  int writeTimeout = 10;
+  // Seconds an idle kept-alive connection stays open.
+  int keepAliveTimeout = 2;
+};
+
+// The largest JSON request body taken, in bytes.
+inline constexpr size_t kMaxJsonBytes = size_t{64} << 10;
+
 class WebApp {
  public:
-  WebApp(Workspace& workspace, std::string token);
+  WebApp(Workspace& workspace, std::string token, ServeLimits limits = {});
 
   // Binds to address:port (port 0: a free one) and returns the port, or -1.
   int Bind(const std::string& address, int port);
@@ -34,8 +54,11 @@ class WebApp {
 
   httplib::Server server_;
   Workspace* workspace_;
-  std::mutex modelMutex_;  // one request at a time on the model
+  // One request at a time on the model: a second writing call is refused
+  // while one runs, reading calls wait.
+  std::mutex modelMutex_;
   GuardConfig guard_;
+  ServeLimits limits_;
 };
 
 // The JSON body of a refused or failed request: {"error": {"title", "text"}}.

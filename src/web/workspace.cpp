@@ -12,12 +12,14 @@
 #include <fmt/format.h>
 
 #include "cli/cli_error.h"
-#include "cli/host_folder.h"
-#include "files/workbook_files.h"
-#include "form/form_routines.h"
-#include "host/errors.h"
 #include "cli/folder_guard.h"
+#include "cli/host_folder.h"
+#include "cli/kept_copy.h"
+#include "form/form_routines.h"
+#include "host/display_text.h"
+#include "host/errors.h"
 #include "web/file_rules.h"
+#include "web/name_text.h"
 #include "web/request_guard.h"
 #include "web/web_error.h"
 
@@ -44,6 +46,30 @@ std::string EntryText(const json& value) {
   throw WebError(400, kNotice, "选项的值应是数字或文字 (an option value must be a number or a text)");
 }
 
+// The text boxes of counts with what the page calls them.
+constexpr std::pair<const char*, const char*> kCountNames[] = {
+    {"txtFenBan", "班级数"}, {"txtYouXiu", "优秀人数"}, {"txtJiGe", "及格人数"}, {"txtNMing", "前N名"}};
+
+// Where the form's rules replaced a typed count ("abc" becomes 10): the
+// note the terminal prints, or "" when the value was kept.
+std::string CorrectionNote(const char* meaning, const std::string& typed, const host::Value& kept) {
+  const std::string used = kept.IsEmpty() ? "" : host::DisplayText(kept, "General");
+  const host::Value typedValue(typed);
+  if (used == typed) return "";
+  if (!typed.empty() && typedValue.IsNumeric() && kept.IsNumeric() && typedValue.ToDouble() == kept.ToDouble()) {
+    return "";
+  }
+  return fmt::format("{} {} 无效，按 {} 处理", meaning, typed.empty() ? "（空）" : typed, used.empty() ? "（空）" : used);
+}
+
+std::string BaseField(const json& object, const char* name) {
+  auto found = object.find(name);
+  if (found == object.end() || !found->is_string()) {
+    throw WebError(400, kNotice, fmt::format("请求的 base 缺少 “{}”，请重新读取页面", name));
+  }
+  return found->get<std::string>();
+}
+
 std::string PairNumber(const std::string& sheet, const std::string& kind) {
   std::string prefix = kind;  // "分班表" or "统计表"
   if (sheet.rfind(prefix, 0) != 0 || sheet.size() == prefix.size()) return "";
@@ -68,17 +94,146 @@ std::string DivisionSheetOf(const std::string& sheet) {
   return "";
 }
 
-Workspace::Workspace(fs::path folder) : folder_(std::move(folder)) {
+json BaseJson(const ViewBase& base) {
+  return {{"book", base.book}, {"host", base.host}, {"data", base.data}, {"edit", base.edit}};
+}
+
+ViewBase BaseOf(const json& body) {
+  auto found = body.find("base");
+  if (found == body.end() || !found->is_object()) {
+    throw WebError(400, kNotice, "请求缺少页面所示文件的版本 base，请重新读取页面");
+  }
+  return {BaseField(*found, "book"), BaseField(*found, "host"), BaseField(*found, "data"), BaseField(*found, "edit")};
+}
+
+Workspace::Workspace(fs::path folder) : folder_(std::move(folder)), serverMark_(NewToken().substr(0, 8)) {
   OpenRun(false);  // a folder without a readable fenban.xlsx fails here, at start
+}
+
+ReadVersions Workspace::DiskVersions() const {
+  ReadVersions versions;
+  versions.host = VersionOf(folder_ / cli::kHostBookName);
+  if (!chosen_.empty()) versions.data = VersionOf(folder_ / form::kDataFolderName / chosen_);
+  return versions;
 }
 
 FormRun Workspace::OpenRun(bool selectBook) {
   FormRun run;
+  // Taken before reading: a file replaced in between then shows as changed.
+  run.read = DiskVersions();
+  if (!selectBook) run.read.data = FileVersion();
   run.services = std::make_unique<WebServices>();
   run.session = std::make_unique<cli::Session>(folder_, *run.services);
   run.session->Start();
-  if (selectBook && !chosen_.empty()) run.session->SelectBook(chosen_);
+  if (selectBook && !chosen_.empty() && run.session->SelectBook(chosen_)) {
+    cli::RefuseToReplaceTheKeptCopy(run.session->DataBook());
+  }
   return run;
+}
+
+std::string Workspace::EditMark() const { return fmt::format("{}-{}", serverMark_, edits_); }
+
+void Workspace::Edited() { ++edits_; }
+
+ViewBase Workspace::CurrentBase() const {
+  ReadVersions versions = pending_ ? pending_->run.read : DiskVersions();
+  return {chosen_.empty() ? "" : ShownName(chosen_), versions.host.Text(), versions.data.Text(), EditMark()};
+}
+
+std::vector<std::string> Workspace::MovesText() const {
+  std::vector<std::string> lines;
+  if (!pending_) return lines;
+  for (const StudentMove& move : pending_->done) {
+    lines.push_back(fmt::format("{}：{}班 → {}班{}", move.who, host::DisplayText(move.from, "General"),
+                                host::DisplayText(move.to, "General"),
+                                move.warning.empty() ? "" : "（" + move.warning + "）"));
+  }
+  return lines;
+}
+
+void Workspace::RequireCurrent(const ViewBase& base, bool movesToo) {
+  std::vector<std::string> changed;
+  const ReadVersions disk = DiskVersions();
+  const std::string shownBook = chosen_.empty() ? "" : ShownName(chosen_);
+  const bool staleMoves = pending_ && !(pending_->run.read == disk);
+  if (base.book != shownBook) {
+    changed.push_back(shownBook.empty() ? "现在没有选用数据工作簿（另一个页面改了选择）"
+                                        : fmt::format("现在选用的是 “{}”（另一个页面改了选择）", shownBook));
+  } else {
+    const FileVersion host = pending_ ? pending_->run.read.host : disk.host;
+    const FileVersion data = pending_ ? pending_->run.read.data : disk.data;
+    if (staleMoves && !(pending_->run.read.host == disk.host)) {
+      changed.push_back(fmt::format("{}（选项、登记表）在调班之后被别的程序改动了", cli::kHostBookName));
+    } else if (base.host != host.Text()) {
+      changed.push_back(fmt::format("{}（选项、登记表）在页面读取之后被改动了", cli::kHostBookName));
+    }
+    if (staleMoves && !(pending_->run.read.data == disk.data)) {
+      changed.push_back(fmt::format("“{}” 在调班之后被别的程序改动了（终端里的分班、统计、删除，或在表格程序里保存）",
+                                    shownBook));
+    } else if (base.data != data.Text()) {
+      changed.push_back(fmt::format("“{}” 在页面读取之后被改动了（终端里的分班、统计、删除，另一个页面，或在表格程序里保存）",
+                                    shownBook));
+    }
+  }
+  if (movesToo && changed.empty() && base.edit != EditMark()) {
+    changed.push_back("另一个页面调了班，或撤销、保存、放弃了调班");
+  }
+  if (changed.empty()) return;
+  std::string text = "没有执行，没有写任何文件：";
+  for (const std::string& line : changed) text += "\n· " + line;
+  json moves = json::array();
+  if (staleMoves) {
+    text += "\n以下调班还没有保存，重新读取后请重做：";
+    for (const std::string& line : MovesText()) {
+      text += "\n  " + line;
+      moves.push_back(line);
+    }
+  }
+  text += "\n请按“重新读取”看现在的文件。";
+  throw WebError(409, kChangedTitle, text, {{"changed", changed}, {"moves", std::move(moves)}, {"reload", true}});
+}
+
+void Workspace::RequireUnchangedSince(const ReadVersions& read) {
+  const ReadVersions disk = DiskVersions();
+  std::vector<std::string> changed;
+  if (!(read.host == disk.host)) changed.push_back(cli::kHostBookName);
+  if (read.data.exists && !(read.data == disk.data)) changed.push_back(ShownName(chosen_));
+  if (changed.empty()) return;
+  std::string names;
+  for (const std::string& name : changed) names += (names.empty() ? "" : "、") + name;
+  throw WebError(409, kChangedTitle,
+                 fmt::format("没有保存：{} 在这个命令读取之后被别的程序改动了。请按“重新读取”看现在的文件。", names),
+                 {{"changed", changed}, {"moves", json::array()}, {"reload", true}});
+}
+
+json Workspace::Reload() {
+  if (pending_ && !(pending_->run.read == DiskVersions())) {
+    pending_.reset();  // made on files that are gone; the page listed them
+    Edited();
+  }
+  json result = {{"ok", true}, {"boxes", json::array()}, {"notes", json::array()}};
+  result["state"] = State();
+  return result;
+}
+
+std::string Workspace::RawBookName(const std::string& shown) {
+  std::vector<std::string> books = ListBooks();
+  if (std::find(books.begin(), books.end(), shown) != books.end()) return shown;
+  for (const std::string& raw : books) {
+    if (ShownName(raw) == shown) return raw;
+  }
+  return shown;
+}
+
+void Workspace::FollowSavedCopy(const std::vector<files::SaveResult>& saved, const host::ModelWorkbook& data) {
+  fs::path original = fs::path(data.Path()) / data.Name();
+  for (const files::SaveResult& result : saved) {
+    if (!result.besideOriginal) continue;
+    // The copy goes into the folder of the original, under its own name.
+    if (fs::path(result.path).parent_path().lexically_normal() == original.parent_path().lexically_normal()) {
+      chosen_ = fs::path(result.path).filename().string();
+    }
+  }
 }
 
 json Workspace::Outcome(const FormRun& run, bool ok) {
@@ -90,6 +245,7 @@ json Workspace::Outcome(const FormRun& run, bool ok) {
 }
 
 std::vector<std::string> Workspace::SaveBooks(FormRun& run, const std::vector<host::ModelWorkbook*>& books) {
+  RequireUnchangedSince(run.read);
   std::vector<fs::path> targets;
   for (host::ModelWorkbook* book : books) {
     if (!book->FileOrigin().fullPath.empty()) targets.emplace_back(book->FileOrigin().fullPath);
@@ -102,7 +258,10 @@ std::vector<std::string> Workspace::SaveBooks(FormRun& run, const std::vector<ho
   }
   std::ostringstream out;
   try {
-    run.session->Save(books, out);
+    std::vector<files::SaveResult> saved = run.session->Save(books, out);
+    for (host::ModelWorkbook* book : books) {
+      if (book != &run.session->HostBook()) FollowSavedCopy(saved, *book);
+    }
   } catch (const cli::CliError& error) {
     throw WebError(500, "保存失败", error.what());
   }
@@ -118,6 +277,7 @@ void Workspace::RefuseWhilePending(const std::string& what) {
   if (!pending_) return;
   if (pending_->done.empty()) {  // every move was undone: nothing to lose
     pending_.reset();
+    Edited();
     return;
   }
   throw WebError(409, kNotice,
@@ -144,6 +304,7 @@ json Workspace::PendingJson() const {
 }
 
 json Workspace::State() {
+  ViewBase base = CurrentBase();  // before reading, as every run takes it
   FormRun run = OpenRun(false);
   form::FormModel& form = run.session->Form();
   json options = {
@@ -162,10 +323,12 @@ json Workspace::State() {
     round = entry->CellValue(2, 3).IsText() ? entry->CellValue(2, 3).ToText() : "";
   }
   json books = json::array();
-  for (const std::string& name : form.ltbBiao.Items()) books.push_back(name);
+  for (const std::string& name : form.ltbBiao.Items()) books.push_back(ShownName(name));
   if (!chosen_.empty() && std::find(form.ltbBiao.Items().begin(), form.ltbBiao.Items().end(), chosen_) ==
                               form.ltbBiao.Items().end()) {
     chosen_.clear();  // the file is gone
+    base.book = "";
+    base.data = FileVersion().Text();
   }
   json sheets = json::array();
   if (pending_) {
@@ -173,26 +336,31 @@ json Workspace::State() {
     for (int32_t i = 1; i <= data.SheetCount(); ++i) sheets.push_back(data.SheetAt(i).Name());
   } else if (!chosen_.empty()) {
     try {
-      auto data = files::ReadWorkbook(DataBookPath(chosen_).string());
+      auto data = files::ReadWorkbook((folder_ / form::kDataFolderName / chosen_).string());
       for (int32_t i = 1; i <= data->SheetCount(); ++i) sheets.push_back(data->SheetAt(i).Name());
     } catch (const host::RuntimeError&) {
       // Shown as no sheets; choosing the workbook again reports why.
     }
   }
-  return {{"folder", folder_.string()},
+  return {{"folder", ShownName(folder_.string())},
           {"books", std::move(books)},
-          {"book", chosen_.empty() ? json(nullptr) : json(chosen_)},
+          {"book", chosen_.empty() ? json(nullptr) : json(ShownName(chosen_))},
           {"sheets", std::move(sheets)},
           {"options", std::move(options)},
           {"round", round},
           {"subjects", std::move(subjects)},
-          {"pending", PendingJson()}};
+          {"pending", PendingJson()},
+          {"base", BaseJson(base)}};
 }
 
-json Workspace::Select(const std::string& book) {
+json Workspace::Select(const std::string& shownBook) {
+  const std::string book = RawBookName(shownBook);
   if (pending_ && book != pending_->book) RefuseWhilePending("选择别的工作簿");
   FormRun run = OpenRun(false);
   bool ok = run.session->SelectBook(book);
+  // As the terminal does: an .xls list whose results went to its
+  // "(fenban).xlsx" copy is not chosen again over that copy.
+  if (ok) cli::RefuseToReplaceTheKeptCopy(run.session->DataBook());
   if (ok) chosen_ = book;
   json result = Outcome(run, ok);
   result["state"] = State();
@@ -203,6 +371,7 @@ json Workspace::SetOption(const std::string& control, const json& value) {
   RefuseWhilePending("修改选项");
   FormRun run = OpenRun(true);
   bool ok = false;
+  std::string correction;
   if (control == "round") {
     if (!value.is_boolean()) throw WebError(400, kNotice, "“总分化为整数”应是 是 或 否 (expected true or false)");
     run.session->SetRounding(value.get<bool>());
@@ -215,6 +384,9 @@ json Workspace::SetOption(const std::string& control, const json& value) {
     if (control == "txtJiGe") counts.pass = entry;
     if (control == "txtNMing") counts.top = entry;
     ok = run.session->ApplyCounts(counts);
+    for (const auto& [name, meaning] : kCountNames) {
+      if (ok && control == name) correction = CorrectionNote(meaning, entry, run.session->Form().Text(name).value);
+    }
   } else if (control == "chbXingBie" || control == "chbZuXiao" || control == "chbYingJie" || control == "chbYouHua") {
     if (!value.is_boolean()) throw WebError(400, kNotice, "勾选框的值应是 true 或 false (expected true or false)");
     cli::CheckOptions checks;
@@ -228,7 +400,13 @@ json Workspace::SetOption(const std::string& control, const json& value) {
     throw WebError(400, kNotice, fmt::format("没有这个选项 (unknown option): {}", control));
   }
   json result = Outcome(run, ok);
-  if (result["ok"].get<bool>()) result["notes"] = SaveBooks(run, {&run.session->HostBook()});
+  if (result["ok"].get<bool>()) {
+    result["notes"] = SaveBooks(run, {&run.session->HostBook()});
+    if (!correction.empty()) {
+      result["notes"].push_back(correction);
+      result["corrected"] = {{"control", control}, {"text", correction}};
+    }
+  }
   result["state"] = State();
   return result;
 }
@@ -279,6 +457,7 @@ json Workspace::Delete(const std::string& sheet) {
 }
 
 json Workspace::Template() {
+  RefuseWhilePending("重建登记表");
   FormRun run = OpenRun(false);
   bool ok = run.session->Fire("cmdDengJiClick");
   json result = Outcome(run, ok);
@@ -295,17 +474,20 @@ json Workspace::Help() {
   return result;
 }
 
-fs::path Workspace::DataBookPath(const std::string& book) {
+fs::path Workspace::DataBookPath(const std::string& shownBook) {
+  const std::string book = RawBookName(shownBook);
   std::vector<std::string> books = ListBooks();
   if (std::find(books.begin(), books.end(), book) == books.end()) {
-    throw WebError(404, kNotice, fmt::format("数据文件夹里没有 “{}” (no such data workbook)", book));
+    throw WebError(404, kNotice, fmt::format("数据文件夹里没有 “{}”", ShownName(book)));
   }
   return folder_ / form::kDataFolderName / book;
 }
 
 fs::path Workspace::HelpDocumentPath() const { return folder_ / cli::kManualName; }
 
-json Workspace::Upload(const std::string& name, const std::string& bytes) {
+json Workspace::Upload(const std::string& givenName, const std::string& bytes) {
+  // A name the page can show and send back: bytes that are not UTF-8 become "_".
+  const std::string name = Utf8Name(givenName);
   if (std::optional<std::string> problem = UploadNameProblem(name)) {
     throw WebError(400, "不能上传", fmt::format("“{}”：{}", name, *problem));
   }
@@ -346,6 +528,8 @@ json Workspace::Upload(const std::string& name, const std::string& bytes) {
                    fmt::format("无法保存 “{}” (cannot store the file): {}", name, std::strerror(linkError)));
   }
   json result = {{"ok", true}, {"boxes", json::array()}, {"notes", json::array({"已上传 uploaded: " + name})}};
+  if (name != givenName) result["notes"].push_back("原来的文件名不是 UTF-8 文字，已改名为 “" + name + "”");
+  result["book"] = name;
   result["state"] = State();
   return result;
 }

@@ -4,6 +4,11 @@
 // only when no message box was shown. Students moved by hand on the page
 // stay in one session in memory, with the statistics rebuilt after every
 // move, until they are saved or discarded.
+//
+// Every answer that shows the files carries their versions ("base"); the
+// commands that write compare the base the page sends back with the files
+// as they are, so that nothing another program (the terminal, a spreadsheet
+// program, a second server, another tab) saved is overwritten unseen.
 #pragma once
 
 #include <filesystem>
@@ -15,7 +20,9 @@
 #include <nlohmann/json.hpp>
 
 #include "cli/session.h"
+#include "files/workbook_files.h"
 #include "host/value.h"
+#include "web/file_version.h"
 #include "web/sheet_json.h"
 #include "web/web_services.h"
 
@@ -23,15 +30,39 @@ namespace fenban::web {
 
 // One run of the form: its services (which collect the message boxes) and
 // the session they serve.
+// The versions of fenban.xlsx and of the data workbook taken just before a
+// run read them.
+struct ReadVersions {
+  FileVersion host;
+  FileVersion data;
+  bool operator==(const ReadVersions& other) const = default;
+};
+
+// One run of the form: its services (which collect the message boxes) and
+// the session they serve.
 struct FormRun {
   std::unique_ptr<WebServices> services;
   std::unique_ptr<cli::Session> session;
+  ReadVersions read;
 };
+
+// What a page's view was made from, as the page sends it back with a command.
+struct ViewBase {
+  std::string book;  // the chosen data workbook as shown; "" for none
+  std::string host;  // FileVersion::Text of fenban.xlsx
+  std::string data;  // of the chosen data workbook
+  std::string edit;  // the mark of the moves as they were
+};
+nlohmann::json BaseJson(const ViewBase& base);
+// A WebError (400) when the request has no base of this shape.
+ViewBase BaseOf(const nlohmann::json& body);
 
 // A student moved to another class, found again by the cells of its row.
 struct StudentMove {
   std::vector<host::Value> key;
   host::Value from, to;
+  std::string who;      // the student as a list of moves names it
+  std::string warning;  // what the teacher was asked before the move, or ""
 };
 
 // Moves not yet saved, on one division sheet of one data workbook.
@@ -66,12 +97,24 @@ class Workspace {
   // A division of the chosen workbook: its classes and its statistics, with
   // the moves not yet saved and the "最大差" changes they made.
   nlohmann::json View(const std::string& sheet);
-  // Moves the student on `row` of the division sheet to the class shown as `toClass`.
-  nlohmann::json Move(const std::string& sheet, int32_t row, const std::string& toClass);
+  // Moves the student with that id (StudentId), shown in class `fromClass`,
+  // to the class shown as `toClass`. A move that separates a preset student
+  // from its preset class, a "同班" group or joins a "分开" pair is only
+  // made when `confirmed`; otherwise the answer asks ({"ok": false, "ask"}).
+  nlohmann::json Move(const std::string& sheet, const std::string& studentId, const std::string& fromClass,
+                      const std::string& toClass, bool confirmed);
   nlohmann::json Undo();
   nlohmann::json Redo();
   nlohmann::json SaveMoves();
   nlohmann::json DiscardMoves();
+
+  // Refuses (409, saying what changed and listing the moves that cannot be
+  // saved any more) when the files, the chosen workbook or, with
+  // `movesToo`, the moves changed since the view `base` was made. A move
+  // names its student, so it needs only the files to be as they were.
+  void RequireCurrent(const ViewBase& base, bool movesToo);
+  // Forgets moves made on files that changed since; the state as it is.
+  nlohmann::json Reload();
 
   // Puts an uploaded workbook into 数据/ under `name`, never over a file.
   nlohmann::json Upload(const std::string& name, const std::string& bytes);
@@ -88,6 +131,16 @@ class Workspace {
 
  private:
   FormRun OpenRun(bool selectBook);
+  ReadVersions DiskVersions() const;
+  // The base of what the page is shown now: the files the moves were made
+  // on while there are moves, else the files as they are.
+  ViewBase CurrentBase() const;
+  // Marks a change of the moves (a move, undo, redo, save or discard).
+  void Edited();
+  std::string EditMark() const;
+  std::vector<std::string> MovesText() const;
+  // The name in 数据/ that the page means by `shown` (see ShownName).
+  std::string RawBookName(const std::string& shown);
   // Makes `sheet` of the chosen workbook active, sends the event and saves
   // both workbooks when no box was shown.
   nlohmann::json FireOnSheet(const std::string& sheet, const std::string& eventName);
@@ -95,15 +148,23 @@ class Workspace {
   // Saves through the session, unless a spreadsheet program has one of the
   // files open; returns what was saved where.
   std::vector<std::string> SaveBooks(FormRun& run, const std::vector<host::ModelWorkbook*>& books);
+  // Refuses when a file changed between the run's reading and now.
+  void RequireUnchangedSince(const ReadVersions& read);
   void RefuseWhilePending(const std::string& what);
   std::vector<std::string> ListBooks();
   std::filesystem::path VersionedBookPath(const std::string& book);
   nlohmann::json PendingJson() const;
   nlohmann::json StepMoves(bool undo);
 
+  // After a save: the workbook to choose from now on, when the data workbook
+  // went beside the original (an .xls list goes to "名单(fenban).xlsx").
+  void FollowSavedCopy(const std::vector<files::SaveResult>& saved, const host::ModelWorkbook& data);
+
   std::filesystem::path folder_;
-  std::string chosen_;
+  std::string chosen_;  // as named in 数据/
   std::unique_ptr<PendingMoves> pending_;
+  std::string serverMark_;  // tells this server's edit marks from another's
+  uint64_t edits_ = 0;
 };
 
 // "统计表N" for "分班表N" (and for "统计表N" itself); "" for other names.

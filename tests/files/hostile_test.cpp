@@ -12,6 +12,7 @@ namespace fenban::files {
 namespace {
 
 using testing::FileErrorOf;
+using testing::WriteExpandingPackage;
 using testing::WritePackage;
 using testing::TempDir;
 
@@ -46,6 +47,22 @@ TEST(HostileTest, WideRowsHitTheBudget) {
   WritePackage(dir.File("wide.xlsx"), {body});
   EXPECT_NE(BudgetErrorOf(dir.File("wide.xlsx"), 100000).find("单元格过多"), std::string::npos);
   EXPECT_EQ(BudgetErrorOf(dir.File("wide.xlsx"), 200000), "");
+}
+
+TEST(HostileTest, AWorkbookExpandingBeyondTheBoundIsRefusedBeforeInflating) {
+  TempDir dir;
+  // About 400 KB on disk, more than the bound once inflated.
+  WriteExpandingPackage(dir.File("bomb.xlsx"), ZipArchive::kMaxTotalSize + (1u << 20));
+  std::string message;
+  try {
+    ZipArchive::OpenFile(dir.File("bomb.xlsx"));
+  } catch (const FormatError& error) {
+    message = error.what();
+  }
+  EXPECT_NE(message.find("解压后超过 384 MB"), std::string::npos) << message;
+  // Just under the bound the archive opens (its parts are read as they are asked for).
+  WriteExpandingPackage(dir.File("large.xlsx"), ZipArchive::kMaxTotalSize - (1u << 20));
+  EXPECT_NO_THROW(ZipArchive::OpenFile(dir.File("large.xlsx")));
 }
 
 TEST(HostileTest, TheDefaultBudgetHoldsAFullSheetOfStudents) {

@@ -10,93 +10,14 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
-#include "cli/cli_test_support.h"
-#include "cli/host_folder.h"
-#include "cli/terminal_services.h"
 #include "web/file_rules.h"
 #include "web/web_error.h"
+#include "web/web_test_support.h"
 
 namespace fenban::web {
 namespace {
 
-namespace fs = std::filesystem;
-using nlohmann::json;
-
-constexpr const char* kToken = "0123456789abcdef0123456789abcdef";
-
-// Every file under a folder with its bytes, to tell that nothing changed.
-std::map<std::string, std::string> Snapshot(const fs::path& folder) {
-  std::map<std::string, std::string> files;
-  for (const auto& entry : fs::recursive_directory_iterator(folder)) {
-    if (entry.is_regular_file()) files[fs::relative(entry.path(), folder).string()] = clitest::ReadFile(entry.path());
-  }
-  return files;
-}
-
-// The shown texts of every "最大差" row of a view's statistics, and how many
-// of its cells are marked as changed.
-std::vector<std::vector<std::string>> MaxDiffTexts(const json& view, int* changed = nullptr) {
-  std::vector<std::vector<std::string>> rows;
-  for (const json& row : view["statistics"]["rows"]) {
-    if (!row["maxDiff"].get<bool>()) continue;
-    rows.emplace_back();
-    for (const json& cell : row["cells"]) {
-      rows.back().push_back(cell["text"].get<std::string>());
-      if (changed != nullptr && cell.contains("change")) ++*changed;
-    }
-  }
-  return rows;
-}
-
-class WebAppTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    std::ostringstream out, err;
-    cli::TerminalServices services(out, err, std::nullopt);
-    cli::InitOptions options;
-    options.folder = temp_.Path() / "host";
-    options.exampleStudents = 60;
-    options.exampleSeed = 3;
-    cli::InitHostFolder(options, services, out);
-    host_ = options.folder;
-    workspace_ = std::make_unique<Workspace>(host_);
-    app_ = std::make_unique<WebApp>(*workspace_, kToken);
-    port_ = app_->Bind("127.0.0.1", 0);
-    ASSERT_GT(port_, 0);
-    listener_ = std::thread([this] { app_->Listen(); });
-    client_ = std::make_unique<httplib::Client>("127.0.0.1", port_);
-    client_->set_read_timeout(60, 0);
-  }
-  void TearDown() override {
-    app_->Stop();
-    if (listener_.joinable()) listener_.join();
-  }
-
-  httplib::Headers Token() const { return {{"X-Fenban-Token", kToken}}; }
-  httplib::Result PostJson(const std::string& path, const std::string& body, httplib::Headers headers = {}) {
-    if (headers.empty()) headers = Token();
-    return client_->Post(path.c_str(), headers, body, "application/json");
-  }
-  httplib::Result Upload(const std::string& name, const std::string& bytes, httplib::Headers headers = {}) {
-    if (headers.empty()) headers = Token();
-    httplib::MultipartFormDataItems items = {{"file", bytes, name, "application/octet-stream"}};
-    return client_->Post("/api/upload", headers, items);
-  }
-  static json ErrorOf(const httplib::Result& result) {
-    json body = json::parse(result->body);
-    EXPECT_TRUE(body.contains("error")) << result->body;
-    return body["error"];
-  }
-  std::string ExampleBytes() const { return clitest::ReadFile(host_ / "数据" / "示例.xlsx"); }
-
-  clitest::TempFolder temp_;
-  fs::path host_;
-  std::unique_ptr<Workspace> workspace_;
-  std::unique_ptr<WebApp> app_;
-  int port_ = 0;
-  std::thread listener_;
-  std::unique_ptr<httplib::Client> client_;
-};
+using namespace webtest;
 
 TEST_F(WebAppTest, EveryRequestNeedsTheToken) {
   for (const char* path : {"/", "/app.js", "/api/state", "/print"}) {
@@ -191,7 +112,7 @@ TEST_F(WebAppTest, BadRequestsGetClearJsonErrors) {
   EXPECT_TRUE(json::parse(noSuchPath->body).contains("error"));
   auto download = client_->Get("/api/download?book=../fenban.xlsx", Token());
   EXPECT_EQ(download->status, 404);
-  auto undo = PostJson("/api/undo", "{}");
+  auto undo = Command("/api/undo");
   EXPECT_EQ(undo->status, 400);
 }
 
@@ -220,7 +141,7 @@ TEST_F(WebAppTest, TheEntryTemplateButtonRebuildsTheTemplateAndSavesTheHostWorkb
   auto book = files::ReadWorkbook((host_ / "fenban.xlsx").string());
   book->FindSheet("登记表")->SetCellValue(1, 1, host::Value());  // a marker lost
   files::WriteXlsx(*book, (host_ / "fenban.xlsx").string());
-  json answer = json::parse(PostJson("/api/template", "{}")->body);
+  json answer = json::parse(Command("/api/template")->body);
   ASSERT_TRUE(answer["ok"].get<bool>()) << answer.dump();
   EXPECT_EQ(answer["state"]["subjects"].size(), 9u);
   auto rebuilt = files::ReadWorkbook((host_ / "fenban.xlsx").string());
@@ -245,7 +166,7 @@ TEST(AttachmentHeader, ChineseNamesTravelPercentEncoded) {
 TEST_F(WebAppTest, FormMessagesComeBackAsBoxesAndSaveNothing) {
   auto before = Snapshot(host_);
   // No data workbook chosen: the form's own message.
-  auto divide = PostJson("/api/divide", "{}");
+  auto divide = Command("/api/divide");
   ASSERT_EQ(divide->status, 200);
   json answer = json::parse(divide->body);
   EXPECT_FALSE(answer["ok"].get<bool>());
@@ -279,11 +200,11 @@ TEST_F(WebAppTest, OptionsAreValidatedStoredAndShownAsStored) {
 
 TEST_F(WebAppTest, ARefinedDivisionReportsItsFigures) {
   PostJson("/api/select", R"({"book":"示例.xlsx"})");
-  json plain = json::parse(PostJson("/api/divide", "{}")->body);
+  json plain = json::parse(Command("/api/divide")->body);
   ASSERT_TRUE(plain["ok"].get<bool>()) << plain.dump();
   EXPECT_TRUE(plain["refinement"].empty());
   PostJson("/api/option", R"({"control":"chbYouHua","value":true})");
-  json refined = json::parse(PostJson("/api/divide", "{}")->body);
+  json refined = json::parse(Command("/api/divide")->body);
   ASSERT_TRUE(refined["ok"].get<bool>()) << refined.dump();
   ASSERT_FALSE(refined["refinement"].empty());
   EXPECT_TRUE(refined["refinement"][0]["name"].is_string());
@@ -301,9 +222,9 @@ TEST_F(WebAppTest, TheRefineBoxIsStoredInColumnJAndShown) {
 
 TEST_F(WebAppTest, TheStatisticsButtonRebuildsTheViewedPair) {
   PostJson("/api/select", R"({"book":"示例.xlsx"})");
-  PostJson("/api/divide", "{}");
+  Command("/api/divide");
   PostJson("/api/option", R"({"control":"txtYouXiu","value":"5"})");
-  json rebuilt = json::parse(PostJson("/api/stats", R"({"sheet":"统计表1"})")->body);
+  json rebuilt = json::parse(Command("/api/stats", json::parse(R"({"sheet":"统计表1"})"))->body);
   ASSERT_TRUE(rebuilt["ok"].get<bool>()) << rebuilt.dump();
   EXPECT_EQ(rebuilt["sheet"], "分班表1");
   auto book = files::ReadWorkbook((host_ / "数据" / "示例.xlsx").string());
@@ -316,7 +237,7 @@ TEST_F(WebAppTest, TheStatisticsButtonRebuildsTheViewedPair) {
   }
   EXPECT_EQ(title, "优秀人数统计(前5名)") << "the rebuilt statistics use the stored quota";
   auto before = Snapshot(host_);
-  json refused = json::parse(PostJson("/api/stats", R"({"sheet":"数据表"})")->body);
+  json refused = json::parse(Command("/api/stats", json::parse(R"({"sheet":"数据表"})"))->body);
   EXPECT_FALSE(refused["ok"].get<bool>());
   ASSERT_EQ(refused["boxes"].size(), 1u);
   EXPECT_EQ(refused["boxes"][0]["text"], "请先选择分班表，再按 统计 按钮！");
@@ -327,7 +248,7 @@ TEST_F(WebAppTest, AWorkbookOpenInASpreadsheetProgramIsNotWritten) {
   PostJson("/api/select", R"({"book":"示例.xlsx"})");
   std::ofstream(host_ / "数据" / ".~lock.示例.xlsx#") << "someone,here";
   auto before = Snapshot(host_);
-  auto divide = PostJson("/api/divide", "{}");
+  auto divide = Command("/api/divide");
   EXPECT_EQ(divide->status, 409);
   EXPECT_NE(ErrorOf(divide)["text"].get<std::string>().find("示例.xlsx"), std::string::npos);
   EXPECT_EQ(Snapshot(host_), before);
@@ -337,9 +258,9 @@ TEST_F(WebAppTest, EverySaveKeepsAVersionAndRestoreBringsItBackUndoably) {
   const fs::path example = host_ / "数据" / "示例.xlsx";
   PostJson("/api/select", R"({"book":"示例.xlsx"})");
   const std::string listed = ExampleBytes();
-  ASSERT_EQ(json::parse(PostJson("/api/divide", "{}")->body)["sheet"], "分班表1");
+  ASSERT_EQ(json::parse(Command("/api/divide")->body)["sheet"], "分班表1");
   const std::string divided = ExampleBytes();
-  ASSERT_TRUE(json::parse(PostJson("/api/delete", R"({"sheet":"数据表"})")->body)["ok"].get<bool>());
+  ASSERT_TRUE(json::parse(Command("/api/delete", {{"sheet", "数据表"}})->body)["ok"].get<bool>());
   const std::string cleaned = ExampleBytes();
 
   auto listing = client_->Get("/api/versions?book=示例.xlsx", Token());
@@ -379,7 +300,7 @@ TEST_F(WebAppTest, EverySaveKeepsAVersionAndRestoreBringsItBackUndoably) {
 
 TEST_F(WebAppTest, RestoresThatWouldLoseWorkOrNameNoVersionAreRefused) {
   PostJson("/api/select", R"({"book":"示例.xlsx"})");
-  PostJson("/api/divide", "{}");
+  ASSERT_EQ(Command("/api/divide")->status, 200);
   EXPECT_EQ(client_->Get("/api/versions?book=示例.xlsx")->status, 401) << "behind the token as every call";
   EXPECT_EQ(client_->Post("/api/restore", R"({"book":"示例.xlsx"})", "application/json")->status, 401);
   struct Case {
@@ -413,8 +334,8 @@ TEST_F(WebAppTest, RestoresThatWouldLoseWorkOrNameNoVersionAreRefused) {
 
   // Moves not yet saved would be written over the restored file later.
   auto view = json::parse(client_->Get("/api/view?sheet=分班表1", Token())->body);
-  int row = view["division"]["classes"][0]["students"][0]["row"].get<int>();
-  ASSERT_EQ(PostJson("/api/move", json({{"sheet", "分班表1"}, {"row", row}, {"to", "2"}}).dump())->status, 200);
+  const std::string id = view["division"]["classes"][0]["students"][0]["id"].get<std::string>();
+  ASSERT_EQ(Command("/api/move", {{"sheet", "分班表1"}, {"student", id}, {"from", "1"}, {"to", "2"}})->status, 200);
   before = Snapshot(host_);
   auto pending = PostJson("/api/restore", R"({"book":"示例.xlsx"})");
   EXPECT_EQ(pending->status, 409) << pending->body;
@@ -425,15 +346,15 @@ TEST_F(WebAppTest, RestoresThatWouldLoseWorkOrNameNoVersionAreRefused) {
 TEST_F(WebAppTest, MovesAreLiveUndoableAndSavedAsTheStatisticsCommandSavesThem) {
   PostJson("/api/select", R"({"book":"示例.xlsx"})");
   PostJson("/api/option", R"({"control":"txtFenBan","value":"3"})");
-  auto divide = PostJson("/api/divide", "{}");
+  auto divide = Command("/api/divide");
   ASSERT_EQ(json::parse(divide->body)["sheet"], "分班表1");
   auto view = json::parse(client_->Get("/api/view?sheet=分班表1", Token())->body);
   json firstClass = view["division"]["classes"][0];
-  int row = firstClass["students"][0]["row"].get<int>();
+  std::string id = firstClass["students"][0]["id"].get<std::string>();
   std::string name = firstClass["students"][0]["cells"][2].get<std::string>();  // 序号, 考号, 姓名
   auto onDisk = Snapshot(host_);
 
-  auto moved = PostJson("/api/move", json({{"sheet", "分班表1"}, {"row", row}, {"to", "2"}}).dump());
+  auto moved = Command("/api/move", {{"sheet", "分班表1"}, {"student", id}, {"from", "1"}, {"to", "2"}});
   ASSERT_EQ(moved->status, 200) << moved->body;
   json live = json::parse(moved->body)["view"];
   EXPECT_EQ(live["pending"]["moves"], 1);
@@ -452,17 +373,17 @@ TEST_F(WebAppTest, MovesAreLiveUndoableAndSavedAsTheStatisticsCommandSavesThem) 
   EXPECT_EQ(Snapshot(host_), onDisk);  // nothing written yet
 
   // Another command must not lose the moves.
-  EXPECT_EQ(PostJson("/api/divide", "{}")->status, 409);
+  EXPECT_EQ(Command("/api/divide")->status, 409);
 
-  auto undone = json::parse(PostJson("/api/undo", "{}")->body)["view"];
+  auto undone = json::parse(Command("/api/undo")->body)["view"];
   EXPECT_EQ(undone["pending"]["moves"], 0);
   int changedAfterUndo = 0;
   EXPECT_EQ(MaxDiffTexts(undone, &changedAfterUndo), MaxDiffTexts(view));
   EXPECT_EQ(changedAfterUndo, 0);
-  auto redone = json::parse(PostJson("/api/redo", "{}")->body)["view"];
+  auto redone = json::parse(Command("/api/redo")->body)["view"];
   EXPECT_EQ(redone["pending"]["moves"], 1);
 
-  auto saved = PostJson("/api/save", "{}");
+  auto saved = Command("/api/save");
   ASSERT_EQ(saved->status, 200) << saved->body;
   auto book = files::ReadWorkbook((host_ / "数据" / "示例.xlsx").string());
   host::Worksheet* division = book->FindSheet("分班表1");

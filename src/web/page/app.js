@@ -10,6 +10,7 @@ let state = null;         // the server's answer to /api/state
 let view = null;          // the division shown: classes and statistics
 let currentSheet = '';    // "分班表N" shown, or ''
 let currentTab = 'stats'; // 'stats' or the index of a class
+let base = null;          // the versions of the files (and moves) shown; sent back with every command
 
 function make(tag, props = {}, children = []) {
   const element = document.createElement(tag);
@@ -38,33 +39,65 @@ function showDialog(title, text, style = 0, buttons = null) {
   });
 }
 
-// The page is busy while a user's action is being carried out; the body
-// carries data-busy meanwhile (tests wait for it to go).
+// The user's actions run one after another, never two at once: while one
+// runs, the controls are disabled, the page says what it is doing (with the
+// seconds it has taken once it takes long), and the body carries data-busy
+// (tests wait for it to go). An action asked for meanwhile waits its turn.
 let busyCount = 0;
-async function act(work) {
-  busyCount += 1;
-  document.body.dataset.busy = 'true';
-  try {
-    return await work();
-  } finally {
-    busyCount -= 1;
-    if (busyCount === 0) delete document.body.dataset.busy;
+let queue = Promise.resolve();
+let workingTimer = null;
+
+function showWorking(label) {
+  const started = Date.now();
+  const working = $('working');
+  const shown = () => {
+    const seconds = Math.floor((Date.now() - started) / 1000);
+    working.textContent = seconds >= 1 ? `正在${label}… ${seconds} 秒` : `正在${label}…`;
+  };
+  clearInterval(workingTimer);
+  shown();
+  working.hidden = false;
+  workingTimer = setInterval(shown, 250);
+}
+
+function setBusy(busy) {
+  $('controls').disabled = busy;
+  if (busy) {
+    document.body.dataset.busy = 'true';
+  } else {
+    delete document.body.dataset.busy;
+    clearInterval(workingTimer);
+    $('working').hidden = true;
   }
+}
+
+function act(work, label = '处理') {
+  busyCount += 1;
+  setBusy(true);  // at once, so that a second click finds the buttons disabled
+  const run = queue.then(() => {
+    showWorking(label);
+    return work();
+  });
+  queue = run.catch(() => {}).then(() => {
+    busyCount -= 1;
+    if (busyCount === 0) setBusy(false);
+  });
+  return run;
 }
 
 function setStatus(text) { $('status').textContent = text; }
 
-// One call to the server. Message boxes and errors are shown as dialogs;
-// the answer is returned, or null after an error.
-function call(method, path, body) { return act(() => request(method, path, body)); }
-
-async function request(method, path, body) {
+// One call to the server, inside an action. Message boxes and errors are
+// shown as dialogs; the answer is returned, or null after an error. A
+// command that found the files changed since they were shown offers to
+// read them again.
+async function call(method, path, body) {
   const options = { method, credentials: 'same-origin', headers: {} };
   if (body instanceof FormData) {
     options.body = body;
   } else if (method === 'POST') {
     options.headers['Content-Type'] = 'application/json';
-    options.body = JSON.stringify(body || {});
+    options.body = JSON.stringify({ base, ...(body || {}) });
   }
   let data;
   try {
@@ -74,19 +107,33 @@ async function request(method, path, body) {
     data = { error: { title: '错误', text: '服务器没有回答，请确认 fenban serve 还在运行。\n' + error } };
   }
   if (data.error) {
-    await showDialog(data.error.title, data.error.text, 16);
+    if (data.conflict && data.conflict.reload) {
+      const answer = await showDialog(data.error.title, data.error.text, 48, ['重新读取', null, '取消']);
+      if (answer === 'ok') await reloadFiles();
+    } else {
+      await showDialog(data.error.title, data.error.text, 16);
+    }
     return null;
   }
   for (const box of data.boxes || []) await showDialog(box.title, box.text, box.style);
   if (data.notes && data.notes.length) setStatus(data.notes.join('\n'));
   if (data.state) applyState(data.state);
+  if (data.books && data.base) applyState(data);  // the answer to /api/state itself
   return data;
 }
 
+// Reads the files again: moves made on files that changed since are gone
+// (the conflict listed them), the rest is shown as it is now.
+async function reloadFiles() {
+  const data = await call('POST', '/api/reload');
+  if (data) {
+    setStatus('已重新读取文件。');
+    await loadView();
+  }
+}
+
 async function refreshState() {
-  const data = await call('GET', '/api/state');
-  if (data) applyState(data);
-  return data;
+  return call('GET', '/api/state');  // applied as any answer's state is
 }
 
 function shownNumber(value) {
@@ -96,6 +143,7 @@ function shownNumber(value) {
 
 function applyState(next) {
   state = next;
+  base = next.base;
   $('folder').textContent = next.folder;
   const books = $('books');
   books.replaceChildren(...next.books.map((name) => make('option', { value: name, textContent: name })));
@@ -156,6 +204,7 @@ async function loadView() {
 
 function showView(data) {
   view = data;
+  base = data.base;
   showPending(data.pending);
   if (currentTab !== 'stats' && !(currentTab < data.division.classes.length)) currentTab = 'stats';
   renderTabs();
@@ -175,8 +224,9 @@ function renderTabs() {
     tab.addEventListener('drop', (event) => {
       event.preventDefault();
       tab.classList.remove('drop');
-      const row = Number(event.dataTransfer.getData('text/plain'));
-      if (row) act(() => moveStudent(row, group.label));
+      let dragged = null;
+      try { dragged = JSON.parse(event.dataTransfer.getData('application/x-fenban-student')); } catch { dragged = null; }
+      if (dragged && dragged.from !== group.label) act(() => moveStudent(dragged.id, dragged.from, group.label), '调班');
     });
     tabs.push(tab);
   });
@@ -255,20 +305,39 @@ function classTable(division, index) {
   for (const student of group.students) {
     const tr = make('tr', { draggable: true });
     tr.dataset.row = student.row;
-    tr.addEventListener('dragstart', (event) => event.dataTransfer.setData('text/plain', String(student.row)));
+    tr.dataset.id = student.id;
+    tr.addEventListener('dragstart', (event) => event.dataTransfer.setData('application/x-fenban-student',
+      JSON.stringify({ id: student.id, from: group.label })));
     for (const text of student.cells) tr.append(make('td', { textContent: text }));
     const menu = make('select', {}, [make('option', { value: '', textContent: '—' }),
       ...others.map((label) => make('option', { value: label, textContent: label + '班' }))]);
     menu.setAttribute('aria-label', '调到别的班');
-    menu.addEventListener('change', () => { if (menu.value) act(() => moveStudent(student.row, menu.value)); });
-    tr.append(make('td', {}, [menu]));
+    menu.addEventListener('change', () => {
+      const to = menu.value;
+      if (to) act(() => moveStudent(student.id, group.label, to), '调班');
+    });
+    const last = make('td', {}, [menu]);
+    if (student.moved) tr.classList.add('moved');
+    if (student.warning) {
+      tr.classList.add('warned');
+      tr.title = student.warning;
+      last.append(make('span', { className: 'warning', textContent: '⚠ ' + student.warning }));
+    }
+    tr.append(last);
     table.append(tr);
   }
   return table;
 }
 
-async function moveStudent(row, to) {
-  const data = await call('POST', '/api/move', { sheet: currentSheet, row, to });
+// Moves the student with that id, shown in class `from`, to class `to`.
+// A move the division's rules speak against (a preset class, a "同班" or
+// "分开" group) is asked about first.
+async function moveStudent(id, from, to) {
+  let data = await call('POST', '/api/move', { sheet: currentSheet, student: id, from, to });
+  if (data && data.ask) {
+    const answer = await showDialog(data.ask.title, data.ask.text, 48, ['仍然调班', null, '取消']);
+    data = answer === 'ok' ? await call('POST', '/api/move', { sheet: currentSheet, student: id, from, to, confirm: true }) : null;
+  }
   if (data && data.view) {
     showView(data.view);
     setStatus(`已调到 ${to} 班；统计已更新（未保存）。`);
@@ -277,7 +346,7 @@ async function moveStudent(row, to) {
   }
 }
 
-async function stepMoves(path) {
+async function stepMoves(path) {  // undo or redo
   const data = await call('POST', path);
   if (data && data.view) showView(data.view);
 }
@@ -287,18 +356,15 @@ async function setOption(element) {
   const value = element.type === 'checkbox' ? element.checked : element.value;
   const data = await call('POST', '/api/option', { control, value });
   if (!data) await refreshState();  // show the stored values again
+  element.classList.toggle('corrected', !!(data && data.corrected));
+  element.title = data && data.corrected ? data.corrected.text : '';
   if (data && currentSheet && !hasUnsavedMoves()) await loadView();
 }
 
 async function runCommand(path, body, after) {
-  $('form').classList.add('busy');
-  try {
-    const data = await call('POST', path, body);
-    if (data && data.ok && after) await after(data);
-    return data;
-  } finally {
-    $('form').classList.remove('busy');
-  }
+  const data = await call('POST', path, body);
+  if (data && data.ok && after) await after(data);
+  return data;
 }
 
 function wire() {
@@ -310,7 +376,7 @@ function wire() {
     if (!data) await refreshState();
     currentTab = 'stats';
     await loadView();
-  }));
+  }, '读取工作簿'));
   $('upload').addEventListener('change', (event) => act(async () => {
     const file = event.target.files[0];
     if (!file) return;
@@ -318,9 +384,9 @@ function wire() {
     form.append('file', file, file.name);
     await call('POST', '/api/upload', form);
     event.target.value = '';
-  }));
+  }, '上传'));
   for (const control of [...textControls, ...checkControls, 'round']) {
-    $(control).addEventListener('change', (event) => act(() => setOption(event.target)));
+    $(control).addEventListener('change', (event) => act(() => setOption(event.target), '保存选项'));
   }
   $('cmdFenBan').addEventListener('click', () => act(async () => {
     if (!(await settleMoves())) return;
@@ -335,11 +401,11 @@ function wire() {
       }
       await loadView();
     });
-  }));
+  }, '分班'));
   $('cmdTiaoBan').addEventListener('click', () => act(async () => {
     if (!(await settleMoves())) return;
     await runCommand('/api/stats', { sheet: currentSheet || '数据表' }, loadView);
-  }));
+  }, '统计'));
   $('cmdDel').addEventListener('click', () => act(async () => {
     if (!(await settleMoves())) return;
     const keep = currentSheet ? `“数据表”和“${currentSheet}”及其统计表` : '“数据表”';
@@ -347,25 +413,25 @@ function wire() {
       48, ['删除', null, '取消']);
     if (answer !== 'ok') return;
     await runCommand('/api/delete', { sheet: currentSheet || '数据表' }, loadView);
-  }));
-  $('cmdDengJi').addEventListener('click', () => runCommand('/api/template', {}));
+  }, '删除'));
+  $('cmdDengJi').addEventListener('click', () => act(() => runCommand('/api/template', {}), '重建登记表'));
   $('cmdHelp').addEventListener('click', () => act(async () => {
     const data = await runCommand('/api/help', {});
     if (data && data.document) {
       setStatus('使用说明 help.doc 已下载，用文字处理软件打开。');
       window.location.href = data.document;
     }
-  }));
+  }, '打开帮助'));
   $('sheetSelect').addEventListener('change', (event) => act(async () => {
     if (!(await settleMoves())) { event.target.value = currentSheet; return; }
     currentSheet = event.target.value;
     currentTab = 'stats';
     await loadView();
-  }));
-  $('undo').addEventListener('click', () => stepMoves('/api/undo'));
-  $('redo').addEventListener('click', () => stepMoves('/api/redo'));
-  $('save').addEventListener('click', () => act(async () => { if (await call('POST', '/api/save')) await loadView(); }));
-  $('discard').addEventListener('click', () => act(async () => { if (await call('POST', '/api/discard')) await loadView(); }));
+  }, '读取'));
+  $('undo').addEventListener('click', () => act(() => stepMoves('/api/undo'), '撤销'));
+  $('redo').addEventListener('click', () => act(() => stepMoves('/api/redo'), '重做'));
+  $('save').addEventListener('click', () => act(async () => { if (await call('POST', '/api/save')) await loadView(); }, '保存'));
+  $('discard').addEventListener('click', () => act(async () => { if (await call('POST', '/api/discard')) await loadView(); }, '放弃调班'));
   window.addEventListener('beforeunload', (event) => {
     if (hasUnsavedMoves()) {
       event.preventDefault();
@@ -375,4 +441,4 @@ function wire() {
 }
 
 wire();
-act(async () => { await refreshState(); await loadView(); });
+act(async () => { await refreshState(); await loadView(); }, '读取');

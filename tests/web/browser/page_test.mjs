@@ -93,9 +93,187 @@ async function closeDialog(page, button = '#dialogOk') {
   await page.waitForSelector('#dialog:not([open])', { state: 'attached' });
 }
 
+// The names in the class tab with that label; the list's headers give the column.
+async function classNames(page, label) {
+  await page.click(`#tabs button[data-label="${label}"]`);
+  await page.waitForSelector('#classList');
+  return page.$$eval('#classList tr[data-row]', (rows) => {
+    const n = Array.from(document.querySelectorAll('#classList th')).map((th) => th.textContent).indexOf('姓名');
+    return rows.map((r) => r.children[n].textContent);
+  });
+}
+async function classLabels(page) {
+  return page.$$eval('#tabs button[data-label]', (tabs) => tabs.map((t) => t.dataset.label));
+}
+// Moves the student named `name` (in the class tab `from`) with its 调到 menu.
+async function moveByMenu(page, from, name, to) {
+  await classNames(page, from);
+  const row = page.locator('#classList tr[data-row]', { hasText: name });
+  await row.locator('select').selectOption(to);
+}
+const divisionsIn = (book) => facts(book, 1).sheets.filter((s) => s.startsWith('分班表')).sort();
+function classOf(classes, name) {
+  return Object.keys(classes).find((label) => classes[label].includes(name));
+}
+
 async function maxDiffOnPage(page) {
   return page.$$eval('#statistics tr.max-diff', (rows) => rows.map((row) =>
     Array.from(row.querySelectorAll('td')).slice(1).map((td) => td.dataset.value)));
+}
+
+// The page beside a terminal command, a second tab and its own quick clicks.
+async function besideOtherWriters(context, server, page) {
+  const list = path.join(data, '名单.xlsx');
+  await page.selectOption('#books', '名单.xlsx');
+  await idle(page);
+  await page.waitForSelector('#statistics');
+  checkEqual(divisionsIn(list), ['分班表1'], 'one division before the double click');
+
+  // A terminal command holds the folder for a while: the division waits,
+  // the page says it is working, and a double click makes one division.
+  const holder = spawn('/usr/bin/flock', [host, '/bin/sh', '-c', 'echo held; sleep 2.5'], { stdio: ['ignore', 'pipe', 'ignore'] });
+  await new Promise((resolve) => holder.stdout.once('data', resolve));
+  await page.dblclick('#cmdFenBan');
+  await new Promise((resolve) => setTimeout(resolve, 1400));
+  check(await page.isVisible('#working'), 'the working indicator shows');
+  const working = await page.textContent('#working');
+  check(/^正在分班… \d+ 秒$/.test(working), 'the indicator counts the seconds: ' + working);
+  check(await page.isDisabled('#cmdFenBan'), 'the buttons are disabled while the division runs');
+  await page.screenshot({ path: path.join(output, 'working.png') });
+  const second = await fetch(`${server.origin}/api/divide`, {
+    method: 'POST', headers: { 'X-Fenban-Token': server.token, 'Content-Type': 'application/json' }, body: '{}' });
+  checkEqual(second.status, 409, 'a second writing call from elsewhere is refused while one runs');
+  await new Promise((resolve) => holder.once('exit', resolve));
+  await idle(page);
+  checkEqual(divisionsIn(list), ['分班表1', '分班表2'], 'a double click divides once');
+  check(await page.isHidden('#working'), 'the indicator goes when the division is done');
+
+  // Two 调到 menus changed in the same moment both move the students they show.
+  const labels = await classLabels(page);
+  const firstClass = await classNames(page, labels[0]);
+  await page.evaluate(([to1, to2]) => {
+    const menus = document.querySelectorAll('#classList tr[data-row] select');
+    menus[0].value = to1;
+    menus[0].dispatchEvent(new Event('change'));
+    menus[1].value = to2;
+    menus[1].dispatchEvent(new Event('change'));
+  }, [labels[1], labels[2]]);
+  await idle(page);
+  checkEqual(await page.textContent('#pendingInfo'), '分班表2：2 处调班未保存', 'both quick moves are waiting');
+
+  // A second tab, opened before the next move, moves another student.
+  const tab = await context.newPage();
+  await tab.goto(server.origin + '/');
+  await tab.waitForSelector('#statistics');
+  await idle(tab);
+  await moveByMenu(page, labels[0], firstClass[2], labels[3]);
+  await idle(page);
+  await moveByMenu(tab, labels[0], firstClass[3], labels[4]);
+  await idle(tab);
+  // This tab's view is older than the other tab's move: 保存 asks to read again first.
+  await page.click('#save');
+  let shown = await dialogText(page);
+  checkEqual(shown.title, '文件已被改动', 'a save over another tab\'s move is refused');
+  check(shown.text.includes('另一个页面'), 'the refusal says another tab changed the moves: ' + shown.text);
+  await closeDialog(page);  // 重新读取
+  await idle(page);
+  checkEqual(await page.textContent('#pendingInfo'), '分班表2：4 处调班未保存', 'after reading again the four moves show');
+  await page.click('#save');
+  await idle(page);
+  const saved = facts(list, 2).classes;
+  checkEqual([firstClass[0], firstClass[1], firstClass[2], firstClass[3]].map((name) => classOf(saved, name)),
+    [labels[1], labels[2], labels[3], labels[4]], 'each move, from either tab, moved the student it showed');
+  await tab.close();
+
+  // A division in the terminal between a move and 保存: nothing is written,
+  // the move is listed, and reading again shows the terminal's division.
+  await moveByMenu(page, labels[1], firstClass[0], labels[0]);
+  await idle(page);
+  execFileSync(fenban, ['-C', host, 'divide', '名单.xlsx'], { stdio: 'ignore' });
+  const afterTerminal = folderDigest(host);
+  await page.click('#save');
+  shown = await dialogText(page);
+  checkEqual(shown.title, '文件已被改动', 'a save after a terminal division is refused');
+  check(shown.text.includes(firstClass[0]), 'the refusal lists the move not saved: ' + shown.text);
+  await page.screenshot({ path: path.join(output, 'conflict.png') });
+  await closeDialog(page);  // 重新读取
+  await idle(page);
+  checkEqual(folderDigest(host), afterTerminal, 'the terminal\'s division is kept');
+  check(await page.isHidden('#pendingInfo'), 'the stale move is gone after reading again');
+  check((await page.$$eval('#sheetSelect option', (o) => o.map((x) => x.value))).includes('分班表3'),
+    'the page shows the terminal\'s division');
+
+  // Moves the division's rules speak against are asked about, and marked.
+  const names = JSON.parse(python('groups', list, path.join(data, '分组.xlsx')));
+  await page.check('#chbYouHua');  // the refinement keeps the groups
+  await idle(page);
+  await page.selectOption('#books', '分组.xlsx');
+  await idle(page);
+  await page.click('#cmdFenBan');
+  await idle(page);
+  await page.waitForSelector('#statistics');
+  const groupedSheet = await page.inputValue('#sheetSelect');
+  const grouped = facts(path.join(data, '分组.xlsx'), groupedSheet.replace('分班表', '')).classes;
+  const presetClass = classOf(grouped, names.preset);
+  const away = (await classLabels(page)).find((label) => label !== presetClass);
+  await moveByMenu(page, presetClass, names.preset, away);
+  shown = await dialogText(page);
+  check(shown.text.includes('预设班是 1 班'), 'moving a preset student asks first: ' + shown.text);
+  await closeDialog(page, '#dialogCancel');
+  await idle(page);
+  check(await page.isHidden('#pendingInfo'), 'a move not confirmed is not made');
+  await moveByMenu(page, presetClass, names.preset, away);
+  await dialogText(page);
+  await closeDialog(page);  // 仍然调班
+  await idle(page);
+  await classNames(page, away);
+  const warned = await page.$eval('#classList', (table, name) => {
+    const row = Array.from(table.querySelectorAll('tr[data-row]')).find((r) => r.textContent.includes(name));
+    return row ? [row.classList.contains('warned'), row.title] : null;
+  }, names.preset);
+  check(warned && warned[0] && warned[1].includes('预设班'), 'the moved preset student is marked: ' + JSON.stringify(warned));
+  await page.screenshot({ path: path.join(output, 'warned.png') });
+  const together = classOf(grouped, names.together[0]);
+  await moveByMenu(page, together, names.together[0], (await classLabels(page)).find((l) => l !== together));
+  shown = await dialogText(page);
+  check(shown.text.includes('同班'), 'separating a 同班 group asks first: ' + shown.text);
+  await closeDialog(page, '#dialogCancel');
+  await idle(page);
+  await moveByMenu(page, classOf(grouped, names.apart[0]), names.apart[0], classOf(grouped, names.apart[1]));
+  shown = await dialogText(page);
+  check(shown.text.includes('分开'), 'joining a 分开 pair asks first: ' + shown.text);
+  await closeDialog(page, '#dialogCancel');
+  await idle(page);
+  await page.click('#discard');
+  await idle(page);
+  await page.uncheck('#chbYouHua');
+  await idle(page);
+
+  // An .xls list: its division goes to "名册(fenban).xlsx", which the page
+  // then shows and keeps choosing; choosing the .xls again is refused.
+  await page.fill('#txtFenBan', '2');
+  await page.press('#txtFenBan', 'Tab');
+  await idle(page);
+  fs.copyFileSync(path.join(here, '..', '..', 'data', 'genuine.xls'), path.join(work, '名册.xls'));
+  await page.setInputFiles('#upload', path.join(work, '名册.xls'));
+  await idle(page);
+  await page.selectOption('#books', '名册.xls');
+  await idle(page);
+  for (const number of [1, 2]) {
+    await page.click('#cmdFenBan');
+    await idle(page);
+    check(await page.isHidden('#dialog[open]'), `division ${number} of the .xls list shows no message`);
+    checkEqual(await page.inputValue('#books'), '名册(fenban).xlsx', `after division ${number} the copy is chosen`);
+    checkEqual(await page.inputValue('#sheetSelect'), `分班表${number}`, `division ${number} is shown`);
+  }
+  const copy = path.join(data, '名册(fenban).xlsx');
+  checkEqual(divisionsIn(copy), ['分班表1', '分班表2'], 'both divisions are in the copy');
+  await page.selectOption('#books', '名册.xls');
+  shown = await dialogText(page);
+  check(shown.text.includes('已经存在'), 'choosing the .xls again is refused as the terminal refuses it: ' + shown.text);
+  await closeDialog(page);
+  await idle(page);
+  checkEqual(divisionsIn(copy), ['分班表1', '分班表2'], 'the copy keeps both divisions');
 }
 
 async function main() {
@@ -135,12 +313,16 @@ async function main() {
     await page.selectOption('#books', '名单.xlsx');
     await idle(page);
 
-    // Options: the form's validation and storage.
+    // Options: the form's validation and storage; a value the form replaced is said so.
     for (const [control, typed, shown] of [['txtFenBan', '6', '6'], ['txtYouXiu', '15.9', '15'], ['txtJiGe', 'abc', '30'], ['txtNMing', '0', '0']]) {
       await page.fill('#' + control, typed);
       await page.press('#' + control, 'Tab');
       await idle(page);
       checkEqual(await page.inputValue('#' + control), shown, `${control} typed ${typed}`);
+      if (typed === 'abc') {
+        check((await page.textContent('#status')).includes('及格人数 abc 无效，按 30 处理'), 'the page says abc became 30');
+        check(await page.$eval('#txtJiGe', (e) => e.classList.contains('corrected')), 'the corrected field is marked');
+      }
     }
     await page.check('#chbXingBie');
     await idle(page);
@@ -312,6 +494,8 @@ async function main() {
       checkEqual(folderDigest(host), untouched, `a refused division of ${file} changes no file`);
     }
     await page.screenshot({ path: path.join(output, 'dialog-after.png') });
+
+    await besideOtherWriters(context, server, page);
 
     // Requests without the token, from another site, or with a name leaving 数据/.
     const untouched = folderDigest(host);

@@ -79,6 +79,29 @@ def faulty_lists(folder):
     without_sex.save(folder + '/无性别.xlsx')
 
 
+def groups(source, target):
+    """A copy of a list where the first student is preset into class 1, the
+    next two must share a class ("同班") and the two after must not ("分开");
+    prints their names."""
+    wb = openpyxl.load_workbook(source)
+    sheet = wb['数据表']
+    headers = [c.value for c in sheet[1]]
+    name_col, preset_col = headers.index('姓名') + 1, headers.index('预设班') + 1
+    together_col, apart_col = len(headers) + 1, len(headers) + 2
+    sheet.cell(1, together_col).value = '同班'
+    sheet.cell(1, apart_col).value = '分开'
+    for row in range(2, sheet.max_row + 1):
+        sheet.cell(row, preset_col).value = None
+    sheet.cell(2, preset_col).value = 1
+    for row in (3, 4):
+        sheet.cell(row, together_col).value = '甲'
+    for row in (5, 6):
+        sheet.cell(row, apart_col).value = '乙'
+    wb.save(target)
+    names = [sheet.cell(row, name_col).value for row in range(2, 7)]
+    print(json.dumps({'preset': names[0], 'together': names[1:3], 'apart': names[3:5]}, ensure_ascii=False))
+
+
 if __name__ == '__main__':
     command = sys.argv[1]
     if command == 'facts':
@@ -89,5 +112,7 @@ if __name__ == '__main__':
         print(json.dumps(options(sys.argv[2]), ensure_ascii=False))
     elif command == 'faulty':
         faulty_lists(sys.argv[2])
+    elif command == 'groups':
+        groups(sys.argv[2], sys.argv[3])
     else:
         sys.exit('unknown command ' + command)
