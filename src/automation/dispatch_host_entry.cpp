@@ -12,6 +12,8 @@
 #include <oleauto.h>
 
 #include <algorithm>
+#include <cstddef>
+#include <functional>
 #include <utility>
 
 #include "automation/dispatch_host_application.h"
@@ -116,12 +118,24 @@ std::set<std::pair<int32_t, int32_t>> DispatchWorksheet::TextFormattedAmong(
     const host::Rect& area, const std::vector<std::pair<int32_t, int32_t>>& cells) const {
   std::set<std::pair<int32_t, int32_t>> found;
   if (cells.empty()) return found;
-  const auto isText = [](const std::optional<std::string>& format) { return format && host::IsTextFormat(*format); };
-  // One format for the whole area, else one per column, else per cell.
+  // One format for the whole area, else one per column, each column's cells
+  // halved while their formats differ (NumberFormat is Null then).
+  const std::function<void(const std::vector<std::pair<int32_t, int32_t>>&)> resolve =
+      [&](const std::vector<std::pair<int32_t, int32_t>>& part) {
+        const std::optional<std::string> format = NumberFormatOf(BoundsOf(part));
+        if (format) {
+          if (host::IsTextFormat(*format)) found.insert(part.begin(), part.end());
+          return;
+        }
+        if (part.size() == 1) return;
+        const auto middle = part.begin() + static_cast<std::ptrdiff_t>(part.size() / 2);
+        resolve({part.begin(), middle});
+        resolve({middle, part.end()});
+      };
   const host::Rect box = BoundsOf(cells);
   const std::optional<std::string> whole = NumberFormatOf(area.Rows() * area.Columns() == 1 ? area : box);
   if (whole) {
-    if (isText(whole)) found.insert(cells.begin(), cells.end());
+    if (host::IsTextFormat(*whole)) found.insert(cells.begin(), cells.end());
     return found;
   }
   for (int32_t c = box.col1; c <= box.col2; ++c) {
@@ -129,16 +143,8 @@ std::set<std::pair<int32_t, int32_t>> DispatchWorksheet::TextFormattedAmong(
     for (const auto& cell : cells) {
       if (cell.second == c) inColumn.push_back(cell);
     }
-    if (inColumn.empty()) continue;
-    const host::Rect span = BoundsOf(inColumn);
-    const std::optional<std::string> column = NumberFormatOf(span);
-    if (column) {
-      if (isText(column)) found.insert(inColumn.begin(), inColumn.end());
-      continue;
-    }
-    for (const auto& [r, cc] : inColumn) {
-      if (isText(NumberFormatOf(host::Rect{r, cc, r, cc}))) found.insert({r, cc});
-    }
+    std::sort(inColumn.begin(), inColumn.end());
+    if (!inColumn.empty()) resolve(inColumn);
   }
   return found;
 }
