@@ -374,13 +374,16 @@ void ContentsNotTheUsedRangeBoundTheSheet() {
   model.SetCellValue(2, 2, "x");
   model.SetCellValue(4, 3, 45536);
   model.SetNumberFormatLocal(host::Rect{4, 3, 4, 3}, "yyyy/m/d");
+  model.SetCellValue(3, 3, 12.5);
+  model.SetNumberFormatLocal(host::Rect{3, 3, 3, 3}, "\xC2\xA5#,##0.00");
   model.Format(host::Rect{host::kMaxRows, 1, host::kMaxRows, 1}, [](host::CellStyle& s) { s.bold = true; });
   model.Format(host::Rect{10, 1, 20, 3}, [](host::CellStyle& s) { s.borders = {1, 1, 1, 1}; });
   host::Worksheet& sheet = f.Sheet("甲");
   CHECK(sheet.UsedRect() == (host::Rect{2, 2, 4, 3}));
   CHECK(sheet.CellValue(4, 3) == host::Value(45536));  // a Date read as its serial number
+  CHECK(sheet.CellValue(3, 3) == host::Value(12.5));   // a Currency as its number
   CHECK(sheet.CellValue(2, 2) == host::Value("x"));
-  CHECK(sheet.Cells(2, 2).CurrentRegion().Area() == (host::Rect{2, 2, 2, 2}));
+  CHECK(sheet.Cells(2, 2).CurrentRegion().Area() == (host::Rect{2, 2, 4, 3}));
 }
 
 // Page set-up runs with the printer talk off and switches it back on; a host
