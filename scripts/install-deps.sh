@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that fenban needs to build, test and check
 # its workbooks: clang with its fuzzer and sanitizer runtimes (libclang-rt-14-dev,
-# which clang only recommends) for the fuzz step, GNU time for bench/compare.
+# which clang only recommends) for the fuzz step, GNU time for bench/compare,
+# both mingw-w64 cross compilers and 64- and 32-bit wine (wine32 comes from
+# the i386 architecture, added here) for the Windows server of each bitness.
 # Packages already installed are not fetched again. Then the browser tests'
 # npm packages, from their lock file.
 set -euo pipefail
@@ -14,7 +16,7 @@ packages=(
   python3-openpyxl
   clang libclang-rt-14-dev
   time bc
-  g++-mingw-w64-x86-64-win32 mingw-w64-tools libwine-dev wine wine64 xvfb
+  g++-mingw-w64-x86-64-win32 g++-mingw-w64-i686-win32 mingw-w64-tools libwine-dev wine wine64 wine32:i386 xvfb
   libcpp-httplib-dev nlohmann-json3-dev
   chromium fonts-noto-cjk
   libreoffice-calc-nogui poppler-utils fonts-crosextra-carlito
@@ -32,11 +34,16 @@ for package in "${packages[@]}"; do
   fi
 done
 
+as_root=()
+if [[ "$(id -u)" -ne 0 ]]; then as_root=(sudo); fi
+# wine32 is a package of the i386 architecture.
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+  "${as_root[@]}" dpkg --add-architecture i386
+fi
+
 if ((${#missing[@]} == 0)); then
   echo "install-deps: all packages present"
 else
-  as_root=()
-  if [[ "$(id -u)" -ne 0 ]]; then as_root=(sudo); fi
   echo "install-deps: installing ${missing[*]}"
   "${as_root[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update
   "${as_root[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends "${missing[@]}"

@@ -135,7 +135,26 @@ void DispatchApplication::SetScreenUpdating(bool on) {
   Put(ea_, kApplication, L"ScreenUpdating", Variant::Bool(on));
 }
 
-void DispatchApplication::CompleteWrites() { FlushWrites(); }
+void DispatchApplication::CompleteWrites() {
+  EndPageSetup();
+  FlushWrites();
+}
+
+void DispatchApplication::StartPageSetup() {
+  if (printerTalkOff_ || noPrinterSwitch_) return;
+  try {
+    Put(ea_, kApplication, L"PrintCommunication", Variant::Bool(false));
+    printerTalkOff_ = true;
+  } catch (const host::RuntimeError&) {
+    noPrinterSwitch_ = true;
+  }
+}
+
+void DispatchApplication::EndPageSetup() {
+  if (!printerTalkOff_) return;
+  printerTalkOff_ = false;
+  Put(ea_, kApplication, L"PrintCommunication", Variant::Bool(true));
+}
 
 uint64_t DispatchApplication::Randomize() {
   const uint64_t seed = services_->RandomSeed();

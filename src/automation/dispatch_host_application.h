@@ -61,6 +61,13 @@ class DispatchApplication final : public host::Application {
   // Every sheet object we made, of every workbook.
   std::vector<DispatchWorksheet*> Sheets() const;
 
+  // PageSetup properties talk to the printer, unless the application's
+  // PrintCommunication is off: it is switched off before the first one of a
+  // run of them and back on (which commits them) before anything else that
+  // may depend on them. An application without the switch is left alone.
+  void StartPageSetup();
+  void EndPageSetup();
+
   // Cell reads and writes the commands made, each of which would have been
   // a Range object and a Value call without the blocks.
   struct CellTraffic {
@@ -83,6 +90,8 @@ class DispatchApplication final : public host::Application {
   host::Worksheet* clipSheet_ = nullptr;
   host::Rect clipArea_;
   CellTraffic traffic_;
+  bool printerTalkOff_ = false;
+  bool noPrinterSwitch_ = false;
 };
 
 // True when both point to the same COM object (IUnknown identity).

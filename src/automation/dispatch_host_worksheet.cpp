@@ -7,6 +7,7 @@
 
 #include "automation/dispatch_host_application.h"
 #include "automation/dispatch_host_workbook.h"
+#include "automation/value_array.h"
 #include "host/constants.h"
 #include "host/errors.h"
 #include "host/page_setup.h"
@@ -23,61 +24,6 @@ double DoubleOf(const Variant& v) { return ToValue(v.Raw()).ToDouble(); }
 bool BoolOf(const Variant& v) {
   const host::Value value = ToValue(v.Raw());
   return value.IsBoolean() ? value.Bool() : value.ToDouble() != 0;
-}
-
-// A 2-D array of Variants for Range.Value, 1-based, rows first.
-Variant ArrayOf(const SheetValueCache& values, const host::Rect& area) {
-  SAFEARRAYBOUND bounds[2];
-  bounds[0].lLbound = 1;
-  bounds[0].cElements = static_cast<ULONG>(area.Rows());
-  bounds[1].lLbound = 1;
-  bounds[1].cElements = static_cast<ULONG>(area.Columns());
-  SAFEARRAY* array = SafeArrayCreate(VT_VARIANT, 2, bounds);
-  if (array == nullptr) throw std::bad_alloc();
-  for (int32_t r = area.row1; r <= area.row2; ++r) {
-    for (int32_t c = area.col1; c <= area.col2; ++c) {
-      LONG index[2] = {r - area.row1 + 1, c - area.col1 + 1};
-      Variant cell(values.Get(r, c));
-      const HRESULT hr = SafeArrayPutElement(array, index, &cell.Raw());
-      if (FAILED(hr)) {
-        SafeArrayDestroy(array);
-        RaiseComError(hr, nullptr, "Range.Value");
-      }
-    }
-  }
-  Variant v;
-  v.Raw().vt = VT_ARRAY | VT_VARIANT;
-  v.Raw().parray = array;
-  return v;
-}
-
-// Calls `cell(row, column, value)` for each element of a Range.Value result
-// whose first cell is (row1, column1): a 2-D array, or one value for one cell.
-template <class F>
-void ForEachCell(const VARIANT& result, int32_t row1, int32_t column1, F&& cell) {
-  const VARIANT& v = Unwrap(result);
-  if ((v.vt & VT_ARRAY) == 0) {
-    cell(row1, column1, v);
-    return;
-  }
-  SAFEARRAY* array = (v.vt & VT_BYREF) ? *v.pparray : v.parray;
-  if (array == nullptr || SafeArrayGetDim(array) != 2 || (v.vt & VT_TYPEMASK) != VT_VARIANT) {
-    host::Raise(host::kErrTypeMismatch, "Range.Value 返回的不是二维数组");
-  }
-  LONG rowLow = 0, rowHigh = 0, colLow = 0, colHigh = 0;
-  SafeArrayGetLBound(array, 1, &rowLow);
-  SafeArrayGetUBound(array, 1, &rowHigh);
-  SafeArrayGetLBound(array, 2, &colLow);
-  SafeArrayGetUBound(array, 2, &colHigh);
-  for (LONG r = rowLow; r <= rowHigh; ++r) {
-    for (LONG c = colLow; c <= colHigh; ++c) {
-      LONG index[2] = {r, c};
-      Variant element;
-      const HRESULT hr = SafeArrayGetElement(array, index, element.Out());
-      if (FAILED(hr)) RaiseComError(hr, nullptr, "Range.Value");
-      cell(row1 + static_cast<int32_t>(r - rowLow), column1 + static_cast<int32_t>(c - colLow), element.Raw());
-    }
-  }
 }
 
 }  // namespace
@@ -101,6 +47,7 @@ class DispatchWorksheet::SheetPageSetup final : public host::PageSetup {
 
  private:
   void Set(const wchar_t* name, Variant value) {
+    sheet_.App().StartPageSetup();
     if (!object_) object_ = sheet_.App().Object(sheet_.sheet_, kWorksheet, L"PageSetup");
     sheet_.App().Put(object_, "PageSetup", name, std::move(value));
   }
@@ -174,33 +121,16 @@ void DispatchWorksheet::Delete() {
 
 // ---- values ----
 
-void DispatchWorksheet::Load() const {
-  values_.StartLoad();
-  const Dispatch used = App().Object(sheet_, kWorksheet, L"UsedRange");
-  const host::Rect usedArea = ParseAddress(ToText(Get(used, kRange, L"Address").Raw()));
-  // From A1, so that a row and column of ours is one of the array's.
-  const host::Rect block{1, 1, usedArea.row2, usedArea.col2};
-  const Dispatch range = RangeOf(block);
-  const Variant result = Get(range, kRange, L"Value");
-  ForEachCell(result.Raw(), 1, 1, [this](int32_t r, int32_t c, const VARIANT& v) { values_.Assign(r, c, ToValue(v)); });
-  // HasFormula is True, False or Null (some cells).
-  const Variant hasFormula = Get(range, kRange, L"HasFormula");
-  if (BaseType(hasFormula.Raw()) == VT_BOOL && !BoolOf(hasFormula)) return;
-  const Variant formulas = Get(range, kRange, L"FormulaR1C1");
-  ForEachCell(formulas.Raw(), 1, 1, [this](int32_t r, int32_t c, const VARIANT& v) {
-    const std::string text = ToText(v);
-    if (!text.empty() && text[0] == '=') values_.MarkFormulas(host::Rect{r, c, r, c});
-  });
+void DispatchWorksheet::BeforeCellCall() const {
+  App().EndPageSetup();
+  App().FlushWrites();
 }
-
-void DispatchWorksheet::BeforeCellCall() const { App().FlushWrites(); }
 
 void DispatchWorksheet::AfterCellChange() { App().CellsChanged(this); }
 
 void DispatchWorksheet::Forget() {
   values_.Drop();
   regions_.clear();
-  used_.reset();
 }
 
 const host::Value& DispatchWorksheet::CellValue(int32_t row, int32_t column) const {
@@ -222,21 +152,6 @@ void DispatchWorksheet::SetCellValue(int32_t row, int32_t column, host::Value va
   }
   values_.Write(row, column, std::move(value));
   regions_.clear();
-  used_.reset();
-}
-
-bool DispatchWorksheet::FlushWrites() {
-  if (!values_.HasPending()) return false;
-  const std::vector<host::Rect> blocks = values_.PendingBlocks();
-  values_.ClearPending();
-  for (const host::Rect& block : blocks) {
-    const bool oneCell = block.row1 == block.row2 && block.col1 == block.col2;
-    Variant value = oneCell ? Variant(values_.Get(block.row1, block.col1)) : ArrayOf(values_, block);
-    PutOnRange(block, L"Value", std::move(value));
-  }
-  regions_.clear();
-  used_.reset();
-  return true;
 }
 
 std::string DispatchWorksheet::CellFormulaR1C1(int32_t row, int32_t column) const {
@@ -251,7 +166,6 @@ void DispatchWorksheet::SetFormulaR1C1(const host::Rect& area, const std::string
   const Dispatch range = RangeOf(area);
   Put(range, kRange, L"FormulaR1C1", Variant::Text(formula));
   regions_.clear();
-  used_.reset();
   if (!values_.Loaded()) return;
   if (int64_t{area.Rows()} * area.Columns() > SheetValueCache::kMaxTrackedFormulaCells) {
     Forget();
@@ -272,15 +186,6 @@ host::Rect DispatchWorksheet::CurrentRegion(int32_t row, int32_t column) const {
   const host::Rect area = ParseAddress(ToText(Get(region, kRange, L"Address").Raw()));
   regions_[{row, column}] = area;
   return area;
-}
-
-host::Rect DispatchWorksheet::UsedRect() const {
-  if (used_) return *used_;
-  BeforeCellCall();
-  const Dispatch used = App().Object(sheet_, kWorksheet, L"UsedRange");
-  const host::Rect area = ParseAddress(ToText(Get(used, kRange, L"Address").Raw()));
-  used_ = host::Rect{1, 1, area.row2, area.col2};
-  return *used_;
 }
 
 std::optional<host::Rect> DispatchWorksheet::ValuesWithin(const host::Rect& area) const {
@@ -333,35 +238,6 @@ void DispatchWorksheet::InsertCells(const host::Rect& area, int32_t shift) {
   Call(RangeOf(area), kRange, L"Insert", {}, {NamedArg{L"Shift", Variant::Long(shift)}});
   lastRange_ = Dispatch();
   AfterCellChange();
-}
-
-void DispatchWorksheet::Sort(const host::Rect& area, host::SortKey key1, host::SortKey key2, int32_t header) {
-  BeforeCellCall();
-  const Dispatch range = RangeOf(area);
-  std::vector<NamedArg> named;
-  const auto key = [this, &area](int32_t column) {
-    return Variant::Dispatch(RangeOf(host::Rect{area.row1, column, area.row1, column}).Get());
-  };
-  named.push_back(NamedArg{L"Key1", key(key1.column)});
-  named.push_back(NamedArg{L"Order1", Variant::Long(key1.order)});
-  if (key2.column != 0) {
-    named.push_back(NamedArg{L"Key2", key(key2.column)});
-    named.push_back(NamedArg{L"Order2", Variant::Long(key2.order)});
-  }
-  named.push_back(NamedArg{L"Header", Variant::Long(header)});
-  Call(range, kRange, L"Sort", {}, std::move(named));
-  AfterCellChange();
-}
-
-bool DispatchWorksheet::Replace(const host::Rect& area, const std::string& what, const std::string& replacement,
-                                int32_t lookAt) {
-  BeforeCellCall();
-  const Variant changed = Call(RangeOf(area), kRange, L"Replace", {},
-                               {NamedArg{L"What", Variant::Text(what)},
-                                NamedArg{L"Replacement", Variant::Text(replacement)},
-                                NamedArg{L"LookAt", Variant::Long(lookAt)}});
-  AfterCellChange();
-  return BaseType(changed.Raw()) == VT_BOOL && BoolOf(changed);
 }
 
 void DispatchWorksheet::Merge(const host::Rect& area) {
@@ -500,14 +376,19 @@ const std::vector<host::Rect>& DispatchWorksheet::MergedAreas() const {
 // ---- pages ----
 
 void DispatchWorksheet::AddHPageBreak(int32_t beforeRow) {
+  App().EndPageSetup();
   const Dispatch breaks = App().Object(sheet_, kWorksheet, L"HPageBreaks");
   const Dispatch before = RangeOf(host::Rect{beforeRow, 1, beforeRow, 1});
   Call(breaks, "HPageBreaks", L"Add", {}, {NamedArg{L"Before", Variant::Dispatch(before.Get())}});
 }
 
-void DispatchWorksheet::ResetAllPageBreaks() { Call(sheet_, kWorksheet, L"ResetAllPageBreaks"); }
+void DispatchWorksheet::ResetAllPageBreaks() {
+  App().EndPageSetup();
+  Call(sheet_, kWorksheet, L"ResetAllPageBreaks");
+}
 
 const std::vector<int32_t>& DispatchWorksheet::HPageBreaks() const {
+  App().EndPageSetup();
   const Dispatch breaks = App().Object(sheet_, kWorksheet, L"HPageBreaks");
   const int32_t count = LongOf(Get(breaks, "HPageBreaks", L"Count"));
   pageBreaks_.clear();

@@ -1,12 +1,19 @@
 // A worksheet of the application reached by automation. Cell values come
 // from one Range.Value read of the sheet and go back as Range.Value arrays
 // of the written blocks, before anything else is asked of the application;
-// every other operation is one member call on a Range (or the sheet).
+// most other operations are one member call on a Range (or the sheet).
+// Where the application's own rules differ from the embedded model's, the
+// model's are kept (dispatch_host_entry.cpp): a text is written so that it
+// is not entered as a number or date, replacing text is done here on the
+// values and sent back, sorting puts the rows in the model's order, and the
+// sheet's extent is that of its contents, not of its used range.
 #pragma once
 
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <optional>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -97,6 +104,20 @@ class DispatchWorksheet final : public host::Worksheet {
                  Variant value);
   // Reads the sheet's values (and which cells hold formulas) in one block.
   void Load() const;
+  // Loads the values unless they are known.
+  void EnsureLoaded() const;
+  // The last row and column holding a value or formula; none on an empty sheet.
+  std::optional<std::pair<int32_t, int32_t>> ContentExtent() const;
+  // Which of `cells` (all inside `area`) are formatted "@", with as few
+  // NumberFormat reads as the formats allow.
+  std::set<std::pair<int32_t, int32_t>> TextFormattedAmong(const host::Rect& area,
+                                                           const std::vector<std::pair<int32_t, int32_t>>& cells) const;
+  // The Range.Value of a block of the cache, each text as the cell must keep it.
+  Variant EnteredBlock(const host::Rect& block) const;
+  // Sorts with the application's Range.Sort on keys of positions, so that
+  // the rows come in `order` whatever the application's own order.
+  void SortInOrder(const host::Rect& area, int32_t firstRow, int32_t keyColumn, int32_t header,
+                   const std::vector<size_t>& order);
   // Before a call that reads or changes cells in the application.
   void BeforeCellCall() const;
   // After a call that changed this sheet's cells in the application.
@@ -107,7 +128,6 @@ class DispatchWorksheet final : public host::Worksheet {
   std::string name_;
   mutable SheetValueCache values_;
   mutable std::map<std::pair<int32_t, int32_t>, host::Rect> regions_;
-  mutable std::optional<host::Rect> used_;
   mutable host::Rect lastRangeArea_;
   mutable Dispatch lastRange_;
   mutable std::vector<int32_t> pageBreaks_;

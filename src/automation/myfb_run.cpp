@@ -10,6 +10,7 @@
 #include "automation/dispatch_call.h"
 #include "automation/dispatch_form.h"
 #include "automation/dispatch_host.h"
+#include "automation/student_check.h"
 #include "automation/windows_services.h"
 #include "host/errors.h"
 
@@ -53,8 +54,11 @@ HRESULT RunMyFun(bridge::myfb& core, IDispatch* EA, IDispatch* UF, const std::st
   try {
     DispIdCache names;
     DispatchCaller caller(names);
-    WindowsServices services(ApplicationWindow(caller, EA));
+    WindowsServices windows(ApplicationWindow(caller, EA));
+    CheckedServices services(windows);
     std::unique_ptr<host::Application> application = MakeDispatchApplication(EA, services);
+    // A division or a recount is checked before it reports success.
+    if (CheckedServices::Checks(flag)) services.Arm(*application, core.State());
     DispatchForm form(UF, caller);
     core.MyFun(*application, form, flag);
   } catch (const host::RuntimeError& error) {

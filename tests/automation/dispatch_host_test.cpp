@@ -68,8 +68,8 @@ void ValuesGoInBlocks() {
   CHECK(sheet.CellValue(3, 3) == host::Value::Boolean(true));
   CHECK(sheet.CellValue(2001, 1).IsEmpty());
   CHECK(sheet.CellValue(1, 4).IsEmpty());
-  // UsedRange, its Address, the block, its Value and HasFormula.
-  CHECK(f.Calls() - before <= 6);
+  // Cells, two Finds and the found cells' Row and Column, the block, its Value and HasFormula.
+  CHECK(f.Calls() - before <= 8);
 
   // 2,000 writes down a column and a header row go back as two Range.Value arrays.
   const long beforeWrites = f.Calls();
@@ -79,7 +79,8 @@ void ValuesGoInBlocks() {
   CHECK(model.CellValue(2, 5).IsEmpty());
   CHECK(sheet.CellValue(2001, 5) == host::Value(2001 % 7));  // but read back from the cache
   f.app->CompleteWrites();
-  CHECK(f.Calls() - beforeWrites == 4);       // Range + Value for each block
+  // Range + Value for each block, and the header's NumberFormat: "列5" holds a digit.
+  CHECK(f.Calls() - beforeWrites == 5);
   CHECK(model.CellValue(2001, 5) == host::Value(2001 % 7));
   CHECK(model.CellValue(1, 6) == host::Value("列6"));
   CHECK(model.CellValue(1, 8).IsEmpty());
@@ -293,8 +294,126 @@ void AFailingCallEndsInTheErrorBox() {
 
 }  // namespace
 
+// Texts the application would enter as numbers or dates arrive as the texts
+// they are: with an apostrophe, or as they stand in a cell formatted "@".
+void TextsStayTexts() {
+  Fixture f;
+  host::Worksheet& model = f.ModelSheet("甲");
+  model.SetNumberFormatLocal(host::Rect{1, 2, 6, 2}, "@");
+  host::Worksheet& sheet = f.Sheet("甲");
+  const std::string texts[] = {"000993", "110101199001011234", "11010119900101123X", "2024-9", "TRUE", "'引号"};
+  for (int32_t i = 0; i < 6; ++i) {
+    sheet.SetCellValue(i + 1, 1, host::Value(texts[i]));
+    sheet.SetCellValue(i + 1, 2, host::Value(texts[i]));
+  }
+  sheet.SetCellValue(7, 1, 993);
+  f.app->CompleteWrites();
+  for (int32_t i = 0; i < 6; ++i) {
+    CHECK(model.CellValue(i + 1, 1) == host::Value(texts[i]));
+    CHECK(model.CellValue(i + 1, 2) == host::Value(texts[i]));
+  }
+  CHECK(model.CellValue(7, 1) == host::Value(993));
+}
+
+// Replacing spaces gives every cell the value the embedded model's Replace
+// gives it, though the application would enter each changed cell as typed.
+void ReplaceGivesTheModelsValues() {
+  Fixture f;
+  host::ModelWorkbook reference("ref.xlsx", "C:/h");
+  host::Worksheet& expected = reference.AppendSheet("甲");
+  host::Worksheet& model = f.ModelSheet("甲");
+  const std::string texts[] = {"000993 ", "110101199001011234 ", "11010119900101123X ", " 300", "张 三", "2024 -9",
+                               "000994 ", "abc"};
+  for (host::Worksheet* s : {&expected, &model}) {
+    for (int32_t i = 0; i < 8; ++i) s->SetCellValue(i + 1, 1, host::Value(texts[i]));
+    s->SetCellValue(9, 1, 85.5);
+    s->SetNumberFormatLocal(host::Rect{7, 1, 7, 1}, "@");
+  }
+  host::Worksheet& sheet = f.Sheet("甲");
+  const bool changed = sheet.GetRange("A1:A9").Replace(" ", "", host::kLookAtPart);
+  CHECK(changed == expected.Replace(host::Rect{1, 1, 9, 1}, " ", "", host::kLookAtPart));
+  f.app->CompleteWrites();
+  for (int32_t r = 1; r <= 9; ++r) {
+    CHECK(model.CellValue(r, 1) == expected.CellValue(r, 1));
+    CHECK(sheet.CellValue(r, 1) == expected.CellValue(r, 1));
+  }
+  CHECK(model.CellValue(7, 1) == host::Value("000994"));  // "@" keeps the text
+  CHECK(!sheet.GetRange("A1:A9").Replace("#", "", host::kLookAtPart));
+}
+
+// A sort puts the rows in the embedded model's order (code points: 男 above
+// 女 descending), not the application's pinyin order; formats go with rows.
+void SortsInTheModelsOrder() {
+  Fixture f;
+  host::Worksheet& model = f.ModelSheet("甲");
+  const char* sexes[] = {"性别", "女", "男", "女", "男"};
+  for (int32_t r = 1; r <= 5; ++r) {
+    model.SetCellValue(r, 1, sexes[r - 1]);
+    model.SetCellValue(r, 2, r == 1 ? host::Value("考号") : host::Value("00" + std::to_string(r)));
+  }
+  model.Format(host::Rect{2, 2, 2, 2}, [](host::CellStyle& s) { s.bold = true; });
+  host::Worksheet& sheet = f.Sheet("甲");
+  sheet.Cells(1, 1).CurrentRegion().Sort(sheet.Cells(1, 1), host::kDescending, host::kHeaderYes);
+  f.app->CompleteWrites();
+  const char* sorted[] = {"性别", "男", "男", "女", "女"};
+  const char* numbers[] = {"考号", "003", "005", "002", "004"};
+  for (int32_t r = 1; r <= 5; ++r) {
+    CHECK(model.CellValue(r, 1) == host::Value(sorted[r - 1]));
+    CHECK(model.CellValue(r, 2) == host::Value(numbers[r - 1]));
+    CHECK(sheet.CellValue(r, 2) == host::Value(numbers[r - 1]));
+  }
+  CHECK(model.CellFormat(4, 2).bold);
+}
+
+// A formatted cell in the sheet's last row makes the used range whole
+// columns ("$A:$C"); the sheet is read as far as its contents go, and its
+// used rectangle is that of its values.
+void ContentsNotTheUsedRangeBoundTheSheet() {
+  Fixture f;
+  host::Worksheet& model = f.ModelSheet("甲");
+  model.SetCellValue(2, 2, "x");
+  model.SetCellValue(4, 3, 45536);
+  model.SetNumberFormatLocal(host::Rect{4, 3, 4, 3}, "yyyy/m/d");
+  model.SetCellValue(3, 3, 12.5);
+  model.SetNumberFormatLocal(host::Rect{3, 3, 3, 3}, "\xC2\xA5#,##0.00");
+  model.Format(host::Rect{host::kMaxRows, 1, host::kMaxRows, 1}, [](host::CellStyle& s) { s.bold = true; });
+  model.Format(host::Rect{10, 1, 20, 3}, [](host::CellStyle& s) { s.borders = {1, 1, 1, 1}; });
+  host::Worksheet& sheet = f.Sheet("甲");
+  CHECK(sheet.UsedRect() == (host::Rect{2, 2, 4, 3}));
+  CHECK(sheet.CellValue(4, 3) == host::Value(45536));  // a Date read as its serial number
+  CHECK(sheet.CellValue(3, 3) == host::Value(12.5));   // a Currency as its number
+  CHECK(sheet.CellValue(2, 2) == host::Value("x"));
+  CHECK(sheet.Cells(2, 2).CurrentRegion().Area() == (host::Rect{2, 2, 4, 3}));
+}
+
+// Page set-up runs with the printer talk off and switches it back on; a host
+// without the switch sets the page all the same.
+void PageSetupWithoutPrinterTalk() {
+  for (bool hasSwitch : {true, false}) {
+    Fixture f;
+    f.world.SetHasPrintCommunication(hasSwitch);
+    host::Worksheet& sheet = f.Sheet("甲");
+    host::PageSetup& page = sheet.GetPageSetup();
+    page.SetZoom(80);
+    page.SetTopMargin(30);
+    page.SetOrientation(2);
+    CHECK(!hasSwitch || !f.world.PrintCommunication());
+    sheet.SetCellValue(1, 1, 1);
+    CHECK(sheet.CellValue(1, 1) == host::Value(1));
+    f.app->CompleteWrites();
+    CHECK(f.world.PrintCommunication());
+    CHECK(f.world.Counts().slowCalls == (hasSwitch ? 0 : 3));
+    CHECK(dynamic_cast<host::ModelWorksheet&>(f.ModelSheet("甲")).PageSetupValues().zoom == 80);
+  }
+}
+
 int wmain(int, wchar_t**) {
   CoInitialize(nullptr);
+  TextsStayTexts();
+  ReplaceGivesTheModelsValues();
+  SortsInTheModelsOrder();
+  ContentsNotTheUsedRangeBoundTheSheet();
+  PageSetupWithoutPrinterTalk();
   ValuesGoInBlocks();
   TextCrossesUtf16BothWays();
   ChangesByTheApplicationAreReadAfresh();

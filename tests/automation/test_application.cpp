@@ -2,16 +2,24 @@
 
 #include <oleauto.h>
 
+#include <algorithm>
+#include <cmath>
 #include <new>
+#include <numeric>
 #include <optional>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "automation/com_text.h"
+#include "automation/value_array.h"
 #include "host/errors.h"
+#include "host/model_worksheet.h"
 #include "host/range.h"
 #include "host/rect.h"
+#include "host/typed_entry.h"
 #include "host/workbook.h"
+#include "real_program_rules.h"
 
 namespace fenban::automation::testing {
 
@@ -26,32 +34,19 @@ Variant Hand(IDispatch* fresh) {
 
 [[noreturn]] void ReadOnly() { host::Raise(host::kErrHost, "该属性只读"); }
 
-// "$A$1" or "$A$1:$C$9", as the application's Address gives it.
-std::string AbsoluteAddress(const host::Rect& r) {
-  std::string first = "$" + host::ColumnLetters(r.col1) + "$" + std::to_string(r.row1);
-  if (r.row1 == r.row2 && r.col1 == r.col2) return first;
-  return first + ":$" + host::ColumnLetters(r.col2) + "$" + std::to_string(r.row2);
-}
-
 // A 2-D array of Variants, 1-based, stored column after column as the
 // application stores Range.Value. Written through the array's memory, apart
 // from the host's element calls on purpose: had the host the layout wrong,
 // the two would disagree and the workflow's sheets would differ.
-Variant ValueArray(const host::Rect& area, host::Value (*read)(const host::Worksheet&, int32_t, int32_t),
+Variant ValueArray(const host::Rect& area, Variant (*read)(const host::Worksheet&, int32_t, int32_t),
                    const host::Worksheet& sheet) {
-  SAFEARRAYBOUND bounds[2];
-  bounds[0].lLbound = 1;
-  bounds[0].cElements = static_cast<ULONG>(area.Rows());
-  bounds[1].lLbound = 1;
-  bounds[1].cElements = static_cast<ULONG>(area.Columns());
-  SAFEARRAY* array = SafeArrayCreate(VT_VARIANT, 2, bounds);
-  if (array == nullptr) throw std::bad_alloc();
+  SAFEARRAY* array = NewValueArray(area.Rows(), area.Columns());
   VARIANT* data = nullptr;
   SafeArrayAccessData(array, reinterpret_cast<void**>(&data));
   const size_t rows = static_cast<size_t>(area.Rows());
   for (int32_t c = area.col1; c <= area.col2; ++c) {
     for (int32_t r = area.row1; r <= area.row2; ++r) {
-      Variant cell(read(sheet, r, c));
+      Variant cell = read(sheet, r, c);
       data[static_cast<size_t>(c - area.col1) * rows + static_cast<size_t>(r - area.row1)] = cell.Raw();
       VariantInit(&cell.Raw());
     }
@@ -63,13 +58,81 @@ Variant ValueArray(const host::Rect& area, host::Value (*read)(const host::Works
   return v;
 }
 
-host::Value CellValueOf(const host::Worksheet& sheet, int32_t r, int32_t c) { return sheet.CellValue(r, c); }
+// Range.Value of a cell: a number under a date format is a Date, under a
+// currency format a Currency (Range.Value2 would give both as Doubles).
+Variant CellValueOf(const host::Worksheet& sheet, int32_t r, int32_t c) {
+  const host::Value& value = sheet.CellValue(r, c);
+  Variant v(value);
+  if (!value.IsNumber()) return v;
+  switch (KindOfNumberFormat(sheet.CellFormat(r, c).numberFormat)) {
+    case FormatKind::Date:
+      v.Raw().vt = VT_DATE;
+      v.Raw().date = value.Number();
+      break;
+    case FormatKind::Currency:
+      v.Raw().vt = VT_CY;
+      v.Raw().cyVal.int64 = std::llround(value.Number() * 10000);
+      break;
+    case FormatKind::Plain: break;
+  }
+  return v;
+}
+
+Variant CellValue2Of(const host::Worksheet& sheet, int32_t r, int32_t c) { return Variant(sheet.CellValue(r, c)); }
 
 // FormulaR1C1 of a cell: its formula, else its value as text.
-host::Value FormulaOf(const host::Worksheet& sheet, int32_t r, int32_t c) {
+Variant FormulaOf(const host::Worksheet& sheet, int32_t r, int32_t c) {
   const std::string formula = sheet.CellFormulaR1C1(r, c);
-  if (!formula.empty()) return host::Value(formula);
-  return host::Value(sheet.CellValue(r, c).ToText());
+  if (!formula.empty()) return Variant::Text(formula);
+  return Variant::Text(sheet.CellValue(r, c).ToText());
+}
+
+void SetNumberFormat(host::Worksheet& sheet, int32_t r, int32_t c, const std::string& format) {
+  sheet.Format(host::Rect{r, c, r, c}, [&format](host::CellStyle& s) { s.numberFormat = format; });
+}
+
+// A value written to a cell through Range.Value: a String is entered as if
+// typed unless the cell is formatted "@"; a Date or Currency gives the cell
+// a format of its kind when it has none.
+void Enter(host::Worksheet& sheet, int32_t r, int32_t c, const VARIANT& given) {
+  const VARIANT& v = Unwrap(given);
+  const VARTYPE type = BaseType(v);
+  const std::string format = sheet.CellFormat(r, c).numberFormat;
+  if (type == VT_BSTR) {
+    const std::string text = ToText(v);
+    if (host::IsTextFormat(format)) {
+      sheet.SetCellValue(r, c, text.empty() ? host::Value() : host::Value(text));
+      return;
+    }
+    const TypedEntryResult entry = EnterAsTyped(text);
+    sheet.SetCellValue(r, c, entry.value);
+    if (!entry.numberFormat.empty()) SetNumberFormat(sheet, r, c, entry.numberFormat);
+    return;
+  }
+  sheet.SetCellValue(r, c, ToValue(v));
+  if (type == VT_DATE && KindOfNumberFormat(format) != FormatKind::Date) SetNumberFormat(sheet, r, c, "yyyy/m/d");
+  if (type == VT_CY && KindOfNumberFormat(format) != FormatKind::Currency) {
+    SetNumberFormat(sheet, r, c, "\xC2\xA5#,##0.00");
+  }
+}
+
+// Where `what` occurs in `text` from `from` on, letter case ignored unless matchCase.
+size_t FindText(const std::string& text, const std::string& what, size_t from, bool matchCase) {
+  if (matchCase) return text.find(what, from);
+  const auto lower = [](std::string t) {
+    for (char& ch : t) {
+      if (ch >= 'A' && ch <= 'Z') ch = static_cast<char>(ch - 'A' + 'a');
+    }
+    return t;
+  };
+  return lower(text).find(lower(what), from);
+}
+
+Variant Nothing() {
+  Variant v;
+  v.Raw().vt = VT_DISPATCH;
+  v.Raw().pdispVal = nullptr;
+  return v;
 }
 
 // ---- the objects ----
@@ -243,7 +306,8 @@ class TestRange final : public TestObject {
         {L"PasteSpecial", {L"Paste", L"Operation", L"SkipBlanks", L"Transpose"}},  // 9
         {L"Delete", {L"Shift"}},        // 10
         {L"Insert", {L"Shift", L"CopyOrigin"}},  // 11
-        {L"Sort", {L"Key1", L"Order1", L"Key2", L"Type", L"Order2", L"Key3", L"Order3", L"Header"}},  // 12
+        {L"Sort", {L"Key1", L"Order1", L"Key2", L"Type", L"Order2", L"Key3", L"Order3", L"Header", L"OrderCustom",
+                   L"MatchCase", L"Orientation", L"SortMethod"}},  // 12
         {L"Replace", {L"What", L"Replacement", L"LookAt", L"SearchOrder", L"MatchCase"}},  // 13
         {L"AutoFit", {}},               // 14
         {L"ColumnWidth", {}},           // 15
@@ -258,6 +322,8 @@ class TestRange final : public TestObject {
         {L"Borders", {}},               // 24
         {L"Interior", {}},              // 25
         {L"Validation", {}},            // 26
+        {L"Value2", {}},                // 27
+        {L"Find", {L"What", L"After", L"LookIn", L"LookAt", L"SearchOrder", L"SearchDirection", L"MatchCase"}},  // 28
     };
     return members;
   }
@@ -273,9 +339,17 @@ class TestRange final : public TestObject {
     return range->range_;
   }
   void PutValue(const CallArgs& args) {
+    world_.UsedArea(range_.Sheet());
     const VARIANT& v = Unwrap(*args.putValue);
     if ((v.vt & VT_ARRAY) == 0) {
-      range_.SetValue(ToValue(v));
+      if (BaseType(v) != VT_BSTR && BaseType(v) != VT_DATE && BaseType(v) != VT_CY) {
+        range_.SetValue(ToValue(v));
+        return;
+      }
+      const host::Rect& a = range_.Area();
+      for (int32_t r = a.row1; r <= a.row2; ++r) {
+        for (int32_t c = a.col1; c <= a.col2; ++c) Enter(range_.Sheet(), r, c, v);
+      }
       return;
     }
     SAFEARRAY* array = (v.vt & VT_BYREF) ? *v.pparray : v.parray;
@@ -294,17 +368,19 @@ class TestRange final : public TestObject {
     const size_t rows = static_cast<size_t>(a.Rows());
     for (int32_t c = 0; c < a.Columns(); ++c) {
       for (int32_t r = 0; r < a.Rows(); ++r) {
-        range_.Sheet().SetCellValue(a.row1 + r, a.col1 + c,
-                                    ToValue(data[static_cast<size_t>(c) * rows + static_cast<size_t>(r)]));
+        Enter(range_.Sheet(), a.row1 + r, a.col1 + c, data[static_cast<size_t>(c) * rows + static_cast<size_t>(r)]);
       }
     }
     SafeArrayUnaccessData(array);
   }
-  Variant Block(host::Value (*read)(const host::Worksheet&, int32_t, int32_t)) const {
+  Variant Block(Variant (*read)(const host::Worksheet&, int32_t, int32_t)) const {
     const host::Rect& a = range_.Area();
-    if (a.row1 == a.row2 && a.col1 == a.col2) return Variant(read(range_.Sheet(), a.row1, a.col1));
+    if (a.row1 == a.row2 && a.col1 == a.col2) return read(range_.Sheet(), a.row1, a.col1);
     return ValueArray(a, read, range_.Sheet());
   }
+  bool Replace(const CallArgs& args);
+  void Sort(const CallArgs& args);
+  Variant Find(const CallArgs& args);
   TestWorld& world_;
   host::Range range_;
 };
@@ -330,11 +406,14 @@ Variant TestRange::Run(size_t member, const CallArgs& args) {
       null.Raw().vt = VT_NULL;
       return null;
     }
-    case 3: return Variant::Text(AbsoluteAddress(a));
+    case 3: return Variant::Text(RealAddress(a));
     case 4: return Variant::Long(a.row1);
     case 5: return Variant::Long(a.col1);
     case 6: return Hand(new TestRange(world_, sheet, range_.CurrentRegion().Area()));
-    case 7: range_.Clear(); return Variant();
+    case 7:
+      world_.UsedArea(sheet);
+      range_.Clear();
+      return Variant();
     case 8:
       if (args.Has(0)) {
         range_.Copy(RangeArg(args, 0));
@@ -343,22 +422,13 @@ Variant TestRange::Run(size_t member, const CallArgs& args) {
       }
       return Variant();
     case 9: range_.PasteSpecial(args.Has(0) ? args.LongAt(0) : -4104); return Variant();
-    case 10: range_.Delete(args.Has(0) ? args.LongAt(0) : host::kShiftUp); return Variant();
-    case 11: range_.Insert(args.Has(0) ? args.LongAt(0) : host::kShiftDown); return Variant();
-    case 12: {
-      const int32_t header = args.Has(7) ? args.LongAt(7) : host::kHeaderNo;
-      const int32_t order1 = args.Has(1) ? args.LongAt(1) : host::kAscending;
-      if (args.Has(2)) {
-        range_.Sort(RangeArg(args, 0), order1, RangeArg(args, 2), args.Has(4) ? args.LongAt(4) : host::kAscending,
-                    header);
-      } else {
-        range_.Sort(RangeArg(args, 0), order1, header);
-      }
+    case 10:
+      world_.UsedArea(sheet);
+      range_.Delete(args.Has(0) ? args.LongAt(0) : host::kShiftUp);
       return Variant();
-    }
-    case 13:
-      return Variant::Bool(
-          range_.Replace(args.TextAt(0), args.TextAt(1), args.Has(2) ? args.LongAt(2) : host::kLookAtPart));
+    case 11: range_.Insert(args.Has(0) ? args.LongAt(0) : host::kShiftDown); return Variant();
+    case 12: Sort(args); return Variant();
+    case 13: return Variant::Bool(Replace(args));
     case 14: range_.AutoFit(); return Variant();
     case 15:
       if (args.IsPut()) return range_.SetColumnWidth(args.PutValue().ToDouble()), Variant();
@@ -392,14 +462,156 @@ Variant TestRange::Run(size_t member, const CallArgs& args) {
     case 23: return Hand(new TestFont(world_, range_));
     case 24: return Hand(new TestBorders(world_, range_));
     case 25: return Hand(new TestInterior(world_, range_));
-    default: return Hand(new TestValidation(world_, range_));
+    case 26: return Hand(new TestValidation(world_, range_));
+    case 27:
+      if (args.IsPut()) return PutValue(args), Variant();
+      return Block(CellValue2Of);
+    default: return Find(args);
   }
+}
+
+// Range.Replace: every constant whose text holds `What` (numbers too: the
+// program searches what the cell shows in the formula bar) is entered again
+// as if its new text were typed, unless the cell is formatted "@". MatchCase
+// is False unless given. Formulas are not searched here.
+bool TestRange::Replace(const CallArgs& args) {
+  host::Worksheet& sheet = range_.Sheet();
+  world_.UsedArea(sheet);
+  const std::string what = args.TextAt(0);
+  const std::string replacement = args.TextAt(1);
+  const bool whole = args.Has(2) && args.LongAt(2) == host::kLookAtWhole;
+  const bool matchCase = args.Has(4) && args.BoolAt(4);
+  if (what.empty()) host::Raise(host::kErrHost, "查找内容不能为空");
+  const std::optional<host::Rect> values = sheet.ValuesWithin(range_.Area());
+  if (!values) return false;
+  bool changed = false;
+  for (int32_t r = values->row1; r <= values->row2; ++r) {
+    for (int32_t c = values->col1; c <= values->col2; ++c) {
+      const host::Value& value = sheet.CellValue(r, c);
+      if (value.IsEmpty() || value.IsError() || !sheet.CellFormulaR1C1(r, c).empty()) continue;
+      const std::string text = value.ToText();
+      std::string result;
+      if (whole) {
+        if (FindText(text, what, 0, matchCase) != 0 || text.size() != what.size()) continue;
+        result = replacement;
+      } else {
+        size_t found = FindText(text, what, 0, matchCase);
+        if (found == std::string::npos) continue;
+        size_t from = 0;
+        while (found != std::string::npos) {
+          result.append(text, from, found - from);
+          result += replacement;
+          from = found + what.size();
+          found = FindText(text, what, from, matchCase);
+        }
+        result.append(text, from, std::string::npos);
+      }
+      const Variant typed = Variant::Text(result);
+      Enter(sheet, r, c, typed.Raw());
+      changed = true;
+    }
+  }
+  return changed;
+}
+
+// Range.Sort with the program's order (ComparePinyin): empty keys last in
+// either direction, equal keys keep their order. The rows move with their
+// formats, as the embedded model moves them: its own sort does the moving,
+// on a key of positions written into the first key column for the while.
+void TestRange::Sort(const CallArgs& args) {
+  host::Worksheet& sheet = range_.Sheet();
+  world_.UsedArea(sheet);
+  if (args.Has(11) && args.LongAt(11) != 1) host::Raise(host::kErrHost, "测试应用未模拟笔画排序 (xlStroke)");
+  const bool matchCase = args.Has(9) && args.BoolAt(9);
+  const int32_t header = args.Has(7) ? args.LongAt(7) : host::kHeaderNo;
+  struct Key {
+    int32_t column;
+    bool descending;
+  };
+  std::vector<Key> keys;
+  const size_t keyAt[3] = {0, 2, 5}, orderAt[3] = {1, 4, 6};
+  for (size_t k = 0; k < 3; ++k) {
+    if (!args.Has(keyAt[k])) continue;
+    const int32_t column = RangeArg(args, keyAt[k]).Column();
+    if (column < range_.Area().col1 || column > range_.Area().col2) host::Raise(host::kErrHost, "排序关键字不在排序区域内");
+    keys.push_back(Key{column, args.Has(orderAt[k]) && args.LongAt(orderAt[k]) == host::kDescending});
+  }
+  if (keys.empty()) host::Raise(host::kErrHost, "测试应用要求给出排序关键字");
+  const host::Rect& a = range_.Area();
+  const auto stored = static_cast<int32_t>(dynamic_cast<const host::ModelWorksheet&>(sheet).RowsData().size());
+  const int32_t first = a.row1 + (header == host::kHeaderYes ? 1 : 0);
+  const int32_t last = std::min(a.row2, stored);
+  if (first >= last) return;
+  const auto count = static_cast<size_t>(last - first + 1);
+  std::vector<size_t> order(count);
+  std::iota(order.begin(), order.end(), size_t{0});
+  std::stable_sort(order.begin(), order.end(), [&](size_t x, size_t y) {
+    for (const Key& key : keys) {
+      const host::Value& vx = sheet.CellValue(first + static_cast<int32_t>(x), key.column);
+      const host::Value& vy = sheet.CellValue(first + static_cast<int32_t>(y), key.column);
+      if (vx.IsEmpty() || vy.IsEmpty()) {
+        if (vx.IsEmpty() != vy.IsEmpty()) return vy.IsEmpty();
+        continue;
+      }
+      int cmp = ComparePinyin(vx, vy, matchCase);
+      if (key.descending) cmp = -cmp;
+      if (cmp != 0) return cmp < 0;
+    }
+    return false;
+  });
+  const int32_t keyColumn = keys[0].column;
+  std::vector<host::Value> saved(count);
+  for (size_t i = 0; i < count; ++i) {
+    const int32_t row = first + static_cast<int32_t>(i);
+    if (!sheet.CellFormulaR1C1(row, keyColumn).empty()) host::Raise(host::kErrHost, "测试应用未模拟按公式列排序");
+    saved[i] = sheet.CellValue(row, keyColumn);
+  }
+  for (size_t i = 0; i < count; ++i) sheet.SetCellValue(first + static_cast<int32_t>(order[i]), keyColumn, static_cast<double>(i));
+  sheet.Sort(host::Rect{first, a.col1, last, a.col2}, host::SortKey{keyColumn, host::kAscending}, host::SortKey{0, host::kAscending},
+             host::kHeaderNo);
+  for (size_t i = 0; i < count; ++i) sheet.SetCellValue(first + static_cast<int32_t>(i), keyColumn, saved[order[i]]);
+}
+
+// Range.Find for "*" (any cell with content): from the cell after `After`
+// (the range's first cell when not given) in SearchOrder, forwards or
+// backwards with wrapping round; Nothing when no cell has content. The
+// SearchOrder not given is the one of the call before.
+Variant TestRange::Find(const CallArgs& args) {
+  if (args.TextAt(0) != "*") host::Raise(host::kErrHost, "测试应用只模拟查找 \"*\"");
+  host::Worksheet& sheet = range_.Sheet();
+  if (args.Has(4)) world_.SavedSearchOrder() = args.LongAt(4);
+  const bool byColumns = world_.SavedSearchOrder() == 2;
+  const bool previous = args.Has(5) && args.LongAt(5) == 2;
+  const host::Rect& a = range_.Area();
+  const host::Rect after = args.Has(1) ? RangeArg(args, 1).Area() : host::Rect{a.row1, a.col1, a.row1, a.col1};
+  const auto index = [&](int32_t r, int32_t c) {
+    return byColumns ? int64_t{c - a.col1} * a.Rows() + (r - a.row1) : int64_t{r - a.row1} * a.Columns() + (c - a.col1);
+  };
+  const int64_t start = index(after.row1, after.col1);
+  const std::optional<host::Rect> values = sheet.ValuesWithin(a);
+  if (!values) return Nothing();
+  // The best cell before the wrap and the best after it.
+  std::optional<std::pair<int64_t, std::pair<int32_t, int32_t>>> beforeWrap, afterWrap;
+  for (int32_t r = values->row1; r <= values->row2; ++r) {
+    for (int32_t c = values->col1; c <= values->col2; ++c) {
+      if (sheet.CellValue(r, c).IsEmpty()) continue;
+      const int64_t i = index(r, c);
+      const bool ahead = previous ? i < start : i > start;
+      auto& best = ahead ? beforeWrap : afterWrap;
+      const bool better = !best || (previous ? i > best->first : i < best->first);
+      if (better) best = std::make_pair(i, std::make_pair(r, c));
+    }
+  }
+  const auto& found = beforeWrap ? beforeWrap : afterWrap;
+  if (!found) return Nothing();
+  const auto [row, column] = found->second;
+  return Hand(new TestRange(world_, sheet, host::Rect{row, column, row, column}));
 }
 
 class TestPageSetup final : public TestObject {
  public:
   TestPageSetup(TestWorld& world, host::Worksheet& sheet)
-      : TestObject(world.Counts(), L"PageSetup", Members()), sheet_(sheet) {}
+      : TestObject(world.Counts(), L"PageSetup", Members()), world_(world), sheet_(sheet) {}
   static const std::vector<MemberInfo>& Members() {
     static const std::vector<MemberInfo> members = {
         {L"Orientation", {}}, {L"TopMargin", {}},  {L"BottomMargin", {}}, {L"HeaderMargin", {}},
@@ -411,6 +623,7 @@ class TestPageSetup final : public TestObject {
  protected:
   Variant Run(size_t member, const CallArgs& args) override {
     if (!args.IsPut()) host::Raise(host::kErrHost, "测试应用只支持设置页面属性");
+    if (world_.PrintCommunication()) ++world_.Counts().slowCalls;
     host::PageSetup& page = sheet_.GetPageSetup();
     const host::Value v = args.PutValue();
     switch (member) {
@@ -431,6 +644,7 @@ class TestPageSetup final : public TestObject {
   }
 
  private:
+  TestWorld& world_;
   host::Worksheet& sheet_;
 };
 
@@ -525,7 +739,7 @@ class TestWorksheet final : public TestObject {
       case 5:
         if (args.Has(0)) return Hand(new TestRange(world_, sheet_, sheet_.Cells(args.LongAt(0), args.LongAt(1)).Area()));
         return Hand(new TestRange(world_, sheet_, sheet_.Cells().Area()));
-      case 6: return Hand(new TestRange(world_, sheet_, sheet_.UsedRect()));
+      case 6: return Hand(new TestRange(world_, sheet_, world_.UsedArea(sheet_)));
       case 7: return Hand(new TestPageBreaks(world_, sheet_));
       case 8: sheet_.ResetAllPageBreaks(); return Variant();
       default: return Hand(new TestPageSetup(world_, sheet_));
@@ -694,7 +908,7 @@ class TestApplicationObject final : public TestObject {
   static const std::vector<MemberInfo>& Members() {
     static const std::vector<MemberInfo> members = {
         {L"Workbooks", {}},    {L"ThisWorkbook", {}},  {L"ActiveWorkbook", {}}, {L"ActiveSheet", {}},
-        {L"ActiveWindow", {}}, {L"DisplayAlerts", {}}, {L"ScreenUpdating", {}}};
+        {L"ActiveWindow", {}}, {L"DisplayAlerts", {}}, {L"ScreenUpdating", {}}, {L"PrintCommunication", {}}};
     return members;
   }
 
@@ -711,9 +925,13 @@ class TestApplicationObject final : public TestObject {
       case 5:
         if (args.IsPut()) return app.SetDisplayAlerts(boolOf(args.PutValue())), Variant();
         return Variant::Bool(app.DisplayAlerts());
-      default:
+      case 6:
         if (args.IsPut()) return app.SetScreenUpdating(boolOf(args.PutValue())), Variant();
         return Variant::Bool(app.ScreenUpdating());
+      default:
+        if (!world_.HasPrintCommunication()) host::Raise(438, "对象不支持该属性或方法");
+        if (args.IsPut()) return world_.SetPrintCommunication(boolOf(args.PutValue())), Variant();
+        return Variant::Bool(world_.PrintCommunication());
     }
   }
 
@@ -748,6 +966,35 @@ IDispatch* TestWorld::SheetObject(host::Worksheet& sheet) {
   return object.Get();
 }
 
-void TestWorld::ForgetSheet(host::Worksheet& sheet) { objects_.erase(&sheet); }
+void TestWorld::ForgetSheet(host::Worksheet& sheet) {
+  objects_.erase(&sheet);
+  everUsed_.erase(&sheet);
+}
+
+host::Rect TestWorld::UsedArea(host::Worksheet& sheet) {
+  const auto& rows = dynamic_cast<const host::ModelWorksheet&>(sheet).RowsData();
+  std::optional<host::Rect> used;
+  const auto known = everUsed_.find(&sheet);
+  if (known != everUsed_.end()) used = known->second;
+  for (size_t r = 0; r < rows.size(); ++r) {
+    const auto& cells = rows[r].cells;
+    for (size_t c = 0; c < cells.size(); ++c) {
+      const host::Cell& cell = cells[c];
+      if (cell.value.IsEmpty() && cell.style == 0 && cell.formula.Str().empty()) continue;
+      const auto row = static_cast<int32_t>(r + 1), column = static_cast<int32_t>(c + 1);
+      if (!used) {
+        used = host::Rect{row, column, row, column};
+        continue;
+      }
+      used->row1 = std::min(used->row1, row);
+      used->row2 = std::max(used->row2, row);
+      used->col1 = std::min(used->col1, column);
+      used->col2 = std::max(used->col2, column);
+    }
+  }
+  if (!used) return host::Rect{1, 1, 1, 1};
+  everUsed_[&sheet] = *used;
+  return *used;
+}
 
 }  // namespace fenban::automation::testing

@@ -1,8 +1,13 @@
 // The test application: an IDispatch object model over the embedded model,
 // answering the members the engine calls on a real spreadsheet application
-// by name. Every effect is the embedded model's own (host::Range and the
-// model's sheets do the work); these objects only translate the calls and
-// count them.
+// by name, and behaving as the real program is documented to behave where
+// it differs from the embedded model (real_program_rules.h): String values
+// and replaced cells are entered as if typed unless the cell is formatted
+// "@", Range.Value returns Date and Currency Variants, Range.Sort orders
+// Chinese text by pinyin, UsedRange keeps every cell ever used or formatted
+// and Address gives whole columns and rows as "$A:$P" and "$1:$3".
+// PageSetup calls made while Application.PrintCommunication is on are
+// counted as slow. The cells themselves are the embedded model's.
 #pragma once
 
 #include <windows.h>
@@ -12,6 +17,7 @@
 
 #include "automation/com_ptr.h"
 #include "host/model_application.h"
+#include "host/rect.h"
 #include "test_dispatch_object.h"
 
 namespace fenban::automation::testing {
@@ -35,11 +41,27 @@ class TestWorld {
   // A deleted sheet's object is not handed out again.
   void ForgetSheet(host::Worksheet& sheet);
 
+  // The sheet's used range: every cell that ever held a value or a format,
+  // as the real program keeps it (it does not shrink when cells are cleared).
+  host::Rect UsedArea(host::Worksheet& sheet);
+  // Application.PrintCommunication; a host without the member (an older
+  // program) is made by SetHasPrintCommunication(false).
+  bool PrintCommunication() const { return printCommunication_; }
+  void SetPrintCommunication(bool on) { printCommunication_ = on; }
+  bool HasPrintCommunication() const { return hasPrintCommunication_; }
+  void SetHasPrintCommunication(bool has) { hasPrintCommunication_ = has; }
+  // Range.Find's SearchOrder, kept from one call to the next as the program keeps it.
+  int32_t& SavedSearchOrder() { return savedSearchOrder_; }
+
  private:
   host::ModelApplication* model_;
   CallCounts counts_;
   ComPtr<IDispatch> application_;
   std::map<const void*, ComPtr<IDispatch>> objects_;
+  std::map<const void*, host::Rect> everUsed_;
+  bool printCommunication_ = true;
+  bool hasPrintCommunication_ = true;
+  int32_t savedSearchOrder_ = 1;  // xlByRows
 };
 
 }  // namespace fenban::automation::testing

@@ -22,12 +22,16 @@ namespace fenban::automation::testing {
 struct CallCounts {
   long invokes = 0;
   long lookups = 0;  // GetIDsOfNames
+  // PageSetup calls made while the application talks to the printer
+  // (Application.PrintCommunication on): each takes a real program about 0.1 s.
+  long slowCalls = 0;
   std::map<std::wstring, long> byMember;  // "Range.Value" -> invokes
   std::wstring faultMember;
   int32_t faultNumber = 0;
   void Reset() {
     invokes = 0;
     lookups = 0;
+    slowCalls = 0;
     byMember.clear();
   }
 };

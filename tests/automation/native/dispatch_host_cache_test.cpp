@@ -115,9 +115,76 @@ TEST(Address, ParsesWhatAddressGivesBackAndRefusesTheRest) {
   EXPECT_EQ(ParseAddress("$A$1:$K$2001"), (Rect{1, 1, 2001, 11}));
   EXPECT_EQ(ParseAddress("$AB$3:$XFD$1048576"), (Rect{3, 28, 1048576, 16384}));
   EXPECT_EQ(ParseAddress("C4:D5"), (Rect{4, 3, 5, 4}));
-  for (const char* bad : {"", "$A", "1:3", "A0", "A1:", "$A$1:$A$0", "B2:A1", "a1", "A1048577", "XFE1", "A1,B2"}) {
+  // The used range of a sheet with a formatted cell in its last row, whole rows, the whole sheet.
+  EXPECT_EQ(ParseAddress("$A:$P"), (Rect{1, 1, host::kMaxRows, 16}));
+  EXPECT_EQ(ParseAddress("$C:$C"), (Rect{1, 3, host::kMaxRows, 3}));
+  EXPECT_EQ(ParseAddress("$1:$3"), (Rect{1, 1, 3, host::kMaxColumns}));
+  EXPECT_EQ(ParseAddress("1:3"), (Rect{1, 1, 3, host::kMaxColumns}));
+  EXPECT_EQ(ParseAddress("$1:$1048576"), (Rect{1, 1, host::kMaxRows, host::kMaxColumns}));
+  for (const char* bad : {"", "$A", "$A:", "A0", "A1:", "$A$1:$A$0", "B2:A1", "a1", "A1048577", "XFE1", "A1,B2",
+                          "$B:$A", "$3:$1", "$0:$2", "$A:$3", "$XFE:$XFE", "$1:$1048577"}) {
     EXPECT_THROW(ParseAddress(bad), host::RuntimeError) << bad;
   }
+}
+
+TEST(CellEntry, TextsTheApplicationWouldReadAsSomethingElseAreFound) {
+  for (const char* other : {"000993", "2024-9", "110101199001011234", "11010119900101123X", "85%", "1,234",
+                            "=A1", "+5", "-a", "@x", "'x", "#N/A", "TRUE", "false", " True ", "一班3",
+                            "\xEF\xBC\x93"}) {  // the last: a full-width digit three
+    EXPECT_TRUE(MayBeEnteredAsOther(other)) << other;
+  }
+  for (const char* plain : {"", "张三", "男", "一班", "是", "新班级", "abc", "TRUEX", "名单."}) {
+    EXPECT_FALSE(MayBeEnteredAsOther(plain)) << plain;
+  }
+}
+
+TEST(SortOrder, IsTheEmbeddedModelsWhateverTheApplicationsOrder) {
+  using V = host::Value;
+  // Code point order: 女 (U+5973) before 男 (U+7537) ascending, 男 first descending
+  // (a pinyin sort would put 男 first ascending).
+  EXPECT_EQ(ModelSortOrder({V("男"), V("女"), V("男")}, host::kAscending, {}, host::kAscending),
+            (std::vector<size_t>{1, 0, 2}));
+  EXPECT_EQ(ModelSortOrder({V("女"), V("男"), V("女")}, host::kDescending, {}, host::kAscending),
+            (std::vector<size_t>{1, 0, 2}));
+  // Numbers before texts ascending, empty keys last either way, equal keys keep their order.
+  EXPECT_EQ(ModelSortOrder({V(), V("a"), V(3), V(1), V(3)}, host::kAscending, {}, host::kAscending),
+            (std::vector<size_t>{3, 2, 4, 1, 0}));
+  EXPECT_EQ(ModelSortOrder({V(), V(1), V(2)}, host::kDescending, {}, host::kAscending),
+            (std::vector<size_t>{2, 1, 0}));
+  // A second key orders the rows the first leaves equal.
+  EXPECT_EQ(ModelSortOrder({V(1), V(1), V(0)}, host::kAscending, {V(5), V(9), V(7)}, host::kDescending),
+            (std::vector<size_t>{2, 1, 0}));
+  EXPECT_TRUE(ModelSortOrder({}, host::kAscending, {}, host::kAscending).empty());
+}
+
+TEST(SortOrder, PositionKeysSortAsTheirPositionsAndReadAsPlainText) {
+  for (size_t count : {size_t{1}, size_t{26}, size_t{27}, size_t{2000}}) {
+    std::string before;
+    for (size_t i = 0; i < count; ++i) {
+      const std::string key = PositionKey(i, count);
+      EXPECT_EQ(key.size(), PositionKey(0, count).size());
+      EXPECT_FALSE(MayBeEnteredAsOther(key)) << key;
+      EXPECT_LT(before, key);
+      before = key;
+    }
+  }
+}
+
+TEST(SheetValueCache, PermutedRowsMoveTheirValuesInTheSortedColumnsOnly) {
+  SheetValueCache cache;
+  cache.StartLoad();
+  for (int32_t r = 2; r <= 4; ++r) {
+    cache.Assign(r, 1, host::Value(r));
+    cache.Assign(r, 2, host::Value("x" + std::to_string(r)));
+    cache.Assign(r, 3, host::Value(-r));
+  }
+  cache.PermuteRows(2, 1, 2, {2, 0, 1});
+  EXPECT_EQ(cache.Get(2, 1), host::Value(4));
+  EXPECT_EQ(cache.Get(2, 2), host::Value("x4"));
+  EXPECT_EQ(cache.Get(3, 1), host::Value(2));
+  EXPECT_EQ(cache.Get(4, 2), host::Value("x3"));
+  EXPECT_EQ(cache.Get(2, 3), host::Value(-2));  // outside the sorted columns
+  EXPECT_FALSE(cache.HasPending());
 }
 
 }  // namespace

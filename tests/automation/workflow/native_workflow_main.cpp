@@ -3,6 +3,7 @@
 // optional third file gets the workbooks alone (the run through the
 // registered server cannot observe the platform's services the same way).
 //   native_workflow STUDENTS DUMP_FILE [WORKBOOKS_DUMP_FILE]
+// FENBAN_WORKFLOW_LIST=awkward runs it on the awkward list.
 #include <cstdlib>
 #include <fstream>
 #include <iostream>
@@ -18,7 +19,7 @@ int main(int argc, char** argv) {
     std::cerr << "usage: native_workflow STUDENTS DUMP_FILE [WORKBOOKS_DUMP_FILE]\n";
     return 2;
   }
-  auto world = MakeWorkflowWorld(std::atoi(argv[1]));
+  auto world = MakeWorkflowWorld(std::atoi(argv[1]), WorkflowListFromEnvironment());
   bridge::myfb fb;
   RunTeacherWorkflow(*world, [&](form::FormModel& form, const std::string& event) { fb.MyFun(*world->app, form, event); });
   const std::string workbooks = DumpApplication(*world->app);

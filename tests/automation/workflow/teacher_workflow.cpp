@@ -1,7 +1,11 @@
 #include "automation/workflow/teacher_workflow.h"
 
 #include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <string>
 #include <utility>
+#include <vector>
 
 #include "cli/example_generator.h"
 #include "cli/host_workbook_content.h"
@@ -36,6 +40,44 @@ void SwapTwoStudents(host::Worksheet& division) {
   division.SetCellValue(last, 1, a);
 }
 
+// The generated list made awkward (see WorkflowList): columns "身份证号"
+// and "出生日期" after "性别", and the stray spaces, leading zeros and formats.
+void WriteAwkwardList(host::Worksheet& sheet, int32_t students) {
+  std::vector<std::vector<host::Value>> table = cli::GenerateExampleTable(students, cli::kDefaultExampleSeed);
+  table[0].insert(table[0].begin() + 3, {host::Value("身份证号"), host::Value("出生日期")});
+  const std::string space = " ", wideSpace = "\u3000", noBreak = "\u00A0";
+  for (size_t i = 1; i < table.size(); ++i) {
+    std::vector<host::Value>& row = table[i];
+    std::string number = std::to_string(100000 + i).substr(1);  // "00001".."02000": leading zeros
+    if (i % 7 == 0) number += space;
+    if (i % 11 == 0) number = wideSpace + number;
+    row[0] = host::Value("0" + number);
+    std::string name(row[1].Text());
+    if (i % 9 == 0) name.insert(3, space);  // after the first character
+    if (i % 17 == 0) name += noBreak;
+    row[1] = host::Value(name);
+    const int32_t month = static_cast<int32_t>(1 + i % 12), day = static_cast<int32_t>(1 + i % 28);
+    std::string id = "11010120" + std::to_string(10 + i % 3) + (month < 10 ? "0" : "") + std::to_string(month) +
+                     (day < 10 ? "0" : "") + std::to_string(day) + std::to_string(100 + i % 900);
+    id += i % 5 == 0 ? "X" : std::to_string(i % 10);
+    if (i % 6 == 0) id += space;
+    if (i % 8 == 0) id = noBreak + id;
+    // 2010-01-01 is day 40179.
+    const double birth = 40179 + static_cast<double>((i * 37) % 1000);
+    row.insert(row.begin() + 3, {host::Value(id), host::Value(birth)});
+  }
+  cli::WriteTable(sheet, table);
+  const auto lastRow = static_cast<int32_t>(table.size());
+  const auto lastColumn = static_cast<int32_t>(table[0].size());
+  // Teachers format ID columns as text before typing: the first half here.
+  sheet.SetNumberFormatLocal(host::Rect{2, 4, 1 + lastRow / 2, 4}, "@");
+  sheet.SetNumberFormatLocal(host::Rect{2, 5, lastRow, 5}, "yyyy/m/d");
+  // Empty rows with borders below the list, and a cell far down with a fill.
+  sheet.Format(host::Rect{lastRow + 1, 1, lastRow + 30, lastColumn},
+               [](host::CellStyle& s) { s.borders = {1, 1, 1, 1}; });
+  sheet.Format(host::Rect{host::kMaxRows, 3, host::kMaxRows, 3}, [](host::CellStyle& s) { s.fillColorIndex = 6; });
+}
+
 void SetText(form::FormModel& form, const EventSink& send, const char* box, const char* value) {
   form.Text(box).value = host::Value(value);
   send(form, std::string(box) + "AfterUpdate");
@@ -48,16 +90,30 @@ void Tick(form::FormModel& form, const EventSink& send, const char* box) {
 
 }  // namespace
 
-std::unique_ptr<WorkflowWorld> MakeWorkflowWorld(int32_t students) {
+WorkflowList WorkflowListFromEnvironment() {
+  const char* list = std::getenv("FENBAN_WORKFLOW_LIST");
+  return list != nullptr && std::strcmp(list, "awkward") == 0 ? WorkflowList::Awkward : WorkflowList::Example;
+}
+
+const char* DataBookName(WorkflowList list) { return list == WorkflowList::Awkward ? "2024-9.xls" : kDataBookName; }
+
+std::unique_ptr<WorkflowWorld> MakeWorkflowWorld(int32_t students, WorkflowList list) {
   auto world = std::make_unique<WorkflowWorld>();
   world->services.seed = 20261208;
   world->services.date = "2026-12-08";
-  world->services.folders[DataFolder()] = {kDataBookName};
-  const auto loader = [students](const std::string& path) {
-    const std::string expected = DataFolder() + form::kPathSeparator + kDataBookName;
+  world->dataBookName = DataBookName(list);
+  world->services.folders[DataFolder()] = {world->dataBookName};
+  const auto loader = [students, list](const std::string& path) {
+    const std::string name = DataBookName(list);
+    const std::string expected = DataFolder() + form::kPathSeparator + name;
     if (path != expected) host::Raise(1004, "找不到文件: " + path);
-    auto book = std::make_unique<host::ModelWorkbook>(kDataBookName, DataFolder());
-    cli::WriteTable(book->AppendSheet("数据表"), cli::GenerateExampleTable(students, cli::kDefaultExampleSeed));
+    auto book = std::make_unique<host::ModelWorkbook>(name, DataFolder());
+    host::Worksheet& sheet = book->AppendSheet("数据表");
+    if (list == WorkflowList::Awkward) {
+      WriteAwkwardList(sheet, students);
+    } else {
+      cli::WriteTable(sheet, cli::GenerateExampleTable(students, cli::kDefaultExampleSeed));
+    }
     return book;
   };
   world->app = std::make_unique<host::ModelApplication>(world->services, loader);
@@ -87,7 +143,7 @@ void RunTeacherWorkflow(WorkflowWorld& world, const EventSink& send, bool divisi
   if (divisionOnly) return;
 
   // The teacher moves two students on "分班表1" and recounts.
-  host::Workbook& data = host::Workbooks(*world.app)(kDataBookName);
+  host::Workbook& data = host::Workbooks(*world.app)(world.dataBookName);
   host::Worksheet& division = host::SheetsOf(data)("分班表1");
   SwapTwoStudents(division);
   division.Activate();

@@ -21,13 +21,24 @@ namespace fenban::automation::testing {
 inline constexpr const char* kHostFolder = "C:/fenban";
 inline constexpr const char* kDataBookName = "名单.xlsx";
 
+// The generated list as it comes, or as teachers' lists come: "2024-9.xls"
+// (named like a date), student numbers with leading zeros, 18-digit ID
+// numbers (some ending in X, in a column formatted "@" in part), birth
+// dates, stray spaces of three kinds, formatted empty rows below the list
+// and one formatted cell in the sheet's last row.
+enum class WorkflowList { Example, Awkward };
+// The list FENBAN_WORKFLOW_LIST names ("awkward" or "example"; example by default).
+WorkflowList WorkflowListFromEnvironment();
+const char* DataBookName(WorkflowList list);
+
 // The host workbook (DTB, FBB, JZB, SYB, 登记表) and a loader that opens
 // the data folder's one list with `students` generated students.
 struct WorkflowWorld {
   fenban::testing::RecordingServices services;
   std::unique_ptr<host::ModelApplication> app;
+  std::string dataBookName;
 };
-std::unique_ptr<WorkflowWorld> MakeWorkflowWorld(int32_t students);
+std::unique_ptr<WorkflowWorld> MakeWorkflowWorld(int32_t students, WorkflowList list = WorkflowList::Example);
 
 // Delivers one event: fills nothing, only forwards (form, event name).
 using EventSink = std::function<void(form::FormModel& form, const std::string& event)>;
