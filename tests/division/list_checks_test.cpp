@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "division/list_checks.h"
 #include "division_world.h"
@@ -38,23 +39,21 @@ void ExpectRefused(DivisionWorld& world, const std::string& message) {
 
 TEST(ListChecks, ListsShorterThanTheClassCountAreRefused) {
   // Before, a list of no student or one became a division of 10 classes, exit 0.
-  {
+  struct Case {
+    int32_t students;
+    int32_t classes;
+    std::string message;
+  };
+  const std::vector<Case> cases = {
+      {0, 10, "数据表里没有学生：第 1 行是表头，下面没有学生。请把学生名单从第 2 行起填好（每行一名学生），再分班。"},
+      {1, 10, "数据表只有 1 名学生，少于班级数 10，不能分班。请减少班级数（最多 1 个班）或补全名单，再分班。"},
+      {7, 8, "数据表只有 7 名学生，少于班级数 8，不能分班。请减少班级数（最多 7 个班）或补全名单，再分班。"},
+  };
+  for (const Case& refused : cases) {
     DivisionWorld world;
-    WriteTable(world.DataSheet(), Students(0));
-    world.form.txtFenBan.value = 10;
-    ExpectRefused(world, "数据表里没有学生：第 1 行是表头，下面没有学生。请把学生名单从第 2 行起填好（每行一名学生），再分班。");
-  }
-  {
-    DivisionWorld world;
-    WriteTable(world.DataSheet(), Students(1));
-    world.form.txtFenBan.value = 10;
-    ExpectRefused(world, "数据表只有 1 名学生，少于班级数 10，不能分班。请减少班级数（最多 1 个班）或补全名单，再分班。");
-  }
-  {
-    DivisionWorld world;
-    WriteTable(world.DataSheet(), Students(7));
-    world.form.txtFenBan.value = 8;
-    ExpectRefused(world, "数据表只有 7 名学生，少于班级数 8，不能分班。请减少班级数（最多 7 个班）或补全名单，再分班。");
+    WriteTable(world.DataSheet(), Students(refused.students));
+    world.form.txtFenBan.value = refused.classes;
+    ExpectRefused(world, refused.message);
   }
   // As many students as classes is a division.
   DivisionWorld world;
