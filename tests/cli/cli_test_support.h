@@ -175,4 +175,24 @@ inline void WriteDataBook(const fs::path& path, const std::vector<std::vector<ho
   files::WriteXlsx(book, path.string());
 }
 
+inline bool HaveOpenpyxl() { return std::system("/usr/bin/python3 -c 'import openpyxl' >/dev/null 2>&1") == 0; }
+
+// Runs a Python script with openpyxl on the arguments; returns what it printed.
+inline std::string RunPython(const fs::path& folder, const std::string& script, const std::vector<std::string>& args) {
+  const fs::path scriptPath = folder / ".check.py";
+  const fs::path outPath = folder / ".check.out";
+  {
+    std::ofstream file(scriptPath);
+    file << script;
+  }
+  std::string command = "/usr/bin/python3 '" + scriptPath.string() + "'";
+  for (const std::string& arg : args) command += " '" + arg + "'";
+  command += " > '" + outPath.string() + "' 2>&1";
+  const int status = std::system(command.c_str());
+  std::string out = ReadFile(outPath);
+  fs::remove(scriptPath);
+  fs::remove(outPath);
+  return status == 0 ? out : "python failed: " + out;
+}
+
 }  // namespace fenban::clitest

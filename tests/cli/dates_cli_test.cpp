@@ -10,26 +10,6 @@
 namespace fenban::clitest {
 namespace {
 
-bool HaveOpenpyxl() { return std::system("/usr/bin/python3 -c 'import openpyxl' >/dev/null 2>&1") == 0; }
-
-// Runs a Python script with openpyxl on the arguments; returns what it printed.
-std::string RunPython(const fs::path& folder, const std::string& script, const std::vector<std::string>& args) {
-  const fs::path scriptPath = folder / ".check.py";
-  const fs::path outPath = folder / ".check.out";
-  {
-    std::ofstream file(scriptPath);
-    file << script;
-  }
-  std::string command = "/usr/bin/python3 '" + scriptPath.string() + "'";
-  for (const std::string& arg : args) command += " '" + arg + "'";
-  command += " > '" + outPath.string() + "' 2>&1";
-  const int status = std::system(command.c_str());
-  std::string out = ReadFile(outPath);
-  fs::remove(scriptPath);
-  fs::remove(outPath);
-  return status == 0 ? out : "python failed: " + out;
-}
-
 // For each named column of a sheet (found in header row `headerRow`): the
 // number format of every row below, with D when openpyxl reads a date there.
 constexpr const char* kColumnFormats = R"(
