@@ -2,12 +2,14 @@
 
 #include <algorithm>
 #include <optional>
+#include <unordered_map>
 #include <string>
 #include <vector>
 
 #include "host/cell_values.h"
 #include "host/constants.h"
 #include "host/errors.h"
+#include "host/formula.h"
 #include "host/rect.h"
 #include "sheets/lookups.h"
 
@@ -35,6 +37,63 @@ std::optional<host::Rect> MergeCovering(const host::Worksheet& sheet, int32_t ro
   });
   return covering;
 }
+
+// Finds the formula the file held without its result that a cell's value
+// rests on: the cell's own, or one that its computed formula reads, directly
+// or through other computed formulas. Each cell is looked at once.
+class UncomputedSources {
+ public:
+  explicit UncomputedSources(const host::Worksheet& sheet) : sheet_(sheet), used_(sheet.UsedRect()) {}
+
+  // "D2 =VLOOKUP(...)", or "" when the cell rests on none (or only through
+  // more than kDepth formulas, which are not followed: the stack stays small).
+  std::string Of(int32_t row, int32_t column, int32_t depth = 0) {
+    const int64_t key = int64_t{row} * (host::kMaxColumns + 1) + column;
+    if (const auto found = known_.find(key); found != known_.end()) return found->second;
+    known_[key] = "";  // a formula that reads itself ends here
+    std::string source;
+    if (const std::string own = sheet_.UncomputedFormula(row, column); !own.empty()) {
+      source = Address(row, column) + " " + own;
+    } else {
+      source = depth < kDepth ? OfFormula(row, column, depth) : "";
+    }
+    known_[key] = source;
+    return source;
+  }
+
+ private:
+  static constexpr int32_t kDepth = 64;
+
+  std::string OfFormula(int32_t row, int32_t column, int32_t depth) {
+    const std::string formula = sheet_.CellFormulaR1C1(row, column);
+    if (formula.empty()) return "";
+    host::FormulaNode parsed;
+    try {
+      parsed = host::ParseFormulaR1C1(formula);
+    } catch (const host::RuntimeError&) {
+      return "";
+    }
+    std::vector<const host::FormulaNode*> pending = {&parsed};
+    while (!pending.empty()) {
+      const host::FormulaNode* node = pending.back();
+      pending.pop_back();
+      for (const host::FormulaNode& arg : node->args) pending.push_back(&arg);
+      if (node->kind != host::FormulaNode::Kind::Reference && node->kind != host::FormulaNode::Kind::Area) continue;
+      host::Rect area;
+      if (!host::ResolveReference(node->first, node->last, row, column, area)) continue;
+      for (int32_t r = area.row1; r <= std::min(area.row2, used_.row2); ++r) {
+        for (int32_t c = area.col1; c <= std::min(area.col2, used_.col2); ++c) {
+          if (std::string source = Of(r, c, depth + 1); !source.empty()) return source;
+        }
+      }
+    }
+    return "";
+  }
+
+  const host::Worksheet& sheet_;
+  host::Rect used_;
+  std::unordered_map<int64_t, std::string> known_;
+};
 
 }  // namespace
 
@@ -88,10 +147,15 @@ std::string UncomputedTotalsWarning(const host::Worksheet& dataSheet) {
   const int32_t totalColumn = sheets::FindHeaderColumn(dataSheet, kTotalHeader);
   if (totalColumn == 0) return "";
   const int32_t lastRow = dataSheet.CurrentRegion(1, 1).row2;
+  if (!dataSheet.HasUncomputedFormulas()) return "";
+  UncomputedSources sources(dataSheet);
   std::vector<std::string> cells;
   for (int32_t row = 2; row <= lastRow; ++row) {
-    const std::string formula = dataSheet.UncomputedFormula(row, totalColumn);
-    if (!formula.empty()) cells.push_back(Address(row, totalColumn) + " " + formula);
+    const std::string source = sources.Of(row, totalColumn);
+    if (source.empty()) continue;
+    const std::string address = Address(row, totalColumn);
+    // A total computed from such a formula names the formula it rests on.
+    cells.push_back(source.rfind(address + " ", 0) == 0 ? source : address + " 的公式用到 " + source);
   }
   if (cells.empty()) return "";
   std::string listed;

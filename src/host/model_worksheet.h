@@ -61,6 +61,7 @@ class ModelWorksheet final : public Worksheet {
   std::string CellFormulaR1C1(int32_t row, int32_t column) const override;
   void SetFormulaR1C1(const Rect& area, const std::string& formula) override;
   std::string UncomputedFormula(int32_t row, int32_t column) const override;
+  bool HasUncomputedFormulas() const override { return !uncomputed_.empty(); }
   Rect CurrentRegion(int32_t row, int32_t column) const override;
   Rect UsedRect() const override;
   std::optional<Rect> ValuesWithin(const Rect& area) const override;

@@ -53,6 +53,8 @@ class Worksheet {
   // ("=SUMIF(...)"); "" for every other cell. A real application computes
   // its formulas itself.
   virtual std::string UncomputedFormula(int32_t /*row*/, int32_t /*column*/) const { return ""; }
+  // True when the sheet was read with any such formula.
+  virtual bool HasUncomputedFormulas() const { return false; }
 
   // The block of filled cells around (row, column), bounded by empty rows and columns.
   virtual Rect CurrentRegion(int32_t row, int32_t column) const = 0;

@@ -26,7 +26,8 @@ print(' '.join(labels), '|', sheet.cell(row, 2).value)
 )";
 
 // A list of 40 students written by openpyxl; "总分" (E) holds the formula
-// given for each row ({r} is the row), so the file has no results.
+// given for each row ({r} is the row), and "英语" (D) the second one when
+// given, so the file has no results.
 constexpr const char* kFormulaList = R"(
 import sys, openpyxl
 book = openpyxl.Workbook()
@@ -35,7 +36,8 @@ sheet.title = '数据表'
 sheet.append(['姓名', '语文', '数学', '英语', '总分'])
 for i in range(40):
     r = i + 2
-    sheet.append(['学生%d' % (i + 1), 100 - i, 90 - i, 80 - i, sys.argv[2].replace('{r}', str(r))])
+    english = sys.argv[3].replace('{r}', str(r)) if len(sys.argv) > 3 else 80 - i
+    sheet.append(['学生%d' % (i + 1), 100 - i, 90 - i, english, sys.argv[2].replace('{r}', str(r))])
 scores = book.create_sheet('成绩')
 for i in range(40):
     scores.append(['学生%d' % (i + 1), 300 - i])
@@ -101,6 +103,12 @@ TEST(Figures, TotalsOfFormulasWithoutResultsAreRefusedByCellAndComputedOnesDivid
     }
     EXPECT_EQ(Snapshot(temp.Path()), before) << formula;
   }
+
+  // A total computed from a cell that could not be: named with that cell.
+  ASSERT_EQ(RunPython(temp.Path(), kFormulaList, {list.string(), "=SUM(B{r}:D{r})", "=成绩!B{r}"}), "");
+  RunResult chained = RunFenban(temp.Path(), {"divide", "名单.xlsx", "--classes", "4", "--seed", "1"});
+  EXPECT_EQ(chained.status, 1) << Printed(chained);
+  EXPECT_NE(chained.err.find("E3 的公式用到 D3 =成绩!B3"), std::string::npos) << chained.err;
 
   // SUM is computed: the best total (学生1, 270) leads class 1.
   ASSERT_EQ(RunPython(temp.Path(), kFormulaList, {list.string(), "=SUM(B{r}:D{r})"}), "");

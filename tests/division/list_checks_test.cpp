@@ -120,6 +120,21 @@ TEST(ListChecks, TotalsThatAreFormulasWithoutResultsAreRefusedByCell) {
                        "里打开这个文件并保存一次（会存下公式的结果），或把“总分”列改为数值，再分班。");
 }
 
+TEST(ListChecks, TotalsComputedFromFormulasWithoutResultsAreRefusedToo) {
+  // "数学" came from another sheet and could not be computed; the totals
+  // added it as empty and would be too small.
+  DivisionWorld world;
+  WriteTable(world.DataSheet(), {{"姓名", "语文", "数学", "总分"}, {"甲", 90}, {"乙", 80}, {"丙", 70}});
+  auto& data = static_cast<host::ModelWorksheet&>(world.DataSheet());
+  for (int32_t row = 2; row <= 4; ++row) data.UncomputedFormulas()[{row, 3}] = "=成绩!B" + std::to_string(row);
+  data.SetFormulaR1C1(host::Rect{2, 4, 4, 4}, "=SUM(RC[-2]:RC[-1])");
+  ASSERT_EQ(data.CellValue(2, 4), Value(90));
+  ExpectRefused(world, "工作表“数据表”的“总分”列有算不出的公式，不能分班：D2 的公式用到 C2 =成绩!B2，D3 的公式用到 "
+                       "C3 =成绩!B3，D4 的公式用到 C4 =成绩!B4。文件里没有保存这些公式的结果（用程序脚本写的名单常常这样），"
+                       "fenban 又算不了这种公式。请在 WPS、Excel 或 LibreOffice 里打开这个文件并保存一次（会存下公式的结果），"
+                       "或把“总分”列改为数值，再分班。");
+}
+
 TEST(ListChecks, ABlankRowStopsTheDivision) {
   // The warning names the blank row; the division must not go on after it
   // and leave the students below out.
