@@ -81,10 +81,13 @@ std::string StrayClassLabelWarning(const host::Worksheet& division, int32_t head
   }
   if (strays == 0) return "";
   if (strays > kListedStudents) listed += "……";
-  const std::string classes = "1 到 " + std::to_string(classCount);
+  // Without a single class number the division's classes are unknown.
+  const std::string classes = classCount >= 1 ? "1 到 " + std::to_string(classCount) : "1、2、3……";
+  const std::string newClass =
+      classCount >= 1 ? "（新加一个班就用 " + std::to_string(classCount + 1) + "）" : std::string();
   return division.Name() + " 有 " + std::to_string(strays) + " 名学生的“新班级”不是 " + classes +
-         " 的班号，统计会漏掉他们：" + listed + "。请把“新班级”改为 " + classes + " 的班号（新加一个班就用 " +
-         std::to_string(classCount + 1) + "），再按 统计 按钮！";
+         " 的班号，统计会漏掉他们：" + listed + "。请把“新班级”改为 " + classes + " 的班号" + newClass +
+         "，再按 统计 按钮！";
 }
 
 std::string ClassCountNotice(const std::string& divisionName, int32_t divisionCount, int32_t givenCount) {

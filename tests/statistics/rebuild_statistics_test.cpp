@@ -298,6 +298,17 @@ TEST_F(RebuildTest, WithoutAStatisticsSheetTheHighestClassIsTheCount) {
   Activate("分班表1");
   Rebuild();
   EXPECT_EQ(CountTableLabels(Stats()), (std::vector<Value>{Value(1), Value(2), Value(3)}));
+
+  // Labels that are no class numbers at all leave no count to name.
+  Stats().Delete();
+  services.messages.clear();
+  for (int32_t row = 3; row <= 17; ++row) Division().SetCellValue(row, 1, Value("一班"));
+  Rebuild();
+  ASSERT_EQ(services.messages.size(), 1u);
+  EXPECT_NE(services.messages[0].prompt.find("有 15 名学生的“新班级”不是 1、2、3…… 的班号"), std::string::npos)
+      << services.messages[0].prompt;
+  EXPECT_NE(services.messages[0].prompt.find("请把“新班级”改为 1、2、3…… 的班号，再按"), std::string::npos)
+      << services.messages[0].prompt;
 }
 
 TEST_F(RebuildTest, StrayLabelsAreListedTenAtMost) {
