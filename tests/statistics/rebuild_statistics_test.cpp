@@ -311,6 +311,16 @@ TEST_F(RebuildTest, WithoutAStatisticsSheetTheHighestClassIsTheCount) {
       << services.messages[0].prompt;
 }
 
+TEST_F(RebuildTest, ADivisionSheetWithoutStudentsWithoutItsStatisticsIsNamed) {
+  Stats().Delete();
+  for (int32_t student = 1; student <= 15; ++student) Division().Rows(3).Delete(host::kShiftUp);  // rows 3 to 17
+  Activate("分班表1");
+  Rebuild();
+  ASSERT_EQ(services.messages.size(), 1u);
+  EXPECT_EQ(services.messages[0].prompt, "分班表1 里没有学生，不能统计！");
+  EXPECT_EQ(SheetNames(), (std::vector<std::string>{"数据表", "分班表1"}));
+}
+
 TEST_F(RebuildTest, StrayLabelsAreListedTenAtMost) {
   for (int32_t row = 3; row <= 13; ++row) Division().SetCellValue(row, 1, Value("一班"));
   Activate("分班表1");
