@@ -17,6 +17,8 @@
 
 #include <fmt/format.h>
 
+#include "cli/english_gloss.h"
+#include "host/constants.h"
 #include "host/errors.h"
 
 namespace fenban::cli {
@@ -109,9 +111,11 @@ bool OpenWithDesktop(const std::string& target) {
   return !opener.empty() && SpawnDetached(opener, target);
 }
 
-int32_t TerminalServices::MsgBox(const std::string& prompt, int32_t /*style*/, const std::string& title) {
-  ++boxCount_;
-  *err_ << title << ": " << BoxTextForTerminal(prompt) << '\n';
+int32_t TerminalServices::MsgBox(const std::string& prompt, int32_t style, const std::string& title) {
+  // A notice leaves the command going; every other box ends it.
+  if (style != host::kMsgInformation) ++boxCount_;
+  const std::string english = EnglishGloss(prompt);
+  *err_ << title << ": " << BoxTextForTerminal(prompt) << (english.empty() ? "" : " (" + english + ")") << '\n';
   err_->flush();
   return 1;
 }

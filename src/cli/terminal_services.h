@@ -33,7 +33,7 @@ class TerminalServices : public host::PlatformServices {
   std::vector<std::string> ListDirectory(const std::string& folder) override;
   void OpenDocument(const std::string& path) override;
 
-  // Number of message boxes shown so far.
+  // Number of message boxes shown so far, notices (kMsgInformation) left out.
   int32_t BoxCount() const { return boxCount_; }
   // The seed handed out, when the random generator was seeded.
   std::optional<uint64_t> UsedSeed() const { return usedSeed_; }

@@ -7,6 +7,7 @@
 
 #include "division/column_formats.h"
 #include "division/data_block.h"
+#include "division/list_checks.h"
 #include "division/division.h"
 #include "division/preset_text.h"
 #include "division/refine_classes.h"
@@ -27,7 +28,6 @@ constexpr const char* kHintTitle = "提示";
 constexpr const char* kWarningTitle = "警告";
 constexpr const char* kChooseDataBook = "应选择数据表！";
 constexpr const char* kNoDataSheet = "缺少 数据表，请检查！";
-constexpr const char* kNoTotalColumn = "数据表没有“总分”列，不能分班！";
 
 constexpr const char* kDataSheetName = "数据表";
 constexpr const char* kTemplateSheetName = "登记表";
@@ -142,7 +142,7 @@ bool RunDivision(host::Application& app, form::Form& form, form::ModuleState& st
   table.currentColumn = sheets::FindHeaderColumn(work, "应届");
   table.totalColumn = sheets::FindHeaderColumn(work, "总分");
   if (table.totalColumn == 0) {
-    app.MsgBox(kNoTotalColumn, host::kMsgExclamation, kWarningTitle);
+    app.MsgBox(MissingTotalColumnMessage(dataSheet), host::kMsgExclamation, kWarningTitle);
     return false;
   }
   // A total the division cannot read is named on "数据表", where the
@@ -185,6 +185,10 @@ bool RunDivision(host::Application& app, form::Form& form, form::ModuleState& st
 
   statistics::BuildDivisionStatistics(app, state, options.classCount, options.excellentQuota, options.passQuota,
                                       options.topN, divisionName, statisticsName);
+  if (!options.refine) {
+    const std::string unused = UnusedGroupsNotice(dataSheet);
+    if (!unused.empty()) app.MsgBox(unused, host::kMsgInformation, kHintTitle);
+  }
   app.Beep(360, 36);
   return true;
 }
@@ -210,6 +214,12 @@ void DivideClasses(host::Application& app, form::Form& form, form::ModuleState& 
   if (!outside.empty()) {
     app.MsgBox(outside, host::kMsgExclamation, kWarningTitle);
     return;
+  }
+  for (const std::string& refusal : {ListSizeWarning(dataSheet, options.classCount), UncomputedTotalsWarning(dataSheet)}) {
+    if (!refusal.empty()) {
+      app.MsgBox(refusal, host::kMsgExclamation, kWarningTitle);
+      return;
+    }
   }
   if (options.classCount >= 1 && !CheckPresetValues(app, dataSheet, options.classCount)) return;
 

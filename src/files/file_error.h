@@ -16,7 +16,9 @@ class FormatError : public std::runtime_error {
 };
 
 // Common phrases.
-inline constexpr const char* kTextEncrypted = "文件已加密，请先取消密码保护再使用 (the file is encrypted)";
+inline constexpr const char* kTextEncrypted =
+    "文件设有打开密码（已加密），读不了。请在电子表格程序里用密码打开它，取消密码后保存，再选用 "
+    "(the file is password-protected: remove the password in the spreadsheet program and save it)";
 inline constexpr const char* kTextNotWorkbook =
     "不是 Excel 工作簿（.xlsx 或 .xls） (not an Excel workbook)";
 inline constexpr const char* kTextDamaged = "文件已损坏或不完整 (the file is damaged or incomplete)";

@@ -52,7 +52,8 @@ std::unique_ptr<host::ModelWorkbook> ReadOle(const std::string& path, const std:
   try {
     return ReadXlsFile(path, name, folder);
   } catch (const FormatError&) {
-    if (IsEncryptedPackage(ReadPrefix(path, size_t{256} << 20))) throw FormatError(kTextEncrypted);
+    const std::string bytes = ReadPrefix(path, size_t{256} << 20);
+    if (IsEncryptedPackage(bytes) || HasFilePassRecord(bytes)) throw FormatError(kTextEncrypted);
     throw;
   }
 }

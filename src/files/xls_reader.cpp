@@ -133,6 +133,20 @@ bool IsEncryptedPackage(const std::string& bytes) {
   return bytes.find(std::string(kName, sizeof kName)) != std::string::npos;
 }
 
+bool HasFilePassRecord(const std::string& bytes) {
+  // The BOF record of a BIFF8 workbook's globals (version 0x0600, type 0x0005):
+  // a password-protected workbook has its FILEPASS record (0x002F) right after it.
+  static const char kGlobalsBof[] = {'\x09', '\x08', '\x10', '\x00', '\x00', '\x06', '\x05', '\x00'};
+  const std::string bof(kGlobalsBof, sizeof kGlobalsBof);
+  constexpr size_t kBofSize = 4 + 16;
+  for (size_t at = bytes.find(bof); at != std::string::npos; at = bytes.find(bof, at + 1)) {
+    if (at + kBofSize + 2 <= bytes.size() && bytes[at + kBofSize] == '\x2f' && bytes[at + kBofSize + 1] == '\0') {
+      return true;
+    }
+  }
+  return false;
+}
+
 namespace {
 
 // The values of an .xls file as a flat record stream, so that FreeXL can run

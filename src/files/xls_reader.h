@@ -18,4 +18,8 @@ std::unique_ptr<host::ModelWorkbook> ReadXlsFile(const std::string& path, const 
 // directory names the EncryptionInfo stream).
 bool IsEncryptedPackage(const std::string& bytes);
 
+// True when an .xls file's workbook is password-protected: a FILEPASS record
+// follows the BOF record of its globals.
+bool HasFilePassRecord(const std::string& bytes);
+
 }  // namespace fenban::files

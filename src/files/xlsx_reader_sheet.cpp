@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "files/a1_to_r1c1.h"
+#include "files/r1c1_to_a1.h"
 #include "files/cell_reference.h"
 #include "files/file_error.h"
 #include "files/xlsx_conversions.h"
@@ -36,6 +37,11 @@ struct PendingFormula {
   int32_t row = 0, column = 0;
   std::string r1c1;
 };
+
+// A formula's text as the teacher sees it, with its "=".
+std::string ShownFormula(std::string_view text) {
+  return text.rfind('=', 0) == 0 ? std::string(text) : "=" + std::string(text);
+}
 
 // The master cell of a shared formula: its A1 text and, once needed, the
 // R1C1 text every cell of the group shares.
@@ -455,6 +461,12 @@ class SheetHandler : public XmlHandler {
     }
     if (!r1c1) {
       context_.unkept->Add(kUncomputedFormulas);
+      std::string shown(text);
+      if (shown.empty() && formulaType_ == FormulaType::Shared) {
+        const auto found = sharedFormulas_.find(sharedIndex_);
+        if (found != sharedFormulas_.end()) shown = found->second.a1;  // the group's first cell's text
+      }
+      sheet_.UncomputedFormulas()[{cellRow_, cellColumn_}] = ShownFormula(shown);
       return false;
     }
     pendingFormulas_.push_back(PendingFormula{cellRow_, cellColumn_, std::move(*r1c1)});
@@ -489,6 +501,8 @@ class SheetHandler : public XmlHandler {
         cell->value = host::Value();
         cell->formula.Reset();
         context_.unkept->Add(kUncomputedFormulas);
+        const auto a1 = R1C1ToA1(pending.r1c1, pending.row, pending.column);
+        sheet_.UncomputedFormulas()[{pending.row, pending.column}] = ShownFormula(a1 ? *a1 : pending.r1c1);
       }
     }
     pendingFormulas_.clear();

@@ -6,6 +6,7 @@
 #include "form/form_routines.h"
 #include "form/sheet_counters.h"
 #include "host/cell_values.h"
+#include "host/constants.h"
 #include "host/errors.h"
 #include "host/range.h"
 #include "sheets/lookups.h"
@@ -34,7 +35,14 @@ void SelectDataWorkbook(host::Application& app, Form& form, ModuleState& state) 
 
   host::Workbook& dataBook = workbooks(state.DataBookName);
   if (sheets::SheetExists(dataBook, "数据表")) {
-    host::SheetsOf(dataBook)("数据表").Activate();
+    host::Worksheet& dataSheet = host::SheetsOf(dataBook)("数据表");
+    // A hidden sheet cannot be activated; say which one and what to do.
+    if (dataSheet.Visible() != host::kSheetVisible) {
+      host::Raise(host::kErrHost, "工作簿“" + state.DataBookName +
+                                      "”的“数据表”是隐藏的工作表，不能选用。请在电子表格程序里取消隐藏它（右键单击工作表标签，"
+                                      "选“取消隐藏”），保存后再选这个名单。");
+    }
+    dataSheet.Activate();
   } else {
     dataBook.ActiveSheet().SetName("数据表");
   }

@@ -54,6 +54,9 @@ inline constexpr int32_t kColorAutomatic = -1;
 inline constexpr int32_t kMsgPlain = 0;
 inline constexpr int32_t kMsgCritical = 16;
 inline constexpr int32_t kMsgExclamation = 48;
+// A notice: the command goes on after it (front ends show it without
+// counting it as a refusal).
+inline constexpr int32_t kMsgInformation = 64;
 
 // Page orientation.
 inline constexpr int32_t kPortrait = 1;

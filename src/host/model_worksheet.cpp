@@ -190,6 +190,14 @@ std::string ModelWorksheet::CellFormulaR1C1(int32_t row, int32_t column) const {
   return cell == nullptr || !cell->formula ? std::string() : *cell->formula;
 }
 
+std::string ModelWorksheet::UncomputedFormula(int32_t row, int32_t column) const {
+  const auto found = uncomputed_.find({row, column});
+  if (found == uncomputed_.end()) return "";
+  const Cell* cell = FindCell(row, column);
+  if (cell != nullptr && (!cell->value.IsEmpty() || cell->formula)) return "";
+  return found->second;
+}
+
 uint32_t ModelWorksheet::EffectiveStyleIndex(int32_t row, int32_t column) const {
   return EffectiveStyleIndex(FindCell(row, column), row, column);
 }

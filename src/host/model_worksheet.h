@@ -4,10 +4,12 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "host/page_setup.h"
@@ -58,6 +60,8 @@ class ModelWorksheet final : public Worksheet {
   void SetCellValue(int32_t row, int32_t column, Value value) override;
   std::string CellFormulaR1C1(int32_t row, int32_t column) const override;
   void SetFormulaR1C1(const Rect& area, const std::string& formula) override;
+  std::string UncomputedFormula(int32_t row, int32_t column) const override;
+  bool HasUncomputedFormulas() const override { return !uncomputed_.empty(); }
   Rect CurrentRegion(int32_t row, int32_t column) const override;
   Rect UsedRect() const override;
   std::optional<Rect> ValuesWithin(const Rect& area) const override;
@@ -102,6 +106,10 @@ class ModelWorksheet final : public Worksheet {
   PageSetupData& PageSetupValues() { return pageSetup_; }
   const PageSetupData& PageSetupValues() const { return pageSetup_; }
   std::vector<ValidationRule>& Validations() { return validations_; }
+  // The formulas the reader could not compute, by (row, column), as the file
+  // wrote them. They describe the cells as read; a cell that has been given
+  // a value or a formula since no longer counts.
+  std::map<std::pair<int32_t, int32_t>, std::string>& UncomputedFormulas() { return uncomputed_; }
   // The auto filter's range (header row included) and the print area; none
   // when the sheet has no such thing. Deleting or inserting entire rows or
   // columns moves them; clearing the whole sheet drops them.
@@ -162,6 +170,7 @@ class ModelWorksheet final : public Worksheet {
   PageSetupData pageSetup_;
   std::unique_ptr<PageSetup> pageSetupObject_;
   std::vector<ValidationRule> validations_;
+  std::map<std::pair<int32_t, int32_t>, std::string> uncomputed_;
   std::optional<Rect> autoFilter_;
   std::optional<Rect> printArea_;
   SheetView view_;

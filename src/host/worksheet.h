@@ -48,6 +48,13 @@ class Worksheet {
   virtual std::string CellFormulaR1C1(int32_t row, int32_t column) const = 0;
   // Puts the formula into every cell of the area and computes it at once.
   virtual void SetFormulaR1C1(const Rect& area, const std::string& formula) = 0;
+  // A formula that the file held without its result and that could not be
+  // computed when it was read (its cell reads empty), as the file has it
+  // ("=SUMIF(...)"); "" for every other cell. A real application computes
+  // its formulas itself.
+  virtual std::string UncomputedFormula(int32_t /*row*/, int32_t /*column*/) const { return ""; }
+  // True when the sheet was read with any such formula.
+  virtual bool HasUncomputedFormulas() const { return false; }
 
   // The block of filled cells around (row, column), bounded by empty rows and columns.
   virtual Rect CurrentRegion(int32_t row, int32_t column) const = 0;

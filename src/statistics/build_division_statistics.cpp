@@ -154,9 +154,8 @@ std::string DateText(const std::string& shortDate) {
 }
 
 std::string BookTitle(const std::string& bookName) {
-  const size_t length = host::CharCount(bookName);
-  if (length < 4) host::Raise(host::kErrInvalidCall);
-  return host::LeftChars(bookName, length - 4);
+  const size_t dot = bookName.rfind('.');
+  return dot == std::string::npos ? bookName : bookName.substr(0, dot);
 }
 
 std::string FitReportToCell(const std::string& report) {

@@ -103,7 +103,8 @@ host::Value TopAverage(const host::Worksheet& sheet, int32_t firstRow, int32_t l
 // The short date text with every "-" replaced by ".".
 std::string DateText(const std::string& shortDate);
 
-// The workbook name without its last four characters (error 5 when shorter).
+// The workbook name without its extension (".xlsx", ".xls", ...): the text
+// before its last dot, or the whole name when it has none.
 std::string BookTitle(const std::string& bookName);
 
 // The duplicate-name report as one cell can hold it: a report longer than a

@@ -51,15 +51,26 @@ void RebuildStatistics(host::Application& app, form::Form& form, form::ModuleSta
   }
   host::Worksheets worksheets(book);
   host::Worksheet& division = worksheets(pair.divisionSheetName);
-  // Students without a class 1..classCount would be counted nowhere: refuse
-  // before anything changes, naming them by the rows the user sees.
+  // The statistics describe the division as it stands: its own classes,
+  // whatever the class count box says now. Students without one of them
+  // would be counted nowhere: refuse before anything changes, naming them
+  // by the rows the user sees.
   const bool titleRow = HasTitleRow(division);
-  if (classCount >= 1) {
-    const std::string strays = StrayClassLabelWarning(division, titleRow ? 2 : 1, classCount);
-    if (!strays.empty()) {
-      app.MsgBox(strays, host::kMsgExclamation, "警告");
-      return;
-    }
+  int32_t recordedCount = 0;
+  if (sheets::SheetExists(book, pair.statisticsSheetName)) {
+    recordedCount = RecordedClassCount(worksheets(pair.statisticsSheetName));
+  }
+  const DivisionClasses classes = ClassesOf(division, titleRow ? 2 : 1, recordedCount);
+  if (!classes.strays.empty()) {
+    app.MsgBox(classes.strays, host::kMsgExclamation, "警告");
+    return;
+  }
+  if (classes.count < 1) {
+    app.MsgBox(pair.divisionSheetName + " 里没有学生，不能统计！", host::kMsgExclamation, "警告");
+    return;
+  }
+  if (classes.count != classCount) {
+    app.MsgBox(ClassCountNotice(pair.divisionSheetName, classes.count, classCount), host::kMsgInformation, "提示");
   }
   division.ResetAllPageBreaks();
   if (titleRow) division.Rows(1).Delete(host::kShiftUp);
@@ -67,7 +78,7 @@ void RebuildStatistics(host::Application& app, form::Form& form, form::ModuleSta
   if (sheets::SheetExists(book, pair.statisticsSheetName)) worksheets(pair.statisticsSheetName).Delete();
   worksheets.Add(division).SetName(pair.statisticsSheetName);
 
-  BuildDivisionStatistics(app, state, classCount, excellentQuota, passQuota, topN, pair.divisionSheetName,
+  BuildDivisionStatistics(app, state, classes.count, excellentQuota, passQuota, topN, pair.divisionSheetName,
                           pair.statisticsSheetName);
   app.Beep(360, 36);
 }

@@ -56,11 +56,25 @@ SheetPair SheetPairOf(const std::string& activeSheetName);
 // True when A2 of a division sheet marks a title row above the header row:
 // the first of the last two characters of its text is "班".
 bool HasTitleRow(const host::Worksheet& divisionSheet);
+// The class count recorded with a division: the number of class rows of the
+// class count table on its statistics sheet (between the header "新班级" in
+// row 1 or 2 and the first "最大差"); 0 when the sheet holds no such table.
+int32_t RecordedClassCount(const host::Worksheet& statistics);
+// The classes of a division sheet whose header row is `headerRow`.
+struct DivisionClasses {
+  int32_t count = 0;   // the recorded count (or the highest class number when
+                       // none is recorded), raised by the new classes that
+                       // follow it without a gap
+  std::string strays;  // StrayClassLabelWarning for that count
+};
+DivisionClasses ClassesOf(const host::Worksheet& division, int32_t headerRow, int32_t recordedCount);
 // The warning for students of a division sheet whose "新班级" (column 1) is
 // no whole number 1..classCount: empty, a text such as "3班", a fraction or a
 // number outside. It counts them and names the first ten by sheet row and
 // label; the rows are those of the table whose header row is `headerRow`.
 // Empty when every student has a class.
 std::string StrayClassLabelWarning(const host::Worksheet& division, int32_t headerRow, int32_t classCount);
+// The notice that the class count option differs from the division's.
+std::string ClassCountNotice(const std::string& divisionName, int32_t divisionCount, int32_t givenCount);
 
 }  // namespace fenban::statistics

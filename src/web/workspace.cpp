@@ -15,7 +15,9 @@
 #include "cli/folder_guard.h"
 #include "cli/host_folder.h"
 #include "cli/kept_copy.h"
+#include "files/workbook_files.h"
 #include "form/form_routines.h"
+#include "host/constants.h"
 #include "host/display_text.h"
 #include "host/errors.h"
 #include "web/file_rules.h"
@@ -238,10 +240,12 @@ void Workspace::FollowSavedCopy(const std::vector<files::SaveResult>& saved, con
 
 json Workspace::Outcome(const FormRun& run, bool ok) {
   json boxes = json::array();
+  bool refused = false;  // a box other than a notice ended the command
   for (const MessageBox& box : run.services->Boxes()) {
     boxes.push_back({{"title", box.title}, {"text", box.text}, {"style", box.style}});
+    refused = refused || box.style != host::kMsgInformation;
   }
-  return {{"ok", ok && boxes.empty()}, {"boxes", std::move(boxes)}, {"notes", json::array()}};
+  return {{"ok", ok && !refused}, {"boxes", std::move(boxes)}, {"notes", json::array()}};
 }
 
 std::vector<std::string> Workspace::SaveBooks(FormRun& run, const std::vector<host::ModelWorkbook*>& books) {

@@ -86,17 +86,18 @@ TEST(Refusals, ClassLabelsOutsideTheClassesAreListedByRowAndNothingIsCounted) {
   const fs::path book = temp.Path() / "数据" / "调班.xlsx";
   WriteDataBook(book, Students(30));
   ASSERT_EQ(RunFenban(temp.Path(), {"divide", "调班.xlsx", "--classes", "3", "--seed", "4"}).status, 0);
-  // Hand edits: a text label, an emptied label, a class beyond 3. Before,
-  // these three students were left out of 统计表1 (27 of 30 counted, exit 0).
+  // Hand edits: a text label, an emptied label, a class beyond 3 with no
+  // class 4. Before, these three students were left out of 统计表1 (27 of
+  // 30 counted, exit 0).
   EditBook(book, [](host::ModelWorkbook& b) {
     host::Worksheet& division = *b.FindSheet("分班表1");
     division.SetCellValue(5, 1, "3班");
     division.SetCellValue(17, 1, Value());
-    division.SetCellValue(30, 1, 4);
+    division.SetCellValue(30, 1, 5);
   });
   ExpectRefusal(temp.Path(), {"stats", "调班.xlsx", "分班表1"},
                 {"警告: 分班表1 有 3 名学生的“新班级”不是 1 到 3 的班号", "第 5 行为“3班”", "第 17 行为（空）",
-                 "第 30 行为 4", "再按 统计 按钮"});
+                 "第 30 行为 5", "再按 统计 按钮", "(students whose class is none of the division's classes"});
 
   // Mended labels are counted: every student is in the class count table.
   EditBook(book, [](host::ModelWorkbook& b) {

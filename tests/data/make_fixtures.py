@@ -392,6 +392,41 @@ def with_dates(soffice):
         shutil.copy(os.path.join(tmp, 'dates.xls'), out('dates.xls'))
 
 
+def password_xls():
+    """password.xls: genuine.xls as a workbook protected with a password to open.
+
+    Excel marks such a workbook with a FILEPASS record right after the BOF record
+    of the globals ([MS-XLS] 2.4.117, RC4: type 1, version 1.1, salt, verifier and
+    its hash) and encrypts the data of every later record but BOF, FILEPASS,
+    INTERFACEHDR and the stream position at the start of each BOUNDSHEET
+    ([MS-XLS] 2.2.10). Without the password the data is noise to a reader, so it
+    is scrambled here; LibreOffice's converter writes no password into .xls.
+    """
+    import random
+    import struct
+    data = bytearray(open(out('genuine.xls'), 'rb').read())
+    bof = data.find(bytes.fromhex('0908100000060500'))
+    first = bof + 4 + 16
+    # The records after the BOF make room for FILEPASS and one filler record.
+    filepass = struct.pack('<HHHHH', 0x2F, 54, 1, 1, 1) + bytes(range(48))
+    end = first
+    while end - first < len(filepass) + 4:
+        end += 4 + struct.unpack('<HH', data[end:end + 4])[1]
+    filler = struct.pack('<HH', 0x5C, end - first - len(filepass) - 4) + b' ' * (end - first - len(filepass) - 4)
+    data[first:end] = filepass + filler
+    keystream = random.Random(2026)
+    at = end
+    while at + 4 <= len(data):
+        kind, length = struct.unpack('<HH', data[at:at + 4])
+        if kind == 0 and length == 0:
+            break
+        if kind not in (0x0809, 0x002F, 0x00E1):
+            for i in range(at + 4 + (4 if kind == 0x0085 else 0), at + 4 + length):
+                data[i] ^= keystream.randrange(256)
+        at += 4 + length
+    open(out('password.xls'), 'wb').write(bytes(data))
+
+
 if __name__ == '__main__':
     handmade()
     unkept()
@@ -401,3 +436,4 @@ if __name__ == '__main__':
     formulas()
     shared_formulas()
     with_libreoffice()
+    password_xls()

@@ -85,17 +85,21 @@ TEST(DivideClassesMessages, MissingDataSheetIsReported) {
 }
 
 TEST(DivideClassesMessages, NoTotalColumnStopsWithEmptyWorkingSheets) {
-  const std::vector<Table> tables = {
-      {{"姓名", "语文"}, {"甲", 90}},
-      {{"姓名", Value(), "总分"}, {"甲", 1, 90}},  // "总分" right of an empty header cell
+  // "总分" right of an empty header cell is not read; the message says where
+  // it is instead of saying that there is none.
+  const std::vector<std::pair<Table, std::string>> tables = {
+      {{{"姓名", "语文"}, {"甲", 90}}, "数据表没有“总分”列，不能分班！"},
+      {{{"姓名", Value(), "总分"}, {"甲", 1, 90}},
+       "数据表的“总分”在 C1，但读不到：表头只读到第一个空的表头单元格 B1 为止。请给 B1 填上表头（或删除这一列），再分班。"},
   };
-  for (const Table& data : tables) {
+  for (const auto& [data, message] : tables) {
     DivisionWorld world;
     WriteTable(world.DataSheet(), data);
+    world.form.txtFenBan.value = 1;
     world.state.NextSheetNo = 4;
     DivideClasses(world.app, world.form, world.state);
     ASSERT_EQ(world.services.messages.size(), 1u);
-    EXPECT_EQ(world.services.messages[0].prompt, "数据表没有“总分”列，不能分班！");
+    EXPECT_EQ(world.services.messages[0].prompt, message);
     EXPECT_EQ(world.services.messages[0].title, "警告");
     EXPECT_EQ(world.services.messages[0].style, 48);
     EXPECT_TRUE(world.WorkingSheetsClean());

@@ -170,6 +170,18 @@ TEST(DivisionProperty, DivisionSheetHoldsEveryStudentAndTheWorkingSheetsEndEmpty
     world.Tick(made.flags.sex, made.flags.boarding, made.flags.current);
     world.state.NextSheetNo = 1;
     DivideClasses(world.app, world.form, world.state);
+    const int32_t students = static_cast<int32_t>(made.data.size()) - 1;
+    if (students < made.k) {
+      // Fewer students than classes: refused before anything is written.
+      ASSERT_EQ(world.services.messages.size(), 1u);
+      EXPECT_NE(world.services.messages[0].prompt.find(students == 0 ? "没有学生" : "少于班级数"), std::string::npos)
+          << world.services.messages[0].prompt;
+      EXPECT_EQ(world.dataBook->FindSheet("分班表1"), nullptr);
+      EXPECT_TRUE(world.WorkingSheetsClean());
+      EXPECT_EQ(world.state.NextSheetNo, 1);
+      if (::testing::Test::HasFailure()) return;
+      continue;
+    }
     ASSERT_TRUE(world.services.messages.empty()) << world.services.messages[0].prompt;
 
     host::Worksheet* division = world.dataBook->FindSheet("分班表1");

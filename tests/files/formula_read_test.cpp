@@ -47,6 +47,15 @@ TEST(FormulaReadTest, TotalsWrittenByOpenpyxlAreComputed) {
   EXPECT_FALSE(HasFormula(data, 5, 7));
   EXPECT_EQ(book->ModelSheetAt(2).CellValue(1, 1), Value());
   EXPECT_EQ(book->FileOrigin().unkeptParts, std::vector<std::string>{kUncomputed});
+  // Each is remembered with its text, so that a command can name it; the
+  // computed ones are not.
+  EXPECT_EQ(data.UncomputedFormula(5, 7), "=MEDIAN(C5:E5)");
+  EXPECT_EQ(book->ModelSheetAt(2).UncomputedFormula(1, 1), "=数据表!F2");
+  EXPECT_EQ(data.UncomputedFormula(2, 6), "");
+  EXPECT_EQ(data.UncomputedFormula(6, 7), "");
+  // A cell given a value since no longer counts.
+  book->ModelSheetAt(1).SetCellValue(5, 7, Value(80));
+  EXPECT_EQ(data.UncomputedFormula(5, 7), "");
 }
 
 TEST(FormulaReadTest, SharedFormulasWithAndWithoutCachedResults) {

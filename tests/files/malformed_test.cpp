@@ -43,7 +43,9 @@ TEST(MalformedTest, PackagesThatAreDamagedOrLie) {
 TEST(MalformedTest, AnXlsFileThatUpsetsFreeXl) { ExpectRefused(DataFile("freexl_fault.xls"), "损坏"); }
 
 TEST(MalformedTest, FilesThatAreNoWorkbook) {
-  ExpectRefused(DataFile("encrypted.xlsx"), "加密");
+  ExpectRefused(DataFile("encrypted.xlsx"), "设有打开密码");
+  // Before, a password-protected .xls said that it held no worksheets.
+  ExpectRefused(DataFile("password.xls"), "设有打开密码");
   ExpectRefused(DataFile("not_a_workbook.xlsx"), "不是 Excel 工作簿");
   ExpectRefused(DataFile("document.docx"), "不是 Excel 工作簿");
   TempDir dir;

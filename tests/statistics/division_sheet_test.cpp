@@ -121,7 +121,7 @@ TEST_F(StatisticsTest, NarrowTableAndOtherDateAndBookForms) {
   Build(1, 1, 1);
   host::ModelWorksheet& division = Division();
   EXPECT_TRUE(HasMerge(division, 1, 2, 1, 3));
-  EXPECT_EQ(division.CellValue(1, 2), Value("示例."));
+  EXPECT_EQ(division.CellValue(1, 2), Value("示例"));
   EXPECT_EQ(division.CellValue(1, 5), Value("2026/12/07"));
   EXPECT_EQ(division.CellValue(3, 2), Value(1));
   EXPECT_EQ(division.HPageBreaks(), (std::vector<int32_t>{4}));
@@ -131,9 +131,14 @@ TEST(DivisionHelpersTest, DateAndBookTitle) {
   EXPECT_EQ(DateText("2026-1-7"), "2026.1.7");
   EXPECT_EQ(DateText("2026/01/07"), "2026/01/07");
   EXPECT_EQ(BookTitle("高一新生.xls"), "高一新生");
-  EXPECT_EQ(BookTitle("示例.xlsx"), "示例.");
+  // The extension goes whatever its length; the old rule cut four
+  // characters and left "示例." of "示例.xlsx".
+  EXPECT_EQ(BookTitle("示例.xlsx"), "示例");
+  EXPECT_EQ(BookTitle("名单.xlsm"), "名单");
+  EXPECT_EQ(BookTitle("高一.2026届.xlsx"), "高一.2026届");
   EXPECT_EQ(BookTitle(".xls"), "");
-  EXPECT_THROW(BookTitle("ab"), host::RuntimeError);
+  EXPECT_EQ(BookTitle("ab"), "ab");
+  EXPECT_EQ(BookTitle("工作簿1"), "工作簿1");
 }
 
 TEST(FitReportToCellTest, ALongReportEndsAfterTheLastWholeEntryThatFits) {

@@ -227,7 +227,7 @@ TEST_F(RebuildTest, LabelsOutsideTheClassesAreRefusedBeforeAnythingChanges) {
   // Rows 3 to 17 hold the fifteen students of classes 1 to 3 under the title and header rows.
   Division().SetCellValue(4, 1, Value("3班"));
   Division().SetCellValue(9, 1, Value());
-  Division().SetCellValue(11, 1, Value(4));
+  Division().SetCellValue(11, 1, Value(5));    // no class 4: a gap, not a new class
   Division().SetCellValue(12, 1, Value(2.5));
   Division().SetCellValue(13, 1, Value("2"));  // text: sorts apart from the number 2
   Activate("分班表1");
@@ -235,30 +235,117 @@ TEST_F(RebuildTest, LabelsOutsideTheClassesAreRefusedBeforeAnythingChanges) {
   ASSERT_EQ(services.messages.size(), 1u);
   EXPECT_EQ(services.messages[0].prompt,
             "分班表1 有 5 名学生的“新班级”不是 1 到 3 的班号，统计会漏掉他们：第 4 行为“3班”，第 9 行为（空），"
-            "第 11 行为 4，第 12 行为 2.5，第 13 行为“2”。请把“新班级”改为 1 到 3 的班号（或改正班级数），再按 统计 按钮！");
+            "第 11 行为 5，第 12 行为 2.5，第 13 行为“2”。请把“新班级”改为 1 到 3 的班号（新加一个班就用 4），再按 统计 按钮！");
   EXPECT_EQ(services.messages[0].style, 48);
   EXPECT_EQ(services.messages[0].title, "警告");
   ExpectUnchanged();
 }
 
-TEST_F(RebuildTest, ASmallerClassCountNamesTheClassesBeyondItAndListsTenAtMost) {
-  form.txtFenBan.value = Value(1);
+// The class count table of the rebuilt 统计表1: the class labels under the
+// title and header rows, down to "最大差".
+std::vector<Value> CountTableLabels(host::Worksheet& stats) {
+  std::vector<Value> labels;
+  for (int32_t row = 3; row <= 40 && !(stats.CellValue(row, 1) == Value("最大差")); ++row) {
+    labels.push_back(stats.CellValue(row, 1));
+  }
+  return labels;
+}
+
+TEST_F(RebuildTest, AnotherClassCountIsNamedAndTheDivisionsOwnClassesAreCounted) {
+  // Before, a count of 1 refused every student of classes 2 and 3, and a
+  // count of 10 wrote seven empty classes and a 最大差 of 5 class sizes.
+  for (const int32_t given : {1, 10}) {
+    services.messages.clear();
+    form.txtFenBan.value = Value(given);
+    Activate("分班表1");
+    Rebuild();
+    ASSERT_EQ(services.messages.size(), 1u) << given;
+    EXPECT_EQ(services.messages[0].prompt, "班级数 " + std::to_string(given) +
+                                               " 与 分班表1 的班数不同：分班表1 有 3 个班，统计按这 3 个班做。"
+                                               "要分成别的班数，请重新分班。");
+    EXPECT_EQ(services.messages[0].style, host::kMsgInformation);
+    EXPECT_EQ(CountTableLabels(Stats()), (std::vector<Value>{Value(1), Value(2), Value(3)})) << given;
+    EXPECT_EQ(StatsAt(6, 2), Value(0));  // 最大差 of the class sizes: 5, 5, 5
+  }
+}
+
+TEST_F(RebuildTest, AStudentMovedIntoTheNextClassGetsItAndTheCountIsRecorded) {
+  Division().SetCellValue(3, 1, Value(4));
+  Division().SetCellValue(8, 1, Value(4));
+  Activate("分班表1");
+  Rebuild();
+  EXPECT_EQ(CountTableLabels(Stats()), (std::vector<Value>{Value(1), Value(2), Value(3), Value(4)}));
+  EXPECT_EQ(StatsAt(6, 2), Value(2));  // class 4 holds two students
+  ASSERT_EQ(services.messages.size(), 1u);  // the class count box still says 3
+  EXPECT_EQ(services.messages[0].style, host::kMsgInformation);
+  EXPECT_EQ(RecordedClassCount(Stats()), 4);
+
+  // Moved back by hand, class 4 is empty but still the division's.
+  services.messages.clear();
+  form.txtFenBan.value = Value(4);
+  for (int32_t row = 3; row <= 17; ++row) {
+    if (Division().CellValue(row, 1) == Value(4)) Division().SetCellValue(row, 1, Value(1));
+  }
+  Rebuild();
+  EXPECT_TRUE(services.messages.empty());
+  EXPECT_EQ(CountTableLabels(Stats()).size(), 4u);
+  EXPECT_EQ(StatsAt(6, 2), Value(0));
+}
+
+TEST_F(RebuildTest, WithoutAStatisticsSheetTheHighestClassIsTheCount) {
+  Stats().Delete();
+  form.txtFenBan.value = Value(10);
+  Activate("分班表1");
+  Rebuild();
+  EXPECT_EQ(CountTableLabels(Stats()), (std::vector<Value>{Value(1), Value(2), Value(3)}));
+
+  // Labels that are no class numbers at all leave no count to name.
+  Stats().Delete();
+  services.messages.clear();
+  for (int32_t row = 3; row <= 17; ++row) Division().SetCellValue(row, 1, Value("一班"));
+  Rebuild();
+  ASSERT_EQ(services.messages.size(), 1u);
+  EXPECT_NE(services.messages[0].prompt.find("有 15 名学生的“新班级”不是 1、2、3…… 的班号"), std::string::npos)
+      << services.messages[0].prompt;
+  EXPECT_NE(services.messages[0].prompt.find("请把“新班级”改为 1、2、3…… 的班号，再按"), std::string::npos)
+      << services.messages[0].prompt;
+}
+
+TEST_F(RebuildTest, ADivisionSheetWithoutStudentsWithoutItsStatisticsIsNamed) {
+  Stats().Delete();
+  for (int32_t student = 1; student <= 15; ++student) Division().Rows(3).Delete(host::kShiftUp);  // rows 3 to 17
+  Activate("分班表1");
+  Rebuild();
+  ASSERT_EQ(services.messages.size(), 1u);
+  EXPECT_EQ(services.messages[0].prompt, "分班表1 里没有学生，不能统计！");
+  EXPECT_EQ(SheetNames(), (std::vector<std::string>{"数据表", "分班表1"}));
+}
+
+TEST_F(RebuildTest, StrayLabelsAreListedTenAtMost) {
+  for (int32_t row = 3; row <= 13; ++row) Division().SetCellValue(row, 1, Value("一班"));
   Activate("分班表1");
   Rebuild();
   ASSERT_EQ(services.messages.size(), 1u);
   const std::string& prompt = services.messages[0].prompt;
-  EXPECT_EQ(prompt.rfind("分班表1 有 10 名学生的“新班级”不是 1 到 1 的班号", 0), 0u) << prompt;
-  EXPECT_NE(prompt.find("第 8 行为 2，"), std::string::npos) << prompt;
-  EXPECT_NE(prompt.find("第 17 行为 3。"), std::string::npos) << prompt;
+  EXPECT_EQ(prompt.rfind("分班表1 有 11 名学生的“新班级”不是 1 到 3 的班号", 0), 0u) << prompt;
+  EXPECT_NE(prompt.find("第 12 行为“一班”……。"), std::string::npos) << prompt;
   ExpectUnchanged();
+}
 
-  // Eleven students outside: the first ten are named, then "……".
-  services.messages.clear();
-  Division().SetCellValue(3, 1, Value("一班"));
-  Rebuild();
-  ASSERT_EQ(services.messages.size(), 1u);
-  EXPECT_NE(services.messages[0].prompt.find("有 11 名学生"), std::string::npos);
-  EXPECT_NE(services.messages[0].prompt.find("第 16 行为 3……。"), std::string::npos) << services.messages[0].prompt;
+TEST(RecordedClassCountTest, CountsTheClassRowsOfTheFirstTable) {
+  host::ModelWorkbook book("a.xlsx", "/tmp");
+  host::ModelWorksheet& sheet = book.AppendSheet("统计表1");
+  EXPECT_EQ(RecordedClassCount(sheet), 0);
+  sheet.SetCellValue(2, 1, Value("新班级"));
+  for (int32_t row = 3; row <= 10; ++row) sheet.SetCellValue(row, 1, Value(row - 2));
+  EXPECT_EQ(RecordedClassCount(sheet), 0);  // no "最大差": no table
+  sheet.SetCellValue(11, 1, Value("最大差"));
+  EXPECT_EQ(RecordedClassCount(sheet), 8);
+  sheet.SetCellValue(16, 1, Value("新班级"));  // the next tables do not count
+  sheet.SetCellValue(20, 1, Value("最大差"));
+  EXPECT_EQ(RecordedClassCount(sheet), 8);
+  sheet.SetCellValue(2, 1, Value("班级"));  // a table the teacher renamed
+  EXPECT_EQ(RecordedClassCount(sheet), 0);
 }
 
 TEST_F(RebuildTest, AnEmptyClassCountIsATypeMismatchBeforeAnythingChanges) {

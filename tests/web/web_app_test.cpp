@@ -399,5 +399,33 @@ TEST_F(WebAppTest, MovesAreLiveUndoableAndSavedAsTheStatisticsCommandSavesThem) 
   EXPECT_TRUE(json::parse(client_->Get("/api/state", Token())->body)["pending"].is_null());
 }
 
+TEST_F(WebAppTest, StatisticsKeepTheDivisionsClassesWhenTheClassCountBoxDiffers) {
+  PostJson("/api/select", R"({"book":"示例.xlsx"})");
+  PostJson("/api/option", R"({"control":"txtFenBan","value":"3"})");
+  ASSERT_EQ(json::parse(Command("/api/divide")->body)["sheet"], "分班表1");
+  PostJson("/api/option", R"({"control":"txtFenBan","value":"5"})");
+  // The first class count table's "最大差" row under 3 classes: title, header, 3 classes.
+  auto countTableEnd = [this] {
+    auto book = files::ReadWorkbook((host_ / "数据" / "示例.xlsx").string());
+    host::Worksheet* statistics = book->FindSheet("统计表1");
+    return statistics == nullptr ? host::Value() : statistics->CellValue(6, 1);
+  };
+
+  // Before, the 统计 button wrote classes 4 and 5 empty, and saved them.
+  json rebuilt = json::parse(Command("/api/stats", {{"sheet", "分班表1"}})->body);
+  ASSERT_TRUE(rebuilt["ok"].get<bool>()) << rebuilt.dump();
+  ASSERT_EQ(rebuilt["boxes"].size(), 1u);
+  EXPECT_EQ(rebuilt["boxes"][0]["style"], host::kMsgInformation);
+  EXPECT_NE(rebuilt["boxes"][0]["text"].get<std::string>().find("分班表1 有 3 个班"), std::string::npos);
+  EXPECT_EQ(countTableEnd(), host::Value("最大差"));
+
+  // The live figures of a move, saved, are those of the same 3 classes.
+  auto view = json::parse(client_->Get("/api/view?sheet=分班表1", Token())->body);
+  const std::string id = view["division"]["classes"][0]["students"][0]["id"].get<std::string>();
+  ASSERT_EQ(Command("/api/move", {{"sheet", "分班表1"}, {"student", id}, {"from", "1"}, {"to", "2"}})->status, 200);
+  ASSERT_EQ(Command("/api/save")->status, 200);
+  EXPECT_EQ(countTableEnd(), host::Value("最大差"));
+}
+
 }  // namespace
 }  // namespace fenban::web

@@ -1,0 +1,37 @@
+#include "cli/english_gloss.h"
+
+#include <array>
+#include <utility>
+
+namespace fenban::cli {
+
+namespace {
+
+// A text that identifies a message, and its English.
+constexpr std::array<std::pair<const char*, const char*>, 10> kGlosses = {{
+    {"的“新班级”不是",
+     "students whose class is none of the division's classes; correct their 新班级 and run stats again"},
+    {"的班数不同：",
+     "the class count differs from the division's; the statistics use the division's own classes"},
+    {"里没有学生，不能统计", "the division sheet holds no students"},
+    {"算不出的公式",
+     "total formulas saved without results that fenban cannot compute: open and save the file once in a "
+     "spreadsheet program, or enter the totals as numbers"},
+    {"但读不到：", "the 总分 header stands beyond an empty header cell; give every column its own header"},
+    {"是隐藏的工作表", "the sheet 数据表 is hidden: unhide it in the spreadsheet program, save, then choose the list again"},
+    {"分班表放不下", "too many students for one sheet: at most 1,048,574"},
+    {"少于班级数", "fewer students than classes: lower the class count or complete the list"},
+    {"数据表里没有学生", "the list holds no students"},
+    {"只在勾选“优化”时", "分开/同班 are kept only with --refine; this division did not use them"},
+}};
+
+}  // namespace
+
+std::string EnglishGloss(const std::string& text) {
+  for (const auto& [key, english] : kGlosses) {
+    if (text.find(key) != std::string::npos) return english;
+  }
+  return "";
+}
+
+}  // namespace fenban::cli

@@ -1,0 +1,34 @@
+// Checks of the student list on "数据表" before a division writes anything:
+// the list's size against the class count and the sheet's rows, the "总分"
+// header and the totals the division could not read, and the columns that
+// only the refinement uses.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "host/worksheet.h"
+
+namespace fenban::division {
+
+// The refusal for a list of no students, of fewer students than classes, or
+// of more students than a division sheet holds under its title row; empty
+// when the list fits. classCount below 1 is left to the division.
+std::string ListSizeWarning(const host::Worksheet& dataSheet, int32_t classCount);
+
+// The refusal for a data sheet whose "总分" header the division does not
+// find: where "总分" stands when it is there after all (right of an empty or
+// merged header cell, or below row 1) and what to do; otherwise the plain
+// message that the column is missing.
+std::string MissingTotalColumnMessage(const host::Worksheet& dataSheet);
+
+// The refusal for totals that are formulas the file holds without their
+// results and that could not be computed: it names the sheet, the cells and
+// their formulas. Empty when every total can be read.
+std::string UncomputedTotalsWarning(const host::Worksheet& dataSheet);
+
+// The notice that "分开"/"同班" entries are used only by the refinement;
+// empty when the list has none of them.
+std::string UnusedGroupsNotice(const host::Worksheet& dataSheet);
+
+}  // namespace fenban::division
