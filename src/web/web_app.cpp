@@ -300,6 +300,11 @@ void WebApp::AddApiRoutes() {
     current(body, true);
     return ws.Delete(TextField(body, "sheet"));
   }));
+  server_.Post("/api/delete-division", Api([&ws, current](const httplib::Request& request) {
+    json body = BodyOf(request);
+    current(body, true);
+    return ws.DeleteDivision(TextField(body, "sheet"));
+  }));
   server_.Post("/api/template", Api([&ws, current](const httplib::Request& request) {
     current(BodyOf(request), true);
     return ws.Template();
@@ -314,6 +319,14 @@ void WebApp::AddApiRoutes() {
     auto confirmed = body.find("confirm");
     return ws.Move(TextField(body, "sheet"), TextField(body, "student"), TextField(body, "from"),
                    TextField(body, "to"), confirmed != body.end() && confirmed->is_boolean() && confirmed->get<bool>());
+  }));
+  server_.Post("/api/swap", Api([&ws, current](const httplib::Request& request) {
+    json body = BodyOf(request);
+    current(body, false);
+    auto confirmed = body.find("confirm");
+    return ws.Swap(TextField(body, "sheet"), {TextField(body, "student"), TextField(body, "from")},
+                   {TextField(body, "other"), TextField(body, "otherFrom")},
+                   confirmed != body.end() && confirmed->is_boolean() && confirmed->get<bool>());
   }));
   server_.Post("/api/undo", Api([&ws, current](const httplib::Request& request) {
     current(BodyOf(request), true);
