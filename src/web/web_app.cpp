@@ -77,7 +77,7 @@ std::optional<std::string> ReadFileBytes(const std::filesystem::path& path) {
 
 void SendFile(httplib::Response& response, const std::filesystem::path& path, const std::string& type) {
   std::optional<std::string> bytes = ReadFileBytes(path);
-  if (!bytes) throw WebError(404, "提示", fmt::format("无法读取 cannot read {}", path.filename().string()));
+  if (!bytes) throw WebError(404, "提示", fmt::format("无法读取 {}", path.filename().string()));
   response.set_header("Content-Disposition", AttachmentHeader(path.filename().string()));
   response.set_content(*bytes, type.c_str());
 }
@@ -198,7 +198,7 @@ void WebApp::AddPageRoutes() {
     return [name](const httplib::Request&, httplib::Response& response) {
       const PageFile* file = FindPageFile(name);
       if (file == nullptr) {
-        SendError(response, 404, "提示", "页面缺失 (page missing): " + name);
+        SendError(response, 404, "提示", "页面缺失：" + name);
         return;
       }
       response.set_content(std::string(file->bytes), PageContentType(name).c_str());
@@ -210,7 +210,7 @@ void WebApp::AddPageRoutes() {
     std::string name = request.matches[1];
     const PageFile* file = FindPageFile(name);
     if (file == nullptr) {
-      SendError(response, 404, "提示", "没有这个文件 (no such file): " + name);
+      SendError(response, 404, "提示", "没有这个文件：" + name);
       return;
     }
     response.set_content(std::string(file->bytes), PageContentType(name).c_str());

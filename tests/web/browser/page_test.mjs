@@ -126,6 +126,34 @@ async function maxDiffOnPage(page) {
     Array.from(row.querySelectorAll('td')).slice(1).map((td) => td.dataset.value)));
 }
 
+// The contrast of every visible control's text against what lies under it
+// (WCAG 2 relative luminance), in its normal state and, for buttons, hovered.
+async function lowContrastControls(page) {
+  return page.evaluate(() => {
+    const parse = (text) => (text.match(/[\d.]+/g) || []).map(Number);
+    const luminance = ([r, g, b]) => [r, g, b].map((v) => {
+      const c = v / 255;
+      return c <= 0.03928 ? c / 12.92 : ((c + 0.055) / 1.055) ** 2.4;
+    }).reduce((sum, c, i) => sum + c * [0.2126, 0.7152, 0.0722][i], 0);
+    const background = (element) => {
+      for (let e = element; e; e = e.parentElement) {
+        const colour = parse(getComputedStyle(e).backgroundColor);
+        if (colour.length === 3 || (colour.length === 4 && colour[3] > 0.5)) return colour.slice(0, 3);
+      }
+      return [255, 255, 255];
+    };
+    const low = [];
+    for (const control of document.querySelectorAll('button, .button, summary, .card-head, #tabs button, select, input')) {
+      if (!control.offsetParent || !control.textContent.trim() && control.tagName === 'BUTTON') continue;
+      const a = luminance(parse(getComputedStyle(control).color).slice(0, 3));
+      const b = luminance(background(control));
+      const ratio = (Math.max(a, b) + 0.05) / (Math.min(a, b) + 0.05);
+      if (ratio < 4.5) low.push(`${control.id || control.className || control.tagName} ${control.textContent.trim().slice(0, 8)} ${ratio.toFixed(2)}`);
+    }
+    return low;
+  });
+}
+
 const changeLines = (page) => page.$$eval('#changes li', (items) => items.map((item) => item.textContent));
 const markedNames = (page) => page.$$eval('#board li.student.moved', (items) => items.map((item) => item.dataset.name).sort());
 
@@ -158,6 +186,11 @@ async function boardSteps(page, labels) {
   await page.click('#redo');
   await idle(page);
   checkEqual(await changeLines(page), afterSwap, 'redo brings the swap back whole');
+  checkEqual(await lowContrastControls(page), [], 'every control reads at 4.5:1 or more');
+  for (const control of ['#save', '#undo', '#tabs button[data-tab="board"]', '#cmdFenBan']) {
+    await page.hover(control);
+    checkEqual(await lowContrastControls(page), [], `every control reads at 4.5:1 or more, ${control} hovered`);
+  }
 
   // Search: the student found is highlighted in its class; the filter hides the rest.
   const [wanted] = await classNames(page, labels[4]);
@@ -505,6 +538,8 @@ async function main() {
     await page.click('#save');
     await idle(page);
     saved = facts(path.join(data, '名单.xlsx'), 1);
+    const savedStatus = await page.textContent('#status');
+    check(savedStatus.startsWith('已保存：') && !/saved/.test(savedStatus), 'the page says it saved in Chinese only: ' + savedStatus);
     check(saved.classes[labels[1]].includes(moved.name), 'the saved workbook has the student in the new class');
     checkMaxDiff(live, saved.maxDiff, 'saved statistics against the live ones');
     await page.reload();
