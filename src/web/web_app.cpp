@@ -305,6 +305,17 @@ void WebApp::AddApiRoutes() {
     current(body, true);
     return ws.DeleteDivision(TextField(body, "sheet"));
   }));
+  server_.Post("/api/export", Api([&ws, current](const httplib::Request& request) {
+    json body = BodyOf(request);
+    current(body, true);
+    cli::ExportOptions options;
+    options.sheet = TextField(body, "sheet");
+    if (body.contains("columns")) options.columns = body["columns"].get<std::vector<std::string>>();
+    options.perClassFiles = body.value("perClassFiles", false);
+    options.sortBy = body.value("sort", std::string());
+    options.heading = body.value("heading", options.heading);
+    return ws.Export(options);
+  }));
   server_.Post("/api/template", Api([&ws, current](const httplib::Request& request) {
     current(BodyOf(request), true);
     return ws.Template();

@@ -19,6 +19,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "cli/class_export.h"
 #include "cli/session.h"
 #include "files/workbook_files.h"
 #include "host/value.h"
@@ -102,6 +103,8 @@ class Workspace {
   nlohmann::json Divide();
   nlohmann::json Rebuild(const std::string& sheet);
   nlohmann::json Delete(const std::string& sheet);
+  // The class lists of a division of the chosen workbook, written beside it.
+  nlohmann::json Export(const cli::ExportOptions& options);
   // Deletes one division ("分班表N") and its statistics sheet, nothing else.
   nlohmann::json DeleteDivision(const std::string& sheet);
   nlohmann::json Template();

@@ -198,6 +198,7 @@ async function settleMoves() {
 async function loadView() {
   const print = $('print');
   print.hidden = !currentSheet;
+  $('exportLists').hidden = !currentSheet;
   if (!currentSheet) {
     view = null;
     $('tabs').replaceChildren();
