@@ -238,16 +238,21 @@ function showPicked() {
 // with `other`, swaps it with that student. A step the division's rules
 // speak against (a preset class, a "同班" or "分开" group) is asked about first.
 async function placeStudent(student, to, other = null) {
+  const started = performance.now();
   const body = other ? { sheet: currentSheet, student: student.id, from: student.from, other: other.id, otherFrom: other.from }
     : { sheet: currentSheet, student: student.id, from: student.from, to };
   const path = other ? '/api/swap' : '/api/move';
   let data = await call('POST', path, body);
+  const answered = performance.now();
   if (data && data.ask) {
     const answer = await showDialog(data.ask.title, data.ask.text, 48, [other ? '仍然对调' : '仍然调班', null, '取消']);
     data = answer === 'ok' ? await call('POST', path, { ...body, confirm: true }) : null;
   }
   if (data && data.view) {
     showView(data.view);
+    // How long the step took to show, and the server's part of it (read by the browser test).
+    document.body.dataset.stepMs = String(Math.round(performance.now() - started));
+    document.body.dataset.stepServerMs = String(Math.round(answered - started));
     setStatus(other ? `已对调 ${student.who}（→ ${other.from}班）和 ${other.who}（→ ${student.from}班）；统计已更新（未保存）。`
       : `已把 ${student.who} 调到 ${to} 班；统计已更新（未保存）。`);
   } else {

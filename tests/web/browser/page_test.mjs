@@ -257,6 +257,62 @@ async function boardSteps(page, labels) {
   await page.setViewportSize({ width: 1400, height: 900 });
 }
 
+// How long a move and a swap take on a large year, from the tap that
+// places the student to the board showing the new figures, and how much of
+// it the server's answer takes. Printed, not checked: speed targets belong
+// in benchmarks. FENBAN_SPEED_STUDENTS sets the size (2,000 by default).
+async function measureSpeed(page) {
+  const students = Number(process.env.FENBAN_SPEED_STUDENTS || 2000);
+  const lists = path.join(work, 'large');
+  execFileSync(fenban, ['init', lists, '--example', String(students), '--seed', '5'], { stdio: 'ignore' });
+  // Without its "预设班" column, so that no step stops to ask.
+  execFileSync('/usr/bin/python3', ['-c', 'import sys, openpyxl\nwb = openpyxl.load_workbook(sys.argv[1])\n' +
+    'ws = wb["数据表"]\nws.delete_cols([c.value for c in ws[1]].index("预设班") + 1)\nwb.save(sys.argv[2])',
+  path.join(lists, '数据', '示例.xlsx'), path.join(data, '大名单.xlsx')]);
+  await page.setViewportSize({ width: 1366, height: 768 });
+  await page.reload();
+  await idle(page);
+  await page.selectOption('#books', '大名单.xlsx');
+  await idle(page);
+  await page.fill('#txtFenBan', String(Math.max(2, Math.round(students / 50))));
+  await page.press('#txtFenBan', 'Tab');
+  await idle(page);
+  await page.click('#cmdFenBan');
+  await idle(page);
+  const labels = await classLabels(page);
+  // The page notes how long each step took from the tap that places the
+  // student to the board drawn again, and the server's part of it.
+  const timed = async (gesture, label) => {
+    await gesture();
+    await idle(page);
+    const shown = await page.evaluate(() => [document.body.dataset.stepMs, document.body.dataset.stepServerMs]);
+    return { label, total: Number(shown[0]), server: Number(shown[1]) };
+  };
+  const figures = [];
+  for (let i = 0; i < 3; i += 1) {
+    const [name] = await classNames(page, labels[i]);
+    figures.push(await timed(async () => {
+      await page.click(student(labels[i], name));
+      await page.click(`${card(labels[i + 1])} .card-head`);
+    }, 'move'));
+    const [a] = await classNames(page, labels[0]);
+    const [b] = await classNames(page, labels[labels.length - 1]);
+    figures.push(await timed(async () => {
+      await page.click(student(labels[0], a));
+      await page.click(student(labels[labels.length - 1], b));
+    }, 'swap'));
+  }
+  for (const kind of ['move', 'swap']) {
+    const times = figures.filter((f) => f.label === kind);
+    console.log(`speed at ${students} students, ${labels.length} classes: ${kind} shown after ` +
+      times.map((f) => `${f.total} ms (server ${f.server} ms)`).join(', '));
+  }
+  await page.screenshot({ path: path.join(output, 'board-large.png') });
+  await page.click('#discard');
+  await idle(page);
+  await page.setViewportSize({ width: 1400, height: 900 });
+}
+
 // The page beside a terminal command, a second tab and its own quick clicks.
 async function besideOtherWriters(context, server, page) {
   const list = path.join(data, '名单.xlsx');
@@ -665,6 +721,7 @@ async function main() {
     await page.screenshot({ path: path.join(output, 'dialog-after.png') });
 
     await besideOtherWriters(context, server, page);
+    await measureSpeed(page);
 
     // Requests without the token, from another site, or with a name leaving 数据/.
     const untouched = folderDigest(host);
