@@ -218,6 +218,13 @@ async function boardSteps(page, labels) {
   await page.click('#undo');
   await idle(page);
 
+  // A wide screen shows more classes a row.
+  await page.setViewportSize({ width: 1920, height: 1080 });
+  const perRow = await page.$$eval('#board .card', (cards) => cards.filter((c) => c.offsetTop === cards[0].offsetTop).length);
+  check(perRow >= 6, 'at 1920 px the six classes stand in one row: ' + perRow);
+  await page.screenshot({ path: path.join(output, 'board-1920.png') });
+  await page.setViewportSize({ width: 1366, height: 768 });
+
   // The statistics fit the screen: the tables scroll inside their boxes.
   await page.click('#tabs button[data-tab="stats"]');
   await page.waitForSelector('#classAverages');
