@@ -24,7 +24,9 @@ function make(tag, props = {}, children = []) {
 function chineseOnly(text) {
   return String(text)
     .replace(/ ?\((?=[^)]* )[\x20-\x7e]*[A-Za-z][\x20-\x7e]*\)/g, '')
-    .replace(/ [a-z][a-z ,'-]*[a-z]: ?/g, '：');
+    .replace(/ [a-z][a-z ,'-]*[a-z]: ?/g, '：')
+    .replace(/(?<=[\u3000-\u9fff\uff00-\uffef]) (?!fenban)(?:[a-z]+[ ,'-]){1,8}[a-z]+(?=[ 。]|$)/gm, '')
+    .replace(/(?<=[\u4e00-\u9fff]): ?/g, '：');
 }
 
 // A message box of the form, or an error of the server, as a dialog. The

@@ -147,6 +147,10 @@ function renderBoard(division) {
     board.append(card);
   }
   board.dataset.found = String(found);
+  // A student picked in a view that changed since is let go when it is no longer where it was.
+  if (picked && !division.classes.some((g) => g.label === picked.from && g.students.some((st) => st.id === picked.id))) {
+    picked = null;
+  }
   return board;
 }
 

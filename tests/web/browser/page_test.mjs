@@ -601,6 +601,12 @@ async function main() {
     await page.click('#save');
     await idle(page);
     saved = facts(path.join(data, '名单.xlsx'), 1);
+    const stripped = await page.evaluate(() => [
+      '无法读取 cannot read /tmp/名单.xlsx: 损坏', '“名单.xlsx” 里没有工作表 “x” (no such sheet)。现有 sheets: 数据表',
+      '版本 3 不能读，没有恢复 (version 3 cannot be read; nothing was restored): 坏', '无法恢复，文件保持原样 files left as they were。',
+      '找不到 fenban.xlsx (not found)。请先运行 run first: fenban init /tmp/a'].map(chineseOnly));
+    checkEqual(stripped, ['无法读取 /tmp/名单.xlsx: 损坏', '“名单.xlsx” 里没有工作表 “x”。现有：数据表', '版本 3 不能读，没有恢复：坏',
+      '无法恢复，文件保持原样。', '找不到 fenban.xlsx。请先运行：fenban init /tmp/a'], 'the page leaves out the terminal\'s English');
     const savedStatus = await page.textContent('#status');
     check(savedStatus.startsWith('已保存：') && !/saved/.test(savedStatus), 'the page says it saved in Chinese only: ' + savedStatus);
     check(saved.classes[labels[1]].includes(moved.name), 'the saved workbook has the student in the new class');
