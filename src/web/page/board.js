@@ -43,10 +43,18 @@ function columnKinds(division) {
       }
     }
     if (!any) return;
-    if (numeric && !/号/.test(header)) numbers.push(index);
+    if (numeric && isMarkColumn(header)) numbers.push(index);
     else if (!numeric && values.size >= 2 && values.size <= 3) categories.push(index);
   });
   return { numbers, categories };
+}
+
+// The subjects of "登记表" and 总分 are marks; without a subject list, any
+// number column but the ones that name or place a student.
+function isMarkColumn(header) {
+  const subjects = (state && state.subjects) || [];
+  if (subjects.length) return header === '总分' || subjects.includes(header);
+  return !/号|预设班|同班|分开/.test(header);
 }
 
 function average(students, index) {

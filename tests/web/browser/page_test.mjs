@@ -232,6 +232,9 @@ async function boardSteps(page, labels) {
     'the statistics fit 1366 px');
   const averages = await page.$$eval('#classAverages tbody tr', (rows) => rows.map((r) => r.children[0].textContent));
   checkEqual(averages, [...labels, '全年级', '最大差'], 'a whole-class average row per class');
+  const averaged = await page.$$eval('#classAverages thead th', (cells) => cells.map((c) => c.textContent));
+  checkEqual(averaged, ['新班级', '语文', '数学', '英语', '物理', '化学', '生物', '政治', '历史', '地理', '总分'],
+    'the averages are of the marks only');
   await page.screenshot({ path: path.join(output, 'statistics-1366.png') });
 
   // A phone: the board fits 390 px, and a tap picks and a tap places.
