@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # Renders divided workbooks with LibreOffice and checks how they print
 # (scripts/check_print.py): a year of 500 students in 10 classes prints one
-# page per class and the statistics on one landscape page; a list with 19
-# long subject names is scaled or turned so that every column of a class list
-# stays on its page.
+# page per class and the statistics on one landscape page, and its exported
+# lists one page per class; a list with 19 long subject names is scaled or
+# turned so that every column of a class list stays on its page.
 #   bash scripts/print_check.sh [path/to/fenban]
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -44,6 +44,39 @@ sys.exit(1 if failures else 0)
 PY
 }
 layout "$work/year/数据/示例.xlsx" portrait 'scale == 80'
+
+# Lists to post: one A4 page per class, each with its heading and its students only.
+"$fenban" -C "$work/year" export 示例.xlsx 分班表1 --heading "高一({n})班" --sort 姓名 >/dev/null
+/usr/bin/python3 - "$work/year/数据/示例(分班表1名单).xlsx" "$work/year/数据/示例.xlsx" <<'PY'
+import sys, tempfile, openpyxl
+sys.path.insert(0, 'scripts')
+from check_print import convert, read_pages, A4
+exported, book = sys.argv[1], sys.argv[2]
+division = openpyxl.load_workbook(book)['分班表1']
+rows = list(division.iter_rows(min_row=3, values_only=True))
+names = {}
+for row in rows:
+    if row[0] is not None:
+        names.setdefault('高一(%s)班' % row[0], set()).add(row[3])
+pages = read_pages(convert(exported, tempfile.mkdtemp(prefix='fenban-export-')))
+failures = []
+if len(pages) != len(names):
+    failures.append('%d pages for %d classes' % (len(pages), len(names)))
+for number, (width, height, words) in enumerate(pages, 1):
+    if abs(width - A4[0]) > 2 or abs(height - A4[1]) > 2:
+        failures.append('page %d is %.0f x %.0f, not A4 portrait' % (number, width, height))
+    texts = [w.text for w in words]
+    headings = [t for t in texts if t in names]
+    if len(headings) != 1:
+        failures.append('page %d has the headings %s' % (number, headings))
+    elif not names[headings[0]] <= set(texts):
+        failures.append('page %d lacks students of %s' % (number, headings[0]))
+    if '总分' in texts:
+        failures.append('page %d shows marks' % number)
+for failure in failures:
+    print('print_check: export: ' + failure, file=sys.stderr)
+sys.exit(1 if failures else 0)
+PY
 
 subjects=语文阅读,数学分析,英语听力,物理实验,化学实验,生物实验,政治理论,历史文化,地理信息,信息技术,通用技术,音乐欣赏,美术鉴赏,体育健康,心理健康,书法练习,综合实践,研究学习,劳动教育
 "$fenban" init "$work/wide" >/dev/null

@@ -300,6 +300,24 @@ int Run(int argc, const char* const* argv, std::ostream& out, std::ostream& err,
                   "The file replaced becomes a version too, so a restore can be undone. "
                   "fenban.xlsx holds the options and 登记表.");
 
+  // export
+  CLI::App* exportCommand = app.add_subcommand(
+      "export", "把分班表导出为张贴或发送用的名单：只含所选的列，不含成绩和名次 (class lists to post or send)");
+  std::string exportBook, exportColumns;
+  ExportOptions exportOptions;
+  exportCommand->add_option("BOOK", exportBook, "数据文件夹里的工作簿 (a workbook in the data folder)")->required();
+  exportCommand->add_option("SHEET", exportOptions.sheet, "分班表，例如 分班表1 (the division sheet)")->required();
+  exportCommand->add_option("--columns", exportColumns,
+                            "导出的列，逗号分隔，默认 姓名,性别 和考号 (columns, default 姓名, 性别 and the number)")
+      ->type_name("姓名,性别,考号");
+  exportCommand->add_flag("--per-class-files", exportOptions.perClassFiles,
+                          "每班一个工作簿，便于发给班主任 (one workbook per class)");
+  exportCommand->add_option("--sort", exportOptions.sortBy, "按这一列排序，例如 姓名 或 考号 (sort by this column)");
+  exportCommand->add_option("--heading", exportOptions.heading,
+                            "每班的标题，{n} 代表班号，默认 \"{n}班\" (heading of each class, {n} is the class)")
+      ->type_name("\"高一({n})班\"");
+  exportCommand->footer("名单写在原工作簿旁边，原工作簿不变。Written beside the list; the division is not changed.");
+
   // help
   CLI::App* help = app.add_subcommand("help", "打开使用说明 help.doc (open the manual help.doc)");
 
@@ -397,6 +415,10 @@ int Run(int argc, const char* const* argv, std::ostream& out, std::ostream& err,
       RestoreOptions options{restoreBook, std::nullopt};
       if (restore->count("N") > 0) options.version = restoreVersion;
       return RunRestore(folder, options, terminal);
+    }
+    if (exportCommand->parsed()) {
+      if (exportCommand->count("--columns") > 0) exportOptions.columns = SplitSubjects(exportColumns);
+      return RunExport(folder, exportBook, exportOptions, terminal);
     }
     if (help->parsed()) return RunHelp(folder, terminal);
     if (serveCommand->parsed()) {

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <iosfwd>
 
+#include "cli/class_export.h"
 #include "cli/command_options.h"
 #include "cli/host_folder.h"
 
@@ -25,6 +26,9 @@ int RunTemplate(const std::filesystem::path& folder, const TemplateOptions& opti
 // history BOOK: the versions kept of a workbook. restore BOOK [N]: brings one back.
 int RunHistory(const std::filesystem::path& folder, const std::string& book, Terminal terminal);
 int RunRestore(const std::filesystem::path& folder, const RestoreOptions& options, Terminal terminal);
+// export BOOK 分班表N: the class lists of a division in a new workbook beside the list.
+int RunExport(const std::filesystem::path& folder, const std::string& book, const ExportOptions& options,
+              Terminal terminal);
 int RunHelp(const std::filesystem::path& folder, Terminal terminal);
 
 }  // namespace fenban::cli

@@ -137,9 +137,11 @@ json Done() { return {{"ok", true}, {"boxes", json::array()}, {"notes", json::ar
 
 // Marks the students of a division view that were moved, with what the
 // teacher was asked before each move.
-void MarkMovedStudents(json& division, const std::vector<StudentMove>& moves) {
+void MarkMovedStudents(json& division, const std::vector<MoveStep>& steps) {
   std::map<std::string, const StudentMove*> last;
-  for (const StudentMove& move : moves) last[StudentId(move.key)] = &move;
+  for (const MoveStep& step : steps) {
+    for (const StudentMove& move : step) last[StudentId(move.key)] = &move;
+  }
   for (json& group : division["classes"]) {
     for (json& student : group["students"]) {
       auto found = last.find(student["id"].get<std::string>());
@@ -148,6 +150,19 @@ void MarkMovedStudents(json& division, const std::vector<StudentMove>& moves) {
       if (!found->second->warning.empty()) student["warning"] = found->second->warning;
     }
   }
+}
+
+// The moves of the steps not undone, oldest first: who went from where to
+// where; the two moves of a swap share their step number.
+json ChangesJson(const std::vector<MoveStep>& steps) {
+  json changes = json::array();
+  for (size_t number = 0; number < steps.size(); ++number) {
+    for (const StudentMove& move : steps[number]) {
+      changes.push_back({{"step", number + 1}, {"id", StudentId(move.key)}, {"who", move.who},
+                         {"from", Label(move.from)}, {"to", Label(move.to)}, {"warning", move.warning}});
+    }
+  }
+  return changes;
 }
 
 }  // namespace
@@ -162,6 +177,7 @@ json Workspace::View(const std::string& sheet) {
     cli::Session& session = *pending_->run.session;
     view["division"] = DivisionJson(SheetOf(session, division));
     MarkMovedStudents(view["division"], pending_->done);
+    view["changes"] = ChangesJson(pending_->done);
     host::Worksheet& statistics = SheetOf(session, StatisticsSheetOf(division));
     view["statistics"] = GridJson(statistics);
     MarkMaxDiffChanges(view["statistics"], statistics, pending_->baseline);
@@ -177,6 +193,7 @@ json Workspace::View(const std::string& sheet) {
     view["division"] = DivisionJson(*divisionSheet);
     host::Worksheet* statistics = book->FindSheet(StatisticsSheetOf(division));
     view["statistics"] = statistics == nullptr ? json(nullptr) : GridJson(*statistics);
+    view["changes"] = json::array();
   }
   view["book"] = ShownName(chosen_);
   view["pending"] = PendingJson();
@@ -186,6 +203,17 @@ json Workspace::View(const std::string& sheet) {
 
 json Workspace::Move(const std::string& sheet, const std::string& studentId, const std::string& fromClass,
                      const std::string& toClass, bool confirmed) {
+  return MakeStep(sheet, {{{studentId, fromClass}, toClass}}, confirmed);
+}
+
+json Workspace::Swap(const std::string& sheet, const ShownStudent& first, const ShownStudent& second, bool confirmed) {
+  if (first.id == second.id) throw WebError(400, kNotice, "不能和自己对调");
+  if (first.inClass == second.inClass) throw WebError(400, kNotice, "两个学生在同一个班里，不用对调");
+  return MakeStep(sheet, {{first, second.inClass}, {second, first.inClass}}, confirmed);
+}
+
+json Workspace::MakeStep(const std::string& sheet, const std::vector<std::pair<ShownStudent, std::string>>& wanted,
+                         bool confirmed) {
   std::string division = DivisionSheetOf(sheet);
   if (division.empty() || division != sheet) {
     throw WebError(400, kNotice, fmt::format("只能在分班表里调班：{}", sheet));
@@ -206,24 +234,35 @@ json Workspace::Move(const std::string& sheet, const std::string& studentId, con
   PendingMoves& moves = starting ? *fresh : *pending_;
   cli::Session& session = *moves.run.session;
   host::Worksheet& divisionSheet = SheetOf(session, division);
-  int32_t row = FindStudentById(divisionSheet, studentId, fromClass);
-  if (row == 0) {
-    throw WebError(409, kChangedTitle,
-                   fmt::format("没有调班：{} 班里没有页面上的这个学生（页面显示的不是最新的分班）。请按“重新读取”。", fromClass),
-                   {{"changed", json::array()}, {"moves", json::array()}, {"reload", true}});
+  MoveStep step;
+  for (const auto& [student, toClass] : wanted) {
+    int32_t row = FindStudentById(divisionSheet, student.id, student.inClass);
+    if (row == 0) {
+      throw WebError(409, kChangedTitle,
+                     fmt::format("没有调班：{} 班里没有页面上的这个学生（页面显示的不是最新的分班）。请按“重新读取”。",
+                                 student.inClass),
+                     {{"changed", json::array()}, {"moves", json::array()}, {"reload", true}});
+    }
+    StudentMove move{StudentKey(divisionSheet, row), divisionSheet.CellValue(row, 1), host::Value(),
+                     StudentName(divisionSheet, row), ""};
+    std::optional<host::Value> target = ClassValue(divisionSheet, toClass);
+    if (!target) throw WebError(400, kNotice, fmt::format("没有 “{}” 班", toClass));
+    if (*target == move.from) throw WebError(400, kNotice, "学生已经在这个班里");
+    move.to = *target;
+    move.warning = MoveWarning(divisionSheet, row, move.from, move.to);
+    step.push_back(std::move(move));
   }
-  StudentMove move{StudentKey(divisionSheet, row), divisionSheet.CellValue(row, 1), host::Value(),
-                   StudentName(divisionSheet, row), ""};
-  std::optional<host::Value> target = ClassValue(divisionSheet, toClass);
-  if (!target) throw WebError(400, kNotice, fmt::format("没有 “{}” 班", toClass));
-  if (*target == move.from) throw WebError(400, kNotice, "学生已经在这个班里");
-  move.to = *target;
-  move.warning = MoveWarning(divisionSheet, row, move.from, move.to);
-  if (!move.warning.empty() && !confirmed) {
+  std::string asked;
+  for (const StudentMove& move : step) {
+    if (!move.warning.empty()) asked += fmt::format("{}{}：{}。", asked.empty() ? "" : "\n", move.who, move.warning);
+  }
+  if (!asked.empty() && !confirmed) {
     json result = Done();
     result["ok"] = false;
-    result["ask"] = {{"title", "调班"},
-                     {"text", fmt::format("{}：{}。仍然从 {} 班调到 {} 班吗？", move.who, move.warning, fromClass, toClass)}};
+    const std::string question =
+        step.size() == 1 ? fmt::format("仍然从 {} 班调到 {} 班吗？", wanted[0].first.inClass, wanted[0].second)
+                         : fmt::format("仍然对调 {} 和 {} 吗？", step[0].who, step[1].who);
+    result["ask"] = {{"title", step.size() == 1 ? "调班" : "对调"}, {"text", asked + question}};
     return result;
   }
 
@@ -233,16 +272,22 @@ json Workspace::Move(const std::string& sheet, const std::string& studentId, con
     moves.baseline = ReadMaxDiffRows(SheetOf(session, StatisticsSheetOf(division)));
   }
   host::Worksheet& sorted = SheetOf(session, division);
-  int32_t at = FindStudent(sorted, move.key, move.from);
-  if (at == 0) throw WebError(500, "错误", "找不到要调的学生");
-  sorted.SetCellValue(at, 1, move.to);
+  // Rows first, then the classes: a student set into a class must not be
+  // found again as the second student of a swap.
+  std::vector<int32_t> rows;
+  for (const StudentMove& move : step) {
+    int32_t at = FindStudent(sorted, move.key, move.from);
+    if (at == 0) throw WebError(500, "错误", "找不到要调的学生");
+    rows.push_back(at);
+  }
+  for (size_t i = 0; i < step.size(); ++i) sorted.SetCellValue(rows[i], 1, step[i].to);
   Edited();
   if (!RebuildStatistics(session, division)) {
     json result = Outcome(moves.run, false);
     pending_.reset();  // the model is no longer sound; the files are untouched
     return result;
   }
-  moves.done.push_back(std::move(move));
+  moves.done.push_back(std::move(step));
   moves.undone.clear();
   if (starting) pending_ = std::move(fresh);
   json result = Done();
@@ -251,16 +296,19 @@ json Workspace::Move(const std::string& sheet, const std::string& studentId, con
 }
 
 json Workspace::StepMoves(bool undo) {
-  std::vector<StudentMove>& from = undo ? pending_->done : pending_->undone;
-  std::vector<StudentMove>& to = undo ? pending_->undone : pending_->done;
+  std::vector<MoveStep>& from = undo ? pending_->done : pending_->undone;
+  std::vector<MoveStep>& to = undo ? pending_->undone : pending_->done;
   if (from.empty()) throw WebError(400, kNotice, undo ? "没有可撤销的调班" : "没有可重做的调班");
-  StudentMove move = from.back();
+  MoveStep step = from.back();
   cli::Session& session = *pending_->run.session;
   host::Worksheet& sheet = SheetOf(session, pending_->sheet);
-  const host::Value& now = undo ? move.to : move.from;
-  int32_t at = FindStudent(sheet, move.key, now);
-  if (at == 0) throw WebError(500, "错误", "找不到要调的学生");
-  sheet.SetCellValue(at, 1, undo ? move.from : move.to);
+  std::vector<int32_t> rows;
+  for (const StudentMove& move : step) {
+    int32_t at = FindStudent(sheet, move.key, undo ? move.to : move.from);
+    if (at == 0) throw WebError(500, "错误", "找不到要调的学生");
+    rows.push_back(at);
+  }
+  for (size_t i = 0; i < step.size(); ++i) sheet.SetCellValue(rows[i], 1, undo ? step[i].from : step[i].to);
   Edited();
   if (!RebuildStatistics(session, pending_->sheet)) {
     json result = Outcome(pending_->run, false);
@@ -268,7 +316,7 @@ json Workspace::StepMoves(bool undo) {
     return result;
   }
   from.pop_back();
-  to.push_back(std::move(move));
+  to.push_back(std::move(step));
   json result = Done();
   result["view"] = View(pending_->sheet);
   return result;

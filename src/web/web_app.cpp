@@ -77,7 +77,7 @@ std::optional<std::string> ReadFileBytes(const std::filesystem::path& path) {
 
 void SendFile(httplib::Response& response, const std::filesystem::path& path, const std::string& type) {
   std::optional<std::string> bytes = ReadFileBytes(path);
-  if (!bytes) throw WebError(404, "提示", fmt::format("无法读取 cannot read {}", path.filename().string()));
+  if (!bytes) throw WebError(404, "提示", fmt::format("无法读取 {}", path.filename().string()));
   response.set_header("Content-Disposition", AttachmentHeader(path.filename().string()));
   response.set_content(*bytes, type.c_str());
 }
@@ -198,7 +198,7 @@ void WebApp::AddPageRoutes() {
     return [name](const httplib::Request&, httplib::Response& response) {
       const PageFile* file = FindPageFile(name);
       if (file == nullptr) {
-        SendError(response, 404, "提示", "页面缺失 (page missing): " + name);
+        SendError(response, 404, "提示", "页面缺失：" + name);
         return;
       }
       response.set_content(std::string(file->bytes), PageContentType(name).c_str());
@@ -210,7 +210,7 @@ void WebApp::AddPageRoutes() {
     std::string name = request.matches[1];
     const PageFile* file = FindPageFile(name);
     if (file == nullptr) {
-      SendError(response, 404, "提示", "没有这个文件 (no such file): " + name);
+      SendError(response, 404, "提示", "没有这个文件：" + name);
       return;
     }
     response.set_content(std::string(file->bytes), PageContentType(name).c_str());
@@ -300,6 +300,22 @@ void WebApp::AddApiRoutes() {
     current(body, true);
     return ws.Delete(TextField(body, "sheet"));
   }));
+  server_.Post("/api/delete-division", Api([&ws, current](const httplib::Request& request) {
+    json body = BodyOf(request);
+    current(body, true);
+    return ws.DeleteDivision(TextField(body, "sheet"));
+  }));
+  server_.Post("/api/export", Api([&ws, current](const httplib::Request& request) {
+    json body = BodyOf(request);
+    current(body, true);
+    cli::ExportOptions options;
+    options.sheet = TextField(body, "sheet");
+    if (body.contains("columns")) options.columns = body["columns"].get<std::vector<std::string>>();
+    options.perClassFiles = body.value("perClassFiles", false);
+    options.sortBy = body.value("sort", std::string());
+    options.heading = body.value("heading", options.heading);
+    return ws.Export(options);
+  }));
   server_.Post("/api/template", Api([&ws, current](const httplib::Request& request) {
     current(BodyOf(request), true);
     return ws.Template();
@@ -314,6 +330,14 @@ void WebApp::AddApiRoutes() {
     auto confirmed = body.find("confirm");
     return ws.Move(TextField(body, "sheet"), TextField(body, "student"), TextField(body, "from"),
                    TextField(body, "to"), confirmed != body.end() && confirmed->is_boolean() && confirmed->get<bool>());
+  }));
+  server_.Post("/api/swap", Api([&ws, current](const httplib::Request& request) {
+    json body = BodyOf(request);
+    current(body, false);
+    auto confirmed = body.find("confirm");
+    return ws.Swap(TextField(body, "sheet"), {TextField(body, "student"), TextField(body, "from")},
+                   {TextField(body, "other"), TextField(body, "otherFrom")},
+                   confirmed != body.end() && confirmed->is_boolean() && confirmed->get<bool>());
   }));
   server_.Post("/api/undo", Api([&ws, current](const httplib::Request& request) {
     current(BodyOf(request), true);

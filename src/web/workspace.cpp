@@ -145,10 +145,12 @@ ViewBase Workspace::CurrentBase() const {
 std::vector<std::string> Workspace::MovesText() const {
   std::vector<std::string> lines;
   if (!pending_) return lines;
-  for (const StudentMove& move : pending_->done) {
-    lines.push_back(fmt::format("{}：{}班 → {}班{}", move.who, host::DisplayText(move.from, "General"),
-                                host::DisplayText(move.to, "General"),
-                                move.warning.empty() ? "" : "（" + move.warning + "）"));
+  for (const MoveStep& step : pending_->done) {
+    for (const StudentMove& move : step) {
+      lines.push_back(fmt::format("{}：{}班 → {}班{}", move.who, host::DisplayText(move.from, "General"),
+                                  host::DisplayText(move.to, "General"),
+                                  move.warning.empty() ? "" : "（" + move.warning + "）"));
+    }
   }
   return lines;
 }
@@ -458,6 +460,30 @@ json Workspace::Rebuild(const std::string& sheet) {
 json Workspace::Delete(const std::string& sheet) {
   RefuseWhilePending("删除");
   return FireOnSheet(sheet.empty() ? "数据表" : sheet, "cmdDelClick");
+}
+
+json Workspace::DeleteDivision(const std::string& sheet) {
+  RefuseWhilePending("删除");
+  const std::string division = DivisionSheetOf(sheet);
+  if (division.empty()) throw WebError(400, kNotice, fmt::format("“{}” 不是分班表", sheet));
+  FormRun run = OpenRun(true);
+  if (chosen_.empty()) throw WebError(400, kNotice, "应选择数据表！");
+  if (!run.services->Boxes().empty()) return Outcome(run, false);
+  host::ModelWorkbook& data = run.session->DataBook();
+  json removed = json::array();
+  for (const std::string& name : {division, StatisticsSheetOf(division)}) {
+    if (host::Worksheet* found = data.FindSheet(name)) {
+      found->Delete();
+      removed.push_back(name);
+    }
+  }
+  if (removed.empty()) throw WebError(404, kNotice, fmt::format("没有工作表 “{}”", division));
+  run.session->SetHistoryCommand("删除" + division);
+  json result = Outcome(run, true);
+  result["notes"] = SaveBooks(run, {&data});
+  result["removed"] = removed;
+  result["state"] = State();
+  return result;
 }
 
 json Workspace::Template() {

@@ -19,6 +19,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "cli/class_export.h"
 #include "cli/session.h"
 #include "files/workbook_files.h"
 #include "host/value.h"
@@ -65,13 +66,24 @@ struct StudentMove {
   std::string warning;  // what the teacher was asked before the move, or ""
 };
 
+// One step of the teacher's: a student moved, or two students swapped (one
+// move each way). Undo and redo take a step whole.
+using MoveStep = std::vector<StudentMove>;
+
 // Moves not yet saved, on one division sheet of one data workbook.
 struct PendingMoves {
   std::string book;
   std::string sheet;
   FormRun run;
   MaxDiffRows baseline;  // the "最大差" rows before the first move
-  std::vector<StudentMove> done, undone;
+  std::vector<MoveStep> done, undone;
+};
+
+// A student as the page names it in a move: its id (StudentId) and the
+// class the page shows it in.
+struct ShownStudent {
+  std::string id;
+  std::string inClass;
 };
 
 class Workspace {
@@ -91,6 +103,10 @@ class Workspace {
   nlohmann::json Divide();
   nlohmann::json Rebuild(const std::string& sheet);
   nlohmann::json Delete(const std::string& sheet);
+  // The class lists of a division of the chosen workbook, written beside it.
+  nlohmann::json Export(const cli::ExportOptions& options);
+  // Deletes one division ("分班表N") and its statistics sheet, nothing else.
+  nlohmann::json DeleteDivision(const std::string& sheet);
   nlohmann::json Template();
   nlohmann::json Help();
 
@@ -103,6 +119,10 @@ class Workspace {
   // made when `confirmed`; otherwise the answer asks ({"ok": false, "ask"}).
   nlohmann::json Move(const std::string& sheet, const std::string& studentId, const std::string& fromClass,
                       const std::string& toClass, bool confirmed);
+  // Swaps two students of different classes in one step: each goes to the
+  // class the page shows the other in. Asks as a move does.
+  nlohmann::json Swap(const std::string& sheet, const ShownStudent& first, const ShownStudent& second,
+                      bool confirmed);
   nlohmann::json Undo();
   nlohmann::json Redo();
   nlohmann::json SaveMoves();
@@ -155,6 +175,11 @@ class Workspace {
   std::filesystem::path VersionedBookPath(const std::string& book);
   nlohmann::json PendingJson() const;
   nlohmann::json StepMoves(bool undo);
+  // Starts or continues the moves on `sheet`, makes the step (each move's
+  // student found by id in the class shown) and answers with the view;
+  // asks first when a move has a warning and the step is not `confirmed`.
+  nlohmann::json MakeStep(const std::string& sheet, const std::vector<std::pair<ShownStudent, std::string>>& moves,
+                          bool confirmed);
 
   // After a save: the workbook to choose from now on, when the data workbook
   // went beside the original (an .xls list goes to "名单(fenban).xlsx").

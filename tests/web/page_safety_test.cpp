@@ -28,11 +28,6 @@ namespace {
 
 using namespace webtest;
 
-// A student as a division view shows it.
-struct Shown {
-  std::string id, label, name;
-};
-
 // Sends `request` on a fresh connection and returns what comes back within
 // a few seconds, without sending anything more.
 std::string RawExchange(int port, const std::string& request) {
@@ -54,32 +49,6 @@ std::string RawExchange(int port, const std::string& request) {
 
 class PageSafetyTest : public WebAppTest {
  protected:
-  json View() { return json::parse(client_->Get("/api/view?sheet=分班表1", Token())->body); }
-
-  // Chooses the example list and divides it into three classes.
-  void Divide() {
-    PostJson("/api/select", R"({"book":"示例.xlsx"})");
-    PostJson("/api/option", R"({"control":"txtFenBan","value":"3"})");
-    json divided = json::parse(Command("/api/divide")->body);
-    ASSERT_EQ(divided["sheet"], "分班表1") << divided.dump();
-  }
-
-  // The students of a view, class by class (cells: 序号, 考号, 姓名, ...).
-  static std::vector<Shown> Students(const json& view) {
-    std::vector<Shown> students;
-    for (const json& group : view["division"]["classes"]) {
-      for (const json& student : group["students"]) {
-        students.push_back({student["id"], group["label"], student["cells"][2]});
-      }
-    }
-    return students;
-  }
-  static std::string ClassOf(const json& view, const std::string& name) {
-    for (const Shown& student : Students(view)) {
-      if (student.name == name) return student.label;
-    }
-    return "";
-  }
   httplib::Result MoveTo(const Shown& student, const std::string& to, const json& base, bool confirm = false) {
     return Command("/api/move", {{"sheet", "分班表1"}, {"student", student.id}, {"from", student.label}, {"to", to},
                                  {"base", base}, {"confirm", confirm}});

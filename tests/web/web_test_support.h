@@ -47,6 +47,11 @@ inline std::vector<std::vector<std::string>> MaxDiffTexts(const json& view, int*
   return rows;
 }
 
+// A student as a division view shows it.
+struct Shown {
+  std::string id, label, name;
+};
+
 class WebAppTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -92,6 +97,32 @@ class WebAppTest : public ::testing::Test {
     json body = json::parse(result->body);
     EXPECT_TRUE(body.contains("error")) << result->body;
     return body["error"];
+  }
+  json View(const std::string& sheet = "分班表1") {
+    return json::parse(client_->Get(("/api/view?sheet=" + sheet).c_str(), Token())->body);
+  }
+  // Chooses the example list and divides it into three classes.
+  void Divide(const std::string& expected = "分班表1") {
+    PostJson("/api/select", R"({"book":"示例.xlsx"})");
+    PostJson("/api/option", R"({"control":"txtFenBan","value":"3"})");
+    json divided = json::parse(Command("/api/divide")->body);
+    ASSERT_EQ(divided["sheet"], expected) << divided.dump();
+  }
+  // The students of a view, class by class (cells: 序号, 考号, 姓名, ...).
+  static std::vector<Shown> Students(const json& view) {
+    std::vector<Shown> students;
+    for (const json& group : view["division"]["classes"]) {
+      for (const json& student : group["students"]) {
+        students.push_back({student["id"], group["label"], student["cells"][2]});
+      }
+    }
+    return students;
+  }
+  static std::string ClassOf(const json& view, const std::string& name) {
+    for (const Shown& student : Students(view)) {
+      if (student.name == name) return student.label;
+    }
+    return "";
   }
   std::string ExampleBytes() const { return clitest::ReadFile(host_ / "数据" / "示例.xlsx"); }
 

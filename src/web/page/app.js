@@ -9,7 +9,7 @@ const checkControls = ['chbXingBie', 'chbZuXiao', 'chbYingJie', 'chbYouHua'];
 let state = null;         // the server's answer to /api/state
 let view = null;          // the division shown: classes and statistics
 let currentSheet = '';    // "分班表N" shown, or ''
-let currentTab = 'stats'; // 'stats' or the index of a class
+let currentTab = 'stats'; // 'stats' or 'board'
 let base = null;          // the versions of the files (and moves) shown; sent back with every command
 
 function make(tag, props = {}, children = []) {
@@ -19,12 +19,22 @@ function make(tag, props = {}, children = []) {
   return element;
 }
 
+// The page speaks Chinese only: the English the terminal adds to a message
+// (" (no such sheet)", "已保存 saved: …") is left out.
+function chineseOnly(text) {
+  return String(text)
+    .replace(/ ?\((?=[^)]* )[\x20-\x7e]*[A-Za-z][\x20-\x7e]*\)/g, '')
+    .replace(/ [a-z][a-z ,'-]*[a-z]: ?/g, '：')
+    .replace(/(?<=[\u3000-\u9fff\uff00-\uffef]) (?!fenban)(?:[a-z]+[ ,'-]){1,8}[a-z]+(?=[ 。]|$)/gm, '')
+    .replace(/(?<=[\u4e00-\u9fff]): ?/g, '：');
+}
+
 // A message box of the form, or an error of the server, as a dialog. The
 // buttons are [ok, other, cancel] labels; the answer is 'ok', 'other' or 'cancel'.
 function showDialog(title, text, style = 0, buttons = null) {
   const dialog = $('dialog');
-  $('dialogTitle').textContent = title;
-  $('dialogText').textContent = String(text).replace(/\r\n?/g, '\n');
+  $('dialogTitle').textContent = chineseOnly(title);
+  $('dialogText').textContent = chineseOnly(text).replace(/\r\n?/g, '\n');
   dialog.className = style === 16 ? 'stop' : style === 48 ? 'warn' : '';
   const [ok, other, cancel] = buttons || ['确定', null, null];
   $('dialogOk').textContent = ok;
@@ -85,7 +95,7 @@ function act(work, label = '处理') {
   return run;
 }
 
-function setStatus(text) { $('status').textContent = text; }
+function setStatus(text) { $('status').textContent = chineseOnly(text); }
 
 // One call to the server, inside an action. Message boxes and errors are
 // shown as dialogs; the answer is returned, or null after an error. A
@@ -190,6 +200,7 @@ async function settleMoves() {
 async function loadView() {
   const print = $('print');
   print.hidden = !currentSheet;
+  $('exportLists').hidden = !currentSheet;
   if (!currentSheet) {
     view = null;
     $('tabs').replaceChildren();
@@ -206,38 +217,22 @@ function showView(data) {
   view = data;
   base = data.base;
   showPending(data.pending);
-  if (currentTab !== 'stats' && !(currentTab < data.division.classes.length)) currentTab = 'stats';
   renderTabs();
   renderTab();
 }
 
 function renderTabs() {
-  const tabs = [make('button', { textContent: view.statistics ? view.statistics.name : '统计表', role: 'tab' })];
-  tabs[0].dataset.tab = 'stats';
-  view.division.classes.forEach((group, index) => {
-    const tab = make('button', { textContent: `${group.label}班 (${group.students.length})`, role: 'tab' });
-    tab.dataset.tab = String(index);
-    tab.dataset.label = group.label;
-    // Drop a student on a class tab to move it there.
-    tab.addEventListener('dragover', (event) => { event.preventDefault(); tab.classList.add('drop'); });
-    tab.addEventListener('dragleave', () => tab.classList.remove('drop'));
-    tab.addEventListener('drop', (event) => {
-      event.preventDefault();
-      tab.classList.remove('drop');
-      let dragged = null;
-      try { dragged = JSON.parse(event.dataTransfer.getData('application/x-fenban-student')); } catch { dragged = null; }
-      if (dragged && dragged.from !== group.label) act(() => moveStudent(dragged.id, dragged.from, group.label), '调班');
-    });
-    tabs.push(tab);
-  });
-  for (const tab of tabs) {
-    tab.setAttribute('aria-selected', String(tab.dataset.tab === String(currentTab)));
-    tab.addEventListener('click', () => {
-      currentTab = tab.dataset.tab === 'stats' ? 'stats' : Number(tab.dataset.tab);
+  const tabs = [['board', '调班看板'], ['stats', view.statistics ? view.statistics.name : '统计表']].map(([tab, text]) => {
+    const button = make('button', { type: 'button', textContent: text, role: 'tab' });
+    button.dataset.tab = tab;
+    button.setAttribute('aria-selected', String(tab === currentTab));
+    button.addEventListener('click', () => {
+      currentTab = tab;
       renderTabs();
       renderTab();
     });
-  }
+    return button;
+  });
   $('tabs').replaceChildren(...tabs);
 }
 
@@ -245,110 +240,19 @@ function renderTab() {
   const target = $('view');
   if (currentTab === 'stats') {
     target.replaceChildren(view.statistics ? gridTable(view.statistics)
-      : make('p', { className: 'muted', textContent: '这个分班还没有统计表：按“统计”。' }));
+      : make('p', { className: 'muted', textContent: '这个分班还没有统计表：按“统计”。' }), classAverageTable(view.division));
   } else {
-    target.replaceChildren(classTable(view.division, currentTab));
-  }
-}
-
-// The statistics sheet as it looks in the spreadsheet: fills, bold, red
-// report, borders; a changed "最大差" shows before → after.
-function gridTable(grid) {
-  const table = make('table', { className: 'sheet' });
-  table.id = 'statistics';
-  const blank = (cell) => !cell.text && !cell.border && !cell.fill && !cell.span;
-  for (const row of grid.rows) {
-    const tr = make('tr');
-    if (row.maxDiff) tr.className = 'max-diff';
-    for (let i = 0; i < row.cells.length; i += 1) {
-      const cell = row.cells[i];
-      const td = make('td');
-      if (cell.span) td.colSpan = cell.span;
-      // A long text runs on over the empty cells to its right, as in the sheet.
-      if (cell.text && !cell.border && !cell.span) {
-        let span = 1;
-        while (i + span < row.cells.length && blank(row.cells[i + span])) span += 1;
-        if (span > 1) {
-          td.colSpan = span;
-          i += span - 1;
-        }
-      }
-      if (cell.fill) td.style.background = cell.fill;
-      if (cell.color) td.style.color = cell.color;
-      if (cell.bold) td.style.fontWeight = 'bold';
-      td.style.textAlign = cell.align || (cell.span ? 'center' : 'left');
-      if (cell.border) td.classList.add('border');
-      if (cell.doubleRight) td.classList.add('double-right');
-      if (cell.large) td.classList.add('large');
-      if (cell.change) {
-        td.append(make('span', { className: 'before', textContent: cell.before + ' → ' }),
-          make('span', { className: cell.change, textContent: cell.text }));
-        td.dataset.change = cell.change;
-        td.dataset.before = cell.before;
-      } else {
-        td.textContent = cell.text;
-      }
-      td.dataset.value = cell.text;
-      tr.append(td);
-    }
-    table.append(tr);
-  }
-  return table;
-}
-
-function classTable(division, index) {
-  const group = division.classes[index];
-  const others = division.classes.map((g) => g.label).filter((label) => label !== group.label);
-  const table = make('table', { className: 'class-list' });
-  table.id = 'classList';
-  table.append(make('tr', {}, [...division.headers.map((h) => make('th', { textContent: h })), make('th', { textContent: '调到' })]));
-  for (const student of group.students) {
-    const tr = make('tr', { draggable: true });
-    tr.dataset.row = student.row;
-    tr.dataset.id = student.id;
-    tr.addEventListener('dragstart', (event) => event.dataTransfer.setData('application/x-fenban-student',
-      JSON.stringify({ id: student.id, from: group.label })));
-    for (const text of student.cells) tr.append(make('td', { textContent: text }));
-    const menu = make('select', {}, [make('option', { value: '', textContent: '—' }),
-      ...others.map((label) => make('option', { value: label, textContent: label + '班' }))]);
-    menu.setAttribute('aria-label', '调到别的班');
-    menu.addEventListener('change', () => {
-      const to = menu.value;
-      if (to) act(() => moveStudent(student.id, group.label, to), '调班');
-    });
-    const last = make('td', {}, [menu]);
-    if (student.moved) tr.classList.add('moved');
-    if (student.warning) {
-      tr.classList.add('warned');
-      tr.title = student.warning;
-      last.append(make('span', { className: 'warning', textContent: '⚠ ' + student.warning }));
-    }
-    tr.append(last);
-    table.append(tr);
-  }
-  return table;
-}
-
-// Moves the student with that id, shown in class `from`, to class `to`.
-// A move the division's rules speak against (a preset class, a "同班" or
-// "分开" group) is asked about first.
-async function moveStudent(id, from, to) {
-  let data = await call('POST', '/api/move', { sheet: currentSheet, student: id, from, to });
-  if (data && data.ask) {
-    const answer = await showDialog(data.ask.title, data.ask.text, 48, ['仍然调班', null, '取消']);
-    data = answer === 'ok' ? await call('POST', '/api/move', { sheet: currentSheet, student: id, from, to, confirm: true }) : null;
-  }
-  if (data && data.view) {
-    showView(data.view);
-    setStatus(`已调到 ${to} 班；统计已更新（未保存）。`);
-  } else {
-    await loadView();
+    target.replaceChildren(boardView());
+    boardShown();
   }
 }
 
 async function stepMoves(path) {  // undo or redo
   const data = await call('POST', path);
-  if (data && data.view) showView(data.view);
+  if (data && data.view) {
+    showView(data.view);
+    setStatus(path === '/api/undo' ? '已撤销一步调班；统计已更新。' : '已重做一步调班；统计已更新。');
+  }
 }
 
 async function setOption(element) {
@@ -365,6 +269,30 @@ async function runCommand(path, body, after) {
   const data = await call('POST', path, body);
   if (data && data.ok && after) await after(data);
   return data;
+}
+
+// 删除, in the teacher's words: the division shown alone ("删除分班表N"),
+// or every sheet but it and "数据表" ("只保留分班表N"); the dialog lists
+// the sheets that go.
+async function deleteSheets() {
+  if (!(await settleMoves())) return;
+  const keptCopy = '删除前的文件会留作旧版本，可以用“恢复…”找回。';
+  if (!currentSheet) {
+    const others = state.sheets.filter((name) => name !== '数据表');
+    const answer = await showDialog('删除', `删除 ${others.join('、') || '（没有）'}，只留下“数据表”？\n${keptCopy}`, 48,
+      ['删除', null, '取消']);
+    if (answer === 'ok') await runCommand('/api/delete', { sheet: '数据表' }, loadView);
+    return;
+  }
+  const pair = [currentSheet, currentSheet.replace('分班表', '统计表')].filter((name) => state.sheets.includes(name));
+  const others = state.sheets.filter((name) => name !== '数据表' && !pair.includes(name));
+  const lines = [`“删除${currentSheet}”删去：${pair.join('、')}。`];
+  if (others.length) lines.push(`“只保留${currentSheet}”删去：${others.join('、')}（留下“数据表”和${pair.join('、')}）。`);
+  lines.push(keptCopy);
+  const answer = await showDialog('删除', lines.join('\n'), 48,
+    [`删除${currentSheet}`, others.length ? `只保留${currentSheet}` : null, '取消']);
+  if (answer === 'ok') await runCommand('/api/delete-division', { sheet: currentSheet }, loadView);
+  if (answer === 'other') await runCommand('/api/delete', { sheet: currentSheet }, loadView);
 }
 
 function wire() {
@@ -394,10 +322,10 @@ function wire() {
       currentSheet = data.sheet;
       $('sheetSelect').value = currentSheet;
       currentTab = 'stats';
-      if (data.seed !== undefined) setStatus($('status').textContent + `\n随机种子 seed: ${data.seed}`);
+      if (data.seed !== undefined) setStatus($('status').textContent + `\n随机种子：${data.seed}`);
       if (data.refinement && data.refinement.length) {
         const lines = data.refinement.map((f) => `${f.name}：${+f.dealt.toFixed(2)} → ${+f.refined.toFixed(2)}`);
-        setStatus($('status').textContent + '\n优化后的最大差 after refining:\n' + lines.join('\n'));
+        setStatus($('status').textContent + '\n优化后的最大差：\n' + lines.join('\n'));
       }
       await loadView();
     });
@@ -406,22 +334,16 @@ function wire() {
     if (!(await settleMoves())) return;
     await runCommand('/api/stats', { sheet: currentSheet || '数据表' }, loadView);
   }, '统计'));
-  $('cmdDel').addEventListener('click', () => act(async () => {
-    if (!(await settleMoves())) return;
-    const keep = currentSheet ? `“数据表”和“${currentSheet}”及其统计表` : '“数据表”';
-    const answer = await showDialog('删除', `删除除${keep}以外的所有工作表？\n删除前的文件会留作旧版本，可以用“恢复…”找回。`,
-      48, ['删除', null, '取消']);
-    if (answer !== 'ok') return;
-    await runCommand('/api/delete', { sheet: currentSheet || '数据表' }, loadView);
-  }, '删除'));
+  $('cmdDel').addEventListener('click', () => act(deleteSheets, '删除'));
   $('cmdDengJi').addEventListener('click', () => act(() => runCommand('/api/template', {}), '重建登记表'));
-  $('cmdHelp').addEventListener('click', () => act(async () => {
+  $('cmdHelp').addEventListener('click', () => $('helpDialog').showModal());
+  $('helpManual').addEventListener('click', () => act(async () => {
     const data = await runCommand('/api/help', {});
     if (data && data.document) {
-      setStatus('使用说明 help.doc 已下载，用文字处理软件打开。');
+      setStatus('说明书 help.doc 已下载，用文字处理软件打开。');
       window.location.href = data.document;
     }
-  }, '打开帮助'));
+  }, '下载说明书'));
   $('sheetSelect').addEventListener('change', (event) => act(async () => {
     if (!(await settleMoves())) { event.target.value = currentSheet; return; }
     currentSheet = event.target.value;
