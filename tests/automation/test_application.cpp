@@ -908,7 +908,8 @@ class TestApplicationObject final : public TestObject {
   static const std::vector<MemberInfo>& Members() {
     static const std::vector<MemberInfo> members = {
         {L"Workbooks", {}},    {L"ThisWorkbook", {}},  {L"ActiveWorkbook", {}}, {L"ActiveSheet", {}},
-        {L"ActiveWindow", {}}, {L"DisplayAlerts", {}}, {L"ScreenUpdating", {}}, {L"PrintCommunication", {}}};
+        {L"ActiveWindow", {}}, {L"DisplayAlerts", {}}, {L"ScreenUpdating", {}}, {L"PrintCommunication", {}},
+        {L"Hwnd", {}}};
     return members;
   }
 
@@ -918,7 +919,11 @@ class TestApplicationObject final : public TestObject {
     const auto boolOf = [](const host::Value& v) { return v.IsBoolean() ? v.Bool() : v.ToDouble() != 0; };
     switch (member) {
       case 0: return Hand(new TestWorkbooks(world_));
-      case 1: return Hand(world_.WorkbookObject(app.ThisWorkbook()));
+      case 1:
+        // "Returns a Workbook object that represents the workbook where the
+        // current macro code is running" (Application.ThisWorkbook property).
+        if (!world_.MacroRunning()) host::Raise(host::kErrHost, "ThisWorkbook: 没有正在运行的宏");
+        return Hand(world_.WorkbookObject(app.ThisWorkbook()));
       case 2: return Hand(world_.WorkbookObject(app.ActiveWorkbook()));
       case 3: return Hand(world_.SheetObject(app.ActiveSheet()));
       case 4: return Hand(new TestWindow(world_, nullptr));
@@ -928,6 +933,9 @@ class TestApplicationObject final : public TestObject {
       case 6:
         if (args.IsPut()) return app.SetScreenUpdating(boolOf(args.PutValue())), Variant();
         return Variant::Bool(app.ScreenUpdating());
+      case 8:
+        if (args.IsPut()) ReadOnly();
+        return Variant::Long(static_cast<int32_t>(reinterpret_cast<INT_PTR>(world_.Window())));
       default:
         if (!world_.HasPrintCommunication()) host::Raise(438, "对象不支持该属性或方法");
         if (args.IsPut()) return world_.SetPrintCommunication(boolOf(args.PutValue())), Variant();

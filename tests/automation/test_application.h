@@ -50,6 +50,13 @@ class TestWorld {
   void SetPrintCommunication(bool on) { printCommunication_ = on; }
   bool HasPrintCommunication() const { return hasPrintCommunication_; }
   void SetHasPrintCommunication(bool has) { hasPrintCommunication_ = has; }
+  // Application.Hwnd, the main window's handle (0 until a window is given).
+  HWND Window() const { return window_; }
+  void SetWindow(HWND window) { window_ = window; }
+  // Application.ThisWorkbook names the workbook whose macro code is running;
+  // called from outside a macro (an add-in's own code) it has none and raises.
+  bool MacroRunning() const { return macroRunning_; }
+  void SetMacroRunning(bool running) { macroRunning_ = running; }
   // Range.Find's SearchOrder, kept from one call to the next as the program keeps it.
   int32_t& SavedSearchOrder() { return savedSearchOrder_; }
 
@@ -62,6 +69,8 @@ class TestWorld {
   bool printCommunication_ = true;
   bool hasPrintCommunication_ = true;
   int32_t savedSearchOrder_ = 1;  // xlByRows
+  HWND window_ = nullptr;
+  bool macroRunning_ = true;
 };
 
 }  // namespace fenban::automation::testing
