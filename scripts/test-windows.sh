@@ -2,7 +2,8 @@
 # Builds myfb.dll and its Windows test programs for 64-bit (build-windows/) and
 # 32-bit Windows (build-windows-i686/) with scripts/build-windows.sh, and runs
 # each server's tests under wine in one fresh, temporary WINEPREFIX (a 64-bit
-# prefix runs 32-bit programs too), on a virtual display (Xvfb) of its own.
+# prefix runs 32-bit programs too), on a virtual display (Xvfb) of its own;
+# then the installer's check (scripts/installer_check.sh) in a prefix of its own.
 # A test program passes only when it exits 0 and prints "WINCHECK PASS name".
 # FENBAN_WINDOWS_ARCHS chooses the servers ("x86_64 i686" by default).
 set -euo pipefail
@@ -148,6 +149,15 @@ for arch in "${archs[@]}"; do
   fi
   echo "test-windows: the $arch server's tests took $((SECONDS - arch_started)) s"
 done
+
+# The teacher's installer, in a prefix of its own (both servers must be built).
+if [[ -f build-windows/fenban-setup.exe && -f build-windows-i686/myfb.dll ]]; then
+  installer_started=$SECONDS
+  if ! bash scripts/installer_check.sh; then failed=1; fi
+  echo "test-windows: the installer's check took $((SECONDS - installer_started)) s"
+else
+  echo "test-windows: build-windows/fenban-setup.exe not built; the installer was not checked"
+fi
 
 echo "test-windows: $((SECONDS - started)) s in all"
 if [[ $failed -ne 0 ]]; then

@@ -126,15 +126,14 @@ HWND MakeHostWindow() {
                          nullptr, GetModuleHandleW(nullptr), nullptr);
 }
 
+BOOL CALLBACK CollectWindow(HWND window, LPARAM found) {
+  reinterpret_cast<std::vector<HWND>*>(found)->push_back(window);
+  return TRUE;
+}
+
 std::vector<HWND> WindowsOf(DWORD thread) {
   std::vector<HWND> windows;
-  EnumThreadWindows(
-      thread,
-      [](HWND window, LPARAM found) {
-        reinterpret_cast<std::vector<HWND>*>(found)->push_back(window);
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&windows));
+  EnumThreadWindows(thread, CollectWindow, reinterpret_cast<LPARAM>(&windows));
   return windows;
 }
 
