@@ -109,16 +109,17 @@ Dispatch CreateHostWorkbook(IDispatch* application, DispatchCaller& caller, cons
   WindowsServices services(nullptr);
   std::unique_ptr<host::Application> app = MakeDispatchApplication(view.Get(), services);
   host::Workbook& host = app->ThisWorkbook();
-  // The new workbook's first sheet becomes "DTB"; the others follow it.
-  host::Worksheet* last = &host.SheetAt(1);
-  last->SetName("DTB");
-  maintenance::FillSettingsSheet(*last);
-  for (const char* name : {"FBB", "JZB", "SYB", "登记表"}) {
-    host::Worksheet* existing = host.FindSheet(name);
-    last = existing ? existing : &host.AddSheet(last);
-    last->SetName(name);
+  // The new workbook's sheets (one or more, as the program is set) take the
+  // names in order; missing ones are added, extra empty ones deleted.
+  const char* const names[] = {"DTB", "FBB", "JZB", "SYB", "登记表"};
+  host::Worksheet* last = nullptr;
+  for (int32_t i = 1; i <= 5; ++i) {
+    last = i <= host.SheetCount() ? &host.SheetAt(i) : &host.AddSheet(last);
+    last->SetName(names[i - 1]);
   }
-  maintenance::FillEntrySheet(*last);
+  while (host.SheetCount() > 5) host.SheetAt(6).Delete();
+  maintenance::FillSettingsSheet(*host.FindSheet("DTB"));
+  maintenance::FillEntrySheet(*host.FindSheet("登记表"));
   app->CompleteWrites();
   caller.Call(book.Get(), kWorkbook, L"SaveAs", {}, {{L"Filename", Variant::Text(WideToUtf8(path))},
                                                     {L"FileFormat", Variant::Long(kXlsxFormat)}});

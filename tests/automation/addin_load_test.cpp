@@ -338,8 +338,7 @@ struct Outcome {
 // The host folder the dialog uses, set for the test and put back afterwards.
 class HostFolderSetting {
  public:
-  HostFolderSetting() {
-    std::wstring folder = Utf8ToWide(kHostFolder);
+  explicit HostFolderSetting(std::wstring folder) {
     for (wchar_t& c : folder) c = c == L'/' ? L'\\' : c;
     RegSetKeyValueW(HKEY_CURRENT_USER, kSettings, L"HostFolder", REG_SZ, folder.c_str(),
                     static_cast<DWORD>((folder.size() + 1) * sizeof(wchar_t)));
@@ -357,11 +356,21 @@ DISPID CallbackId(IDispatch* addin, const std::wstring& name) {
   return id;
 }
 
+// The IRibbonControl's click: the callback by name through IDispatch.
+HRESULT ClickButton(IDispatch* addin, CallCounts& counts, const std::wstring& callback) {
+  ComPtr<IDispatch> control = ComPtr<IDispatch>::Adopt(new TestRibbonControl(counts, L"VantrelFenBanButton"));
+  Variant argument = Variant::Dispatch(control.Get());
+  DISPPARAMS params{&argument.Raw(), nullptr, 1, 0};
+  Variant result;
+  return addin->Invoke(CallbackId(addin, callback), IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params,
+                       result.Out(), nullptr, nullptr);
+}
+
 Outcome LoadAndDrive(int32_t students, const std::wstring& dllPath) {
   Outcome outcome;
   auto world = MakeWorkflowWorld(students);
   FixedPlatform platform(*world);
-  HostFolderSetting folder;
+  HostFolderSetting folder(Utf8ToWide(kHostFolder));
   wintest::WordLog word;
   wintest::TestWordRegistration registration(word);
   wintest::BoxWatcher watcher;
@@ -427,13 +436,7 @@ Outcome LoadAndDrive(int32_t students, const std::wstring& dllPath) {
   // until it closes it.
   DialogDriver driver(*world, GetCurrentThreadId());
   HANDLE thread = CreateThread(nullptr, 0, DialogDriver::Run, &driver, 0, nullptr);
-  ComPtr<IDispatch> control = ComPtr<IDispatch>::Adopt(new TestRibbonControl(hostCounts, L"VantrelFenBanButton"));
-  Variant argument = Variant::Dispatch(control.Get());
-  DISPPARAMS params{&argument.Raw(), nullptr, 1, 0};
-  Variant result;
-  CHECK_HR(dispatch->Invoke(CallbackId(dispatch.Get(), callbacks[0]), IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD,
-                            &params, result.Out(), nullptr, nullptr),
-           S_OK);
+  CHECK_HR(ClickButton(dispatch.Get(), hostCounts, callbacks[0]), S_OK);
   WaitForSingleObject(thread, INFINITE);
   CloseHandle(thread);
   CHECK(driver.Finished());
@@ -467,6 +470,81 @@ Outcome LoadAndDrive(int32_t students, const std::wstring& dllPath) {
   return outcome;
 }
 
+// What the dialog shows when it opens; then it is closed.
+struct FirstLook {
+  DWORD hostThread = 0;
+  bool opened = false;
+  std::wstring classCount;
+  LRESULT listCount = -1;
+};
+
+DWORD WINAPI LookAndClose(void* param) {
+  auto* look = static_cast<FirstLook*>(param);
+  HWND dialog = WaitForDialog(look->hostThread);
+  if (!dialog) return 0;
+  look->opened = true;
+  look->classCount = TextOf(Item(dialog, IdOf("txtFenBan")));
+  look->listCount = SendMessageW(Item(dialog, IdOf("ltbBiao")), LB_GETCOUNT, 0, 0);
+  SendMessageW(dialog, WM_CLOSE, 0, 0);
+  return 0;
+}
+
+// First use on a new computer: the remembered folder holds no host
+// workbook. The button makes the folder, its 数据 folder and fenban.xlsx with
+// the sheets DTB, FBB, JZB, SYB and 登记表 (from a new workbook of three
+// sheets, as Excel 2010 makes them), and the dialog opens on its options.
+void CheckFirstUse() {
+  std::printf("addin_load_test: first use, without a host workbook\n");
+  auto world = MakeWorkflowWorld(20);
+  TestWorld testApp(*world->app);
+  testApp.SetMacroRunning(false);
+  testApp.SetSheetsInNewWorkbook(3);
+  const std::wstring folder = L"C:\\fenban-first-use-" + std::to_wstring(GetCurrentProcessId());
+  HostFolderSetting setting(folder);
+  ComPtr<IDispatch> ea = ComPtr<IDispatch>::Adopt(testApp.Application());
+  CallCounts counts;
+  CLSID clsid{};
+  CHECK_HR(CLSIDFromProgID(kProgId, &clsid), S_OK);
+  ComPtr<IDTExtensibility2> connection;
+  CHECK_HR(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, kIidDTExtensibility2,
+                            reinterpret_cast<void**>(connection.Out())),
+           S_OK);
+  if (!connection) return;
+  SAFEARRAY* custom = SafeArrayCreateVector(VT_VARIANT, 0, 0);
+  ComPtr<IDispatch> addInInst = ComPtr<IDispatch>::Adopt(new TestComAddIn(counts));
+  CHECK_HR(connection->OnConnection(ea.Get(), kConnectAfterStartup, addInInst.Get(), &custom), S_OK);
+
+  FirstLook look;
+  look.hostThread = GetCurrentThreadId();
+  HANDLE thread = CreateThread(nullptr, 0, LookAndClose, &look, 0, nullptr);
+  CHECK_HR(ClickButton(connection.Get(), counts, L"OnFenBanButton"), S_OK);
+  WaitForSingleObject(thread, INFINITE);
+  CloseHandle(thread);
+
+  CHECK(look.opened);
+  CHECK_TEXT(look.classCount, L"10");
+  CHECK(look.listCount == 0);
+  const DWORD dataFolder = GetFileAttributesW((folder + L"\\数据").c_str());
+  CHECK(dataFolder != INVALID_FILE_ATTRIBUTES && (dataFolder & FILE_ATTRIBUTE_DIRECTORY));
+  CHECK(GetFileAttributesW((folder + L"\\fenban.xlsx").c_str()) != INVALID_FILE_ATTRIBUTES);
+  host::Workbook* book = world->app->FindWorkbook("fenban.xlsx");
+  if (CHECK(book != nullptr)) {
+    CHECK_TEXT(Utf8ToWide(book->Path()), folder);
+    std::string sheets;
+    for (int32_t i = 1; i <= book->SheetCount(); ++i) sheets += book->SheetAt(i).Name() + " ";
+    CHECK(sheets == "DTB FBB JZB SYB 登记表 ");
+    host::Worksheet* dtb = book->FindSheet("DTB");
+    CHECK(dtb && dtb->CellValue(2, 3).ToLong() == 10 && dtb->CellValue(2, 6).ToLong() == 3);
+    host::Worksheet* entry = book->FindSheet("登记表");
+    CHECK(entry && entry->CellValue(1, 1).ToText() == "【学科名登记列】");
+  }
+  CHECK_HR(connection->OnDisconnection(kDisconnectUserClosed, &custom), S_OK);
+  SafeArrayDestroy(custom);
+  DeleteFileW((folder + L"\\fenban.xlsx").c_str());
+  RemoveDirectoryW((folder + L"\\数据").c_str());
+  RemoveDirectoryW(folder.c_str());
+}
+
 void WriteDump(const std::string& dump) {
   const wchar_t* path = _wgetenv(L"FENBAN_ADDIN_WORKFLOW_DUMP");
   if (path == nullptr) return;
@@ -485,6 +563,7 @@ int wmain(int argc, wchar_t** argv) {
   const int32_t students = Students();
   std::printf("addin_load_test: %d students through the dialog of \"Vantrel.FenBanAddin\"\n", students);
   const Outcome outcome = LoadAndDrive(students, full);
+  CheckFirstUse();
 
   auto direct = MakeWorkflowWorld(students);
   bridge::myfb fb;

@@ -57,6 +57,10 @@ class TestWorld {
   // called from outside a macro (an add-in's own code) it has none and raises.
   bool MacroRunning() const { return macroRunning_; }
   void SetMacroRunning(bool running) { macroRunning_ = running; }
+  // Application.SheetsInNewWorkbook: 1 from Excel 2013, 3 before.
+  int32_t SheetsInNewWorkbook() const { return sheetsInNewWorkbook_; }
+  void SetSheetsInNewWorkbook(int32_t count) { sheetsInNewWorkbook_ = count; }
+  int32_t& AddedWorkbooks() { return addedWorkbooks_; }
   // Range.Find's SearchOrder, kept from one call to the next as the program keeps it.
   int32_t& SavedSearchOrder() { return savedSearchOrder_; }
 
@@ -71,6 +75,8 @@ class TestWorld {
   int32_t savedSearchOrder_ = 1;  // xlByRows
   HWND window_ = nullptr;
   bool macroRunning_ = true;
+  int32_t sheetsInNewWorkbook_ = 1;
+  int32_t addedWorkbooks_ = 0;
 };
 
 }  // namespace fenban::automation::testing
