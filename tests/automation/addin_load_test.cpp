@@ -33,6 +33,7 @@
 #include "automation/office_addin_interfaces.h"
 #include "automation/ribbon_check.h"
 #include "automation/test_application.h"
+#include "automation/test_command_bars.h"
 #include "automation/test_dispatch_object.h"
 #include "automation/test_word.h"
 #include "automation/variant.h"
@@ -545,6 +546,52 @@ void CheckFirstUse() {
   RemoveDirectoryW(folder.c_str());
 }
 
+// A host without a ribbon (Excel 2003, which never asks for
+// IRibbonExtensibility): once start-up is complete the add-in adds a
+// temporary toolbar "分班" with one caption button, listens to its Click,
+// opens the dialog on it, and at disconnection stops listening and deletes it.
+void CheckCommandBar() {
+  std::printf("addin_load_test: a host without a ribbon\n");
+  auto world = MakeWorkflowWorld(20);
+  TestWorld testApp(*world->app);
+  testApp.SetMacroRunning(false);
+  CallCounts counts;
+  CommandBarLog log;
+  ComPtr<IDispatch> bars = ComPtr<IDispatch>::Adopt(MakeCommandBars(log, counts));
+  testApp.SetCommandBars(bars.Get());
+  HostFolderSetting setting(Utf8ToWide(kHostFolder));
+  ComPtr<IDispatch> ea = ComPtr<IDispatch>::Adopt(testApp.Application());
+  CLSID clsid{};
+  CHECK_HR(CLSIDFromProgID(kProgId, &clsid), S_OK);
+  ComPtr<IDTExtensibility2> connection;
+  CHECK_HR(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, kIidDTExtensibility2,
+                            reinterpret_cast<void**>(connection.Out())),
+           S_OK);
+  if (!connection) return;
+  SAFEARRAY* custom = SafeArrayCreateVector(VT_VARIANT, 0, 0);
+  ComPtr<IDispatch> addInInst = ComPtr<IDispatch>::Adopt(new TestComAddIn(counts));
+  CHECK_HR(connection->OnConnection(ea.Get(), kConnectStartup, addInInst.Get(), &custom), S_OK);
+  CHECK(log.bars.empty());  // nothing before start-up is complete
+  CHECK_HR(connection->OnAddInsUpdate(&custom), S_OK);
+  CHECK_HR(connection->OnStartupComplete(&custom), S_OK);
+  CHECK(log.bars.size() == 1 && log.bars[0] == L"分班" && log.barVisible);
+  CHECK(log.buttons == 1 && log.caption == L"分班" && log.style == 2 && log.temporary);
+  CHECK(log.sinks.size() == 1 && log.sinks[0]);
+
+  FirstLook look;
+  look.hostThread = GetCurrentThreadId();
+  HANDLE thread = CreateThread(nullptr, 0, LookAndClose, &look, 0, nullptr);
+  ClickBarButton(log);
+  WaitForSingleObject(thread, INFINITE);
+  CloseHandle(thread);
+  CHECK(look.opened);
+
+  CHECK_HR(connection->OnDisconnection(kDisconnectUserClosed, &custom), S_OK);
+  SafeArrayDestroy(custom);
+  CHECK(log.deleted);
+  CHECK(log.sinks.size() == 1 && !log.sinks[0]);
+}
+
 void WriteDump(const std::string& dump) {
   const wchar_t* path = _wgetenv(L"FENBAN_ADDIN_WORKFLOW_DUMP");
   if (path == nullptr) return;
@@ -564,6 +611,7 @@ int wmain(int argc, wchar_t** argv) {
   std::printf("addin_load_test: %d students through the dialog of \"Vantrel.FenBanAddin\"\n", students);
   const Outcome outcome = LoadAndDrive(students, full);
   CheckFirstUse();
+  CheckCommandBar();
 
   auto direct = MakeWorkflowWorld(students);
   bridge::myfb fb;

@@ -947,7 +947,7 @@ class TestApplicationObject final : public TestObject {
     static const std::vector<MemberInfo> members = {
         {L"Workbooks", {}},    {L"ThisWorkbook", {}},  {L"ActiveWorkbook", {}}, {L"ActiveSheet", {}},
         {L"ActiveWindow", {}}, {L"DisplayAlerts", {}}, {L"ScreenUpdating", {}}, {L"PrintCommunication", {}},
-        {L"Hwnd", {}}};
+        {L"Hwnd", {}},         {L"CommandBars", {}}};
     return members;
   }
 
@@ -974,6 +974,9 @@ class TestApplicationObject final : public TestObject {
       case 8:
         if (args.IsPut()) ReadOnly();
         return Variant::Long(static_cast<int32_t>(reinterpret_cast<INT_PTR>(world_.Window())));
+      case 9:
+        if (!world_.CommandBars()) host::Raise(438, "对象不支持该属性或方法");
+        return Variant::Dispatch(world_.CommandBars());
       default:
         if (!world_.HasPrintCommunication()) host::Raise(438, "对象不支持该属性或方法");
         if (args.IsPut()) return world_.SetPrintCommunication(boolOf(args.PutValue())), Variant();

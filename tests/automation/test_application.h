@@ -57,6 +57,9 @@ class TestWorld {
   // called from outside a macro (an add-in's own code) it has none and raises.
   bool MacroRunning() const { return macroRunning_; }
   void SetMacroRunning(bool running) { macroRunning_ = running; }
+  // Application.CommandBars: none (a host that raises) until one is given.
+  IDispatch* CommandBars() const { return commandBars_.Get(); }
+  void SetCommandBars(IDispatch* bars) { commandBars_ = ComPtr<IDispatch>::Share(bars); }
   // Application.SheetsInNewWorkbook: 1 from Excel 2013, 3 before.
   int32_t SheetsInNewWorkbook() const { return sheetsInNewWorkbook_; }
   void SetSheetsInNewWorkbook(int32_t count) { sheetsInNewWorkbook_ = count; }
@@ -77,6 +80,7 @@ class TestWorld {
   bool macroRunning_ = true;
   int32_t sheetsInNewWorkbook_ = 1;
   int32_t addedWorkbooks_ = 0;
+  ComPtr<IDispatch> commandBars_;
 };
 
 }  // namespace fenban::automation::testing
