@@ -471,6 +471,21 @@ Outcome LoadAndDrive(int32_t students, const std::wstring& dllPath) {
   return outcome;
 }
 
+// A new add-in object by its ProgID, connected to `application` as the host does.
+ComPtr<IDTExtensibility2> Connect(IDispatch* application, AddInConnectMode mode, CallCounts& counts,
+                                  SAFEARRAY** custom) {
+  CLSID clsid{};
+  CHECK_HR(CLSIDFromProgID(kProgId, &clsid), S_OK);
+  ComPtr<IDTExtensibility2> connection;
+  CHECK_HR(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, kIidDTExtensibility2,
+                            reinterpret_cast<void**>(connection.Out())),
+           S_OK);
+  if (!connection) return connection;
+  ComPtr<IDispatch> addInInst = ComPtr<IDispatch>::Adopt(new TestComAddIn(counts));
+  CHECK_HR(connection->OnConnection(application, mode, addInInst.Get(), custom), S_OK);
+  return connection;
+}
+
 // What the dialog shows when it opens; then it is closed.
 struct FirstLook {
   DWORD hostThread = 0;
@@ -504,16 +519,9 @@ void CheckFirstUse() {
   HostFolderSetting setting(folder);
   ComPtr<IDispatch> ea = ComPtr<IDispatch>::Adopt(testApp.Application());
   CallCounts counts;
-  CLSID clsid{};
-  CHECK_HR(CLSIDFromProgID(kProgId, &clsid), S_OK);
-  ComPtr<IDTExtensibility2> connection;
-  CHECK_HR(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, kIidDTExtensibility2,
-                            reinterpret_cast<void**>(connection.Out())),
-           S_OK);
-  if (!connection) return;
   SAFEARRAY* custom = SafeArrayCreateVector(VT_VARIANT, 0, 0);
-  ComPtr<IDispatch> addInInst = ComPtr<IDispatch>::Adopt(new TestComAddIn(counts));
-  CHECK_HR(connection->OnConnection(ea.Get(), kConnectAfterStartup, addInInst.Get(), &custom), S_OK);
+  ComPtr<IDTExtensibility2> connection = Connect(ea.Get(), kConnectAfterStartup, counts, &custom);
+  if (!connection) return;
 
   FirstLook look;
   look.hostThread = GetCurrentThreadId();
@@ -561,16 +569,9 @@ void CheckCommandBar() {
   testApp.SetCommandBars(bars.Get());
   HostFolderSetting setting(Utf8ToWide(kHostFolder));
   ComPtr<IDispatch> ea = ComPtr<IDispatch>::Adopt(testApp.Application());
-  CLSID clsid{};
-  CHECK_HR(CLSIDFromProgID(kProgId, &clsid), S_OK);
-  ComPtr<IDTExtensibility2> connection;
-  CHECK_HR(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, kIidDTExtensibility2,
-                            reinterpret_cast<void**>(connection.Out())),
-           S_OK);
-  if (!connection) return;
   SAFEARRAY* custom = SafeArrayCreateVector(VT_VARIANT, 0, 0);
-  ComPtr<IDispatch> addInInst = ComPtr<IDispatch>::Adopt(new TestComAddIn(counts));
-  CHECK_HR(connection->OnConnection(ea.Get(), kConnectStartup, addInInst.Get(), &custom), S_OK);
+  ComPtr<IDTExtensibility2> connection = Connect(ea.Get(), kConnectStartup, counts, &custom);
+  if (!connection) return;
   CHECK(log.bars.empty());  // nothing before start-up is complete
   CHECK_HR(connection->OnAddInsUpdate(&custom), S_OK);
   CHECK_HR(connection->OnStartupComplete(&custom), S_OK);
