@@ -8,7 +8,7 @@ std::wstring RibbonXml() {
              L"<ribbon><tabs>"
              L"<tab id=\"VantrelFenBanTab\" label=\"分班\">"
              L"<group id=\"VantrelFenBanGroup\" label=\"分班\">"
-             L"<button id=\"VantrelFenBanButton\" label=\"分班\" size=\"large\" imageMso=\"GroupSortAndFilter\" "
+             L"<button id=\"VantrelFenBanButton\" label=\"分班\" "
              L"screentip=\"分班\" supertip=\"打开分班窗口：选择名单、设置选项、分班、统计、删除、登记表、帮助\" "
              L"onAction=\"") +
          kRibbonCallbackName +
