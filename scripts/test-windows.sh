@@ -50,6 +50,9 @@ echo "test-windows: prefix ready in $((SECONDS - start)) s"
 # what a teacher sees.
 wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v 'Microsoft YaHei UI' /d 'Noto Sans CJK SC' /f >/dev/null 2>&1
 wine reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /d N /f >/dev/null 2>&1
+# The title bar's font links to the same Chinese font, as Chinese Windows links its UI fonts.
+wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink' /v Tahoma \
+  /t REG_MULTI_SZ /d 'NotoSansCJK-Regular.ttc,Noto Sans CJK SC' /f >/dev/null 2>&1
 
 failed=0
 # run_check NAME ARGS...: runs $build/NAME.exe (wine picks the loader of its bitness)
