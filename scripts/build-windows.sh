@@ -1,20 +1,33 @@
 #!/usr/bin/env bash
-# Builds the Windows automation server build-windows/myfb.dll (and its test
-# programs) with Debian's mingw-w64 cross compiler. Installs the toolchain
-# first. FENBAN_WINDOWS_ARCH=i686 builds the 32-bit server into build-windows-i686/.
+# Builds the Windows automation server myfb.dll (and its test programs) with
+# Debian's mingw-w64 cross compilers, for 64-bit Windows into build-windows/
+# and for 32-bit Windows into build-windows-i686/, then the teacher's
+# installer build-windows/fenban-setup.exe with Debian's NSIS. Installs the
+# toolchain first. FENBAN_WINDOWS_ARCH=x86_64 or =i686 builds one server only
+# (the installer is made whenever both servers are built).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 jobs="${FENBAN_JOBS:-$(nproc)}"
-arch="${FENBAN_WINDOWS_ARCH:-x86_64}"
-build="build-windows"
-if [[ "$arch" != x86_64 ]]; then build="build-windows-$arch"; fi
+read -r -a archs <<<"${FENBAN_WINDOWS_ARCH:-x86_64 i686}"
+build_of() { if [[ "$1" == x86_64 ]]; then echo build-windows; else echo "build-windows-$1"; fi; }
 
 bash scripts/install-deps.sh
 launcher=()
 if command -v ccache >/dev/null; then
   launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
 fi
-cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release \
-  -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/mingw-w64-$arch.cmake" "${launcher[@]}"
-cmake --build "$build" -j"$jobs"
-echo "build-windows: $build/myfb.dll"
+for arch in "${archs[@]}"; do
+  build="$(build_of "$arch")"
+  cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release \
+    -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/mingw-w64-$arch.cmake" "${launcher[@]}"
+  cmake --build "$build" -j"$jobs"
+  echo "build-windows: $build/myfb.dll"
+done
+
+# The installer carries both servers; it is made once both are built.
+if [[ -f build-windows/myfb.dll && -f build-windows-i686/myfb.dll ]]; then
+  makensis -V2 -INPUTCHARSET UTF8 -DVERSION="${FENBAN_VERSION:-1.0}" \
+    -DX64_DLL="$PWD/build-windows/myfb.dll" -DX86_DLL="$PWD/build-windows-i686/myfb.dll" \
+    -DOUTFILE="$PWD/build-windows/fenban-setup.exe" scripts/installer/fenban.nsi
+  echo "build-windows: build-windows/fenban-setup.exe"
+fi

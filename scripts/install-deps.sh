@@ -3,7 +3,8 @@
 # its workbooks: clang with its fuzzer and sanitizer runtimes (libclang-rt-14-dev,
 # which clang only recommends) for the fuzz step, GNU time for bench/compare,
 # both mingw-w64 cross compilers and 64- and 32-bit wine (wine32 comes from
-# the i386 architecture, added here) for the Windows server of each bitness.
+# the i386 architecture, added here) for the Windows server of each bitness,
+# NSIS for its installer.
 # Packages already installed are not fetched again. Then the browser tests'
 # npm packages, from their lock file.
 set -euo pipefail
@@ -16,7 +17,7 @@ packages=(
   python3-openpyxl
   clang libclang-rt-14-dev
   time bc
-  g++-mingw-w64-x86-64-win32 g++-mingw-w64-i686-win32 mingw-w64-tools libwine-dev wine wine64 wine32:i386 xvfb
+  g++-mingw-w64-x86-64-win32 g++-mingw-w64-i686-win32 mingw-w64-tools libwine-dev wine wine64 wine32:i386 xvfb nsis
   libcpp-httplib-dev nlohmann-json3-dev
   chromium fonts-noto-cjk
   libreoffice-calc-nogui poppler-utils fonts-crosextra-carlito

@@ -2,7 +2,8 @@
 # Builds myfb.dll and its Windows test programs for 64-bit (build-windows/) and
 # 32-bit Windows (build-windows-i686/) with scripts/build-windows.sh, and runs
 # each server's tests under wine in one fresh, temporary WINEPREFIX (a 64-bit
-# prefix runs 32-bit programs too), on a virtual display (Xvfb) of its own.
+# prefix runs 32-bit programs too), on a virtual display (Xvfb) of its own;
+# then the installer's check (scripts/installer_check.sh) in a prefix of its own.
 # A test program passes only when it exits 0 and prints "WINCHECK PASS name".
 # FENBAN_WINDOWS_ARCHS chooses the servers ("x86_64 i686" by default).
 set -euo pipefail
@@ -43,6 +44,15 @@ echo "test-windows: creating the wine prefix"
 start=$SECONDS
 wineboot --init >/dev/null 2>&1
 echo "test-windows: prefix ready in $((SECONDS - start)) s"
+# The dialog's font, "Microsoft YaHei UI", is Windows' own; wine draws it with
+# the Chinese font Debian has, and draws the windows' frames itself (there is
+# no window manager on the virtual display), so the dialog's picture shows
+# what a teacher sees.
+wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v 'Microsoft YaHei UI' /d 'Noto Sans CJK SC' /f >/dev/null 2>&1
+wine reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /d N /f >/dev/null 2>&1
+# The title bar's font links to the same Chinese font, as Chinese Windows links its UI fonts.
+wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink' /v Tahoma \
+  /t REG_MULTI_SZ /d 'NotoSansCJK-Regular.ttc,Noto Sans CJK SC' /f >/dev/null 2>&1
 
 failed=0
 # run_check NAME ARGS...: runs $build/NAME.exe (wine picks the loader of its bitness)
@@ -114,6 +124,12 @@ for arch in "${archs[@]}"; do
   progid_dump="$WINEPREFIX/progid-workflow-dump-$arch.txt"
   FENBAN_PROGID_WORKFLOW_DUMP="$(winepath -w "$progid_dump")"
   export FENBAN_PROGID_WORKFLOW_DUMP
+  # addin_load_test loads the add-in as a spreadsheet program does and drives
+  # its dialog; it leaves the workbooks' dump and a picture of the dialog.
+  addin_dump="$WINEPREFIX/addin-workflow-dump-$arch.txt"
+  FENBAN_ADDIN_WORKFLOW_DUMP="$(winepath -w "$addin_dump")"
+  FENBAN_DIALOG_SCREENSHOT="$(winepath -w "$WINEPREFIX/dialog-$arch.bmp")"
+  export FENBAN_ADDIN_WORKFLOW_DUMP FENBAN_DIALOG_SCREENSHOT
   for program in "$build"/*_test.exe; do
     name="$(basename "$program" .exe)"
     [[ "$name" == registration_test ]] && continue
@@ -121,16 +137,30 @@ for arch in "${archs[@]}"; do
   done
   # The next server's "none" checks find no keys of this one.
   regsvr /u
+  if [[ -s "$WINEPREFIX/dialog-$arch.bmp" ]]; then
+    python3 scripts/bmp_to_png.py "$WINEPREFIX/dialog-$arch.bmp" "$build/addin-dialog.png"
+    echo "test-windows: $arch: the dialog's picture is $build/addin-dialog.png"
+  fi
 
   if [[ -x "$native" ]]; then
     same_as_native "$workflow_dump" "$WINEPREFIX/native-dump.txt" "through automation"
     same_as_native "$workflow_dump.awkward" "$WINEPREFIX/native-dump.txt.awkward" "on the awkward list"
     same_as_native "$progid_dump" "$WINEPREFIX/native-workbooks.txt" 'through "Vantrel.myfb" by its ProgID'
+    same_as_native "$addin_dump" "$WINEPREFIX/native-workbooks.txt" "through the add-in's dialog"
   else
     echo "test-windows: $native not built; the comparison with the Linux build was skipped"
   fi
   echo "test-windows: the $arch server's tests took $((SECONDS - arch_started)) s"
 done
+
+# The teacher's installer, in a prefix of its own (both servers must be built).
+if [[ -f build-windows/fenban-setup.exe && -f build-windows-i686/myfb.dll ]]; then
+  installer_started=$SECONDS
+  if ! bash scripts/installer_check.sh; then failed=1; fi
+  echo "test-windows: the installer's check took $((SECONDS - installer_started)) s"
+else
+  echo "test-windows: build-windows/fenban-setup.exe not built; the installer was not checked"
+fi
 
 echo "test-windows: $((SECONDS - started)) s in all"
 if [[ $failed -ne 0 ]]; then

@@ -1,10 +1,12 @@
-// The class factory of myfb and the entry points COM looks up in the DLL.
+// The class factories of myfb and of the add-in, and the entry points COM
+// looks up in the DLL.
 #include <windows.h>
 #include <objbase.h>
 
 #include <atomic>
 #include <new>
 
+#include "automation/addin_object.h"
 #include "automation/myfb_object.h"
 #include "automation/registration.h"
 #include "automation/server_identity.h"
@@ -14,6 +16,8 @@ namespace fenban::automation {
 
 namespace {
 
+// Makes objects of class T (MyfbObject or AddinObject).
+template <typename T>
 class ClassFactory final : public IClassFactory {
  public:
   ClassFactory() { automation::LockServer(); }
@@ -40,7 +44,7 @@ class ClassFactory final : public IClassFactory {
     if (!out) return E_POINTER;
     *out = nullptr;
     if (outer) return CLASS_E_NOAGGREGATION;
-    MyfbObject* object = new (std::nothrow) MyfbObject();
+    T* object = new (std::nothrow) T();
     if (!object) return E_OUTOFMEMORY;
     const HRESULT hr = object->QueryInterface(iid, out);
     object->Release();
@@ -76,8 +80,14 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
 extern "C" HRESULT STDAPICALLTYPE DllGetClassObject(REFCLSID clsid, REFIID iid, void** out) {
   if (!out) return E_POINTER;
   *out = nullptr;
-  if (!IsEqualCLSID(clsid, kClassId)) return CLASS_E_CLASSNOTAVAILABLE;
-  ClassFactory* factory = new (std::nothrow) ClassFactory();
+  IClassFactory* factory = nullptr;
+  if (IsEqualCLSID(clsid, kClassId)) {
+    factory = new (std::nothrow) ClassFactory<MyfbObject>();
+  } else if (IsEqualCLSID(clsid, kAddinClassId)) {
+    factory = new (std::nothrow) ClassFactory<AddinObject>();
+  } else {
+    return CLASS_E_CLASSNOTAVAILABLE;
+  }
   if (!factory) return E_OUTOFMEMORY;
   const HRESULT hr = factory->QueryInterface(iid, out);
   factory->Release();

@@ -43,24 +43,26 @@ HRESULT Failure(EXCEPINFO* exception, int32_t number, const std::string& descrip
   return exception ? DISP_E_EXCEPTION : MAKE_HRESULT(SEVERITY_ERROR, FACILITY_CONTROL, static_cast<WORD>(number));
 }
 
-}  // namespace
-
-HRESULT RunMyFun(bridge::myfb& core, IDispatch* EA, IDispatch* UF, const std::string& flag, VARIANT* result,
-                 EXCEPINFO* exception) {
-  VariantInit(result);
+// Runs the event on the form over UF, or on `nativeForm` when there is one.
+HRESULT Run(bridge::myfb& core, IDispatch* EA, IDispatch* UF, form::Form* nativeForm, HWND boxOwner,
+            const std::string& flag, EXCEPINFO* exception) {
   // Without the application nothing can be silenced or restored: the call
   // fails as a late-bound call on Nothing does.
   if (!EA) return Failure(exception, 91, host::DefaultDescription(91));
   try {
     DispIdCache names;
     DispatchCaller caller(names);
-    WindowsServices windows(ApplicationWindow(caller, EA));
+    WindowsServices windows(boxOwner ? boxOwner : ApplicationWindow(caller, EA));
     CheckedServices services(windows);
     std::unique_ptr<host::Application> application = MakeDispatchApplication(EA, services);
     // A division or a recount is checked before it reports success.
     if (CheckedServices::Checks(flag)) services.Arm(*application, core.State());
-    DispatchForm form(UF, caller);
-    core.MyFun(*application, form, flag);
+    if (nativeForm) {
+      core.MyFun(*application, *nativeForm, flag);
+    } else {
+      DispatchForm form(UF, caller);
+      core.MyFun(*application, form, flag);
+    }
   } catch (const host::RuntimeError& error) {
     // Only switching alerts and screen updating back on can fail here.
     return Failure(exception, error.Number(), error.Description());
@@ -70,6 +72,18 @@ HRESULT RunMyFun(bridge::myfb& core, IDispatch* EA, IDispatch* UF, const std::st
     return Failure(exception, host::kErrHost, error.what());
   }
   return S_OK;
+}
+
+}  // namespace
+
+HRESULT RunMyFun(bridge::myfb& core, IDispatch* EA, IDispatch* UF, const std::string& flag, VARIANT* result,
+                 EXCEPINFO* exception) {
+  VariantInit(result);
+  return Run(core, EA, UF, nullptr, nullptr, flag, exception);
+}
+
+HRESULT RunMyFun(bridge::myfb& core, IDispatch* EA, form::Form& UF, HWND boxOwner, const std::string& flag) {
+  return Run(core, EA, nullptr, &UF, boxOwner, flag, nullptr);
 }
 
 }  // namespace fenban::automation

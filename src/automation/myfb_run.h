@@ -8,6 +8,7 @@
 #include <string>
 
 #include "bridge/myfb.h"
+#include "form/form.h"
 
 namespace fenban::automation {
 
@@ -18,5 +19,8 @@ namespace fenban::automation {
 // when the caller passed one).
 HRESULT RunMyFun(bridge::myfb& core, IDispatch* EA, IDispatch* UF, const std::string& flag, VARIANT* result,
                  EXCEPINFO* exception = nullptr);
+// The same for a form of our own (the add-in's dialog), with message boxes
+// owned by `boxOwner`.
+HRESULT RunMyFun(bridge::myfb& core, IDispatch* EA, form::Form& UF, HWND boxOwner, const std::string& flag);
 
 }  // namespace fenban::automation

@@ -4,6 +4,7 @@
 
 #include <olectl.h>
 
+#include <array>
 #include <cwctype>
 #include <string>
 
@@ -21,6 +22,11 @@ constexpr wchar_t kPlatformKey[] = L"win64";
 #else
 constexpr wchar_t kPlatformKey[] = L"win32";
 #endif
+
+// LoadBehavior 3: connected, and loaded when the host starts.
+constexpr DWORD kLoadAtStartup = 3;
+// WPS Spreadsheets loads only the COM add-ins its list of allowed add-ins names.
+constexpr wchar_t kWpsAllowedAddins[] = L"Software\\Kingsoft\\Office\\ET\\AddinsWL";
 
 HKEY RootKey(RegistrationScope scope) {
   return scope == RegistrationScope::User ? HKEY_CURRENT_USER : HKEY_LOCAL_MACHINE;
@@ -47,12 +53,46 @@ LONG DeleteTree(HKEY root, const std::wstring& path) {
   return status;
 }
 
+LONG SetNumber(HKEY root, const std::wstring& path, const wchar_t* name, DWORD value) {
+  HKEY key = nullptr;
+  LONG status = RegCreateKeyExW(root, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_WRITE, nullptr, &key,
+                                nullptr);
+  if (status != ERROR_SUCCESS) return status;
+  status = RegSetValueExW(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value);
+  RegCloseKey(key);
+  return status;
+}
+
+LONG DeleteValue(HKEY root, const std::wstring& path, const wchar_t* name) {
+  HKEY key = nullptr;
+  LONG status = RegOpenKeyExW(root, path.c_str(), 0, KEY_SET_VALUE | KEY_QUERY_VALUE, &key);
+  if (status == ERROR_FILE_NOT_FOUND) return ERROR_SUCCESS;
+  if (status != ERROR_SUCCESS) return status;
+  status = RegDeleteValueW(key, name);
+  DWORD values = 0, subkeys = 0;
+  RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, &values, nullptr, nullptr, nullptr,
+                   nullptr);
+  RegCloseKey(key);
+  // The list of allowed add-ins goes with its last entry.
+  if (values == 0 && subkeys == 0) RegDeleteKeyW(root, path.c_str());
+  return status == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : status;
+}
+
 std::wstring Folder(const std::wstring& path) {
   const size_t slash = path.find_last_of(L"\\/");
   return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash);
 }
 
+HRESULT Undo(RegistrationScope scope, LONG status) {
+  UnregisterServer(scope);
+  return status == ERROR_ACCESS_DENIED ? SELFREG_E_CLASS : HRESULT_FROM_WIN32(status);
+}
+
 }  // namespace
+
+std::array<std::wstring, 2> HostAddinKeys() {
+  return {L"Software\\Microsoft\\Office\\Excel\\Addins", L"Software\\Kingsoft\\Office\\ET\\Addins"};
+}
 
 RegistrationScope ScopeFromCommandLine(const wchar_t* commandLine) {
   if (!commandLine) return RegistrationScope::Machine;
@@ -93,12 +133,35 @@ HRESULT RegisterServer(RegistrationScope scope) {
       SetText(root, interfaceKey + L"\\TypeLib", nullptr, kLibraryIdText),
       SetText(root, interfaceKey + L"\\TypeLib", L"Version", version),
   };
+  const std::wstring addinKey = ClassesPath(std::wstring(L"CLSID\\") + kAddinClassIdText);
+  const LONG addinFailures[] = {
+      SetText(root, addinKey, nullptr, kAddinClassName),
+      SetText(root, addinKey + L"\\InprocServer32", nullptr, path),
+      SetText(root, addinKey + L"\\InprocServer32", L"ThreadingModel", L"Apartment"),
+      SetText(root, addinKey + L"\\ProgID", nullptr, kAddinProgId),
+      SetText(root, ClassesPath(kAddinProgId), nullptr, kAddinClassName),
+      SetText(root, ClassesPath(kAddinProgId) + L"\\CLSID", nullptr, kAddinClassIdText),
+  };
   for (LONG status : failures) {
-    if (status != ERROR_SUCCESS) {
-      UnregisterServer(scope);
-      return status == ERROR_ACCESS_DENIED ? SELFREG_E_CLASS : HRESULT_FROM_WIN32(status);
+    if (status != ERROR_SUCCESS) return Undo(scope, status);
+  }
+  for (LONG status : addinFailures) {
+    if (status != ERROR_SUCCESS) return Undo(scope, status);
+  }
+  // The hosts' lists of add-ins to load at start-up.
+  for (const std::wstring& hostKey : HostAddinKeys()) {
+    const std::wstring key = hostKey + L"\\" + kAddinProgId;
+    const LONG hostFailures[] = {
+        SetText(root, key, L"FriendlyName", kAddinFriendlyName),
+        SetText(root, key, L"Description", kAddinDescription),
+        SetNumber(root, key, L"LoadBehavior", kLoadAtStartup),
+    };
+    for (LONG status : hostFailures) {
+      if (status != ERROR_SUCCESS) return Undo(scope, status);
     }
   }
+  const LONG allowed = SetText(root, kWpsAllowedAddins, kAddinProgId, L"");
+  if (allowed != ERROR_SUCCESS) return Undo(scope, allowed);
   return S_OK;
 }
 
@@ -109,6 +172,11 @@ HRESULT UnregisterServer(RegistrationScope scope) {
       DeleteTree(root, ClassesPath(kProgId)),
       DeleteTree(root, ClassesPath(std::wstring(L"TypeLib\\") + kLibraryIdText)),
       DeleteTree(root, ClassesPath(std::wstring(L"Interface\\") + kInterfaceIdText)),
+      DeleteTree(root, ClassesPath(std::wstring(L"CLSID\\") + kAddinClassIdText)),
+      DeleteTree(root, ClassesPath(kAddinProgId)),
+      DeleteTree(root, HostAddinKeys()[0] + L"\\" + kAddinProgId),
+      DeleteTree(root, HostAddinKeys()[1] + L"\\" + kAddinProgId),
+      DeleteValue(root, kWpsAllowedAddins, kAddinProgId),
   };
   for (LONG status : results) {
     if (status != ERROR_SUCCESS) return HRESULT_FROM_WIN32(status);

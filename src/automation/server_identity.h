@@ -23,4 +23,14 @@ inline constexpr WORD kLibraryMajor = 1;
 inline constexpr WORD kLibraryMinor = 0;
 inline constexpr DISPID kMyFunId = 0x60030000;
 
+// The add-in class in the same DLL, which a spreadsheet program loads at
+// start-up: {8F4854EC-33E3-4D5A-8860-5868B8EFACD8}, ProgID "Vantrel.FenBanAddin".
+inline constexpr GUID kAddinClassId = {0x8F4854EC, 0x33E3, 0x4D5A, {0x88, 0x60, 0x58, 0x68, 0xB8, 0xEF, 0xAC, 0xD8}};
+inline constexpr wchar_t kAddinClassIdText[] = L"{8F4854EC-33E3-4D5A-8860-5868B8EFACD8}";
+inline constexpr wchar_t kAddinProgId[] = L"Vantrel.FenBanAddin";
+inline constexpr wchar_t kAddinClassName[] = L"FenBanAddin";
+// What the hosts' COM add-in lists show.
+inline constexpr wchar_t kAddinFriendlyName[] = L"分班";
+inline constexpr wchar_t kAddinDescription[] = L"分班：把学生分成均衡的班级并统计";
+
 }  // namespace fenban::automation

@@ -10,7 +10,7 @@
 #include "cli/cli_error.h"
 #include "cli/example_generator.h"
 #include "cli/folder_guard.h"
-#include "cli/host_workbook_content.h"
+#include "maintenance/host_workbook_content.h"
 #include "cli/teacher_manual.h"
 #include "cli/workbook_history.h"
 #include "cli/terminal_services.h"
@@ -56,11 +56,11 @@ void WriteTextAtomically(const std::string& text, const fs::path& target) {
 void CreateHostWorkbook(const fs::path& folder, TerminalServices& services) {
   host::ModelApplication app(services, files::ReadWorkbook);
   auto& book = app.AddWorkbook(std::make_unique<host::ModelWorkbook>(kHostBookName, folder.string()));
-  FillSettingsSheet(book.AppendSheet("DTB"));
+  maintenance::FillSettingsSheet(book.AppendSheet("DTB"));
   book.AppendSheet("FBB");
   book.AppendSheet("JZB");
   book.AppendSheet("SYB");
-  FillEntrySheet(book.AppendSheet("登记表"));
+  maintenance::FillEntrySheet(book.AppendSheet("登记表"));
   book.SetActiveSheetIndex(1);
 
   // The entry template command gives "登记表" its markers and the yes/no list of C2.

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "cli/host_workbook_content.h"
+#include "maintenance/host_workbook_content.h"
 #include "cli/workbook_history.h"
 
 namespace fenban::host {

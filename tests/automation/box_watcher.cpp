@@ -17,7 +17,9 @@ BOOL CALLBACK Collect(HWND window, LPARAM param) {
   GetWindowThreadProcessId(window, &process);
   wchar_t className[32] = {};
   GetClassNameW(window, className, 32);
-  if (process == search->process && std::wstring(className) == L"#32770" && IsWindowVisible(window)) {
+  // A dialog with a list box is a form of our own, not a message box.
+  if (process == search->process && std::wstring(className) == L"#32770" && IsWindowVisible(window) &&
+      FindWindowExW(window, nullptr, L"ListBox", nullptr) == nullptr) {
     search->found.push_back(window);
   }
   return TRUE;

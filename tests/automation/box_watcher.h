@@ -1,4 +1,5 @@
-// Watches the process for message boxes (dialog class "#32770"), records
+// Watches the process for message boxes (dialog class "#32770" without a
+// list box), records
 // each one's title, text and owner, and closes it with OK.
 #pragma once
 

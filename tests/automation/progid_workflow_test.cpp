@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "automation/box_watcher.h"
+#include "automation/fixed_platform.h"
 #include "automation/com_ptr.h"
 #include "automation/com_text.h"
 #include "automation/test_application.h"
@@ -43,39 +44,6 @@ int32_t Students() {
   const wchar_t* text = _wgetenv(L"FENBAN_WORKFLOW_STUDENTS");
   return text != nullptr ? static_cast<int32_t>(std::wcstol(text, nullptr, 10)) : 2000;
 }
-
-// The platform as the direct run's recording services have it: the tie
-// order's seed, the date text, and the data folder holding the one list.
-// The user's short date format is put back afterwards, for the programs that
-// run next in the same prefix.
-class FixedPlatform {
- public:
-  explicit FixedPlatform(const WorkflowWorld& world) {
-    const std::wstring seed = std::to_wstring(world.services.seed);
-    SetEnvironmentVariableW(L"FENBAN_SEED", seed.c_str());
-    wchar_t format[80] = {};
-    if (GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_SSHORTDATE, format, 80) > 0) savedDateFormat_ = format;
-    const std::wstring date = L"'" + Utf8ToWide(world.services.date) + L"'";  // a literal: the same every day
-    CHECK(SetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_SSHORTDATE, date.c_str()));
-    const std::wstring folder = Utf8ToWide(kHostFolder);
-    const std::wstring dataFolder = folder + L"\\" + Utf8ToWide(form::kDataFolderName);
-    CreateDirectoryW(folder.c_str(), nullptr);
-    CreateDirectoryW(dataFolder.c_str(), nullptr);
-    HANDLE list = CreateFileW((dataFolder + L"\\" + Utf8ToWide(kDataBookName)).c_str(), GENERIC_WRITE, 0, nullptr,
-                              CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    CHECK(list != INVALID_HANDLE_VALUE);
-    CloseHandle(list);
-  }
-  ~FixedPlatform() {
-    SetEnvironmentVariableW(L"FENBAN_SEED", nullptr);
-    if (!savedDateFormat_.empty()) SetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_SSHORTDATE, savedDateFormat_.c_str());
-  }
-  FixedPlatform(const FixedPlatform&) = delete;
-  FixedPlatform& operator=(const FixedPlatform&) = delete;
-
- private:
-  std::wstring savedDateFormat_;
-};
 
 // The form's controls as the workflow set them, into the test form, and
 // what MyFun changed there, back.

@@ -1,4 +1,4 @@
-// Registration of myfb.dll as the test script leaves it between regsvr32 runs:
+// Registration of myfb.dll (the class myfb and the add-in) as the test script leaves it between regsvr32 runs:
 //   registration_test machine DLL   after "regsvr32 DLL"
 //   registration_test none DLL      after "regsvr32 /u DLL" (and after the per-user removal)
 //   registration_test user DLL      after "regsvr32 /n /i:user DLL"
@@ -66,6 +66,40 @@ void CheckKeys(HKEY root, const std::wstring& dllPath, bool present) {
   CHECK(ReadText(root, interfaceKey + L"\\ProxyStubClsid32", nullptr, text) &&
         text == L"{00020424-0000-0000-C000-000000000046}");
   CHECK(ReadText(root, interfaceKey + L"\\TypeLib", nullptr, text) && text == kLibraryIdText);
+}
+
+bool ReadNumber(HKEY root, const std::wstring& path, const wchar_t* name, DWORD& out) {
+  DWORD size = sizeof out;
+  return RegGetValueW(root, path.c_str(), name, RRF_RT_REG_DWORD, nullptr, &out, &size) == ERROR_SUCCESS;
+}
+
+// The add-in class and the keys by which Excel and WPS Spreadsheets load it
+// at start-up (LoadBehavior 3), with WPS's list of allowed add-ins.
+void CheckAddinKeys(HKEY root, const std::wstring& dllPath, bool present) {
+  const std::wstring classKey = std::wstring(L"Software\\Classes\\CLSID\\") + kAddinClassIdText;
+  const std::wstring progIdKey = std::wstring(L"Software\\Classes\\") + kAddinProgId;
+  const std::wstring hostKeys[] = {L"Software\\Microsoft\\Office\\Excel\\Addins\\Vantrel.FenBanAddin",
+                                   L"Software\\Kingsoft\\Office\\ET\\Addins\\Vantrel.FenBanAddin"};
+  const std::wstring allowed = L"Software\\Kingsoft\\Office\\ET\\AddinsWL";
+  std::wstring text;
+  if (!present) {
+    CHECK(!KeyExists(root, classKey));
+    CHECK(!KeyExists(root, progIdKey));
+    for (const std::wstring& key : hostKeys) CHECK(!KeyExists(root, key));
+    CHECK(!ReadText(root, allowed, L"Vantrel.FenBanAddin", text));
+    return;
+  }
+  CHECK(ReadText(root, classKey + L"\\InprocServer32", nullptr, text) && Lower(text) == Lower(dllPath));
+  CHECK(ReadText(root, classKey + L"\\InprocServer32", L"ThreadingModel", text) && text == L"Apartment");
+  CHECK(ReadText(root, classKey + L"\\ProgID", nullptr, text) && text == L"Vantrel.FenBanAddin");
+  CHECK(ReadText(root, progIdKey + L"\\CLSID", nullptr, text) && text == kAddinClassIdText);
+  for (const std::wstring& key : hostKeys) {
+    DWORD loadBehavior = 0;
+    CHECK(ReadNumber(root, key, L"LoadBehavior", loadBehavior) && loadBehavior == 3);
+    CHECK(ReadText(root, key, L"FriendlyName", text) && text == L"分班");
+    CHECK(ReadText(root, key, L"Description", text) && !text.empty());
+  }
+  CHECK(ReadText(root, allowed, L"Vantrel.FenBanAddin", text));
 }
 
 // The type library as registered: library Vantrel, _myfb hidden/dual/
@@ -240,13 +274,19 @@ int wmain(int argc, wchar_t** argv) {
   if (mode == L"machine") {
     CheckMachineRegistration(dllPath);
     CheckKeys(HKEY_CURRENT_USER, dllPath, false);
+    CheckAddinKeys(HKEY_LOCAL_MACHINE, dllPath, true);
+    CheckAddinKeys(HKEY_CURRENT_USER, dllPath, false);
   } else if (mode == L"user") {
     // Activation through HKCU alone is not available under wine; the keys are what we check.
     CheckKeys(HKEY_CURRENT_USER, dllPath, true);
     CheckKeys(HKEY_LOCAL_MACHINE, dllPath, false);
+    CheckAddinKeys(HKEY_CURRENT_USER, dllPath, true);
+    CheckAddinKeys(HKEY_LOCAL_MACHINE, dllPath, false);
   } else {
     CheckKeys(HKEY_LOCAL_MACHINE, dllPath, false);
     CheckKeys(HKEY_CURRENT_USER, dllPath, false);
+    CheckAddinKeys(HKEY_LOCAL_MACHINE, dllPath, false);
+    CheckAddinKeys(HKEY_CURRENT_USER, dllPath, false);
     CLSID clsid{};
     CHECK(FAILED(CLSIDFromProgID(L"Vantrel.myfb", &clsid)));
   }

@@ -14,6 +14,7 @@
 #include "automation/com_text.h"
 #include "automation/value_array.h"
 #include "host/errors.h"
+#include "host/model_workbook.h"
 #include "host/model_worksheet.h"
 #include "host/range.h"
 #include "host/rect.h"
@@ -851,7 +852,8 @@ class TestWorkbook final : public TestObject {
   static const std::vector<MemberInfo>& Members() {
     static const std::vector<MemberInfo> members = {{L"Name", {}},        {L"Path", {}},
                                                     {L"Activate", {}},    {L"Worksheets", {L"Index"}},
-                                                    {L"ActiveSheet", {}}, {L"Windows", {L"Index"}}};
+                                                    {L"ActiveSheet", {}}, {L"Windows", {L"Index"}},
+                                                    {L"SaveAs", {L"Filename", L"FileFormat"}}};
     return members;
   }
 
@@ -864,13 +866,34 @@ class TestWorkbook final : public TestObject {
       case 2: book_.Activate(); return Variant();
       case 3: return Hand(new TestSheets(world_, book_));
       case 4: return Hand(world_.SheetObject(book_.ActiveSheet()));
-      default:
+      case 5:
         if (args.LongAt(0) != 1) host::Raise(host::kErrSubscript);
         return Hand(new TestWindow(world_, &book_));
+      default: return SaveAs(args), Variant();
     }
   }
 
  private:
+  // Workbook.SaveAs: the workbook takes the file's name and folder. The test
+  // application writes no contents: an empty file stands for the workbook.
+  // FileFormat 51 (xlOpenXMLWorkbook) must go with ".xlsx", as Excel refuses
+  // a format that does not match the extension.
+  void SaveAs(const CallArgs& args) {
+    const std::string path = args.TextAt(0);
+    const size_t slash = path.find_last_of("\\/");
+    if (slash == std::string::npos) host::Raise(host::kErrHost, "SaveAs: 需要完整路径");
+    const std::string name = path.substr(slash + 1);
+    const bool xlsx = name.size() > 5 && name.compare(name.size() - 5, 5, ".xlsx") == 0;
+    if (args.Has(1) && (args.LongAt(1) == 51) != xlsx) host::Raise(host::kErrHost, "SaveAs: 文件格式与扩展名不符");
+    HANDLE file = CreateFileW(Utf8ToWide(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) host::Raise(host::kErrFile, "SaveAs: 无法写入 " + path);
+    CloseHandle(file);
+    auto& model = dynamic_cast<host::ModelWorkbook&>(book_);
+    model.SetName(name);
+    model.SetPath(path.substr(0, slash));
+  }
+
   TestWorld& world_;
   host::Workbook& book_;
 };
@@ -879,7 +902,8 @@ class TestWorkbooks final : public TestObject {
  public:
   explicit TestWorkbooks(TestWorld& world) : TestObject(world.Counts(), L"Workbooks", Members()), world_(world) {}
   static const std::vector<MemberInfo>& Members() {
-    static const std::vector<MemberInfo> members = {{L"Count", {}}, {L"Item", {L"Index"}}, {L"Open", {L"Filename"}}};
+    static const std::vector<MemberInfo> members = {
+        {L"Count", {}}, {L"Item", {L"Index"}}, {L"Open", {L"Filename"}}, {L"Add", {L"Template"}}};
     return members;
   }
 
@@ -893,8 +917,22 @@ class TestWorkbooks final : public TestObject {
         const host::Value index = args.ValueAt(0);
         return Hand(world_.WorkbookObject(index.IsText() ? books(index.ToText()) : books(index.ToLong())));
       }
-      default: return Hand(world_.WorkbookObject(books.Open(args.TextAt(0))));
+      case 2: return Hand(world_.WorkbookObject(books.Open(args.TextAt(0))));
+      default: return Hand(world_.WorkbookObject(AddWorkbook()));
     }
+  }
+
+ private:
+  // Workbooks.Add: a new, unsaved workbook ("工作簿N", no folder) with
+  // Application.SheetsInNewWorkbook sheets "Sheet1", ...; it becomes the
+  // active workbook (Workbooks.Add method).
+  host::Workbook& AddWorkbook() {
+    host::ModelApplication& model = world_.Model();
+    const std::string name = "工作簿" + std::to_string(++world_.AddedWorkbooks());
+    auto& book = model.AddWorkbook(std::make_unique<host::ModelWorkbook>(name, ""));
+    for (int32_t i = 1; i <= world_.SheetsInNewWorkbook(); ++i) book.AppendSheet("Sheet" + std::to_string(i));
+    book.Activate();
+    return book;
   }
 
  private:
@@ -908,7 +946,8 @@ class TestApplicationObject final : public TestObject {
   static const std::vector<MemberInfo>& Members() {
     static const std::vector<MemberInfo> members = {
         {L"Workbooks", {}},    {L"ThisWorkbook", {}},  {L"ActiveWorkbook", {}}, {L"ActiveSheet", {}},
-        {L"ActiveWindow", {}}, {L"DisplayAlerts", {}}, {L"ScreenUpdating", {}}, {L"PrintCommunication", {}}};
+        {L"ActiveWindow", {}}, {L"DisplayAlerts", {}}, {L"ScreenUpdating", {}}, {L"PrintCommunication", {}},
+        {L"Hwnd", {}},         {L"CommandBars", {}}};
     return members;
   }
 
@@ -918,7 +957,11 @@ class TestApplicationObject final : public TestObject {
     const auto boolOf = [](const host::Value& v) { return v.IsBoolean() ? v.Bool() : v.ToDouble() != 0; };
     switch (member) {
       case 0: return Hand(new TestWorkbooks(world_));
-      case 1: return Hand(world_.WorkbookObject(app.ThisWorkbook()));
+      case 1:
+        // "Returns a Workbook object that represents the workbook where the
+        // current macro code is running" (Application.ThisWorkbook property).
+        if (!world_.MacroRunning()) host::Raise(host::kErrHost, "ThisWorkbook: 没有正在运行的宏");
+        return Hand(world_.WorkbookObject(app.ThisWorkbook()));
       case 2: return Hand(world_.WorkbookObject(app.ActiveWorkbook()));
       case 3: return Hand(world_.SheetObject(app.ActiveSheet()));
       case 4: return Hand(new TestWindow(world_, nullptr));
@@ -928,6 +971,12 @@ class TestApplicationObject final : public TestObject {
       case 6:
         if (args.IsPut()) return app.SetScreenUpdating(boolOf(args.PutValue())), Variant();
         return Variant::Bool(app.ScreenUpdating());
+      case 8:
+        if (args.IsPut()) ReadOnly();
+        return Variant::Long(static_cast<int32_t>(reinterpret_cast<INT_PTR>(world_.Window())));
+      case 9:
+        if (!world_.CommandBars()) host::Raise(438, "对象不支持该属性或方法");
+        return Variant::Dispatch(world_.CommandBars());
       default:
         if (!world_.HasPrintCommunication()) host::Raise(438, "对象不支持该属性或方法");
         if (args.IsPut()) return world_.SetPrintCommunication(boolOf(args.PutValue())), Variant();

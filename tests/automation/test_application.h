@@ -50,6 +50,20 @@ class TestWorld {
   void SetPrintCommunication(bool on) { printCommunication_ = on; }
   bool HasPrintCommunication() const { return hasPrintCommunication_; }
   void SetHasPrintCommunication(bool has) { hasPrintCommunication_ = has; }
+  // Application.Hwnd, the main window's handle (0 until a window is given).
+  HWND Window() const { return window_; }
+  void SetWindow(HWND window) { window_ = window; }
+  // Application.ThisWorkbook names the workbook whose macro code is running;
+  // called from outside a macro (an add-in's own code) it has none and raises.
+  bool MacroRunning() const { return macroRunning_; }
+  void SetMacroRunning(bool running) { macroRunning_ = running; }
+  // Application.CommandBars: none (a host that raises) until one is given.
+  IDispatch* CommandBars() const { return commandBars_.Get(); }
+  void SetCommandBars(IDispatch* bars) { commandBars_ = ComPtr<IDispatch>::Share(bars); }
+  // Application.SheetsInNewWorkbook: 1 from Excel 2013, 3 before.
+  int32_t SheetsInNewWorkbook() const { return sheetsInNewWorkbook_; }
+  void SetSheetsInNewWorkbook(int32_t count) { sheetsInNewWorkbook_ = count; }
+  int32_t& AddedWorkbooks() { return addedWorkbooks_; }
   // Range.Find's SearchOrder, kept from one call to the next as the program keeps it.
   int32_t& SavedSearchOrder() { return savedSearchOrder_; }
 
@@ -62,6 +76,11 @@ class TestWorld {
   bool printCommunication_ = true;
   bool hasPrintCommunication_ = true;
   int32_t savedSearchOrder_ = 1;  // xlByRows
+  HWND window_ = nullptr;
+  bool macroRunning_ = true;
+  int32_t sheetsInNewWorkbook_ = 1;
+  int32_t addedWorkbooks_ = 0;
+  ComPtr<IDispatch> commandBars_;
 };
 
 }  // namespace fenban::automation::testing

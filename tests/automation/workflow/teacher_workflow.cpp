@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "cli/example_generator.h"
-#include "cli/host_workbook_content.h"
+#include "maintenance/host_workbook_content.h"
 #include "form/form_routines.h"
 #include "host/errors.h"
 #include "host/model_workbook.h"
@@ -118,11 +118,11 @@ std::unique_ptr<WorkflowWorld> MakeWorkflowWorld(int32_t students, WorkflowList 
   };
   world->app = std::make_unique<host::ModelApplication>(world->services, loader);
   auto& book = world->app->AddWorkbook(std::make_unique<host::ModelWorkbook>("fenban.xlsm", kHostFolder));
-  cli::FillSettingsSheet(book.AppendSheet("DTB"));
+  maintenance::FillSettingsSheet(book.AppendSheet("DTB"));
   book.AppendSheet("FBB");
   book.AppendSheet("JZB");
   book.AppendSheet("SYB");
-  cli::FillEntrySheet(book.AppendSheet("登记表"));
+  maintenance::FillEntrySheet(book.AppendSheet("登记表"));
   book.SetActiveSheetIndex(1);
   return world;
 }

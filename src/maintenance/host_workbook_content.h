@@ -9,7 +9,7 @@ namespace fenban::host {
 class Worksheet;
 }
 
-namespace fenban::cli {
+namespace fenban::maintenance {
 
 // The subjects that a new entry template lists.
 std::vector<std::string> DefaultSubjects();
@@ -19,4 +19,4 @@ void FillSettingsSheet(host::Worksheet& dtb);
 // Subject column, end marker and the rounding choice of "登记表".
 void FillEntrySheet(host::Worksheet& entry);
 
-}  // namespace fenban::cli
+}  // namespace fenban::maintenance

@@ -1,9 +1,9 @@
-#include "cli/host_workbook_content.h"
+#include "maintenance/host_workbook_content.h"
 
 #include "host/value.h"
 #include "host/worksheet.h"
 
-namespace fenban::cli {
+namespace fenban::maintenance {
 
 std::vector<std::string> DefaultSubjects() {
   return {"语文", "数学", "英语", "物理", "化学", "生物", "政治", "历史", "地理"};
@@ -31,4 +31,4 @@ void FillEntrySheet(host::Worksheet& entry) {
   entry.SetColumnWidth(3, 3, 18);
 }
 
-}  // namespace fenban::cli
+}  // namespace fenban::maintenance
