@@ -12,6 +12,7 @@
 #include "host/constants.h"
 #include "host/errors.h"
 #include "maintenance/maintenance.h"
+#include "sheets/workbook_layout.h"
 #include "statistics/statistics.h"
 
 namespace fenban::bridge {
@@ -69,7 +70,7 @@ void ShowError(host::Application& app, int32_t number, const std::string& descri
 }  // namespace
 
 void ErrorBox(host::Application& app, int32_t number, const std::string& description) {
-  app.MsgBox("错误[" + std::to_string(number) + "]\r" + description, host::kMsgCritical, "错误");
+  app.MsgBox("错误[" + std::to_string(number) + "]\r" + description, host::kMsgCritical, sheets::kErrorTitle);
 }
 
 host::Value myfb::MyFun(host::Application& EA, form::Form& UF, const std::string& strFlag) {

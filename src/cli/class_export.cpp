@@ -13,6 +13,7 @@
 #include "host/errors.h"
 #include "host/model_workbook.h"
 #include "host/page_setup.h"
+#include "sheets/workbook_layout.h"
 
 namespace fenban::cli {
 
@@ -31,15 +32,9 @@ struct ClassList {
 
 std::string Shown(const host::Value& value) { return value.IsEmpty() ? "" : host::DisplayText(value, "General"); }
 
-// The header row of a division sheet: 2 below a title row, else 1.
-int32_t HeaderRow(const host::Worksheet& sheet) {
-  const host::Value& a2 = sheet.CellValue(2, 1);
-  return a2.IsText() && a2.Text() == "新班级" ? 2 : 1;
-}
-
 std::vector<ClassList> ReadClasses(const host::Worksheet& sheet, const std::vector<int32_t>& columns) {
   std::vector<ClassList> classes;
-  const int32_t headerRow = HeaderRow(sheet);
+  const int32_t headerRow = sheets::DivisionHeaderRow(sheet);
   const host::Rect table = sheet.CurrentRegion(headerRow, 1);
   for (int32_t row = headerRow + 1; row <= table.row2; ++row) {
     const std::string label = Shown(sheet.CellValue(row, 1));
@@ -154,7 +149,7 @@ std::vector<fs::path> ExportClassLists(const fs::path& list, const ExportOptions
     throw CliError(fmt::format("无法读取 “{}” (cannot read the workbook): {}", list.filename().string(), error.Description()));
   }
   host::Worksheet* sheet = book->FindSheet(options.sheet);
-  const int32_t headerRow = sheet == nullptr ? 1 : HeaderRow(*sheet);
+  const int32_t headerRow = sheet == nullptr ? 1 : sheets::DivisionHeaderRow(*sheet);
   if (sheet == nullptr || options.sheet.rfind("分班表", 0) != 0 || Shown(sheet->CellValue(headerRow, 1)) != "新班级") {
     throw CliError(fmt::format("“{}” 里没有分班表 “{}” (no such division sheet)", list.filename().string(), options.sheet));
   }

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <exception>
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <ostream>
 #include <vector>
@@ -16,7 +17,9 @@
 #include "cli/command_options.h"
 #include "cli/commands.h"
 #include "cli/example_generator.h"
+#include "cli/help_format.h"
 #include "cli/host_folder.h"
+#include "cli/stored_options.h"
 #include "cli/terminal_services.h"
 #include "host/errors.h"
 
@@ -31,16 +34,25 @@ constexpr const char* kDescription =
 
 constexpr const char* kFooter =
     "\n步骤 workflow:\n"
-    "  fenban init 分班2026 --example 400          建立文件夹 create the host folder (and an example list)\n"
-    "  fenban -C 分班2026 list                     列出名单和选项 show the lists and options\n"
-    "  fenban -C 分班2026 divide 示例.xlsx --classes 8 --by-sex   分班 divide\n"
+    "  fenban init 分班2026 --example 400\n"
+    "      建立文件夹 create the host folder (and an example list)\n"
+    "  fenban -C 分班2026 list\n"
+    "      列出名单和选项 show the lists and options\n"
+    "  fenban -C 分班2026 divide 示例.xlsx --classes 8 --by-sex\n"
+    "      分班 divide\n"
     "  （在表格软件里调整班号 move students by hand in the spreadsheet program）\n"
-    "  fenban -C 分班2026 stats 示例.xlsx 分班表1   重新统计 rebuild the statistics\n"
-    "  fenban -C 分班2026 clean 示例.xlsx 分班表1   删除其余的分班 delete the other divisions\n"
-    "  fenban -C 分班2026 history 示例.xlsx         列出旧版本 list the versions kept before each save\n"
-    "  fenban -C 分班2026 restore 示例.xlsx 3       恢复版本 3 bring version 3 back (undo a command)\n"
-    "  名单的文件名以 - 开头时写在 -- 后面 a BOOK beginning with - goes after --: fenban divide -- -名单.xlsx\n"
-    "\n退出状态 exit status: 0 成功 success; 1 有提示或错误 a message or error; 2 用法错误 wrong usage.\n"
+    "  fenban -C 分班2026 stats 示例.xlsx 分班表1\n"
+    "      重新统计 rebuild the statistics\n"
+    "  fenban -C 分班2026 clean 示例.xlsx 分班表1\n"
+    "      删除其余的分班 delete the other divisions\n"
+    "  fenban -C 分班2026 history 示例.xlsx\n"
+    "      列出旧版本 list the versions kept before each save\n"
+    "  fenban -C 分班2026 restore 示例.xlsx 3\n"
+    "      恢复版本 3 bring version 3 back (undo a command)\n"
+    "  名单的文件名以 - 开头时写在 -- 后面 a BOOK beginning with - goes after --:\n"
+    "      fenban divide -- -名单.xlsx\n"
+    "\n退出状态 exit status: 0 成功 success; 1 有提示或错误 a message or error;\n"
+    "2 用法错误 wrong usage.\n"
     "每个命令的说明 each command's help: fenban COMMAND --help";
 
 // Count option: kept as typed; the form's own rules validate it.
@@ -48,15 +60,35 @@ CLI::Option* AddCount(CLI::App& command, const std::string& name, std::string& t
   return command.add_option(name, target, help)->type_name("N");
 }
 
-void AddCountOptions(CLI::App& command, std::string (&values)[4]) {
-  AddCount(command, "--classes", values[0], "班级数，默认 10 (number of classes, default 10)")->type_name("K");
+// "现在 8 (now 8)" for a value the host folder holds, "默认 10 (default 10)" else.
+std::pair<std::string, std::string> ValueNote(const StoredOptions& stored, const std::string& value) {
+  return stored.fromFolder ? std::pair{"现在 " + value, "now " + value} : std::pair{"默认 " + value, "default " + value};
+}
+
+std::string YesNoNote(const StoredOptions& stored, bool value, const std::string& chinese, const std::string& english) {
+  const auto [zh, en] = ValueNote(stored, value ? "是" : "否");
+  return fmt::format("{}，{} ({}; {})", chinese, zh, english, stored.fromFolder ? (value ? "now yes" : "now no")
+                                                                                 : (value ? "default yes" : "default no"));
+}
+
+void AddCountOptions(CLI::App& command, std::string (&values)[4], const StoredOptions& stored) {
+  const auto classes = ValueNote(stored, stored.classes);
+  const auto excellent = ValueNote(stored, stored.excellent);
+  const auto pass = ValueNote(stored, stored.pass);
+  const auto top = ValueNote(stored, stored.top);
+  AddCount(command, "--classes", values[0],
+           fmt::format("班级数，{} (number of classes, {})", classes.first, classes.second))
+      ->type_name("K");
   AddCount(command, "--excellent", values[1],
-           "每班前 N 名算优秀，用于统计，默认 20 (top N per class count as excellent in the statistics, default 20)");
+           fmt::format("每班前 N 名算优秀，用于统计，{} (top N per class count as excellent in the statistics, {})",
+                       excellent.first, excellent.second));
   AddCount(command, "--pass", values[2],
-           "每班前 N 名算及格，用于统计，默认 30 (top N per class count as passing in the statistics, default 30)");
+           fmt::format("每班前 N 名算及格，用于统计，{} (top N per class count as passing in the statistics, {})",
+                       pass.first, pass.second));
   AddCount(command, "--top", values[3],
-           "均衡时全年级前 班级数×N 名只按成绩分配，0 关闭，默认 3 "
-           "(when balancing, the best classes×N students are dealt by rank alone; 0 switches it off; default 3)");
+           fmt::format("均衡时全年级前 班级数×N 名只按成绩分配，0 关闭，{} "
+                       "(when balancing, the best classes×N students are dealt by rank alone; 0 switches it off; {})",
+                       top.first, top.second));
 }
 
 std::optional<std::string> GivenText(const CLI::App& command, const std::string& name, const std::string& value) {
@@ -71,9 +103,10 @@ std::optional<bool> GivenFlag(const CLI::App& command, const std::string& on, co
 }
 
 // A balance check box: --by-X ticks it, --no-by-X clears it.
-void AddCheckPair(CLI::App& command, const std::string& name, const std::string& chinese,
-                  const std::string& english) {
-  command.add_flag("--by-" + name)->description("按" + chinese + "均衡 (balance the classes by " + english + ")");
+void AddCheckPair(CLI::App& command, const std::string& name, const std::string& chinese, const std::string& english,
+                  const StoredOptions& stored, bool ticked) {
+  command.add_flag("--by-" + name)
+      ->description(YesNoNote(stored, ticked, "按" + chinese + "均衡", "balance the classes by " + english));
   command.add_flag("--no-by-" + name)->description("不按" + chinese + "均衡 (do not balance by " + english + ")");
 }
 
@@ -148,12 +181,12 @@ std::string GivenCommand(int argc, const char* const* argv) {
   return "";
 }
 
-// "fenban dvide": the known command nearest to the word, when one is near.
-std::optional<std::string> NearestCommand(const CLI::App& app, const std::string& word) {
+// The nearest of `names` to `word`, when one is near: within a third of its
+// length in edits, or beginning with the word.
+std::optional<std::string> Nearest(const std::vector<std::string>& names, const std::string& word) {
   std::optional<std::string> best;
   size_t bestDistance = 0;
-  for (const CLI::App* command : app.get_subcommands([](const CLI::App*) { return true; })) {
-    const std::string& name = command->get_name();
+  for (const std::string& name : names) {
     const size_t distance = EditDistance(word, name);
     const bool near = distance <= std::max<size_t>(1, name.size() / 3) || name.rfind(word, 0) == 0;
     if (near && (!best || distance < bestDistance)) {
@@ -162,6 +195,53 @@ std::optional<std::string> NearestCommand(const CLI::App& app, const std::string
     }
   }
   return best;
+}
+
+// The long option names a command accepts, its parent's included.
+std::vector<std::string> LongOptionNames(const CLI::App& command) {
+  std::vector<std::string> names;
+  for (const CLI::App* app = &command; app != nullptr; app = app->get_parent()) {
+    for (const CLI::Option* option : app->get_options()) {
+      for (const std::string& name : option->get_lnames()) names.push_back("--" + name);
+    }
+  }
+  return names;
+}
+
+// The first "--word" of the command line that `command` does not know.
+std::optional<std::string> UnknownOption(const CLI::App& command, int argc, const char* const* argv) {
+  const std::vector<std::string> known = LongOptionNames(command);
+  for (int i = 1; i < argc; ++i) {
+    const std::string word = argv[i];
+    if (word == "--") break;
+    if (word.rfind("--", 0) != 0) continue;
+    const std::string name = word.substr(0, word.find('='));
+    if (std::find(known.begin(), known.end(), name) == known.end()) return name;
+  }
+  return std::nullopt;
+}
+
+// The host folder the command line names with -C or --dir, "." when none.
+std::string GivenFolder(int argc, const char* const* argv) {
+  std::string folder = ".";
+  for (int i = 1; i < argc; ++i) {
+    const std::string word = argv[i];
+    if (word == "--") break;
+    if ((word == "-C" || word == "--dir") && i + 1 < argc) folder = argv[++i];
+    else if (word.rfind("--dir=", 0) == 0) folder = word.substr(6);
+    else if (word.size() > 2 && word.rfind("-C", 0) == 0) folder = word.substr(2);
+  }
+  return folder;
+}
+
+bool AsksForHelp(int argc, const char* const* argv) {
+  if (argc <= 1) return true;
+  for (int i = 1; i < argc; ++i) {
+    const std::string word = argv[i];
+    if (word == "--") break;
+    if (word == "-h" || word == "--help") return true;
+  }
+  return false;
 }
 
 std::string Trim(const std::string& text) {
@@ -197,12 +277,17 @@ std::vector<std::string> SplitSubjects(const std::string& list) {
 
 int Run(int argc, const char* const* argv, std::ostream& out, std::ostream& err, const ServeRunner& serve) {
   CLI::App app{kDescription, "fenban"};
+  app.formatter(std::make_shared<HelpFormatter>());
+  app.set_help_flag("-h,--help", "显示这段说明 (print this help)");
+  const std::filesystem::path here = std::filesystem::current_path();
+  // Reading the host workbook costs time, so only the help reads it.
+  const StoredOptions stored = AsksForHelp(argc, argv) ? ReadStoredOptions(ResolveFolder(here, GivenFolder(argc, argv)))
+                                                       : StoredOptions{};
   app.failure_message(UsageMessage);
   app.set_version_flag("--version", kVersion, "显示版本 (print the version)");
   app.footer(kFooter);
   app.require_subcommand(1);
   app.fallthrough();
-  app.get_formatter()->column_width(30);
   std::string hostDir = ".";
   app.add_option("-C,--dir", hostDir, "fenban.xlsx 所在的文件夹，默认当前文件夹 (the host folder, default: here)")
       ->type_name("DIR");
@@ -234,17 +319,20 @@ int Run(int argc, const char* const* argv, std::ostream& out, std::ostream& err,
   uint64_t divideSeed = 0;
   divide->add_option("BOOK", divideBook, "数据工作簿的文件名，与 list 显示的相同 (file name as list shows it)")
       ->required();
-  AddCountOptions(*divide, divideCounts);
-  AddCheckPair(*divide, "sex", "性别", "sex");
-  AddCheckPair(*divide, "boarding", "住校", "boarding");
-  AddCheckPair(*divide, "current", "应届", "current-year graduates");
-  divide->add_flag("--refine")->description(
+  AddCountOptions(*divide, divideCounts, stored);
+  AddCheckPair(*divide, "sex", "性别", "sex", stored, stored.bySex);
+  AddCheckPair(*divide, "boarding", "住校", "boarding", stored, stored.byBoarding);
+  AddCheckPair(*divide, "current", "应届", "current-year graduates", stored, stored.byCurrent);
+  divide->add_flag("--refine")->description(YesNoNote(
+      stored, stored.refine,
       "分班后再调换学生，使各班总分、各科平均分、性别住校应届人数、优秀及格人数和总分标准差都接近，"
-      "并满足“分开”“同班”列和同名分开 (after the deal, trade students between classes so that the classes "
-      "become alike, keeping the 分开/同班 columns and same names apart)");
+      "并满足“分开”“同班”列和同名分开",
+      "after the deal, trade students between classes so that the classes "
+      "become alike, keeping the 分开/同班 columns and same names apart"));
   divide->add_flag("--no-refine")->description("不做优化 (no refinement: the serpentine deal as it is)");
   divide->add_option("--round", roundChoice,
-                     "分班前把总分四舍五入为整数：yes 或 no (round the totals to whole numbers first)")
+                     YesNoNote(stored, stored.round, "分班前把总分四舍五入为整数：yes 或 no",
+                               "round the totals to whole numbers first"))
       ->check(CLI::IsMember({"yes", "no", "是", "否"}));
   divide->add_option("--seed", divideSeed,
                      "随机种子，用它可以重复同样的分班 (random seed: the same seed repeats the same division)")
@@ -261,7 +349,7 @@ int Run(int argc, const char* const* argv, std::ostream& out, std::ostream& err,
   stats->add_option("BOOK", statsBook, "数据工作簿 (data workbook)")->required();
   stats->add_option("SHEET", statsSheet, "分班表或统计表，如 分班表1 (a division or statistics sheet, e.g. 分班表1)")
       ->required();
-  AddCountOptions(*stats, statsCounts);
+  AddCountOptions(*stats, statsCounts, stored);
 
   // clean
   CLI::App* clean = app.add_subcommand(
@@ -332,6 +420,8 @@ int Run(int argc, const char* const* argv, std::ostream& out, std::ostream& err,
                            "监听的地址，默认 127.0.0.1，只在本机可用 (address to listen on, default 127.0.0.1)");
   serveCommand->add_flag("--open", serveOptions.open, "用浏览器打开网页 (open the page in the browser)");
 
+  for (CLI::App* command : app.get_subcommands([](const CLI::App*) { return true; })) command->group("命令 commands");
+
   if (argc <= 1) {
     err << app.help();
     return kExitUsage;
@@ -345,11 +435,33 @@ int Run(int argc, const char* const* argv, std::ostream& out, std::ostream& err,
         error.get_exit_code() != static_cast<int>(CLI::ExitCodes::Success)) {
       // Not one of the commands: say so, and which one was probably meant.
       err << fmt::format("fenban: 没有命令 “{}” (no such command)", given);
-      if (const auto nearest = NearestCommand(app, given)) {
+      std::vector<std::string> commands;
+      for (const CLI::App* command : app.get_subcommands([](const CLI::App*) { return true; })) {
+        commands.push_back(command->get_name());
+      }
+      if (const auto nearest = Nearest(commands, given)) {
         err << fmt::format("；你是不是想用 did you mean: fenban {}", *nearest);
       }
       err << "\n用法 usage: fenban --help\n";
       return kExitUsage;
+    }
+    const bool helpOrVersion = error.get_exit_code() == static_cast<int>(CLI::ExitCodes::Success);
+    const CLI::App* command = known.empty() ? &app : known.front();
+    if (!helpOrVersion) {
+      if (const auto unknown = UnknownOption(*command, argc, argv)) {
+        const std::string commandName = command == &app ? "fenban" : "fenban " + command->get_name();
+        // Compare without the leading dashes, so that "--x" is not near every "--y".
+        std::vector<std::string> names;
+        for (const std::string& name : LongOptionNames(*command)) names.push_back(name.substr(2));
+        err << fmt::format("{}: 没有选项 {}", commandName, *unknown);
+        if (const auto nearest = Nearest(names, unknown->substr(2))) {
+          err << fmt::format("；你是不是想用 --{} (no such option; did you mean --{})", *nearest, *nearest);
+        } else {
+          err << " (no such option)";
+        }
+        err << fmt::format("\n用法 usage: {} --help\n", commandName);
+        return kExitUsage;
+      }
     }
     int status = app.exit(error, out, err);
     return status == static_cast<int>(CLI::ExitCodes::Success) ? kExitSuccess : kExitUsage;
@@ -373,7 +485,6 @@ int Run(int argc, const char* const* argv, std::ostream& out, std::ostream& err,
     }
   }
 
-  const std::filesystem::path here = std::filesystem::current_path();
   const std::filesystem::path folder = ResolveFolder(here, hostDir);
   Terminal terminal{out, err};
   try {

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "sheets/workbook_layout.h"
+
 namespace fenban::cli {
 
 // The four option text boxes, as typed (the form's rules validate them).
@@ -58,7 +60,8 @@ struct ServeOptions {
   bool open = false;                  // open the page in the desktop's browser
 };
 
-// At most this many subject names fit into "登记表" A2:A20.
-inline constexpr size_t kMaxSubjects = 19;
+// At most this many subject names fit into the entry template.
+inline constexpr size_t kMaxSubjects =
+    sheets::EntryTemplate::kLastSubjectRow - sheets::EntryTemplate::kFirstSubjectRow + 1;
 
 }  // namespace fenban::cli

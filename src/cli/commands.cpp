@@ -17,11 +17,13 @@
 #include "cli/workbook_history.h"
 #include "form/form_routines.h"
 #include "host/value.h"
+#include "sheets/workbook_layout.h"
 
 namespace fenban::cli {
 
 namespace {
 
+using Entry = sheets::EntryTemplate;
 constexpr const char* kDataSheetName = "数据表";
 
 void PrintSeed(const TerminalServices& services, std::ostream& out) {
@@ -35,16 +37,6 @@ void PrintSheets(host::Workbook& book, std::ostream& out) {
     names += book.SheetAt(i).Name();
   }
   out << fmt::format("“{}” 的工作表 sheets: {}\n", book.Name(), names);
-}
-
-// The statistics sheet that belongs with a sheet of a pair ("分班表3" or "统计表3").
-std::string StatisticsSheetFor(const std::string& sheetName) {
-  std::string kind = host::LeftChars(sheetName, 2);
-  size_t length = host::CharCount(sheetName);
-  if (length <= 3) return "";
-  std::string number = host::RightChars(sheetName, length - 3);
-  if (kind == "分班" || kind == "统计") return "统计表" + number;
-  return "";
 }
 
 void PrintSummaryOf(host::Workbook& book, const std::string& statisticsName, std::ostream& out) {
@@ -246,7 +238,7 @@ int RunStats(const std::filesystem::path& folder, const StatsOptions& options, T
     return kExitMessage;
   }
   host::ModelWorkbook& data = session.DataBook();
-  std::string statisticsName = StatisticsSheetFor(options.sheet);
+  std::string statisticsName = sheets::StatisticsSheetOf(options.sheet);
   if (statisticsName.empty()) statisticsName = data.ActiveSheet().Name();
   terminal.out << fmt::format("已重建 rebuilt: {}\n", statisticsName);
   session.SetHistoryCommand("fenban stats " + options.sheet);
@@ -286,29 +278,29 @@ int RunTemplate(const std::filesystem::path& folder, const TemplateOptions& opti
   TidyHostFolder(folder, terminal.err);
   Session session(folder, services);
   if (options.subjects) {
-    host::Worksheet* entry = session.HostBook().FindSheet("登记表");
+    host::Worksheet* entry = session.HostBook().FindSheet(Entry::kSheetName);
     if (entry == nullptr) throw CliError(fmt::format("{} 里没有 “登记表” (no entry template sheet)", kHostBookName));
     const std::vector<std::string>& subjects = *options.subjects;
-    for (int32_t row = 2; row <= 20; ++row) {
-      size_t index = static_cast<size_t>(row - 2);
-      entry->SetCellValue(row, 1, index < subjects.size() ? host::Value(subjects[index]) : host::Value());
+    for (int32_t row = Entry::kFirstSubjectRow; row <= Entry::kLastSubjectRow; ++row) {
+      size_t index = static_cast<size_t>(row - Entry::kFirstSubjectRow);
+      entry->SetCellValue(row, Entry::kSubjectColumn, index < subjects.size() ? host::Value(subjects[index]) : host::Value());
     }
   }
   if (!session.Fire("cmdDengJiClick")) {
     terminal.err << "没有保存任何文件 nothing was saved.\n";
     return kExitMessage;
   }
-  host::Worksheet* entry = session.HostBook().FindSheet("登记表");
+  host::Worksheet* entry = session.HostBook().FindSheet(Entry::kSheetName);
   if (entry != nullptr) {
     std::string names;
-    for (int32_t row = 2; row <= 20; ++row) {
-      std::string name = CellText(entry->CellValue(row, 1));
+    for (int32_t row = Entry::kFirstSubjectRow; row <= Entry::kLastSubjectRow; ++row) {
+      std::string name = CellText(entry->CellValue(row, Entry::kSubjectColumn));
       if (name.empty()) continue;
       if (!names.empty()) names += " ";
       names += name;
     }
     terminal.out << "登记的学科 subjects: " << (names.empty() ? "（无 none）" : names) << '\n';
-    terminal.out << "总分化为整数 round totals: " << DescribeValue(entry->CellValue(2, 3)) << '\n';
+    terminal.out << "总分化为整数 round totals: " << DescribeValue(entry->CellValue(Entry::kRoundingRow, Entry::kRoundingColumn)) << '\n';
   }
   session.SetHistoryCommand("fenban template");
   session.Save({&session.HostBook()}, terminal.out);

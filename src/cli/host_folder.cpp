@@ -21,6 +21,7 @@
 #include "host/model_application.h"
 #include "host/model_workbook.h"
 #include "host/model_worksheet.h"
+#include "sheets/workbook_layout.h"
 
 namespace fenban::cli {
 
@@ -60,7 +61,7 @@ void CreateHostWorkbook(const fs::path& folder, TerminalServices& services) {
   book.AppendSheet("FBB");
   book.AppendSheet("JZB");
   book.AppendSheet("SYB");
-  maintenance::FillEntrySheet(book.AppendSheet("登记表"));
+  maintenance::FillEntrySheet(book.AppendSheet(sheets::EntryTemplate::kSheetName));
   book.SetActiveSheetIndex(1);
 
   // The entry template command gives "登记表" its markers and the yes/no list of C2.

@@ -8,6 +8,7 @@
 #include <fmt/format.h>
 
 #include "cli/cli_error.h"
+#include "files/workbook_files.h"
 
 namespace fenban::cli {
 
@@ -20,7 +21,7 @@ void RefuseToReplaceTheKeptCopy(const host::ModelWorkbook& book) {
   const bool savedBeside =
       book.FileOrigin().fromXls || !book.FileOrigin().unkeptParts.empty() || extension != ".xlsx";
   if (!savedBeside) return;
-  const std::string copyName = name.stem().string() + "(fenban).xlsx";
+  const std::string copyName = files::KeptCopyName(book.Name());
   const fs::path copy = (book.Path().empty() ? fs::path(".") : fs::path(book.Path())) / copyName;
   std::error_code ec;
   if (!fs::exists(fs::symlink_status(copy, ec))) return;

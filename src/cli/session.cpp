@@ -15,6 +15,7 @@
 #include "files/workbook_files.h"
 #include "form/form_routines.h"
 #include "host/errors.h"
+#include "sheets/workbook_layout.h"
 
 namespace fenban::cli {
 
@@ -39,7 +40,7 @@ std::vector<fs::path> FilesOfBook(const host::ModelWorkbook& book) {
   if (!book.FileOrigin().fullPath.empty()) paths.emplace_back(book.FileOrigin().fullPath);
   fs::path folder = book.Path().empty() ? fs::path(".") : fs::path(book.Path());
   paths.push_back(folder / book.Name());
-  paths.push_back(folder / (fs::path(book.Name()).stem().string() + "(fenban).xlsx"));
+  paths.push_back(folder / files::KeptCopyName(book.Name()));
   return paths;
 }
 
@@ -150,9 +151,10 @@ bool Session::ApplyChecks(const CheckOptions& checks) {
 }
 
 void Session::SetRounding(bool round) {
-  host::Worksheet* entry = hostBook_->FindSheet("登记表");
+  using Entry = sheets::EntryTemplate;
+  host::Worksheet* entry = hostBook_->FindSheet(Entry::kSheetName);
   if (entry == nullptr) throw CliError(fmt::format("{} 里没有 “登记表” (no entry template sheet)", kHostBookName));
-  entry->SetCellValue(2, 3, round ? "是" : "否");
+  entry->SetCellValue(Entry::kRoundingRow, Entry::kRoundingColumn, round ? "是" : "否");
 }
 
 void Session::ActivateDataSheet(const std::string& sheet) {

@@ -14,7 +14,7 @@
 namespace fenban::division {
 namespace {
 
-constexpr const char* kWarningTitle = "警告";
+using sheets::kWarningTitle;
 constexpr const char* kNoCurrentColumn = "数据表没有“应届”列，不应该勾选“应届”项！";
 constexpr const char* kNoBoardingColumn = "数据表没有“住校”列，不应该勾选“住校”项！";
 constexpr const char* kNoSexColumn = "数据表没有“性别”列，不应该勾选“性别”项！";

@@ -24,8 +24,8 @@
 namespace fenban::division {
 namespace {
 
-constexpr const char* kHintTitle = "提示";
-constexpr const char* kWarningTitle = "警告";
+constexpr const char* kHintTitle = sheets::kNoticeTitle;
+using sheets::kWarningTitle;
 constexpr const char* kChooseDataBook = "应选择数据表！";
 constexpr const char* kNoDataSheet = "缺少 数据表，请检查！";
 

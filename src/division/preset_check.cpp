@@ -62,7 +62,7 @@ bool CheckPresetValues(host::Application& app, const host::Worksheet& dataSheet,
   if (wrong.empty()) return true;
   app.MsgBox("数据表“预设班”列有无效的班号，不能分班。预设班应为 1 到 " + std::to_string(k) +
                  " 的整数，空白或 0 表示不预设。请改正这些学生的预设班：\n" + JoinListed(wrong, "\n"),
-             host::kMsgExclamation, "警告");
+             host::kMsgExclamation, sheets::kWarningTitle);
   return false;
 }
 

@@ -16,7 +16,7 @@
 namespace fenban::division {
 namespace {
 
-constexpr const char* kWarningTitle = "警告";
+using sheets::kWarningTitle;
 
 struct Candidate {
   int32_t row = 0;

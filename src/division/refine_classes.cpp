@@ -18,7 +18,7 @@
 namespace fenban::division {
 namespace {
 
-constexpr const char* kWarningTitle = "警告";
+using sheets::kWarningTitle;
 constexpr const char* kTemplateSheetName = "登记表";
 constexpr int32_t kMaxProblemsShown = 5;
 constexpr size_t kMaxNamesShown = 12;

@@ -43,6 +43,12 @@ std::string StemOf(const std::string& name) {
   return dot == std::string::npos || dot == 0 ? name : name.substr(0, dot);
 }
 
+}  // namespace
+
+std::string KeptCopyName(const std::string& bookName) { return StemOf(bookName) + "(fenban).xlsx"; }
+
+namespace {
+
 std::string Joined(const std::vector<std::string>& parts) {
   std::string text;
   for (const auto& part : parts) {
@@ -236,7 +242,7 @@ PreparedSave PrepareSave(host::ModelWorkbook& book, const SaveSeam& seam) {
     result.reason = "“" + name + "”不是 .xlsx 工作簿，结果另存为 .xlsx，原文件保持不变";
   }
   result.besideOriginal = !result.reason.empty();
-  const std::string fileName = result.besideOriginal ? StemOf(name) + "(fenban).xlsx" : name;
+  const std::string fileName = result.besideOriginal ? KeptCopyName(name) : name;
   result.path = folder + "/" + fileName;
   if (result.besideOriginal) result.reason += "：“" + fileName + "”";
   return Guarded(result.path, [&] {

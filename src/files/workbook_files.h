@@ -27,6 +27,10 @@ std::unique_ptr<host::ModelWorkbook> ReadWorkbookFromMemory(const void* data, si
 // Writes the model as an .xlsx file at path (no atomic replacement).
 void WriteXlsx(const host::ModelWorkbook& book, const std::string& path);
 
+// The name of the copy saved beside a workbook that cannot be replaced in
+// place: "名单.xls" gives "名单(fenban).xlsx".
+std::string KeptCopyName(const std::string& bookName);
+
 struct SaveResult {
   std::string path;     // the file written
   bool besideOriginal = false;  // true when the original was left alone

@@ -9,6 +9,7 @@
 #include "host/errors.h"
 #include "host/range.h"
 #include "maintenance/maintenance.h"
+#include "sheets/workbook_layout.h"
 
 namespace fenban::maintenance {
 
@@ -16,26 +17,16 @@ void DeleteDivisionSheets(host::Application& app, form::Form& form, form::Module
   bool noChoice = false;
   host::SkipOnError([&] { noChoice = form.ListIndex("ltbBiao") == -1; });
   if (noChoice) {
-    host::SkipOnError([&] { app.MsgBox("应选择数据表！", host::kMsgPlain, "提示"); });
+    host::SkipOnError([&] { app.MsgBox("应选择数据表！", host::kMsgPlain, sheets::kNoticeTitle); });
     return;
   }
 
-  std::string name, suffix, keepDivision, keepStatistics;
+  std::string name;
   host::SkipOnError([&] { name = host::Workbooks(app)(state.DataBookName).ActiveSheet().Name(); });
-  host::SkipOnError([&] {
-    const size_t length = host::CharCount(name);
-    if (length < 3) host::Raise(host::kErrInvalidCall);
-    suffix = host::RightChars(name, length - 3);
-  });
-
-  const std::string kind = host::LeftChars(name, 2);
-  if (kind == "分班") {
-    keepDivision = name;
-    keepStatistics = "统计表" + suffix;
-  } else if (kind == "统计") {
-    keepStatistics = name;
-    keepDivision = "分班表" + suffix;
-  }
+  const sheets::DivisionPair pair = sheets::DivisionPairOf(name);
+  const std::string& suffix = pair.number;
+  const std::string& keepDivision = pair.divisionSheet;
+  const std::string& keepStatistics = pair.statisticsSheet;
 
   host::SkipOnError([&] {
     const host::Value number(suffix);

@@ -6,25 +6,27 @@
 #include "host/errors.h"
 #include "host/range.h"
 #include "maintenance/maintenance.h"
+#include "sheets/workbook_layout.h"
 
 namespace fenban::maintenance {
 
 void BuildEntryTemplate(host::Application& app, form::Form& /*form*/) {
-  host::Worksheet& sheet = host::SheetsOf(app.ThisWorkbook())("登记表");
+  using Entry = sheets::EntryTemplate;
+  host::Worksheet& sheet = host::SheetsOf(app.ThisWorkbook())(Entry::kSheetName);
   sheet.SetVisible(host::kSheetVisible);
   sheet.Activate();
 
-  const host::Range subjects = sheet.Columns(1);
+  const host::Range subjects = sheet.Columns(Entry::kSubjectColumn);
   subjects.Replace(" ", "", host::kLookAtPart);
   subjects.Replace("\u3000", "", host::kLookAtPart);
   subjects.Replace("\u00A0", "", host::kLookAtPart);
   subjects.Replace("【结束】", "", host::kLookAtWhole);
 
-  sheet.Cells(1, 1).SetValue("【学科名登记列】");
-  sheet.Cells(21, 1).SetValue("【结束】");
-  sheet.Cells(1, 3).SetValue("【总分化为整数】");
+  sheet.Cells(Entry::kFirstSubjectRow - 1, Entry::kSubjectColumn).SetValue("【学科名登记列】");
+  sheet.Cells(Entry::kLastSubjectRow + 1, Entry::kSubjectColumn).SetValue("【结束】");
+  sheet.Cells(Entry::kRoundingRow - 1, Entry::kRoundingColumn).SetValue("【总分化为整数】");
 
-  const host::Range choice = sheet.Cells(2, 3);
+  const host::Range choice = sheet.Cells(Entry::kRoundingRow, Entry::kRoundingColumn);
   const host::Validation validation = choice.GetValidation();
   validation.Delete();
   validation.Add(host::kValidateList, host::kValidAlertStop, host::kValidBetween, "是,否");

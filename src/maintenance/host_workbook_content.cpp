@@ -2,6 +2,7 @@
 
 #include "host/value.h"
 #include "host/worksheet.h"
+#include "sheets/workbook_layout.h"
 
 namespace fenban::maintenance {
 
@@ -21,12 +22,13 @@ void FillSettingsSheet(host::Worksheet& dtb) {
 }
 
 void FillEntrySheet(host::Worksheet& entry) {
-  entry.SetCellValue(1, 1, "【学科名登记列】");
-  int32_t row = 2;
-  for (const std::string& subject : DefaultSubjects()) entry.SetCellValue(row++, 1, subject);
-  entry.SetCellValue(21, 1, "【结束】");
-  entry.SetCellValue(1, 3, "【总分化为整数】");
-  entry.SetCellValue(2, 3, "否");
+  using Entry = sheets::EntryTemplate;
+  entry.SetCellValue(Entry::kFirstSubjectRow - 1, Entry::kSubjectColumn, "【学科名登记列】");
+  int32_t row = Entry::kFirstSubjectRow;
+  for (const std::string& subject : DefaultSubjects()) entry.SetCellValue(row++, Entry::kSubjectColumn, subject);
+  entry.SetCellValue(Entry::kLastSubjectRow + 1, Entry::kSubjectColumn, "【结束】");
+  entry.SetCellValue(Entry::kRoundingRow - 1, Entry::kRoundingColumn, "【总分化为整数】");
+  entry.SetCellValue(Entry::kRoundingRow, Entry::kRoundingColumn, "否");
   entry.SetColumnWidth(1, 1, 18);
   entry.SetColumnWidth(3, 3, 18);
 }

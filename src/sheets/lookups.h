@@ -7,6 +7,7 @@
 
 #include "host/workbook.h"
 #include "host/worksheet.h"
+#include "sheets/workbook_layout.h"  // the conventions the lookups serve
 
 namespace fenban::sheets {
 

@@ -34,7 +34,7 @@ void BuildDivisionStatistics(host::Application& app, const form::ModuleState& st
   data.graduateColumn = sheets::FindHeaderColumn(*data.division, "应届");
   data.totalColumn = sheets::FindHeaderColumn(*data.division, "总分");
   if (data.totalColumn == 0) {
-    app.MsgBox("分班表没有“总分”列，不能统计！", host::kMsgExclamation, "警告");
+    app.MsgBox("分班表没有“总分”列，不能统计！", host::kMsgExclamation, sheets::kWarningTitle);
     return;
   }
   data.statistics = &host::Worksheets(book)(statisticsSheetName);

@@ -6,35 +6,21 @@
 #include "host/errors.h"
 #include "host/range.h"
 #include "sheets/lookups.h"
+#include "sheets/workbook_layout.h"
 #include "statistics/statistics.h"
 
 namespace fenban::statistics {
 
 SheetPair SheetPairOf(const std::string& activeSheetName) {
-  const size_t length = host::CharCount(activeSheetName);
-  if (length < 3) host::Raise(host::kErrInvalidCall);
-  const std::string numberText = host::RightChars(activeSheetName, length - 3);
-  const std::string kind = host::LeftChars(activeSheetName, 2);
-  SheetPair pair;
-  if (kind == "分班") {
-    pair.divisionSheetName = activeSheetName;
-    pair.statisticsSheetName = "统计表" + numberText;
-  } else if (kind == "统计") {
-    pair.statisticsSheetName = activeSheetName;
-    pair.divisionSheetName = "分班表" + numberText;
-  }
-  if (pair.divisionSheetName.empty()) pair.divisionSheetName = "分班表";
-  return pair;
-}
-
-bool HasTitleRow(const host::Worksheet& divisionSheet) {
-  const std::string text = host::CellText(divisionSheet, 2, 1);
-  return host::LeftChars(host::RightChars(text, 2), 1) == "班";
+  if (host::CharCount(activeSheetName) < 3) host::Raise(host::kErrInvalidCall);
+  const sheets::DivisionPair pair = sheets::DivisionPairOf(activeSheetName);
+  const std::string division = pair.divisionSheet.empty() ? sheets::kDivisionSheetPrefix : pair.divisionSheet;
+  return {division, pair.statisticsSheet};
 }
 
 void RebuildStatistics(host::Application& app, form::Form& form, form::ModuleState& state) {
   if (form.ListIndex("ltbBiao") == -1) {
-    app.MsgBox("应选择数据表！", host::kMsgPlain, "提示");
+    app.MsgBox("应选择数据表！", host::kMsgPlain, sheets::kNoticeTitle);
     return;
   }
   host::Workbook& book = host::Workbooks(app)(state.DataBookName);
@@ -46,7 +32,7 @@ void RebuildStatistics(host::Application& app, form::Form& form, form::ModuleSta
   const int32_t topN = form::TextBoxLong(form, "txtNMing");
 
   if (!sheets::SheetExists(book, pair.divisionSheetName)) {
-    app.MsgBox("请先选择分班表，再按 统计 按钮！", host::kMsgPlain, "提示");
+    app.MsgBox("请先选择分班表，再按 统计 按钮！", host::kMsgPlain, sheets::kNoticeTitle);
     return;
   }
   host::Worksheets worksheets(book);
@@ -62,15 +48,15 @@ void RebuildStatistics(host::Application& app, form::Form& form, form::ModuleSta
   }
   const DivisionClasses classes = ClassesOf(division, titleRow ? 2 : 1, recordedCount);
   if (!classes.strays.empty()) {
-    app.MsgBox(classes.strays, host::kMsgExclamation, "警告");
+    app.MsgBox(classes.strays, host::kMsgExclamation, sheets::kWarningTitle);
     return;
   }
   if (classes.count < 1) {
-    app.MsgBox(pair.divisionSheetName + " 里没有学生，不能统计！", host::kMsgExclamation, "警告");
+    app.MsgBox(pair.divisionSheetName + " 里没有学生，不能统计！", host::kMsgExclamation, sheets::kWarningTitle);
     return;
   }
   if (classes.count != classCount) {
-    app.MsgBox(ClassCountNotice(pair.divisionSheetName, classes.count, classCount), host::kMsgInformation, "提示");
+    app.MsgBox(ClassCountNotice(pair.divisionSheetName, classes.count, classCount), host::kMsgInformation, sheets::kNoticeTitle);
   }
   division.ResetAllPageBreaks();
   if (titleRow) division.Rows(1).Delete(host::kShiftUp);

@@ -10,6 +10,7 @@
 #include "host/constants.h"
 #include "host/page_setup.h"
 #include "host/worksheet.h"
+#include "sheets/workbook_layout.h"
 
 namespace fenban::statistics {
 
@@ -53,9 +54,7 @@ struct SheetPair {
   std::string statisticsSheetName;
 };
 SheetPair SheetPairOf(const std::string& activeSheetName);
-// True when A2 of a division sheet marks a title row above the header row:
-// the first of the last two characters of its text is "班".
-bool HasTitleRow(const host::Worksheet& divisionSheet);
+using sheets::HasTitleRow;
 // The class count recorded with a division: the number of class rows of the
 // class count table on its statistics sheet (between the header "新班级" in
 // row 1 or 2 and the first "最大差"); 0 when the sheet holds no such table.

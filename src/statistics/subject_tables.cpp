@@ -9,15 +9,14 @@
 #include "host/cell_values.h"
 #include "host/errors.h"
 #include "sheets/lookups.h"
+#include "sheets/workbook_layout.h"
 #include "statistics/engine_data.h"
 
 namespace fenban::statistics {
 
 namespace {
 
-// The subject-name slots of the entry template: A2 to A20 of "登记表".
-constexpr int32_t kFirstSubjectSlot = 2;
-constexpr int32_t kLastSubjectSlot = 20;
+using Entry = sheets::EntryTemplate;
 
 void WriteTableFrame(EngineData& data, int32_t headerRow) {
   host::Worksheet& stats = *data.statistics;
@@ -29,10 +28,10 @@ void WriteTableFrame(EngineData& data, int32_t headerRow) {
 }
 
 void FindSubjects(EngineData& data) {
-  host::Worksheet& entrySheet = host::Worksheets(data.app->ThisWorkbook())("登记表");
+  host::Worksheet& entrySheet = host::Worksheets(data.app->ThisWorkbook())(Entry::kSheetName);
   std::vector<std::string> candidateName{"总分"};
-  for (int32_t r = kFirstSubjectSlot; r <= kLastSubjectSlot; ++r) {
-    std::string text = host::CellText(entrySheet, r, 1);
+  for (int32_t r = Entry::kFirstSubjectRow; r <= Entry::kLastSubjectRow; ++r) {
+    std::string text = host::CellText(entrySheet, r, Entry::kSubjectColumn);
     if (!text.empty()) candidateName.push_back(std::move(text));
   }
   data.subjectName.clear();

@@ -186,7 +186,7 @@ json Workspace::View(const std::string& sheet) {
     try {
       book = files::ReadWorkbook((folder_ / form::kDataFolderName / chosen_).string());
     } catch (const host::RuntimeError& error) {
-      throw WebError(500, "错误", error.Description());
+      throw WebError(500, kErrorTitle, error.Description());
     }
     host::Worksheet* divisionSheet = book->FindSheet(division);
     if (divisionSheet == nullptr) throw WebError(404, kNotice, fmt::format("没有工作表 “{}”", division));
@@ -277,7 +277,7 @@ json Workspace::MakeStep(const std::string& sheet, const std::vector<std::pair<S
   std::vector<int32_t> rows;
   for (const StudentMove& move : step) {
     int32_t at = FindStudent(sorted, move.key, move.from);
-    if (at == 0) throw WebError(500, "错误", "找不到要调的学生");
+    if (at == 0) throw WebError(500, kErrorTitle, "找不到要调的学生");
     rows.push_back(at);
   }
   for (size_t i = 0; i < step.size(); ++i) sorted.SetCellValue(rows[i], 1, step[i].to);
@@ -305,7 +305,7 @@ json Workspace::StepMoves(bool undo) {
   std::vector<int32_t> rows;
   for (const StudentMove& move : step) {
     int32_t at = FindStudent(sheet, move.key, undo ? move.to : move.from);
-    if (at == 0) throw WebError(500, "错误", "找不到要调的学生");
+    if (at == 0) throw WebError(500, kErrorTitle, "找不到要调的学生");
     rows.push_back(at);
   }
   for (size_t i = 0; i < step.size(); ++i) sheet.SetCellValue(rows[i], 1, undo ? step[i].from : step[i].to);

@@ -14,7 +14,6 @@ using nlohmann::json;
 namespace {
 
 constexpr const char* kMaxDiffLabel = "最大差";
-constexpr const char* kClassHeader = "新班级";
 
 std::string ShownText(const host::Worksheet& sheet, int32_t row, int32_t column) {
   const host::Value& value = sheet.CellValue(row, column);
@@ -113,11 +112,6 @@ std::string StudentId(const std::vector<host::Value>& key) {
     add(std::string(1, '\0'));
   }
   return fmt::format("{:016x}", hash);
-}
-
-int32_t DivisionHeaderRow(const host::Worksheet& sheet) {
-  const host::Value& a2 = sheet.CellValue(2, 1);
-  return a2.IsText() && a2.Text() == kClassHeader ? 2 : 1;
 }
 
 json DivisionJson(const host::Worksheet& sheet) {

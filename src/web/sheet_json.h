@@ -10,6 +10,7 @@
 #include <nlohmann/json.hpp>
 
 #include "host/worksheet.h"
+#include "sheets/workbook_layout.h"
 
 namespace fenban::web {
 
@@ -29,9 +30,7 @@ std::vector<host::Value> StudentKey(const host::Worksheet& sheet, int32_t row);
 // stays the same however the sheet is sorted.
 std::string StudentId(const std::vector<host::Value>& key);
 
-// The header row of a division sheet: 2 when a title row stands above
-// "新班级", else 1.
-int32_t DivisionHeaderRow(const host::Worksheet& sheet);
+using sheets::DivisionHeaderRow;
 
 // The numbers of every "最大差" row of a statistics sheet, top to bottom;
 // position i of a row is column i + 1 (column A holds the label).

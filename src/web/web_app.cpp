@@ -77,7 +77,7 @@ std::optional<std::string> ReadFileBytes(const std::filesystem::path& path) {
 
 void SendFile(httplib::Response& response, const std::filesystem::path& path, const std::string& type) {
   std::optional<std::string> bytes = ReadFileBytes(path);
-  if (!bytes) throw WebError(404, "提示", fmt::format("无法读取 {}", path.filename().string()));
+  if (!bytes) throw WebError(404, kNotice, fmt::format("无法读取 {}", path.filename().string()));
   response.set_header("Content-Disposition", AttachmentHeader(path.filename().string()));
   response.set_content(*bytes, type.c_str());
 }
@@ -171,7 +171,7 @@ WebApp::WebApp(Workspace& workspace, std::string token, ServeLimits limits)
   }));
   server_.set_exception_handler([](const httplib::Request&, httplib::Response& response, std::exception_ptr) {
     // What the exception says is for a developer; the page gets a plain word.
-    SendError(response, 500, "错误", "内部错误，命令没有完成，没有保存任何文件。请重新读取页面再试。");
+    SendError(response, 500, kErrorTitle, "内部错误，命令没有完成，没有保存任何文件。请重新读取页面再试。");
   });
   AddPageRoutes();
   AddApiRoutes();
@@ -198,7 +198,7 @@ void WebApp::AddPageRoutes() {
     return [name](const httplib::Request&, httplib::Response& response) {
       const PageFile* file = FindPageFile(name);
       if (file == nullptr) {
-        SendError(response, 404, "提示", "页面缺失：" + name);
+        SendError(response, 404, kNotice, "页面缺失：" + name);
         return;
       }
       response.set_content(std::string(file->bytes), PageContentType(name).c_str());
@@ -210,7 +210,7 @@ void WebApp::AddPageRoutes() {
     std::string name = request.matches[1];
     const PageFile* file = FindPageFile(name);
     if (file == nullptr) {
-      SendError(response, 404, "提示", "没有这个文件：" + name);
+      SendError(response, 404, kNotice, "没有这个文件：" + name);
       return;
     }
     response.set_content(std::string(file->bytes), PageContentType(name).c_str());
@@ -248,7 +248,7 @@ httplib::Server::Handler WebApp::Api(ApiHandler handler) {
     } catch (const cli::CliError& error) {
       SendError(response, 400, kNotice, error.what());
     } catch (const host::RuntimeError& error) {
-      SendError(response, 500, "错误", fmt::format("错误[{}] {}", error.Number(), error.Description()));
+      SendError(response, 500, kErrorTitle, fmt::format("错误[{}] {}", error.Number(), error.Description()));
     } catch (const json::exception&) {
       SendError(response, 400, kNotice, "请求的格式不对（不是正确的 JSON，或其中的文字不是 UTF-8）");
     }
@@ -272,7 +272,7 @@ void WebApp::AddApiRoutes() {
   Workspace& ws = *workspace_;
   server_.Get("/api/state", Api([&ws](const httplib::Request&) { return ws.State(); }));
   server_.Get("/api/view", Api([&ws](const httplib::Request& request) {
-    if (!request.has_param("sheet")) throw WebError(400, "提示", "请求缺少 sheet (missing sheet)");
+    if (!request.has_param("sheet")) throw WebError(400, kNotice, "请求缺少 sheet (missing sheet)");
     return ws.View(request.get_param_value("sheet"));
   }));
   server_.Post("/api/select", Api([&ws](const httplib::Request& request) {
@@ -280,7 +280,7 @@ void WebApp::AddApiRoutes() {
   }));
   server_.Post("/api/option", Api([&ws](const httplib::Request& request) {
     json body = BodyOf(request);
-    if (!body.contains("value")) throw WebError(400, "提示", "请求缺少 value (missing value)");
+    if (!body.contains("value")) throw WebError(400, kNotice, "请求缺少 value (missing value)");
     return ws.SetOption(TextField(body, "control"), body["value"]);
   }));
   // The commands that write check first that the page's view is of the
@@ -381,7 +381,7 @@ void WebApp::AddApiRoutes() {
 void WebApp::AddVersionRoutes() {
   Workspace& ws = *workspace_;
   server_.Get("/api/versions", Api([&ws](const httplib::Request& request) {
-    if (!request.has_param("book")) throw WebError(400, "提示", "请求缺少 book (missing book)");
+    if (!request.has_param("book")) throw WebError(400, kNotice, "请求缺少 book (missing book)");
     return ws.Versions(request.get_param_value("book"));
   }));
   server_.Post("/api/restore", Api([&ws](const httplib::Request& request) {
@@ -389,7 +389,7 @@ void WebApp::AddVersionRoutes() {
     std::optional<int32_t> number;
     if (body.contains("version") && !body["version"].is_null()) {
       if (!body["version"].is_number_integer() || body["version"].get<int64_t>() < 1) {
-        throw WebError(400, "提示", "版本编号应是正整数 (the version must be a positive whole number)");
+        throw WebError(400, kNotice, "版本编号应是正整数 (the version must be a positive whole number)");
       }
       number = static_cast<int32_t>(std::min<int64_t>(body["version"].get<int64_t>(), INT32_MAX));
     }

@@ -7,10 +7,13 @@
 
 #include <nlohmann/json.hpp>
 
+#include "sheets/workbook_layout.h"
+
 namespace fenban::web {
 
 // The title of a message about a wrong choice, as the form's own messages have it.
-inline constexpr const char* kNotice = "提示";
+inline constexpr const char* kNotice = sheets::kNoticeTitle;
+inline constexpr const char* kErrorTitle = sheets::kErrorTitle;
 
 class WebError : public std::runtime_error {
  public:

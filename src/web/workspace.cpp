@@ -20,6 +20,7 @@
 #include "host/constants.h"
 #include "host/display_text.h"
 #include "host/errors.h"
+#include "sheets/workbook_layout.h"
 #include "web/file_rules.h"
 #include "web/name_text.h"
 #include "web/request_guard.h"
@@ -72,29 +73,7 @@ std::string BaseField(const json& object, const char* name) {
   return found->get<std::string>();
 }
 
-std::string PairNumber(const std::string& sheet, const std::string& kind) {
-  std::string prefix = kind;  // "分班表" or "统计表"
-  if (sheet.rfind(prefix, 0) != 0 || sheet.size() == prefix.size()) return "";
-  return sheet.substr(prefix.size());
-}
-
 }  // namespace
-
-std::string StatisticsSheetOf(const std::string& sheet) {
-  for (const char* kind : {"分班表", "统计表"}) {
-    std::string number = PairNumber(sheet, kind);
-    if (!number.empty()) return "统计表" + number;
-  }
-  return "";
-}
-
-std::string DivisionSheetOf(const std::string& sheet) {
-  for (const char* kind : {"分班表", "统计表"}) {
-    std::string number = PairNumber(sheet, kind);
-    if (!number.empty()) return "分班表" + number;
-  }
-  return "";
-}
 
 json BaseJson(const ViewBase& base) {
   return {{"book", base.book}, {"host", base.host}, {"data", base.data}, {"edit", base.edit}};
@@ -255,7 +234,7 @@ std::vector<std::string> Workspace::SaveBooks(FormRun& run, const std::vector<ho
   std::vector<fs::path> targets;
   for (host::ModelWorkbook* book : books) {
     if (!book->FileOrigin().fullPath.empty()) targets.emplace_back(book->FileOrigin().fullPath);
-    targets.push_back(fs::path(book->Path()) / (fs::path(book->Name()).stem().string() + "(fenban).xlsx"));
+    targets.push_back(fs::path(book->Path()) / files::KeptCopyName(book->Name()));
   }
   try {
     cli::RefuseOpenWorkbooks(targets);
@@ -321,12 +300,14 @@ json Workspace::State() {
   };
   json subjects = json::array();
   std::string round;
-  if (host::Worksheet* entry = run.session->HostBook().FindSheet("登记表")) {
-    for (int32_t row = 2; row <= 20; ++row) {
-      const host::Value& name = entry->CellValue(row, 1);
+  using Entry = sheets::EntryTemplate;
+  if (host::Worksheet* entry = run.session->HostBook().FindSheet(Entry::kSheetName)) {
+    for (int32_t row = Entry::kFirstSubjectRow; row <= Entry::kLastSubjectRow; ++row) {
+      const host::Value& name = entry->CellValue(row, Entry::kSubjectColumn);
       if (!name.IsEmpty()) subjects.push_back(name.ToText());
     }
-    round = entry->CellValue(2, 3).IsText() ? entry->CellValue(2, 3).ToText() : "";
+    const host::Value& rounding = entry->CellValue(Entry::kRoundingRow, Entry::kRoundingColumn);
+    round = rounding.IsText() ? rounding.ToText() : "";
   }
   json books = json::array();
   for (const std::string& name : form.ltbBiao.Items()) books.push_back(ShownName(name));

@@ -24,6 +24,7 @@
 #include "files/workbook_files.h"
 #include "host/value.h"
 #include "web/file_version.h"
+#include "sheets/workbook_layout.h"
 #include "web/sheet_json.h"
 #include "web/web_services.h"
 
@@ -192,8 +193,7 @@ class Workspace {
   uint64_t edits_ = 0;
 };
 
-// "统计表N" for "分班表N" (and for "统计表N" itself); "" for other names.
-std::string StatisticsSheetOf(const std::string& sheet);
-std::string DivisionSheetOf(const std::string& sheet);
+using sheets::DivisionSheetOf;
+using sheets::StatisticsSheetOf;
 
 }  // namespace fenban::web

@@ -73,9 +73,120 @@ TEST(Manners, UsageErrorsInChineseAndEnglishWithTheNearestCommand) {
   EXPECT_NE(none.err.find("需要一个命令"), std::string::npos) << none.err;
   RunResult unknown = RunFenban(temp.Path(), {"divide", "a.xlsx", "--bogus"});
   EXPECT_EQ(unknown.status, 2);
-  EXPECT_NE(unknown.err.find("有多余或不认识的参数"), std::string::npos) << unknown.err;
+  EXPECT_NE(unknown.err.find("没有选项 --bogus (no such option)"), std::string::npos) << unknown.err;
+  RunResult extra = RunFenban(temp.Path(), {"divide", "a.xlsx", "b.xlsx"});
+  EXPECT_EQ(extra.status, 2);
+  EXPECT_NE(extra.err.find("有多余或不认识的参数"), std::string::npos) << extra.err;
   EXPECT_NE(unknown.err.find("--bogus"), std::string::npos) << unknown.err;
   EXPECT_NE(unknown.err.find("usage: fenban divide --help"), std::string::npos) << unknown.err;
+}
+
+TEST(Manners, MisspeltOptionsGetTheNearestName) {
+  FENBAN_REQUIRE_BINARY();
+  TempFolder temp;
+  struct Case {
+    std::vector<std::string> args;
+    std::string said;
+  };
+  const Case cases[] = {
+      {{"divide", "a.xlsx", "--clases", "3"}, "fenban divide: 没有选项 --clases；你是不是想用 --classes"},
+      {{"divide", "a.xlsx", "--no-by-sx"}, "没有选项 --no-by-sx；你是不是想用 --no-by-sex"},
+      {{"stats", "a.xlsx", "分班表1", "--exellent=3"}, "没有选项 --exellent；你是不是想用 --excellent"},
+      // The options every command takes count too.
+      {{"list", "--verison"}, "fenban list: 没有选项 --verison；你是不是想用 --version"},
+      // Even when a required argument is missing as well, the misspelling is named first.
+      {{"export", "--colums", "姓名"}, "没有选项 --colums；你是不是想用 --columns"},
+  };
+  for (const Case& c : cases) {
+    RunResult run = RunFenban(temp.Path(), c.args);
+    EXPECT_EQ(run.status, 2) << c.said;
+    EXPECT_NE(run.err.find(c.said), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("用法 usage: fenban "), std::string::npos) << run.err;
+  }
+  RunResult far = RunFenban(temp.Path(), {"divide", "a.xlsx", "--frobnicate"});
+  EXPECT_EQ(far.status, 2);
+  EXPECT_NE(far.err.find("没有选项 --frobnicate (no such option)"), std::string::npos) << far.err;
+  EXPECT_EQ(far.err.find("你是不是"), std::string::npos) << far.err;
+}
+
+// Columns a line takes on a terminal: CJK characters and full-width forms take two.
+size_t TerminalColumns(const std::string& line) {
+  size_t columns = 0;
+  for (size_t i = 0; i < line.size();) {
+    const auto lead = static_cast<unsigned char>(line[i]);
+    const size_t length = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+    char32_t code = length == 1 ? lead : lead & (0x7F >> length);
+    for (size_t k = 1; k < length && i + k < line.size(); ++k) code = (code << 6) | (line[i + k] & 0x3F);
+    const bool wide = (code >= 0x2E80 && code <= 0x9FFF) || (code >= 0xFF00 && code <= 0xFF60);
+    columns += wide ? 2 : 1;
+    i += length;
+  }
+  return columns;
+}
+
+TEST(Manners, HelpLeadsInChineseAndWrapsWordsWithinEightyColumns) {
+  FENBAN_REQUIRE_BINARY();
+  TempFolder temp;
+  for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+           {"--help"}, {"divide", "--help"}, {"stats", "--help"}, {"export", "--help"}, {"init", "--help"}}) {
+    RunResult run = RunFenban(temp.Path(), args);
+    ASSERT_EQ(run.status, 0) << Printed(run);
+    for (const std::string& line : LinesOf(run.out)) {
+      EXPECT_LE(TerminalColumns(line), 80u) << args[0] << ": " << line;
+      EXPECT_NE(line.substr(line.size() >= 3 ? line.size() - 3 : 0), "“") << line;
+    }
+    EXPECT_NE(run.out.find("用法 usage: fenban"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("选项 options:"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("显示这段说明"), std::string::npos) << run.out;
+    for (const char* english : {"Usage:", "Options:", "Subcommands:", "Positionals:", "Print this help message"}) {
+      EXPECT_EQ(run.out.find(english), std::string::npos) << english << " in\n" << run.out;
+    }
+  }
+  // Words are not cut: the long English phrases of divide's help stay whole.
+  RunResult divide = RunFenban(temp.Path(), {"divide", "--help"});
+  for (const char* word : {"serpentine", "current-year", "refinement:", "statistics,"}) {
+    EXPECT_NE(divide.out.find(word), std::string::npos) << word;
+  }
+  EXPECT_NE(divide.out.find("BOOK 文字 必需"), std::string::npos) << divide.out;
+  EXPECT_NE(RunFenban(temp.Path(), {"--help"}).out.find("命令 commands:"), std::string::npos);
+}
+
+TEST(Manners, HelpShowsTheValuesTheHostFolderHolds) {
+  FENBAN_REQUIRE_BINARY();
+  TempFolder temp;
+  // No host folder: the values a new one starts with.
+  RunResult fresh = RunFenban(temp.Path(), {"divide", "--help"});
+  ASSERT_EQ(fresh.status, 0) << Printed(fresh);
+  EXPECT_NE(fresh.out.find("班级数，默认 10 (number of classes, default 10)"), std::string::npos) << fresh.out;
+  EXPECT_NE(fresh.out.find("按性别均衡，默认 否"), std::string::npos) << fresh.out;
+
+  ASSERT_EQ(RunFenban(temp.Path(), {"init", "host"}).status, 0);
+  const fs::path hostBook = temp.Path() / "host" / "fenban.xlsx";
+  {
+    auto book = ReadBook(hostBook);
+    host::Worksheet& dtb = *book->FindSheet("DTB");
+    dtb.SetCellValue(2, 3, 7);
+    dtb.SetCellValue(2, 6, 0);
+    dtb.SetCellValue(2, 7, host::Value::Boolean(true));
+    book->FindSheet("登记表")->SetCellValue(2, 3, "是");
+    files::WriteXlsx(*book, hostBook.string());
+  }
+  const std::string before = ReadFile(hostBook);
+  for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+           {"-C", "host", "divide", "--help"}, {"--dir=host", "divide", "-h"}}) {
+    RunResult run = RunFenban(temp.Path(), args);
+    ASSERT_EQ(run.status, 0) << Printed(run);
+    EXPECT_NE(run.out.find("班级数，现在 7 (number of classes, now 7)"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("0 switches it off; now 0)"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("按性别均衡，现在 是 (balance the classes by sex;"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("按住校均衡，现在 否"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("yes 或 no，现在 是"), std::string::npos) << run.out;
+    EXPECT_EQ(run.out.find("默认 10"), std::string::npos) << run.out;
+  }
+  RunResult stats = RunFenban(temp.Path() / "host", {"stats", "--help"});
+  EXPECT_NE(stats.out.find("班级数，现在 7"), std::string::npos) << stats.out;
+  // Reading for the help writes nothing.
+  EXPECT_EQ(ReadFile(hostBook), before);
 }
 
 TEST(Manners, SeedsOutOfRangeAreUsageErrors) {

@@ -1,0 +1,66 @@
+#include "cli/stored_options.h"
+
+#include <exception>
+#include <sstream>
+
+#include "cli/host_folder.h"
+#include "maintenance/host_workbook_content.h"
+#include "cli/session.h"
+#include "cli/terminal_services.h"
+#include "host/model_workbook.h"
+#include "sheets/workbook_layout.h"
+
+namespace fenban::cli {
+
+namespace {
+
+bool Ticked(const host::Value& value) { return value.IsBoolean() && value.Bool(); }
+
+// The options row of "DTB" and the entry template read into the values.
+StoredOptions FromSheets(const host::Worksheet& dtb, const host::Worksheet* entry) {
+  StoredOptions stored;
+  stored.classes = DescribeValue(dtb.CellValue(2, 3));
+  stored.excellent = DescribeValue(dtb.CellValue(2, 4));
+  stored.pass = DescribeValue(dtb.CellValue(2, 5));
+  stored.top = DescribeValue(dtb.CellValue(2, 6));
+  stored.bySex = Ticked(dtb.CellValue(2, 7));
+  stored.byBoarding = Ticked(dtb.CellValue(2, 8));
+  stored.byCurrent = Ticked(dtb.CellValue(2, 9));
+  stored.refine = Ticked(dtb.CellValue(2, 10));
+  using Entry = sheets::EntryTemplate;
+  if (entry != nullptr) {
+    const host::Value& rounding = entry->CellValue(Entry::kRoundingRow, Entry::kRoundingColumn);
+    stored.round = rounding.IsText() && rounding.Text() == "是";
+  }
+  return stored;
+}
+
+StoredOptions NewFolderOptions() {
+  host::ModelWorkbook book("fenban.xlsx", "");
+  host::Worksheet& dtb = book.AppendSheet("DTB");
+  host::Worksheet& entry = book.AppendSheet(sheets::EntryTemplate::kSheetName);
+  maintenance::FillSettingsSheet(dtb);
+  maintenance::FillEntrySheet(entry);
+  return FromSheets(dtb, &entry);
+}
+
+}  // namespace
+
+StoredOptions ReadStoredOptions(const std::filesystem::path& folder) {
+  std::error_code ec;
+  if (!std::filesystem::is_regular_file(folder / kHostBookName, ec)) return NewFolderOptions();
+  std::ostringstream silent;
+  TerminalServices services(silent, silent, std::nullopt, false);
+  try {
+    Session session(folder, services);
+    const host::Worksheet* dtb = session.HostBook().FindSheet("DTB");
+    if (dtb == nullptr) return NewFolderOptions();
+    StoredOptions stored = FromSheets(*dtb, session.HostBook().FindSheet(sheets::EntryTemplate::kSheetName));
+    stored.fromFolder = true;
+    return stored;
+  } catch (const std::exception&) {
+    return NewFolderOptions();
+  }
+}
+
+}  // namespace fenban::cli

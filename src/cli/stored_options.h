@@ -1,0 +1,20 @@
+// The option values a host folder holds now, as the help shows them.
+#pragma once
+
+#include <filesystem>
+#include <string>
+
+namespace fenban::cli {
+
+struct StoredOptions {
+  bool fromFolder = false;  // false: the values of a new host folder
+  std::string classes, excellent, pass, top;
+  bool bySex = false, byBoarding = false, byCurrent = false, refine = false;
+  bool round = false;  // the rounding choice of the entry template
+};
+
+// The values of the host folder, or those a new host folder starts with
+// when the folder has no readable fenban.xlsx. Reads only; never writes or locks.
+StoredOptions ReadStoredOptions(const std::filesystem::path& folder);
+
+}  // namespace fenban::cli
