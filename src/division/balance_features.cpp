@@ -51,6 +51,22 @@ double MarkCountExcess(double perClass) {
   return std::min(kCategoryExcess, relative * relative);
 }
 
+// The averages of each class's best students by total, as the statistics
+// sheet shows them, are far coarser than the whole-class means (20 students
+// instead of 50): two points are the unit, and they weigh like the
+// whole-class means. With one point the subjects' whole-class means ended
+// 0.1 further apart and the spread 0.3, for top averages 1.3 to 1.9 apart
+// instead of 2 to 3 (the deal: 2 to 27).
+constexpr double kTopMeanTarget = 2.0;
+// The total-score bands weigh like the subjects' counts, their excess at
+// most 4: in classes of 200 (39 bands) the full weight brought them within 3
+// where the deal leaves them 7 or 8 apart, but the spread of the total went
+// from 0.2 to 0.5 to 0.7; with 4 they end about 5 apart and the spread 0.4.
+// Lists with more bands than kMostBands (classes of more than 200) leave
+// them out: each band costs every swap's evaluation as a subject does.
+constexpr double kBandExcess = 4;
+constexpr int64_t kMostBands = 40;
+
 double MeanOf(const std::vector<double>& marks) {
   double sum = 0;
   int64_t count = 0;
@@ -94,6 +110,31 @@ double Range(const std::vector<double>& perClass, const std::vector<int32_t>& si
 }
 
 }  // namespace
+
+std::vector<int32_t> RankByTotal(const StudentList& list) {
+  std::vector<int32_t> order(list.total.size());
+  for (size_t s = 0; s < order.size(); ++s) order[s] = static_cast<int32_t>(s);
+  auto before = [](double x, double y) {  // descending, blanks last
+    if (std::isnan(x) || std::isnan(y)) return !std::isnan(x) && std::isnan(y);
+    return x > y;
+  };
+  std::stable_sort(order.begin(), order.end(), [&](int32_t a, int32_t b) {
+    const size_t x = static_cast<size_t>(a), y = static_cast<size_t>(b);
+    if (before(list.total[x], list.total[y])) return true;
+    if (before(list.total[y], list.total[x])) return false;
+    for (auto subject = list.subjects.rbegin(); subject != list.subjects.rend(); ++subject) {
+      if (before((*subject)[x], (*subject)[y])) return true;
+      if (before((*subject)[y], (*subject)[x])) return false;
+    }
+    return false;
+  });
+  return order;
+}
+
+int64_t TotalBandCount(int64_t students, int32_t markClassCount) {
+  const int64_t bands = (students + 1) / (std::max<int64_t>(markClassCount, 1) * 5) - 1;
+  return bands < 1 ? 1 : (bands > 200 ? 150 : bands);
+}
 
 double RankMark(const std::vector<double>& marks, int64_t rank) {
   std::vector<double> numbers;
@@ -185,6 +226,46 @@ BalanceProblem BuildBalanceProblem(const StudentList& list, uint64_t seed) {
         addCount(std::move(column), kCategoryWeight, kCategoryExcess, true);
       } else {
         addCount(std::move(column), kMarkCountWeight, markExcess, false);
+      }
+    }
+  }
+
+  // The statistics sheet's total-score bands: students at or above the
+  // total of every 5 × classes-th student (see kBandExcess).
+  {
+    const int64_t markClasses = std::max(list.markClassCount, 1);
+    const int64_t bands = TotalBandCount(static_cast<int64_t>(n), list.markClassCount);
+    if (bands <= kMostBands) {
+      for (int64_t g = 1; g <= bands; ++g) {
+        const std::vector<uint8_t> reached = Reaches(list.total, g * markClasses * 5);
+        addCount(std::vector<double>(reached.begin(), reached.end()), kMarkCountWeight,
+                 std::min(markExcess, kBandExcess), false);
+      }
+    }
+  }
+
+  // The averages over each class's best totals: with the total's excellent
+  // and pass counts held within one, a class's best `quota` students are
+  // its members among the year's best classes × quota, give or take one, so
+  // these means are taken over those members. Ties of the total fall to the
+  // subjects from the last back to the first, as on the statistics sheet.
+  {
+    const std::vector<int32_t> order = RankByTotal(list);
+    std::vector<int32_t> quotas;
+    for (int32_t quota : {list.excellentQuota, list.passQuota}) {
+      if (quota > 0 && std::find(quotas.begin(), quotas.end(), quota) == quotas.end()) quotas.push_back(quota);
+    }
+    for (int32_t quota : quotas) {
+      const size_t best = static_cast<size_t>(std::min<int64_t>(int64_t{list.markClassCount} * quota, n));
+      std::vector<uint8_t> among(n, 0);
+      for (size_t r = 0; r < best; ++r) among[static_cast<size_t>(order[r])] = 1;
+      for (const std::vector<double>* marks : AllMarks(list)) {
+        std::vector<double> column(n, 0.0);
+        for (size_t s = 0; s < n; ++s) {
+          if (among[s] && !std::isnan((*marks)[s])) column[s] = (*marks)[s] / kTopMeanTarget;
+        }
+        columns.push_back(std::move(column));
+        shapes.push_back(FeatureShape{false, inBand, allowance, kMeanExcess, false, quota});
       }
     }
   }

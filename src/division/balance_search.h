@@ -24,6 +24,10 @@ struct FeatureShape {
   // A count that must end inside its band whenever a swap can bring it
   // there, whatever it costs the other features (the categories).
   bool strict = false;
+  // A mean over each class's `quota` best students (the features are zero
+  // outside them): the class sum is divided by the smaller of the quota and
+  // the class size instead of by the size. 0: a mean over the whole class.
+  int32_t quota = 0;
 };
 
 struct BalanceProblem {

@@ -58,6 +58,27 @@ std::vector<int32_t> CodeValues(const std::vector<std::string>& texts) {
   return result;
 }
 
+// Per value code (CodeValues' codes), its place in an ascending sort of the
+// column: numbers by value first, then texts in code point order.
+std::vector<int32_t> SortRanks(const host::Worksheet& work, int32_t column, int32_t rowCount,
+                               const std::vector<int32_t>& codes) {
+  std::vector<std::pair<std::pair<int32_t, double>, std::string>> keys;  // per code
+  for (int32_t row = 2; row <= rowCount; ++row) {
+    const int32_t code = codes[static_cast<size_t>(row - 2)];
+    if (code < 0 || static_cast<size_t>(code) < keys.size()) continue;
+    const host::Value& value = work.CellValue(row, column);
+    keys.push_back(value.IsNumber() ? std::make_pair(std::make_pair(0, value.Number()), std::string())
+                                    : std::make_pair(std::make_pair(1, 0.0), value.ToText()));
+  }
+  std::vector<int32_t> order(keys.size());
+  for (size_t c = 0; c < order.size(); ++c) order[c] = static_cast<int32_t>(c);
+  std::stable_sort(order.begin(), order.end(),
+                   [&](int32_t x, int32_t y) { return keys[static_cast<size_t>(x)] < keys[static_cast<size_t>(y)]; });
+  std::vector<int32_t> ranks(keys.size());
+  for (size_t r = 0; r < order.size(); ++r) ranks[static_cast<size_t>(order[r])] = static_cast<int32_t>(r);
+  return ranks;
+}
+
 // Students sharing a non-empty text, in order of first appearance; only
 // groups of two or more.
 std::vector<std::vector<int32_t>> GroupsOf(const std::vector<std::string>& texts, std::vector<std::string>* values) {
@@ -185,6 +206,7 @@ WorkStudents ReadWorkStudents(host::Application& app, host::Worksheet& work, con
     if (column == 0) continue;
     list.categoryNames.push_back(name);
     list.categories.push_back(CodeValues(ReadTexts(work, column, rowCount)));
+    list.categoryRanks.push_back(SortRanks(work, column, rowCount, list.categories.back()));
   }
   list.markClassCount = quotas.classCount;
   list.excellentQuota = quotas.excellentQuota;
