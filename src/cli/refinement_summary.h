@@ -3,12 +3,19 @@
 #pragma once
 
 #include <iosfwd>
+#include <string>
 #include <vector>
 
 #include "form/module_state.h"
 
 namespace fenban::cli {
 
+// A largest difference of a table of the statistics sheet as the sheet
+// shows it: a count as a whole number, an average with one decimal.
+std::string SheetFigureText(const form::BalanceFigure& table, double largest);
+
+// Per table of the statistics sheet its largest difference after the deal
+// and after refining, then the whole-class figures under their own heading.
 // Prints nothing when the list is empty (the division was not refined).
 void PrintRefinementSummary(std::ostream& out, const std::vector<form::BalanceFigure>& figures);
 

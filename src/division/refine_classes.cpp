@@ -10,6 +10,7 @@
 #include <map>
 #include <set>
 
+#include "division/sheet_figures.h"
 #include "division/work_table.h"
 #include "host/constants.h"
 #include "host/value.h"
@@ -170,6 +171,28 @@ void ShowProblems(host::Application& app, const WorkStudents& students, const st
   app.MsgBox(text, host::kMsgExclamation, kWarningTitle);
 }
 
+// Per table of the statistics sheet, in its order, its largest "最大差"
+// after the deal and after refining, as the sheet will show them.
+std::vector<form::BalanceFigure> SheetTableFigures(const StudentList& list, const std::vector<int32_t>& refined) {
+  const std::vector<SheetColumn> before = SheetDifferences(list, list.classOf);
+  const std::vector<SheetColumn> after = SheetDifferences(list, refined);
+  std::vector<form::BalanceFigure> figures;
+  for (size_t c = 0; c < after.size(); ++c) {
+    const std::string title = SheetTableTitle(after[c].table, list);
+    if (figures.empty() || figures.back().name != title) {
+      figures.push_back({title, before[c].largest, after[c].largest, true, after[c].name});
+      continue;
+    }
+    form::BalanceFigure& figure = figures.back();
+    figure.dealt = std::max(figure.dealt, before[c].largest);
+    if (after[c].largest > figure.refined) {
+      figure.refined = after[c].largest;
+      figure.column = after[c].name;
+    }
+  }
+  return figures;
+}
+
 }  // namespace
 
 WorkStudents ReadWorkStudents(host::Application& app, host::Worksheet& work, const WorkTable& table,
@@ -244,7 +267,7 @@ bool RefineClasses(host::Application& app, host::Worksheet& work, const WorkTabl
   }
   const std::vector<SpreadFigure> dealt = LargestDifferences(students.list, students.list.classOf);
   const std::vector<SpreadFigure> refined = LargestDifferences(students.list, result.classOf);
-  state.LastRefinement.clear();
+  state.LastRefinement = SheetTableFigures(students.list, result.classOf);
   for (size_t f = 0; f < dealt.size(); ++f) {
     state.LastRefinement.push_back({dealt[f].name, dealt[f].largest, refined[f].largest});
   }

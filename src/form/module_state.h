@@ -13,6 +13,11 @@ struct BalanceFigure {
   std::string name;
   double dealt = 0;
   double refined = 0;
+  // A table of the statistics sheet: its title is the name, the figures are
+  // its largest "最大差", and column names the column that has it after
+  // refining. Otherwise a figure of whole classes (a mean, a count, a spread).
+  bool sheetTable = false;
+  std::string column;
 };
 
 struct ModuleState {
