@@ -192,7 +192,8 @@ int RunDivide(const std::filesystem::path& folder, const DivideOptions& options,
   PrintOptionsInEffect(session.Form(), terminal.out);
   session.Save({&session.HostBook(), &data}, terminal.out);
   PrintSummaryOf(data, statisticsName, terminal.out);
-  PrintRefinementSummary(terminal.out, session.Bridge().State().LastRefinement);
+  PrintRefinementSummary(terminal.out, session.Bridge().State().LastRefinement,
+                         session.Bridge().State().LastRefinementNotes);
   PrintWhatNext(folder, data, number, terminal.out);
   return kExitSuccess;
 }

@@ -15,8 +15,10 @@ namespace fenban::cli {
 std::string SheetFigureText(const form::BalanceFigure& table, double largest);
 
 // Per table of the statistics sheet its largest difference after the deal
-// and after refining, then the whole-class figures under their own heading.
-// Prints nothing when the list is empty (the division was not refined).
-void PrintRefinementSummary(std::ostream& out, const std::vector<form::BalanceFigure>& figures);
+// and after refining, then the whole-class figures under their own heading,
+// then the "分开"/"同班" groups the refinement could not meet. Prints nothing
+// when the list of figures is empty (the division was not refined).
+void PrintRefinementSummary(std::ostream& out, const std::vector<form::BalanceFigure>& figures,
+                            const std::vector<std::string>& notes = {});
 
 }  // namespace fenban::cli

@@ -13,6 +13,7 @@
 #include "division/sheet_figures.h"
 #include "division/work_table.h"
 #include "host/constants.h"
+#include "host/range.h"
 #include "host/value.h"
 #include "sheets/lookups.h"
 
@@ -156,6 +157,8 @@ std::string DescribeProblem(const WorkStudents& students, const ConstraintProble
       return "“分开”为“" + students.apartValues[g] + "”的学生又要同班（“同班”相同），不能同时做到：" + names;
     case ConstraintProblem::Kind::ApartUnmet:
       return "没能把“分开”为“" + students.apartValues[g] + "”的学生分到不同的班：" + names;
+    case ConstraintProblem::Kind::TogetherUnmet:
+      return "没能把“同班”为“" + students.togetherValues[g] + "”的学生分到同一个班（预设班的学生占满了班）：" + names;
   }
   return names;
 }
@@ -267,11 +270,24 @@ bool RefineClasses(host::Application& app, host::Worksheet& work, const WorkTabl
   }
   const std::vector<SpreadFigure> dealt = LargestDifferences(students.list, students.list.classOf);
   const std::vector<SpreadFigure> refined = LargestDifferences(students.list, result.classOf);
+  state.LastRefinementNotes.clear();
+  for (const ConstraintProblem& unmet : result.unmet) state.LastRefinementNotes.push_back(DescribeProblem(students, unmet));
   state.LastRefinement = SheetTableFigures(students.list, result.classOf);
   for (size_t f = 0; f < dealt.size(); ++f) {
     state.LastRefinement.push_back({dealt[f].name, dealt[f].largest, refined[f].largest});
   }
   return true;
+}
+
+void WriteRefinementNotes(host::Worksheet& statistics, const std::vector<std::string>& notes) {
+  constexpr int32_t kRed = 255;
+  int32_t row = statistics.UsedRect().row2 + 1;
+  for (const std::string& note : notes) {
+    const host::Range cell = statistics.Cells(++row, 1);
+    cell.SetValue(host::Value(note));
+    cell.SetHorizontalAlignment(host::kAlignLeft);
+    cell.GetFont().SetColor(kRed);
+  }
 }
 
 }  // namespace fenban::division

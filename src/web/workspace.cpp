@@ -249,6 +249,7 @@ json Workspace::Divide() {
                             {"sheetTable", figure.sheetTable}, {"column", figure.column}});
     }
     result["refinement"] = std::move(refinement);
+    result["refinementNotes"] = run.session->Bridge().State().LastRefinementNotes;
   }
   result["state"] = State();
   return result;

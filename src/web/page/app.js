@@ -336,7 +336,8 @@ function wire() {
         const whole = data.refinement.filter((f) => !f.sheetTable)
           .map((f) => `${f.name}：${+f.dealt.toFixed(2)} → ${+f.refined.toFixed(2)}`);
         setStatus($('status').textContent + '\n统计表各表最大的“最大差”（蛇形 → 优化）:\n' + tables.join('\n') +
-          '\n全班（平均分、人数、标准差）:\n' + whole.join('\n'));
+          '\n全班（平均分、人数、标准差）:\n' + whole.join('\n') +
+          (data.refinementNotes && data.refinementNotes.length ? '\n未能满足:\n' + data.refinementNotes.join('\n') : ''));
       }
       await loadView();
     });
