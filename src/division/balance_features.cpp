@@ -53,23 +53,16 @@ double MarkCountExcess(double perClass) {
 
 // The averages of each class's best students by total, as the statistics
 // sheet shows them, are far coarser than the whole-class means (20 students
-// instead of 50): two points are the unit, and they weigh like the
-// whole-class means. With one point the subjects' whole-class means ended
-// 0.1 further apart and the spread 0.3, for top averages 1.3 to 1.9 apart
-// instead of 2 to 3 (the deal: 2 to 27).
+// instead of 50): two points are their unit, and they weigh like the
+// whole-class means. One point cost the whole-class subjects 0.1 more
+// (bench/RESULTS.md).
 constexpr double kTopMeanTarget = 2.0;
 // The total-score bands: counts weighed like the subjects' in the band, and
-// 4 beyond it whatever the class size. In classes of 200 (39 bands) the
-// subjects' excess (16) brought them within 3 where the deal leaves them 7
-// or 8 apart, but the spread of the total went from 0.2 to 0.5 to 0.7; with
-// 4 they end about 5 apart and the spread 0.4. In classes of 50 the
-// subjects' excess (1) left a band or two 2 students further apart than the
-// deal in one year of three; with 4, one in nine.
-// Lists with more bands than kMostBands (classes of more than 200) hold
-// every second (third, ...) band only, as each band costs every swap's
-// evaluation as a subject does; the bands between follow closely, as neighbour
-// bands differ by five students per class. Left out, 100,000 students in
-// classes of 1,000 ended with bands 40 apart where the deal leaves them 8.
+// 4 beyond it whatever the class size; the subjects' excess (16 in classes of
+// 200) pushed the spread of the total apart, theirs (1 in classes of 50) left
+// bands wider than the deal's. Lists with more bands than kMostBands (classes
+// of more than 200) hold every second (third, ...) band only, as each band
+// costs every swap's evaluation as a subject does.
 constexpr double kBandExcess = 4;
 constexpr int64_t kMostBands = 40;
 
