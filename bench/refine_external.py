@@ -15,7 +15,9 @@ total adds the marks there are.)
 Prints, per method, the mean over the years of the largest class difference
 of the total, the worst subject, the standard deviation of the total, the
 worst category count and the worst excellent and pass counts (top 20 and 30
-per class, as the statistics sheet counts them).
+per class, as the statistics sheet counts them); and for the deal and the
+refinement, per table of the statistics sheets fenban wrote, the largest of
+its 最大差 row as the sheet holds it ("sheet ...").
 """
 import argparse
 import math
@@ -73,6 +75,26 @@ def read_division(path, number):
             student['班级'] = student['新班级']
             students.append(student)
     return sorted(students, key=lambda s: s['考号'])
+
+
+def sheet_largest(path, number):
+    """Per table of 统计表N, as the sheet titles it, the largest of its 最大差 row."""
+    rows = list(openpyxl.load_workbook(path, read_only=True)[f'统计表{number}'].iter_rows(values_only=True))
+    largest, header = {}, None
+    for r, row in enumerate(rows):
+        if not row:
+            continue
+        if row[0] == '新班级':
+            header = r
+        if row[0] != '最大差' or header is None:
+            continue
+        titles = [(c, str(t)) for c, t in enumerate(rows[header - 1]) if t]
+        for t, (start, title) in enumerate(titles):
+            end = titles[t + 1][0] if t + 1 < len(titles) else len(row)
+            title = '各项人数统计' if title.startswith('各项人数统计') else title
+            values = [v for v in row[max(1, start):end] if isinstance(v, (int, float))]
+            largest['sheet ' + title.replace('统计', '')] = max(values, default=0)
+    return largest
 
 
 def figures(students, classOf, subjects, categories, classes):
@@ -178,6 +200,7 @@ def main():
             divide(fenban, host, options.classes, categories, year, refine=False)
             divide(fenban, host, options.classes, categories, year, refine=True)
             dealt, refined = read_division(path, 1), read_division(path, 2)
+            sheets = {'serpentine': sheet_largest(path, 1), 'refine': sheet_largest(path, 2)}
         finally:
             shutil.rmtree(host, ignore_errors=True)
         if [s['考号'] for s in dealt] != [s['考号'] for s in refined] or len(dealt) != options.students:
@@ -187,6 +210,8 @@ def main():
                 'exchange': figures(dealt, exchange(dealt, dealtClasses, subjects, categories), subjects, categories,
                                     options.classes),
                 'refine': figures(refined, [s['班级'] for s in refined], subjects, categories, options.classes)}
+        for method, sheet in sheets.items():
+            rows[method].update(sheet)
         for method, row in rows.items():
             for name, value in row.items():
                 totals.setdefault(method, {}).setdefault(name, 0.0)

@@ -13,6 +13,7 @@
 
 #include "division/balance_features.h"
 #include "division/balance_search.h"
+#include "division/sheet_figures.h"
 #include "refine_world.h"
 
 namespace {
@@ -73,6 +74,37 @@ void PrintRow(const char* method, const Size& size, const fenban::division::Stud
   std::fflush(stdout);
 }
 
+// The statistics sheet's "最大差", largest per table (the averages' total
+// apart from their subjects), and against the deal: columns that came out
+// larger (counts: by more than one student) and the mean shrink per column.
+void PrintSheetRow(const char* method, const Size& size, const fenban::division::StudentList& list,
+                   const std::vector<int32_t>& classOf) {
+  using fenban::division::SheetColumn;
+  using fenban::division::SheetTable;
+  const std::vector<SheetColumn> after = fenban::division::SheetDifferences(list, classOf);
+  const std::vector<SheetColumn> dealt = fenban::division::SheetDifferences(list, list.classOf);
+  double largest[8] = {0};
+  int32_t worse = 0;
+  double shrink = 0;
+  for (size_t c = 0; c < after.size(); ++c) {
+    const SheetColumn& column = after[c];
+    const bool average = column.table == SheetTable::ExcellentAverages || column.table == SheetTable::PassAverages;
+    size_t slot = static_cast<size_t>(column.table);
+    if (column.table == SheetTable::ClassCounts && column.name == "总人数") continue;
+    if (average && column.name != "总分") slot += 2;
+    largest[slot] = std::max(largest[slot], column.largest);
+    if (column.largest > dealt[c].largest + (average ? 1e-9 : 1.0)) {
+      ++worse;
+      if (std::getenv("WORSE")) std::printf("worse: %d %s %.2f -> %.2f\n", static_cast<int>(column.table), column.name.c_str(), dealt[c].largest, column.largest);
+    }
+    shrink += dealt[c].largest - column.largest;
+  }
+  std::printf("| %7d | %3d | %-10s | %4.0f | %4.0f | %4.0f | %4.0f | %6.2f | %6.2f | %6.2f | %6.2f | %3d | %6.3f |\n",
+              size.students, size.classes, method, largest[0], largest[1], largest[2], largest[3], largest[4],
+              largest[6], largest[5], largest[7], worse, shrink / static_cast<double>(after.size()));
+  std::fflush(stdout);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -84,8 +116,14 @@ int main(int argc, char** argv) {
       if (std::sscanf(argv[a], "%d:%d", &students, &classes) == 2) sizes.push_back({students, classes});
     }
   }
+  const bool sheet = std::getenv("SHEET") != nullptr;
+  if (sheet) {
+    std::printf("| students | classes | method | categories | bands | excellent | pass | avg N1 total | avg N1 subject | avg N2 total | avg N2 subject | worse | mean shrink |\n");
+    std::printf("|---:|---:|---|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|\n");
+  } else {
   std::printf("| students | classes | method | total | subject | category | SD | excellent | pass | apart | together | same name | CPU s | top by total | wall s |\n");
   std::printf("|---:|---:|---|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|\n");
+  }
   for (const Size& size : sizes) {
     fenban::bench::StudentOptions options;
     options.students = size.students;
@@ -97,9 +135,14 @@ int main(int argc, char** argv) {
     fenban::bench::AddGroupColumns(world, 7);
     const fenban::division::WorkStudents dealt = fenban::bench::DealWorld(world);
     const auto& list = dealt.list;
-    PrintRow("serpentine", size, list, list.classOf, 0);
+    if (sheet) {
+      PrintSheetRow("serpentine", size, list, list.classOf);
+    } else {
+      PrintRow("serpentine", size, list, list.classOf, 0);
+    }
 
     std::clock_t start = std::clock();
+    if (!sheet) {
     const std::vector<int32_t> exchanged = fenban::bench::PlainExchange(list, 1);
     const double exchangeSeconds = Seconds(start);
     PrintRow("exchange", size, list, exchanged, exchangeSeconds);
@@ -111,6 +154,7 @@ int main(int argc, char** argv) {
       const std::vector<int32_t> repeated = fenban::bench::PlainExchange(list, 1, 50);
       PrintRow("exchange-lm", size, list, repeated, Seconds(start));
     }
+    }
 
     start = std::clock();
     const auto wallStart = std::chrono::steady_clock::now();
@@ -120,6 +164,7 @@ int main(int argc, char** argv) {
     const fenban::division::BalanceResult result = fenban::division::SolveBalance(problem);
     const double refineSeconds = Seconds(start);
     PrintRow("refine", size, list, result.classOf, refineSeconds, WallSeconds(wallStart));
+    if (sheet) PrintSheetRow("refine", size, list, result.classOf);
     if (!result.problems.empty()) std::printf("  (%zu constraint problems)\n", result.problems.size());
   }
   return 0;

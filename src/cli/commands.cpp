@@ -219,7 +219,8 @@ int RunDivide(const std::filesystem::path& folder, const DivideOptions& options,
   session.Save({&session.HostBook(), &data}, terminal.out);
   PrintKeptVersions(session, terminal.out);
   PrintSummaryOf(data, statisticsName, terminal.out);
-  PrintRefinementSummary(terminal.out, session.Bridge().State().LastRefinement);
+  PrintRefinementSummary(terminal.out, session.Bridge().State().LastRefinement,
+                         session.Bridge().State().LastRefinementNotes);
   PrintWhatNext(folder, data, number, terminal.out);
   return kExitSuccess;
 }

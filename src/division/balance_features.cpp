@@ -51,6 +51,21 @@ double MarkCountExcess(double perClass) {
   return std::min(kCategoryExcess, relative * relative);
 }
 
+// The averages of each class's best students by total, as the statistics
+// sheet shows them, are far coarser than the whole-class means (20 students
+// instead of 50): two points are their unit, and they weigh like the
+// whole-class means. One point cost the whole-class subjects 0.1 more
+// (bench/RESULTS.md).
+constexpr double kTopMeanTarget = 2.0;
+// The total-score bands: counts weighed like the subjects' in the band, and
+// 4 beyond it whatever the class size; the subjects' excess (16 in classes of
+// 200) pushed the spread of the total apart, theirs (1 in classes of 50) left
+// bands wider than the deal's. Lists with more bands than kMostBands (classes
+// of more than 200) hold every second (third, ...) band only, as each band
+// costs every swap's evaluation as a subject does.
+constexpr double kBandExcess = 4;
+constexpr int64_t kMostBands = 40;
+
 double MeanOf(const std::vector<double>& marks) {
   double sum = 0;
   int64_t count = 0;
@@ -94,6 +109,31 @@ double Range(const std::vector<double>& perClass, const std::vector<int32_t>& si
 }
 
 }  // namespace
+
+std::vector<int32_t> RankByTotal(const StudentList& list) {
+  std::vector<int32_t> order(list.total.size());
+  for (size_t s = 0; s < order.size(); ++s) order[s] = static_cast<int32_t>(s);
+  auto before = [](double x, double y) {  // descending, blanks last
+    if (std::isnan(x) || std::isnan(y)) return !std::isnan(x) && std::isnan(y);
+    return x > y;
+  };
+  std::stable_sort(order.begin(), order.end(), [&](int32_t a, int32_t b) {
+    const size_t x = static_cast<size_t>(a), y = static_cast<size_t>(b);
+    if (before(list.total[x], list.total[y])) return true;
+    if (before(list.total[y], list.total[x])) return false;
+    for (auto subject = list.subjects.rbegin(); subject != list.subjects.rend(); ++subject) {
+      if (before((*subject)[x], (*subject)[y])) return true;
+      if (before((*subject)[y], (*subject)[x])) return false;
+    }
+    return false;
+  });
+  return order;
+}
+
+int64_t TotalBandCount(int64_t students, int32_t markClassCount) {
+  const int64_t bands = (students + 1) / (std::max<int64_t>(markClassCount, 1) * 5) - 1;
+  return bands < 1 ? 1 : (bands > 200 ? 150 : bands);
+}
 
 double RankMark(const std::vector<double>& marks, int64_t rank) {
   std::vector<double> numbers;
@@ -185,6 +225,58 @@ BalanceProblem BuildBalanceProblem(const StudentList& list, uint64_t seed) {
         addCount(std::move(column), kCategoryWeight, kCategoryExcess, true);
       } else {
         addCount(std::move(column), kMarkCountWeight, markExcess, false);
+      }
+    }
+  }
+
+  // The statistics sheet's total-score bands: students at or above the
+  // total of every 5 × classes-th student (see kBandExcess).
+  {
+    const int64_t markClasses = std::max(list.markClassCount, 1);
+    const int64_t bands = TotalBandCount(static_cast<int64_t>(n), list.markClassCount);
+    const int64_t step = (bands + kMostBands - 1) / kMostBands;
+    for (int64_t g = step; g <= bands; g += step) {
+      const std::vector<uint8_t> reached = Reaches(list.total, g * markClasses * 5);
+      addCount(std::vector<double>(reached.begin(), reached.end()), kMarkCountWeight, kBandExcess, false);
+    }
+  }
+
+  // The averages over each class's best totals: a class's best `quota`
+  // students are its members among the year's best classes × quota, in the
+  // sheet's order, when it holds `quota` of them; their count per class is
+  // strict, like the categories, and these means are taken over them
+  // (blanks as 0, as the sheet adds them). Ties of the total fall to the
+  // subjects from the last back to the first, as on the statistics sheet.
+  {
+    const std::vector<int32_t> order = RankByTotal(list);
+    std::vector<int32_t> quotas;
+    for (int32_t quota : {list.excellentQuota, list.passQuota}) {
+      if (quota > 0 && std::find(quotas.begin(), quotas.end(), quota) == quotas.end()) quotas.push_back(quota);
+    }
+    for (int32_t quota : quotas) {
+      const size_t best = static_cast<size_t>(std::min<int64_t>(int64_t{list.markClassCount} * quota, n));
+      std::vector<uint8_t> among(n, 0);
+      for (size_t r = 0; r < best; ++r) among[static_cast<size_t>(order[r])] = 1;
+      addCount(std::vector<double>(among.begin(), among.end()), kCategoryWeight, kCategoryExcess, true);
+      // The students ranked around the last of the year's best: a class with
+      // one of the best too few averages one of them instead (one too many:
+      // drops its weakest), so measured from their mean a class's sum over its
+      // best is its average's distance from that mean, whatever that count.
+      const size_t around = std::max<size_t>(1, static_cast<size_t>(list.markClassCount));
+      const size_t from = best > around ? best - around : 0, to = std::min(n, best + around);
+      for (const std::vector<double>* marks : AllMarks(list)) {
+        double edge = 0;
+        for (size_t r = from; r < to; ++r) {
+          const double mark = (*marks)[static_cast<size_t>(order[r])];
+          edge += std::isnan(mark) ? 0.0 : mark;
+        }
+        edge /= static_cast<double>(std::max<size_t>(to - from, 1));
+        std::vector<double> column(n, 0.0);
+        for (size_t s = 0; s < n; ++s) {
+          if (among[s]) column[s] = ((std::isnan((*marks)[s]) ? 0.0 : (*marks)[s]) - edge) / kTopMeanTarget;
+        }
+        columns.push_back(std::move(column));
+        shapes.push_back(FeatureShape{false, inBand, allowance, kMeanExcess, false, quota});
       }
     }
   }

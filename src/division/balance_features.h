@@ -24,6 +24,9 @@ struct StudentList {
   // Category columns ("性别", "住校", "应届"): per student a value code, -1 when empty.
   std::vector<std::string> categoryNames;
   std::vector<std::vector<int32_t>> categories;  // [category][student]
+  // Per category and value code: its place when the sheet sorts the column
+  // ascending (numbers, then texts). Empty: the codes' own order.
+  std::vector<std::vector<int32_t>> categoryRanks;
   // The year's top classes × quota students in each mark count as excellent / passing.
   int32_t markClassCount = 0;
   int32_t excellentQuota = 0;
@@ -37,6 +40,17 @@ struct StudentList {
 // value, and per mark whether the student reaches the excellent and the
 // pass mark. Each is scaled by the class-mean difference it may show.
 BalanceProblem BuildBalanceProblem(const StudentList& list, uint64_t seed);
+
+// The students best total first, as the statistics sheet orders each class
+// for its averages: ties of the total by the subjects from the last listed
+// back to the first, every one descending, blanks after every number.
+std::vector<int32_t> RankByTotal(const StudentList& list);
+
+// The statistics sheet's number of total-score bands for a year: one per
+// 5 × classes students (the header row counted with them) less one, at
+// least 1, and 150 when that comes above 200. The band of rank g counts the
+// students at or above RankMark(total, g × 5 × classes).
+int64_t TotalBandCount(int64_t students, int32_t markClassCount);
 
 // The lowest mark that counts among the best `rank` of these marks (the
 // whole part of the mark at that rank; 0 when there are fewer marks).

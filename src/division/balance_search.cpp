@@ -49,9 +49,10 @@ std::pair<int32_t, int32_t> MajorityClass(const std::vector<int32_t>& group, con
 
 // Gathers every together group into one class by swapping its outside
 // members with free students of that class (closest score first), then
-// fixes the group there. Returns false for a group no class can take.
-bool GatherTogetherGroups(const BalanceProblem& problem, std::vector<int32_t>& classOf,
-                          std::vector<uint8_t>& movable, std::vector<ConstraintProblem>& problems) {
+// fixes the group there. A group no class has room for (the fixed students
+// fill them) is left as it is.
+void GatherTogetherGroups(const BalanceProblem& problem, std::vector<int32_t>& classOf,
+                          std::vector<uint8_t>& movable) {
   const size_t k = static_cast<size_t>(problem.classCount);
   std::vector<size_t> order(problem.togetherGroups.size());
   std::iota(order.begin(), order.end(), size_t{0});
@@ -97,7 +98,7 @@ bool GatherTogetherGroups(const BalanceProblem& problem, std::vector<int32_t>& c
       }
     }
     if (target < 0) {
-      problems.push_back({ConstraintProblem::Kind::TogetherTooLarge, static_cast<int32_t>(g), group});
+      for (int32_t student : group) inGroup[static_cast<size_t>(student)] = 0;
       continue;
     }
     for (int32_t student : group) {
@@ -118,7 +119,6 @@ bool GatherTogetherGroups(const BalanceProblem& problem, std::vector<int32_t>& c
       movable[s] = 0;
     }
   }
-  return problems.empty();
 }
 
 constexpr int32_t kRepairCandidates = 256;
@@ -540,7 +540,7 @@ BalanceResult SolveBalance(const BalanceProblem& problem) {
   plan.classOf = problem.classOf;
   plan.movable.resize(plan.classOf.size());
   for (size_t s = 0; s < plan.movable.size(); ++s) plan.movable[s] = problem.fixed[s] ? 0 : 1;
-  if (!GatherTogetherGroups(problem, plan.classOf, plan.movable, result.problems)) return result;
+  GatherTogetherGroups(problem, plan.classOf, plan.movable);
 
   for (size_t s = 0; s < plan.movable.size(); ++s) {
     if (plan.movable[s]) plan.freeStudents.push_back(static_cast<int32_t>(s));
@@ -570,10 +570,16 @@ BalanceResult SolveBalance(const BalanceProblem& problem) {
     std::sort(classes.begin(), classes.end());
     for (size_t p = 1; p < classes.size(); ++p) {
       if (classes[p].first == classes[p - 1].first) {
-        result.problems.push_back({ConstraintProblem::Kind::ApartUnmet, static_cast<int32_t>(g),
-                                   {classes[p - 1].second, classes[p].second}});
+        result.unmet.push_back({ConstraintProblem::Kind::ApartUnmet, static_cast<int32_t>(g),
+                                {classes[p - 1].second, classes[p].second}});
         break;
       }
+    }
+  }
+  for (size_t g = 0; g < problem.togetherGroups.size(); ++g) {
+    const std::vector<int32_t>& group = problem.togetherGroups[g];
+    if (!group.empty() && MajorityClass(group, result.classOf).second < static_cast<int32_t>(group.size())) {
+      result.unmet.push_back({ConstraintProblem::Kind::TogetherUnmet, static_cast<int32_t>(g), group});
     }
   }
   return result;

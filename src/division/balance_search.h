@@ -24,6 +24,10 @@ struct FeatureShape {
   // A count that must end inside its band whenever a swap can bring it
   // there, whatever it costs the other features (the categories).
   bool strict = false;
+  // A mean over each class's `quota` best students (the features are zero
+  // outside them): the class sum is divided by the smaller of the quota and
+  // the class size instead of by the size. 0: a mean over the whole class.
+  int32_t quota = 0;
 };
 
 struct BalanceProblem {
@@ -69,6 +73,7 @@ struct ConstraintProblem {
     ApartPresets,         // two members of an apart group preset to one class
     ApartAndTogether,     // two students that are both in one apart and one together group
     ApartUnmet,           // the search ended with two members of an apart group in one class
+    TogetherUnmet,        // the search could not gather a together group into one class
   };
   Kind kind;
   int32_t group = 0;  // index into apartGroups or togetherGroups
@@ -77,7 +82,10 @@ struct ConstraintProblem {
 
 struct BalanceResult {
   std::vector<int32_t> classOf;
-  std::vector<ConstraintProblem> problems;  // empty when every hard constraint is met
+  std::vector<ConstraintProblem> problems;  // constraints that cannot be met: the deal is returned
+  // Groups the result leaves apart or together against their wish (ApartUnmet,
+  // TogetherUnmet), the others being met: the fixed students left no way.
+  std::vector<ConstraintProblem> unmet;
   double costBefore = 0;                    // balance cost of the deal as given
   double costAfter = 0;
   int64_t pairsBefore = 0;  // same-class pairs in apart, same-name groups and split together groups
@@ -98,7 +106,8 @@ std::vector<ConstraintProblem> FindImpossibleConstraints(const BalanceProblem& p
 // Runs the search (several times for a small list, keeping the best run).
 // Class sizes never change and fixed students never move.
 // When FindImpossibleConstraints reports anything the deal is returned as it
-// was, with those problems.
+// was, with those problems; groups the search could not meet are named in
+// the result's unmet list.
 BalanceResult SolveBalance(const BalanceProblem& problem);
 
 }  // namespace fenban::division

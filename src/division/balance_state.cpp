@@ -66,7 +66,7 @@ SearchState::SearchState(const BalanceProblem& problem, std::vector<int32_t> cla
         low_[cell] = low - expected - 1e-9;
         high_[cell] = high - expected + 1e-9;
       } else {
-        scale_[cell] = 1.0 / sizes[c];
+        scale_[cell] = 1.0 / (shape.quota > 0 ? std::min(shape.quota, sizes[c]) : sizes[c]);
         low_[cell] = -shape.allowance;
         high_[cell] = shape.allowance;
       }

@@ -185,6 +185,7 @@ bool RunDivision(host::Application& app, form::Form& form, form::ModuleState& st
 
   statistics::BuildDivisionStatistics(app, state, options.classCount, options.excellentQuota, options.passQuota,
                                       options.topN, divisionName, statisticsName);
+  WriteRefinementNotes(statisticsSheet, state.LastRefinementNotes);
   if (!options.refine) {
     const std::string unused = UnusedGroupsNotice(dataSheet);
     if (!unused.empty()) app.MsgBox(unused, host::kMsgInformation, kHintTitle);
@@ -201,6 +202,7 @@ void DivideClasses(host::Application& app, form::Form& form, form::ModuleState& 
     return;
   }
   state.LastRefinement.clear();
+  state.LastRefinementNotes.clear();
   const DivisionOptions options = ReadOptions(form);
   const std::string roundingChoice = host::CellText(HostSheet(app, kTemplateSheetName), 2, 3);
   host::Workbook& dataBook = host::Workbooks(app)(state.DataBookName);

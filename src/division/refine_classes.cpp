@@ -10,8 +10,10 @@
 #include <map>
 #include <set>
 
+#include "division/sheet_figures.h"
 #include "division/work_table.h"
 #include "host/constants.h"
+#include "host/range.h"
 #include "host/value.h"
 #include "sheets/lookups.h"
 
@@ -56,6 +58,27 @@ std::vector<int32_t> CodeValues(const std::vector<std::string>& texts) {
     result.push_back(found->second);
   }
   return result;
+}
+
+// Per value code (CodeValues' codes), its place in an ascending sort of the
+// column: numbers by value first, then texts in code point order.
+std::vector<int32_t> SortRanks(const host::Worksheet& work, int32_t column, int32_t rowCount,
+                               const std::vector<int32_t>& codes) {
+  std::vector<std::pair<std::pair<int32_t, double>, std::string>> keys;  // per code
+  for (int32_t row = 2; row <= rowCount; ++row) {
+    const int32_t code = codes[static_cast<size_t>(row - 2)];
+    if (code < 0 || static_cast<size_t>(code) < keys.size()) continue;
+    const host::Value& value = work.CellValue(row, column);
+    keys.push_back(value.IsNumber() ? std::make_pair(std::make_pair(0, value.Number()), std::string())
+                                    : std::make_pair(std::make_pair(1, 0.0), value.ToText()));
+  }
+  std::vector<int32_t> order(keys.size());
+  for (size_t c = 0; c < order.size(); ++c) order[c] = static_cast<int32_t>(c);
+  std::stable_sort(order.begin(), order.end(),
+                   [&](int32_t x, int32_t y) { return keys[static_cast<size_t>(x)] < keys[static_cast<size_t>(y)]; });
+  std::vector<int32_t> ranks(keys.size());
+  for (size_t r = 0; r < order.size(); ++r) ranks[static_cast<size_t>(order[r])] = static_cast<int32_t>(r);
+  return ranks;
 }
 
 // Students sharing a non-empty text, in order of first appearance; only
@@ -134,6 +157,8 @@ std::string DescribeProblem(const WorkStudents& students, const ConstraintProble
       return "“分开”为“" + students.apartValues[g] + "”的学生又要同班（“同班”相同），不能同时做到：" + names;
     case ConstraintProblem::Kind::ApartUnmet:
       return "没能把“分开”为“" + students.apartValues[g] + "”的学生分到不同的班：" + names;
+    case ConstraintProblem::Kind::TogetherUnmet:
+      return "没能把“同班”为“" + students.togetherValues[g] + "”的学生分到同一个班（预设班的学生占满了班）：" + names;
   }
   return names;
 }
@@ -147,6 +172,28 @@ void ShowProblems(host::Application& app, const WorkStudents& students, const st
     text += "\r还有 " + std::to_string(problems.size() - kMaxProblemsShown) + " 处。";
   }
   app.MsgBox(text, host::kMsgExclamation, kWarningTitle);
+}
+
+// Per table of the statistics sheet, in its order, its largest "最大差"
+// after the deal and after refining, as the sheet will show them.
+std::vector<form::BalanceFigure> SheetTableFigures(const StudentList& list, const std::vector<int32_t>& refined) {
+  const std::vector<SheetColumn> before = SheetDifferences(list, list.classOf);
+  const std::vector<SheetColumn> after = SheetDifferences(list, refined);
+  std::vector<form::BalanceFigure> figures;
+  for (size_t c = 0; c < after.size(); ++c) {
+    const std::string title = SheetTableTitle(after[c].table, list);
+    if (figures.empty() || figures.back().name != title) {
+      figures.push_back({title, before[c].largest, after[c].largest, true, after[c].name});
+      continue;
+    }
+    form::BalanceFigure& figure = figures.back();
+    figure.dealt = std::max(figure.dealt, before[c].largest);
+    if (after[c].largest > figure.refined) {
+      figure.refined = after[c].largest;
+      figure.column = after[c].name;
+    }
+  }
+  return figures;
 }
 
 }  // namespace
@@ -185,6 +232,7 @@ WorkStudents ReadWorkStudents(host::Application& app, host::Worksheet& work, con
     if (column == 0) continue;
     list.categoryNames.push_back(name);
     list.categories.push_back(CodeValues(ReadTexts(work, column, rowCount)));
+    list.categoryRanks.push_back(SortRanks(work, column, rowCount, list.categories.back()));
   }
   list.markClassCount = quotas.classCount;
   list.excellentQuota = quotas.excellentQuota;
@@ -222,11 +270,24 @@ bool RefineClasses(host::Application& app, host::Worksheet& work, const WorkTabl
   }
   const std::vector<SpreadFigure> dealt = LargestDifferences(students.list, students.list.classOf);
   const std::vector<SpreadFigure> refined = LargestDifferences(students.list, result.classOf);
-  state.LastRefinement.clear();
+  state.LastRefinementNotes.clear();
+  for (const ConstraintProblem& unmet : result.unmet) state.LastRefinementNotes.push_back(DescribeProblem(students, unmet));
+  state.LastRefinement = SheetTableFigures(students.list, result.classOf);
   for (size_t f = 0; f < dealt.size(); ++f) {
     state.LastRefinement.push_back({dealt[f].name, dealt[f].largest, refined[f].largest});
   }
   return true;
+}
+
+void WriteRefinementNotes(host::Worksheet& statistics, const std::vector<std::string>& notes) {
+  constexpr int32_t kRed = 255;
+  int32_t row = statistics.UsedRect().row2 + 1;
+  for (const std::string& note : notes) {
+    const host::Range cell = statistics.Cells(++row, 1);
+    cell.SetValue(host::Value(note));
+    cell.SetHorizontalAlignment(host::kAlignLeft);
+    cell.GetFont().SetColor(kRed);
+  }
 }
 
 }  // namespace fenban::division

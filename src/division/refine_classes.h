@@ -36,7 +36,13 @@ WorkStudents ReadWorkStudents(host::Application& app, host::Worksheet& work, con
 // numbers into column 1. Returns false after showing the message of a
 // keep-apart or keep-together constraint that cannot be met (nothing was
 // written then). The figures before and after go into state.LastRefinement.
+// Groups the search could not meet do not stop the division: each is named in
+// state.LastRefinementNotes.
 bool RefineClasses(host::Application& app, host::Worksheet& work, const WorkTable& table, const RefineQuotas& quotas,
                    form::ModuleState& state);
+
+// Writes the notes of groups the refinement could not meet in a red line
+// each, below the tables of a finished statistics sheet.
+void WriteRefinementNotes(host::Worksheet& statistics, const std::vector<std::string>& notes);
 
 }  // namespace fenban::division

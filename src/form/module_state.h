@@ -13,6 +13,11 @@ struct BalanceFigure {
   std::string name;
   double dealt = 0;
   double refined = 0;
+  // A table of the statistics sheet: its title is the name, the figures are
+  // its largest "最大差", and column names the column that has it after
+  // refining. Otherwise a figure of whole classes (a mean, a count, a spread).
+  bool sheetTable = false;
+  std::string column;
 };
 
 struct ModuleState {
@@ -20,6 +25,7 @@ struct ModuleState {
   int32_t NextSheetNo = 0;   // number of the next division sheet pair
   int32_t SkipSheetNo = 0;   // a number the division does not hand out
   std::vector<BalanceFigure> LastRefinement;  // the last division's figures; empty when it was not refined
+  std::vector<std::string> LastRefinementNotes;  // "分开"/"同班" groups the last refinement could not meet
 };
 
 }  // namespace fenban::form

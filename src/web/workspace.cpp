@@ -410,9 +410,11 @@ json Workspace::Divide() {
     if (run.services->UsedSeed()) result["seed"] = *run.services->UsedSeed();
     json refinement = json::array();
     for (const form::BalanceFigure& figure : run.session->Bridge().State().LastRefinement) {
-      refinement.push_back({{"name", figure.name}, {"dealt", figure.dealt}, {"refined", figure.refined}});
+      refinement.push_back({{"name", figure.name}, {"dealt", figure.dealt}, {"refined", figure.refined},
+                            {"sheetTable", figure.sheetTable}, {"column", figure.column}});
     }
     result["refinement"] = std::move(refinement);
+    result["refinementNotes"] = run.session->Bridge().State().LastRefinementNotes;
   }
   result["state"] = State();
   return result;

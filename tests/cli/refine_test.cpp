@@ -4,6 +4,7 @@
 #include "cli/cli_test_support.h"
 
 #include <algorithm>
+#include <sstream>
 
 namespace fenban::clitest {
 namespace {
@@ -61,6 +62,83 @@ TEST(Refine, IsStoredListedAndPrintsEachFigureBeforeAndAfter) {
   EXPECT_EQ(run.out.find("优化前后"), std::string::npos) << "no refinement, no comparison";
   host = ReadBook(temp.Path() / "fenban.xlsx");
   EXPECT_EQ(host->FindSheet("DTB")->CellValue(2, 10), host::Value::Boolean(false));
+}
+
+// Per table of a written statistics sheet (by the title above it), the
+// largest value of its "最大差" row.
+std::map<std::string, double> LargestPerTable(host::Worksheet& stats) {
+  std::map<std::string, double> largest;
+  const host::Rect used = stats.UsedRect();
+  int32_t header = 0;
+  for (int32_t r = 1; r <= used.row2; ++r) {
+    const std::string first = stats.CellValue(r, 1).ToText();
+    if (first == "新班级") header = r;
+    if (first != "最大差" || header < 2) continue;
+    // The titles stand in the row above the header; each reaches to the next.
+    std::vector<std::pair<int32_t, std::string>> titles;
+    for (int32_t c = 1; c <= used.col2; ++c) {
+      std::string title = stats.CellValue(header - 1, c).ToText();
+      if (title.rfind("各项人数统计", 0) == 0) title = "各项人数统计";
+      if (!title.empty()) titles.emplace_back(c, title);
+    }
+    for (size_t t = 0; t < titles.size(); ++t) {
+      const int32_t end = t + 1 < titles.size() ? titles[t + 1].first : used.col2 + 1;
+      double& most = largest[titles[t].second];
+      for (int32_t c = std::max(2, titles[t].first); c < end; ++c) {
+        const host::Value& value = stats.CellValue(r, c);
+        if (value.IsNumber()) most = std::max(most, value.Number());
+      }
+    }
+  }
+  return largest;
+}
+
+// The summary's lines of the sheet's tables: title -> (dealt, refined).
+std::map<std::string, std::pair<double, double>> PrintedTables(const std::string& out) {
+  std::map<std::string, std::pair<double, double>> tables;
+  std::istringstream lines(out.substr(out.find("每张表最大的")));
+  std::string line;
+  std::getline(lines, line);
+  std::getline(lines, line);  // the column headers
+  while (std::getline(lines, line) && line.rfind("全班", 0) != 0) {
+    std::istringstream words(line);
+    std::string title;
+    double dealt = 0, refined = 0;
+    words >> title >> dealt >> refined;
+    tables[title] = {dealt, refined};
+  }
+  return tables;
+}
+
+TEST(Refine, TheSummaryShowsEachTablesLargestDifferenceAsTheWrittenSheetHasIt) {
+  // What the terminal says before and after must be what the teacher reads
+  // on the statistics sheets of the same list and seed, without refining
+  // and with it.
+  FENBAN_REQUIRE_BINARY();
+  TempFolder temp;
+  InitWithExample(temp.Path(), 240);
+  const std::vector<std::string> divide = {"divide", "示例.xlsx", "--classes", "6", "--by-sex", "--by-boarding",
+                                           "--seed", "5"};
+  std::vector<std::string> plain = divide, refined = divide;
+  plain.push_back("--no-refine");
+  refined.push_back("--refine");
+  ASSERT_EQ(RunFenban(temp.Path(), plain).status, 0);
+  const RunResult run = RunFenban(temp.Path(), refined);
+  ASSERT_EQ(run.status, 0) << Printed(run);
+  const std::map<std::string, std::pair<double, double>> printed = PrintedTables(run.out);
+  auto book = ReadBook(temp.Path() / "数据" / "示例.xlsx");
+  const std::map<std::string, double> dealt = LargestPerTable(*book->FindSheet("统计表1"));
+  const std::map<std::string, double> after = LargestPerTable(*book->FindSheet("统计表2"));
+  ASSERT_EQ(after.size(), 5u);
+  ASSERT_EQ(printed.size(), after.size()) << run.out;
+  for (const auto& [title, largest] : after) {
+    SCOPED_TRACE(title);
+    ASSERT_TRUE(printed.count(title)) << run.out;
+    // Counts are printed whole, averages with the sheet's one decimal.
+    const double shown = title.rfind("平均分", 0) == 0 ? 0.05 + 1e-9 : 1e-9;
+    EXPECT_NEAR(printed.at(title).first, dealt.at(title), shown);
+    EXPECT_NEAR(printed.at(title).second, largest, shown);
+  }
 }
 
 TEST(Refine, BothSwitchesAtOnceIsWrongUsage) {

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "division/balance_features.h"
+#include "division/sheet_figures.h"
 
 namespace fenban::division {
 namespace {
@@ -77,14 +78,24 @@ int32_t Range(const std::vector<int32_t>& counts) {
   return *std::max_element(counts.begin(), counts.end()) - *std::min_element(counts.begin(), counts.end());
 }
 
+// 600 students in classes of 50, excellent quota 20, refined.
+struct RefinedYear {
+  StudentList list;
+  BalanceResult result;
+};
+RefinedYear RefineYearOf600(uint64_t seed) {
+  RefinedYear year{RandomYear(600, 12, seed), {}};
+  year.list.excellentQuota = 20;
+  year.result = SolveBalance(BuildBalanceProblem(year.list, seed));
+  return year;
+}
+
 TEST(BalanceFeatures, TheYearsTopStudentsByTotalStayWithinOnePerClass) {
   // In classes of 50 the subjects' excellent and pass counts weigh lightly;
   // the top students by total must not drift apart with them.
   for (uint64_t seed : {7u, 8u}) {
     SCOPED_TRACE("seed " + std::to_string(seed));
-    StudentList list = RandomYear(600, 12, seed);
-    list.excellentQuota = 20;
-    const BalanceResult result = SolveBalance(BuildBalanceProblem(list, seed));
+    const auto [list, result] = RefineYearOf600(seed);
     ASSERT_TRUE(result.problems.empty());
     for (int32_t quota : {list.excellentQuota, list.passQuota}) {
       const int64_t rank = int64_t{list.markClassCount} * quota;
@@ -114,6 +125,52 @@ TEST(BalanceFeatures, ClassesOfTenKeepTheirCategoriesWithinOne) {
     EXPECT_LE(refined.at("性别"), 1.0);
     EXPECT_LE(refined.at("住校"), 1.0);
     EXPECT_LT(refined.at("总分"), dealt.at("总分") / 4);
+  }
+}
+
+// The largest "最大差" of a table of the statistics sheet, the averages'
+// total apart from their subjects.
+std::map<std::string, double> SheetLargest(const StudentList& list, const std::vector<int32_t>& classOf) {
+  std::map<std::string, double> largest;
+  for (const SheetColumn& column : SheetDifferences(list, classOf)) {
+    std::string key = SheetTableTitle(column.table, list);
+    if (column.table == SheetTable::ScoreBands) key += " bands";
+    if (column.table == SheetTable::ExcellentAverages || column.table == SheetTable::PassAverages) {
+      key += column.name == "总分" ? " 总分" : " subjects";
+    }
+    largest[key] = std::max(largest[key], column.largest);
+  }
+  return largest;
+}
+
+TEST(BalanceFeatures, TheStatisticsSheetsAveragesOfTheBestAndItsBandsComeOutAlike) {
+  // Teachers read the averages of each class's best students by total and
+  // the counts at or above each band score: both must come out close, not
+  // only the whole-class means.
+  for (uint64_t seed : {3u, 4u}) {
+    SCOPED_TRACE("seed " + std::to_string(seed));
+    const auto [list, result] = RefineYearOf600(seed);
+    ASSERT_TRUE(result.problems.empty());
+    const std::map<std::string, double> refined = SheetLargest(list, result.classOf);
+    // Without them the bands ended 7 to 9 apart and the subjects' averages
+    // over the best 20 by 6 to 8 points.
+    EXPECT_LE(refined.at("各项人数统计 bands"), 3.0);
+    for (const char* table : {"平均分统计(前20名) 总分", "平均分统计(前20名) subjects", "平均分统计(前30名) 总分",
+                              "平均分统计(前30名) subjects"}) {
+      EXPECT_LE(refined.at(table), 1.5) << table;
+    }
+    EXPECT_LE(refined.at("优秀人数统计(前20名)"), 2.0);
+    EXPECT_LE(refined.at("及格人数统计(前30名)"), 2.0);
+    // No column of the sheet ends further apart than the deal left it.
+    const std::vector<SheetColumn> dealt = SheetDifferences(list, list.classOf);
+    const std::vector<SheetColumn> after = SheetDifferences(list, result.classOf);
+    ASSERT_EQ(dealt.size(), after.size());
+    for (size_t c = 0; c < after.size(); ++c) EXPECT_LE(after[c].largest, dealt[c].largest) << after[c].name;
+    // The whole-class means keep their targets.
+    const std::map<std::string, double> figures = Figures(list, result.classOf);
+    EXPECT_LE(figures.at("总分"), 0.2);
+    for (const char* subject : {"语文", "数学", "英语"}) EXPECT_LE(figures.at(subject), 0.5) << subject;
+    EXPECT_LE(figures.at("总分标准差"), 1.0);
   }
 }
 

@@ -324,8 +324,15 @@ function wire() {
       currentTab = 'stats';
       if (data.seed !== undefined) setStatus($('status').textContent + `\n随机种子：${data.seed}`);
       if (data.refinement && data.refinement.length) {
-        const lines = data.refinement.map((f) => `${f.name}：${+f.dealt.toFixed(2)} → ${+f.refined.toFixed(2)}`);
-        setStatus($('status').textContent + '\n优化后的最大差：\n' + lines.join('\n'));
+        // The statistics sheet's tables as the sheet shows them, then whole classes.
+        const shown = (f, x) => (f.name.startsWith('平均分') ? x.toFixed(1) : x.toFixed(0));
+        const tables = data.refinement.filter((f) => f.sheetTable)
+          .map((f) => `${f.name}：${shown(f, f.dealt)} → ${shown(f, f.refined)}（${f.column}）`);
+        const whole = data.refinement.filter((f) => !f.sheetTable)
+          .map((f) => `${f.name}：${+f.dealt.toFixed(2)} → ${+f.refined.toFixed(2)}`);
+        setStatus($('status').textContent + '\n统计表各表最大的“最大差”（蛇形 → 优化）：\n' + tables.join('\n') +
+          '\n全班（平均分、人数、标准差）：\n' + whole.join('\n') +
+          (data.refinementNotes && data.refinementNotes.length ? '\n未能满足：\n' + data.refinementNotes.join('\n') : ''));
       }
       await loadView();
     });
