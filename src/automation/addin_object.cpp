@@ -14,6 +14,7 @@
 #include "automation/host_folder_setting.h"
 #include "automation/ribbon_xml.h"
 #include "automation/server_module.h"
+#include "automation/untyped_dispatch.h"
 #include "host/errors.h"
 
 namespace fenban::automation {
@@ -42,37 +43,11 @@ HWND HostWindow(IDispatch* application) {
 }
 
 // Receives the command bar button's Click and opens the form.
-class ButtonSink final : public IDispatch {
+class ButtonSink final : public UntypedDispatch {
  public:
-  explicit ButtonSink(AddinObject& addin) : addin_(&addin) {}
+  explicit ButtonSink(AddinObject& addin) : UntypedDispatch(kIidCommandBarButtonEvents), addin_(&addin) {}
   void Detach() { addin_ = nullptr; }
 
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-    if (!out) return E_POINTER;
-    if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IDispatch) ||
-        IsEqualIID(iid, kIidCommandBarButtonEvents)) {
-      *out = static_cast<IDispatch*>(this);
-      AddRef();
-      return S_OK;
-    }
-    *out = nullptr;
-    return E_NOINTERFACE;
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
-  ULONG STDMETHODCALLTYPE Release() override {
-    const ULONG left = --references_;
-    if (left == 0) delete this;
-    return left;
-  }
-  HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override {
-    if (!count) return E_POINTER;
-    *count = 0;
-    return S_OK;
-  }
-  HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo** info) override {
-    if (info) *info = nullptr;
-    return DISP_E_BADINDEX;
-  }
   HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override {
     return DISP_E_UNKNOWNNAME;
   }
@@ -84,7 +59,6 @@ class ButtonSink final : public IDispatch {
   }
 
  private:
-  std::atomic<ULONG> references_{1};
   AddinObject* addin_;
 };
 

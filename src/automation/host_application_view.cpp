@@ -1,12 +1,12 @@
 #include "automation/host_application_view.h"
 
-#include <atomic>
 #include <cwctype>
 #include <memory>
 
 #include "automation/com_text.h"
-#include "automation/host_folder_setting.h"
 #include "automation/dispatch_host.h"
+#include "automation/host_folder_setting.h"
+#include "automation/untyped_dispatch.h"
 #include "automation/windows_services.h"
 #include "form/form_routines.h"
 #include "host/application.h"
@@ -24,36 +24,11 @@ constexpr char kWorkbook[] = "Workbook";
 // Workbook.SaveAs FileFormat: xlOpenXMLWorkbook (.xlsx).
 constexpr int32_t kXlsxFormat = 51;
 
-class HostApplicationView final : public IDispatch {
+class HostApplicationView final : public UntypedDispatch {
  public:
   HostApplicationView(IDispatch* application, IDispatch* hostWorkbook)
       : application_(Dispatch::Share(application)), hostWorkbook_(Dispatch::Share(hostWorkbook)) {}
 
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-    if (!out) return E_POINTER;
-    if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IDispatch)) {
-      *out = static_cast<IDispatch*>(this);
-      AddRef();
-      return S_OK;
-    }
-    *out = nullptr;
-    return E_NOINTERFACE;
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
-  ULONG STDMETHODCALLTYPE Release() override {
-    const ULONG left = --references_;
-    if (left == 0) delete this;
-    return left;
-  }
-  HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override {
-    if (!count) return E_POINTER;
-    *count = 0;
-    return S_OK;
-  }
-  HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo** info) override {
-    if (info) *info = nullptr;
-    return DISP_E_BADINDEX;
-  }
   HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT count, LCID locale,
                                           DISPID* ids) override {
     if (!names || !ids) return E_POINTER;
@@ -80,7 +55,6 @@ class HostApplicationView final : public IDispatch {
   }
 
  private:
-  std::atomic<ULONG> references_{1};
   Dispatch application_;
   Dispatch hostWorkbook_;
 };
