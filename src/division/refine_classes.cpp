@@ -274,7 +274,7 @@ bool RefineClasses(host::Application& app, host::Worksheet& work, const WorkTabl
   for (const ConstraintProblem& unmet : result.unmet) state.LastRefinementNotes.push_back(DescribeProblem(students, unmet));
   state.LastRefinement = SheetTableFigures(students.list, result.classOf);
   for (size_t f = 0; f < dealt.size(); ++f) {
-    state.LastRefinement.push_back({dealt[f].name, dealt[f].largest, refined[f].largest});
+    state.LastRefinement.push_back({dealt[f].name, dealt[f].largest, refined[f].largest, false, ""});
   }
   return true;
 }
