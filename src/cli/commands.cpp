@@ -7,6 +7,7 @@
 
 #include <fmt/format.h>
 
+#include "app/host_folder.h"
 #include "app/app_error.h"
 #include "app/folder_guard.h"
 #include "app/kept_copy.h"
@@ -356,6 +357,9 @@ int RunRestore(const std::filesystem::path& folder, const app::RestoreOptions& o
 int RunHelp(const std::filesystem::path& folder, Terminal terminal) {
   TerminalServices services(terminal.out, terminal.err, std::nullopt);
   app::Session session(folder, services);
+  if (app::RefreshManual(session.Folder())) {
+    terminal.out << "help.doc 已换成本版本的说明 (updated to this version's guide)\n";
+  }
   return session.Fire("cmdHelp") ? app::kExitSuccess : app::kExitMessage;
 }
 

@@ -7,6 +7,8 @@
 
 #include "app/app_error.h"
 #include "app/folder_guard.h"
+#include "app/guide.h"
+#include "app/teacher_manual.h"
 #include "host/errors.h"
 #include "web/file_rules.h"
 #include "web/growing_pool.h"
@@ -372,6 +374,16 @@ void WebApp::AddApiRoutes() {
     SendFile(response, path,
              xls ? "application/vnd.ms-excel"
                  : "application/vnd.openxmlformats-officedocument.spreadsheetml.sheet");
+  }));
+  // The teacher's guide as the page's help, and its pictures.
+  server_.Get("/api/guide", Api([](const httplib::Request&) {
+    return json{{"html", app::BuildGuideHtml("/api/guide/")}};
+  }));
+  server_.Get(R"(/api/guide/(images/[a-z0-9-]+\.png))", Download([](const httplib::Request& request,
+                                                                     httplib::Response& response) {
+    const app::GuideFile* picture = app::FindGuideFile(request.matches[1].str());
+    if (picture == nullptr) throw WebError(404, kNotice, "说明里没有这张图");
+    response.set_content(std::string(picture->bytes), "image/png");
   }));
   server_.Get("/api/help.doc", Download([&ws](const httplib::Request&, httplib::Response& response) {
     SendFile(response, ws.HelpDocumentPath(), "application/msword");

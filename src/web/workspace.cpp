@@ -480,6 +480,7 @@ json Workspace::Template() {
 }
 
 json Workspace::Help() {
+  app::RefreshManual(folder_);
   FormRun run = OpenRun(false);
   bool ok = run.session->Fire("cmdHelp");
   json result = Outcome(run, ok);

@@ -10,6 +10,8 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include "app/guide.h"
+#include "app/teacher_manual.h"
 #include "web/file_rules.h"
 #include "web/web_error.h"
 #include "web/web_test_support.h"
@@ -135,6 +137,27 @@ TEST_F(WebAppTest, DownloadsAreTheFilesOnDisk) {
   ASSERT_EQ(missing["boxes"].size(), 1u);
   EXPECT_EQ(missing["boxes"][0]["title"], "错误");
   EXPECT_FALSE(missing.contains("document"));
+}
+
+// The page's help is the guide help.doc is made from, its pictures served beside it.
+TEST_F(WebAppTest, TheHelpIsTheTeachersGuideWithItsPictures) {
+  auto guide = client_->Get("/api/guide", Token());
+  ASSERT_EQ(guide->status, 200);
+  const std::string html = json::parse(guide->body)["html"];
+  EXPECT_EQ(html, app::BuildGuideHtml("/api/guide/"));
+  EXPECT_NE(html.find("<h3>四、在浏览器里分班（fenban serve）</h3>"), std::string::npos);
+  const std::string src = "src=\"/api/guide/images/page-board.png\"";
+  ASSERT_NE(html.find(src), std::string::npos);
+  auto picture = client_->Get("/api/guide/images/page-board.png", Token());
+  ASSERT_EQ(picture->status, 200);
+  EXPECT_EQ(picture->get_header_value("Content-Type"), "image/png");
+  EXPECT_EQ(picture->body, app::FindGuideFile("images/page-board.png")->bytes);
+  EXPECT_EQ(client_->Get("/api/guide/images/none.png", Token())->status, 404);
+  EXPECT_EQ(client_->Get("/api/guide/images/page-board.png")->status, 401);  // the token is needed here too
+  // An old help.doc is replaced by the guide before the page hands it out.
+  { std::ofstream(host_ / "help.doc", std::ios::binary | std::ios::trunc) << "{\\rtf1 old}"; }
+  ASSERT_EQ(PostJson("/api/help", "{}")->status, 200);
+  EXPECT_EQ(client_->Get("/api/help.doc", Token())->body, app::BuildTeacherManual());
 }
 
 TEST_F(WebAppTest, TheEntryTemplateButtonRebuildsTheTemplateAndSavesTheHostWorkbook) {

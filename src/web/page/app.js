@@ -343,7 +343,17 @@ function wire() {
   }, '统计'));
   $('cmdDel').addEventListener('click', () => act(deleteSheets, '删除'));
   $('cmdDengJi').addEventListener('click', () => act(() => runCommand('/api/template', {}), '重建登记表'));
-  $('cmdHelp').addEventListener('click', () => $('helpDialog').showModal());
+  // The help is the teacher's guide, the text help.doc is made from; read once.
+  let helpRead = false;
+  $('cmdHelp').addEventListener('click', async () => {
+    $('helpDialog').showModal();
+    if (helpRead) return;
+    const data = await call('GET', '/api/guide');
+    if (data && data.html) {
+      $('helpText').innerHTML = data.html;
+      helpRead = true;
+    }
+  });
   $('helpManual').addEventListener('click', () => act(async () => {
     const data = await runCommand('/api/help', {});
     if (data && data.document) {
