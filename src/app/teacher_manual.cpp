@@ -102,7 +102,7 @@ std::string RtfPicture(const GuideBlock& block) {
     height = height * kTextWidthTwips / width;
     width = kTextWidthTwips;
   }
-  std::string out = fmt::format("\\pard\\qc\\sb120\\sa60{{\\pict\\pngblip\\picw{}\\pich{}\\picwgoal{}\\pichgoal{}\n",
+  std::string out = fmt::format("\\pard\\qc\\keepn\\sb120\\sa60{{\\pict\\pngblip\\picw{}\\pich{}\\picwgoal{}\\pichgoal{}\n",
                                 size->width, size->height, width, height);
   static constexpr char kHex[] = "0123456789abcdef";
   size_t column = 0;
