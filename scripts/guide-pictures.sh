@@ -38,16 +38,18 @@ pdftoppm -f "$statistics" -l "$statistics" -r 90 -x 0 -y 0 -W 1052 -H 660 -png -
 
 # The installer's first page, under wine on a virtual display of its own.
 if [[ -f build-windows/fenban-setup.exe ]]; then
-  export WINEPREFIX="$work/wine" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+  export USER=teacher WINEPREFIX="$work/wine" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
   Xvfb -displayfd 3 -nolisten tcp -screen 0 1024x768x24 3>"$work/display" >/dev/null 2>&1 &
   xvfb=$!
   for _ in $(seq 100); do [[ -s "$work/display" ]] && break; sleep 0.1; done
   export DISPLAY=":$(tr -d '[:space:]' <"$work/display")"
   wineboot --init >/dev/null 2>&1
-  # As scripts/test-windows.sh: the Chinese font for Windows' UI fonts, frames drawn by wine.
+  # As scripts/test-windows.sh: the title font linked to the Chinese font, frames drawn by wine.
   wine reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /d N /f >/dev/null 2>&1
   wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink' /v Tahoma \
     /t REG_MULTI_SZ /d 'NotoSansCJK-Regular.ttc,Noto Sans CJK SC' /f >/dev/null 2>&1
+  # The installer's pages ask for 宋体 (SimSun), Chinese Windows' own; wine draws it with Debian's.
+  wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v 宋体 /d 'Noto Sans CJK SC' /f >/dev/null 2>&1
   wine build-windows/fenban-setup.exe >/dev/null 2>&1 &
   sleep 8
   xwd -root -silent >"$work/setup.xwd"
