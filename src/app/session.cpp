@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <optional>
-#include <ostream>
 #include <system_error>
 
 #include <fmt/format.h>
@@ -162,7 +161,7 @@ void Session::ActivateDataSheet(const std::string& sheet) {
   found->Activate();
 }
 
-std::vector<files::SaveResult> Session::Save(const std::vector<host::ModelWorkbook*>& books, std::ostream& out) {
+std::vector<files::SaveResult> Session::Save(const std::vector<host::ModelWorkbook*>& books) {
   keptVersions_.clear();
   std::vector<fs::path> files;
   for (const host::ModelWorkbook* book : books) {
@@ -174,20 +173,27 @@ std::vector<files::SaveResult> Session::Save(const std::vector<host::ModelWorkbo
   try {
     for (host::ModelWorkbook* book : books) prepared.push_back(files::PrepareSave(*book));
   } catch (const host::RuntimeError& error) {
-    throw AppError(fmt::format("{}。文件保持原样 files left as they were。", error.Description()));
+    throw AppError(fmt::format("{}。文件保持原样 files left as they were。", error.Description()),
+                   ErrorKind::SaveFailed);
   }
   const std::string command = historyCommand_.empty() ? CommandOfEvent(lastEvent_) : historyCommand_;
-  const std::vector<files::SaveResult> saved =
-      CommitKeepingVersions(prepared, (folder_ / kJournalFileName).string(), command, keptVersions_);
+  return CommitKeepingVersions(prepared, (folder_ / kJournalFileName).string(), command, keptVersions_);
+}
+
+int32_t Session::NewDivisionSheetNumber() { return bridge_.State().NextSheetNo - 1; }
+
+std::vector<std::string> SaveNotes(const std::vector<files::SaveResult>& saved) {
+  std::vector<std::string> notes;
   for (const files::SaveResult& result : saved) {
     if (result.besideOriginal) {
-      out << fmt::format("另存为 saved beside the original: {}\n  {}\n  以后请选用 from now on choose: {}\n",
-                         result.path, result.reason, fs::path(result.path).filename().string());
+      notes.push_back("另存为 saved beside the original: " + result.path);
+      notes.push_back("  " + result.reason);
+      notes.push_back("  以后请选用 from now on choose: " + fs::path(result.path).filename().string());
     } else {
-      out << "已保存 saved: " << result.path << '\n';
+      notes.push_back("已保存 saved: " + result.path);
     }
   }
-  return saved;
+  return notes;
 }
 
 }  // namespace fenban::app

@@ -4,7 +4,6 @@
 #pragma once
 
 #include <filesystem>
-#include <iosfwd>
 #include <memory>
 #include <string>
 #include <vector>
@@ -53,12 +52,14 @@ class Session {
   // AppError naming the sheets there are.
   void ActivateDataSheet(const std::string& sheet);
 
-  // Saves the workbooks: refuses (AppError) while a spreadsheet program has
-  // one of them open; writes and reads back each one before the first file is
-  // replaced, so that a failure leaves every file as it was (AppError); keeps
-  // each file it replaces as a version; then replaces them in the given
-  // order. Prints where each was saved and returns the same.
-  std::vector<files::SaveResult> Save(const std::vector<host::ModelWorkbook*>& books, std::ostream& out);
+  // Saves the workbooks: refuses (AppError, WorkbookOpen) while a
+  // spreadsheet program has one of them open; writes and reads back each one
+  // before the first file is replaced, so that a failure leaves every file as
+  // it was (AppError, SaveFailed); keeps each file it replaces as a version;
+  // then replaces them in the given order. Returns where each went.
+  std::vector<files::SaveResult> Save(const std::vector<host::ModelWorkbook*>& books);
+  // The number N of the "分班表N" the last division made.
+  int32_t NewDivisionSheetNumber();
 
   // What the versions a save keeps record as the command that replaced
   // them ("fenban divide"); without it, the form command last sent ("分班").
@@ -83,5 +84,10 @@ class Session {
   std::vector<KeptVersion> keptVersions_;
 };
 
+
+// What a save did, one line each, as the front ends show it: "已保存 saved:
+// PATH", or for a copy saved beside the original its path, the reason and
+// the name to choose from now on.
+std::vector<std::string> SaveNotes(const std::vector<files::SaveResult>& saved);
 
 }  // namespace fenban::app

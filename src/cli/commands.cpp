@@ -108,6 +108,11 @@ void PrintOptionsInEffect(const form::FormModel& form, std::ostream& out) {
                      check(form.chbYingJie.value), check(form.chbYouHua.value));
 }
 
+// Where a save put each workbook.
+void PrintSaved(const std::vector<files::SaveResult>& saved, std::ostream& out) {
+  for (const std::string& line : app::SaveNotes(saved)) out << line << '\n';
+}
+
 // The versions a save kept, with where to find them again.
 void PrintKeptVersions(const app::Session& session, std::ostream& out) {
   if (session.KeptVersions().empty()) return;
@@ -211,12 +216,12 @@ int RunDivide(const std::filesystem::path& folder, const app::DivideOptions& opt
     return app::kExitMessage;
   }
   host::ModelWorkbook& data = session.DataBook();
-  int32_t number = session.Bridge().State().NextSheetNo - 1;
+  int32_t number = session.NewDivisionSheetNumber();
   std::string statisticsName = fmt::format("统计表{}", number);
   terminal.out << fmt::format("新工作表 new sheets: 分班表{}, {}\n", number, statisticsName);
   PrintOptionsInEffect(session.Form(), terminal.out);
   session.SetHistoryCommand("fenban divide");
-  session.Save({&session.HostBook(), &data}, terminal.out);
+  PrintSaved(session.Save({&session.HostBook(), &data}), terminal.out);
   PrintKeptVersions(session, terminal.out);
   PrintSummaryOf(data, statisticsName, terminal.out);
   PrintRefinementSummary(terminal.out, session.Bridge().State().LastRefinement,
@@ -243,7 +248,7 @@ int RunStats(const std::filesystem::path& folder, const app::StatsOptions& optio
   if (statisticsName.empty()) statisticsName = data.ActiveSheet().Name();
   terminal.out << fmt::format("已重建 rebuilt: {}\n", statisticsName);
   session.SetHistoryCommand("fenban stats " + options.sheet);
-  session.Save({&session.HostBook(), &data}, terminal.out);
+  PrintSaved(session.Save({&session.HostBook(), &data}), terminal.out);
   PrintKeptVersions(session, terminal.out);
   PrintSummaryOf(data, statisticsName, terminal.out);
   return app::kExitSuccess;
@@ -263,7 +268,7 @@ int RunClean(const std::filesystem::path& folder, const app::CleanOptions& optio
   host::ModelWorkbook& data = session.DataBook();
   PrintSheets(data, terminal.out);
   session.SetHistoryCommand("fenban clean " + (options.sheet.empty() ? kDataSheetName : options.sheet));
-  session.Save({&session.HostBook(), &data}, terminal.out);
+  PrintSaved(session.Save({&session.HostBook(), &data}), terminal.out);
   PrintKeptVersions(session, terminal.out);
   for (const app::KeptVersion& kept : session.KeptVersions()) {
     if (kept.workbook == folder / app::kHostBookName) continue;
@@ -304,7 +309,7 @@ int RunTemplate(const std::filesystem::path& folder, const app::TemplateOptions&
     terminal.out << "总分化为整数 round totals: " << app::DescribeValue(entry->CellValue(Entry::kRoundingRow, Entry::kRoundingColumn)) << '\n';
   }
   session.SetHistoryCommand("fenban template");
-  session.Save({&session.HostBook()}, terminal.out);
+  PrintSaved(session.Save({&session.HostBook()}), terminal.out);
   PrintKeptVersions(session, terminal.out);
   return app::kExitSuccess;
 }

@@ -6,13 +6,10 @@
 #include <cerrno>
 #include <cstring>
 #include <fstream>
-#include <sstream>
 #include <system_error>
 
 #include <fmt/format.h>
 
-#include "app/app_error.h"
-#include "app/folder_guard.h"
 #include "app/host_folder.h"
 #include "app/kept_copy.h"
 #include "files/workbook_files.h"
@@ -231,31 +228,11 @@ json Workspace::Outcome(const FormRun& run, bool ok) {
 
 std::vector<std::string> Workspace::SaveBooks(FormRun& run, const std::vector<host::ModelWorkbook*>& books) {
   RequireUnchangedSince(run.read);
-  std::vector<fs::path> targets;
+  const std::vector<files::SaveResult> saved = run.session->Save(books);
   for (host::ModelWorkbook* book : books) {
-    if (!book->FileOrigin().fullPath.empty()) targets.emplace_back(book->FileOrigin().fullPath);
-    targets.push_back(fs::path(book->Path()) / files::KeptCopyName(book->Name()));
+    if (book != &run.session->HostBook()) FollowSavedCopy(saved, *book);
   }
-  try {
-    app::RefuseOpenWorkbooks(targets);
-  } catch (const app::AppError& error) {
-    throw WebError(409, "文件正在使用", error.what());
-  }
-  std::ostringstream out;
-  try {
-    std::vector<files::SaveResult> saved = run.session->Save(books, out);
-    for (host::ModelWorkbook* book : books) {
-      if (book != &run.session->HostBook()) FollowSavedCopy(saved, *book);
-    }
-  } catch (const app::AppError& error) {
-    throw WebError(500, "保存失败", error.what());
-  }
-  std::vector<std::string> notes;
-  std::istringstream lines(out.str());
-  for (std::string line; std::getline(lines, line);) {
-    if (!line.empty()) notes.push_back(line);
-  }
-  return notes;
+  return app::SaveNotes(saved);
 }
 
 void Workspace::RefuseWhilePending(const std::string& what) {
@@ -404,7 +381,7 @@ json Workspace::Divide() {
   bool ok = run.session->Fire("cmdFenBanClick");
   json result = Outcome(run, ok);
   if (result["ok"].get<bool>()) {
-    int32_t number = run.session->Bridge().State().NextSheetNo - 1;
+    int32_t number = run.session->NewDivisionSheetNumber();
     result["notes"] = SaveBooks(run, {&run.session->HostBook(), &run.session->DataBook()});
     result["sheet"] = fmt::format("分班表{}", number);
     if (run.services->UsedSeed()) result["seed"] = *run.services->UsedSeed();
