@@ -12,6 +12,7 @@
 #include "app/desktop_services.h"
 #include "files/workbook_files.h"
 #include "form/form_routines.h"
+#include "form/option_controls.h"
 #include "host/errors.h"
 #include "sheets/workbook_layout.h"
 
@@ -114,32 +115,36 @@ host::ModelWorkbook& Session::DataBook() {
   throw AppError(fmt::format("数据工作簿没有打开 the data workbook is not open: {}", name));
 }
 
-bool Session::SetTextAndFire(const std::optional<std::string>& entry, const std::string& control,
-                             const std::string& option) {
-  if (!entry) return true;
+bool Session::SetTextAndFire(const std::string& entry, const std::string& control, const std::string& option) {
   // A text box holds what was typed; numbers go in as numbers.
   double number = 0;
-  host::Value value = host::ParseNumber(*entry, number) ? host::Value(number) : host::Value(*entry);
+  host::Value value = host::ParseNumber(entry, number) ? host::Value(number) : host::Value(entry);
   form_.SetControlValue(control, value);
-  form_.SetControlSource(control, option + " " + *entry);
+  form_.SetControlSource(control, option + " " + entry);
   return Fire(control + "AfterUpdate");
 }
 
-bool Session::SetCheckAndFire(const std::optional<bool>& ticked, const std::string& control) {
-  if (!ticked) return true;
-  form_.Check(control).value = host::Value::Boolean(*ticked);
+bool Session::SetCheckAndFire(bool ticked, const std::string& control) {
+  form_.Check(control).value = host::Value::Boolean(ticked);
   return Fire(control + "AfterUpdate");
 }
 
 bool Session::ApplyCounts(const CountOptions& counts) {
-  return SetTextAndFire(counts.classes, "txtFenBan", "--classes") &&
-         SetTextAndFire(counts.excellent, "txtYouXiu", "--excellent") &&
-         SetTextAndFire(counts.pass, "txtJiGe", "--pass") && SetTextAndFire(counts.top, "txtNMing", "--top");
+  for (const form::OptionControl& option : form::kOptionControls) {
+    auto given = counts.find(option.control);
+    if (option.kind != form::OptionKind::Count || given == counts.end()) continue;
+    if (!SetTextAndFire(given->second, std::string(option.control), "--" + std::string(option.option))) return false;
+  }
+  return true;
 }
 
 bool Session::ApplyChecks(const CheckOptions& checks) {
-  return SetCheckAndFire(checks.bySex, "chbXingBie") && SetCheckAndFire(checks.byBoarding, "chbZuXiao") &&
-         SetCheckAndFire(checks.byCurrent, "chbYingJie") && SetCheckAndFire(checks.refine, "chbYouHua");
+  for (const form::OptionControl& option : form::kOptionControls) {
+    auto given = checks.find(option.control);
+    if (option.kind != form::OptionKind::Check || given == checks.end()) continue;
+    if (!SetCheckAndFire(given->second, std::string(option.control))) return false;
+  }
+  return true;
 }
 
 void Session::SetRounding(bool round) {

@@ -42,9 +42,9 @@ class Session {
   // The chosen data workbook (by DataBookName).
   host::ModelWorkbook& DataBook();
   // Sets the given text boxes and sends their after-update events, in the
-  // order class count, excellent, pass, top-N; stops at the first box shown.
+  // order of form::kOptionControls; stops at the first box shown.
   bool ApplyCounts(const CountOptions& counts);
-  // The same for the three check boxes.
+  // The same for the four check boxes.
   bool ApplyChecks(const CheckOptions& checks);
   // Writes 是 or 否 into "登记表" C2.
   void SetRounding(bool round);
@@ -69,9 +69,8 @@ class Session {
 
  private:
   // `option` is the command-line option the entry came from, for messages.
-  bool SetTextAndFire(const std::optional<std::string>& entry, const std::string& control,
-                      const std::string& option);
-  bool SetCheckAndFire(const std::optional<bool>& ticked, const std::string& control);
+  bool SetTextAndFire(const std::string& entry, const std::string& control, const std::string& option);
+  bool SetCheckAndFire(bool ticked, const std::string& control);
 
   std::filesystem::path folder_;
   DesktopServices* services_;

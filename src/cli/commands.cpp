@@ -16,6 +16,7 @@
 #include "cli/terminal_services.h"
 #include "app/workbook_history.h"
 #include "form/form_routines.h"
+#include "form/option_controls.h"
 #include "host/value.h"
 #include "sheets/workbook_layout.h"
 
@@ -46,33 +47,25 @@ void PrintSummaryOf(host::Workbook& book, const std::string& statisticsName, std
   PrintStatisticsSummary(out, *statistics, TerminalWidth());
 }
 
-// The count options with what they mean, as the form holds them.
-struct CountControl {
-  const std::optional<std::string>* given;
-  const form::TextBox* control;
-  const char* meaning;
-};
-
-std::vector<CountControl> CountControls(const app::CountOptions& counts, const form::FormModel& form) {
-  return {{&counts.classes, &form.txtFenBan, "班级数 classes"},
-          {&counts.excellent, &form.txtYouXiu, "优秀人数 excellent"},
-          {&counts.pass, &form.txtJiGe, "及格人数 pass"},
-          {&counts.top, &form.txtNMing, "前N名 top"}};
+// An option control as the terminal names it: "班级数 classes".
+std::string OptionLabel(const form::OptionControl& option) {
+  return fmt::format("{} {}", option.label, option.english);
 }
 
 // Says where the form's rules replaced a given value ("--classes abc" becomes 10).
-void ReportReplacedCounts(const app::CountOptions& counts, const form::FormModel& form, std::ostream& err) {
-  for (const CountControl& count : CountControls(counts, form)) {
-    if (!count.given->has_value()) continue;
-    const std::string& given = **count.given;
-    const std::string used = CellText(count.control->value);
-    const host::Value typed(given);
-    const host::Value& kept = count.control->value;
-    if (used == given || (!given.empty() && typed.IsNumeric() && kept.IsNumeric() &&
-                          typed.ToDouble() == kept.ToDouble())) {
+void ReportReplacedCounts(const app::CountOptions& counts, form::FormModel& form, std::ostream& err) {
+  for (const form::OptionControl& option : form::kOptionControls) {
+    auto given = counts.find(option.control);
+    if (given == counts.end()) continue;
+    const host::Value& kept = form.Text(std::string(option.control)).value;
+    const std::string used = CellText(kept);
+    const host::Value typed(given->second);
+    if (used == given->second || (!given->second.empty() && typed.IsNumeric() && kept.IsNumeric() &&
+                                  typed.ToDouble() == kept.ToDouble())) {
       continue;
     }
-    err << fmt::format("{} {} 无效，按 {} 处理 (not valid; {} is used)\n", count.meaning, given, used, used);
+    err << fmt::format("{} {} 无效，按 {} 处理 (not valid; {} is used)\n", OptionLabel(option), given->second, used,
+                       used);
   }
 }
 
@@ -98,14 +91,18 @@ void PrintWhatNext(const std::filesystem::path& folder, host::Workbook& data, in
                      ShellWord(book), number);
 }
 
-// The option values a division ran with.
-void PrintOptionsInEffect(const form::FormModel& form, std::ostream& out) {
-  auto check = [](const host::Value& value) { return value.IsBoolean() && value.Bool() ? "是" : "否"; };
-  out << fmt::format("选项 options: 班级数 classes {}，优秀 excellent {}，及格 pass {}，前N名 top {}\n"
-                     "  按性别 by sex {}，按住校 by boarding {}，按应届 by current {}，优化 refine {}\n",
-                     CellText(form.txtFenBan.value), CellText(form.txtYouXiu.value), CellText(form.txtJiGe.value),
-                     CellText(form.txtNMing.value), check(form.chbXingBie.value), check(form.chbZuXiao.value),
-                     check(form.chbYingJie.value), check(form.chbYouHua.value));
+// The option values a division ran with: the counts on one line, the check boxes on the next.
+void PrintOptionsInEffect(form::FormModel& form, std::ostream& out) {
+  std::string counts, checks;
+  for (const form::OptionControl& option : form::kOptionControls) {
+    const std::string control(option.control);
+    const bool isCount = option.kind == form::OptionKind::Count;
+    const host::Value& value = isCount ? form.Text(control).value : form.Check(control).value;
+    std::string& line = isCount ? counts : checks;
+    line += fmt::format("{}{} {} {}", line.empty() ? "" : "，", option.brief, option.english,
+                        isCount ? CellText(value) : (value.IsBoolean() && value.Bool() ? "是" : "否"));
+  }
+  out << "选项 options: " << counts << "\n  " << checks << '\n';
 }
 
 // Where a save put each workbook.
@@ -177,21 +174,14 @@ int RunList(const std::filesystem::path& folder, Terminal terminal) {
     terminal.out << (exists ? "  （空 empty）把学生名单放进这个文件夹 put the student lists here\n"
                             : "  （文件夹不存在 folder missing）\n");
   }
-  TextTable options = {
-      {"班级数 classes", "--classes", app::DescribeValue(form.txtFenBan.value), "分成几个班 number of classes"},
-      {"优秀人数 excellent", "--excellent", app::DescribeValue(form.txtYouXiu.value),
-       "每班前几名算优秀 top N per class count as excellent"},
-      {"及格人数 pass", "--pass", app::DescribeValue(form.txtJiGe.value), "每班前几名算及格 top N per class count as passing"},
-      {"前N名 top", "--top", app::DescribeValue(form.txtNMing.value),
-       "均衡时前 班级数×N 名只按成绩分 the best classes×N are dealt by rank alone"},
-      {"按性别均衡 by sex", "--by-sex", app::DescribeValue(form.chbXingBie.value), "各班男女人数相近 even sexes"},
-      {"按住校均衡 by boarding", "--by-boarding", app::DescribeValue(form.chbZuXiao.value),
-       "各班住校人数相近 even boarders"},
-      {"按应届均衡 by current", "--by-current", app::DescribeValue(form.chbYingJie.value),
-       "各班应届人数相近 even current-year graduates"},
-      {"优化均衡 refine", "--refine", app::DescribeValue(form.chbYouHua.value),
-       "分班后在班级间交换学生，使各班更接近 trade students until the classes are alike"},
-  };
+  TextTable options;
+  for (const form::OptionControl& option : form::kOptionControls) {
+    const std::string control(option.control);
+    const host::Value& value =
+        option.kind == form::OptionKind::Count ? form.Text(control).value : form.Check(control).value;
+    options.push_back({OptionLabel(option), "--" + std::string(option.option), app::DescribeValue(value),
+                       std::string(option.meaning)});
+  }
   for (auto& row : options) row[0] = "  " + row[0];
   terminal.out << "选项 options:\n" << FormatTable(options, true);
   if (form.ltbBiao.ListCount() > 0) {

@@ -14,6 +14,7 @@
 #include "app/kept_copy.h"
 #include "files/workbook_files.h"
 #include "form/form_routines.h"
+#include "form/option_controls.h"
 #include "host/constants.h"
 #include "host/display_text.h"
 #include "host/errors.h"
@@ -46,13 +47,9 @@ std::string EntryText(const json& value) {
   throw WebError(400, kNotice, "选项的值应是数字或文字 (an option value must be a number or a text)");
 }
 
-// The text boxes of counts with what the page calls them.
-constexpr std::pair<const char*, const char*> kCountNames[] = {
-    {"txtFenBan", "班级数"}, {"txtYouXiu", "优秀人数"}, {"txtJiGe", "及格人数"}, {"txtNMing", "前N名"}};
-
 // Where the form's rules replaced a typed count ("abc" becomes 10): the
 // note the terminal prints, or "" when the value was kept.
-std::string CorrectionNote(const char* meaning, const std::string& typed, const host::Value& kept) {
+std::string CorrectionNote(std::string_view meaning, const std::string& typed, const host::Value& kept) {
   const std::string used = kept.IsEmpty() ? "" : host::DisplayText(kept, "General");
   const host::Value typedValue(typed);
   if (used == typed) return "";
@@ -269,12 +266,14 @@ json Workspace::State() {
   ViewBase base = CurrentBase();  // before reading, as every run takes it
   FormRun run = OpenRun(false);
   form::FormModel& form = run.session->Form();
-  json options = {
-      {"txtFenBan", ControlValue(form.txtFenBan.value)}, {"txtYouXiu", ControlValue(form.txtYouXiu.value)},
-      {"txtJiGe", ControlValue(form.txtJiGe.value)},     {"txtNMing", ControlValue(form.txtNMing.value)},
-      {"chbXingBie", ControlValue(form.chbXingBie.value)}, {"chbZuXiao", ControlValue(form.chbZuXiao.value)},
-      {"chbYingJie", ControlValue(form.chbYingJie.value)}, {"chbYouHua", ControlValue(form.chbYouHua.value)},
-  };
+  json options = json::object();
+  json controls = json::array();
+  for (const form::OptionControl& option : form::kOptionControls) {
+    const std::string control(option.control);
+    const bool isCount = option.kind == form::OptionKind::Count;
+    options[control] = ControlValue(isCount ? form.Text(control).value : form.Check(control).value);
+    controls.push_back({{"control", control}, {"kind", isCount ? "count" : "check"}, {"label", option.label}});
+  }
   json subjects = json::array();
   std::string round;
   using Entry = sheets::EntryTemplate;
@@ -311,6 +310,7 @@ json Workspace::State() {
           {"book", chosen_.empty() ? json(nullptr) : json(ShownName(chosen_))},
           {"sheets", std::move(sheets)},
           {"options", std::move(options)},
+          {"controls", std::move(controls)},
           {"round", round},
           {"subjects", std::move(subjects)},
           {"pending", PendingJson()},
@@ -340,26 +340,15 @@ json Workspace::SetOption(const std::string& control, const json& value) {
     if (!value.is_boolean()) throw WebError(400, kNotice, "“总分化为整数”应是 是 或 否 (expected true or false)");
     run.session->SetRounding(value.get<bool>());
     ok = true;
-  } else if (control == "txtFenBan" || control == "txtYouXiu" || control == "txtJiGe" || control == "txtNMing") {
-    app::CountOptions counts;
-    std::string entry = EntryText(value);
-    if (control == "txtFenBan") counts.classes = entry;
-    if (control == "txtYouXiu") counts.excellent = entry;
-    if (control == "txtJiGe") counts.pass = entry;
-    if (control == "txtNMing") counts.top = entry;
-    ok = run.session->ApplyCounts(counts);
-    for (const auto& [name, meaning] : kCountNames) {
-      if (ok && control == name) correction = CorrectionNote(meaning, entry, run.session->Form().Text(name).value);
+  } else if (const form::OptionControl* option = form::FindOptionControl(control)) {
+    if (option->kind == form::OptionKind::Count) {
+      const std::string entry = EntryText(value);
+      ok = run.session->ApplyCounts({{control, entry}});
+      if (ok) correction = CorrectionNote(option->label, entry, run.session->Form().Text(control).value);
+    } else {
+      if (!value.is_boolean()) throw WebError(400, kNotice, "勾选框的值应是 true 或 false (expected true or false)");
+      ok = run.session->ApplyChecks({{control, value.get<bool>()}});
     }
-  } else if (control == "chbXingBie" || control == "chbZuXiao" || control == "chbYingJie" || control == "chbYouHua") {
-    if (!value.is_boolean()) throw WebError(400, kNotice, "勾选框的值应是 true 或 false (expected true or false)");
-    app::CheckOptions checks;
-    bool ticked = value.get<bool>();
-    if (control == "chbXingBie") checks.bySex = ticked;
-    if (control == "chbZuXiao") checks.byBoarding = ticked;
-    if (control == "chbYingJie") checks.byCurrent = ticked;
-    if (control == "chbYouHua") checks.refine = ticked;
-    ok = run.session->ApplyChecks(checks);
   } else {
     throw WebError(400, kNotice, fmt::format("没有这个选项 (unknown option): {}", control));
   }

@@ -47,7 +47,7 @@ TEST_F(SessionTest, EventsRunInOrderAndBoxesAreCounted) {
   EXPECT_EQ(session.Form().ltbBiao.ListIndex(), 0);
   EXPECT_EQ(session.DataBook().Name(), "示例.xlsx");
   app::CountOptions counts;
-  counts.classes = "3";
+  counts["txtFenBan"] = "3";
   ASSERT_TRUE(session.ApplyCounts(counts));
   EXPECT_EQ(session.Form().txtFenBan.value.ToDouble(), 3);
   // A command that ends with a message: cmdTiaoBanClick on the data sheet.
