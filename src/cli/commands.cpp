@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstring>
+#include <optional>
 #include <ostream>
 
 #include <fmt/format.h>
@@ -142,6 +143,21 @@ std::filesystem::path VersionedWorkbook(const std::filesystem::path& folder, con
                              book, names));
 }
 
+// A command that saves: its services, the host folder held for it, its session.
+struct SavingRun {
+  SavingRun(const std::filesystem::path& folder, Terminal terminal, std::optional<uint64_t> seed)
+      : services(terminal.out, terminal.err, seed), held(folder, terminal.err), session(folder, services) {}
+  TerminalServices services;
+  app::HeldHostFolder held;
+  app::Session session;
+};
+
+// A command the form stopped with a box.
+int NothingSaved(Terminal terminal) {
+  terminal.err << "没有保存任何文件 nothing was saved.\n";
+  return app::kExitMessage;
+}
+
 // Starts the form and chooses the data workbook: the common start of the
 // commands that work on one.
 bool OpenDataWorkbook(app::Session& session, const std::string& book) {
@@ -191,20 +207,15 @@ int RunList(const std::filesystem::path& folder, Terminal terminal) {
 }
 
 int RunDivide(const std::filesystem::path& folder, const app::DivideOptions& options, Terminal terminal) {
-  TerminalServices services(terminal.out, terminal.err, options.seed);
-  const app::HostFolderLock lock(folder);
-  app::TidyHostFolder(folder, terminal.err);
-  app::Session session(folder, services);
+  SavingRun run(folder, terminal, options.seed);
+  app::Session& session = run.session;
   bool ok = OpenDataWorkbook(session, options.book) && session.ApplyCounts(options.counts);
   if (ok) ReportReplacedCounts(options.counts, session.Form(), terminal.err);
   ok = ok && session.ApplyChecks(options.checks);
   if (ok && options.round) session.SetRounding(*options.round);
   ok = ok && session.Fire("cmdFenBanClick");
-  PrintSeed(services, terminal.out);
-  if (!ok) {
-    terminal.err << "没有保存任何文件 nothing was saved.\n";
-    return app::kExitMessage;
-  }
+  PrintSeed(run.services, terminal.out);
+  if (!ok) return NothingSaved(terminal);
   host::ModelWorkbook& data = session.DataBook();
   int32_t number = session.NewDivisionSheetNumber();
   std::string statisticsName = fmt::format("统计表{}", number);
@@ -221,18 +232,13 @@ int RunDivide(const std::filesystem::path& folder, const app::DivideOptions& opt
 }
 
 int RunStats(const std::filesystem::path& folder, const app::StatsOptions& options, Terminal terminal) {
-  TerminalServices services(terminal.out, terminal.err, std::nullopt);
-  const app::HostFolderLock lock(folder);
-  app::TidyHostFolder(folder, terminal.err);
-  app::Session session(folder, services);
+  SavingRun run(folder, terminal, std::nullopt);
+  app::Session& session = run.session;
   if (!OpenDataWorkbook(session, options.book)) return app::kExitMessage;
   session.ActivateDataSheet(options.sheet);
   const bool applied = session.ApplyCounts(options.counts);
   if (applied) ReportReplacedCounts(options.counts, session.Form(), terminal.err);
-  if (!applied || !session.Fire("cmdTiaoBanClick")) {
-    terminal.err << "没有保存任何文件 nothing was saved.\n";
-    return app::kExitMessage;
-  }
+  if (!applied || !session.Fire("cmdTiaoBanClick")) return NothingSaved(terminal);
   host::ModelWorkbook& data = session.DataBook();
   std::string statisticsName = sheets::StatisticsSheetOf(options.sheet);
   if (statisticsName.empty()) statisticsName = data.ActiveSheet().Name();
@@ -245,16 +251,11 @@ int RunStats(const std::filesystem::path& folder, const app::StatsOptions& optio
 }
 
 int RunClean(const std::filesystem::path& folder, const app::CleanOptions& options, Terminal terminal) {
-  TerminalServices services(terminal.out, terminal.err, std::nullopt);
-  const app::HostFolderLock lock(folder);
-  app::TidyHostFolder(folder, terminal.err);
-  app::Session session(folder, services);
+  SavingRun run(folder, terminal, std::nullopt);
+  app::Session& session = run.session;
   if (!OpenDataWorkbook(session, options.book)) return app::kExitMessage;
   session.ActivateDataSheet(options.sheet.empty() ? kDataSheetName : options.sheet);
-  if (!session.Fire("cmdDelClick")) {
-    terminal.err << "没有保存任何文件 nothing was saved.\n";
-    return app::kExitMessage;
-  }
+  if (!session.Fire("cmdDelClick")) return NothingSaved(terminal);
   host::ModelWorkbook& data = session.DataBook();
   PrintSheets(data, terminal.out);
   session.SetHistoryCommand("fenban clean " + (options.sheet.empty() ? kDataSheetName : options.sheet));
@@ -269,10 +270,8 @@ int RunClean(const std::filesystem::path& folder, const app::CleanOptions& optio
 }
 
 int RunTemplate(const std::filesystem::path& folder, const app::TemplateOptions& options, Terminal terminal) {
-  TerminalServices services(terminal.out, terminal.err, std::nullopt);
-  const app::HostFolderLock lock(folder);
-  app::TidyHostFolder(folder, terminal.err);
-  app::Session session(folder, services);
+  SavingRun run(folder, terminal, std::nullopt);
+  app::Session& session = run.session;
   if (options.subjects) {
     host::Worksheet* entry = session.HostBook().FindSheet(Entry::kSheetName);
     if (entry == nullptr) throw app::AppError(fmt::format("{} 里没有 “登记表” (no entry template sheet)", app::kHostBookName));
@@ -282,10 +281,7 @@ int RunTemplate(const std::filesystem::path& folder, const app::TemplateOptions&
       entry->SetCellValue(row, Entry::kSubjectColumn, index < subjects.size() ? host::Value(subjects[index]) : host::Value());
     }
   }
-  if (!session.Fire("cmdDengJiClick")) {
-    terminal.err << "没有保存任何文件 nothing was saved.\n";
-    return app::kExitMessage;
-  }
+  if (!session.Fire("cmdDengJiClick")) return NothingSaved(terminal);
   host::Worksheet* entry = session.HostBook().FindSheet(Entry::kSheetName);
   if (entry != nullptr) {
     std::string names;
@@ -327,8 +323,7 @@ int RunHistory(const std::filesystem::path& folder, const std::string& book, Ter
 }
 
 int RunRestore(const std::filesystem::path& folder, const app::RestoreOptions& options, Terminal terminal) {
-  const app::HostFolderLock lock(folder);
-  app::TidyHostFolder(folder, terminal.err);
+  const app::HeldHostFolder held(folder, terminal.err);
   const std::filesystem::path workbook = VersionedWorkbook(folder, options.book);
   const app::RestoreResult result = app::RestoreVersion(workbook, options.version, "fenban restore");
   const app::WorkbookVersion& version = result.restored;
