@@ -10,7 +10,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "division/balance_search.h"
+#include "division/balance_problem.h"
 
 namespace fenban::division {
 
@@ -35,6 +35,9 @@ class SplitMix {
   uint64_t state_;
 };
 
+
+// Changes of the strict excess smaller than this are none (rounding).
+constexpr double kStrictEpsilon = 1e-6;
 
 // Apart breaches first, students outside the band of strict counts second,
 // balance cost third.
