@@ -5,6 +5,8 @@
 #include <functional>
 #include <limits>
 
+#include "division/sheet_figures.h"
+
 namespace fenban::division {
 namespace {
 
@@ -293,6 +295,7 @@ BalanceProblem BuildBalanceProblem(const StudentList& list, uint64_t seed) {
     problem.shapes.push_back(shapes[kept[j]]);
     for (size_t s = 0; s < n; ++s) problem.features[s * kept.size() + j] = columns[kept[j]][s];
   }
+  problem.capped = SheetCaps(list);
   problem.score.resize(n);
   const double meanTotal = MeanOf(list.total);
   for (size_t s = 0; s < n; ++s) problem.score[s] = std::isnan(list.total[s]) ? meanTotal : list.total[s];

@@ -4,7 +4,7 @@
 
 namespace fenban::division {
 
-PolishRun Polish(SearchState& state, const std::vector<int32_t>& order, int32_t maxPasses) {
+PolishRun Polish(SearchState& state, const std::vector<int32_t>& order, int32_t maxPasses, CapState* caps) {
   PolishRun run;
   const int32_t m = static_cast<int32_t>(order.size());
   const int32_t window = kPolishWindow;
@@ -20,6 +20,10 @@ PolishRun Polish(SearchState& state, const std::vector<int32_t>& order, int32_t 
         const double strict = state.StrictExcessDelta(i, l);
         if (pairs == 0 && strict > kStrictEpsilon) continue;
         if (pairs < 0 || strict < -kStrictEpsilon || state.CostDelta(i, l) < -1e-12) {
+          if (caps != nullptr) {
+            if (caps->Delta(i, l).grows) continue;
+            caps->Swap(i, l);
+          }
           state.Swap(i, l);
           improved = true;
           ++run.taken;
@@ -53,12 +57,12 @@ std::vector<int32_t> ByCounts(const BalanceProblem& problem, const std::vector<i
 }
 
 void Finish(SearchState& state, const std::vector<int32_t>& byScore, const std::vector<int32_t>& byCounts,
-            int32_t passes) {
+            int32_t passes, CapState* caps) {
   while (passes > 0) {
-    const PolishRun counts = Polish(state, byCounts, std::min(3, passes));
+    const PolishRun counts = Polish(state, byCounts, std::min(3, passes), caps);
     passes -= counts.passes;
     if (counts.taken == 0 || passes <= 0) break;
-    passes -= Polish(state, byScore, std::min(3, passes)).passes;
+    passes -= Polish(state, byScore, std::min(3, passes), caps).passes;
   }
 }
 

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "division/balance_caps.h"
 #include "division/balance_problem.h"
 #include "division/balance_state.h"
 
@@ -19,12 +20,14 @@ constexpr int64_t kPolishTryCost = 700;
 
 // Greedy finish: tries the partners of every free student near it in the
 // given order and takes each swap that lowers the cost, until a pass finds
-// none or maxPasses passes are made.
+// none or maxPasses passes are made. With caps, no swap lets a capped
+// column's excess grow.
 struct PolishRun {
   int64_t taken = 0;
   int32_t passes = 0;
 };
-PolishRun Polish(SearchState& state, const std::vector<int32_t>& order, int32_t maxPasses = 3);
+PolishRun Polish(SearchState& state, const std::vector<int32_t>& order, int32_t maxPasses = 3,
+                 CapState* caps = nullptr);
 
 // The free students grouped by their values of every count feature, best
 // total first within a group. Two students of one group swap without moving
@@ -36,6 +39,6 @@ std::vector<int32_t> ByCounts(const BalanceProblem& problem, const std::vector<i
 // The last greedy finish: the neighbours by counts and by total in turn,
 // until the one by counts finds nothing more or `passes` passes are made.
 void Finish(SearchState& state, const std::vector<int32_t>& byScore, const std::vector<int32_t>& byCounts,
-            int32_t passes);
+            int32_t passes, CapState* caps = nullptr);
 
 }  // namespace fenban::division

@@ -3,6 +3,7 @@
 // groups to keep apart or together, and what the search gives back.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -28,6 +29,26 @@ struct FeatureShape {
   int32_t quota = 0;
 };
 
+// Columns of figures a teacher reads (the statistics sheet's): per class a
+// count, or an average over the class's best students, whose largest
+// difference between the shown classes may not exceed a cap. The search
+// holds them once it has done its balancing (see CapState).
+struct CappedColumns {
+  std::vector<double> cap;     // per column: the largest difference allowed
+  std::vector<int32_t> quota;  // per column: 0, the class sum; q, the class sum over min(q, class size)
+  // Per student, the columns it adds to in ascending order and what it adds
+  // to each: entries start[s] .. start[s + 1] - 1 of column and value.
+  std::vector<int32_t> start, column;
+  std::vector<double> value;
+  // A ladder of count columns ladderFirst .. ladderFirst + ladderSteps - 1
+  // (the score bands): a student adds 1 to every one from ladderFirst +
+  // ladderFrom[s] on (ladderFrom[s] == ladderSteps: to none).
+  int32_t ladderFirst = 0, ladderSteps = 0;
+  std::vector<int32_t> ladderFrom;
+  std::vector<uint8_t> shown;  // per class: 1 when its figure is compared; empty: every class
+  size_t Count() const { return cap.size(); }
+};
+
 struct BalanceProblem {
   int32_t classCount = 0;
   // Per student: the class index 0..classCount-1 as dealt.
@@ -51,6 +72,8 @@ struct BalanceProblem {
   std::vector<std::vector<int32_t>> apartGroups;
   std::vector<std::vector<int32_t>> togetherGroups;
   std::vector<std::vector<int32_t>> sameNameGroups;
+  // Figures that must not end further apart than their caps; none: no caps.
+  CappedColumns capped;
   uint64_t seed = 0;
   // Candidate swaps the annealing tries, and pair comparisons the double
   // swaps may make; 0 chooses a budget from the list's size.

@@ -13,6 +13,7 @@
 #include "division/balance_constraints.h"
 #include "division/balance_polish.h"
 #include "division/balance_state.h"
+#include "division/cap_repair.h"
 #include "division/helper_thread.h"
 #include "division/pair_swaps.h"
 
@@ -54,6 +55,8 @@ constexpr size_t kMostRestarts = 4;
 // classes hold this many free students on average; smaller classes compare
 // too fast for the handing over to pay.
 constexpr size_t kHelpedClassSize = 30;
+// Passes of the greedy finish under the caps once they are held.
+constexpr int32_t kCapFinishPasses = 6;
 
 // The students a run may move, in the orders its finishes use.
 struct SearchPlan {
@@ -80,6 +83,11 @@ std::vector<int32_t> RunSearch(const BalanceProblem& problem, const SearchPlan& 
   Anneal(state, problem, byScore, random, budget);
   RepairApartGroups(state, freeStudents, movable);
   Polish(state, byScore);
+  // From here on the capped figures are held: brought within their caps,
+  // then never let further beyond them.
+  CapState capState(problem, state.ClassOf());
+  CapState* caps = capState.Active() ? &capState : nullptr;
+  if (caps != nullptr) RepairCaps(state, capState, byScore, random);
   int64_t pairBudget = problem.pairBudget > 0 ? problem.pairBudget : DefaultPairBudget(static_cast<int32_t>(freeStudents.size()));
   // With every member compared, a round that takes nothing ends the search;
   // with samples the next round compares others, until the budget is spent.
@@ -95,17 +103,17 @@ std::vector<int32_t> RunSearch(const BalanceProblem& problem, const SearchPlan& 
   bool polished = true;
   while (pairBudget > 0) {
     const int64_t before = pairBudget;
-    if (PairSwaps(state, problem, freeStudents, random, pairBudget, helper) > 0) {
+    if (PairSwaps(state, problem, freeStudents, random, pairBudget, helper, caps) > 0) {
       polished = polishCost <= before - pairBudget;
-      if (polished) Polish(state, byScore);
+      if (polished) Polish(state, byScore, 3, caps);
     } else if (!sampled) {
       break;
     }
   }
-  if (!polished) Polish(state, byScore);
+  if (!polished) Polish(state, byScore, 3, caps);
   int64_t finishPasses = std::min<int64_t>(kFinishPasses, kFinishWork / std::max<int64_t>(passCost, 1));
   if (finishPasses < kFinishLeast) finishPasses = 0;
-  Finish(state, byScore, byCounts, static_cast<int32_t>(finishPasses));
+  Finish(state, byScore, byCounts, static_cast<int32_t>(finishPasses), caps);
 
   return state.ClassOf();
 }
@@ -151,6 +159,17 @@ std::vector<int32_t> BestOfRuns(const BalanceProblem& problem, const SearchPlan&
   return std::move(results[best]);
 }
 
+// The capped figures back within their caps, then the greedy finishes
+// again under them, so that the means regain what the repair cost them.
+void HoldCaps(SearchState& state, const BalanceProblem& problem, const SearchPlan& plan) {
+  if (problem.capped.Count() == 0) return;
+  CapState caps(problem, state.ClassOf());
+  if (caps.Excess() <= 0) return;
+  SplitMix random(problem.seed ^ 0x5DEECE66DULL);
+  RepairCaps(state, caps, plan.byScore, random);
+  Finish(state, plan.byScore, plan.byCounts, kCapFinishPasses, &caps);
+}
+
 }  // namespace
 
 double BalanceCost(const BalanceProblem& problem, const std::vector<int32_t>& classOf) {
@@ -185,7 +204,8 @@ BalanceResult SolveBalance(const BalanceProblem& problem) {
   plan.byCounts = ByCounts(problem, plan.byScore);
   const int32_t restarts = static_cast<int32_t>(
       std::clamp<size_t>(kRestartStudents / std::max<size_t>(plan.freeStudents.size(), 1), 1, kMostRestarts));
-  const SearchState state(problem, BestOfRuns(problem, plan, restarts));
+  SearchState state(problem, BestOfRuns(problem, plan, restarts));
+  HoldCaps(state, problem, plan);
 
   const Standing before{result.pairsBefore, dealt.StrictExcess(), result.costBefore};
   const Standing after{ConstraintBreaches(problem, state.ClassOf()), state.StrictExcess(), state.Cost()};
