@@ -12,7 +12,7 @@ constexpr double kStartTemperature = 0.03;
 }  // namespace
 
 void Anneal(SearchState& state, const BalanceProblem& problem, const std::vector<int32_t>& byScore,
-            SplitMix& random, int64_t budget) {
+            SplitMix& random, int64_t budget, CapState* caps) {
   const int32_t m = static_cast<int32_t>(byScore.size());
   if (m < 2 || budget <= 0) return;
   const int32_t window = std::max<int32_t>(8, 2 * problem.classCount);
@@ -65,6 +65,10 @@ void Anneal(SearchState& state, const BalanceProblem& problem, const std::vector
     if (pairs == 0 && strict > kStrictEpsilon) continue;
     const double delta = state.CostDelta(i, l);
     if (pairs < 0 || strict < -kStrictEpsilon || delta <= 0 || random.Unit() < std::exp(-delta / temperature)) {
+      if (caps != nullptr) {
+        if (caps->Delta(i, l).grows) continue;
+        caps->Swap(i, l);
+      }
       state.Swap(i, l);
     }
     if ((move + 1) % checkEvery == 0) {
@@ -78,6 +82,7 @@ void Anneal(SearchState& state, const BalanceProblem& problem, const std::vector
   if (best.BetterThan(state.Now())) {
     SearchState restored(problem, bestClassOf);
     state = restored;
+    if (caps != nullptr) *caps = CapState(problem, bestClassOf);
   }
 }
 

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "division/balance_caps.h"
 #include "division/balance_problem.h"
 #include "division/balance_state.h"
 
@@ -15,8 +16,9 @@ namespace fenban::division {
 // the time among the students nearest in score (fine adjustments) and half of
 // the time from the whole list (large ones). A swap that adds apart breaches
 // or strict excess is never taken; one that removes some always is. Ends on
-// the best standing it saw.
+// the best standing it saw. With caps, no swap lets a capped column's excess
+// grow.
 void Anneal(SearchState& state, const BalanceProblem& problem, const std::vector<int32_t>& byScore,
-            SplitMix& random, int64_t budget);
+            SplitMix& random, int64_t budget, CapState* caps = nullptr);
 
 }  // namespace fenban::division

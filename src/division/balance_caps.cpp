@@ -44,6 +44,7 @@ CapState::CapState(const BalanceProblem& problem, const std::vector<int32_t>& cl
       for (size_t j = static_cast<size_t>(columns.ladderFirst + columns.ladderFrom[s]); j < ladderEnd; ++j) row[j] += 1;
     }
   }
+  cap_ = columns.cap;
   extremes_.resize(g_);
   excess_.assign(g_, 0.0);
   for (size_t j = 0; j < g_; ++j) Refresh(j);
@@ -82,7 +83,7 @@ void CapState::Refresh(size_t j) {
       }
     }
   }
-  excess_[j] = std::max(0.0, Range(j) - columns_->cap[j] - kTolerance);
+  excess_[j] = std::max(0.0, Range(j) - cap_[j] - kTolerance);
 }
 
 double CapState::Range(size_t j) const {
@@ -94,6 +95,13 @@ double CapState::Excess() const {
   double excess = 0;
   for (double x : excess_) excess += x;
   return excess;
+}
+
+void CapState::HoldAtPresent() {
+  for (size_t j = 0; j < g_; ++j) {
+    cap_[j] = std::min(cap_[j], Range(j));
+    Refresh(j);
+  }
 }
 
 std::vector<uint8_t> CapState::ExtremeClasses() const {
@@ -140,7 +148,7 @@ double CapState::NewExcess(size_t j, size_t a, size_t b, double d) const {
     low = std::min(low, v);
   }
   const double range = high >= low ? high - low : 0.0;
-  return std::max(0.0, range - columns_->cap[j] - kTolerance);
+  return std::max(0.0, range - cap_[j] - kTolerance);
 }
 
 template <typename Visit>

@@ -36,6 +36,9 @@ class CapState {
   // Per class: 1 when it holds the largest or smallest figure of a column
   // beyond its cap (a swap that lowers the excess moves one of its students).
   std::vector<uint8_t> ExtremeClasses() const;
+  // Lowers every cap to the column's present difference, so that from here
+  // on no column ends further apart than it is now.
+  void HoldAtPresent();
 
  private:
   // The three largest and three smallest figures of a column over the shown
@@ -59,6 +62,7 @@ class CapState {
   std::vector<double> sum_, scale_;  // class × column
   std::vector<Extremes> extremes_;   // per column
   std::vector<double> excess_;       // per column
+  std::vector<double> cap_;          // per column
 };
 
 }  // namespace fenban::division

@@ -27,6 +27,9 @@ struct FeatureShape {
   // outside them): the class sum is divided by the smaller of the quota and
   // the class size instead of by the size. 0: a mean over the whole class.
   int32_t quota = 0;
+  // A figure of the statistics sheet's tables that BalanceProblem::capped
+  // holds as well: the last polish leaves it to its cap.
+  bool capped = false;
 };
 
 // Columns of figures a teacher reads (the statistics sheet's): per class a
