@@ -228,4 +228,9 @@ void CapState::Swap(int32_t i, int32_t l) {
   classOf_[static_cast<size_t>(l)] = static_cast<int32_t>(a);
 }
 
+void RaiseCapsToDeal(BalanceProblem& problem) {
+  const CapState dealt(problem, problem.classOf);
+  for (size_t j = 0; j < problem.capped.Count(); ++j) problem.capped.cap[j] = std::max(problem.capped.cap[j], dealt.Range(j));
+}
+
 }  // namespace fenban::division

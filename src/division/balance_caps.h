@@ -65,4 +65,13 @@ class CapState {
   std::vector<double> cap_;          // per column
 };
 
+// Raises every cap to at least the column's difference on the problem's own
+// assignment (the deal), as the search counts it. An average over a class's
+// best is counted over its members among the year's best; where the deal
+// gives a class more or fewer of them than the quota, that count differs
+// from the sheet's until the search has evened them out, and a cap below it
+// would freeze the search (with 2,000 students in classes of 40 it left the
+// spread of the total 35 points apart).
+void RaiseCapsToDeal(BalanceProblem& problem);
+
 }  // namespace fenban::division

@@ -5,6 +5,7 @@
 #include <functional>
 #include <limits>
 
+#include "division/balance_caps.h"
 #include "division/sheet_figures.h"
 
 namespace fenban::division {
@@ -302,7 +303,10 @@ BalanceProblem BuildBalanceProblem(const StudentList& list, uint64_t seed) {
     problem.shapes.push_back(shapes[kept[j]]);
     for (size_t s = 0; s < n; ++s) problem.features[s * kept.size() + j] = columns[kept[j]][s];
   }
-  if (bandsCapped) problem.capped = SheetCaps(list);
+  if (bandsCapped) {
+    problem.capped = SheetCaps(list);
+    RaiseCapsToDeal(problem);
+  }
   problem.score.resize(n);
   const double meanTotal = MeanOf(list.total);
   for (size_t s = 0; s < n; ++s) problem.score[s] = std::isnan(list.total[s]) ? meanTotal : list.total[s];

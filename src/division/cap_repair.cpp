@@ -12,11 +12,21 @@ constexpr int32_t kRepairDraws = 24;
 constexpr int32_t kRepairRounds = 30;
 // Excess below this is none.
 constexpr double kNoExcess = 1e-9;
+// No repair swap may raise the balance cost by more than this share of the
+// cost the repair started from, nor all of them together by more than
+// kMostRepairCost of it: with 2,000 students in classes of 40 a repair that
+// took the cheapest swap whatever it cost moved the year's best students
+// into a few classes (the spread of the total 35 points apart).
+constexpr double kMostSwapCost = 0.01;
+constexpr double kMostRepairCost = 0.1;
 
 }  // namespace
 
 double RepairCaps(SearchState& state, CapState& caps, const std::vector<int32_t>& byScore, SplitMix& random) {
   const int32_t m = static_cast<int32_t>(byScore.size());
+  const double start = state.Cost();
+  const double swapLimit = kMostSwapCost * std::max(start, 1.0);
+  const double repairLimit = start + kMostRepairCost * std::max(start, 1.0);
   for (int32_t round = 0; round < kRepairRounds && m >= 2 && caps.Excess() > kNoExcess; ++round) {
     const std::vector<uint8_t> extreme = caps.ExtremeClasses();
     int64_t taken = 0;
@@ -30,7 +40,9 @@ double RepairCaps(SearchState& state, CapState& caps, const std::vector<int32_t>
         if (state.StrictExcessDelta(i, l) > kStrictEpsilon) return;
         const CapState::Change change = caps.Delta(i, l);
         if (change.excess > -kNoExcess) return;
-        const double price = state.CostDelta(i, l) / -change.excess;
+        const double cost = state.CostDelta(i, l);
+        if (cost > swapLimit) return;
+        const double price = cost / -change.excess;
         if (bestPartner < 0 || price < bestPrice) {
           bestPartner = l;
           bestPrice = price;
@@ -40,7 +52,7 @@ double RepairCaps(SearchState& state, CapState& caps, const std::vector<int32_t>
         consider(byScore[static_cast<size_t>(q)]);
       }
       for (int32_t t = 0; t < kRepairDraws; ++t) consider(byScore[static_cast<size_t>(random.Below(m))]);
-      if (bestPartner < 0) continue;
+      if (bestPartner < 0 || state.Cost() + state.CostDelta(i, bestPartner) > repairLimit) continue;
       caps.Swap(i, bestPartner);
       state.Swap(i, bestPartner);
       ++taken;

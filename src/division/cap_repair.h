@@ -15,7 +15,8 @@ namespace fenban::division {
 // student of a class at the edge of a column beyond its cap tries the
 // partners nearest it in byScore and some drawn at random, and takes the swap
 // that removes excess at the least cost per unit removed. No swap adds an
-// apart breach or strict excess. Returns the excess left.
+// apart breach or strict excess, and the balance cost may rise by a tenth at
+// most (each swap by a hundredth). Returns the excess left.
 double RepairCaps(SearchState& state, CapState& caps, const std::vector<int32_t>& byScore, SplitMix& random);
 
 }  // namespace fenban::division
