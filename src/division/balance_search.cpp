@@ -126,7 +126,10 @@ std::vector<int32_t> RunSearch(const BalanceProblem& problem, const SearchPlan& 
     RepairCaps(state, capState, plan.byScore, random);
   }
   Polish(state, plan.byScore, 3, caps);
-  DoubleSwapRounds(state, problem, plan, random, pairBudget, helper, caps);
+  // With caps the last polish takes its share of the double swaps' budget.
+  const double mainShare = caps != nullptr ? 1 - kWholeShare : 1.0;
+  DoubleSwapRounds(state, problem, plan, random, static_cast<int64_t>(mainShare * static_cast<double>(pairBudget)),
+                   helper, caps);
   if (caps != nullptr && std::any_of(problem.shapes.begin(), problem.shapes.end(),
                                      [](const FeatureShape& shape) { return shape.capped; })) {
     // The last polish: the whole-class figures alone, every column of the
