@@ -126,12 +126,13 @@ std::vector<int32_t> RunSearch(const BalanceProblem& problem, const SearchPlan& 
     RepairCaps(state, capState, plan.byScore, random);
   }
   Polish(state, plan.byScore, 3, caps);
-  // With caps the last polish takes its share of the double swaps' budget.
-  const double mainShare = caps != nullptr ? 1 - kWholeShare : 1.0;
+  // The last polish takes its share of the double swaps' budget.
+  const bool lastPolish = caps != nullptr && std::any_of(problem.shapes.begin(), problem.shapes.end(),
+                                                         [](const FeatureShape& shape) { return shape.capped; });
+  const double mainShare = lastPolish ? 1 - kWholeShare : 1.0;
   DoubleSwapRounds(state, problem, plan, random, static_cast<int64_t>(mainShare * static_cast<double>(pairBudget)),
                    helper, caps);
-  if (caps != nullptr && std::any_of(problem.shapes.begin(), problem.shapes.end(),
-                                     [](const FeatureShape& shape) { return shape.capped; })) {
+  if (lastPolish) {
     // The last polish: the whole-class figures alone, every column of the
     // sheet held where it is. Leaving the sheet's columns only their caps
     // (the deal's) brought the worst subject from 0.55 to 0.49 at 1,000
