@@ -2,6 +2,7 @@
 #include <string>
 #include <vector>
 
+#include "form/balance_columns.h"
 #include "form/form_routines.h"
 #include "host/errors.h"
 #include "host/range.h"
@@ -44,6 +45,7 @@ void InitializeForm(host::Application& app, Form& form) {
   host::SkipOnError([&] { form.SetControlValue("chbZuXiao", SettingsSheet(app).CellValue(2, 8)); });
   host::SkipOnError([&] { form.SetControlValue("chbYingJie", SettingsSheet(app).CellValue(2, 9)); });
   host::SkipOnError([&] { form.SetControlValue("chbYouHua", SettingsSheet(app).CellValue(2, 10)); });
+  LoadTextBox(app, form, "txtJunHeng", kBalanceColumnsColumn);
 
   host::SkipOnError([&] { MakeFormResizable(form, form.Caption()); });
 }

@@ -12,8 +12,8 @@ std::vector<std::string> DefaultSubjects() {
 
 void FillSettingsSheet(host::Worksheet& dtb) {
   const char* headers[] = {"下一表号", "跳过表号", "班级数", "优秀人数", "及格人数",
-                           "前N名",    "按性别",   "按住校", "按应届",   "优化均衡"};
-  for (int32_t c = 1; c <= 10; ++c) dtb.SetCellValue(1, c, headers[c - 1]);
+                           "前N名",    "按性别",   "按住校", "按应届",   "优化均衡", "均衡列"};
+  for (int32_t c = 1; c <= 11; ++c) dtb.SetCellValue(1, c, headers[c - 1]);
   dtb.SetCellValue(2, 3, 10);
   dtb.SetCellValue(2, 4, 20);
   dtb.SetCellValue(2, 5, 30);
