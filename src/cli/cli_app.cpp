@@ -110,6 +110,19 @@ void AddCheckPair(CLI::App& command, const std::string& name, const std::string&
   command.add_flag("--no-by-" + name)->description("不按" + chinese + "均衡 (do not balance by " + english + ")");
 }
 
+// The "均衡列": column names as typed; the form's rules store them.
+void AddBalanceOption(CLI::App& command, std::string& target, const StoredOptions& stored) {
+  const auto note = ValueNote(stored, stored.balance.empty() ? "无" : stored.balance);
+  const auto english = ValueNote(stored, stored.balance.empty() ? "none" : stored.balance);
+  command
+      .add_option("--balance", target,
+                  fmt::format("均衡列：优化时使这些列的每个值在各班的人数相差不超过 1，统计表下方列出各班人数；"
+                              "列名用逗号或顿号分开，\"\" 清空，{} (extra category columns whose values the "
+                              "refinement spreads evenly, counted below the statistics; \"\" clears; {})",
+                              note.first, english.second))
+      ->type_name("毕业学校,原班级");
+}
+
 // The program's version, as --version prints it.
 constexpr const char* kVersion = "fenban 1.0";
 
@@ -310,7 +323,7 @@ int Run(int argc, const char* const* argv, std::ostream& out, std::ostream& err,
                "the one there kept as a version (fenban history 示例.xlsx).");
 
   // list
-  CLI::App* list = app.add_subcommand("list", "列出数据工作簿和八个选项 (list the data workbooks and the option values)");
+  CLI::App* list = app.add_subcommand("list", "列出数据工作簿和九个选项 (list the data workbooks and the option values)");
 
   // divide
   CLI::App* divide = app.add_subcommand("divide", "分班 (divide the students of BOOK into classes)");
@@ -330,6 +343,8 @@ int Run(int argc, const char* const* argv, std::ostream& out, std::ostream& err,
       "after the deal, trade students between classes so that the classes "
       "become alike, keeping the 分开/同班 columns and same names apart"));
   divide->add_flag("--no-refine")->description("不做优化 (no refinement: the serpentine deal as it is)");
+  std::string divideBalance, statsBalance;
+  AddBalanceOption(*divide, divideBalance, stored);
   divide->add_option("--round", roundChoice,
                      YesNoNote(stored, stored.round, "分班前把总分四舍五入为整数：yes 或 no",
                                "round the totals to whole numbers first"))
@@ -350,6 +365,7 @@ int Run(int argc, const char* const* argv, std::ostream& out, std::ostream& err,
   stats->add_option("SHEET", statsSheet, "分班表或统计表，如 分班表1 (a division or statistics sheet, e.g. 分班表1)")
       ->required();
   AddCountOptions(*stats, statsCounts, stored);
+  AddBalanceOption(*stats, statsBalance, stored);
 
   // clean
   CLI::App* clean = app.add_subcommand(
@@ -506,6 +522,7 @@ int Run(int argc, const char* const* argv, std::ostream& out, std::ostream& err,
                         GivenFlag(*divide, "--by-boarding", "--no-by-boarding"),
                         GivenFlag(*divide, "--by-current", "--no-by-current"),
                         GivenFlag(*divide, "--refine", "--no-refine")};
+      options.balance = GivenText(*divide, "--balance", divideBalance);
       if (divide->count("--round") > 0) options.round = roundChoice == "yes" || roundChoice == "是";
       if (divide->count("--seed") > 0) options.seed = divideSeed;
       return RunDivide(folder, options, terminal);
@@ -517,6 +534,7 @@ int Run(int argc, const char* const* argv, std::ostream& out, std::ostream& err,
       options.counts = {GivenText(*stats, "--classes", statsCounts[0]),
                         GivenText(*stats, "--excellent", statsCounts[1]),
                         GivenText(*stats, "--pass", statsCounts[2]), GivenText(*stats, "--top", statsCounts[3])};
+      options.balance = GivenText(*stats, "--balance", statsBalance);
       return RunStats(folder, options, terminal);
     }
     if (clean->parsed()) return RunClean(folder, CleanOptions{cleanBook, cleanSheet}, terminal);

@@ -106,6 +106,7 @@ void PrintOptionsInEffect(const form::FormModel& form, std::ostream& out) {
                      CellText(form.txtFenBan.value), CellText(form.txtYouXiu.value), CellText(form.txtJiGe.value),
                      CellText(form.txtNMing.value), check(form.chbXingBie.value), check(form.chbZuXiao.value),
                      check(form.chbYingJie.value), check(form.chbYouHua.value));
+  if (!form.txtJunHeng.value.IsEmpty()) out << fmt::format("  均衡列 balance {}\n", CellText(form.txtJunHeng.value));
 }
 
 // The versions a save kept, with where to find them again.
@@ -186,6 +187,8 @@ int RunList(const std::filesystem::path& folder, Terminal terminal) {
        "各班应届人数相近 even current-year graduates"},
       {"优化均衡 refine", "--refine", DescribeValue(form.chbYouHua.value),
        "分班后在班级间交换学生，使各班更接近 trade students until the classes are alike"},
+      {"均衡列 balance", "--balance", form.txtJunHeng.value.IsEmpty() ? "无" : DescribeValue(form.txtJunHeng.value),
+       "优化时也使这些列的各值在各班人数相近 extra columns whose values the refinement spreads evenly"},
   };
   for (auto& row : options) row[0] = "  " + row[0];
   terminal.out << "选项 options:\n" << FormatTable(options, true);
@@ -202,7 +205,7 @@ int RunDivide(const std::filesystem::path& folder, const DivideOptions& options,
   Session session(folder, services);
   bool ok = OpenDataWorkbook(session, options.book) && session.ApplyCounts(options.counts);
   if (ok) ReportReplacedCounts(options.counts, session.Form(), terminal.err);
-  ok = ok && session.ApplyChecks(options.checks);
+  ok = ok && session.ApplyChecks(options.checks) && session.ApplyBalance(options.balance);
   if (ok && options.round) session.SetRounding(*options.round);
   ok = ok && session.Fire("cmdFenBanClick");
   PrintSeed(services, terminal.out);
@@ -232,7 +235,7 @@ int RunStats(const std::filesystem::path& folder, const StatsOptions& options, T
   Session session(folder, services);
   if (!OpenDataWorkbook(session, options.book)) return kExitMessage;
   session.ActivateDataSheet(options.sheet);
-  const bool applied = session.ApplyCounts(options.counts);
+  const bool applied = session.ApplyCounts(options.counts) && session.ApplyBalance(options.balance);
   if (applied) ReportReplacedCounts(options.counts, session.Form(), terminal.err);
   if (!applied || !session.Fire("cmdTiaoBanClick")) {
     terminal.err << "没有保存任何文件 nothing was saved.\n";

@@ -150,6 +150,13 @@ bool Session::ApplyChecks(const CheckOptions& checks) {
          SetCheckAndFire(checks.byCurrent, "chbYingJie") && SetCheckAndFire(checks.refine, "chbYouHua");
 }
 
+bool Session::ApplyBalance(const std::optional<std::string>& names) {
+  if (!names) return true;
+  form_.txtJunHeng.value = host::Value(*names);
+  form_.txtJunHeng.source = "--balance " + *names;
+  return Fire("txtJunHengAfterUpdate");
+}
+
 void Session::SetRounding(bool round) {
   using Entry = sheets::EntryTemplate;
   host::Worksheet* entry = hostBook_->FindSheet(Entry::kSheetName);

@@ -7,6 +7,7 @@
 #include "maintenance/host_workbook_content.h"
 #include "cli/session.h"
 #include "cli/terminal_services.h"
+#include "form/balance_columns.h"
 #include "host/model_workbook.h"
 #include "sheets/workbook_layout.h"
 
@@ -27,6 +28,8 @@ StoredOptions FromSheets(const host::Worksheet& dtb, const host::Worksheet* entr
   stored.byBoarding = Ticked(dtb.CellValue(2, 8));
   stored.byCurrent = Ticked(dtb.CellValue(2, 9));
   stored.refine = Ticked(dtb.CellValue(2, 10));
+  const host::Value& balance = dtb.CellValue(2, form::kBalanceColumnsColumn);
+  stored.balance = balance.IsEmpty() || balance.IsError() ? "" : balance.ToText();
   using Entry = sheets::EntryTemplate;
   if (entry != nullptr) {
     const host::Value& rounding = entry->CellValue(Entry::kRoundingRow, Entry::kRoundingColumn);

@@ -297,6 +297,7 @@ json Workspace::State() {
       {"txtJiGe", ControlValue(form.txtJiGe.value)},     {"txtNMing", ControlValue(form.txtNMing.value)},
       {"chbXingBie", ControlValue(form.chbXingBie.value)}, {"chbZuXiao", ControlValue(form.chbZuXiao.value)},
       {"chbYingJie", ControlValue(form.chbYingJie.value)}, {"chbYouHua", ControlValue(form.chbYouHua.value)},
+      {"txtJunHeng", ControlValue(form.txtJunHeng.value)},
   };
   json subjects = json::array();
   std::string round;
@@ -374,6 +375,8 @@ json Workspace::SetOption(const std::string& control, const json& value) {
     for (const auto& [name, meaning] : kCountNames) {
       if (ok && control == name) correction = CorrectionNote(meaning, entry, run.session->Form().Text(name).value);
     }
+  } else if (control == "txtJunHeng") {
+    ok = run.session->ApplyBalance(EntryText(value));
   } else if (control == "chbXingBie" || control == "chbZuXiao" || control == "chbYingJie" || control == "chbYouHua") {
     if (!value.is_boolean()) throw WebError(400, kNotice, "勾选框的值应是 true 或 false (expected true or false)");
     cli::CheckOptions checks;

@@ -3,7 +3,7 @@
 // runs the form's events on the workbooks and answers with what is stored.
 
 const $ = (id) => document.getElementById(id);
-const textControls = ['txtFenBan', 'txtYouXiu', 'txtJiGe', 'txtNMing'];
+const textControls = ['txtFenBan', 'txtYouXiu', 'txtJiGe', 'txtNMing', 'txtJunHeng'];
 const checkControls = ['chbXingBie', 'chbZuXiao', 'chbYingJie', 'chbYouHua'];
 
 let state = null;         // the server's answer to /api/state
