@@ -240,9 +240,12 @@ WorkStudents ReadWorkStudents(host::Application& app, host::Worksheet& work, con
     // A category named again is balanced once.
     const bool category = std::find(list.categoryNames.begin(), list.categoryNames.end(), name) != list.categoryNames.end();
     if (column == 0 || category) continue;
+    std::vector<std::string> values;
+    std::vector<int32_t> codes = CodeValues(ReadTexts(work, column, rowCount), &values);
+    if (values.empty()) continue;  // a column of empty cells has nothing to spread
     list.balanceNames.push_back(name);
-    list.balanceValues.emplace_back();
-    list.balanceColumns.push_back(CodeValues(ReadTexts(work, column, rowCount), &list.balanceValues.back()));
+    list.balanceValues.push_back(std::move(values));
+    list.balanceColumns.push_back(std::move(codes));
   }
   list.markClassCount = quotas.classCount;
   list.excellentQuota = quotas.excellentQuota;

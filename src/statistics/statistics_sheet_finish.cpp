@@ -60,16 +60,19 @@ std::string QuotaTitle(const std::string& prefix, int32_t quota) {
   return prefix + "(前" + std::to_string(quota) + "名)";
 }
 
-// A value as a header cell shows it: a line break after every four
-// characters, so that long names (of schools) stay readable in the sheet's
-// narrow columns.
+// A value as a header cell shows it: in lines of at most four characters,
+// as even as they come ("第二十三中学" in two lines of three), so that long
+// names (of schools) stay readable in the sheet's narrow columns.
 std::string HeaderText(const std::string& value) {
-  constexpr size_t kLine = 4;
+  constexpr size_t kLongestLine = 4;
+  const size_t length = host::CharCount(value);
+  const size_t lines = (length + kLongestLine - 1) / kLongestLine;
+  const size_t line = lines > 0 ? (length + lines - 1) / lines : kLongestLine;
   std::string text;
   size_t characters = 0;
   for (const char byte : value) {
     const bool starts = (static_cast<unsigned char>(byte) & 0xC0) != 0x80;  // not a UTF-8 continuation byte
-    if (starts && characters > 0 && characters % kLine == 0) text += '\n';
+    if (starts && characters > 0 && characters % line == 0) text += '\n';
     if (starts) ++characters;
     text += byte;
   }

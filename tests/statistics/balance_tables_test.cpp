@@ -108,5 +108,15 @@ TEST_F(BalanceTablesTest, TablesFollowOneAnotherAndNamesTheSheetLacksAreNamedInA
   EXPECT_EQ(services.messages[0].prompt, "分班表1没有“均衡列”写的“籍贯”列，统计表里没有它的人数表。");
 }
 
+TEST_F(BalanceTablesTest, LongValuesAreShownInEvenLinesOfAtMostFourCharacters) {
+  Build(3, 2, 4);
+  const int32_t headerRow = sheets::DivisionHeaderRow(Division());
+  Division().SetCellValue(headerRow, 9, Value("籍贯"));
+  const char* const places[] = {"北京", "内蒙古自治区", "广西壮族自治区"};
+  for (int32_t r = headerRow + 1; r <= headerRow + 15; ++r) Division().SetCellValue(r, 9, Value(places[r % 3]));
+  Rebuild("籍贯");
+  EXPECT_EQ(RowText(23, 4), (std::vector<std::string>{"新班级", "内蒙古\n自治区", "北京", "广西壮族\n自治区"}));
+}
+
 }  // namespace
 }  // namespace fenban::statistics::test
