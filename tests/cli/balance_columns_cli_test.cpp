@@ -109,7 +109,7 @@ TEST(BalanceColumnsCli, ANameTheListLacksIsRefusedAndNothingIsSaved) {
   EXPECT_NE(run.err.find("警告: 数据表第 1 行没有“均衡列”写的“原班级”列，没有分班。数据表的列名有：考号、姓名、性别、"),
             std::string::npos)
       << run.err;
-  EXPECT_NE(run.err.find("(a column --balance names is not in the header row; the headers there are listed)"),
+  EXPECT_NE(run.err.find("(a column --balance names is not in the header row of 数据表, whose headers are listed; nothing was divided)"),
             std::string::npos);
   EXPECT_NE(run.err.find("没有保存任何文件 nothing was saved."), std::string::npos);
   EXPECT_EQ(Snapshot(temp.Path()), before);
