@@ -23,6 +23,7 @@ struct DivideOptions {
   std::string book;
   CountOptions counts;
   CheckOptions checks;
+  std::optional<std::string> balance;  // txtJunHeng: the "均衡列", as typed
   std::optional<bool> round;  // "登记表" C2: 是 / 否
   std::optional<uint64_t> seed;
 };
@@ -31,6 +32,7 @@ struct StatsOptions {
   std::string book;
   std::string sheet;
   CountOptions counts;
+  std::optional<std::string> balance;  // txtJunHeng
 };
 
 struct CleanOptions {

@@ -147,6 +147,13 @@ bool Session::ApplyChecks(const CheckOptions& checks) {
   return true;
 }
 
+bool Session::ApplyBalance(const std::optional<std::string>& names) {
+  if (!names) return true;
+  form_.txtJunHeng.value = host::Value(*names);
+  form_.txtJunHeng.source = "--balance " + *names;
+  return Fire("txtJunHengAfterUpdate");
+}
+
 void Session::SetRounding(bool round) {
   using Entry = sheets::EntryTemplate;
   host::Worksheet* entry = hostBook_->FindSheet(Entry::kSheetName);

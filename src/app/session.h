@@ -46,6 +46,8 @@ class Session {
   bool ApplyCounts(const CountOptions& counts);
   // The same for the four check boxes.
   bool ApplyChecks(const CheckOptions& checks);
+  // The "均衡列" through the form's after-update event (stored in "DTB").
+  bool ApplyBalance(const std::optional<std::string>& names);
   // Writes 是 or 否 into "登记表" C2.
   void SetRounding(bool round);
   // Makes `sheet` the data workbook's active sheet; a missing sheet is a

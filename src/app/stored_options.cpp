@@ -6,6 +6,7 @@
 #include "maintenance/host_workbook_content.h"
 #include "app/session.h"
 #include "app/desktop_services.h"
+#include "form/balance_columns.h"
 #include "host/model_workbook.h"
 #include "sheets/workbook_layout.h"
 
@@ -19,6 +20,8 @@ StoredOptions FromSheets(const host::Worksheet& dtb, const host::Worksheet* entr
   for (size_t i = 0; i < form::kOptionControls.size(); ++i) {
     stored.values[i] = dtb.CellValue(form::kOptionRow, form::kOptionControls[i].settingsColumn);
   }
+  const host::Value& balance = dtb.CellValue(form::kOptionRow, form::kBalanceColumnsColumn);
+  stored.balance = balance.IsEmpty() || balance.IsError() ? "" : balance.ToText();
   using Entry = sheets::EntryTemplate;
   if (entry != nullptr) {
     const host::Value& rounding = entry->CellValue(Entry::kRoundingRow, Entry::kRoundingColumn);

@@ -14,6 +14,7 @@ struct StoredOptions {
   // Each option control's "DTB" value, in the order of form::kOptionControls.
   std::array<host::Value, form::kOptionControls.size()> values;
   bool round = false;  // the rounding choice of the entry template
+  std::string balance;  // the "均衡列", "" when none
 };
 
 // The values of the host folder, or those a new host folder starts with

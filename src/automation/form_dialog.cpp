@@ -2,6 +2,7 @@
 
 #include <array>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "automation/com_ptr.h"
@@ -29,8 +30,9 @@ struct Control {
   const char* event;
 };
 
-// The form's controls; a text box's label has the id + 100.
-constexpr std::array<Control, 14> kControls = {{
+// The form's controls; a text box's label has the id + 100. The balance
+// columns came last and keep the next free id.
+constexpr std::array<Control, 15> kControls = {{
     {"ltbBiao", 1001, Kind::List, L"", "ltbBiaoClick"},
     {"txtFenBan", 1002, Kind::Text, L"班级数", "txtFenBanAfterUpdate"},
     {"txtYouXiu", 1003, Kind::Text, L"优秀人数", "txtYouXiuAfterUpdate"},
@@ -40,6 +42,7 @@ constexpr std::array<Control, 14> kControls = {{
     {"chbZuXiao", 1007, Kind::Check, L"按住校均衡", "chbZuXiaoAfterUpdate"},
     {"chbYingJie", 1008, Kind::Check, L"按应届均衡", "chbYingJieAfterUpdate"},
     {"chbYouHua", 1009, Kind::Check, L"优化", "chbYouHuaAfterUpdate"},
+    {"txtJunHeng", 1015, Kind::Text, L"均衡列", "txtJunHengAfterUpdate"},
     {"cmdFenBan", 1010, Kind::Button, L"分班", "cmdFenBanClick"},
     {"cmdTiaoBan", 1011, Kind::Button, L"统计", "cmdTiaoBanClick"},
     {"cmdDel", 1012, Kind::Button, L"删除", "cmdDelClick"},
@@ -238,7 +241,7 @@ INT_PTR CALLBACK DialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPa
 // The layout in dialog units: the list on the left, the options on the
 // right, the buttons along the bottom.
 DialogTemplate FormTemplate() {
-  constexpr short width = 296, height = 196, listWidth = 140, buttonWidth = 52, buttonHeight = 16;
+  constexpr short width = 296, height = 214, listWidth = 140, buttonWidth = 52, buttonHeight = 16;
   DialogTemplate layout(DS_MODALFRAME | DS_CENTER | WS_POPUP | WS_CAPTION | WS_SYSMENU, kFormDialogTitle, width,
                         height, L"Microsoft YaHei UI", 9);
   layout.AddControl(DialogClass::Static, SS_LEFT, L"学生名单（数据文件夹）", kListLabelId, kMargin, kMargin, listWidth,
@@ -249,10 +252,14 @@ DialogTemplate FormTemplate() {
   short y = 19;
   for (const Control& control : kControls) {
     if (control.kind == Kind::Text) {
+      // Column names take a wide box of left-aligned text; numbers a narrow one.
+      const bool names = std::string_view(control.name) == "txtJunHeng";
+      const short shownLabel = names ? 30 : labelWidth;
       layout.AddControl(DialogClass::Static, SS_LEFT, control.text, static_cast<WORD>(control.id + 100), left,
-                        static_cast<short>(y + 2), labelWidth, 10);
-      layout.AddControl(DialogClass::Edit, ES_AUTOHSCROLL | ES_RIGHT | WS_BORDER | WS_TABSTOP, L"", control.id,
-                        static_cast<short>(left + labelWidth), y, boxWidth, 13);
+                        static_cast<short>(y + 2), shownLabel, 10);
+      layout.AddControl(DialogClass::Edit, ES_AUTOHSCROLL | (names ? ES_LEFT : ES_RIGHT) | WS_BORDER | WS_TABSTOP, L"",
+                        control.id, static_cast<short>(left + shownLabel), y,
+                        static_cast<short>(labelWidth + boxWidth - shownLabel), 13);
       y = static_cast<short>(y + 18);
     } else if (control.kind == Kind::Check) {
       layout.AddControl(DialogClass::Button, BS_AUTOCHECKBOX | WS_TABSTOP, control.text, control.id, left, y,

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "division/division.h"
+#include "form/balance_columns.h"
 #include "form/form_routines.h"
 #include "host/constants.h"
 #include "host/errors.h"
@@ -42,6 +43,8 @@ void RunEvent(host::Application& EA, form::Form& UF, form::ModuleState& state, c
     form::PassAfterUpdate(EA, UF, state);
   } else if (strFlag == "txtNMingAfterUpdate") {
     form::TopNAfterUpdate(EA, UF, state);
+  } else if (strFlag == "txtJunHengAfterUpdate") {
+    form::BalanceColumnsAfterUpdate(EA, UF);
   } else if (strFlag == "UserFormInitialize") {
     form::InitializeForm(EA, UF);
   } else if (strFlag == "cmdHelp") {

@@ -137,6 +137,19 @@ app::CheckOptions GivenChecks(const CLI::App& command) {
   return checks;
 }
 
+// The "均衡列": column names as typed; the form's rules store them.
+void AddBalanceOption(CLI::App& command, std::string& target, const app::StoredOptions& stored) {
+  const auto note = ValueNote(stored, stored.balance.empty() ? "无" : stored.balance);
+  const auto english = ValueNote(stored, stored.balance.empty() ? "none" : stored.balance);
+  command
+      .add_option("--balance", target,
+                  fmt::format("均衡列：优化时使这些列的每个值在各班的人数相差不超过 1，统计表下方列出各班人数；"
+                              "列名用逗号或顿号分开，\"\" 清空，{} (extra category columns whose values the "
+                              "refinement spreads evenly, counted below the statistics; \"\" clears; {})",
+                              note.first, english.second))
+      ->type_name("毕业学校,原班级");
+}
+
 // The program's version, as --version prints it.
 constexpr const char* kVersion = "fenban 1.0";
 
@@ -337,7 +350,7 @@ int Run(int argc, const char* const* argv, std::ostream& out, std::ostream& err,
                "the one there kept as a version (fenban history 示例.xlsx).");
 
   // list
-  CLI::App* list = app.add_subcommand("list", "列出数据工作簿和八个选项 (list the data workbooks and the option values)");
+  CLI::App* list = app.add_subcommand("list", "列出数据工作簿和九个选项 (list the data workbooks and the option values)");
 
   // divide
   CLI::App* divide = app.add_subcommand("divide", "分班 (divide the students of BOOK into classes)");
@@ -348,6 +361,8 @@ int Run(int argc, const char* const* argv, std::ostream& out, std::ostream& err,
       ->required();
   AddCountOptions(*divide, divideCounts, stored);
   AddCheckOptions(*divide, stored);
+  std::string divideBalance, statsBalance;
+  AddBalanceOption(*divide, divideBalance, stored);
   divide->add_option("--round", roundChoice,
                      YesNoNote(stored, stored.round, "分班前把总分四舍五入为整数：yes 或 no",
                                "round the totals to whole numbers first"))
@@ -368,6 +383,7 @@ int Run(int argc, const char* const* argv, std::ostream& out, std::ostream& err,
   stats->add_option("SHEET", statsSheet, "分班表或统计表，如 分班表1 (a division or statistics sheet, e.g. 分班表1)")
       ->required();
   AddCountOptions(*stats, statsCounts, stored);
+  AddBalanceOption(*stats, statsBalance, stored);
 
   // clean
   CLI::App* clean = app.add_subcommand(
@@ -520,6 +536,7 @@ int Run(int argc, const char* const* argv, std::ostream& out, std::ostream& err,
       options.book = divideBook;
       options.counts = GivenCounts(*divide, divideCounts);
       options.checks = GivenChecks(*divide);
+      if (divide->count("--balance") > 0) options.balance = divideBalance;
       if (divide->count("--round") > 0) options.round = roundChoice == "yes" || roundChoice == "是";
       if (divide->count("--seed") > 0) options.seed = divideSeed;
       return RunDivide(folder, options, terminal);
@@ -529,6 +546,7 @@ int Run(int argc, const char* const* argv, std::ostream& out, std::ostream& err,
       options.book = statsBook;
       options.sheet = statsSheet;
       options.counts = GivenCounts(*stats, statsCounts);
+      if (stats->count("--balance") > 0) options.balance = statsBalance;
       return RunStats(folder, options, terminal);
     }
     if (clean->parsed()) return RunClean(folder, app::CleanOptions{cleanBook, cleanSheet}, terminal);

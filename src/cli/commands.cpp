@@ -105,6 +105,7 @@ void PrintOptionsInEffect(form::FormModel& form, std::ostream& out) {
                         isCount ? CellText(value) : (value.IsBoolean() && value.Bool() ? "是" : "否"));
   }
   out << "选项 options: " << counts << "\n  " << checks << '\n';
+  if (!form.txtJunHeng.value.IsEmpty()) out << fmt::format("  均衡列 balance {}\n", CellText(form.txtJunHeng.value));
 }
 
 // Where a save put each workbook.
@@ -199,6 +200,9 @@ int RunList(const std::filesystem::path& folder, Terminal terminal) {
     options.push_back({OptionLabel(option), "--" + std::string(option.option), app::DescribeValue(value),
                        std::string(option.meaning)});
   }
+  options.push_back({"均衡列 balance", "--balance",
+                     form.txtJunHeng.value.IsEmpty() ? "无" : app::DescribeValue(form.txtJunHeng.value),
+                     "优化时也使这些列的各值在各班人数相近 extra columns whose values the refinement spreads evenly"});
   for (auto& row : options) row[0] = "  " + row[0];
   terminal.out << "选项 options:\n" << FormatTable(options, true);
   if (form.ltbBiao.ListCount() > 0) {
@@ -212,7 +216,7 @@ int RunDivide(const std::filesystem::path& folder, const app::DivideOptions& opt
   app::Session& session = run.session;
   bool ok = OpenDataWorkbook(session, options.book) && session.ApplyCounts(options.counts);
   if (ok) ReportReplacedCounts(options.counts, session.Form(), terminal.err);
-  ok = ok && session.ApplyChecks(options.checks);
+  ok = ok && session.ApplyChecks(options.checks) && session.ApplyBalance(options.balance);
   if (ok && options.round) session.SetRounding(*options.round);
   ok = ok && session.Fire("cmdFenBanClick");
   PrintSeed(run.services, terminal.out);
@@ -237,7 +241,7 @@ int RunStats(const std::filesystem::path& folder, const app::StatsOptions& optio
   app::Session& session = run.session;
   if (!OpenDataWorkbook(session, options.book)) return app::kExitMessage;
   session.ActivateDataSheet(options.sheet);
-  const bool applied = session.ApplyCounts(options.counts);
+  const bool applied = session.ApplyCounts(options.counts) && session.ApplyBalance(options.balance);
   if (applied) ReportReplacedCounts(options.counts, session.Form(), terminal.err);
   if (!applied || !session.Fire("cmdTiaoBanClick")) return NothingSaved(terminal);
   host::ModelWorkbook& data = session.DataBook();

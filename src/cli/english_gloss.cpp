@@ -8,7 +8,7 @@ namespace fenban::cli {
 namespace {
 
 // A text that identifies a message, and its English.
-constexpr std::array<std::pair<const char*, const char*>, 10> kGlosses = {{
+constexpr std::array<std::pair<const char*, const char*>, 14> kGlosses = {{
     {"的“新班级”不是",
      "students whose class is none of the division's classes; correct their 新班级 and run stats again"},
     {"的班数不同：",
@@ -22,6 +22,11 @@ constexpr std::array<std::pair<const char*, const char*>, 10> kGlosses = {{
     {"分班表放不下", "too many students for one sheet: at most 1,048,574"},
     {"少于班级数", "fewer students than classes: lower the class count or complete the list"},
     {"数据表里没有学生", "the list holds no students"},
+    {"列，没有分班。", "a column --balance names is not in the header row of 数据表, whose headers are listed; nothing was divided"},
+    {"列，统计表里没有它的人数表", "a column --balance names is not on the division sheet: the statistics have no table for it"},
+    {"个不同的值，多于", "a --balance column of more than 60 values (an ID or name column) is neither balanced nor counted"},
+    {"只在勾选“优化”时才会均衡",
+     "the --balance columns are spread only with --refine; this division only counts them below the statistics"},
     {"只在勾选“优化”时", "分开/同班 are kept only with --refine; this division did not use them"},
 }};
 

@@ -194,6 +194,11 @@ void PrintStatisticsSummary(std::ostream& out, host::Worksheet& statisticsSheet,
   if (tables.size() >= 2) {
     PrintSubjectDifferences(out, statisticsSheet, tables[1], tables.size() >= 3 ? &tables[2] : nullptr, width);
   }
+  // The "均衡列" tables below the sheet's own: every class's count of each value.
+  for (size_t t = 3; t < tables.size(); ++t) {
+    out << TextAt(statisticsSheet, tables[t].header - 1, 1) << ":\n";
+    PrintClassCountTable(out, statisticsSheet, tables[t], width);
+  }
 }
 
 }  // namespace fenban::cli

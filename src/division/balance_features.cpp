@@ -111,6 +111,17 @@ double Range(const std::vector<double>& perClass, const std::vector<int32_t>& si
   return high >= low ? high - low : 0.0;
 }
 
+// Class sizes, with the classes that are not compared as empty.
+std::vector<int32_t> ComparedSizes(const StudentList& list, const std::vector<int32_t>& classOf) {
+  const size_t k = static_cast<size_t>(list.classCount);
+  std::vector<int32_t> sizes(k, 0);
+  for (int32_t c : classOf) ++sizes[static_cast<size_t>(c)];
+  for (size_t c = 0; c < list.comparedClasses.size() && c < k; ++c) {
+    if (!list.comparedClasses[c]) sizes[c] = 0;
+  }
+  return sizes;
+}
+
 }  // namespace
 
 std::vector<int32_t> RankByTotal(const StudentList& list) {
@@ -206,14 +217,18 @@ BalanceProblem BuildBalanceProblem(const StudentList& list, uint64_t seed) {
     addMean(std::move(column), 2 * std::max(sd, 1.0) * kStandardDeviationTarget, inBand, kMeanExcess);
   }
 
-  for (const std::vector<int32_t>& codes : list.categories) {
+  // Every value of a category, and of a "均衡列", within one student of its
+  // share in each class.
+  auto addCategory = [&](const std::vector<int32_t>& codes) {
     const int32_t values = ValueCount(codes);
     for (int32_t value = 0; value < values; ++value) {
       std::vector<double> column(n);
       for (size_t s = 0; s < n; ++s) column[s] = codes[s] == value ? 1.0 : 0.0;
       addCount(std::move(column), kCategoryWeight, kCategoryExcess, true);
     }
-  }
+  };
+  for (const std::vector<int32_t>& codes : list.categories) addCategory(codes);
+  for (const std::vector<int32_t>& codes : list.balanceColumns) addCategory(codes);
 
   const int64_t excellentRank = int64_t{list.markClassCount} * list.excellentQuota;
   const int64_t passRank = int64_t{list.markClassCount} * list.passQuota;
@@ -315,12 +330,7 @@ BalanceProblem BuildBalanceProblem(const StudentList& list, uint64_t seed) {
 
 std::vector<SpreadFigure> LargestDifferences(const StudentList& list, const std::vector<int32_t>& classOf) {
   const size_t k = static_cast<size_t>(list.classCount);
-  // Classes that are not compared count as empty.
-  std::vector<int32_t> sizes(k, 0);
-  for (int32_t c : classOf) ++sizes[static_cast<size_t>(c)];
-  for (size_t c = 0; c < list.comparedClasses.size() && c < k; ++c) {
-    if (!list.comparedClasses[c]) sizes[c] = 0;
-  }
+  const std::vector<int32_t> sizes = ComparedSizes(list, classOf);
   std::vector<SpreadFigure> figures;
 
   auto meanRange = [&](const std::vector<double>& marks) {
@@ -389,6 +399,33 @@ std::vector<SpreadFigure> LargestDifferences(const StudentList& list, const std:
   figures.push_back({"及格人数", pass});
   figures.push_back({"总分优秀人数", totalExcellent});
   figures.push_back({"总分及格人数", totalPass});
+  return figures;
+}
+
+std::vector<BalanceColumnFigure> BalanceColumnDifferences(const StudentList& list,
+                                                         const std::vector<int32_t>& classOf) {
+  const size_t k = static_cast<size_t>(list.classCount);
+  const std::vector<int32_t> sizes = ComparedSizes(list, classOf);
+  std::vector<BalanceColumnFigure> figures;
+  for (size_t j = 0; j < list.balanceColumns.size(); ++j) {
+    const std::vector<int32_t>& codes = list.balanceColumns[j];
+    const int32_t values = ValueCount(codes);
+    // counts[value * k + class]
+    std::vector<double> counts(static_cast<size_t>(values) * k, 0.0);
+    for (size_t s = 0; s < codes.size(); ++s) {
+      if (codes[s] >= 0) counts[static_cast<size_t>(codes[s]) * k + static_cast<size_t>(classOf[s])] += 1;
+    }
+    BalanceColumnFigure figure{list.balanceNames[j], 0.0, ""};
+    for (int32_t value = 0; value < values; ++value) {
+      const auto first = counts.begin() + static_cast<std::ptrdiff_t>(static_cast<size_t>(value) * k);
+      const double range = Range(std::vector<double>(first, first + static_cast<std::ptrdiff_t>(k)), sizes);
+      if (range > figure.largest || figure.value.empty()) {
+        figure.largest = range;
+        figure.value = list.balanceValues[j][static_cast<size_t>(value)];
+      }
+    }
+    figures.push_back(figure);
+  }
   return figures;
 }
 

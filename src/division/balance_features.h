@@ -27,6 +27,13 @@ struct StudentList {
   // Per category and value code: its place when the sheet sorts the column
   // ascending (numbers, then texts). Empty: the codes' own order.
   std::vector<std::vector<int32_t>> categoryRanks;
+  // The "均衡列" ("毕业学校", "原班级"): per student a value code, -1 when
+  // empty (an empty cell is no value: not spread, not shown); the value
+  // texts by code. Held like the categories, and shown in tables of their
+  // own below the statistics sheet's.
+  std::vector<std::string> balanceNames;
+  std::vector<std::vector<int32_t>> balanceColumns;      // [column][student]
+  std::vector<std::vector<std::string>> balanceValues;  // [column][code]
   // The year's top classes × quota students in each mark count as excellent / passing.
   int32_t markClassCount = 0;
   int32_t excellentQuota = 0;
@@ -67,5 +74,14 @@ struct SpreadFigure {
 // and the ranges of the total's own excellent and pass counts (the year's top
 // students by total).
 std::vector<SpreadFigure> LargestDifferences(const StudentList& list, const std::vector<int32_t>& classOf);
+
+// Per "均衡列": the largest range of class counts over its values, and the
+// value that has it (the first such value by code).
+struct BalanceColumnFigure {
+  std::string name;
+  double largest = 0;
+  std::string value;
+};
+std::vector<BalanceColumnFigure> BalanceColumnDifferences(const StudentList& list, const std::vector<int32_t>& classOf);
 
 }  // namespace fenban::division

@@ -12,12 +12,14 @@
 #include "division/preset_text.h"
 #include "division/refine_classes.h"
 #include "division/work_table.h"
+#include "form/balance_columns.h"
 #include "form/sheet_counters.h"
 #include "host/cell_values.h"
 #include "host/constants.h"
 #include "host/errors.h"
 #include "host/range.h"
 #include "host/value.h"
+#include "sheets/balance_columns.h"
 #include "sheets/lookups.h"
 #include "statistics/statistics.h"
 
@@ -45,6 +47,11 @@ struct DivisionOptions {
   BalanceFlags flags;
   bool refine = false;   // chbYouHua
   int32_t topBlock = 0;  // T = k * N
+  std::vector<std::string> balanceNames;  // txtJunHeng: the "均衡列" as named
+  // Those the list holds with few enough values to spread, and the notice
+  // for the others.
+  std::vector<std::string> balanceColumns;
+  std::string balanceNotice;
 };
 
 bool IsTicked(const host::Value& box) { return box.ToDouble() != 0; }
@@ -63,7 +70,7 @@ int32_t CheckedLong(int64_t value) {
   return static_cast<int32_t>(value);
 }
 
-DivisionOptions ReadOptions(form::Form& form) {
+DivisionOptions ReadOptions(host::Application& app, form::Form& form) {
   DivisionOptions options;
   options.classCount = form::TextBoxLong(form, "txtFenBan");
   options.topN = form::TextBoxLong(form, "txtNMing");
@@ -73,6 +80,7 @@ DivisionOptions ReadOptions(form::Form& form) {
   options.flags.boarding = IsTicked(form.ControlValue("chbZuXiao"));
   options.flags.current = IsTicked(form.ControlValue("chbYingJie"));
   options.refine = RefineTicked(form);
+  options.balanceNames = form::BalanceColumnsOption(app, form);
   options.topBlock = CheckedLong(int64_t{options.classCount} * options.topN);
   return options;
 }
@@ -141,6 +149,9 @@ bool RunDivision(host::Application& app, form::Form& form, form::ModuleState& st
   table.boardingColumn = sheets::FindHeaderColumn(work, "住校");
   table.currentColumn = sheets::FindHeaderColumn(work, "应届");
   table.totalColumn = sheets::FindHeaderColumn(work, "总分");
+  for (const std::string& name : options.balanceColumns) {
+    table.balanceColumns.emplace_back(name, sheets::FindHeaderColumn(work, name));
+  }
   if (table.totalColumn == 0) {
     app.MsgBox(MissingTotalColumnMessage(dataSheet), host::kMsgExclamation, kWarningTitle);
     return false;
@@ -186,11 +197,13 @@ bool RunDivision(host::Application& app, form::Form& form, form::ModuleState& st
   settings.SetCellValue(counterRow, 1, nextNo);
 
   statistics::BuildDivisionStatistics(app, state, options.classCount, options.excellentQuota, options.passQuota,
-                                      options.topN, divisionName, statisticsName);
+                                      options.topN, divisionName, statisticsName, options.balanceColumns);
   WriteRefinementNotes(statisticsSheet, state.LastRefinementNotes);
+  if (!options.balanceNotice.empty()) app.MsgBox(options.balanceNotice, host::kMsgInformation, kHintTitle);
   if (!options.refine) {
-    const std::string unused = UnusedGroupsNotice(dataSheet);
-    if (!unused.empty()) app.MsgBox(unused, host::kMsgInformation, kHintTitle);
+    for (const std::string& unused : {UnusedGroupsNotice(dataSheet), UnusedBalanceColumnsNotice(options.balanceColumns)}) {
+      if (!unused.empty()) app.MsgBox(unused, host::kMsgInformation, kHintTitle);
+    }
   }
   app.Beep(360, 36);
   return true;
@@ -205,7 +218,7 @@ void DivideClasses(host::Application& app, form::Form& form, form::ModuleState& 
   }
   state.LastRefinement.clear();
   state.LastRefinementNotes.clear();
-  const DivisionOptions options = ReadOptions(form);
+  DivisionOptions options = ReadOptions(app, form);
   const std::string roundingChoice = host::CellText(HostSheet(app, kTemplateSheetName), 2, 3);
   host::Workbook& dataBook = host::Workbooks(app)(state.DataBookName);
   if (!sheets::SheetExists(dataBook, kDataSheetName)) {
@@ -226,6 +239,17 @@ void DivideClasses(host::Application& app, form::Form& form, form::ModuleState& 
     }
   }
   if (options.classCount >= 1 && !CheckPresetValues(app, dataSheet, options.classCount)) return;
+  if (!options.balanceNames.empty()) {
+    const sheets::BalanceColumns found =
+        sheets::FindBalanceColumns(dataSheet, options.balanceNames, dataSheet.CurrentRegion(1, 1).row2);
+    const std::string missing = sheets::MissingBalanceColumnsWarning(dataSheet, found);
+    if (!missing.empty()) {
+      app.MsgBox(missing, host::kMsgExclamation, kWarningTitle);
+      return;
+    }
+    for (const sheets::BalanceColumn& column : found.usable) options.balanceColumns.push_back(column.name);
+    options.balanceNotice = sheets::TooManyBalanceValuesNotice(found);
+  }
 
   // Everything above only reads. From here on the working sheets are used,
   // so the division starts from empty ones and leaves them empty however it ends.

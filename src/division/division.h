@@ -2,6 +2,9 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "form/form.h"
 #include "form/module_state.h"
@@ -18,6 +21,8 @@ struct WorkTable {
   int32_t currentColumn = 0;    // "应届"
   int32_t spareColumn = 0;      // first column right of the table
   int32_t rowCount = 0;         // rows including the header
+  // The "均衡列" columns the refinement spreads: header and column.
+  std::vector<std::pair<std::string, int32_t>> balanceColumns;
 };
 
 struct BalanceFlags {

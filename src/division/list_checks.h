@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "host/worksheet.h"
 
@@ -30,5 +31,9 @@ std::string UncomputedTotalsWarning(const host::Worksheet& dataSheet);
 // The notice that "分开"/"同班" entries are used only by the refinement;
 // empty when the list has none of them.
 std::string UnusedGroupsNotice(const host::Worksheet& dataSheet);
+
+// The notice that the "均衡列" are spread only by the refinement; empty when
+// there are none.
+std::string UnusedBalanceColumnsNotice(const std::vector<std::string>& columns);
 
 }  // namespace fenban::division

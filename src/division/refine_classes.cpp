@@ -45,8 +45,9 @@ std::vector<std::string> ReadTexts(const host::Worksheet& work, int32_t column, 
   return texts;
 }
 
-// Value codes in order of first appearance; an empty cell is -1.
-std::vector<int32_t> CodeValues(const std::vector<std::string>& texts) {
+// Value codes in order of first appearance; an empty cell is -1. The texts
+// of the codes go into `values` when it is given.
+std::vector<int32_t> CodeValues(const std::vector<std::string>& texts, std::vector<std::string>* values = nullptr) {
   std::map<std::string, int32_t> codes;
   std::vector<int32_t> result;
   for (const std::string& text : texts) {
@@ -54,7 +55,8 @@ std::vector<int32_t> CodeValues(const std::vector<std::string>& texts) {
       result.push_back(-1);
       continue;
     }
-    auto found = codes.emplace(text, static_cast<int32_t>(codes.size())).first;
+    auto [found, added] = codes.emplace(text, static_cast<int32_t>(codes.size()));
+    if (added && values != nullptr) values->push_back(text);
     result.push_back(found->second);
   }
   return result;
@@ -234,6 +236,17 @@ WorkStudents ReadWorkStudents(host::Application& app, host::Worksheet& work, con
     list.categories.push_back(CodeValues(ReadTexts(work, column, rowCount)));
     list.categoryRanks.push_back(SortRanks(work, column, rowCount, list.categories.back()));
   }
+  for (const auto& [name, column] : table.balanceColumns) {
+    // A category named again is balanced once.
+    const bool category = std::find(list.categoryNames.begin(), list.categoryNames.end(), name) != list.categoryNames.end();
+    if (column == 0 || category) continue;
+    std::vector<std::string> values;
+    std::vector<int32_t> codes = CodeValues(ReadTexts(work, column, rowCount), &values);
+    if (values.empty()) continue;  // a column of empty cells has nothing to spread
+    list.balanceNames.push_back(name);
+    list.balanceValues.push_back(std::move(values));
+    list.balanceColumns.push_back(std::move(codes));
+  }
   list.markClassCount = quotas.classCount;
   list.excellentQuota = quotas.excellentQuota;
   list.passQuota = quotas.passQuota;
@@ -274,6 +287,12 @@ RefineOutcome RefineClasses(host::Application& app, host::Worksheet& work, const
   outcome.figures = SheetTableFigures(students.list, result.classOf);
   const std::vector<SpreadFigure> dealt = LargestDifferences(students.list, students.list.classOf);
   const std::vector<SpreadFigure> refined = LargestDifferences(students.list, result.classOf);
+  const std::vector<BalanceColumnFigure> columnsDealt = BalanceColumnDifferences(students.list, students.list.classOf);
+  const std::vector<BalanceColumnFigure> columnsRefined = BalanceColumnDifferences(students.list, result.classOf);
+  for (size_t f = 0; f < columnsDealt.size(); ++f) {
+    outcome.figures.push_back({columnsRefined[f].name + "人数统计", columnsDealt[f].largest,
+                               columnsRefined[f].largest, true, columnsRefined[f].value});
+  }
   for (size_t f = 0; f < dealt.size(); ++f) {
     outcome.figures.push_back({dealt[f].name, dealt[f].largest, refined[f].largest, false, ""});
   }

@@ -21,6 +21,7 @@ TextBox& FormModel::Text(const std::string& name) {
   if (name == "txtYouXiu") return txtYouXiu;
   if (name == "txtJiGe") return txtJiGe;
   if (name == "txtNMing") return txtNMing;
+  if (name == "txtJunHeng") return txtJunHeng;
   host::Raise(host::kErrHost, "窗体上没有名为 " + name + " 的文本框");
 }
 

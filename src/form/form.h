@@ -76,6 +76,7 @@ class FormModel : public Form {
   TextBox txtFenBan, txtYouXiu, txtJiGe, txtNMing;
   CheckBox chbXingBie, chbZuXiao, chbYingJie;
   CheckBox chbYouHua;  // refine the dealt classes
+  TextBox txtJunHeng;  // extra category columns to spread evenly ("均衡列")
 
   // Controls by name; an unknown name raises run-time error 438-like 1004.
   TextBox& Text(const std::string& name);

@@ -2,6 +2,7 @@
 #include <string>
 #include <vector>
 
+#include "form/balance_columns.h"
 #include "form/form_routines.h"
 #include "form/option_controls.h"
 #include "host/errors.h"
@@ -46,6 +47,8 @@ void InitializeForm(host::Application& app, Form& form) {
           [&] { form.SetControlValue(control, SettingsSheet(app).CellValue(kOptionRow, option.settingsColumn)); });
     }
   }
+  // The balance columns are text, outside the table of the eight options.
+  LoadTextBox(app, form, "txtJunHeng", kBalanceColumnsColumn);
 
   host::SkipOnError([&] { MakeFormResizable(form, form.Caption()); });
 }

@@ -1,5 +1,6 @@
 #include "maintenance/host_workbook_content.h"
 
+#include "form/balance_columns.h"
 #include "form/option_controls.h"
 #include "host/value.h"
 #include "host/worksheet.h"
@@ -20,6 +21,7 @@ void FillSettingsSheet(host::Worksheet& dtb) {
                      option.kind == form::OptionKind::Count ? host::Value(option.defaultValue)
                                                             : host::Value::Boolean(option.defaultValue != 0));
   }
+  dtb.SetCellValue(1, form::kBalanceColumnsColumn, "均衡列");  // empty in row 2: no balance columns
 }
 
 void FillEntrySheet(host::Worksheet& entry) {

@@ -15,8 +15,10 @@ namespace fenban::statistics {
 
 void BuildDivisionStatistics(host::Application& app, const form::ModuleState& state, int32_t classCount,
                              int32_t excellentQuota, int32_t passQuota, int32_t /*topN*/,
-                             const std::string& divisionSheetName, const std::string& statisticsSheetName) {
+                             const std::string& divisionSheetName, const std::string& statisticsSheetName,
+                             const std::vector<std::string>& balanceColumns) {
   EngineData data;
+  data.balanceNames = balanceColumns;
   data.app = &app;
   data.state = &state;
   data.classCount = classCount;
@@ -40,6 +42,7 @@ void BuildDivisionStatistics(host::Application& app, const form::ModuleState& st
   data.statistics = &host::Worksheets(book)(statisticsSheetName);
 
   WriteClassCountTable(data);
+  CountBalanceColumns(data);
   WriteSubjectTables(data);
   ReportDuplicateNames(data);
   FinishDivisionSheet(data);

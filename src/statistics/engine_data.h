@@ -49,6 +49,17 @@ struct EngineData {
 
   std::string duplicateReport;
 
+  // The "均衡列" tables below the others, one per column: its header, its
+  // values as texts (sorted as FindBalanceColumns sorts them) and per class
+  // the students of each value ([class - 1][value]).
+  struct BalanceTable {
+    std::string name;
+    std::vector<std::string> values;
+    std::vector<std::vector<int32_t>> counts;
+  };
+  std::vector<std::string> balanceNames;  // as the option names them
+  std::vector<BalanceTable> balanceTables;
+
   int32_t SubjectCount() const { return static_cast<int32_t>(subjectName.size()); }
   int32_t FirstRowOf(int32_t c) const { return classEnd[static_cast<size_t>(c - 1)] + 1; }
   int32_t LastRowOf(int32_t c) const { return classEnd[static_cast<size_t>(c)]; }
@@ -65,6 +76,10 @@ void FinishStatisticsSheet(EngineData& data);
 void WriteClassList(EngineData& data);       // class labels, classEnd, class sizes
 void WriteCategoryCounts(EngineData& data);  // columns C to E
 void WriteScoreBands(EngineData& data);      // total-score band columns
+// Counts the students of every value of the "均衡列" per class, while the
+// division sheet is sorted by class. Columns the sheet lacks, and columns of
+// too many values, get no table.
+void CountBalanceColumns(EngineData& data);
 
 // Sorts the current region of A1 of the division sheet, header row kept; the
 // keys are the header cells of the given columns (key2Column 0 = one key).

@@ -1,15 +1,34 @@
 // "cmdTiaoBanClick": rebuilds the statistics of the pair of the active sheet
 // with the option values the form shows now.
 #include <string>
+#include <vector>
 
 #include "host/cell_values.h"
 #include "host/errors.h"
 #include "host/range.h"
+#include "form/balance_columns.h"
+#include "sheets/balance_columns.h"
 #include "sheets/lookups.h"
 #include "sheets/workbook_layout.h"
 #include "statistics/statistics.h"
 
 namespace fenban::statistics {
+
+namespace {
+
+// What the statistics leave out of the "均衡列": names the division sheet
+// does not hold, and columns of too many values.
+std::string BalanceColumnsNotice(const host::Worksheet& division, const std::vector<std::string>& names) {
+  if (names.empty()) return "";
+  const sheets::BalanceColumns columns = sheets::FindBalanceColumns(division, names, division.CurrentRegion(1, 1).row2);
+  std::string notice = sheets::TooManyBalanceValuesNotice(columns);
+  for (const std::string& name : columns.missing) {
+    notice += (notice.empty() ? "" : "\r") + division.Name() + "没有“均衡列”写的“" + name + "”列，统计表里没有它的人数表。";
+  }
+  return notice;
+}
+
+}  // namespace
 
 SheetPair SheetPairOf(const std::string& activeSheetName) {
   if (host::CharCount(activeSheetName) < 3) host::Raise(host::kErrInvalidCall);
@@ -60,12 +79,15 @@ void RebuildStatistics(host::Application& app, form::Form& form, form::ModuleSta
   }
   division.ResetAllPageBreaks();
   if (titleRow) division.Rows(1).Delete(host::kShiftUp);
+  const std::vector<std::string> balanceNames = form::BalanceColumnsOption(app, form);
+  const std::string balanceNotice = BalanceColumnsNotice(division, balanceNames);
 
   if (sheets::SheetExists(book, pair.statisticsSheetName)) worksheets(pair.statisticsSheetName).Delete();
   worksheets.Add(division).SetName(pair.statisticsSheetName);
 
   BuildDivisionStatistics(app, state, classes.count, excellentQuota, passQuota, topN, pair.divisionSheetName,
-                          pair.statisticsSheetName);
+                          pair.statisticsSheetName, balanceNames);
+  if (!balanceNotice.empty()) app.MsgBox(balanceNotice, host::kMsgInformation, sheets::kNoticeTitle);
   app.Beep(360, 36);
 }
 

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "form/form.h"
 #include "form/module_state.h"
@@ -15,10 +16,12 @@
 namespace fenban::statistics {
 
 // Measures a division sheet of the data workbook state.DataBookName, writes the
-// statistics sheet and finishes both sheets for printing.
+// statistics sheet and finishes both sheets for printing. The "均衡列" named
+// in balanceColumns get a table each below the sheet's own.
 void BuildDivisionStatistics(host::Application& app, const form::ModuleState& state, int32_t classCount,
                              int32_t excellentQuota, int32_t passQuota, int32_t topN,
-                             const std::string& divisionSheetName, const std::string& statisticsSheetName);
+                             const std::string& divisionSheetName, const std::string& statisticsSheetName,
+                             const std::vector<std::string>& balanceColumns = {});
 // "cmdTiaoBanClick": rebuilds the statistics of the active sheet's pair.
 void RebuildStatistics(host::Application& app, form::Form& form, form::ModuleState& state);
 // Page layouts on A4; every setting is skipped on its own when refused. The

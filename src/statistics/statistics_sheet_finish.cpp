@@ -60,6 +60,52 @@ std::string QuotaTitle(const std::string& prefix, int32_t quota) {
   return prefix + "(前" + std::to_string(quota) + "名)";
 }
 
+// A value as a header cell shows it: in lines of at most four characters,
+// as even as they come ("第二十三中学" in two lines of three), so that long
+// names (of schools) stay readable in the sheet's narrow columns.
+std::string HeaderText(const std::string& value) {
+  constexpr size_t kLongestLine = 4;
+  const size_t length = host::CharCount(value);
+  const size_t lines = (length + kLongestLine - 1) / kLongestLine;
+  const size_t line = lines > 0 ? (length + lines - 1) / lines : kLongestLine;
+  std::string text;
+  size_t characters = 0;
+  for (const char byte : value) {
+    const bool starts = (static_cast<unsigned char>(byte) & 0xC0) != 0x80;  // not a UTF-8 continuation byte
+    if (starts && characters > 0 && characters % line == 0) text += '\n';
+    if (starts) ++characters;
+    text += byte;
+  }
+  return text;
+}
+
+// The "均衡列" tables from `titleRow` down: per column a title, the header
+// row of its values, one row per class and a "最大差" row, one empty row
+// between tables.
+void WriteBalanceTables(EngineData& data, int32_t titleRow) {
+  host::Worksheet& stats = *data.statistics;
+  const int32_t k = data.classCount;
+  for (const EngineData::BalanceTable& table : data.balanceTables) {
+    const int32_t headerRow = titleRow + 1;
+    const int32_t lastColumn = 1 + static_cast<int32_t>(table.values.size());
+    stats.Rows(titleRow).SetRowHeight(21);
+    WriteTitle(stats, titleRow, 1, lastColumn, table.name + "人数统计");
+    stats.SetCellValue(headerRow, 1, host::Value("新班级"));
+    for (size_t v = 0; v < table.values.size(); ++v) {
+      stats.SetCellValue(headerRow, 2 + static_cast<int32_t>(v), host::Value(HeaderText(table.values[v])));
+    }
+    for (int32_t c = 1; c <= k; ++c) {
+      stats.SetCellValue(headerRow + c, 1, data.classLabel[static_cast<size_t>(c)]);
+      const std::vector<int32_t>& counts = table.counts[static_cast<size_t>(c - 1)];
+      for (size_t v = 0; v < counts.size(); ++v) stats.SetCellValue(headerRow + c, 2 + static_cast<int32_t>(v), counts[v]);
+    }
+    const int32_t diffRow = headerRow + k + 1;
+    stats.SetCellValue(diffRow, 1, host::Value("最大差"));
+    FrameTable(data, headerRow, diffRow, lastColumn);
+    titleRow = diffRow + 2;
+  }
+}
+
 }  // namespace
 
 void FinishStatisticsSheet(EngineData& data) {
@@ -92,6 +138,7 @@ void FinishStatisticsSheet(EngineData& data) {
 
   stats.Columns(2).AutoFit();
   stats.Cells().SetColumnWidth(stats.Columns(2).ColumnWidth());
+  WriteBalanceTables(data, diffRow + 2);
 
   if (host::CharCount(data.duplicateReport) == 7) data.duplicateReport += "无";
   const host::Range reportCell = stats.Cells(k + 3, 1);

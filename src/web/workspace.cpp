@@ -274,6 +274,9 @@ json Workspace::State() {
     options[control] = ControlValue(isCount ? form.Text(control).value : form.Check(control).value);
     controls.push_back({{"control", control}, {"kind", isCount ? "count" : "check"}, {"label", option.label}});
   }
+  // The balance columns: a text box outside the table of the eight options.
+  options["txtJunHeng"] = ControlValue(form.txtJunHeng.value);
+  controls.push_back({{"control", "txtJunHeng"}, {"kind", "text"}, {"label", "均衡列"}});
   json subjects = json::array();
   std::string round;
   using Entry = sheets::EntryTemplate;
@@ -349,6 +352,8 @@ json Workspace::SetOption(const std::string& control, const json& value) {
       if (!value.is_boolean()) throw WebError(400, kNotice, "勾选框的值应是 true 或 false (expected true or false)");
       ok = run.session->ApplyChecks({{control, value.get<bool>()}});
     }
+  } else if (control == "txtJunHeng") {
+    ok = run.session->ApplyBalance(EntryText(value));
   } else {
     throw WebError(400, kNotice, fmt::format("没有这个选项 (unknown option): {}", control));
   }

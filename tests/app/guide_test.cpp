@@ -81,7 +81,7 @@ TEST(Guide, PngSizeReadsTheHeaderAndRefusesOtherBytes) {
 
 TEST(Guide, CorrectsWhatTheOldManualGotWrong) {
   std::string_view guide = GuideMarkdown();
-  EXPECT_NE(guide.find("八个选项"), std::string_view::npos);
+  EXPECT_NE(guide.find("九个选项"), std::string_view::npos);
   EXPECT_EQ(guide.find("七个选项"), std::string_view::npos);
   EXPECT_EQ(guide.find("也能处理"), std::string_view::npos);
   for (const char* chapter : {"fenban serve", "调班看板", "文件已被改动", "恢复…", "fenban-setup.exe", "统计表N", "最大差"}) {

@@ -164,10 +164,10 @@ HWND Item(HWND dialog, int id) { return GetDlgItem(dialog, id); }
 
 // The dialog's controls by the form's names (their ids in the dialog).
 int IdOf(const std::string& name) {
-  static const char* const names[] = {"ltbBiao",   "txtFenBan", "txtYouXiu", "txtJiGe",    "txtNMing",
-                                      "chbXingBie", "chbZuXiao", "chbYingJie", "chbYouHua", "cmdFenBan",
-                                      "cmdTiaoBan", "cmdDel",    "cmdDengJi", "cmdHelp"};
-  for (int i = 0; i < 14; ++i) {
+  static const char* const names[] = {"ltbBiao",    "txtFenBan",  "txtYouXiu", "txtJiGe",   "txtNMing",
+                                      "chbXingBie", "chbZuXiao",  "chbYingJie", "chbYouHua", "cmdFenBan",
+                                      "cmdTiaoBan", "cmdDel",     "cmdDengJi", "cmdHelp",   "txtJunHeng"};
+  for (int i = 0; i < 15; ++i) {
     if (name == names[i]) return 1001 + i;
   }
   return 0;
@@ -314,7 +314,7 @@ class DialogDriver {
     }
     const LRESULT chosen = SendMessageW(list, LB_GETCURSEL, 0, 0);
     form.ltbBiao.SetListIndex(chosen == LB_ERR ? -1 : static_cast<int32_t>(chosen));
-    for (const char* name : {"txtFenBan", "txtYouXiu", "txtJiGe", "txtNMing"}) {
+    for (const char* name : {"txtFenBan", "txtYouXiu", "txtJiGe", "txtNMing", "txtJunHeng"}) {
       form.SetControlValue(name, host::Value(WideToUtf8(TextOf(Item(dialog_, IdOf(name))))));
     }
     for (const char* name : {"chbXingBie", "chbZuXiao", "chbYingJie", "chbYouHua"}) {

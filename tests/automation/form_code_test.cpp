@@ -19,7 +19,7 @@ const char* const kEventNames[] = {
     "ltbBiaoClick",        "cmdFenBanClick",       "cmdTiaoBanClick",       "cmdDelClick",
     "cmdDengJiClick",      "chbXingBieAfterUpdate", "chbZuXiaoAfterUpdate",  "chbYingJieAfterUpdate",
     "txtFenBanAfterUpdate", "txtYouXiuAfterUpdate", "txtJiGeAfterUpdate",    "txtNMingAfterUpdate",
-    "UserFormInitialize",  "cmdHelp",               "chbYouHuaAfterUpdate"};
+    "UserFormInitialize",  "cmdHelp",               "chbYouHuaAfterUpdate",  "txtJunHengAfterUpdate"};
 
 // The event a handler's name stands for: "cmdFenBan_Click" -> "cmdFenBanClick",
 // "UserForm_Initialize" -> "UserFormInitialize"; the help button forwards "cmdHelp".

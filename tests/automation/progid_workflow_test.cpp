@@ -38,7 +38,8 @@ using namespace fenban::automation::testing;
 namespace {
 
 const std::vector<std::string> kValueControls = {"txtFenBan",  "txtYouXiu", "txtJiGe",   "txtNMing",
-                                                 "chbXingBie", "chbZuXiao", "chbYingJie", "chbYouHua"};
+                                                 "chbXingBie", "chbZuXiao", "chbYingJie", "chbYouHua",
+                                                 "txtJunHeng"};
 
 int32_t Students() {
   const wchar_t* text = _wgetenv(L"FENBAN_WORKFLOW_STUDENTS");

@@ -8,7 +8,8 @@ namespace {
 
 const std::vector<std::string>& ValueControls() {
   static const std::vector<std::string> names = {"txtFenBan",  "txtYouXiu", "txtJiGe",   "txtNMing",
-                                                 "chbXingBie", "chbZuXiao", "chbYingJie", "chbYouHua"};
+                                                 "chbXingBie", "chbZuXiao", "chbYingJie", "chbYouHua",
+                                                 "txtJunHeng"};
   return names;
 }
 
@@ -83,7 +84,8 @@ class TestValueControl final : public TestObject {
 
 std::vector<MemberInfo> FormMembers() {
   static const std::vector<std::wstring> names = {L"txtFenBan",  L"txtYouXiu", L"txtJiGe",   L"txtNMing",
-                                                  L"chbXingBie", L"chbZuXiao", L"chbYingJie", L"chbYouHua"};
+                                                  L"chbXingBie", L"chbZuXiao", L"chbYingJie", L"chbYouHua",
+                                                  L"txtJunHeng"};
   std::vector<MemberInfo> members = {{L"Caption", {}}, {L"ltbBiao", {}}};
   for (const std::wstring& name : names) members.push_back({name.c_str(), {}});
   return members;

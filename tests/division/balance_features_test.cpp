@@ -6,9 +6,11 @@
 #include <algorithm>
 #include <map>
 #include <random>
+#include <set>
 #include <string>
 
 #include "division/balance_features.h"
+#include "division/balance_state.h"
 #include "division/random_year.h"
 #include "division/sheet_figures.h"
 
@@ -147,6 +149,96 @@ TEST(BalanceFeatures, TheStatisticsSheetsAveragesOfTheBestAndItsBandsComeOutAlik
     EXPECT_LE(figures.at("总分"), 0.2);
     for (const char* subject : {"语文", "数学", "英语"}) EXPECT_LE(figures.at(subject), 0.5) << subject;
     EXPECT_LE(figures.at("总分标准差"), 1.0);
+  }
+}
+
+// A "均衡列" of 15 feeder schools of very uneven size, a few students
+// without one (-1).
+void AddSchools(StudentList& list, uint64_t seed) {
+  std::mt19937_64 engine(seed);
+  list.balanceNames = {"毕业学校"};
+  list.balanceValues.assign(1, {});
+  for (int32_t v = 0; v < 15; ++v) list.balanceValues[0].push_back("学校" + std::to_string(v));
+  list.balanceColumns.assign(1, {});
+  for (size_t s = 0; s < list.classOf.size(); ++s) {
+    const uint64_t draw = engine() % 100;
+    list.balanceColumns[0].push_back(draw < 4 ? -1 : static_cast<int32_t>(std::min<uint64_t>(14, draw * draw / 600)));
+  }
+}
+
+// Students outside the whole numbers around each value's count per class
+// (its students over the classes), from the assignment alone.
+double StudentsOutsideShares(const std::vector<int32_t>& codes, const std::vector<int32_t>& classOf, int32_t k) {
+  std::map<int32_t, std::vector<int32_t>> counts;  // value -> per class
+  for (size_t s = 0; s < codes.size(); ++s) {
+    if (codes[s] < 0) continue;
+    std::vector<int32_t>& perClass = counts[codes[s]];
+    perClass.resize(static_cast<size_t>(k), 0);
+    ++perClass[static_cast<size_t>(classOf[s])];
+  }
+  double outside = 0;
+  for (const auto& [value, perClass] : counts) {
+    int32_t students = 0;
+    for (int32_t count : perClass) students += count;
+    const int32_t low = students / k, high = (students + k - 1) / k;
+    for (int32_t count : perClass) outside += std::max(0, low - count) + std::max(0, count - high);
+  }
+  return outside;
+}
+
+TEST(BalanceColumns, EachValueIsAStrictCountWhoseSwapsMatchARecount) {
+  StudentList list = RandomYear(240, 8, 12);
+  AddSchools(list, 12);
+  StudentList without = list;
+  without.balanceNames.clear();
+  without.balanceColumns.clear();
+  without.balanceValues.clear();
+  const BalanceProblem with = BuildBalanceProblem(list, 1), plain = BuildBalanceProblem(without, 1);
+  std::set<int32_t> present(list.balanceColumns[0].begin(), list.balanceColumns[0].end());
+  present.erase(-1);
+  ASSERT_EQ(with.featureCount - plain.featureCount, static_cast<int32_t>(present.size())) << "one count per value";
+
+  SearchState state(with, list.classOf), other(plain, list.classOf);
+  std::mt19937_64 engine(5);
+  const auto n = static_cast<uint64_t>(list.classOf.size());
+  for (int32_t move = 0; move < 400; ++move) {
+    const auto i = static_cast<int32_t>(engine() % n), l = static_cast<int32_t>(engine() % n);
+    if (state.ClassOf(i) == state.ClassOf(l)) continue;
+    const double cost = state.Cost(), strict = state.StrictExcess();
+    const double predicted = state.CostDelta(i, l), predictedStrict = state.StrictExcessDelta(i, l);
+    state.Swap(i, l);
+    other.Swap(i, l);
+    ASSERT_NEAR(state.Cost() - cost, predicted, 1e-9 * std::max(1.0, cost)) << "move " << move;
+    ASSERT_NEAR(state.StrictExcess() - strict, predictedStrict, 1e-9) << "move " << move;
+    // The strict excess the column adds is its students outside their shares.
+    ASSERT_NEAR(state.StrictExcess() - other.StrictExcess(),
+                StudentsOutsideShares(list.balanceColumns[0], state.ClassOf(), list.classCount), 1e-6)
+        << "move " << move;
+    if (move % 100 == 0) ASSERT_NEAR(SearchState(with, state.ClassOf()).Cost(), state.Cost(), 1e-9 * std::max(1.0, cost));
+  }
+}
+
+TEST(BalanceColumns, TheRefinementBringsEveryValueWithinOneOfItsShare) {
+  for (uint64_t seed : {21u, 22u}) {
+    SCOPED_TRACE("seed " + std::to_string(seed));
+    StudentList list = RandomYear(400, 10, seed);
+    AddSchools(list, seed);
+    // Dealt by total, as the serpentine deal leaves them: the schools fall as they may.
+    const std::vector<BalanceColumnFigure> dealt = BalanceColumnDifferences(list, list.classOf);
+    ASSERT_EQ(dealt.size(), 1u);
+    ASSERT_GE(dealt[0].largest, 3.0);
+    ASSERT_GT(StudentsOutsideShares(list.balanceColumns[0], list.classOf, list.classCount), 0.0);
+
+    const BalanceResult result = SolveBalance(BuildBalanceProblem(list, seed));
+    ASSERT_TRUE(result.problems.empty());
+    EXPECT_EQ(StudentsOutsideShares(list.balanceColumns[0], result.classOf, list.classCount), 0.0);
+    const std::vector<BalanceColumnFigure> refined = BalanceColumnDifferences(list, result.classOf);
+    EXPECT_LE(refined[0].largest, 1.0);
+    EXPECT_EQ(refined[0].name, "毕业学校");
+    // The column costs the whole-class figures little.
+    const std::map<std::string, double> figures = Figures(list, result.classOf);
+    EXPECT_LE(figures.at("总分"), 0.2);
+    EXPECT_LE(figures.at("性别"), 1.0);
   }
 }
 

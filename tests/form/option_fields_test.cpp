@@ -2,6 +2,7 @@
 // capped by the data sheet and stored in "DTB" row 2.
 #include <gtest/gtest.h>
 
+#include "form/balance_columns.h"
 #include "form/form_routines.h"
 #include "form/host_fixture.h"
 #include "support/error_number.h"
@@ -318,6 +319,59 @@ TEST_F(OptionFieldsTest, TheRefineBoxIsStoredInColumnJAsItIs) {
   for (int32_t column = 7; column <= 9; ++column) EXPECT_TRUE(dtb->CellValue(2, column).IsEmpty());
   SaveCheckOption(app, form, "chbYouHua");
   EXPECT_EQ(dtb->CellValue(2, 10), Value::Boolean(false)) << "only the after-update event stores";
+}
+
+}  // namespace
+}  // namespace fenban::form
+
+namespace fenban::form {
+namespace {
+
+TEST(BalanceColumnNames, CommasChineseCommasAndEnumerationCommasSeparateTrimmedNamesOnce) {
+  EXPECT_EQ(SplitColumnNames("毕业学校,原班级"), (std::vector<std::string>{"毕业学校", "原班级"}));
+  EXPECT_EQ(SplitColumnNames(" 毕业学校 ，原班级、　籍贯；毕业学校;,"),
+            (std::vector<std::string>{"毕业学校", "原班级", "籍贯"}));
+  EXPECT_EQ(SplitColumnNames("选科 组合"), (std::vector<std::string>{"选科 组合"})) << "a space inside a name stays";
+  EXPECT_TRUE(SplitColumnNames(" ，、 ").empty());
+  EXPECT_EQ(JoinColumnNames({"毕业学校", "原班级"}), "毕业学校、原班级");
+}
+
+TEST_F(OptionFieldsTest, TheBalanceColumnsAreStoredInColumnKAsTheFormShowsThem) {
+  form.txtJunHeng.value = Value("毕业学校, 原班级,");
+  BalanceColumnsAfterUpdate(app, form);
+  EXPECT_EQ(form.txtJunHeng.value, Value("毕业学校、原班级"));
+  EXPECT_EQ(dtb->CellValue(2, 11), Value("毕业学校、原班级"));
+  for (int32_t column = 3; column <= 10; ++column) EXPECT_TRUE(dtb->CellValue(2, column).IsEmpty());
+
+  form.txtJunHeng.value = Value(" ， ");
+  BalanceColumnsAfterUpdate(app, form);
+  EXPECT_TRUE(dtb->CellValue(2, 11).IsEmpty()) << "no names: the option is off";
+
+  // Start-up shows the stored names; an old host workbook without them shows none.
+  dtb->SetCellValue(2, 11, Value("原班级"));
+  FormModel shown;
+  InitializeForm(app, shown);
+  EXPECT_EQ(shown.txtJunHeng.value, Value("原班级"));
+  EXPECT_EQ(BalanceColumnsOption(app, shown), (std::vector<std::string>{"原班级"}));
+  dtb->SetCellValue(2, 11, Value());
+  FormModel old;
+  InitializeForm(app, old);
+  EXPECT_TRUE(BalanceColumnsOption(app, old).empty());
+}
+
+// A form made before the option, without the box: the commands read "DTB" K2.
+class FormWithoutBalanceBox : public FormModel {
+ public:
+  host::Value ControlValue(const std::string& control) override {
+    if (control == "txtJunHeng") host::Raise(host::kErrHost, "窗体上没有名为 txtJunHeng 的文本框");
+    return FormModel::ControlValue(control);
+  }
+};
+
+TEST_F(OptionFieldsTest, AFormWithoutTheBalanceBoxUsesTheStoredNames) {
+  dtb->SetCellValue(2, 11, Value("毕业学校，原班级"));
+  FormWithoutBalanceBox older;
+  EXPECT_EQ(BalanceColumnsOption(app, older), (std::vector<std::string>{"毕业学校", "原班级"}));
 }
 
 }  // namespace

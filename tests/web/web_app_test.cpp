@@ -225,7 +225,7 @@ TEST_F(WebAppTest, OptionsAreValidatedStoredAndShownAsStored) {
 
 TEST_F(WebAppTest, ThePageGetsTheOptionControlsFromTheServersTable) {
   const json state = json::parse(client_->Get("/api/state", Token())->body);
-  ASSERT_EQ(state["controls"].size(), 8u) << state.dump();
+  ASSERT_EQ(state["controls"].size(), 9u) << state.dump();  // the eight options and the balance columns
   const PageFile* index = FindPageFile("index.html");
   ASSERT_NE(index, nullptr);
   const std::string page(index->bytes);
@@ -237,7 +237,9 @@ TEST_F(WebAppTest, ThePageGetsTheOptionControlsFromTheServersTable) {
     // Each control has its element on the page, a number box or a check box as the table says.
     const std::string numberBox = "id=\"" + control + "\" data-control=\"" + control + "\" inputmode=\"numeric\"";
     const std::string checkBox = "type=\"checkbox\" id=\"" + control + "\" data-control=\"" + control + "\"";
-    EXPECT_NE(page.find(kind == "count" ? numberBox : checkBox), std::string::npos) << control << " " << kind;
+    const std::string textBox = "id=\"" + control + "\" data-control=\"" + control + "\" placeholder=";
+    EXPECT_NE(page.find(kind == "count" ? numberBox : kind == "text" ? textBox : checkBox), std::string::npos)
+        << control << " " << kind;
     counts += kind == "count" ? 1 : 0;
   }
   EXPECT_EQ(counts, 4u);

@@ -1,6 +1,6 @@
 Attribute VB_Name = "BuildFenBanForm"
 ' Builds the division form frmFenBan in this workbook: the list box, the four
-' option boxes, the four balance boxes and the five buttons, with the form's
+' option boxes, the four balance boxes, the balance columns and the five buttons, with the form's
 ' code read from frmFenBan.code.txt beside the workbook. Run BuildForm once
 ' (Alt+F8), then ShowForm. Needs "Trust access to the VBA project object
 ' model" (Trust Center, Macro Settings) while it runs.
@@ -16,10 +16,10 @@ Public Sub BuildForm()
     component.Name = "frmFenBan"
     component.Properties("Caption") = U("5206 73ED")
     component.Properties("Width") = 330
-    component.Properties("Height") = 320
+    component.Properties("Height") = 344
     Set designer = component.Designer
 
-    AddControl designer, "Forms.ListBox.1", "ltbBiao", "", 6, 6, 150, 270
+    AddControl designer, "Forms.ListBox.1", "ltbBiao", "", 6, 6, 150, 294
     AddLabel designer, U("73ED 7EA7 6570"), 165, 8
     AddControl designer, "Forms.TextBox.1", "txtFenBan", "", 230, 6, 80, 18
     AddLabel designer, U("4F18 79C0 4EBA 6570"), 165, 32
@@ -32,11 +32,13 @@ Public Sub BuildForm()
     AddControl designer, "Forms.CheckBox.1", "chbZuXiao", U("6309 4F4F 6821 5747 8861"), 165, 124, 140, 18
     AddControl designer, "Forms.CheckBox.1", "chbYingJie", U("6309 5E94 5C4A 5747 8861"), 165, 144, 140, 18
     AddControl designer, "Forms.CheckBox.1", "chbYouHua", U("4F18 5316 5747 8861"), 165, 164, 140, 18
-    AddControl designer, "Forms.CommandButton.1", "cmdFenBan", U("5206 73ED"), 165, 190, 70, 24
-    AddControl designer, "Forms.CommandButton.1", "cmdTiaoBan", U("7EDF 8BA1"), 240, 190, 70, 24
-    AddControl designer, "Forms.CommandButton.1", "cmdDel", U("5220 9664"), 165, 220, 70, 24
-    AddControl designer, "Forms.CommandButton.1", "cmdDengJi", U("767B 8BB0"), 240, 220, 70, 24
-    AddControl designer, "Forms.CommandButton.1", "cmdHelp", U("5E2E 52A9"), 165, 250, 145, 24
+    AddLabel designer, U("5747 8861 5217"), 165, 190
+    AddControl designer, "Forms.TextBox.1", "txtJunHeng", "", 200, 188, 110, 18
+    AddControl designer, "Forms.CommandButton.1", "cmdFenBan", U("5206 73ED"), 165, 214, 70, 24
+    AddControl designer, "Forms.CommandButton.1", "cmdTiaoBan", U("7EDF 8BA1"), 240, 214, 70, 24
+    AddControl designer, "Forms.CommandButton.1", "cmdDel", U("5220 9664"), 165, 244, 70, 24
+    AddControl designer, "Forms.CommandButton.1", "cmdDengJi", U("767B 8BB0"), 240, 244, 70, 24
+    AddControl designer, "Forms.CommandButton.1", "cmdHelp", U("5E2E 52A9"), 165, 274, 145, 24
 
     component.CodeModule.AddFromFile ThisWorkbook.Path & "\frmFenBan.code.txt"
 End Sub

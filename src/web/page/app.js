@@ -160,10 +160,11 @@ function applyState(next) {
   download.hidden = !next.book;
   if (next.book) download.href = '/api/download?book=' + encodeURIComponent(next.book);
   $('versions').hidden = !next.book;
-  // The option controls as the server's table has them: a count box or a check box each.
+  // The option controls as the server's table has them: a count box or a check box each, and the
+  // balance columns' text box.
   for (const { control, kind } of next.controls) {
-    if (kind === 'count') $(control).value = shownNumber(next.options[control]);
-    else $(control).checked = next.options[control] === true;
+    if (kind === 'check') $(control).checked = next.options[control] === true;
+    else $(control).value = shownNumber(next.options[control]);
   }
   $('round').checked = next.round === '是';
 

@@ -155,6 +155,7 @@ void RunTeacherWorkflow(WorkflowWorld& world, const EventSink& send, bool divisi
   form.Check("chbXingBie").value = host::Value::Boolean(false);
   send(form, "chbXingBieAfterUpdate");
   Tick(form, send, "chbYouHua");
+  SetText(form, send, "txtJunHeng", "住校，应届");
   send(form, "cmdFenBanClick");
   host::SheetsOf(data)("分班表1").Activate();
   send(form, "cmdDelClick");

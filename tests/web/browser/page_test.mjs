@@ -530,10 +530,19 @@ async function main() {
         check(await page.$eval('#txtJiGe', (e) => e.classList.contains('corrected')), 'the corrected field is marked');
       }
     }
+    // The balance columns: names as typed, shown and stored as the form writes them.
+    await page.fill('#txtJunHeng', ' 住校， 应届,');
+    await page.press('#txtJunHeng', 'Tab');
+    await idle(page);
+    checkEqual(await page.inputValue('#txtJunHeng'), '住校、应届', 'the balance columns as the form shows them');
+    checkEqual(JSON.parse(python('options', path.join(host, 'fenban.xlsx'))).K2, '住校、应届', 'the balance columns stored in K2');
+    await page.fill('#txtJunHeng', '');
+    await page.press('#txtJunHeng', 'Tab');
+    await idle(page);
     await page.check('#chbXingBie');
     await idle(page);
     checkEqual(JSON.parse(python('options', path.join(host, 'fenban.xlsx'))),
-      { C2: 6, D2: 15, E2: 30, F2: 0, G2: true, H2: false, I2: false }, 'the options stored in fenban.xlsx');
+      { C2: 6, D2: 15, E2: 30, F2: 0, G2: true, H2: false, I2: false, K2: null }, 'the options stored in fenban.xlsx');
     await page.screenshot({ path: path.join(output, 'form.png') });
 
     // Divide: one tab per class, the figures of the saved workbook.

@@ -57,7 +57,7 @@ def move(book, sheet_name, name, total, to):
 def options(host_book):
     dtb = openpyxl.load_workbook(host_book)['DTB']
     return {'C2': dtb['C2'].value, 'D2': dtb['D2'].value, 'E2': dtb['E2'].value, 'F2': dtb['F2'].value,
-            'G2': dtb['G2'].value, 'H2': dtb['H2'].value, 'I2': dtb['I2'].value}
+            'G2': dtb['G2'].value, 'H2': dtb['H2'].value, 'I2': dtb['I2'].value, 'K2': dtb['K2'].value}
 
 
 def faulty_lists(folder):
