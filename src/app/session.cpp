@@ -54,7 +54,8 @@ std::string CommandOfEvent(const std::string& eventName) {
 
 }  // namespace
 
-Session::Session(const fs::path& folder, DesktopServices& services) : folder_(folder), services_(&services) {
+Session::Session(const fs::path& folder, DesktopServices& services, host::WorkbookLoader loader)
+    : folder_(folder), services_(&services) {
   std::error_code ec;
   if (!fs::is_directory(folder, ec)) {
     throw AppError(fmt::format("文件夹不存在 folder not found: {}", folder.string()));
@@ -64,9 +65,9 @@ Session::Session(const fs::path& folder, DesktopServices& services) : folder_(fo
     throw AppError(fmt::format("找不到 {} (not found)。请先运行 run first: fenban init {}", hostPath.string(),
                                folder.string()));
   }
-  app_ = std::make_unique<host::ModelApplication>(services, files::ReadWorkbook);
+  app_ = std::make_unique<host::ModelApplication>(services, loader);
   try {
-    hostBook_ = &app_->AddWorkbook(files::ReadWorkbook(hostPath.string()));
+    hostBook_ = &app_->AddWorkbook(loader(hostPath.string()));
   } catch (const host::RuntimeError& error) {
     throw AppError(fmt::format("无法读取 cannot read {}: {}", hostPath.string(), error.Description()));
   }
@@ -162,7 +163,8 @@ void Session::ActivateDataSheet(const std::string& sheet) {
   found->Activate();
 }
 
-std::vector<files::SaveResult> Session::Save(const std::vector<host::ModelWorkbook*>& books, std::ostream& out) {
+std::vector<files::SaveResult> Session::Save(const std::vector<host::ModelWorkbook*>& books, std::ostream& out,
+                                             const WrittenHook& written) {
   keptVersions_.clear();
   std::vector<fs::path> files;
   for (const host::ModelWorkbook* book : books) {
@@ -175,6 +177,9 @@ std::vector<files::SaveResult> Session::Save(const std::vector<host::ModelWorkbo
     for (host::ModelWorkbook* book : books) prepared.push_back(files::PrepareSave(*book));
   } catch (const host::RuntimeError& error) {
     throw AppError(fmt::format("{}。文件保持原样 files left as they were。", error.Description()));
+  }
+  if (written) {
+    for (const files::PreparedSave& save : prepared) written(save);
   }
   const std::string command = historyCommand_.empty() ? CommandOfEvent(lastEvent_) : historyCommand_;
   const std::vector<files::SaveResult> saved =

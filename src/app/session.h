@@ -4,6 +4,7 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <iosfwd>
 #include <memory>
 #include <string>
@@ -24,8 +25,11 @@ class DesktopServices;
 class Session {
  public:
   // Loads folder/fenban.xlsx. A missing folder or host workbook, or one that
-  // cannot be read, is an AppError.
-  Session(const std::filesystem::path& folder, DesktopServices& services);
+  // cannot be read, is an AppError. Workbooks (the host workbook and the
+  // data workbooks the form opens) are read through `loader`: the file
+  // layer's reader unless a front end keeps workbooks between runs.
+  Session(const std::filesystem::path& folder, DesktopServices& services,
+          host::WorkbookLoader loader = files::ReadWorkbook);
 
   host::ModelApplication& App() { return *app_; }
   host::ModelWorkbook& HostBook() { return *hostBook_; }
@@ -58,7 +62,11 @@ class Session {
   // replaced, so that a failure leaves every file as it was (AppError); keeps
   // each file it replaces as a version; then replaces them in the given
   // order. Prints where each was saved and returns the same.
-  std::vector<files::SaveResult> Save(const std::vector<host::ModelWorkbook*>& books, std::ostream& out);
+  // `written`, when given, is told of each workbook written and checked,
+  // before any file is replaced.
+  using WrittenHook = std::function<void(const files::PreparedSave&)>;
+  std::vector<files::SaveResult> Save(const std::vector<host::ModelWorkbook*>& books, std::ostream& out,
+                                      const WrittenHook& written = {});
 
   // What the versions a save keeps record as the command that replaced
   // them ("fenban divide"); without it, the form command last sent ("分班").

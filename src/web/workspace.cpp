@@ -104,7 +104,8 @@ FormRun Workspace::OpenRun(bool selectBook) {
   run.read = DiskVersions();
   if (!selectBook) run.read.data = FileVersion();
   run.services = std::make_unique<app::DesktopServices>();
-  run.session = std::make_unique<app::Session>(folder_, *run.services);
+  run.session = std::make_unique<app::Session>(folder_, *run.services,
+                                               [this](const std::string& path) { return cache_.Copy(path); });
   run.session->Start();
   if (selectBook && !chosen_.empty() && run.session->SelectBook(chosen_)) {
     app::RefuseToReplaceTheKeptCopy(run.session->DataBook());
@@ -242,8 +243,19 @@ std::vector<std::string> Workspace::SaveBooks(FormRun& run, const std::vector<ho
     throw WebError(409, "文件正在使用", error.what());
   }
   std::ostringstream out;
+  // What was written in place of each file, kept as it is without reading it back.
+  struct Written {
+    fs::path file;
+    FileVersion version;
+    const host::ModelWorkbook* book;
+  };
+  std::vector<Written> written;
+  auto remember = [&written](const files::PreparedSave& save) {
+    if (!save.result.besideOriginal) written.push_back({save.target, VersionOf(save.temporary.Path()), save.book});
+  };
   try {
-    std::vector<files::SaveResult> saved = run.session->Save(books, out);
+    std::vector<files::SaveResult> saved = run.session->Save(books, out, remember);
+    for (const Written& file : written) cache_.Keep(file.file, file.version, *file.book);
     for (host::ModelWorkbook* book : books) {
       if (book != &run.session->HostBook()) FollowSavedCopy(saved, *book);
     }
@@ -323,8 +335,8 @@ json Workspace::State() {
     for (int32_t i = 1; i <= data.SheetCount(); ++i) sheets.push_back(data.SheetAt(i).Name());
   } else if (!chosen_.empty()) {
     try {
-      auto data = files::ReadWorkbook((folder_ / form::kDataFolderName / chosen_).string());
-      for (int32_t i = 1; i <= data->SheetCount(); ++i) sheets.push_back(data->SheetAt(i).Name());
+      host::ModelWorkbook& data = cache_.Current(folder_ / form::kDataFolderName / chosen_);
+      for (int32_t i = 1; i <= data.SheetCount(); ++i) sheets.push_back(data.SheetAt(i).Name());
     } catch (const host::RuntimeError&) {
       // Shown as no sheets; choosing the workbook again reports why.
     }

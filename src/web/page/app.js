@@ -221,6 +221,24 @@ function showView(data) {
   renderTab();
 }
 
+// A step's answer (a move, swap, undo or redo) holds only the classes the
+// step changed: they take the place of the page's own when the page's view
+// was of the moves just before the step; otherwise the whole view is read.
+async function showStep(step) {
+  const current = view && base && step.since === base.edit && view.division.name === step.division.name;
+  if (!step.division.part) {
+    showView(step);
+    return;
+  }
+  if (!current) {
+    await loadView();
+    return;
+  }
+  const changed = new Map(step.division.classes.map((group) => [group.label, group]));
+  const classes = view.division.classes.map((group) => changed.get(group.label) || group);
+  showView({ ...step, division: { ...view.division, classes } });
+}
+
 function renderTabs() {
   const tabs = [['board', '调班看板'], ['stats', view.statistics ? view.statistics.name : '统计表']].map(([tab, text]) => {
     const button = make('button', { type: 'button', textContent: text, role: 'tab' });
@@ -250,7 +268,7 @@ function renderTab() {
 async function stepMoves(path) {  // undo or redo
   const data = await call('POST', path);
   if (data && data.view) {
-    showView(data.view);
+    await showStep(data.view);
     setStatus(path === '/api/undo' ? '已撤销一步调班；统计已更新。' : '已重做一步调班；统计已更新。');
   }
 }

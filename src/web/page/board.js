@@ -4,7 +4,7 @@
 // or swapped by dropping it onto a student of another class; without a
 // mouse, a tap (or Enter) picks a student and a tap on a class places it,
 // a tap on a student of another class swaps the two. Uses the page's state,
-// view, act, call and showView from app.js.
+// view, act, call and showStep from app.js.
 
 let picked = null;          // { id, from, who } of the student picked by a tap or a key
 let shownColumns = null;    // the headers the cards show, as the teacher picked them
@@ -261,7 +261,7 @@ async function placeStudent(student, to, other = null) {
     data = answer === 'ok' ? await call('POST', path, { ...body, confirm: true }) : null;
   }
   if (data && data.view) {
-    showView(data.view);
+    await showStep(data.view);
     // How long the step took to show, and the server's part of it (read by the browser test).
     document.body.dataset.stepMs = String(Math.round(performance.now() - started));
     document.body.dataset.stepServerMs = String(Math.round(answered - started));
