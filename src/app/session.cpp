@@ -65,9 +65,14 @@ Session::Session(const fs::path& folder, DesktopServices& services, host::Workbo
     throw AppError(fmt::format("找不到 {} (not found)。请先运行 run first: fenban init {}", hostPath.string(),
                                folder.string()));
   }
-  app_ = std::make_unique<host::ModelApplication>(services, loader);
+  // Each workbook read is a stage of the run's progress.
+  host::WorkbookLoader reading = [loader, &services](const std::string& path) {
+    if (host::ProgressSink* sink = services.Progress()) sink->Stage(host::WorkStage::Reading);
+    return loader(path);
+  };
+  app_ = std::make_unique<host::ModelApplication>(services, reading);
   try {
-    hostBook_ = &app_->AddWorkbook(loader(hostPath.string()));
+    hostBook_ = &app_->AddWorkbook(reading(hostPath.string()));
   } catch (const host::RuntimeError& error) {
     throw AppError(fmt::format("无法读取 cannot read {}: {}", hostPath.string(), error.Description()));
   }
@@ -77,6 +82,8 @@ bool Session::Fire(const std::string& eventName) {
   int32_t before = services_->BoxCount();
   lastEvent_ = eventName;
   bridge_.MyFun(*app_, form_, eventName);
+  // The event's long work is over; what the front end prints next stands on its own lines.
+  if (host::ProgressSink* progress = services_->Progress()) progress->Done();
   return services_->BoxCount() == before;
 }
 
@@ -173,8 +180,14 @@ std::vector<files::SaveResult> Session::Save(const std::vector<host::ModelWorkbo
   RefuseOpenWorkbooks(files);
   // Every workbook is written and read back before the first is replaced.
   std::vector<files::PreparedSave> prepared;
+  host::ProgressSink* progress = services_->Progress();
+  files::SaveSeam seam;
+  if (progress != nullptr) seam.checking = [progress] { progress->Stage(host::WorkStage::Checking); };
   try {
-    for (host::ModelWorkbook* book : books) prepared.push_back(files::PrepareSave(*book));
+    for (host::ModelWorkbook* book : books) {
+      if (progress != nullptr) progress->Stage(host::WorkStage::Writing);
+      prepared.push_back(files::PrepareSave(*book, seam));
+    }
   } catch (const host::RuntimeError& error) {
     throw AppError(fmt::format("{}。文件保持原样 files left as they were。", error.Description()));
   }
@@ -184,6 +197,7 @@ std::vector<files::SaveResult> Session::Save(const std::vector<host::ModelWorkbo
   const std::string command = historyCommand_.empty() ? CommandOfEvent(lastEvent_) : historyCommand_;
   const std::vector<files::SaveResult> saved =
       CommitKeepingVersions(prepared, (folder_ / kJournalFileName).string(), command, keptVersions_);
+  if (progress != nullptr) progress->Done();
   for (const files::SaveResult& result : saved) {
     if (result.besideOriginal) {
       out << fmt::format("另存为 saved beside the original: {}\n  {}\n  以后请选用 from now on choose: {}\n",

@@ -273,6 +273,7 @@ void Anneal(SearchState& state, const BalanceProblem& problem, const std::vector
       if (now.BetterThan(best)) {
         best = now;
         bestClassOf = state.ClassOf();
+        if (problem.onProgress) problem.onProgress(bestClassOf);
       }
     }
   }
@@ -395,6 +396,7 @@ std::vector<int32_t> RunSearch(const BalanceProblem& problem, const SearchPlan& 
   while (pairBudget > 0) {
     const int64_t before = pairBudget;
     if (PairSwaps(state, problem, freeStudents, random, pairBudget, helper) > 0) {
+      if (problem.onProgress) problem.onProgress(state.ClassOf());
       polished = polishCost <= before - pairBudget;
       if (polished) Polish(state, byScore);
     } else if (!sampled) {

@@ -240,6 +240,12 @@ httplib::Server::Handler WebApp::Api(ApiHandler handler) {
           throw WebError(409, "请稍候", "另一个 fenban 命令（终端里的，或另一个网页服务的）正在使用这个文件夹，请等它结束后再试。没有保存任何文件。");
         }
       }
+      // The page asks how far a command has come while it waits for it.
+      struct Running {
+        PageProgress* progress;
+        ~Running() { if (progress != nullptr) progress->End(); }
+      } running{writing ? &workspace_->Progress() : nullptr};
+      if (writing) workspace_->Progress().Begin();
       SendJson(response, 200, handler(request));
     } catch (const WebError& error) {
       json body = ErrorJson(error.Title(), error.what());
@@ -270,6 +276,10 @@ httplib::Server::Handler WebApp::Download(DownloadHandler handler) {
 
 void WebApp::AddApiRoutes() {
   Workspace& ws = *workspace_;
+  // Answered while a command runs: it does not wait for the model.
+  server_.Get("/api/progress", [&ws](const httplib::Request&, httplib::Response& response) {
+    SendJson(response, 200, ws.Progress().Json());
+  });
   server_.Get("/api/state", Api([&ws](const httplib::Request&) { return ws.State(); }));
   server_.Get("/api/view", Api([&ws](const httplib::Request& request) {
     if (!request.has_param("sheet")) throw WebError(400, kNotice, "请求缺少 sheet (missing sheet)");

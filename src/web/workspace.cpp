@@ -104,6 +104,7 @@ FormRun Workspace::OpenRun(bool selectBook) {
   run.read = DiskVersions();
   if (!selectBook) run.read.data = FileVersion();
   run.services = std::make_unique<app::DesktopServices>();
+  run.services->SetProgress(&progress_);
   run.session = std::make_unique<app::Session>(folder_, *run.services,
                                                [this](const std::string& path) { return cache_.Copy(path); });
   run.session->Start();

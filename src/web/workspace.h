@@ -26,6 +26,7 @@
 #include "web/file_version.h"
 #include "sheets/workbook_layout.h"
 #include "web/sheet_json.h"
+#include "web/page_progress.h"
 #include "web/workbook_cache.h"
 #include "app/desktop_services.h"
 
@@ -151,6 +152,9 @@ class Workspace {
   std::filesystem::path DataBookPath(const std::string& book);
   std::filesystem::path HelpDocumentPath() const;
 
+  // The stage the running command has reached, for the page to show.
+  PageProgress& Progress() { return progress_; }
+
   // How many times a workbook file was read (parsed) so far.
   int WorkbookReads() const { return cache_.Reads(); }
 
@@ -198,6 +202,7 @@ class Workspace {
   std::filesystem::path folder_;
   // The workbooks as last read or saved; every run works on copies.
   WorkbookCache cache_;
+  PageProgress progress_;
   std::string chosen_;  // as named in 数据/
   std::unique_ptr<PendingMoves> pending_;
   std::string serverMark_;  // tells this server's edit marks from another's

@@ -57,17 +57,36 @@ let busyCount = 0;
 let queue = Promise.resolve();
 let workingTimer = null;
 
+// The stage the server's command has reached ("优化… 总分最大差 3.2"),
+// asked for twice a second while an action waits; '' when it says none.
+let workingStage = '';
+let stageTimer = null;
+
+async function askStage() {
+  try {
+    const response = await fetch('/api/progress', { credentials: 'same-origin' });
+    const progress = await response.json();
+    workingStage = progress.busy ? progress.text || '' : '';
+  } catch {
+    workingStage = '';
+  }
+}
+
 function showWorking(label) {
   const started = Date.now();
   const working = $('working');
   const shown = () => {
     const seconds = Math.floor((Date.now() - started) / 1000);
-    working.textContent = seconds >= 1 ? `正在${label}… ${seconds} 秒` : `正在${label}…`;
+    const text = seconds >= 1 ? `正在${label}… ${seconds} 秒` : `正在${label}…`;
+    working.textContent = workingStage ? `${text}（${workingStage}）` : text;
   };
   clearInterval(workingTimer);
+  clearInterval(stageTimer);
+  workingStage = '';
   shown();
   working.hidden = false;
   workingTimer = setInterval(shown, 250);
+  stageTimer = setInterval(askStage, 500);
 }
 
 function setBusy(busy) {
@@ -77,6 +96,8 @@ function setBusy(busy) {
   } else {
     delete document.body.dataset.busy;
     clearInterval(workingTimer);
+    clearInterval(stageTimer);
+    workingStage = '';
     $('working').hidden = true;
   }
 }
