@@ -1,6 +1,6 @@
 #include "host/progress.h"
 
-#include <fmt/format.h>
+#include <cstdio>
 
 namespace fenban::host {
 
@@ -17,7 +17,11 @@ const char* StageText(WorkStage stage) {
 
 std::string ProgressText(WorkStage stage, const std::optional<ProgressFigure>& figure) {
   std::string text = std::string(StageText(stage)) + "…";
-  if (stage == WorkStage::Refining && figure) text += fmt::format(" {}最大差 {:.1f}", figure->name, figure->value);
+  if (stage == WorkStage::Refining && figure) {
+    char value[32];
+    std::snprintf(value, sizeof value, "%.1f", figure->value);
+    text += " " + figure->name + "最大差 " + value;
+  }
   return text;
 }
 
