@@ -257,7 +257,14 @@ async function showStep(step) {
   }
   const changed = new Map(step.division.classes.map((group) => [group.label, group]));
   const classes = view.division.classes.map((group) => changed.get(group.label) || group);
-  showView({ ...step, division: { ...view.division, classes } });
+  const next = { ...step, division: { ...view.division, classes } };
+  if (currentTab === 'board') {
+    view = next;
+    base = next.base;
+    showPending(next.pending);
+    if (redrawCards([...changed.keys()])) return;
+  }
+  showView(next);
 }
 
 function renderTabs() {
