@@ -42,6 +42,9 @@ class DesktopServices : public host::PlatformServices {
   const std::vector<std::string>& OpenedDocuments() const { return opened_; }
   // The seed handed out, when the random generator was seeded.
   std::optional<uint64_t> UsedSeed() const { return usedSeed_; }
+  // Where long work reports its stages (not owned); none by default.
+  host::ProgressSink* Progress() override { return progress_; }
+  void SetProgress(host::ProgressSink* sink) { progress_ = sink; }
 
  protected:
   // How the front end shows a box and a document; nothing by default.
@@ -54,6 +57,7 @@ class DesktopServices : public host::PlatformServices {
   std::vector<MessageBox> boxes_;
   std::vector<std::string> opened_;
   int32_t boxCount_ = 0;
+  host::ProgressSink* progress_ = nullptr;
 };
 
 // True for names the data folder listing leaves out: hidden files (".x") and

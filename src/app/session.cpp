@@ -54,7 +54,8 @@ std::string CommandOfEvent(const std::string& eventName) {
 
 }  // namespace
 
-Session::Session(const fs::path& folder, DesktopServices& services) : folder_(folder), services_(&services) {
+Session::Session(const fs::path& folder, DesktopServices& services, host::WorkbookLoader loader)
+    : folder_(folder), services_(&services) {
   std::error_code ec;
   if (!fs::is_directory(folder, ec)) {
     throw AppError(fmt::format("文件夹不存在 folder not found: {}", folder.string()));
@@ -64,9 +65,14 @@ Session::Session(const fs::path& folder, DesktopServices& services) : folder_(fo
     throw AppError(fmt::format("找不到 {} (not found)。请先运行 run first: fenban init {}", hostPath.string(),
                                folder.string()));
   }
-  app_ = std::make_unique<host::ModelApplication>(services, files::ReadWorkbook);
+  // Each workbook read is a stage of the run's progress.
+  host::WorkbookLoader reading = [loader, &services](const std::string& path) {
+    if (host::ProgressSink* sink = services.Progress()) sink->Stage(host::WorkStage::Reading);
+    return loader(path);
+  };
+  app_ = std::make_unique<host::ModelApplication>(services, reading);
   try {
-    hostBook_ = &app_->AddWorkbook(files::ReadWorkbook(hostPath.string()));
+    hostBook_ = &app_->AddWorkbook(reading(hostPath.string()));
   } catch (const host::RuntimeError& error) {
     throw AppError(fmt::format("无法读取 cannot read {}: {}", hostPath.string(), error.Description()));
   }
@@ -76,6 +82,8 @@ bool Session::Fire(const std::string& eventName) {
   int32_t before = services_->BoxCount();
   lastEvent_ = eventName;
   bridge_.MyFun(*app_, form_, eventName);
+  // The event's long work is over; what the front end prints next stands on its own lines.
+  if (host::ProgressSink* progress = services_->Progress()) progress->Done();
   return services_->BoxCount() == before;
 }
 
@@ -173,7 +181,7 @@ void Session::ActivateDataSheet(const std::string& sheet) {
   found->Activate();
 }
 
-std::vector<files::SaveResult> Session::Save(const std::vector<host::ModelWorkbook*>& books) {
+std::vector<files::SaveResult> Session::Save(const std::vector<host::ModelWorkbook*>& books, const WrittenHook& written) {
   keptVersions_.clear();
   std::vector<fs::path> files;
   for (const host::ModelWorkbook* book : books) {
@@ -182,14 +190,26 @@ std::vector<files::SaveResult> Session::Save(const std::vector<host::ModelWorkbo
   RefuseOpenWorkbooks(files);
   // Every workbook is written and read back before the first is replaced.
   std::vector<files::PreparedSave> prepared;
+  host::ProgressSink* progress = services_->Progress();
+  files::SaveSeam seam;
+  if (progress != nullptr) seam.checking = [progress] { progress->Stage(host::WorkStage::Checking); };
   try {
-    for (host::ModelWorkbook* book : books) prepared.push_back(files::PrepareSave(*book));
+    for (host::ModelWorkbook* book : books) {
+      if (progress != nullptr) progress->Stage(host::WorkStage::Writing);
+      prepared.push_back(files::PrepareSave(*book, seam));
+    }
   } catch (const host::RuntimeError& error) {
     throw AppError(fmt::format("{}。文件保持原样 files left as they were。", error.Description()),
                    ErrorKind::SaveFailed);
   }
+  if (written) {
+    for (const files::PreparedSave& save : prepared) written(save);
+  }
   const std::string command = historyCommand_.empty() ? CommandOfEvent(lastEvent_) : historyCommand_;
-  return CommitKeepingVersions(prepared, (folder_ / kJournalFileName).string(), command, keptVersions_);
+  const std::vector<files::SaveResult> saved =
+      CommitKeepingVersions(prepared, (folder_ / kJournalFileName).string(), command, keptVersions_);
+  if (progress != nullptr) progress->Done();
+  return saved;
 }
 
 int32_t Session::NewDivisionSheetNumber() { return bridge_.State().NextSheetNo - 1; }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -23,8 +24,11 @@ class DesktopServices;
 class Session {
  public:
   // Loads folder/fenban.xlsx. A missing folder or host workbook, or one that
-  // cannot be read, is an AppError.
-  Session(const std::filesystem::path& folder, DesktopServices& services);
+  // cannot be read, is an AppError. Workbooks (the host workbook and the
+  // data workbooks the form opens) are read through `loader`: the file
+  // layer's reader unless a front end keeps workbooks between runs.
+  Session(const std::filesystem::path& folder, DesktopServices& services,
+          host::WorkbookLoader loader = files::ReadWorkbook);
 
   host::ModelApplication& App() { return *app_; }
   host::ModelWorkbook& HostBook() { return *hostBook_; }
@@ -59,7 +63,10 @@ class Session {
   // before the first file is replaced, so that a failure leaves every file as
   // it was (AppError, SaveFailed); keeps each file it replaces as a version;
   // then replaces them in the given order. Returns where each went.
-  std::vector<files::SaveResult> Save(const std::vector<host::ModelWorkbook*>& books);
+  // `written`, when given, is told of each workbook written and checked,
+  // before any file is replaced.
+  using WrittenHook = std::function<void(const files::PreparedSave&)>;
+  std::vector<files::SaveResult> Save(const std::vector<host::ModelWorkbook*>& books, const WrittenHook& written = {});
   // The number N of the "分班表N" the last division made.
   int32_t NewDivisionSheetNumber();
 

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <iostream>
 #include <ostream>
 
 #include "cli/english_gloss.h"
@@ -13,7 +14,12 @@ namespace fenban::cli {
 bool StandardErrorIsTerminal() { return ::isatty(STDERR_FILENO) == 1; }
 
 TerminalServices::TerminalServices(std::ostream& out, std::ostream& err, std::optional<uint64_t> seed, bool bell)
-    : DesktopServices(seed), out_(&out), err_(&err), bellRings_(bell) {}
+    : DesktopServices(seed), out_(&out), err_(&err), bellRings_(bell) {
+  if (&err == &std::cerr && StandardErrorIsTerminal()) {
+    progress_ = std::make_unique<app::ProgressLine>(err, true);
+    SetProgress(progress_.get());
+  }
+}
 
 std::string BoxTextForTerminal(const std::string& text) {
   std::string line;
@@ -30,6 +36,7 @@ std::string BoxTextForTerminal(const std::string& text) {
 }
 
 void TerminalServices::ShowBox(const app::MessageBox& box) {
+  if (progress_) progress_->Clear();
   const std::string english = EnglishGloss(box.text);
   *err_ << box.title << ": " << BoxTextForTerminal(box.text) << (english.empty() ? "" : " (" + english + ")")
         << '\n';

@@ -7,10 +7,12 @@
 #include <cstddef>
 #include <cstdint>
 #include <iosfwd>
+#include <memory>
 #include <optional>
 #include <string>
 
 #include "app/desktop_services.h"
+#include "app/progress_line.h"
 
 namespace fenban::cli {
 
@@ -21,6 +23,8 @@ class TerminalServices : public app::DesktopServices {
   // out receives notes, err the message boxes and the bell. The beep rings
   // the bell on err when `bell` is set (by default: when standard error is a
   // terminal).
+  // Long work shows a progress line on err when err is standard error and
+  // that is a terminal.
   TerminalServices(std::ostream& out, std::ostream& err, std::optional<uint64_t> seed,
                    bool bell = StandardErrorIsTerminal());
 
@@ -34,6 +38,7 @@ class TerminalServices : public app::DesktopServices {
   std::ostream* out_;
   std::ostream* err_;
   bool bellRings_;  // standard error is a terminal
+  std::unique_ptr<app::ProgressLine> progress_;
 };
 
 // Display columns for the summary: COLUMNS when set, else the terminal's

@@ -76,6 +76,7 @@ void Anneal(SearchState& state, const BalanceProblem& problem, const std::vector
       if (now.BetterThan(best)) {
         best = now;
         bestClassOf = state.ClassOf();
+        if (problem.onProgress) problem.onProgress(bestClassOf);
       }
     }
   }

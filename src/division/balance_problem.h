@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 namespace fenban::division {
@@ -86,6 +87,10 @@ struct BalanceProblem {
   // run (see SolveBalance); 0: two when the machine has them. The division is
   // the same with any number.
   int32_t threads = 0;
+  // Told now and then, from any of the search's threads, of the best
+  // classes found so far; empty when nobody listens. Kept cheap by the
+  // listener (it may be called thousands of times a second).
+  std::function<void(const std::vector<int32_t>& classOf)> onProgress;
 };
 
 // A constraint that cannot be met, with the students it concerns.

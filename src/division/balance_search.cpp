@@ -91,6 +91,7 @@ void DoubleSwapRounds(SearchState& state, const BalanceProblem& problem, const S
   while (pairBudget > 0) {
     const int64_t before = pairBudget;
     if (PairSwaps(state, problem, freeStudents, random, pairBudget, helper, caps) > 0) {
+      if (problem.onProgress) problem.onProgress(state.ClassOf());
       polished = polishCost <= before - pairBudget;
       if (polished) Polish(state, byScore, 3, caps);
     } else if (!sampled) {

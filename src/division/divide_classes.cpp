@@ -136,6 +136,7 @@ int32_t FreeSheetNumber(form::ModuleState& state, host::Workbook& dataBook) {
 bool RunDivision(host::Application& app, form::Form& form, form::ModuleState& state,
                  const DivisionOptions& options, const std::string& roundingChoice, host::Workbook& dataBook) {
   host::Worksheet& work = HostSheet(app, kWorkSheetName);
+  app.ReportStage(host::WorkStage::Dividing);
 
   host::Worksheet& dataSheet = host::SheetsOf(dataBook)(kDataSheetName);
   const host::Rect dataTable = dataSheet.CurrentRegion(1, 1);
@@ -166,6 +167,7 @@ bool RunDivision(host::Application& app, form::Form& form, form::ModuleState& st
   if (roundingChoice == kRoundYes) RoundTotals(work, table);
 
   if (!AssignClasses(app, work, table, options.classCount, options.topBlock, options.flags)) return false;
+  if (options.refine) app.ReportStage(host::WorkStage::Refining);
   if (options.refine) {
     RefineOutcome outcome =
         RefineClasses(app, work, table, RefineQuotas{options.classCount, options.excellentQuota, options.passQuota});

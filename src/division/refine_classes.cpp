@@ -5,9 +5,12 @@
 #include "division/refine_classes.h"
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <cmath>
 #include <limits>
 #include <map>
+#include <optional>
 #include <set>
 
 #include "division/sheet_figures.h"
@@ -267,12 +270,50 @@ WorkStudents ReadWorkStudents(host::Application& app, host::Worksheet& work, con
   return students;
 }
 
+namespace {
+
+// Tells a progress sink the largest class-mean difference of the total in
+// the best classes found so far, at most every kEvery, from one thread at a
+// time (a flag, not a mutex: the Windows server's compiler has no
+// std::mutex): an offer costs a flag and a clock reading unless a figure is due.
+class FigureReporter {
+ public:
+  FigureReporter(host::ProgressSink& sink, const StudentList& list) : sink_(&sink), list_(&list) {}
+  void Offer(const std::vector<int32_t>& classOf) {
+    if (busy_.exchange(true, std::memory_order_acquire)) return;
+    const auto now = std::chrono::steady_clock::now();
+    if (!told_ || now - last_ >= kEvery) {
+      told_ = true;
+      last_ = now;
+      const std::vector<SpreadFigure> figures = LargestDifferences(*list_, classOf);
+      if (!figures.empty()) sink_->Figure(figures.front().name, figures.front().largest);
+    }
+    busy_.store(false, std::memory_order_release);
+  }
+
+ private:
+  static constexpr std::chrono::milliseconds kEvery{250};
+  host::ProgressSink* sink_;
+  const StudentList* list_;
+  std::atomic<bool> busy_{false};
+  bool told_ = false;
+  std::chrono::steady_clock::time_point last_;
+};
+
+}  // namespace
+
 RefineOutcome RefineClasses(host::Application& app, host::Worksheet& work, const WorkTable& table,
                             const RefineQuotas& quotas) {
   // The seed continues the division's random sequence, so --seed repeats the refinement too.
   const uint64_t seed = static_cast<uint64_t>(app.Rnd() * 9007199254740992.0);
   const WorkStudents students = ReadWorkStudents(app, work, table, quotas);
-  const BalanceResult result = SolveBalance(BuildBalanceProblem(students.list, seed));
+  BalanceProblem problem = BuildBalanceProblem(students.list, seed);
+  std::optional<FigureReporter> reporter;
+  if (host::ProgressSink* sink = app.Services().Progress()) {
+    reporter.emplace(*sink, students.list);
+    problem.onProgress = [&reporter](const std::vector<int32_t>& classOf) { reporter->Offer(classOf); };
+  }
+  const BalanceResult result = SolveBalance(problem);
   RefineOutcome outcome;
   if (!result.problems.empty()) {
     ShowProblems(app, students, result.problems);

@@ -137,6 +137,7 @@ TemporaryFile WriteChecked(const host::ModelWorkbook& book, const std::string& t
       WriteXlsxFile(book, temporary.Path());
     }
     SyncPath(temporary.Path(), O_RDONLY);
+    if (seam.checking) seam.checking();
     CheckWrittenFile(book, temporary.Path());
     return temporary;
   } catch (const FormatError& failure) {

@@ -53,6 +53,8 @@ struct SaveSeam {
   std::function<void(const host::ModelWorkbook&, const std::string& path)> write;
   // Called after each rename but the last, with the number renamed so far.
   std::function<void(size_t renamed)> betweenRenames;
+  // Called when the written file is about to be read back and checked.
+  std::function<void()> checking;
 };
 
 // Saving happens in two steps, so that several workbooks are either all

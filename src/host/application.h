@@ -43,6 +43,10 @@ class Application {
     return Services().MsgBox(prompt, style, title);
   }
   void Beep(int32_t frequency, int32_t milliseconds) { Services().Beep(frequency, milliseconds); }
+  // Tells the services' progress sink, when there is one, that `stage` begins.
+  void ReportStage(WorkStage stage) {
+    if (ProgressSink* sink = Services().Progress()) sink->Stage(stage);
+  }
 
   // Random numbers for the division's tie order: Randomize re-seeds from the
   // services' seed; Rnd gives the next uniform number in [0, 1).

@@ -96,6 +96,17 @@ void ModelWorkbook::SetTabRatio(double ratio) {
   tabRatio_ = ratio;
 }
 
+std::unique_ptr<ModelWorkbook> ModelWorkbook::Clone() const {
+  auto copy = std::make_unique<ModelWorkbook>(name_, path_);
+  for (const std::unique_ptr<ModelWorksheet>& sheet : sheets_) copy->sheets_.push_back(sheet->CloneFor(*copy));
+  copy->active_ = active_;
+  copy->tabRatio_ = tabRatio_;
+  copy->date1904_ = date1904_;
+  copy->styles_ = styles_;
+  copy->origin_ = origin_;
+  return copy;
+}
+
 ModelWorksheet& ModelWorkbook::AppendSheet(const std::string& name) {
   CheckSheetName(name, nullptr);
   sheets_.push_back(std::make_unique<ModelWorksheet>(*this, name));

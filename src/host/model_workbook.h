@@ -33,6 +33,10 @@ class ModelWorkbook final : public Workbook {
   double TabRatio() const override { return tabRatio_; }
   void SetTabRatio(double ratio) override;
 
+  // A copy of the workbook, sheet by sheet, not yet in an application: a
+  // front end keeps a workbook read once and hands out copies to change.
+  std::unique_ptr<ModelWorkbook> Clone() const;
+
   // Model operations.
   // Appends a sheet at the end (file loading, tests); does not activate it.
   ModelWorksheet& AppendSheet(const std::string& name);

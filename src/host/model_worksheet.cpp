@@ -100,6 +100,25 @@ class ModelWorksheet::ModelPageSetup final : public PageSetup {
 ModelWorksheet::ModelWorksheet(ModelWorkbook& book, std::string name)
     : book_(&book), name_(std::move(name)), pageSetupObject_(std::make_unique<ModelPageSetup>(*this)) {}
 
+std::unique_ptr<ModelWorksheet> ModelWorksheet::CloneFor(ModelWorkbook& book) const {
+  auto copy = std::make_unique<ModelWorksheet>(book, name_);
+  copy->visible_ = visible_;
+  copy->rows_ = rows_;
+  copy->columns_ = columns_;
+  copy->sheetStyle_ = sheetStyle_;
+  copy->merges_ = merges_;
+  copy->pageBreaks_ = pageBreaks_;
+  copy->pageSetup_ = pageSetup_;
+  copy->validations_ = validations_;
+  copy->uncomputed_ = uncomputed_;
+  copy->autoFilter_ = autoFilter_;
+  copy->printArea_ = printArea_;
+  copy->view_ = view_;
+  copy->defaultRowHeight_ = defaultRowHeight_;
+  copy->defaultColumnWidth_ = defaultColumnWidth_;
+  return copy;
+}
+
 void ModelWorksheet::SetName(const std::string& name) {
   book_->CheckSheetName(name, this);
   name_ = name;

@@ -47,6 +47,8 @@ struct ColumnData {
 class ModelWorksheet final : public Worksheet {
  public:
   ModelWorksheet(ModelWorkbook& book, std::string name);
+  // A copy of the sheet (cells, formats, layout) belonging to `book`.
+  std::unique_ptr<ModelWorksheet> CloneFor(ModelWorkbook& book) const;
 
   // Worksheet
   const std::string& Name() const override { return name_; }

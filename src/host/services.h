@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "host/progress.h"
+
 namespace fenban::host {
 
 class PlatformServices {
@@ -24,6 +26,8 @@ class PlatformServices {
   virtual std::vector<std::string> ListDirectory(const std::string& folder) = 0;
   // Opens a document in the platform's viewer. A missing document raises a run-time error.
   virtual void OpenDocument(const std::string& path) = 0;
+  // Where long work reports its stages; none by default.
+  virtual ProgressSink* Progress() { return nullptr; }
 };
 
 }  // namespace fenban::host

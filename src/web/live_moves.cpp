@@ -4,6 +4,7 @@
 // until the moves are saved. A move names its student by the student's
 // cells, never by a row, so that a page showing the list before the last
 // sort still moves the student it shows.
+#include <algorithm>
 #include <map>
 
 #include <fmt/format.h>
@@ -165,39 +166,58 @@ json ChangesJson(const std::vector<MoveStep>& steps) {
   return changes;
 }
 
+// The classes a step takes students from or puts them into, as the page shows them.
+std::vector<std::string> TouchedClasses(const MoveStep& step) {
+  std::vector<std::string> labels;
+  for (const StudentMove& move : step) {
+    for (const host::Value* value : {&move.from, &move.to}) {
+      if (std::find(labels.begin(), labels.end(), Label(*value)) == labels.end()) labels.push_back(Label(*value));
+    }
+  }
+  return labels;
+}
+
 }  // namespace
 
 json Workspace::View(const std::string& sheet) {
   std::string division = DivisionSheetOf(sheet);
   if (division.empty()) throw WebError(400, kNotice, fmt::format("“{}” 不是分班表或统计表", sheet));
   if (chosen_.empty()) throw WebError(400, kNotice, "应选择数据表！");
+  if (pending_ && pending_->book == chosen_ && pending_->sheet == division) return MovesView(nullptr);
   json view;
   const ViewBase base = CurrentBase();  // before reading
-  if (pending_ && pending_->book == chosen_ && pending_->sheet == division) {
-    app::Session& session = *pending_->run.session;
-    view["division"] = DivisionJson(SheetOf(session, division));
-    MarkMovedStudents(view["division"], pending_->done);
-    view["changes"] = ChangesJson(pending_->done);
-    host::Worksheet& statistics = SheetOf(session, StatisticsSheetOf(division));
-    view["statistics"] = GridJson(statistics);
-    MarkMaxDiffChanges(view["statistics"], statistics, pending_->baseline);
-  } else {
-    std::unique_ptr<host::ModelWorkbook> book;
-    try {
-      book = files::ReadWorkbook((folder_ / form::kDataFolderName / chosen_).string());
-    } catch (const host::RuntimeError& error) {
-      throw WebError(500, kErrorTitle, error.Description());
-    }
-    host::Worksheet* divisionSheet = book->FindSheet(division);
-    if (divisionSheet == nullptr) throw WebError(404, kNotice, fmt::format("没有工作表 “{}”", division));
-    view["division"] = DivisionJson(*divisionSheet);
-    host::Worksheet* statistics = book->FindSheet(StatisticsSheetOf(division));
-    view["statistics"] = statistics == nullptr ? json(nullptr) : GridJson(*statistics);
-    view["changes"] = json::array();
+  host::ModelWorkbook* book = nullptr;
+  try {
+    book = &cache_.Current(folder_ / form::kDataFolderName / chosen_);
+  } catch (const host::RuntimeError& error) {
+    throw WebError(500, kErrorTitle, error.Description());
   }
+  host::Worksheet* divisionSheet = book->FindSheet(division);
+  if (divisionSheet == nullptr) throw WebError(404, kNotice, fmt::format("没有工作表 “{}”", division));
+  view["division"] = DivisionJson(*divisionSheet);
+  host::Worksheet* statistics = book->FindSheet(StatisticsSheetOf(division));
+  view["statistics"] = statistics == nullptr ? json(nullptr) : GridJson(*statistics);
+  view["changes"] = json::array();
   view["book"] = ShownName(chosen_);
   view["pending"] = PendingJson();
   view["base"] = BaseJson(base);
+  return view;
+}
+
+json Workspace::MovesView(const std::vector<std::string>* classes) {
+  const std::string& division = pending_->sheet;
+  app::Session& session = *pending_->run.session;
+  json view;
+  host::Worksheet& sheet = SheetOf(session, division);
+  view["division"] = classes ? DivisionPartJson(sheet, *classes) : DivisionJson(sheet);
+  MarkMovedStudents(view["division"], pending_->done);
+  view["changes"] = ChangesJson(pending_->done);
+  host::Worksheet& statistics = SheetOf(session, StatisticsSheetOf(division));
+  view["statistics"] = GridJson(statistics);
+  MarkMaxDiffChanges(view["statistics"], statistics, pending_->baseline);
+  view["book"] = ShownName(chosen_);
+  view["pending"] = PendingJson();
+  view["base"] = BaseJson(CurrentBase());
   return view;
 }
 
@@ -281,6 +301,8 @@ json Workspace::MakeStep(const std::string& sheet, const std::vector<std::pair<S
     rows.push_back(at);
   }
   for (size_t i = 0; i < step.size(); ++i) sorted.SetCellValue(rows[i], 1, step[i].to);
+  const std::vector<std::string> touched = TouchedClasses(step);
+  const std::string since = EditMark();
   Edited();
   if (!RebuildStatistics(session, division)) {
     json result = Outcome(moves.run, false);
@@ -291,7 +313,8 @@ json Workspace::MakeStep(const std::string& sheet, const std::vector<std::pair<S
   moves.undone.clear();
   if (starting) pending_ = std::move(fresh);
   json result = Done();
-  result["view"] = View(division);
+  result["view"] = MovesView(&touched);
+  result["view"]["since"] = since;
   return result;
 }
 
@@ -309,6 +332,7 @@ json Workspace::StepMoves(bool undo) {
     rows.push_back(at);
   }
   for (size_t i = 0; i < step.size(); ++i) sheet.SetCellValue(rows[i], 1, undo ? step[i].from : step[i].to);
+  const std::string since = EditMark();
   Edited();
   if (!RebuildStatistics(session, pending_->sheet)) {
     json result = Outcome(pending_->run, false);
@@ -316,9 +340,11 @@ json Workspace::StepMoves(bool undo) {
     return result;
   }
   from.pop_back();
+  const std::vector<std::string> touched = TouchedClasses(step);
   to.push_back(std::move(step));
   json result = Done();
-  result["view"] = View(pending_->sheet);
+  result["view"] = MovesView(&touched);
+  result["view"]["since"] = since;
   return result;
 }
 

@@ -2,6 +2,8 @@
 
 #include <fmt/format.h>
 
+#include <algorithm>
+#include <functional>
 #include <map>
 
 #include "host/display_text.h"
@@ -114,29 +116,56 @@ std::string StudentId(const std::vector<host::Value>& key) {
   return fmt::format("{:016x}", hash);
 }
 
-json DivisionJson(const host::Worksheet& sheet) {
+namespace {
+
+// The division table's classes in sheet order, those that `wanted` takes.
+json DivisionClasses(const host::Worksheet& sheet, const std::function<bool(const std::string&)>& wanted) {
   int32_t headerRow = DivisionHeaderRow(sheet);
   host::Rect table = sheet.CurrentRegion(headerRow, 1);
   int32_t lastColumn = table.col2;
-  json headers = json::array();
-  for (int32_t column = 2; column <= lastColumn; ++column) headers.push_back(ShownText(sheet, headerRow, column));
   json classes = json::array();
   std::string currentLabel;
+  bool taken = false;
   for (int32_t row = headerRow + 1; row <= table.row2; ++row) {
     const host::Value& classValue = sheet.CellValue(row, 1);
     if (classValue.IsEmpty()) break;
     std::string label = ShownText(sheet, row, 1);
-    if (classes.empty() || label != currentLabel) {
-      classes.push_back({{"label", label}, {"value", ValueJson(classValue)}, {"students", json::array()}});
+    if (row == headerRow + 1 || label != currentLabel) {
       currentLabel = label;
+      taken = wanted(label);
+      if (taken) classes.push_back({{"label", label}, {"value", ValueJson(classValue)}, {"students", json::array()}});
     }
+    if (!taken) continue;
     json cells = json::array();
     for (int32_t column = 2; column <= lastColumn; ++column) cells.push_back(ShownText(sheet, row, column));
     classes.back()["students"].push_back(
         {{"row", row}, {"id", StudentId(StudentKey(sheet, row))}, {"cells", std::move(cells)}});
   }
+  return classes;
+}
+
+json DivisionWith(const host::Worksheet& sheet, json classes) {
+  int32_t headerRow = DivisionHeaderRow(sheet);
+  int32_t lastColumn = sheet.CurrentRegion(headerRow, 1).col2;
+  json headers = json::array();
+  for (int32_t column = 2; column <= lastColumn; ++column) headers.push_back(ShownText(sheet, headerRow, column));
   std::string title = headerRow == 2 ? ShownText(sheet, 1, 2) : "";
   return {{"name", sheet.Name()}, {"title", title}, {"headers", std::move(headers)}, {"classes", std::move(classes)}};
+}
+
+}  // namespace
+
+json DivisionJson(const host::Worksheet& sheet) {
+  return DivisionWith(sheet, DivisionClasses(sheet, [](const std::string&) { return true; }));
+}
+
+json DivisionPartJson(const host::Worksheet& sheet, const std::vector<std::string>& labels) {
+  auto wanted = [&labels](const std::string& label) {
+    return std::find(labels.begin(), labels.end(), label) != labels.end();
+  };
+  json division = DivisionWith(sheet, DivisionClasses(sheet, wanted));
+  division["part"] = true;
+  return division;
 }
 
 MaxDiffRows ReadMaxDiffRows(const host::Worksheet& statistics) {

@@ -22,6 +22,9 @@ nlohmann::json GridJson(const host::Worksheet& sheet);
 // class column) and its students grouped by class in sheet order. Each
 // student carries its sheet row, so that the page can name it in a move.
 nlohmann::json DivisionJson(const host::Worksheet& sheet);
+// The same with only the classes shown as one of `labels` (a step's
+// answer: the classes it changed), marked "part".
+nlohmann::json DivisionPartJson(const host::Worksheet& sheet, const std::vector<std::string>& labels);
 
 // The cells that tell a student of a division sheet apart: all but the
 // class and the running number, which the statistics command renumbers.

@@ -256,6 +256,12 @@ httplib::Server::Handler WebApp::Api(ApiHandler handler) {
       // terminal program does, so that the two never save at the same time.
       std::optional<app::HostFolderLock> folderLock;
       if (writing) folderLock.emplace(workspace_->Folder(), limits_.folderLockWait);
+      // The page asks how far a command has come while it waits for it.
+      struct Running {
+        PageProgress* progress;
+        ~Running() { if (progress != nullptr) progress->End(); }
+      } running{writing ? &workspace_->Progress() : nullptr};
+      if (writing) workspace_->Progress().Begin();
       SendJson(response, 200, handler(request));
     } catch (const WebError& error) {
       json body = ErrorJson(error.Title(), error.what());
@@ -286,6 +292,10 @@ httplib::Server::Handler WebApp::Download(DownloadHandler handler) {
 
 void WebApp::AddApiRoutes() {
   Workspace& ws = *workspace_;
+  // Answered while a command runs: it does not wait for the model.
+  server_.Get("/api/progress", [&ws](const httplib::Request&, httplib::Response& response) {
+    SendJson(response, 200, ws.Progress().Json());
+  });
   server_.Get("/api/state", Api([&ws](const httplib::Request&) { return ws.State(); }));
   server_.Get("/api/view", Api([&ws](const httplib::Request& request) {
     if (!request.has_param("sheet")) throw WebError(400, kNotice, "请求缺少 sheet (missing sheet)");

@@ -98,7 +98,9 @@ FormRun Workspace::OpenRun(bool selectBook) {
   run.read = DiskVersions();
   if (!selectBook) run.read.data = FileVersion();
   run.services = std::make_unique<app::DesktopServices>();
-  run.session = std::make_unique<app::Session>(folder_, *run.services);
+  run.services->SetProgress(&progress_);
+  run.session = std::make_unique<app::Session>(folder_, *run.services,
+                                               [this](const std::string& path) { return cache_.Copy(path); });
   run.session->Start();
   if (selectBook && !chosen_.empty() && run.session->SelectBook(chosen_)) {
     app::RefuseToReplaceTheKeptCopy(run.session->DataBook());
@@ -225,7 +227,18 @@ json Workspace::Outcome(const FormRun& run, bool ok) {
 
 std::vector<std::string> Workspace::SaveBooks(FormRun& run, const std::vector<host::ModelWorkbook*>& books) {
   RequireUnchangedSince(run.read);
-  const std::vector<files::SaveResult> saved = run.session->Save(books);
+  // What was written in place of each file, kept as it is without reading it back.
+  struct Written {
+    fs::path file;
+    FileVersion version;
+    const host::ModelWorkbook* book;
+  };
+  std::vector<Written> written;
+  auto remember = [&written](const files::PreparedSave& save) {
+    if (!save.result.besideOriginal) written.push_back({save.target, VersionOf(save.temporary.Path()), save.book});
+  };
+  const std::vector<files::SaveResult> saved = run.session->Save(books, remember);
+  for (const Written& file : written) cache_.Keep(file.file, file.version, *file.book);
   for (host::ModelWorkbook* book : books) {
     if (book != &run.session->HostBook()) FollowSavedCopy(saved, *book);
   }
@@ -302,8 +315,8 @@ json Workspace::State() {
     for (int32_t i = 1; i <= data.SheetCount(); ++i) sheets.push_back(data.SheetAt(i).Name());
   } else if (!chosen_.empty()) {
     try {
-      auto data = files::ReadWorkbook((folder_ / form::kDataFolderName / chosen_).string());
-      for (int32_t i = 1; i <= data->SheetCount(); ++i) sheets.push_back(data->SheetAt(i).Name());
+      host::ModelWorkbook& data = cache_.Current(folder_ / form::kDataFolderName / chosen_);
+      for (int32_t i = 1; i <= data.SheetCount(); ++i) sheets.push_back(data.SheetAt(i).Name());
     } catch (const host::RuntimeError&) {
       // Shown as no sheets; choosing the workbook again reports why.
     }

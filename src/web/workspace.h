@@ -26,6 +26,8 @@
 #include "web/file_version.h"
 #include "sheets/workbook_layout.h"
 #include "web/sheet_json.h"
+#include "web/page_progress.h"
+#include "web/workbook_cache.h"
 #include "app/desktop_services.h"
 
 namespace fenban::web {
@@ -150,6 +152,12 @@ class Workspace {
   std::filesystem::path DataBookPath(const std::string& book);
   std::filesystem::path HelpDocumentPath() const;
 
+  // The stage the running command has reached, for the page to show.
+  PageProgress& Progress() { return progress_; }
+
+  // How many times a workbook file was read (parsed) so far.
+  int WorkbookReads() const { return cache_.Reads(); }
+
  private:
   FormRun OpenRun(bool selectBook);
   ReadVersions DiskVersions() const;
@@ -176,6 +184,11 @@ class Workspace {
   std::filesystem::path VersionedBookPath(const std::string& book);
   nlohmann::json PendingJson() const;
   nlohmann::json StepMoves(bool undo);
+  // The view of the division being changed: every class, or only
+  // `classes` (what a step changed) for the page to put in place of its own
+  // when its view is of the moves just before the step (the step's answer
+  // says which: "since", the edit mark before it).
+  nlohmann::json MovesView(const std::vector<std::string>* classes);
   // Starts or continues the moves on `sheet`, makes the step (each move's
   // student found by id in the class shown) and answers with the view;
   // asks first when a move has a warning and the step is not `confirmed`.
@@ -187,6 +200,9 @@ class Workspace {
   void FollowSavedCopy(const std::vector<files::SaveResult>& saved, const host::ModelWorkbook& data);
 
   std::filesystem::path folder_;
+  // The workbooks as last read or saved; every run works on copies.
+  WorkbookCache cache_;
+  PageProgress progress_;
   std::string chosen_;  // as named in 数据/
   std::unique_ptr<PendingMoves> pending_;
   std::string serverMark_;  // tells this server's edit marks from another's

@@ -138,3 +138,58 @@ TEST_F(BoardTest, DeletingOneDivisionRemovesItsPairOnlyAndCanBeRestored) {
 
 }  // namespace
 }  // namespace fenban::web
+
+namespace fenban::web {
+namespace {
+
+using namespace webtest;
+
+class StepAnswerTest : public WebAppTest {};
+
+TEST_F(StepAnswerTest, AStepAnswersWithTheClassesItChangedAndASaveIsNotReadBack) {
+  Divide();
+  json view = View();
+  ASSERT_EQ(view["division"]["classes"].size(), 3u);
+  std::optional<Shown> mover;
+  for (const Shown& student : Students(view)) {
+    if (!mover && student.label == "1") mover = student;
+  }
+  ASSERT_TRUE(mover);
+  auto moved = Command("/api/move", {{"sheet", "分班表1"}, {"student", mover->id}, {"from", "1"}, {"to", "3"},
+                                     {"base", view["base"]}});
+  ASSERT_EQ(moved->status, 200) << moved->body;
+  json step = json::parse(moved->body)["view"];
+  EXPECT_TRUE(step["division"].value("part", false));
+  EXPECT_EQ(step["since"], view["base"]["edit"]) << "the page can tell whether the answer follows its view";
+  std::vector<std::string> labels;
+  for (const json& group : step["division"]["classes"]) labels.push_back(group["label"]);
+  EXPECT_EQ(labels, (std::vector<std::string>{"1", "3"})) << "class 2 did not change";
+  EXPECT_EQ(ClassOf(step, mover->name), "3");
+  EXPECT_EQ(step["division"]["classes"][0]["students"].size() + step["division"]["classes"][1]["students"].size(),
+            40u);
+  EXPECT_FALSE(step["statistics"].is_null());
+
+  // The whole view, read while the moves wait, shows every class.
+  EXPECT_EQ(View()["division"]["classes"].size(), 3u);
+  EXPECT_FALSE(View()["division"].contains("part"));
+
+  // Saved, the workbooks stand as written: neither the save nor the views
+  // after it read them again.
+  const int reads = workspace_->WorkbookReads();
+  ASSERT_EQ(Command("/api/save")->status, 200);
+  json saved = View();
+  EXPECT_EQ(ClassOf(saved, mover->name), "3");
+  EXPECT_TRUE(saved["pending"].is_null());
+  EXPECT_EQ(workspace_->WorkbookReads(), reads);
+
+  // Another program's save is read.
+  auto book = files::ReadWorkbook((host_ / "数据" / "示例.xlsx").string());
+  book->FindSheet("分班表1")->SetName("分班表7");
+  files::WriteXlsx(*book, (host_ / "数据" / "示例.xlsx").string());
+  std::vector<std::string> sheets = json::parse(client_->Get("/api/state", Token())->body)["sheets"];
+  EXPECT_NE(std::find(sheets.begin(), sheets.end(), "分班表7"), sheets.end());
+  EXPECT_GT(workspace_->WorkbookReads(), reads);
+}
+
+}  // namespace
+}  // namespace fenban::web

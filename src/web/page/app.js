@@ -55,17 +55,36 @@ let busyCount = 0;
 let queue = Promise.resolve();
 let workingTimer = null;
 
+// The stage the server's command has reached ("优化… 总分最大差 3.2"),
+// asked for twice a second while an action waits; '' when it says none.
+let workingStage = '';
+let stageTimer = null;
+
+async function askStage() {
+  try {
+    const response = await fetch('/api/progress', { credentials: 'same-origin' });
+    const progress = await response.json();
+    workingStage = progress.busy ? progress.text || '' : '';
+  } catch {
+    workingStage = '';
+  }
+}
+
 function showWorking(label) {
   const started = Date.now();
   const working = $('working');
   const shown = () => {
     const seconds = Math.floor((Date.now() - started) / 1000);
-    working.textContent = seconds >= 1 ? `正在${label}… ${seconds} 秒` : `正在${label}…`;
+    const text = seconds >= 1 ? `正在${label}… ${seconds} 秒` : `正在${label}…`;
+    working.textContent = workingStage ? `${text}（${workingStage}）` : text;
   };
   clearInterval(workingTimer);
+  clearInterval(stageTimer);
+  workingStage = '';
   shown();
   working.hidden = false;
   workingTimer = setInterval(shown, 250);
+  stageTimer = setInterval(askStage, 500);
 }
 
 function setBusy(busy) {
@@ -75,6 +94,8 @@ function setBusy(busy) {
   } else {
     delete document.body.dataset.busy;
     clearInterval(workingTimer);
+    clearInterval(stageTimer);
+    workingStage = '';
     $('working').hidden = true;
   }
 }
@@ -223,6 +244,31 @@ function showView(data) {
   renderTab();
 }
 
+// A step's answer (a move, swap, undo or redo) holds only the classes the
+// step changed: they take the place of the page's own when the page's view
+// was of the moves just before the step; otherwise the whole view is read.
+async function showStep(step) {
+  const current = view && base && step.since === base.edit && view.division.name === step.division.name;
+  if (!step.division.part) {
+    showView(step);
+    return;
+  }
+  if (!current) {
+    await loadView();
+    return;
+  }
+  const changed = new Map(step.division.classes.map((group) => [group.label, group]));
+  const classes = view.division.classes.map((group) => changed.get(group.label) || group);
+  const next = { ...step, division: { ...view.division, classes } };
+  if (currentTab === 'board') {
+    view = next;
+    base = next.base;
+    showPending(next.pending);
+    if (redrawCards([...changed.keys()])) return;
+  }
+  showView(next);
+}
+
 function renderTabs() {
   const tabs = [['board', '调班看板'], ['stats', view.statistics ? view.statistics.name : '统计表']].map(([tab, text]) => {
     const button = make('button', { type: 'button', textContent: text, role: 'tab' });
@@ -252,7 +298,7 @@ function renderTab() {
 async function stepMoves(path) {  // undo or redo
   const data = await call('POST', path);
   if (data && data.view) {
-    showView(data.view);
+    await showStep(data.view);
     setStatus(path === '/api/undo' ? '已撤销一步调班；统计已更新。' : '已重做一步调班；统计已更新。');
   }
 }

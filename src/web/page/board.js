@@ -4,7 +4,7 @@
 // or swapped by dropping it onto a student of another class; without a
 // mouse, a tap (or Enter) picks a student and a tap on a class places it,
 // a tap on a student of another class swaps the two. Uses the page's state,
-// view, act, call and showView from app.js.
+// view, act, call and showStep from app.js.
 
 let picked = null;          // { id, from, who } of the student picked by a tap or a key
 let shownColumns = null;    // the headers the cards show, as the teacher picked them
@@ -137,29 +137,59 @@ function renderBoard(division) {
   const board = make('div', { className: 'board' });
   board.id = 'board';
   board.style.setProperty('--columns', String(columns.length));
-  let found = 0;
-  for (const group of division.classes) {
-    const list = make('ol', { className: 'students' });
-    for (const student of group.students) {
-      const item = studentItem(division, group, student, columns);
-      if (item.classList.contains('found')) found += 1;
-      list.append(item);
-    }
-    const head = make('h3', { className: 'card-head', tabIndex: 0 }, [
-      make('span', { className: 'label', textContent: `${group.label}班` }),
-      make('span', { className: 'count', textContent: `${group.students.length}人` })]);
-    head.setAttribute('role', 'button');
-    head.setAttribute('aria-label', `放到 ${group.label} 班`);
-    const card = make('section', { className: 'card' }, [head, summaryOf(division, group, kinds, year), list]);
-    card.dataset.label = group.label;
-    board.append(card);
-  }
-  board.dataset.found = String(found);
-  // A student picked in a view that changed since is let go when it is no longer where it was.
+  for (const group of division.classes) board.append(cardOf(division, group, columns, kinds, year));
+  countFound(board);
+  letGoOfMoved(division);
+  return board;
+}
+
+// One class's card: its head, its summary and its students.
+function cardOf(division, group, columns, kinds, year) {
+  const list = make('ol', { className: 'students' });
+  for (const student of group.students) list.append(studentItem(division, group, student, columns));
+  const head = make('h3', { className: 'card-head', tabIndex: 0 }, [
+    make('span', { className: 'label', textContent: `${group.label}班` }),
+    make('span', { className: 'count', textContent: `${group.students.length}人` })]);
+  head.setAttribute('role', 'button');
+  head.setAttribute('aria-label', `放到 ${group.label} 班`);
+  const card = make('section', { className: 'card' }, [head, summaryOf(division, group, kinds, year), list]);
+  card.dataset.label = group.label;
+  return card;
+}
+
+function countFound(board) {
+  board.dataset.found = String(board.querySelectorAll('li.found').length);
+}
+
+// A student picked in a view that changed since is let go when it is no longer where it was.
+function letGoOfMoved(division) {
   if (picked && !division.classes.some((g) => g.label === picked.from && g.students.some((st) => st.id === picked.id))) {
     picked = null;
   }
-  return board;
+}
+
+// After a step on the board shown: only the cards of the classes it changed
+// are drawn again (a year's figures do not change when students move
+// between its classes), with the change list. False when the board is not
+// shown as it was, and the caller draws the whole tab.
+function redrawCards(labels) {
+  const board = $('board');
+  const changes = $('changes');
+  if (!board || !changes || !view || !shownColumns.every((h) => view.division.headers.includes(h))) return false;
+  const division = view.division;
+  const columns = shownColumns.map((h) => headerIndex(division, h));
+  const kinds = columnKinds(division);
+  const year = yearFiguresOf(division, kinds);
+  for (const group of division.classes.filter((g) => labels.includes(g.label))) {
+    const card = board.querySelector(`.card[data-label="${CSS.escape(group.label)}"]`);
+    if (!card) return false;
+    card.replaceWith(cardOf(division, group, columns, kinds, year));
+  }
+  changes.replaceWith(changeList(view.changes || []));
+  countFound(board);
+  letGoOfMoved(division);
+  boardShown();
+  return true;
 }
 
 // The controls above the board: search, the columns shown, and what is picked.
@@ -261,7 +291,7 @@ async function placeStudent(student, to, other = null) {
     data = answer === 'ok' ? await call('POST', path, { ...body, confirm: true }) : null;
   }
   if (data && data.view) {
-    showView(data.view);
+    await showStep(data.view);
     // How long the step took to show, and the server's part of it (read by the browser test).
     document.body.dataset.stepMs = String(Math.round(performance.now() - started));
     document.body.dataset.stepServerMs = String(Math.round(answered - started));
