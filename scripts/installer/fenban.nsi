@@ -3,8 +3,10 @@
 ; registers each with the regsvr32 of its bitness for the current user
 ; (regsvr32 /n /i:user, which writes the classes into that bitness's registry
 ; view and the Excel and WPS add-in keys), and adds an uninstaller with an
-; entry in Add/Remove Programs. No administrator rights are asked for.
-; makensis -INPUTCHARSET UTF8 -DX64_DLL=... -DX86_DLL=... -DOUTFILE=... -DVERSION=... fenban.nsi
+; entry in Add/Remove Programs. No administrator rights are asked for. The
+; teacher's manual help.doc goes in the program folder above the servers;
+; the add-in copies it into the host folder, where the help button opens it.
+; makensis -INPUTCHARSET UTF8 -DX64_DLL=... -DX86_DLL=... -DHELP_DOC=... -DOUTFILE=... -DVERSION=... fenban.nsi
 Unicode true
 RequestExecutionLevel user
 SetCompressor /SOLID lzma
@@ -47,6 +49,7 @@ Section "分班"
   SetOutPath "$INSTDIR\x64"
   File "/oname=myfb.dll" "${X64_DLL}"
   SetOutPath "$INSTDIR"
+  File "/oname=help.doc" "${HELP_DOC}"
   WriteUninstaller "$INSTDIR\uninstall.exe"
 
   WriteRegStr HKCU "${UNINSTALL_KEY}" "DisplayName" "分班（Excel 和 WPS 表格的加载项）"
@@ -83,6 +86,7 @@ Section "Uninstall"
   !insertmacro RegisterServer "/u /n /i:user" "$INSTDIR\x86\myfb.dll"
   Delete "$INSTDIR\x64\myfb.dll"
   Delete "$INSTDIR\x86\myfb.dll"
+  Delete "$INSTDIR\help.doc"
   Delete "$INSTDIR\uninstall.exe"
   RMDir "$INSTDIR\x64"
   RMDir "$INSTDIR\x86"

@@ -12,6 +12,7 @@
 #include "automation/form_dialog.h"
 #include "automation/host_application_view.h"
 #include "automation/host_folder_setting.h"
+#include "automation/installed_manual.h"
 #include "automation/ribbon_xml.h"
 #include "automation/server_module.h"
 #include "automation/untyped_dispatch.h"
@@ -181,7 +182,10 @@ HRESULT AddinObject::ShowForm() {
   const HWND owner = HostWindow(application_.Get());
   ComPtr<IDispatch> keep = application_;
   try {
-    Dispatch hostWorkbook = OpenHostWorkbook(keep.Get(), HostFolder());
+    const std::wstring folder = HostFolder();
+    Dispatch hostWorkbook = OpenHostWorkbook(keep.Get(), folder);
+    // The help button opens the host folder's help.doc: the installed one.
+    RefreshHostManual(folder);
     ShowFormDialog(keep.Get(), hostWorkbook.Get(), owner);
   } catch (const host::RuntimeError& error) {
     const std::wstring text =

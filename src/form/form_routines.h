@@ -40,5 +40,7 @@ inline constexpr const char* kPathSeparator = "/";
 #endif
 // The data folder's name beside the host workbook.
 inline constexpr const char* kDataFolderName = "数据";
+// The manual the help button opens, beside the host workbook.
+inline constexpr const char* kHelpDocumentName = "help.doc";
 
 }  // namespace fenban::form

@@ -6,7 +6,7 @@
 namespace fenban::form {
 
 void OpenHelpDocument(host::Application& app) {
-  const std::string path = app.ThisWorkbook().Path() + kPathSeparator + "help.doc";
+  const std::string path = app.ThisWorkbook().Path() + kPathSeparator + kHelpDocumentName;
   app.Services().OpenDocument(path);
 }
 

@@ -14,6 +14,7 @@
 // argument. At exit: OnBeginShutdown, OnDisconnection(ext_dm_HostShutdown),
 // the last release, and the library is freed once DllCanUnloadNow agrees.
 //   addin_load_test [DLL]
+//   addin_load_test --installed   (after the installer: the help document)
 // FENBAN_WORKFLOW_STUDENTS (default 2000) sets the list's size;
 // FENBAN_ADDIN_WORKFLOW_DUMP names a file for the workbooks' dump, which
 // scripts/test-windows.sh compares with the Linux build's;
@@ -550,6 +551,7 @@ void CheckFirstUse() {
   CHECK_HR(connection->OnDisconnection(kDisconnectUserClosed, &custom), S_OK);
   SafeArrayDestroy(custom);
   DeleteFileW((folder + L"\\fenban.xlsx").c_str());
+  DeleteFileW((folder + L"\\help.doc").c_str());
   RemoveDirectoryW((folder + L"\\数据").c_str());
   RemoveDirectoryW(folder.c_str());
 }
@@ -593,6 +595,87 @@ void CheckCommandBar() {
   CHECK(log.sinks.size() == 1 && !log.sinks[0]);
 }
 
+struct HelpClick {
+  DWORD hostThread = 0;
+  bool opened = false;
+};
+
+DWORD WINAPI ClickHelpAndClose(void* param) {
+  auto* click = static_cast<HelpClick*>(param);
+  HWND dialog = WaitForDialog(click->hostThread);
+  if (!dialog) return 0;
+  click->opened = true;
+  SendMessageW(Item(dialog, IdOf("cmdHelp")), BM_CLICK, 0, 0);
+  SendMessageW(dialog, WM_CLOSE, 0, 0);
+  return 0;
+}
+
+// The ribbon button, then 帮助 in the dialog it opens.
+bool ClickHelp(IDTExtensibility2* connection, CallCounts& counts) {
+  HelpClick click;
+  click.hostThread = GetCurrentThreadId();
+  HANDLE thread = CreateThread(nullptr, 0, ClickHelpAndClose, &click, 0, nullptr);
+  CHECK_HR(ClickButton(connection, counts, L"OnFenBanButton"), S_OK);
+  WaitForSingleObject(thread, INFINITE);
+  CloseHandle(thread);
+  return CHECK(click.opened);
+}
+
+std::string FileBytes(const std::wstring& path) {
+  std::string bytes;
+  FILE* file = _wfopen(path.c_str(), L"rb");
+  if (file == nullptr) return bytes;
+  char buffer[65536];
+  for (size_t got; (got = std::fread(buffer, 1, sizeof buffer, file)) > 0;) bytes.append(buffer, got);
+  std::fclose(file);
+  return bytes;
+}
+
+// After the installer (scripts/installer_check.sh runs this in its prefix,
+// with nothing else set up): the installed add-in, loaded by its ProgID,
+// makes the default host folder on first use and puts the installer's
+// help.doc there, so 帮助 opens a file that is there; a help.doc of an
+// earlier version is replaced by the installed one the next time.
+void CheckInstalledHelp() {
+  std::printf("addin_load_test: the installed add-in's help document\n");
+  auto world = MakeWorkflowWorld(20);
+  TestWorld testApp(*world->app);
+  testApp.SetMacroRunning(false);
+  testApp.SetSheetsInNewWorkbook(3);
+  wintest::WordLog word;
+  wintest::TestWordRegistration registration(word);
+  ComPtr<IDispatch> ea = ComPtr<IDispatch>::Adopt(testApp.Application());
+  CallCounts counts;
+  SAFEARRAY* custom = SafeArrayCreateVector(VT_VARIANT, 0, 0);
+  ComPtr<IDTExtensibility2> connection = Connect(ea.Get(), kConnectAfterStartup, counts, &custom);
+  if (!connection) return;
+
+  if (ClickHelp(connection.Get(), counts)) {
+    wchar_t folder[MAX_PATH] = {};
+    DWORD size = sizeof folder;
+    CHECK(RegGetValueW(HKEY_CURRENT_USER, kSettings, L"HostFolder", RRF_RT_REG_SZ, nullptr, folder, &size) ==
+          ERROR_SUCCESS);
+    const std::wstring manual = std::wstring(folder) + L"\\help.doc";
+    std::printf("  host folder %s\n", WideToUtf8(folder).c_str());
+    CHECK(word.calls.size() == 3 && word.calls.back() == L"open " + manual);
+    const std::string installed = FileBytes(manual);
+    CHECK(installed.rfind("{\\rtf1", 0) == 0);
+
+    // A help.doc an earlier version left.
+    FILE* older = _wfopen(manual.c_str(), L"wb");
+    if (CHECK(older != nullptr)) {
+      std::fputs("{\\rtf1 older}", older);
+      std::fclose(older);
+    }
+    if (ClickHelp(connection.Get(), counts)) {
+      CHECK(word.calls.back() == L"open " + manual);
+      CHECK(FileBytes(manual) == installed);
+    }
+  }
+  CHECK_HR(connection->OnDisconnection(kDisconnectUserClosed, &custom), S_OK);
+  SafeArrayDestroy(custom);
+}
+
 void WriteDump(const std::string& dump) {
   const wchar_t* path = _wgetenv(L"FENBAN_ADDIN_WORKFLOW_DUMP");
   if (path == nullptr) return;
@@ -606,6 +689,11 @@ void WriteDump(const std::string& dump) {
 
 int wmain(int argc, wchar_t** argv) {
   CoInitialize(nullptr);
+  if (argc > 1 && std::wstring(argv[1]) == L"--installed") {
+    CheckInstalledHelp();
+    CoUninitialize();
+    return fenban::wincheck::Summary("addin_load_test");
+  }
   wchar_t full[MAX_PATH] = L"myfb.dll";
   if (argc > 1) GetFullPathNameW(argv[1], MAX_PATH, full, nullptr);
   const int32_t students = Students();
