@@ -62,26 +62,55 @@ bool SameValue(const host::Value& expected, const host::Value& actual) {
   throw FormatError("写入的文件读回时与内存中的内容不一致 (the written file does not read back as it should): " + where);
 }
 
-void CompareSheet(const host::ModelWorksheet& expected, const host::ModelWorksheet& actual) {
-  const auto& rowsA = expected.RowsData();
-  const auto& rowsB = actual.RowsData();
-  const size_t rowCount = std::max(rowsA.size(), rowsB.size());
-  static const host::Value kEmpty;
-  for (size_t r = 0; r < rowCount; ++r) {
-    const auto* cellsA = r < rowsA.size() ? &rowsA[r].cells : nullptr;
-    const auto* cellsB = r < rowsB.size() ? &rowsB[r].cells : nullptr;
-    const size_t countA = cellsA != nullptr ? cellsA->size() : 0;
-    const size_t countB = cellsB != nullptr ? cellsB->size() : 0;
-    for (size_t c = 0; c < std::max(countA, countB); ++c) {
-      const host::Value& a = c < countA ? (*cellsA)[c].value : kEmpty;
-      const host::Value& b = c < countB ? (*cellsB)[c].value : kEmpty;
-      if (!SameValue(a, b)) {
-        Mismatch("工作表“" + expected.Name() + "”单元格 " +
-                 CellAddress(static_cast<int32_t>(r + 1), static_cast<int32_t>(c + 1)));
-      }
-    }
-  }
+std::string CellOf(const host::ModelWorksheet& sheet, size_t row, size_t column) {
+  return "工作表“" + sheet.Name() + "”单元格 " +
+         CellAddress(static_cast<int32_t>(row + 1), static_cast<int32_t>(column + 1));
 }
+
+// Compares the cells of a sheet read back, as they stream past in the order
+// of the file, with the sheet of the model. A cursor walks the model's cells
+// in the same order: each cell the file skips must be empty in the model,
+// and the file must give its cells in order, each once.
+class SheetComparer : public CellSink {
+ public:
+  explicit SheetComparer(const host::ModelWorksheet& expected) : expected_(expected), rows_(expected.RowsData()) {}
+
+  void Cell(int32_t row, int32_t column, host::Value value) override {
+    const auto r = static_cast<size_t>(row - 1), c = static_cast<size_t>(column - 1);
+    if (r < row_ || (r == row_ && c < column_)) Mismatch(CellOf(expected_, r, c));  // repeated or out of order
+    SkipTo(r, c);
+    const auto& cells = r < rows_.size() ? rows_[r].cells : kNoCells;
+    if (!SameValue(c < cells.size() ? cells[c].value : kEmpty, value)) Mismatch(CellOf(expected_, r, c));
+    column_ = c + 1;
+  }
+
+  // The file has ended: the rest of the model must be empty.
+  void Finish() { SkipTo(rows_.size(), 0); }
+
+ private:
+  // Moves the cursor to (r, c), checking that every cell of the model passed on the way is empty.
+  void SkipTo(size_t r, size_t c) {
+    while (row_ < r || (row_ == r && column_ < c)) {
+      if (row_ >= rows_.size()) break;  // beyond the model's rows every cell is empty
+      const auto& cells = rows_[row_].cells;
+      const size_t end = row_ == r ? std::min(c, cells.size()) : cells.size();
+      for (; column_ < end; ++column_) {
+        if (!SameValue(cells[column_].value, kEmpty)) Mismatch(CellOf(expected_, row_, column_));
+      }
+      if (row_ == r) break;
+      ++row_;
+      column_ = 0;
+    }
+    row_ = r;
+    column_ = c;
+  }
+
+  static inline const host::Value kEmpty{};
+  static inline const std::vector<host::Cell> kNoCells{};
+  const host::ModelWorksheet& expected_;
+  const std::vector<host::RowData>& rows_;
+  size_t row_ = 0, column_ = 0;  // the next cell of the model not yet compared
+};
 
 }  // namespace
 
@@ -100,7 +129,8 @@ void CheckWrittenFile(const host::ModelWorkbook& book, const std::string& path) 
   StyleTable styles;
   if (!info.stylesPart.empty() && zip.Has(info.stylesPart)) styles.Read(zip, info.stylesPart);
 
-  // One sheet at a time, so that no more than one sheet is held twice.
+  // Each sheet is compared as it is read; only its row and column formats
+  // are kept, in a scratch sheet.
   for (size_t i = 0; i < info.sheets.size(); ++i) {
     const SheetEntry& entry = info.sheets[i];
     host::ModelWorksheet& expected = model.ModelSheetAt(static_cast<int32_t>(i + 1));
@@ -111,6 +141,7 @@ void CheckWrittenFile(const host::ModelWorkbook& book, const std::string& path) 
     StyleTable sheetStyles = styles;
     ReadBudget budget;
     UnkeptParts sheetUnkept;
+    SheetComparer comparer(expected);
     SheetContext context;
     context.zip = &zip;
     context.sharedStrings = &sharedStrings;
@@ -118,9 +149,9 @@ void CheckWrittenFile(const host::ModelWorkbook& book, const std::string& path) 
     context.budget = &budget;
     context.unkept = &sheetUnkept;
     context.date1904 = info.date1904;
-    host::ModelWorksheet& actual = scratch.AppendSheet(entry.name);
-    ReadSheetPart(context, entry.part, actual);
-    CompareSheet(expected, actual);
+    context.cells = &comparer;
+    ReadSheetPart(context, entry.part, scratch.AppendSheet(entry.name));
+    comparer.Finish();
   }
 }
 
