@@ -1,7 +1,10 @@
 #include "files/save_check.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
+#include <exception>
+#include <thread>
 
 #include "files/cell_reference.h"
 #include "files/file_error.h"
@@ -112,6 +115,34 @@ class SheetComparer : public CellSink {
   size_t row_ = 0, column_ = 0;  // the next cell of the model not yet compared
 };
 
+// What the checks of all sheets share, read once from the package.
+struct PackageFacts {
+  WorkbookInfo info;
+  std::vector<std::string> sharedStrings;
+  StyleTable styles;
+};
+
+// Reads one sheet's part and compares it with the model's sheet as it streams past;
+// only the part's row and column formats are kept, in a scratch sheet.
+void CheckSheet(const ZipArchive& zip, const PackageFacts& facts, const SheetEntry& entry,
+                const host::ModelWorksheet& expected, const host::ModelWorkbook& book) {
+  host::ModelWorkbook scratch(book.Name(), book.Path());
+  StyleTable sheetStyles = facts.styles;
+  ReadBudget budget;
+  UnkeptParts sheetUnkept;
+  SheetComparer comparer(expected);
+  SheetContext context;
+  context.zip = &zip;
+  context.sharedStrings = &facts.sharedStrings;
+  context.styles = &sheetStyles;
+  context.budget = &budget;
+  context.unkept = &sheetUnkept;
+  context.date1904 = facts.info.date1904;
+  context.cells = &comparer;
+  ReadSheetPart(context, entry.part, scratch.AppendSheet(entry.name));
+  comparer.Finish();
+}
+
 }  // namespace
 
 void CheckWrittenFile(const host::ModelWorkbook& book, const std::string& path) {
@@ -120,39 +151,62 @@ void CheckWrittenFile(const host::ModelWorkbook& book, const std::string& path) 
   const std::string workbookPart = FindWorkbookPart(zip);
   if (workbookPart.empty()) Mismatch("没有工作簿部件 (no workbook part)");
   UnkeptParts unkept;
-  const WorkbookInfo info = ReadWorkbookPart(zip, workbookPart, unkept);
+  PackageFacts facts;
+  facts.info = ReadWorkbookPart(zip, workbookPart, unkept);
+  const WorkbookInfo& info = facts.info;
   if (info.sheets.size() != static_cast<size_t>(book.SheetCount())) Mismatch("工作表的数目 (the number of sheets)");
-  std::vector<std::string> sharedStrings;
   if (!info.sharedStringsPart.empty() && zip.Has(info.sharedStringsPart)) {
-    sharedStrings = ReadSharedStrings(zip, info.sharedStringsPart);
+    facts.sharedStrings = ReadSharedStrings(zip, info.sharedStringsPart);
   }
-  StyleTable styles;
-  if (!info.stylesPart.empty() && zip.Has(info.stylesPart)) styles.Read(zip, info.stylesPart);
+  if (!info.stylesPart.empty() && zip.Has(info.stylesPart)) facts.styles.Read(zip, info.stylesPart);
 
-  // Each sheet is compared as it is read; only its row and column formats
-  // are kept, in a scratch sheet.
-  for (size_t i = 0; i < info.sheets.size(); ++i) {
+  const size_t count = info.sheets.size();
+  std::vector<const host::ModelWorksheet*> sheets;
+  uint64_t allSheets = 0;
+  for (size_t i = 0; i < count; ++i) {
     const SheetEntry& entry = info.sheets[i];
-    host::ModelWorksheet& expected = model.ModelSheetAt(static_cast<int32_t>(i + 1));
-    if (entry.kind != "worksheet" || entry.name != expected.Name() || entry.part.empty() || !zip.Has(entry.part)) {
-      Mismatch("工作表“" + expected.Name() + "”");
+    sheets.push_back(&model.ModelSheetAt(static_cast<int32_t>(i + 1)));
+    if (entry.kind != "worksheet" || entry.name != sheets.back()->Name() || entry.part.empty() || !zip.Has(entry.part)) {
+      Mismatch("工作表“" + sheets.back()->Name() + "”");
     }
-    host::ModelWorkbook scratch(book.Name(), book.Path());
-    StyleTable sheetStyles = styles;
-    ReadBudget budget;
-    UnkeptParts sheetUnkept;
-    SheetComparer comparer(expected);
-    SheetContext context;
-    context.zip = &zip;
-    context.sharedStrings = &sharedStrings;
-    context.styles = &sheetStyles;
-    context.budget = &budget;
-    context.unkept = &sheetUnkept;
-    context.date1904 = info.date1904;
-    context.cells = &comparer;
-    ReadSheetPart(context, entry.part, scratch.AppendSheet(entry.name));
-    comparer.Finish();
+    allSheets += zip.SizeOf(entry.part);
   }
+  // The sheets are checked largest first by two threads, each reading its
+  // own view of the archive; the difference reported is the first in sheet order.
+  std::vector<size_t> order(count);
+  for (size_t i = 0; i < count; ++i) order[i] = i;
+  std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) {
+    return zip.SizeOf(info.sheets[a].part) > zip.SizeOf(info.sheets[b].part);
+  });
+  std::atomic<size_t> next{0};
+  std::vector<std::exception_ptr> failures(count);
+  const auto work = [&](const ZipArchive& archive) {
+    for (size_t k = next++; k < count; k = next++) {
+      const size_t i = order[k];
+      try {
+        CheckSheet(archive, facts, info.sheets[i], *sheets[i], book);
+      } catch (...) {
+        failures[i] = std::current_exception();
+      }
+    }
+  };
+  std::exception_ptr helperFailure;
+  std::thread helper;
+  if (count > 1 && allSheets >= ZipArchive::kPipelinedSize && std::thread::hardware_concurrency() >= 2) {
+    helper = std::thread([&] {
+      try {
+        work(ZipArchive::OpenFile(path));
+      } catch (...) {
+        helperFailure = std::current_exception();
+      }
+    });
+  }
+  work(zip);
+  if (helper.joinable()) helper.join();
+  for (const std::exception_ptr& failure : failures) {
+    if (failure) std::rethrow_exception(failure);
+  }
+  if (helperFailure) std::rethrow_exception(helperFailure);
 }
 
 }  // namespace fenban::files

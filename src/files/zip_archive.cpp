@@ -142,6 +142,11 @@ int64_t ZipArchive::Find(std::string_view name) const {
 
 bool ZipArchive::Has(std::string_view name) const { return Find(name) >= 0; }
 
+uint64_t ZipArchive::SizeOf(std::string_view name) const {
+  const int64_t index = Find(name);
+  return index < 0 ? 0 : sizes_[static_cast<size_t>(index)];
+}
+
 std::string ZipArchive::StoredName(std::string_view name) const {
   const int64_t index = Find(name);
   return index < 0 ? std::string() : names_[static_cast<size_t>(index)];

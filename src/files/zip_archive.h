@@ -46,6 +46,8 @@ class ZipArchive {
   const std::vector<std::string>& Names() const { return names_; }
   // Looks a part name up without regard to ASCII letter case.
   bool Has(std::string_view name) const;
+  // The uncompressed size a part declares (0 when missing).
+  uint64_t SizeOf(std::string_view name) const;
   // Stored name of a part, or "" when missing.
   std::string StoredName(std::string_view name) const;
   // The whole entry; throws FormatError when missing, damaged or larger than limit.

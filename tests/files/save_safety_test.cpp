@@ -144,6 +144,29 @@ TEST(SaveCheck, AFileThatSkipsRepeatsOrReordersCellsFails) {
   EXPECT_EQ(check("<row r=\"1\">" + a1 + b1 + c1 + "<c r=\"D1\"/></row>" + a2), "");
 }
 
+// Large sheets are checked on two threads: whichever finishes first, the
+// difference named is the first in sheet order.
+TEST(SaveCheck, LargeSheetsCheckedTogetherNameTheFirstDifference) {
+  TempDir dir;
+  ModelWorkbook book("名单.xlsx", dir.Path());
+  for (const char* name : {"小表", "数据表", "分班表"}) {
+    host::ModelWorksheet& sheet = book.AppendSheet(name);
+    const int32_t rows = std::string(name) == "小表" ? 3 : 40000;
+    for (int32_t r = 1; r <= rows; ++r) {
+      for (int32_t c = 1; c <= 4; ++c) sheet.SetCellValue(r, c, r * 10 + c);
+    }
+  }
+  WriteXlsx(book, dir.File("a.xlsx"));
+  EXPECT_EQ(CheckFailure(book, dir.File("a.xlsx")), "");
+  book.ModelSheetAt(3).SetCellValue(2, 2, -1);
+  EXPECT_NE(CheckFailure(book, dir.File("a.xlsx")).find("“分班表”单元格 B2"), std::string::npos);
+  book.ModelSheetAt(2).SetCellValue(39999, 4, -1);
+  book.ModelSheetAt(1).SetCellValue(3, 1, -1);
+  EXPECT_NE(CheckFailure(book, dir.File("a.xlsx")).find("“小表”单元格 A3"), std::string::npos);
+  book.ModelSheetAt(1).SetCellValue(3, 1, 31);
+  EXPECT_NE(CheckFailure(book, dir.File("a.xlsx")).find("“数据表”单元格 D39999"), std::string::npos);
+}
+
 TEST(SaveCheck, ASaveWhoseFileDoesNotReadBackReplacesNothing) {
   TempDir dir;
   auto book = AwkwardBook(dir.Path());
