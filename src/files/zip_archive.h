@@ -21,11 +21,11 @@ class ZipArchive {
   // The most an archive may hold uncompressed, all entries together,
   // checked on the sizes the archive declares before anything is inflated
   // (and each entry is held to its declared size while it is). A list of
-  // 100,000 students with one division expands to 128 MB; this leaves room
-  // for several divisions, while a small hostile file cannot make the
-  // reader parse gigabytes. (A data sheet of more than about 500,000
-  // students meets this bound before the cell budget of the reader.)
-  static constexpr uint64_t kMaxTotalSize = uint64_t{384} << 20;
+  // 100,000 students with one division expands to 128 MB, one of 1,000,000
+  // students to about 1.3 GB; this holds the latter, while a small hostile
+  // file cannot make the reader parse more than that. (The cell budget of
+  // the reader, a full sheet of students and more, bounds the memory.)
+  static constexpr uint64_t kMaxTotalSize = uint64_t{1536} << 20;
   // Deflate cannot expand by more than about 1032:1; an entry claiming
   // more than this ratio is lying about its size.
   static constexpr uint64_t kMaxRatio = 1100;
