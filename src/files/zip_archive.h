@@ -1,4 +1,5 @@
-// Read-only access to the entries of a zip archive (libzip), with limits
+// Read-only access to the entries of a zip archive (libzip; deflated entries
+// are inflated by igzip, see zip_inflater.h), with limits
 // that keep a hostile archive from exhausting memory or time.
 #pragma once
 
@@ -67,9 +68,10 @@ class ZipArchive {
   int64_t Find(std::string_view name) const;
   // Inflates the next chunk into buffer and checks it against the declared
   // size and the limits; 0 at the end of the entry.
-  size_t ReadChunk(struct zip_file* file, std::vector<char>& buffer, uint64_t declared, uint64_t& done,
+  class EntryReader;
+  size_t ReadChunk(EntryReader& reader, std::vector<char>& buffer, uint64_t declared, uint64_t& done,
                    const std::string& part) const;
-  void StreamPipelined(struct zip_file* file, uint64_t declared, const std::string& part,
+  void StreamPipelined(EntryReader& reader, uint64_t declared, const std::string& part,
                        const std::function<void(const char*, size_t)>& sink) const;
 
   struct zip* archive_ = nullptr;

@@ -55,6 +55,28 @@ TEST(ZipWriterTest, EntriesOfEverySizeReadBackWhole) {
   EXPECT_LT(testing::ReadBytes(dir.File("a.zip")).size(), large.size() / 4);
 }
 
+// The reader inflates deflated entries itself (igzip), so it checks their
+// CRC-32 itself: an entry whose data do not match it is damaged.
+TEST(ZipWriterTest, AnEntryNotMatchingItsChecksumReadsAsDamaged) {
+  TempDir dir;
+  const std::string text = SheetLikeText(size_t{5} << 20);  // read on the pipelined path too
+  for (const size_t size : {size_t{1000}, text.size()}) {
+    {
+      ZipWriter writer(dir.File("a.zip"));
+      writer.StartEntry("sheet.xml");
+      writer.Write(text.data(), size);
+      writer.Close();
+    }
+    std::string bytes = testing::ReadBytes(dir.File("a.zip"));
+    const size_t record = bytes.find("PK\x01\x02");
+    ASSERT_NE(record, std::string::npos);
+    bytes[record + 16] = static_cast<char>(bytes[record + 16] ^ 1);  // the CRC-32 the directory gives
+    testing::WriteBytes(dir.File("a.zip"), bytes);
+    const ZipArchive zip = ZipArchive::OpenFile(dir.File("a.zip"));
+    EXPECT_THROW(zip.Read("sheet.xml", uint64_t{64} << 20), FormatError) << size;
+  }
+}
+
 TEST(ZipWriterTest, AFolderThatCannotHoldTheFileFails) {
   TempDir dir;
   EXPECT_THROW(ZipWriter(dir.File("missing/a.zip")), FormatError);
