@@ -1,6 +1,7 @@
 // The floor of a whole-program run: the time to inflate every part of the
 // input workbook and to deflate as many bytes as the output workbook's parts
-// hold, at the level libxlsxwriter writes with (zlib's default, 6).
+// hold, at zlib's default level 6 (what libxlsxwriter wrote with through
+// minizip; fenban now packs its parts with igzip, see docs/dependencies.md).
 //
 //   fenban_zlib_floor INPUT.xlsx [OUTPUT.xlsx]
 //
