@@ -45,11 +45,14 @@ size_t ZipInflater::Read(char* out, size_t size) {
       state.next_in = input_.data();
       state.avail_in = static_cast<uint32_t>(got);
     }
-    const uint32_t before = state.avail_out;
+    const uint32_t before = state.avail_out, given = state.avail_in;
     const int result = isal_inflate(&state);
     if (result < 0) Damaged();
-    // The compressed data ended before the deflate stream did.
-    if (inputEnded_ && state.avail_in == 0 && state.avail_out == before && state.block_state != ISAL_BLOCK_FINISH) {
+    // The compressed data ended before the deflate stream did, or the
+    // stream went no further (neither took input nor gave output).
+    const bool stuck = state.avail_out == before && state.avail_in == given && given > 0;
+    if (stuck || (inputEnded_ && state.avail_in == 0 && state.avail_out == before &&
+                  state.block_state != ISAL_BLOCK_FINISH)) {
       Damaged();
     }
   }
