@@ -51,7 +51,7 @@ TEST(HostileTest, WideRowsHitTheBudget) {
 
 TEST(HostileTest, AWorkbookExpandingBeyondTheBoundIsRefusedBeforeInflating) {
   TempDir dir;
-  // About 1.5 MB on disk, more than the bound once inflated.
+  // A few megabytes on disk, more than the bound once inflated.
   WriteExpandingPackage(dir.File("bomb.xlsx"), ZipArchive::kMaxTotalSize + (1u << 20));
   std::string message;
   try {
