@@ -76,7 +76,8 @@ void PrintRow(const char* method, const Size& size, const fenban::division::Stud
 
 // The statistics sheet's "最大差", largest per table (the averages' total
 // apart from their subjects), and against the deal: columns that came out
-// larger (counts: by more than one student) and the mean shrink per column.
+// larger (counts: by more than one student), the mean shrink per column,
+// and the columns larger than the deal's by any amount.
 void PrintSheetRow(const char* method, const Size& size, const fenban::division::StudentList& list,
                    const std::vector<int32_t>& classOf) {
   using fenban::division::SheetColumn;
@@ -84,7 +85,7 @@ void PrintSheetRow(const char* method, const Size& size, const fenban::division:
   const std::vector<SheetColumn> after = fenban::division::SheetDifferences(list, classOf);
   const std::vector<SheetColumn> dealt = fenban::division::SheetDifferences(list, list.classOf);
   double largest[8] = {0};
-  int32_t worse = 0;
+  int32_t worse = 0, larger = 0;
   double shrink = 0;
   for (size_t c = 0; c < after.size(); ++c) {
     const SheetColumn& column = after[c];
@@ -93,15 +94,19 @@ void PrintSheetRow(const char* method, const Size& size, const fenban::division:
     if (column.table == SheetTable::ClassCounts && column.name == "总人数") continue;
     if (average && column.name != "总分") slot += 2;
     largest[slot] = std::max(largest[slot], column.largest);
+    if (column.largest > dealt[c].largest + 1e-9) {
+      ++larger;
+      if (std::getenv("LARGER")) std::printf("larger: %d %s %.4f -> %.4f\n", static_cast<int>(column.table), column.name.c_str(), dealt[c].largest, column.largest);
+    }
     if (column.largest > dealt[c].largest + (average ? 1e-9 : 1.0)) {
       ++worse;
       if (std::getenv("WORSE")) std::printf("worse: %d %s %.2f -> %.2f\n", static_cast<int>(column.table), column.name.c_str(), dealt[c].largest, column.largest);
     }
     shrink += dealt[c].largest - column.largest;
   }
-  std::printf("| %7d | %3d | %-10s | %4.0f | %4.0f | %4.0f | %4.0f | %6.2f | %6.2f | %6.2f | %6.2f | %3d | %6.3f |\n",
+  std::printf("| %7d | %3d | %-10s | %4.0f | %4.0f | %4.0f | %4.0f | %6.2f | %6.2f | %6.2f | %6.2f | %3d | %6.3f | %3d |\n",
               size.students, size.classes, method, largest[0], largest[1], largest[2], largest[3], largest[4],
-              largest[6], largest[5], largest[7], worse, shrink / static_cast<double>(after.size()));
+              largest[6], largest[5], largest[7], worse, shrink / static_cast<double>(after.size()), larger);
   std::fflush(stdout);
 }
 
@@ -118,8 +123,8 @@ int main(int argc, char** argv) {
   }
   const bool sheet = std::getenv("SHEET") != nullptr;
   if (sheet) {
-    std::printf("| students | classes | method | categories | bands | excellent | pass | avg N1 total | avg N1 subject | avg N2 total | avg N2 subject | worse | mean shrink |\n");
-    std::printf("|---:|---:|---|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|\n");
+    std::printf("| students | classes | method | categories | bands | excellent | pass | avg N1 total | avg N1 subject | avg N2 total | avg N2 subject | worse | mean shrink | larger |\n");
+    std::printf("|---:|---:|---|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|\n");
   } else {
   std::printf("| students | classes | method | total | subject | category | SD | excellent | pass | apart | together | same name | CPU s | top by total | wall s |\n");
   std::printf("|---:|---:|---|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|\n");

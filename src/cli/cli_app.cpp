@@ -1,6 +1,7 @@
 #include "cli/cli_app.h"
 
 #include <algorithm>
+#include <array>
 #include <charconv>
 #include <cstdint>
 #include <exception>
@@ -13,13 +14,15 @@
 #include <CLI/CLI.hpp>
 #include <fmt/format.h>
 
-#include "cli/cli_error.h"
-#include "cli/command_options.h"
+#include "app/app_error.h"
+#include "app/command_options.h"
 #include "cli/commands.h"
-#include "cli/example_generator.h"
+#include "app/example_generator.h"
 #include "cli/help_format.h"
-#include "cli/host_folder.h"
-#include "cli/stored_options.h"
+#include "app/host_folder.h"
+#include "app/stored_options.h"
+#include "app/value_text.h"
+#include "form/option_controls.h"
 #include "cli/terminal_services.h"
 #include "host/errors.h"
 
@@ -61,53 +64,77 @@ CLI::Option* AddCount(CLI::App& command, const std::string& name, std::string& t
 }
 
 // "现在 8 (now 8)" for a value the host folder holds, "默认 10 (default 10)" else.
-std::pair<std::string, std::string> ValueNote(const StoredOptions& stored, const std::string& value) {
+std::pair<std::string, std::string> ValueNote(const app::StoredOptions& stored, const std::string& value) {
   return stored.fromFolder ? std::pair{"现在 " + value, "now " + value} : std::pair{"默认 " + value, "default " + value};
 }
 
-std::string YesNoNote(const StoredOptions& stored, bool value, const std::string& chinese, const std::string& english) {
+std::string YesNoNote(const app::StoredOptions& stored, bool value, const std::string& chinese, const std::string& english) {
   const auto [zh, en] = ValueNote(stored, value ? "是" : "否");
   return fmt::format("{}，{} ({}; {})", chinese, zh, english, stored.fromFolder ? (value ? "now yes" : "now no")
                                                                                  : (value ? "default yes" : "default no"));
 }
 
-void AddCountOptions(CLI::App& command, std::string (&values)[4], const StoredOptions& stored) {
-  const auto classes = ValueNote(stored, stored.classes);
-  const auto excellent = ValueNote(stored, stored.excellent);
-  const auto pass = ValueNote(stored, stored.pass);
-  const auto top = ValueNote(stored, stored.top);
-  AddCount(command, "--classes", values[0],
-           fmt::format("班级数，{} (number of classes, {})", classes.first, classes.second))
-      ->type_name("K");
-  AddCount(command, "--excellent", values[1],
-           fmt::format("每班前 N 名算优秀，用于统计，{} (top N per class count as excellent in the statistics, {})",
-                       excellent.first, excellent.second));
-  AddCount(command, "--pass", values[2],
-           fmt::format("每班前 N 名算及格，用于统计，{} (top N per class count as passing in the statistics, {})",
-                       pass.first, pass.second));
-  AddCount(command, "--top", values[3],
-           fmt::format("均衡时全年级前 班级数×N 名只按成绩分配，0 关闭，{} "
-                       "(when balancing, the best classes×N students are dealt by rank alone; 0 switches it off; {})",
-                       top.first, top.second));
+using form::kOptionControls;
+using form::OptionControl;
+using form::OptionKind;
+
+// What was typed for each count option, by its place in kOptionControls.
+using CountEntries = std::array<std::string, kOptionControls.size()>;
+
+std::string OptionName(const OptionControl& option) { return "--" + std::string(option.option); }
+std::string NoOptionName(const OptionControl& option) { return "--no-" + std::string(option.option); }
+
+bool Ticked(const host::Value& value) { return value.IsBoolean() && value.Bool(); }
+
+void AddCountOptions(CLI::App& command, CountEntries& values, const app::StoredOptions& stored) {
+  for (size_t i = 0; i < kOptionControls.size(); ++i) {
+    const OptionControl& option = kOptionControls[i];
+    if (option.kind != OptionKind::Count) continue;
+    const auto [zh, en] = ValueNote(stored, app::DescribeValue(stored.values[i]));
+    // A help whose parts a semicolon already sets apart goes on with one.
+    const char* separator = option.helpEnglish.find(';') != std::string_view::npos ? "; " : ", ";
+    AddCount(command, OptionName(option), values[i],
+             fmt::format("{}，{} ({}{}{})", option.help, zh, option.helpEnglish, separator, en))
+        ->type_name(option.option == "classes" ? "K" : "N");
+  }
 }
 
-std::optional<std::string> GivenText(const CLI::App& command, const std::string& name, const std::string& value) {
-  if (command.count(name) == 0) return std::nullopt;
-  return value;
+// A check box: --by-X (or --refine) ticks it, --no-by-X clears it.
+void AddCheckOptions(CLI::App& command, const app::StoredOptions& stored) {
+  for (size_t i = 0; i < kOptionControls.size(); ++i) {
+    const OptionControl& option = kOptionControls[i];
+    if (option.kind != OptionKind::Check) continue;
+    command.add_flag(OptionName(option))
+        ->description(YesNoNote(stored, Ticked(stored.values[i]), std::string(option.help),
+                                std::string(option.helpEnglish)));
+    command.add_flag(NoOptionName(option))->description(std::string(option.offHelp));
+  }
 }
 
-std::optional<bool> GivenFlag(const CLI::App& command, const std::string& on, const std::string& off) {
-  if (command.count(on) > 0) return true;
-  if (command.count(off) > 0) return false;
-  return std::nullopt;
+// The count options given on the command line, by control.
+app::CountOptions GivenCounts(const CLI::App& command, const CountEntries& values) {
+  app::CountOptions counts;
+  for (size_t i = 0; i < kOptionControls.size(); ++i) {
+    const OptionControl& option = kOptionControls[i];
+    if (option.kind == OptionKind::Count && command.count(OptionName(option)) > 0) {
+      counts[std::string(option.control)] = values[i];
+    }
+  }
+  return counts;
 }
 
-// A balance check box: --by-X ticks it, --no-by-X clears it.
-void AddCheckPair(CLI::App& command, const std::string& name, const std::string& chinese, const std::string& english,
-                  const StoredOptions& stored, bool ticked) {
-  command.add_flag("--by-" + name)
-      ->description(YesNoNote(stored, ticked, "按" + chinese + "均衡", "balance the classes by " + english));
-  command.add_flag("--no-by-" + name)->description("不按" + chinese + "均衡 (do not balance by " + english + ")");
+// The check boxes ticked or cleared on the command line, by control.
+app::CheckOptions GivenChecks(const CLI::App& command) {
+  app::CheckOptions checks;
+  for (const OptionControl& option : kOptionControls) {
+    if (option.kind != OptionKind::Check) continue;
+    if (command.count(OptionName(option)) > 0) {
+      checks[std::string(option.control)] = true;
+    } else if (command.count(NoOptionName(option)) > 0) {
+      checks[std::string(option.control)] = false;
+    }
+  }
+  return checks;
 }
 
 // The program's version, as --version prints it.
@@ -281,8 +308,8 @@ int Run(int argc, const char* const* argv, std::ostream& out, std::ostream& err,
   app.set_help_flag("-h,--help", "显示这段说明 (print this help)");
   const std::filesystem::path here = std::filesystem::current_path();
   // Reading the host workbook costs time, so only the help reads it.
-  const StoredOptions stored = AsksForHelp(argc, argv) ? ReadStoredOptions(ResolveFolder(here, GivenFolder(argc, argv)))
-                                                       : StoredOptions{};
+  const app::StoredOptions stored = AsksForHelp(argc, argv) ? app::ReadStoredOptions(app::ResolveFolder(here, GivenFolder(argc, argv)))
+                                                       : app::StoredOptions{};
   app.failure_message(UsageMessage);
   app.set_version_flag("--version", kVersion, "显示版本 (print the version)");
   app.footer(kFooter);
@@ -297,13 +324,13 @@ int Run(int argc, const char* const* argv, std::ostream& out, std::ostream& err,
       "init", "建立文件夹：fenban.xlsx、数据/、help.doc (create the host folder: fenban.xlsx, 数据/, help.doc)");
   std::string initDir;
   int32_t exampleCount = 0;
-  uint64_t exampleSeed = kDefaultExampleSeed;
+  uint64_t exampleSeed = app::kDefaultExampleSeed;
   init->add_option("DIR", initDir, "要建立的文件夹，默认 -C 的文件夹 (folder to create, default the -C folder)");
   init->add_option("--example", exampleCount,
                    "在 数据/ 里生成有 N 名学生的 示例.xlsx (write 数据/示例.xlsx with N generated students)")
-      ->check(CLI::Range(1, kMaxExampleStudents));
+      ->check(CLI::Range(1, app::kMaxExampleStudents));
   init->add_option("--seed", exampleSeed,
-                   fmt::format("示例名单的随机种子，默认 {} (seed of the example list)", kDefaultExampleSeed))
+                   fmt::format("示例名单的随机种子，默认 {} (seed of the example list)", app::kDefaultExampleSeed))
       ->check(kSeedValidator);
   init->footer("已有 fenban.xlsx 时不覆盖它；只给 --example 时只重写示例名单，原来的示例留作旧版本。\n"
                "An existing fenban.xlsx is never overwritten; with --example only the example is (re)written,\n"
@@ -315,21 +342,12 @@ int Run(int argc, const char* const* argv, std::ostream& out, std::ostream& err,
   // divide
   CLI::App* divide = app.add_subcommand("divide", "分班 (divide the students of BOOK into classes)");
   std::string divideBook, roundChoice;
-  std::string divideCounts[4];
+  CountEntries divideCounts;
   uint64_t divideSeed = 0;
   divide->add_option("BOOK", divideBook, "数据工作簿的文件名，与 list 显示的相同 (file name as list shows it)")
       ->required();
   AddCountOptions(*divide, divideCounts, stored);
-  AddCheckPair(*divide, "sex", "性别", "sex", stored, stored.bySex);
-  AddCheckPair(*divide, "boarding", "住校", "boarding", stored, stored.byBoarding);
-  AddCheckPair(*divide, "current", "应届", "current-year graduates", stored, stored.byCurrent);
-  divide->add_flag("--refine")->description(YesNoNote(
-      stored, stored.refine,
-      "分班后再调换学生，使各班总分、各科平均分、性别住校应届人数、优秀及格人数和总分标准差都接近，"
-      "并满足“分开”“同班”列和同名分开",
-      "after the deal, trade students between classes so that the classes "
-      "become alike, keeping the 分开/同班 columns and same names apart"));
-  divide->add_flag("--no-refine")->description("不做优化 (no refinement: the serpentine deal as it is)");
+  AddCheckOptions(*divide, stored);
   divide->add_option("--round", roundChoice,
                      YesNoNote(stored, stored.round, "分班前把总分四舍五入为整数：yes 或 no",
                                "round the totals to whole numbers first"))
@@ -345,7 +363,7 @@ int Run(int argc, const char* const* argv, std::ostream& out, std::ostream& err,
   CLI::App* stats = app.add_subcommand(
       "stats", "重建 SHEET 所属一对分班表/统计表的统计 (rebuild the statistics of SHEET's pair)");
   std::string statsBook, statsSheet;
-  std::string statsCounts[4];
+  CountEntries statsCounts;
   stats->add_option("BOOK", statsBook, "数据工作簿 (data workbook)")->required();
   stats->add_option("SHEET", statsSheet, "分班表或统计表，如 分班表1 (a division or statistics sheet, e.g. 分班表1)")
       ->required();
@@ -392,7 +410,7 @@ int Run(int argc, const char* const* argv, std::ostream& out, std::ostream& err,
   CLI::App* exportCommand = app.add_subcommand(
       "export", "把分班表导出为张贴或发送用的名单：只含所选的列，不含成绩和名次 (class lists to post or send)");
   std::string exportBook, exportColumns;
-  ExportOptions exportOptions;
+  app::ExportOptions exportOptions;
   exportCommand->add_option("BOOK", exportBook, "数据文件夹里的工作簿 (a workbook in the data folder)")->required();
   exportCommand->add_option("SHEET", exportOptions.sheet, "分班表，例如 分班表1 (the division sheet)")->required();
   exportCommand->add_option("--columns", exportColumns,
@@ -412,7 +430,7 @@ int Run(int argc, const char* const* argv, std::ostream& out, std::ostream& err,
   // serve
   CLI::App* serveCommand = app.add_subcommand(
       "serve", "在浏览器里使用分班：启动本机网页服务 (use fenban in a web browser: start a local web server)");
-  ServeOptions serveOptions;
+  app::ServeOptions serveOptions;
   int32_t servePort = 0;
   serveCommand->add_option("--port", servePort, "端口，默认找一个空闲端口 (port, default a free one)")
       ->check(CLI::Range(1, 65535));
@@ -424,7 +442,7 @@ int Run(int argc, const char* const* argv, std::ostream& out, std::ostream& err,
 
   if (argc <= 1) {
     err << app.help();
-    return kExitUsage;
+    return app::kExitUsage;
   }
   try {
     app.parse(argc, argv);
@@ -443,7 +461,7 @@ int Run(int argc, const char* const* argv, std::ostream& out, std::ostream& err,
         err << fmt::format("；你是不是想用 did you mean: fenban {}", *nearest);
       }
       err << "\n用法 usage: fenban --help\n";
-      return kExitUsage;
+      return app::kExitUsage;
     }
     const bool helpOrVersion = error.get_exit_code() == static_cast<int>(CLI::ExitCodes::Success);
     const CLI::App* command = known.empty() ? &app : known.front();
@@ -460,70 +478,64 @@ int Run(int argc, const char* const* argv, std::ostream& out, std::ostream& err,
           err << " (no such option)";
         }
         err << fmt::format("\n用法 usage: {} --help\n", commandName);
-        return kExitUsage;
+        return app::kExitUsage;
       }
     }
     int status = app.exit(error, out, err);
-    return status == static_cast<int>(CLI::ExitCodes::Success) ? kExitSuccess : kExitUsage;
+    return status == static_cast<int>(CLI::ExitCodes::Success) ? app::kExitSuccess : app::kExitUsage;
   }
 
-  for (const char* name : {"by-sex", "by-boarding", "by-current", "refine"}) {
-    std::string on = std::string("--") + name, off = std::string("--no-") + name;
+  for (const OptionControl& option : kOptionControls) {
+    if (option.kind != OptionKind::Check) continue;
+    const std::string on = OptionName(option), off = NoOptionName(option);
     if (divide->parsed() && divide->count(on) > 0 && divide->count(off) > 0) {
       err << fmt::format("fenban divide: {} 和 {} 只能选一个 (choose one of {} and {})\n", on, off, on, off);
-      return kExitUsage;
+      return app::kExitUsage;
     }
   }
 
   std::optional<std::vector<std::string>> subjects;
   if (templ->parsed() && templ->count("--subjects") > 0) {
     subjects = SplitSubjects(subjectList);
-    if (subjects->size() > kMaxSubjects) {
-      err << fmt::format("fenban template: 最多 {} 个学科，给了 {} 个 (at most {} subjects, {} given)\n", kMaxSubjects,
-                         subjects->size(), kMaxSubjects, subjects->size());
-      return kExitUsage;
+    if (subjects->size() > app::kMaxSubjects) {
+      err << fmt::format("fenban template: 最多 {} 个学科，给了 {} 个 (at most {} subjects, {} given)\n", app::kMaxSubjects,
+                         subjects->size(), app::kMaxSubjects, subjects->size());
+      return app::kExitUsage;
     }
   }
 
-  const std::filesystem::path folder = ResolveFolder(here, hostDir);
+  const std::filesystem::path folder = app::ResolveFolder(here, hostDir);
   Terminal terminal{out, err};
   try {
     if (init->parsed()) {
-      InitOptions options;
-      options.folder = ResolveFolder(folder, initDir);
+      app::InitOptions options;
+      options.folder = app::ResolveFolder(folder, initDir);
       if (init->count("--example") > 0) options.exampleStudents = exampleCount;
       options.exampleSeed = exampleSeed;
       return RunInit(options, terminal);
     }
     if (list->parsed()) return RunList(folder, terminal);
     if (divide->parsed()) {
-      DivideOptions options;
+      app::DivideOptions options;
       options.book = divideBook;
-      options.counts = {GivenText(*divide, "--classes", divideCounts[0]),
-                        GivenText(*divide, "--excellent", divideCounts[1]),
-                        GivenText(*divide, "--pass", divideCounts[2]), GivenText(*divide, "--top", divideCounts[3])};
-      options.checks = {GivenFlag(*divide, "--by-sex", "--no-by-sex"),
-                        GivenFlag(*divide, "--by-boarding", "--no-by-boarding"),
-                        GivenFlag(*divide, "--by-current", "--no-by-current"),
-                        GivenFlag(*divide, "--refine", "--no-refine")};
+      options.counts = GivenCounts(*divide, divideCounts);
+      options.checks = GivenChecks(*divide);
       if (divide->count("--round") > 0) options.round = roundChoice == "yes" || roundChoice == "是";
       if (divide->count("--seed") > 0) options.seed = divideSeed;
       return RunDivide(folder, options, terminal);
     }
     if (stats->parsed()) {
-      StatsOptions options;
+      app::StatsOptions options;
       options.book = statsBook;
       options.sheet = statsSheet;
-      options.counts = {GivenText(*stats, "--classes", statsCounts[0]),
-                        GivenText(*stats, "--excellent", statsCounts[1]),
-                        GivenText(*stats, "--pass", statsCounts[2]), GivenText(*stats, "--top", statsCounts[3])};
+      options.counts = GivenCounts(*stats, statsCounts);
       return RunStats(folder, options, terminal);
     }
-    if (clean->parsed()) return RunClean(folder, CleanOptions{cleanBook, cleanSheet}, terminal);
-    if (templ->parsed()) return RunTemplate(folder, TemplateOptions{subjects}, terminal);
+    if (clean->parsed()) return RunClean(folder, app::CleanOptions{cleanBook, cleanSheet}, terminal);
+    if (templ->parsed()) return RunTemplate(folder, app::TemplateOptions{subjects}, terminal);
     if (history->parsed()) return RunHistory(folder, historyBook, terminal);
     if (restore->parsed()) {
-      RestoreOptions options{restoreBook, std::nullopt};
+      app::RestoreOptions options{restoreBook, std::nullopt};
       if (restore->count("N") > 0) options.version = restoreVersion;
       return RunRestore(folder, options, terminal);
     }
@@ -533,22 +545,22 @@ int Run(int argc, const char* const* argv, std::ostream& out, std::ostream& err,
     }
     if (help->parsed()) return RunHelp(folder, terminal);
     if (serveCommand->parsed()) {
-      if (!serve) throw CliError("这个程序没有网页服务 this build has no web server");
+      if (!serve) throw app::AppError("这个程序没有网页服务 this build has no web server");
       if (serveCommand->count("--port") > 0) serveOptions.port = servePort;
       return serve(folder, serveOptions, out, err);
     }
-  } catch (const CliError& error) {
+  } catch (const app::AppError& error) {
     err << "fenban: " << error.what() << '\n';
-    return kExitMessage;
+    return app::kExitMessage;
   } catch (const host::RuntimeError& error) {
     err << fmt::format("错误: 错误[{}] {}\n", error.Number(), BoxTextForTerminal(error.Description()));
-    return kExitMessage;
+    return app::kExitMessage;
   } catch (const std::exception& error) {
     err << "fenban: " << error.what() << '\n';
-    return kExitMessage;
+    return app::kExitMessage;
   }
   err << app.help();
-  return kExitUsage;
+  return app::kExitUsage;
 }
 
 }  // namespace fenban::cli

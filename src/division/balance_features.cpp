@@ -5,6 +5,9 @@
 #include <functional>
 #include <limits>
 
+#include "division/balance_caps.h"
+#include "division/sheet_figures.h"
+
 namespace fenban::division {
 namespace {
 
@@ -173,9 +176,10 @@ BalanceProblem BuildBalanceProblem(const StudentList& list, uint64_t seed) {
     for (size_t s = 0; s < n; ++s) column[s] = std::isnan(marks[s]) ? mean : marks[s];
     addMean(std::move(column), target, weight, excessWeight);
   };
-  auto addCount = [&](std::vector<double> column, double weight, double excessWeight, bool strict) {
+  auto addCount = [&](std::vector<double> column, double weight, double excessWeight, bool strict,
+                      bool capped = false) {
     columns.push_back(std::move(column));
-    shapes.push_back(FeatureShape{true, weight, 0.0, excessWeight, strict});
+    shapes.push_back(FeatureShape{true, weight, 0.0, excessWeight, strict, 0, capped});
   };
   const double inBand = MeanInBandWeight(perClass);
   addMarks(list.total, kTotalMeanTarget, inBand, kMeanExcess);
@@ -224,11 +228,17 @@ BalanceProblem BuildBalanceProblem(const StudentList& list, uint64_t seed) {
       if (marks == &list.total) {
         addCount(std::move(column), kCategoryWeight, kCategoryExcess, true);
       } else {
-        addCount(std::move(column), kMarkCountWeight, markExcess, false);
+        addCount(std::move(column), kMarkCountWeight, markExcess, false, true);
       }
     }
   }
 
+  // The sheet's columns are capped at the deal's only where every band is
+  // held (see kMostBands): with 100,000 students in classes of 1,000 the bands
+  // between the held ones drift far beyond the deal's during the annealing,
+  // single swaps took 10 s to bring back a third of it, and the other columns
+  // end well inside the deal's there anyway.
+  const bool bandsCapped = TotalBandCount(static_cast<int64_t>(n), list.markClassCount) <= kMostBands;
   // The statistics sheet's total-score bands: students at or above the
   // total of every 5 × classes-th student (see kBandExcess).
   {
@@ -237,7 +247,7 @@ BalanceProblem BuildBalanceProblem(const StudentList& list, uint64_t seed) {
     const int64_t step = (bands + kMostBands - 1) / kMostBands;
     for (int64_t g = step; g <= bands; g += step) {
       const std::vector<uint8_t> reached = Reaches(list.total, g * markClasses * 5);
-      addCount(std::vector<double>(reached.begin(), reached.end()), kMarkCountWeight, kBandExcess, false);
+      addCount(std::vector<double>(reached.begin(), reached.end()), kMarkCountWeight, kBandExcess, false, bandsCapped);
     }
   }
 
@@ -276,7 +286,7 @@ BalanceProblem BuildBalanceProblem(const StudentList& list, uint64_t seed) {
           if (among[s]) column[s] = ((std::isnan((*marks)[s]) ? 0.0 : (*marks)[s]) - edge) / kTopMeanTarget;
         }
         columns.push_back(std::move(column));
-        shapes.push_back(FeatureShape{false, inBand, allowance, kMeanExcess, false, quota});
+        shapes.push_back(FeatureShape{false, inBand, allowance, kMeanExcess, false, quota, true});
       }
     }
   }
@@ -292,6 +302,10 @@ BalanceProblem BuildBalanceProblem(const StudentList& list, uint64_t seed) {
   for (size_t j = 0; j < kept.size(); ++j) {
     problem.shapes.push_back(shapes[kept[j]]);
     for (size_t s = 0; s < n; ++s) problem.features[s * kept.size() + j] = columns[kept[j]][s];
+  }
+  if (bandsCapped) {
+    problem.capped = SheetCaps(list);
+    RaiseCapsToDeal(problem);
   }
   problem.score.resize(n);
   const double meanTotal = MeanOf(list.total);

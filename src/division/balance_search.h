@@ -2,107 +2,25 @@
 // classes so that every class's means of a set of features come as close as
 // possible to the year's, while keep-apart and keep-together groups are met.
 // Pure computation on numbers: no sheets, no host, so it can be tested and
-// timed on its own.
+// timed on its own. This is its driver; the phases live beside it: the
+// problem (balance_problem.h), the constraints (balance_constraints.h), the
+// annealing (balance_anneal.h), the double swaps (pair_swaps.h) and the
+// greedy finishes (balance_polish.h), all on one state (balance_state.h).
 #pragma once
 
 #include <cstdint>
 #include <vector>
 
+#include "division/balance_constraints.h"
+#include "division/balance_problem.h"
+
 namespace fenban::division {
-
-// How one feature's class deviations cost. A class's deviation v is its
-// mean minus the year's mean (a count feature: its count minus the count its
-// size gives it). It costs weight·v² + excessWeight·e², e being how far v
-// lies outside the free band: ±allowance for a mean; for a count, the whole
-// counts next to the year's count per class, so that counts within one of
-// each other cost no excess.
-struct FeatureShape {
-  bool count = false;
-  double weight = 1.0;
-  double allowance = 0.0;
-  double excessWeight = 0.0;
-  // A count that must end inside its band whenever a swap can bring it
-  // there, whatever it costs the other features (the categories).
-  bool strict = false;
-  // A mean over each class's `quota` best students (the features are zero
-  // outside them): the class sum is divided by the smaller of the quota and
-  // the class size instead of by the size. 0: a mean over the whole class.
-  int32_t quota = 0;
-};
-
-struct BalanceProblem {
-  int32_t classCount = 0;
-  // Per student: the class index 0..classCount-1 as dealt.
-  std::vector<int32_t> classOf;
-  // Per student, featureCount values in a row (row-major). Each feature is
-  // already divided by the class-mean difference it may show, so all
-  // features weigh alike.
-  int32_t featureCount = 0;
-  std::vector<double> features;
-  // Per feature: how its class deviations are weighed. Empty: every feature
-  // is a mean with weight 1 and no free band.
-  std::vector<FeatureShape> shapes;
-  // Per student: the value that orders students for near-neighbour swaps
-  // and for picking the partner of a keep-together move (the total).
-  std::vector<double> score;
-  // Per student: true when the student never moves (a preset class).
-  std::vector<uint8_t> fixed;
-  // Groups of student indices. Members of an apart group go to different
-  // classes, members of a together group to one class. Same-name groups are
-  // kept apart when they can be; they never make the problem impossible.
-  std::vector<std::vector<int32_t>> apartGroups;
-  std::vector<std::vector<int32_t>> togetherGroups;
-  std::vector<std::vector<int32_t>> sameNameGroups;
-  uint64_t seed = 0;
-  // Candidate swaps the annealing tries, and pair comparisons the double
-  // swaps may make; 0 chooses a budget from the list's size.
-  int64_t moveBudget = 0;
-  int64_t pairBudget = 0;
-  // Threads for the runs of a small list, or for the double swaps of a single
-  // run (see SolveBalance); 0: two when the machine has them. The division is
-  // the same with any number.
-  int32_t threads = 0;
-};
-
-// A constraint that cannot be met, with the students it concerns.
-struct ConstraintProblem {
-  enum class Kind {
-    TogetherTooLarge,     // a together group larger than any class can take
-    TogetherPresets,      // members of one together group preset to different classes
-    ApartTooLarge,        // an apart group with more members than classes
-    ApartPresets,         // two members of an apart group preset to one class
-    ApartAndTogether,     // two students that are both in one apart and one together group
-    ApartUnmet,           // the search ended with two members of an apart group in one class
-    TogetherUnmet,        // the search could not gather a together group into one class
-  };
-  Kind kind;
-  int32_t group = 0;  // index into apartGroups or togetherGroups
-  std::vector<int32_t> students;
-};
-
-struct BalanceResult {
-  std::vector<int32_t> classOf;
-  std::vector<ConstraintProblem> problems;  // constraints that cannot be met: the deal is returned
-  // Groups the result leaves apart or together against their wish (ApartUnmet,
-  // TogetherUnmet), the others being met: the fixed students left no way.
-  std::vector<ConstraintProblem> unmet;
-  double costBefore = 0;                    // balance cost of the deal as given
-  double costAfter = 0;
-  int64_t pairsBefore = 0;  // same-class pairs in apart, same-name groups and split together groups
-  int64_t pairsAfter = 0;
-};
 
 // The balance cost: for every class and feature, the cost of its deviation
 // as its FeatureShape says (weight·v², plus excessWeight·e² for the part e
 // beyond the free band), so that differences beyond a feature's band weigh
 // much more than those within it, which lowers the largest differences.
 double BalanceCost(const BalanceProblem& problem, const std::vector<int32_t>& classOf);
-// Constraint breaches of an assignment: same-class pairs in every apart and
-// same-name group, plus, for every together group, its members outside the
-// class that holds most of them.
-int64_t ConstraintBreaches(const BalanceProblem& problem, const std::vector<int32_t>& classOf);
-// The constraints that cannot be met whatever the search does.
-std::vector<ConstraintProblem> FindImpossibleConstraints(const BalanceProblem& problem);
 // Runs the search (several times for a small list, keeping the best run).
 // Class sizes never change and fixed students never move.
 // When FindImpossibleConstraints reports anything the deal is returned as it

@@ -10,7 +10,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "division/balance_search.h"
+#include "division/balance_problem.h"
 
 namespace fenban::division {
 
@@ -35,6 +35,9 @@ class SplitMix {
   uint64_t state_;
 };
 
+
+// Changes of the strict excess smaller than this are none (rounding).
+constexpr double kStrictEpsilon = 1e-6;
 
 // Apart breaches first, students outside the band of strict counts second,
 // balance cost third.
@@ -72,6 +75,9 @@ class SearchState {
   // swap search compares with.
   double ModelWeight(size_t j) const { return weight_[j] + excessWeight_[j]; }
   int64_t Pairs() const { return pairs_; }
+  // Gives the features that the caps hold (FeatureShape::capped) no weight,
+  // so that the cost is that of the whole-class figures alone.
+  void LeaveCappedToCaps();
   Standing Now() const { return Standing{pairs_, StrictExcess(), Cost()}; }
 
   // Change of the balance cost if students i and l (in different classes)

@@ -155,10 +155,12 @@ bool RunDivision(host::Application& app, form::Form& form, form::ModuleState& st
   if (roundingChoice == kRoundYes) RoundTotals(work, table);
 
   if (!AssignClasses(app, work, table, options.classCount, options.topBlock, options.flags)) return false;
-  if (options.refine &&
-      !RefineClasses(app, work, table, RefineQuotas{options.classCount, options.excellentQuota, options.passQuota},
-                     state)) {
-    return false;
+  if (options.refine) {
+    RefineOutcome outcome =
+        RefineClasses(app, work, table, RefineQuotas{options.classCount, options.excellentQuota, options.passQuota});
+    if (!outcome.completed) return false;
+    state.LastRefinement = std::move(outcome.figures);
+    state.LastRefinementNotes = std::move(outcome.notes);
   }
 
   const int32_t sheetNo = FreeSheetNumber(state, dataBook);

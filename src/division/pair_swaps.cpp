@@ -19,7 +19,8 @@ namespace {
 // is taken.
 class PairSwapSearch {
  public:
-  PairSwapSearch(SearchState& state, const BalanceProblem& problem) : state_(state), problem_(problem) {
+  PairSwapSearch(SearchState& state, const BalanceProblem& problem, CapState* caps)
+      : state_(state), problem_(problem), caps_(caps) {
     f_ = static_cast<size_t>(problem.featureCount);
     root_.resize(f_);
     for (size_t j = 0; j < f_; ++j) root_[j] = std::sqrt(state.ModelWeight(j));
@@ -152,12 +153,16 @@ class PairSwapSearch {
       change.strict += state_.StrictExcessDelta(c.i2, c.l2);
       change.cost += state_.CostDelta(c.i2, c.l2);
       state_.Swap(c.i1, c.l1);
-      if (change.BetterThan(bestChange)) {
+      if (change.BetterThan(bestChange) && (caps_ == nullptr || !caps_->Delta(c.i1, c.i2, c.l1, c.l2).grows)) {
         bestChange = change;
         chosen = &c;
       }
     }
     if (chosen == nullptr) return false;
+    if (caps_ != nullptr) {
+      caps_->Swap(chosen->i1, chosen->l1);
+      caps_->Swap(chosen->i2, chosen->l2);
+    }
     state_.Swap(chosen->i1, chosen->l1);
     state_.Swap(chosen->i2, chosen->l2);
     return true;
@@ -183,6 +188,7 @@ class PairSwapSearch {
 
   SearchState& state_;
   const BalanceProblem& problem_;
+  CapState* caps_;
   size_t f_ = 0;
   std::vector<double> root_;              // per feature: √ of its model weight
   std::vector<double> ya_, yb_, t_;       // scaled vectors of A and B, the change wanted
@@ -213,7 +219,8 @@ constexpr int64_t kAttemptCost = 50'000;
 }  // namespace
 
 int64_t PairSwaps(SearchState& state, const BalanceProblem& problem, const std::vector<int32_t>& freeStudents,
-                  SplitMix& random, int64_t& budget, HelperThread* helper) {
+                  SplitMix& random, int64_t& budget, HelperThread* helper, CapState* caps) {
+  if (caps != nullptr) helper = nullptr;
   const size_t k = static_cast<size_t>(problem.classCount);
   std::vector<std::vector<int32_t>> members(k);
   for (int32_t s : freeStudents) members[static_cast<size_t>(state.ClassOf(s))].push_back(s);
@@ -233,7 +240,7 @@ int64_t PairSwaps(SearchState& state, const BalanceProblem& problem, const std::
   std::sort(order.begin(), order.end());
   // After as many double swaps as there are classes the order is stale.
   const int64_t limit = static_cast<int64_t>(std::max<size_t>(4, k));
-  PairSwapSearch searches[2] = {PairSwapSearch(state, problem), PairSwapSearch(state, problem)};
+  PairSwapSearch searches[2] = {PairSwapSearch(state, problem, caps), PairSwapSearch(state, problem, caps)};
   std::vector<int32_t> A[2], B[2];
   auto pick = [&](const std::vector<int32_t>& all, std::vector<int32_t>& out) {
     out = all;

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "division/balance_caps.h"
 #include "division/balance_state.h"
 #include "division/helper_thread.h"
 
@@ -25,7 +26,9 @@ constexpr size_t kPairSwapSample = 64;
 // 0.3 ns of one core: pairs looked at, inner products and sorting, each by
 // its measured cost) and the round stops when it runs out, or after as many
 // double swaps as there are classes. Returns the double swaps taken.
+// With caps, no double swap lets a capped column's excess grow, and the
+// pairs go one at a time.
 int64_t PairSwaps(SearchState& state, const BalanceProblem& problem, const std::vector<int32_t>& freeStudents,
-                  SplitMix& random, int64_t& budget, HelperThread* helper = nullptr);
+                  SplitMix& random, int64_t& budget, HelperThread* helper = nullptr, CapState* caps = nullptr);
 
 }  // namespace fenban::division

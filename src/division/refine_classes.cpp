@@ -254,29 +254,30 @@ WorkStudents ReadWorkStudents(host::Application& app, host::Worksheet& work, con
   return students;
 }
 
-bool RefineClasses(host::Application& app, host::Worksheet& work, const WorkTable& table, const RefineQuotas& quotas,
-                   form::ModuleState& state) {
+RefineOutcome RefineClasses(host::Application& app, host::Worksheet& work, const WorkTable& table,
+                            const RefineQuotas& quotas) {
   // The seed continues the division's random sequence, so --seed repeats the refinement too.
   const uint64_t seed = static_cast<uint64_t>(app.Rnd() * 9007199254740992.0);
   const WorkStudents students = ReadWorkStudents(app, work, table, quotas);
   const BalanceResult result = SolveBalance(BuildBalanceProblem(students.list, seed));
+  RefineOutcome outcome;
   if (!result.problems.empty()) {
     ShowProblems(app, students, result.problems);
-    return false;
+    return outcome;
   }
   for (size_t s = 0; s < result.classOf.size(); ++s) {
     if (result.classOf[s] == students.list.classOf[s]) continue;
     work.SetCellValue(static_cast<int32_t>(s) + 2, 1, students.classLabels[static_cast<size_t>(result.classOf[s])]);
   }
+  outcome.completed = true;
+  for (const ConstraintProblem& unmet : result.unmet) outcome.notes.push_back(DescribeProblem(students, unmet));
+  outcome.figures = SheetTableFigures(students.list, result.classOf);
   const std::vector<SpreadFigure> dealt = LargestDifferences(students.list, students.list.classOf);
   const std::vector<SpreadFigure> refined = LargestDifferences(students.list, result.classOf);
-  state.LastRefinementNotes.clear();
-  for (const ConstraintProblem& unmet : result.unmet) state.LastRefinementNotes.push_back(DescribeProblem(students, unmet));
-  state.LastRefinement = SheetTableFigures(students.list, result.classOf);
   for (size_t f = 0; f < dealt.size(); ++f) {
-    state.LastRefinement.push_back({dealt[f].name, dealt[f].largest, refined[f].largest, false, ""});
+    outcome.figures.push_back({dealt[f].name, dealt[f].largest, refined[f].largest, false, ""});
   }
-  return true;
+  return outcome;
 }
 
 void WriteRefinementNotes(host::Worksheet& statistics, const std::vector<std::string>& notes) {

@@ -32,14 +32,21 @@ struct WorkStudents {
 WorkStudents ReadWorkStudents(host::Application& app, host::Worksheet& work, const WorkTable& table,
                               const RefineQuotas& quotas);
 
+// What a refinement did: whether it ran (false after the message of a
+// keep-apart or keep-together constraint that cannot be met: nothing was
+// written then), the figures before and after (each table of the statistics
+// sheet, then the whole-class figures), and the groups it could not meet,
+// each named in a sentence (they do not stop the division).
+struct RefineOutcome {
+  bool completed = false;
+  std::vector<form::BalanceFigure> figures;
+  std::vector<std::string> notes;
+};
+
 // The refinement: balances the dealt classes and writes the new class
-// numbers into column 1. Returns false after showing the message of a
-// keep-apart or keep-together constraint that cannot be met (nothing was
-// written then). The figures before and after go into state.LastRefinement.
-// Groups the search could not meet do not stop the division: each is named in
-// state.LastRefinementNotes.
-bool RefineClasses(host::Application& app, host::Worksheet& work, const WorkTable& table, const RefineQuotas& quotas,
-                   form::ModuleState& state);
+// numbers into column 1.
+RefineOutcome RefineClasses(host::Application& app, host::Worksheet& work, const WorkTable& table,
+                            const RefineQuotas& quotas);
 
 // Writes the notes of groups the refinement could not meet in a red line
 // each, below the tables of a finished statistics sheet.

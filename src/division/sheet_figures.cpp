@@ -97,6 +97,86 @@ std::string WholeText(double number) { return std::to_string(static_cast<long lo
 
 }  // namespace
 
+CappedColumns SheetCaps(const StudentList& list) {
+  const size_t n = list.classOf.size();
+  const size_t k = static_cast<size_t>(list.classCount);
+  const Classes classes = ShownClasses(list);
+  const std::vector<SheetColumn> dealt = SheetDifferences(list, list.classOf);
+  CappedColumns capped;
+  capped.shown = classes.shown;
+  std::vector<std::vector<std::pair<int32_t, double>>> entries(n);  // per student: (column, value)
+  auto addColumn = [&](double cap, int32_t quota) {
+    capped.cap.push_back(cap);
+    capped.quota.push_back(quota);
+    return static_cast<int32_t>(capped.cap.size() - 1);
+  };
+  size_t sheetColumn = 1;  // past "总人数"
+
+  for (const std::vector<int32_t>& codes : list.categories) {
+    int32_t values = 0;
+    for (int32_t code : codes) values = std::max(values, code + 1);
+    for (int32_t value = 0; value < values; ++value) {
+      std::vector<double> counts(k, 0.0);
+      for (size_t s = 0; s < n; ++s) counts[static_cast<size_t>(list.classOf[s])] += codes[s] == value ? 1 : 0;
+      const int32_t column = addColumn(Largest(counts, classes), 0);
+      for (size_t s = 0; s < n; ++s) {
+        if (codes[s] == value) entries[s].emplace_back(column, 1.0);
+      }
+    }
+    ++sheetColumn;
+  }
+
+  const int64_t markClasses = std::max(list.markClassCount, 1);
+  const int64_t bands = TotalBandCount(static_cast<int64_t>(n), list.markClassCount);
+  capped.ladderFirst = static_cast<int32_t>(capped.cap.size());
+  capped.ladderSteps = static_cast<int32_t>(bands);
+  capped.ladderFrom.assign(n, 0);
+  for (int64_t g = 1; g <= bands; ++g) {
+    addColumn(dealt[sheetColumn++].largest, 0);
+    const double score = RankMark(list.total, g * markClasses * 5);
+    // Band scores fall as g rises: the bands a student misses come first.
+    for (size_t s = 0; s < n; ++s) {
+      if (std::isnan(list.total[s]) || list.total[s] < score) capped.ladderFrom[s] = static_cast<int32_t>(g);
+    }
+  }
+
+  std::vector<const std::vector<double>*> marks{&list.total};
+  for (const std::vector<double>& subject : list.subjects) marks.push_back(&subject);
+  for (int32_t quota : {list.excellentQuota, list.passQuota}) {
+    for (const std::vector<double>* column : marks) {
+      const int32_t capColumn = addColumn(dealt[sheetColumn++].largest, 0);
+      const double mark = RankMark(*column, markClasses * quota);
+      for (size_t s = 0; s < n; ++s) {
+        if (!std::isnan((*column)[s]) && (*column)[s] >= mark) entries[s].emplace_back(capColumn, 1.0);
+      }
+    }
+  }
+
+  const std::vector<int32_t> order = RankByTotal(list);
+  for (int32_t quota : {list.excellentQuota, list.passQuota}) {
+    const size_t best = static_cast<size_t>(std::clamp<int64_t>(markClasses * quota, 0, static_cast<int64_t>(n)));
+    for (const std::vector<double>* column : marks) {
+      const double cap = dealt[sheetColumn++].largest;
+      if (quota <= 0) continue;
+      const int32_t capColumn = addColumn(cap, quota);
+      for (size_t r = 0; r < best; ++r) {
+        const size_t s = static_cast<size_t>(order[r]);
+        entries[s].emplace_back(capColumn, std::isnan((*column)[s]) ? 0.0 : (*column)[s]);
+      }
+    }
+  }
+
+  capped.start.assign(n + 1, 0);
+  for (size_t s = 0; s < n; ++s) {
+    capped.start[s + 1] = capped.start[s] + static_cast<int32_t>(entries[s].size());
+    for (const auto& [column, value] : entries[s]) {
+      capped.column.push_back(column);
+      capped.value.push_back(value);
+    }
+  }
+  return capped;
+}
+
 std::string SheetTableTitle(SheetTable table, const StudentList& list) {
   switch (table) {
     case SheetTable::ClassCounts:

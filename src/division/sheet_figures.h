@@ -37,6 +37,14 @@ struct SheetColumn {
 // the first, as the engine's run of sorts leaves them.
 std::vector<SheetColumn> SheetDifferences(const StudentList& list, const std::vector<int32_t>& classOf);
 
+// The statistics sheet's columns as capped figures for the balance search,
+// each capped at its "最大差" after the deal (list.classOf): every value of
+// every category, the score bands, the excellent and pass counts and the
+// averages over each class's best (as the search balances them: a class's
+// best are its members among the year's best, so the average is the sheet's
+// when the class holds the quota of them).
+CappedColumns SheetCaps(const StudentList& list);
+
 // The title of a table as the sheet writes it ("优秀人数统计(前20名)").
 std::string SheetTableTitle(SheetTable table, const StudentList& list);
 

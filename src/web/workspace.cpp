@@ -6,17 +6,15 @@
 #include <cerrno>
 #include <cstring>
 #include <fstream>
-#include <sstream>
 #include <system_error>
 
 #include <fmt/format.h>
 
-#include "cli/cli_error.h"
-#include "cli/folder_guard.h"
-#include "cli/host_folder.h"
-#include "cli/kept_copy.h"
+#include "app/host_folder.h"
+#include "app/kept_copy.h"
 #include "files/workbook_files.h"
 #include "form/form_routines.h"
+#include "form/option_controls.h"
 #include "host/constants.h"
 #include "host/display_text.h"
 #include "host/errors.h"
@@ -49,13 +47,9 @@ std::string EntryText(const json& value) {
   throw WebError(400, kNotice, "选项的值应是数字或文字 (an option value must be a number or a text)");
 }
 
-// The text boxes of counts with what the page calls them.
-constexpr std::pair<const char*, const char*> kCountNames[] = {
-    {"txtFenBan", "班级数"}, {"txtYouXiu", "优秀人数"}, {"txtJiGe", "及格人数"}, {"txtNMing", "前N名"}};
-
 // Where the form's rules replaced a typed count ("abc" becomes 10): the
 // note the terminal prints, or "" when the value was kept.
-std::string CorrectionNote(const char* meaning, const std::string& typed, const host::Value& kept) {
+std::string CorrectionNote(std::string_view meaning, const std::string& typed, const host::Value& kept) {
   const std::string used = kept.IsEmpty() ? "" : host::DisplayText(kept, "General");
   const host::Value typedValue(typed);
   if (used == typed) return "";
@@ -93,7 +87,7 @@ Workspace::Workspace(fs::path folder) : folder_(std::move(folder)), serverMark_(
 
 ReadVersions Workspace::DiskVersions() const {
   ReadVersions versions;
-  versions.host = VersionOf(folder_ / cli::kHostBookName);
+  versions.host = VersionOf(folder_ / app::kHostBookName);
   if (!chosen_.empty()) versions.data = VersionOf(folder_ / form::kDataFolderName / chosen_);
   return versions;
 }
@@ -103,11 +97,11 @@ FormRun Workspace::OpenRun(bool selectBook) {
   // Taken before reading: a file replaced in between then shows as changed.
   run.read = DiskVersions();
   if (!selectBook) run.read.data = FileVersion();
-  run.services = std::make_unique<WebServices>();
-  run.session = std::make_unique<cli::Session>(folder_, *run.services);
+  run.services = std::make_unique<app::DesktopServices>();
+  run.session = std::make_unique<app::Session>(folder_, *run.services);
   run.session->Start();
   if (selectBook && !chosen_.empty() && run.session->SelectBook(chosen_)) {
-    cli::RefuseToReplaceTheKeptCopy(run.session->DataBook());
+    app::RefuseToReplaceTheKeptCopy(run.session->DataBook());
   }
   return run;
 }
@@ -146,9 +140,9 @@ void Workspace::RequireCurrent(const ViewBase& base, bool movesToo) {
     const FileVersion host = pending_ ? pending_->run.read.host : disk.host;
     const FileVersion data = pending_ ? pending_->run.read.data : disk.data;
     if (staleMoves && !(pending_->run.read.host == disk.host)) {
-      changed.push_back(fmt::format("{}（选项、登记表）在调班之后被别的程序改动了", cli::kHostBookName));
+      changed.push_back(fmt::format("{}（选项、登记表）在调班之后被别的程序改动了", app::kHostBookName));
     } else if (base.host != host.Text()) {
-      changed.push_back(fmt::format("{}（选项、登记表）在页面读取之后被改动了", cli::kHostBookName));
+      changed.push_back(fmt::format("{}（选项、登记表）在页面读取之后被改动了", app::kHostBookName));
     }
     if (staleMoves && !(pending_->run.read.data == disk.data)) {
       changed.push_back(fmt::format("“{}” 在调班之后被别的程序改动了（终端里的分班、统计、删除，或在表格程序里保存）",
@@ -179,7 +173,7 @@ void Workspace::RequireCurrent(const ViewBase& base, bool movesToo) {
 void Workspace::RequireUnchangedSince(const ReadVersions& read) {
   const ReadVersions disk = DiskVersions();
   std::vector<std::string> changed;
-  if (!(read.host == disk.host)) changed.push_back(cli::kHostBookName);
+  if (!(read.host == disk.host)) changed.push_back(app::kHostBookName);
   if (read.data.exists && !(read.data == disk.data)) changed.push_back(ShownName(chosen_));
   if (changed.empty()) return;
   std::string names;
@@ -222,7 +216,7 @@ void Workspace::FollowSavedCopy(const std::vector<files::SaveResult>& saved, con
 json Workspace::Outcome(const FormRun& run, bool ok) {
   json boxes = json::array();
   bool refused = false;  // a box other than a notice ended the command
-  for (const MessageBox& box : run.services->Boxes()) {
+  for (const app::MessageBox& box : run.services->Boxes()) {
     boxes.push_back({{"title", box.title}, {"text", box.text}, {"style", box.style}});
     refused = refused || box.style != host::kMsgInformation;
   }
@@ -231,31 +225,11 @@ json Workspace::Outcome(const FormRun& run, bool ok) {
 
 std::vector<std::string> Workspace::SaveBooks(FormRun& run, const std::vector<host::ModelWorkbook*>& books) {
   RequireUnchangedSince(run.read);
-  std::vector<fs::path> targets;
+  const std::vector<files::SaveResult> saved = run.session->Save(books);
   for (host::ModelWorkbook* book : books) {
-    if (!book->FileOrigin().fullPath.empty()) targets.emplace_back(book->FileOrigin().fullPath);
-    targets.push_back(fs::path(book->Path()) / files::KeptCopyName(book->Name()));
+    if (book != &run.session->HostBook()) FollowSavedCopy(saved, *book);
   }
-  try {
-    cli::RefuseOpenWorkbooks(targets);
-  } catch (const cli::CliError& error) {
-    throw WebError(409, "文件正在使用", error.what());
-  }
-  std::ostringstream out;
-  try {
-    std::vector<files::SaveResult> saved = run.session->Save(books, out);
-    for (host::ModelWorkbook* book : books) {
-      if (book != &run.session->HostBook()) FollowSavedCopy(saved, *book);
-    }
-  } catch (const cli::CliError& error) {
-    throw WebError(500, "保存失败", error.what());
-  }
-  std::vector<std::string> notes;
-  std::istringstream lines(out.str());
-  for (std::string line; std::getline(lines, line);) {
-    if (!line.empty()) notes.push_back(line);
-  }
-  return notes;
+  return app::SaveNotes(saved);
 }
 
 void Workspace::RefuseWhilePending(const std::string& what) {
@@ -272,7 +246,7 @@ void Workspace::RefuseWhilePending(const std::string& what) {
 }
 
 std::vector<std::string> Workspace::ListBooks() {
-  WebServices services;
+  app::DesktopServices services;
   fs::path data = folder_ / form::kDataFolderName;
   std::error_code ec;
   if (!fs::is_directory(data, ec)) return {};
@@ -292,12 +266,14 @@ json Workspace::State() {
   ViewBase base = CurrentBase();  // before reading, as every run takes it
   FormRun run = OpenRun(false);
   form::FormModel& form = run.session->Form();
-  json options = {
-      {"txtFenBan", ControlValue(form.txtFenBan.value)}, {"txtYouXiu", ControlValue(form.txtYouXiu.value)},
-      {"txtJiGe", ControlValue(form.txtJiGe.value)},     {"txtNMing", ControlValue(form.txtNMing.value)},
-      {"chbXingBie", ControlValue(form.chbXingBie.value)}, {"chbZuXiao", ControlValue(form.chbZuXiao.value)},
-      {"chbYingJie", ControlValue(form.chbYingJie.value)}, {"chbYouHua", ControlValue(form.chbYouHua.value)},
-  };
+  json options = json::object();
+  json controls = json::array();
+  for (const form::OptionControl& option : form::kOptionControls) {
+    const std::string control(option.control);
+    const bool isCount = option.kind == form::OptionKind::Count;
+    options[control] = ControlValue(isCount ? form.Text(control).value : form.Check(control).value);
+    controls.push_back({{"control", control}, {"kind", isCount ? "count" : "check"}, {"label", option.label}});
+  }
   json subjects = json::array();
   std::string round;
   using Entry = sheets::EntryTemplate;
@@ -334,6 +310,7 @@ json Workspace::State() {
           {"book", chosen_.empty() ? json(nullptr) : json(ShownName(chosen_))},
           {"sheets", std::move(sheets)},
           {"options", std::move(options)},
+          {"controls", std::move(controls)},
           {"round", round},
           {"subjects", std::move(subjects)},
           {"pending", PendingJson()},
@@ -347,7 +324,7 @@ json Workspace::Select(const std::string& shownBook) {
   bool ok = run.session->SelectBook(book);
   // As the terminal does: an .xls list whose results went to its
   // "(fenban).xlsx" copy is not chosen again over that copy.
-  if (ok) cli::RefuseToReplaceTheKeptCopy(run.session->DataBook());
+  if (ok) app::RefuseToReplaceTheKeptCopy(run.session->DataBook());
   if (ok) chosen_ = book;
   json result = Outcome(run, ok);
   result["state"] = State();
@@ -363,26 +340,15 @@ json Workspace::SetOption(const std::string& control, const json& value) {
     if (!value.is_boolean()) throw WebError(400, kNotice, "“总分化为整数”应是 是 或 否 (expected true or false)");
     run.session->SetRounding(value.get<bool>());
     ok = true;
-  } else if (control == "txtFenBan" || control == "txtYouXiu" || control == "txtJiGe" || control == "txtNMing") {
-    cli::CountOptions counts;
-    std::string entry = EntryText(value);
-    if (control == "txtFenBan") counts.classes = entry;
-    if (control == "txtYouXiu") counts.excellent = entry;
-    if (control == "txtJiGe") counts.pass = entry;
-    if (control == "txtNMing") counts.top = entry;
-    ok = run.session->ApplyCounts(counts);
-    for (const auto& [name, meaning] : kCountNames) {
-      if (ok && control == name) correction = CorrectionNote(meaning, entry, run.session->Form().Text(name).value);
+  } else if (const form::OptionControl* option = form::FindOptionControl(control)) {
+    if (option->kind == form::OptionKind::Count) {
+      const std::string entry = EntryText(value);
+      ok = run.session->ApplyCounts({{control, entry}});
+      if (ok) correction = CorrectionNote(option->label, entry, run.session->Form().Text(control).value);
+    } else {
+      if (!value.is_boolean()) throw WebError(400, kNotice, "勾选框的值应是 true 或 false (expected true or false)");
+      ok = run.session->ApplyChecks({{control, value.get<bool>()}});
     }
-  } else if (control == "chbXingBie" || control == "chbZuXiao" || control == "chbYingJie" || control == "chbYouHua") {
-    if (!value.is_boolean()) throw WebError(400, kNotice, "勾选框的值应是 true 或 false (expected true or false)");
-    cli::CheckOptions checks;
-    bool ticked = value.get<bool>();
-    if (control == "chbXingBie") checks.bySex = ticked;
-    if (control == "chbZuXiao") checks.byBoarding = ticked;
-    if (control == "chbYingJie") checks.byCurrent = ticked;
-    if (control == "chbYouHua") checks.refine = ticked;
-    ok = run.session->ApplyChecks(checks);
   } else {
     throw WebError(400, kNotice, fmt::format("没有这个选项 (unknown option): {}", control));
   }
@@ -404,7 +370,7 @@ json Workspace::Divide() {
   bool ok = run.session->Fire("cmdFenBanClick");
   json result = Outcome(run, ok);
   if (result["ok"].get<bool>()) {
-    int32_t number = run.session->Bridge().State().NextSheetNo - 1;
+    int32_t number = run.session->NewDivisionSheetNumber();
     result["notes"] = SaveBooks(run, {&run.session->HostBook(), &run.session->DataBook()});
     result["sheet"] = fmt::format("分班表{}", number);
     if (run.services->UsedSeed()) result["seed"] = *run.services->UsedSeed();
@@ -480,6 +446,7 @@ json Workspace::Template() {
 }
 
 json Workspace::Help() {
+  app::RefreshManual(folder_);
   FormRun run = OpenRun(false);
   bool ok = run.session->Fire("cmdHelp");
   json result = Outcome(run, ok);
@@ -496,7 +463,7 @@ fs::path Workspace::DataBookPath(const std::string& shownBook) {
   return folder_ / form::kDataFolderName / book;
 }
 
-fs::path Workspace::HelpDocumentPath() const { return folder_ / cli::kManualName; }
+fs::path Workspace::HelpDocumentPath() const { return folder_ / app::kManualName; }
 
 json Workspace::Upload(const std::string& givenName, const std::string& bytes) {
   // A name the page can show and send back: bytes that are not UTF-8 become "_".
