@@ -1,13 +1,13 @@
 // The floor of a whole-program run: the time to inflate every part of the
 // input workbook and to deflate as many bytes as the output workbook's parts
-// hold, at the level libxlsxwriter writes with (zlib's default, 6).
+// hold, at zlib's default level 6 (what libxlsxwriter wrote with through
+// minizip; fenban now packs its parts with igzip, see docs/dependencies.md).
 //
 //   fenban_zlib_floor INPUT.xlsx [OUTPUT.xlsx]
 //
 // Prints "inflate_s deflate_s floor_s input_bytes output_bytes". Without an
 // output workbook the input's own parts are deflated again. Reading the
 // output's parts before the deflate is preparation and is not timed.
-#include <zip.h>
 #include <zlib.h>
 
 #include <chrono>
@@ -15,7 +15,11 @@
 #include <string>
 #include <vector>
 
+#include "xlsx_parts.h"
+
 namespace {
+
+using fenban::bench::ReadParts;
 
 using Clock = std::chrono::steady_clock;
 
@@ -23,33 +27,6 @@ double Seconds(Clock::time_point from, Clock::time_point to) {
   return std::chrono::duration<double>(to - from).count();
 }
 
-// The uncompressed parts of a zip file, in entry order.
-bool ReadParts(const char* path, std::vector<std::string>& parts) {
-  int error = 0;
-  zip_t* archive = zip_open(path, ZIP_RDONLY, &error);
-  if (archive == nullptr) {
-    std::fprintf(stderr, "cannot open %s (libzip error %d)\n", path, error);
-    return false;
-  }
-  const zip_int64_t count = zip_get_num_entries(archive, 0);
-  for (zip_int64_t i = 0; i < count; ++i) {
-    zip_stat_t stat;
-    if (zip_stat_index(archive, static_cast<zip_uint64_t>(i), 0, &stat) != 0) continue;
-    zip_file_t* file = zip_fopen_index(archive, static_cast<zip_uint64_t>(i), 0);
-    if (file == nullptr) continue;
-    std::string data(static_cast<size_t>(stat.size), '\0');
-    const zip_int64_t read = zip_fread(file, data.data(), stat.size);
-    zip_fclose(file);
-    if (read < 0) {
-      zip_close(archive);
-      return false;
-    }
-    data.resize(static_cast<size_t>(read));
-    parts.push_back(std::move(data));
-  }
-  zip_close(archive);
-  return true;
-}
 
 // Raw deflate as zip writers use it; returns the compressed size.
 size_t Deflate(const std::string& data, std::vector<unsigned char>& buffer) {

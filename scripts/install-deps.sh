@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that fenban needs to build, test and check
-# its workbooks: clang with its fuzzer and sanitizer runtimes (libclang-rt-14-dev,
-# which clang only recommends) for the fuzz step, GNU time for bench/compare,
+# its workbooks: ISA-L (libisal-dev) deflates the workbooks it writes
+# (libdeflate only enters the benchmark that compared them), clang with its
+# fuzzer and sanitizer runtimes (libclang-rt-14-dev, which clang only recommends) for the fuzz step, GNU time for bench/compare,
 # both mingw-w64 cross compilers and 64- and 32-bit wine (wine32 comes from
 # the i386 architecture, added here) for the Windows server of each bitness,
 # NSIS for its installer.
@@ -11,7 +12,7 @@ set -euo pipefail
 
 packages=(
   build-essential cmake pkg-config
-  libxlsxwriter-dev libzip-dev libexpat1-dev libfreexl-dev zlib1g-dev
+  libxlsxwriter-dev libzip-dev libexpat1-dev libfreexl-dev zlib1g-dev libisal-dev libdeflate-dev
   libcli11-dev libfmt-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   python3-openpyxl

@@ -1,7 +1,10 @@
 #include "files/save_check.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
+#include <exception>
+#include <thread>
 
 #include "files/cell_reference.h"
 #include "files/file_error.h"
@@ -62,25 +65,82 @@ bool SameValue(const host::Value& expected, const host::Value& actual) {
   throw FormatError("写入的文件读回时与内存中的内容不一致 (the written file does not read back as it should): " + where);
 }
 
-void CompareSheet(const host::ModelWorksheet& expected, const host::ModelWorksheet& actual) {
-  const auto& rowsA = expected.RowsData();
-  const auto& rowsB = actual.RowsData();
-  const size_t rowCount = std::max(rowsA.size(), rowsB.size());
-  static const host::Value kEmpty;
-  for (size_t r = 0; r < rowCount; ++r) {
-    const auto* cellsA = r < rowsA.size() ? &rowsA[r].cells : nullptr;
-    const auto* cellsB = r < rowsB.size() ? &rowsB[r].cells : nullptr;
-    const size_t countA = cellsA != nullptr ? cellsA->size() : 0;
-    const size_t countB = cellsB != nullptr ? cellsB->size() : 0;
-    for (size_t c = 0; c < std::max(countA, countB); ++c) {
-      const host::Value& a = c < countA ? (*cellsA)[c].value : kEmpty;
-      const host::Value& b = c < countB ? (*cellsB)[c].value : kEmpty;
-      if (!SameValue(a, b)) {
-        Mismatch("工作表“" + expected.Name() + "”单元格 " +
-                 CellAddress(static_cast<int32_t>(r + 1), static_cast<int32_t>(c + 1)));
-      }
-    }
+std::string CellOf(const host::ModelWorksheet& sheet, size_t row, size_t column) {
+  return "工作表“" + sheet.Name() + "”单元格 " +
+         CellAddress(static_cast<int32_t>(row + 1), static_cast<int32_t>(column + 1));
+}
+
+// Compares the cells of a sheet read back, as they stream past in the order
+// of the file, with the sheet of the model. A cursor walks the model's cells
+// in the same order: each cell the file skips must be empty in the model,
+// and the file must give its cells in order, each once.
+class SheetComparer : public CellSink {
+ public:
+  explicit SheetComparer(const host::ModelWorksheet& expected) : expected_(expected), rows_(expected.RowsData()) {}
+
+  void Cell(int32_t row, int32_t column, host::Value value) override {
+    const auto r = static_cast<size_t>(row - 1), c = static_cast<size_t>(column - 1);
+    if (r < row_ || (r == row_ && c < column_)) Mismatch(CellOf(expected_, r, c));  // repeated or out of order
+    SkipTo(r, c);
+    const auto& cells = r < rows_.size() ? rows_[r].cells : kNoCells;
+    if (!SameValue(c < cells.size() ? cells[c].value : kEmpty, value)) Mismatch(CellOf(expected_, r, c));
+    column_ = c + 1;
   }
+
+  // The file has ended: the rest of the model must be empty.
+  void Finish() { SkipTo(rows_.size(), 0); }
+
+ private:
+  // Moves the cursor to (r, c), checking that every cell of the model passed on the way is empty.
+  void SkipTo(size_t r, size_t c) {
+    while (row_ < r || (row_ == r && column_ < c)) {
+      if (row_ >= rows_.size()) break;  // beyond the model's rows every cell is empty
+      const auto& cells = rows_[row_].cells;
+      const size_t end = row_ == r ? std::min(c, cells.size()) : cells.size();
+      for (; column_ < end; ++column_) {
+        if (!SameValue(cells[column_].value, kEmpty)) Mismatch(CellOf(expected_, row_, column_));
+      }
+      if (row_ == r) break;
+      ++row_;
+      column_ = 0;
+    }
+    row_ = r;
+    column_ = c;
+  }
+
+  static inline const host::Value kEmpty{};
+  static inline const std::vector<host::Cell> kNoCells{};
+  const host::ModelWorksheet& expected_;
+  const std::vector<host::RowData>& rows_;
+  size_t row_ = 0, column_ = 0;  // the next cell of the model not yet compared
+};
+
+// What the checks of all sheets share, read once from the package.
+struct PackageFacts {
+  WorkbookInfo info;
+  std::vector<std::string> sharedStrings;
+  StyleTable styles;
+};
+
+// Reads one sheet's part and compares it with the model's sheet as it streams past;
+// only the part's row and column formats are kept, in a scratch sheet.
+void CheckSheet(const ZipArchive& zip, const PackageFacts& facts, const SheetEntry& entry,
+                const host::ModelWorksheet& expected, const host::ModelWorkbook& book) {
+  host::ModelWorkbook scratch(book.Name(), book.Path());
+  StyleTable sheetStyles = facts.styles;
+  ReadBudget budget;
+  UnkeptParts sheetUnkept;
+  SheetComparer comparer(expected);
+  SheetContext context;
+  context.zip = &zip;
+  context.sharedStrings = &facts.sharedStrings;
+  context.styles = &sheetStyles;
+  context.budget = &budget;
+  context.unkept = &sheetUnkept;
+  context.date1904 = facts.info.date1904;
+  context.cells = &comparer;
+  ReadSheetPart(context, entry.part, scratch.AppendSheet(entry.name));
+  comparer.Finish();
 }
 
 }  // namespace
@@ -91,37 +151,62 @@ void CheckWrittenFile(const host::ModelWorkbook& book, const std::string& path) 
   const std::string workbookPart = FindWorkbookPart(zip);
   if (workbookPart.empty()) Mismatch("没有工作簿部件 (no workbook part)");
   UnkeptParts unkept;
-  const WorkbookInfo info = ReadWorkbookPart(zip, workbookPart, unkept);
+  PackageFacts facts;
+  facts.info = ReadWorkbookPart(zip, workbookPart, unkept);
+  const WorkbookInfo& info = facts.info;
   if (info.sheets.size() != static_cast<size_t>(book.SheetCount())) Mismatch("工作表的数目 (the number of sheets)");
-  std::vector<std::string> sharedStrings;
   if (!info.sharedStringsPart.empty() && zip.Has(info.sharedStringsPart)) {
-    sharedStrings = ReadSharedStrings(zip, info.sharedStringsPart);
+    facts.sharedStrings = ReadSharedStrings(zip, info.sharedStringsPart);
   }
-  StyleTable styles;
-  if (!info.stylesPart.empty() && zip.Has(info.stylesPart)) styles.Read(zip, info.stylesPart);
+  if (!info.stylesPart.empty() && zip.Has(info.stylesPart)) facts.styles.Read(zip, info.stylesPart);
 
-  // One sheet at a time, so that no more than one sheet is held twice.
-  for (size_t i = 0; i < info.sheets.size(); ++i) {
+  const size_t count = info.sheets.size();
+  std::vector<const host::ModelWorksheet*> sheets;
+  uint64_t allSheets = 0;
+  for (size_t i = 0; i < count; ++i) {
     const SheetEntry& entry = info.sheets[i];
-    host::ModelWorksheet& expected = model.ModelSheetAt(static_cast<int32_t>(i + 1));
-    if (entry.kind != "worksheet" || entry.name != expected.Name() || entry.part.empty() || !zip.Has(entry.part)) {
-      Mismatch("工作表“" + expected.Name() + "”");
+    sheets.push_back(&model.ModelSheetAt(static_cast<int32_t>(i + 1)));
+    if (entry.kind != "worksheet" || entry.name != sheets.back()->Name() || entry.part.empty() || !zip.Has(entry.part)) {
+      Mismatch("工作表“" + sheets.back()->Name() + "”");
     }
-    host::ModelWorkbook scratch(book.Name(), book.Path());
-    StyleTable sheetStyles = styles;
-    ReadBudget budget;
-    UnkeptParts sheetUnkept;
-    SheetContext context;
-    context.zip = &zip;
-    context.sharedStrings = &sharedStrings;
-    context.styles = &sheetStyles;
-    context.budget = &budget;
-    context.unkept = &sheetUnkept;
-    context.date1904 = info.date1904;
-    host::ModelWorksheet& actual = scratch.AppendSheet(entry.name);
-    ReadSheetPart(context, entry.part, actual);
-    CompareSheet(expected, actual);
+    allSheets += zip.SizeOf(entry.part);
   }
+  // The sheets are checked largest first by two threads, each reading its
+  // own view of the archive; the difference reported is the first in sheet order.
+  std::vector<size_t> order(count);
+  for (size_t i = 0; i < count; ++i) order[i] = i;
+  std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) {
+    return zip.SizeOf(info.sheets[a].part) > zip.SizeOf(info.sheets[b].part);
+  });
+  std::atomic<size_t> next{0};
+  std::vector<std::exception_ptr> failures(count);
+  const auto work = [&](const ZipArchive& archive) {
+    for (size_t k = next++; k < count; k = next++) {
+      const size_t i = order[k];
+      try {
+        CheckSheet(archive, facts, info.sheets[i], *sheets[i], book);
+      } catch (...) {
+        failures[i] = std::current_exception();
+      }
+    }
+  };
+  std::exception_ptr helperFailure;
+  std::thread helper;
+  if (count > 1 && allSheets >= ZipArchive::kPipelinedSize && std::thread::hardware_concurrency() >= 2) {
+    helper = std::thread([&] {
+      try {
+        work(ZipArchive::OpenFile(path));
+      } catch (...) {
+        helperFailure = std::current_exception();
+      }
+    });
+  }
+  work(zip);
+  if (helper.joinable()) helper.join();
+  for (const std::exception_ptr& failure : failures) {
+    if (failure) std::rethrow_exception(failure);
+  }
+  if (helperFailure) std::rethrow_exception(helperFailure);
 }
 
 }  // namespace fenban::files

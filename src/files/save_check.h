@@ -8,8 +8,8 @@
 
 namespace fenban::files {
 
-// Reads the .xlsx file at path one sheet at a time and compares it with
-// book: the sheets, their names and order, and every cell's value (so also
+// Reads the .xlsx file at path one sheet at a time and compares each cell
+// with book as it streams past, without building a second model: the sheets, their names and order, and every cell's value (so also
 // each sheet's extent). Allowed are only the documented losses of writing:
 // numbers agree to 15 significant digits, a non-finite number reads back as
 // #NUM!, an empty text as an empty cell, and a text longer than a cell holds

@@ -112,6 +112,17 @@ struct ReadBudget {
   uint64_t limit = kMaxCellSlots;
 };
 
+// Takes the cells of a sheet as they are read, in the order of the file, in
+// place of the sheet: the read-back check compares them with the model as
+// they pass instead of building a second one.
+class CellSink {
+ public:
+  virtual ~CellSink() = default;
+  // A cell as the file holds it (empty for a cell with only a format);
+  // row and column are 1-based.
+  virtual void Cell(int32_t row, int32_t column, host::Value value) = 0;
+};
+
 struct SheetContext {
   const ZipArchive* zip = nullptr;
   const std::vector<std::string>* sharedStrings = nullptr;
@@ -119,6 +130,9 @@ struct SheetContext {
   ReadBudget* budget = nullptr;
   UnkeptParts* unkept = nullptr;
   bool date1904 = false;
+  // When set, cell values go here and not into the sheet (formulas without
+  // results are passed on as empty cells, not computed).
+  CellSink* cells = nullptr;
 };
 
 // Reads one worksheet part into sheet.

@@ -516,6 +516,10 @@ class SheetHandler : public XmlHandler {
       SharedFormula& master = sharedFormulas_[sharedIndex_];
       master = SharedFormula{formula_, cellRow_, cellColumn_, false, std::nullopt};
     }
+    if (context_.cells != nullptr) {
+      context_.cells->Cell(cellRow_, cellColumn_, std::move(value));
+      return;
+    }
     // A formula without a result: no <v>, or an empty one that is no text.
     const bool pending = hasFormula_ && value.IsEmpty() &&
                          !(hasValue_ && (type_ == CellType::Text || type_ == CellType::Inline)) &&

@@ -495,7 +495,8 @@ lxw_workbook* NewWorkbook(const std::string& path, const std::string& folder, ti
 
 void CloseWorkbook(std::unique_ptr<lxw_workbook, WorkbookFree>& workbook) {
   const lxw_error error = workbook_close(workbook.release());
-  if (error == LXW_ERROR_CREATING_XLSX_FILE || error == LXW_ERROR_CREATING_TMPFILE) {
+  if (error == LXW_ERROR_CREATING_XLSX_FILE || error == LXW_ERROR_CREATING_TMPFILE ||
+      error == LXW_ERROR_ZIP_FILE_OPERATION) {
     throw FormatError("无法写入文件，磁盘可能已满 (cannot write the file; the disk may be full): " +
                       std::string(lxw_strerror(error)));
   }
@@ -569,6 +570,7 @@ void WriteXlsx(const host::ModelWorkbook& book, const std::string& path) {
 
 void WriteXlsxFile(const host::ModelWorkbook& book, const std::string& path) {
   auto& model = const_cast<host::ModelWorkbook&>(book);  // sheet access is not const; nothing is changed
+  LinkPackageZipWriter();
   const LibraryOutputSilenced silenced;
   const time_t created = std::time(nullptr);
   // libxlsxwriter's own files (removed as soon as they are opened, but

@@ -42,6 +42,11 @@ struct XlsxPatch {
   bool Empty() const { return tabRatio < 0 && !date1904 && veryHiddenSheets.empty() && topLeftCells.empty(); }
 };
 
+// Does nothing; the writer calls it so that every program that writes
+// workbooks links minizip_bridge.cpp, whose minizip functions libxlsxwriter
+// then calls (a static library's member is linked only when referenced).
+void LinkPackageZipWriter();
+
 // WriteXlsx without naming the file: failures throw FormatError.
 void WriteXlsxFile(const host::ModelWorkbook& book, const std::string& path);
 

@@ -7,6 +7,7 @@
 
 #include "files/chunk_pipe.h"
 #include "files/file_error.h"
+#include "files/zip_inflater.h"
 
 namespace fenban::files {
 
@@ -49,6 +50,40 @@ struct ZipFileCloser {
 };
 
 }  // namespace
+
+// An entry's bytes as they are inflated: by igzip when it is deflated (and
+// not empty), else by libzip.
+class ZipArchive::EntryReader {
+ public:
+  EntryReader(struct zip* archive, uint64_t index, const std::string& part) {
+    zip_stat_t stat;
+    zip_stat_init(&stat);
+    const bool known = zip_stat_index(archive, index, 0, &stat) == 0 && (stat.valid & ZIP_STAT_COMP_METHOD) != 0 &&
+                       (stat.valid & ZIP_STAT_CRC) != 0 && (stat.valid & ZIP_STAT_SIZE) != 0 &&
+                       (stat.valid & ZIP_STAT_COMP_SIZE) != 0;
+    if (known && stat.comp_method == ZIP_CM_DEFLATE && stat.comp_size > 0) {
+      inflater_ = std::make_unique<ZipInflater>(archive, index, stat.size, stat.crc, part);
+      return;
+    }
+    file_.reset(zip_fopen_index(archive, index, 0));
+    if (!file_) {
+      const int code = zip_error_code_zip(zip_get_error(archive));
+      if (code == ZIP_ER_NOPASSWD || code == ZIP_ER_ENCRNOTSUPP || code == ZIP_ER_WRONGPASSWD) {
+        throw FormatError(kTextEncrypted);
+      }
+      throw FormatError(std::string(kTextDamaged) + "：" + part);
+    }
+  }
+  // Like zip_fread: the bytes read, 0 at the end, -1 on damage.
+  int64_t Read(char* out, size_t size) {
+    if (inflater_) return static_cast<int64_t>(inflater_->Read(out, size));
+    return zip_fread(file_.get(), out, size);
+  }
+
+ private:
+  std::unique_ptr<ZipInflater> inflater_;
+  std::unique_ptr<zip_file_t, ZipFileCloser> file_;
+};
 
 ZipArchive::ZipArchive(struct zip* archive) : archive_(archive) {}
 
@@ -142,6 +177,11 @@ int64_t ZipArchive::Find(std::string_view name) const {
 
 bool ZipArchive::Has(std::string_view name) const { return Find(name) >= 0; }
 
+uint64_t ZipArchive::SizeOf(std::string_view name) const {
+  const int64_t index = Find(name);
+  return index < 0 ? 0 : sizes_[static_cast<size_t>(index)];
+}
+
 std::string ZipArchive::StoredName(std::string_view name) const {
   const int64_t index = Find(name);
   return index < 0 ? std::string() : names_[static_cast<size_t>(index)];
@@ -150,32 +190,25 @@ std::string ZipArchive::StoredName(std::string_view name) const {
 void ZipArchive::Stream(std::string_view name, const std::function<void(const char*, size_t)>& sink) const {
   const int64_t index = Find(name);
   if (index < 0) throw FormatError("缺少部件 " + std::string(name) + " (missing part)");
-  std::unique_ptr<zip_file_t, ZipFileCloser> file(zip_fopen_index(archive_, static_cast<zip_uint64_t>(index), 0));
-  if (!file) {
-    const int code = zip_error_code_zip(zip_get_error(archive_));
-    if (code == ZIP_ER_NOPASSWD || code == ZIP_ER_ENCRNOTSUPP || code == ZIP_ER_WRONGPASSWD) {
-      throw FormatError(kTextEncrypted);
-    }
-    throw FormatError(std::string(kTextDamaged) + "：" + std::string(name));
-  }
-  const uint64_t declared = sizes_[static_cast<size_t>(index)];
   const std::string part(name);
+  EntryReader reader(archive_, static_cast<uint64_t>(index), part);
+  const uint64_t declared = sizes_[static_cast<size_t>(index)];
   if (declared >= kPipelinedSize && std::thread::hardware_concurrency() >= 2) {
-    StreamPipelined(file.get(), declared, part, sink);
+    StreamPipelined(reader, declared, part, sink);
     return;
   }
   uint64_t done = 0;
   std::vector<char> buffer(size_t{1} << 16);
   for (;;) {
-    const size_t got = ReadChunk(file.get(), buffer, declared, done, part);
+    const size_t got = ReadChunk(reader, buffer, declared, done, part);
     if (got == 0) break;
     sink(buffer.data(), got);
   }
 }
 
-size_t ZipArchive::ReadChunk(struct zip_file* file, std::vector<char>& buffer, uint64_t declared, uint64_t& done,
+size_t ZipArchive::ReadChunk(EntryReader& reader, std::vector<char>& buffer, uint64_t declared, uint64_t& done,
                              const std::string& part) const {
-  const zip_int64_t got = zip_fread(file, buffer.data(), buffer.size());
+  const int64_t got = reader.Read(buffer.data(), buffer.size());
   if (got < 0) throw FormatError(std::string(kTextDamaged) + "：" + part);
   if (got == 0) {
     if (done != declared) throw FormatError(std::string(kTextDamaged) + "：" + part);
@@ -188,7 +221,7 @@ size_t ZipArchive::ReadChunk(struct zip_file* file, std::vector<char>& buffer, u
   return static_cast<size_t>(got);
 }
 
-void ZipArchive::StreamPipelined(struct zip_file* file, uint64_t declared, const std::string& part,
+void ZipArchive::StreamPipelined(EntryReader& reader, uint64_t declared, const std::string& part,
                                  const std::function<void(const char*, size_t)>& sink) const {
   // The archive is used by the inflating thread alone until it is joined;
   // the sink only parses.
@@ -199,7 +232,7 @@ void ZipArchive::StreamPipelined(struct zip_file* file, uint64_t declared, const
       for (;;) {
         std::vector<char> buffer = pipe.Spare();
         buffer.resize(kPipelinedChunk);
-        const size_t got = ReadChunk(file, buffer, declared, done, part);
+        const size_t got = ReadChunk(reader, buffer, declared, done, part);
         if (got == 0) break;
         buffer.resize(got);
         if (!pipe.Put(std::move(buffer))) return;

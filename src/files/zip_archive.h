@@ -1,4 +1,5 @@
-// Read-only access to the entries of a zip archive (libzip), with limits
+// Read-only access to the entries of a zip archive (libzip; deflated entries
+// are inflated by igzip, see zip_inflater.h), with limits
 // that keep a hostile archive from exhausting memory or time.
 #pragma once
 
@@ -21,11 +22,11 @@ class ZipArchive {
   // The most an archive may hold uncompressed, all entries together,
   // checked on the sizes the archive declares before anything is inflated
   // (and each entry is held to its declared size while it is). A list of
-  // 100,000 students with one division expands to 128 MB; this leaves room
-  // for several divisions, while a small hostile file cannot make the
-  // reader parse gigabytes. (A data sheet of more than about 500,000
-  // students meets this bound before the cell budget of the reader.)
-  static constexpr uint64_t kMaxTotalSize = uint64_t{384} << 20;
+  // 100,000 students with one division expands to 128 MB, one of 1,000,000
+  // students to about 1.3 GB; this holds the latter, while a small hostile
+  // file cannot make the reader parse more than that. (The cell budget of
+  // the reader, a full sheet of students and more, bounds the memory.)
+  static constexpr uint64_t kMaxTotalSize = uint64_t{1536} << 20;
   // Deflate cannot expand by more than about 1032:1; an entry claiming
   // more than this ratio is lying about its size.
   static constexpr uint64_t kMaxRatio = 1100;
@@ -46,6 +47,8 @@ class ZipArchive {
   const std::vector<std::string>& Names() const { return names_; }
   // Looks a part name up without regard to ASCII letter case.
   bool Has(std::string_view name) const;
+  // The uncompressed size a part declares (0 when missing).
+  uint64_t SizeOf(std::string_view name) const;
   // Stored name of a part, or "" when missing.
   std::string StoredName(std::string_view name) const;
   // The whole entry; throws FormatError when missing, damaged or larger than limit.
@@ -65,9 +68,10 @@ class ZipArchive {
   int64_t Find(std::string_view name) const;
   // Inflates the next chunk into buffer and checks it against the declared
   // size and the limits; 0 at the end of the entry.
-  size_t ReadChunk(struct zip_file* file, std::vector<char>& buffer, uint64_t declared, uint64_t& done,
+  class EntryReader;
+  size_t ReadChunk(EntryReader& reader, std::vector<char>& buffer, uint64_t declared, uint64_t& done,
                    const std::string& part) const;
-  void StreamPipelined(struct zip_file* file, uint64_t declared, const std::string& part,
+  void StreamPipelined(EntryReader& reader, uint64_t declared, const std::string& part,
                        const std::function<void(const char*, size_t)>& sink) const;
 
   struct zip* archive_ = nullptr;

@@ -11,6 +11,7 @@
 
 #include "files/file_error.h"
 #include "files/files_test_support.h"
+#include "files/package_builder.h"
 #include "files/save_check.h"
 #include "files/temporary_files.h"
 #include "files/workbook_files.h"
@@ -114,6 +115,56 @@ TEST(SaveCheck, AFileHoldingLessOrMoreThanTheModelFails) {
   sheet.SetCellValue(1, 9, "多出的一列");
   WriteXlsx(written, dir.File("a.xlsx"));
   EXPECT_NE(CheckFailure(model, dir.File("a.xlsx")).find("“数据表”单元格 I1"), std::string::npos);
+}
+
+// The check walks the model's cells alongside the file's: a cell the file
+// skips inside a row, a cell given twice (the second would win in a
+// reader) and cells out of order are differences too.
+TEST(SaveCheck, AFileThatSkipsRepeatsOrReordersCellsFails) {
+  TempDir dir;
+  ModelWorkbook model("名单.xlsx", dir.Path());
+  host::ModelWorksheet& sheet = model.AppendSheet("S1");
+  sheet.SetCellValue(1, 1, 1);
+  sheet.SetCellValue(1, 2, 2);
+  sheet.SetCellValue(1, 3, 3);
+  sheet.SetCellValue(2, 1, 4);
+  const auto check = [&](const std::string& rows) {
+    testing::WritePackage(dir.File("a.xlsx"), {"<sheetData>" + rows + "</sheetData>"});
+    return CheckFailure(model, dir.File("a.xlsx"));
+  };
+  const std::string a1 = "<c r=\"A1\"><v>1</v></c>", b1 = "<c r=\"B1\"><v>2</v></c>";
+  const std::string c1 = "<c r=\"C1\"><v>3</v></c>", a2 = "<row r=\"2\"><c r=\"A2\"><v>4</v></c></row>";
+  EXPECT_EQ(check("<row r=\"1\">" + a1 + b1 + c1 + "</row>" + a2), "");
+  EXPECT_NE(check("<row r=\"1\">" + a1 + c1 + "</row>" + a2).find("单元格 B1"), std::string::npos);
+  EXPECT_NE(check("<row r=\"1\">" + a1 + b1 + c1 + "<c r=\"B1\"><v>2</v></c></row>" + a2).find("单元格 B1"),
+            std::string::npos);
+  EXPECT_NE(check("<row r=\"1\">" + a1 + c1 + b1 + "</row>" + a2).find("单元格 B1"), std::string::npos);
+  EXPECT_NE(check(a2 + "<row r=\"1\">" + a1 + b1 + c1 + "</row>").find("单元格 A1"), std::string::npos);
+  // A cell with only a format where the model has none is no difference.
+  EXPECT_EQ(check("<row r=\"1\">" + a1 + b1 + c1 + "<c r=\"D1\"/></row>" + a2), "");
+}
+
+// Large sheets are checked on two threads: whichever finishes first, the
+// difference named is the first in sheet order.
+TEST(SaveCheck, LargeSheetsCheckedTogetherNameTheFirstDifference) {
+  TempDir dir;
+  ModelWorkbook book("名单.xlsx", dir.Path());
+  for (const char* name : {"小表", "数据表", "分班表"}) {
+    host::ModelWorksheet& sheet = book.AppendSheet(name);
+    const int32_t rows = std::string(name) == "小表" ? 3 : 40000;
+    for (int32_t r = 1; r <= rows; ++r) {
+      for (int32_t c = 1; c <= 4; ++c) sheet.SetCellValue(r, c, r * 10 + c);
+    }
+  }
+  WriteXlsx(book, dir.File("a.xlsx"));
+  EXPECT_EQ(CheckFailure(book, dir.File("a.xlsx")), "");
+  book.ModelSheetAt(3).SetCellValue(2, 2, -1);
+  EXPECT_NE(CheckFailure(book, dir.File("a.xlsx")).find("“分班表”单元格 B2"), std::string::npos);
+  book.ModelSheetAt(2).SetCellValue(39999, 4, -1);
+  book.ModelSheetAt(1).SetCellValue(3, 1, -1);
+  EXPECT_NE(CheckFailure(book, dir.File("a.xlsx")).find("“小表”单元格 A3"), std::string::npos);
+  book.ModelSheetAt(1).SetCellValue(3, 1, 31);
+  EXPECT_NE(CheckFailure(book, dir.File("a.xlsx")).find("“数据表”单元格 D39999"), std::string::npos);
 }
 
 TEST(SaveCheck, ASaveWhoseFileDoesNotReadBackReplacesNothing) {
