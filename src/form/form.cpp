@@ -21,6 +21,8 @@ TextBox& FormModel::Text(const std::string& name) {
   if (name == "txtYouXiu") return txtYouXiu;
   if (name == "txtJiGe") return txtJiGe;
   if (name == "txtNMing") return txtNMing;
+  if (name == "txtZongFenLie") return txtZongFenLie;
+  if (name == "txtBiaoTouHang") return txtBiaoTouHang;
   host::Raise(host::kErrHost, "窗体上没有名为 " + name + " 的文本框");
 }
 
@@ -29,6 +31,7 @@ CheckBox& FormModel::Check(const std::string& name) {
   if (name == "chbZuXiao") return chbZuXiao;
   if (name == "chbYingJie") return chbYingJie;
   if (name == "chbYouHua") return chbYouHua;
+  if (name == "chbSuanZongFen") return chbSuanZongFen;
   host::Raise(host::kErrHost, "窗体上没有名为 " + name + " 的复选框");
 }
 

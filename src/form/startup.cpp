@@ -44,6 +44,7 @@ void InitializeForm(host::Application& app, Form& form) {
   host::SkipOnError([&] { form.SetControlValue("chbZuXiao", SettingsSheet(app).CellValue(2, 8)); });
   host::SkipOnError([&] { form.SetControlValue("chbYingJie", SettingsSheet(app).CellValue(2, 9)); });
   host::SkipOnError([&] { form.SetControlValue("chbYouHua", SettingsSheet(app).CellValue(2, 10)); });
+  LoadTextBox(app, form, "txtZongFenLie", kTotalColumnOptionColumn);
 
   host::SkipOnError([&] { MakeFormResizable(form, form.Caption()); });
 }

@@ -19,6 +19,8 @@ void FillSettingsSheet(host::Worksheet& dtb) {
   dtb.SetCellValue(2, 5, 30);
   dtb.SetCellValue(2, 6, 3);
   for (int32_t c = 7; c <= 10; ++c) dtb.SetCellValue(2, c, host::Value::Boolean(false));
+  // The total column's option: empty means the column "总分".
+  dtb.SetCellValue(1, sheets::kTotalColumnOptionColumn, "总分列");
 }
 
 void FillEntrySheet(host::Worksheet& entry) {
