@@ -66,7 +66,7 @@ if(FENBAN_BUILD_TESTS)
   add_library(fenban_wintest STATIC ${windows_test_support}
     tests/automation/workflow/model_dump.cpp
     tests/automation/workflow/teacher_workflow.cpp
-    src/cli/example_generator.cpp)
+    src/app/example_generator.cpp)
   target_compile_definitions(fenban_wintest PUBLIC FMT_HEADER_ONLY)
   target_include_directories(fenban_wintest SYSTEM PUBLIC ${CMAKE_CURRENT_BINARY_DIR}/fmt-include)
   target_include_directories(fenban_wintest PUBLIC ${CMAKE_CURRENT_SOURCE_DIR}/tests)

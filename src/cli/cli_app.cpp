@@ -13,13 +13,13 @@
 #include <CLI/CLI.hpp>
 #include <fmt/format.h>
 
-#include "cli/cli_error.h"
-#include "cli/command_options.h"
+#include "app/app_error.h"
+#include "app/command_options.h"
 #include "cli/commands.h"
-#include "cli/example_generator.h"
+#include "app/example_generator.h"
 #include "cli/help_format.h"
-#include "cli/host_folder.h"
-#include "cli/stored_options.h"
+#include "app/host_folder.h"
+#include "app/stored_options.h"
 #include "cli/terminal_services.h"
 #include "host/errors.h"
 
@@ -61,17 +61,17 @@ CLI::Option* AddCount(CLI::App& command, const std::string& name, std::string& t
 }
 
 // "现在 8 (now 8)" for a value the host folder holds, "默认 10 (default 10)" else.
-std::pair<std::string, std::string> ValueNote(const StoredOptions& stored, const std::string& value) {
+std::pair<std::string, std::string> ValueNote(const app::StoredOptions& stored, const std::string& value) {
   return stored.fromFolder ? std::pair{"现在 " + value, "now " + value} : std::pair{"默认 " + value, "default " + value};
 }
 
-std::string YesNoNote(const StoredOptions& stored, bool value, const std::string& chinese, const std::string& english) {
+std::string YesNoNote(const app::StoredOptions& stored, bool value, const std::string& chinese, const std::string& english) {
   const auto [zh, en] = ValueNote(stored, value ? "是" : "否");
   return fmt::format("{}，{} ({}; {})", chinese, zh, english, stored.fromFolder ? (value ? "now yes" : "now no")
                                                                                  : (value ? "default yes" : "default no"));
 }
 
-void AddCountOptions(CLI::App& command, std::string (&values)[4], const StoredOptions& stored) {
+void AddCountOptions(CLI::App& command, std::string (&values)[4], const app::StoredOptions& stored) {
   const auto classes = ValueNote(stored, stored.classes);
   const auto excellent = ValueNote(stored, stored.excellent);
   const auto pass = ValueNote(stored, stored.pass);
@@ -104,7 +104,7 @@ std::optional<bool> GivenFlag(const CLI::App& command, const std::string& on, co
 
 // A balance check box: --by-X ticks it, --no-by-X clears it.
 void AddCheckPair(CLI::App& command, const std::string& name, const std::string& chinese, const std::string& english,
-                  const StoredOptions& stored, bool ticked) {
+                  const app::StoredOptions& stored, bool ticked) {
   command.add_flag("--by-" + name)
       ->description(YesNoNote(stored, ticked, "按" + chinese + "均衡", "balance the classes by " + english));
   command.add_flag("--no-by-" + name)->description("不按" + chinese + "均衡 (do not balance by " + english + ")");
@@ -281,8 +281,8 @@ int Run(int argc, const char* const* argv, std::ostream& out, std::ostream& err,
   app.set_help_flag("-h,--help", "显示这段说明 (print this help)");
   const std::filesystem::path here = std::filesystem::current_path();
   // Reading the host workbook costs time, so only the help reads it.
-  const StoredOptions stored = AsksForHelp(argc, argv) ? ReadStoredOptions(ResolveFolder(here, GivenFolder(argc, argv)))
-                                                       : StoredOptions{};
+  const app::StoredOptions stored = AsksForHelp(argc, argv) ? app::ReadStoredOptions(app::ResolveFolder(here, GivenFolder(argc, argv)))
+                                                       : app::StoredOptions{};
   app.failure_message(UsageMessage);
   app.set_version_flag("--version", kVersion, "显示版本 (print the version)");
   app.footer(kFooter);
@@ -297,13 +297,13 @@ int Run(int argc, const char* const* argv, std::ostream& out, std::ostream& err,
       "init", "建立文件夹：fenban.xlsx、数据/、help.doc (create the host folder: fenban.xlsx, 数据/, help.doc)");
   std::string initDir;
   int32_t exampleCount = 0;
-  uint64_t exampleSeed = kDefaultExampleSeed;
+  uint64_t exampleSeed = app::kDefaultExampleSeed;
   init->add_option("DIR", initDir, "要建立的文件夹，默认 -C 的文件夹 (folder to create, default the -C folder)");
   init->add_option("--example", exampleCount,
                    "在 数据/ 里生成有 N 名学生的 示例.xlsx (write 数据/示例.xlsx with N generated students)")
-      ->check(CLI::Range(1, kMaxExampleStudents));
+      ->check(CLI::Range(1, app::kMaxExampleStudents));
   init->add_option("--seed", exampleSeed,
-                   fmt::format("示例名单的随机种子，默认 {} (seed of the example list)", kDefaultExampleSeed))
+                   fmt::format("示例名单的随机种子，默认 {} (seed of the example list)", app::kDefaultExampleSeed))
       ->check(kSeedValidator);
   init->footer("已有 fenban.xlsx 时不覆盖它；只给 --example 时只重写示例名单，原来的示例留作旧版本。\n"
                "An existing fenban.xlsx is never overwritten; with --example only the example is (re)written,\n"
@@ -392,7 +392,7 @@ int Run(int argc, const char* const* argv, std::ostream& out, std::ostream& err,
   CLI::App* exportCommand = app.add_subcommand(
       "export", "把分班表导出为张贴或发送用的名单：只含所选的列，不含成绩和名次 (class lists to post or send)");
   std::string exportBook, exportColumns;
-  ExportOptions exportOptions;
+  app::ExportOptions exportOptions;
   exportCommand->add_option("BOOK", exportBook, "数据文件夹里的工作簿 (a workbook in the data folder)")->required();
   exportCommand->add_option("SHEET", exportOptions.sheet, "分班表，例如 分班表1 (the division sheet)")->required();
   exportCommand->add_option("--columns", exportColumns,
@@ -412,7 +412,7 @@ int Run(int argc, const char* const* argv, std::ostream& out, std::ostream& err,
   // serve
   CLI::App* serveCommand = app.add_subcommand(
       "serve", "在浏览器里使用分班：启动本机网页服务 (use fenban in a web browser: start a local web server)");
-  ServeOptions serveOptions;
+  app::ServeOptions serveOptions;
   int32_t servePort = 0;
   serveCommand->add_option("--port", servePort, "端口，默认找一个空闲端口 (port, default a free one)")
       ->check(CLI::Range(1, 65535));
@@ -424,7 +424,7 @@ int Run(int argc, const char* const* argv, std::ostream& out, std::ostream& err,
 
   if (argc <= 1) {
     err << app.help();
-    return kExitUsage;
+    return app::kExitUsage;
   }
   try {
     app.parse(argc, argv);
@@ -443,7 +443,7 @@ int Run(int argc, const char* const* argv, std::ostream& out, std::ostream& err,
         err << fmt::format("；你是不是想用 did you mean: fenban {}", *nearest);
       }
       err << "\n用法 usage: fenban --help\n";
-      return kExitUsage;
+      return app::kExitUsage;
     }
     const bool helpOrVersion = error.get_exit_code() == static_cast<int>(CLI::ExitCodes::Success);
     const CLI::App* command = known.empty() ? &app : known.front();
@@ -460,44 +460,44 @@ int Run(int argc, const char* const* argv, std::ostream& out, std::ostream& err,
           err << " (no such option)";
         }
         err << fmt::format("\n用法 usage: {} --help\n", commandName);
-        return kExitUsage;
+        return app::kExitUsage;
       }
     }
     int status = app.exit(error, out, err);
-    return status == static_cast<int>(CLI::ExitCodes::Success) ? kExitSuccess : kExitUsage;
+    return status == static_cast<int>(CLI::ExitCodes::Success) ? app::kExitSuccess : app::kExitUsage;
   }
 
   for (const char* name : {"by-sex", "by-boarding", "by-current", "refine"}) {
     std::string on = std::string("--") + name, off = std::string("--no-") + name;
     if (divide->parsed() && divide->count(on) > 0 && divide->count(off) > 0) {
       err << fmt::format("fenban divide: {} 和 {} 只能选一个 (choose one of {} and {})\n", on, off, on, off);
-      return kExitUsage;
+      return app::kExitUsage;
     }
   }
 
   std::optional<std::vector<std::string>> subjects;
   if (templ->parsed() && templ->count("--subjects") > 0) {
     subjects = SplitSubjects(subjectList);
-    if (subjects->size() > kMaxSubjects) {
-      err << fmt::format("fenban template: 最多 {} 个学科，给了 {} 个 (at most {} subjects, {} given)\n", kMaxSubjects,
-                         subjects->size(), kMaxSubjects, subjects->size());
-      return kExitUsage;
+    if (subjects->size() > app::kMaxSubjects) {
+      err << fmt::format("fenban template: 最多 {} 个学科，给了 {} 个 (at most {} subjects, {} given)\n", app::kMaxSubjects,
+                         subjects->size(), app::kMaxSubjects, subjects->size());
+      return app::kExitUsage;
     }
   }
 
-  const std::filesystem::path folder = ResolveFolder(here, hostDir);
+  const std::filesystem::path folder = app::ResolveFolder(here, hostDir);
   Terminal terminal{out, err};
   try {
     if (init->parsed()) {
-      InitOptions options;
-      options.folder = ResolveFolder(folder, initDir);
+      app::InitOptions options;
+      options.folder = app::ResolveFolder(folder, initDir);
       if (init->count("--example") > 0) options.exampleStudents = exampleCount;
       options.exampleSeed = exampleSeed;
       return RunInit(options, terminal);
     }
     if (list->parsed()) return RunList(folder, terminal);
     if (divide->parsed()) {
-      DivideOptions options;
+      app::DivideOptions options;
       options.book = divideBook;
       options.counts = {GivenText(*divide, "--classes", divideCounts[0]),
                         GivenText(*divide, "--excellent", divideCounts[1]),
@@ -511,7 +511,7 @@ int Run(int argc, const char* const* argv, std::ostream& out, std::ostream& err,
       return RunDivide(folder, options, terminal);
     }
     if (stats->parsed()) {
-      StatsOptions options;
+      app::StatsOptions options;
       options.book = statsBook;
       options.sheet = statsSheet;
       options.counts = {GivenText(*stats, "--classes", statsCounts[0]),
@@ -519,11 +519,11 @@ int Run(int argc, const char* const* argv, std::ostream& out, std::ostream& err,
                         GivenText(*stats, "--pass", statsCounts[2]), GivenText(*stats, "--top", statsCounts[3])};
       return RunStats(folder, options, terminal);
     }
-    if (clean->parsed()) return RunClean(folder, CleanOptions{cleanBook, cleanSheet}, terminal);
-    if (templ->parsed()) return RunTemplate(folder, TemplateOptions{subjects}, terminal);
+    if (clean->parsed()) return RunClean(folder, app::CleanOptions{cleanBook, cleanSheet}, terminal);
+    if (templ->parsed()) return RunTemplate(folder, app::TemplateOptions{subjects}, terminal);
     if (history->parsed()) return RunHistory(folder, historyBook, terminal);
     if (restore->parsed()) {
-      RestoreOptions options{restoreBook, std::nullopt};
+      app::RestoreOptions options{restoreBook, std::nullopt};
       if (restore->count("N") > 0) options.version = restoreVersion;
       return RunRestore(folder, options, terminal);
     }
@@ -533,22 +533,22 @@ int Run(int argc, const char* const* argv, std::ostream& out, std::ostream& err,
     }
     if (help->parsed()) return RunHelp(folder, terminal);
     if (serveCommand->parsed()) {
-      if (!serve) throw CliError("这个程序没有网页服务 this build has no web server");
+      if (!serve) throw app::AppError("这个程序没有网页服务 this build has no web server");
       if (serveCommand->count("--port") > 0) serveOptions.port = servePort;
       return serve(folder, serveOptions, out, err);
     }
-  } catch (const CliError& error) {
+  } catch (const app::AppError& error) {
     err << "fenban: " << error.what() << '\n';
-    return kExitMessage;
+    return app::kExitMessage;
   } catch (const host::RuntimeError& error) {
     err << fmt::format("错误: 错误[{}] {}\n", error.Number(), BoxTextForTerminal(error.Description()));
-    return kExitMessage;
+    return app::kExitMessage;
   } catch (const std::exception& error) {
     err << "fenban: " << error.what() << '\n';
-    return kExitMessage;
+    return app::kExitMessage;
   }
   err << app.help();
-  return kExitUsage;
+  return app::kExitUsage;
 }
 
 }  // namespace fenban::cli

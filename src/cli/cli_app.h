@@ -7,13 +7,13 @@
 #include <string>
 #include <vector>
 
-#include "cli/command_options.h"
+#include "app/command_options.h"
 
 namespace fenban::cli {
 
-// Runs `fenban serve` for a host folder; the web front end supplies it.
+// Runs `fenban serve` for a host folder; main.cpp hands in the web front end's.
 using ServeRunner =
-    std::function<int(const std::filesystem::path& folder, const ServeOptions& options, std::ostream& out,
+    std::function<int(const std::filesystem::path& folder, const app::ServeOptions& options, std::ostream& out,
                       std::ostream& err)>;
 
 // Runs the program with its arguments (argv[0] first) and returns the exit

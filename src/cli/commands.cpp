@@ -7,14 +7,14 @@
 
 #include <fmt/format.h>
 
-#include "cli/cli_error.h"
-#include "cli/folder_guard.h"
-#include "cli/kept_copy.h"
+#include "app/app_error.h"
+#include "app/folder_guard.h"
+#include "app/kept_copy.h"
 #include "cli/refinement_summary.h"
-#include "cli/session.h"
+#include "app/session.h"
 #include "cli/table_printer.h"
 #include "cli/terminal_services.h"
-#include "cli/workbook_history.h"
+#include "app/workbook_history.h"
 #include "form/form_routines.h"
 #include "host/value.h"
 #include "sheets/workbook_layout.h"
@@ -53,7 +53,7 @@ struct CountControl {
   const char* meaning;
 };
 
-std::vector<CountControl> CountControls(const CountOptions& counts, const form::FormModel& form) {
+std::vector<CountControl> CountControls(const app::CountOptions& counts, const form::FormModel& form) {
   return {{&counts.classes, &form.txtFenBan, "班级数 classes"},
           {&counts.excellent, &form.txtYouXiu, "优秀人数 excellent"},
           {&counts.pass, &form.txtJiGe, "及格人数 pass"},
@@ -61,7 +61,7 @@ std::vector<CountControl> CountControls(const CountOptions& counts, const form::
 }
 
 // Says where the form's rules replaced a given value ("--classes abc" becomes 10).
-void ReportReplacedCounts(const CountOptions& counts, const form::FormModel& form, std::ostream& err) {
+void ReportReplacedCounts(const app::CountOptions& counts, const form::FormModel& form, std::ostream& err) {
   for (const CountControl& count : CountControls(counts, form)) {
     if (!count.given->has_value()) continue;
     const std::string& given = **count.given;
@@ -109,10 +109,10 @@ void PrintOptionsInEffect(const form::FormModel& form, std::ostream& out) {
 }
 
 // The versions a save kept, with where to find them again.
-void PrintKeptVersions(const Session& session, std::ostream& out) {
+void PrintKeptVersions(const app::Session& session, std::ostream& out) {
   if (session.KeptVersions().empty()) return;
   std::string list;
-  for (const KeptVersion& kept : session.KeptVersions()) {
+  for (const app::KeptVersion& kept : session.KeptVersions()) {
     if (!list.empty()) list += ", ";
     list += fmt::format("{} 版本 {}", kept.workbook.filename().string(), kept.number);
   }
@@ -125,41 +125,41 @@ std::string BookArgument(const std::filesystem::path& workbook) {
   return (!name.empty() && name.front() == '-' ? "-- " : "") + ShellWord(name);
 }
 
-// The workbook BOOK names for history and restore, or a CliError naming those there are.
+// The workbook BOOK names for history and restore, or an AppError naming those there are.
 std::filesystem::path VersionedWorkbook(const std::filesystem::path& folder, const std::string& book) {
-  if (std::optional<std::filesystem::path> path = NamedWorkbook(folder, book)) return *path;
-  std::string names = kHostBookName;
+  if (std::optional<std::filesystem::path> path = app::NamedWorkbook(folder, book)) return *path;
+  std::string names = app::kHostBookName;
   std::error_code ec;
   for (std::filesystem::directory_iterator it(folder / form::kDataFolderName, ec), end; !ec && it != end;
        it.increment(ec)) {
     const std::string name = it->path().filename().string();
-    if (it->is_regular_file(ec) && !IsHiddenOrLockFile(name)) names += ", " + name;
+    if (it->is_regular_file(ec) && !app::IsHiddenOrLockFile(name)) names += ", " + name;
   }
-  throw CliError(fmt::format("没有 “{}”，也没有它的旧版本 (no such workbook and no versions of it)。"
+  throw app::AppError(fmt::format("没有 “{}”，也没有它的旧版本 (no such workbook and no versions of it)。"
                              "可选 available: {}",
                              book, names));
 }
 
 // Starts the form and chooses the data workbook: the common start of the
 // commands that work on one.
-bool OpenDataWorkbook(Session& session, const std::string& book) {
+bool OpenDataWorkbook(app::Session& session, const std::string& book) {
   if (!session.Start() || !session.SelectBook(book)) return false;
-  RefuseToReplaceTheKeptCopy(session.DataBook());
+  app::RefuseToReplaceTheKeptCopy(session.DataBook());
   return true;
 }
 
 }  // namespace
 
-int RunInit(const InitOptions& options, Terminal terminal) {
+int RunInit(const app::InitOptions& options, Terminal terminal) {
   TerminalServices services(terminal.out, terminal.err, std::nullopt);
-  InitHostFolder(options, services, terminal.out);
-  return kExitSuccess;
+  app::InitHostFolder(options, services, terminal.out);
+  return app::kExitSuccess;
 }
 
 int RunList(const std::filesystem::path& folder, Terminal terminal) {
   TerminalServices services(terminal.out, terminal.err, std::nullopt);
-  Session session(folder, services);
-  if (!session.Start()) return kExitMessage;
+  app::Session session(folder, services);
+  if (!session.Start()) return app::kExitMessage;
   form::FormModel& form = session.Form();
   std::filesystem::path dataFolder = folder / form::kDataFolderName;
   terminal.out << "数据工作簿 data workbooks (" << dataFolder.string() << "):\n";
@@ -173,18 +173,18 @@ int RunList(const std::filesystem::path& folder, Terminal terminal) {
                             : "  （文件夹不存在 folder missing）\n");
   }
   TextTable options = {
-      {"班级数 classes", "--classes", DescribeValue(form.txtFenBan.value), "分成几个班 number of classes"},
-      {"优秀人数 excellent", "--excellent", DescribeValue(form.txtYouXiu.value),
+      {"班级数 classes", "--classes", app::DescribeValue(form.txtFenBan.value), "分成几个班 number of classes"},
+      {"优秀人数 excellent", "--excellent", app::DescribeValue(form.txtYouXiu.value),
        "每班前几名算优秀 top N per class count as excellent"},
-      {"及格人数 pass", "--pass", DescribeValue(form.txtJiGe.value), "每班前几名算及格 top N per class count as passing"},
-      {"前N名 top", "--top", DescribeValue(form.txtNMing.value),
+      {"及格人数 pass", "--pass", app::DescribeValue(form.txtJiGe.value), "每班前几名算及格 top N per class count as passing"},
+      {"前N名 top", "--top", app::DescribeValue(form.txtNMing.value),
        "均衡时前 班级数×N 名只按成绩分 the best classes×N are dealt by rank alone"},
-      {"按性别均衡 by sex", "--by-sex", DescribeValue(form.chbXingBie.value), "各班男女人数相近 even sexes"},
-      {"按住校均衡 by boarding", "--by-boarding", DescribeValue(form.chbZuXiao.value),
+      {"按性别均衡 by sex", "--by-sex", app::DescribeValue(form.chbXingBie.value), "各班男女人数相近 even sexes"},
+      {"按住校均衡 by boarding", "--by-boarding", app::DescribeValue(form.chbZuXiao.value),
        "各班住校人数相近 even boarders"},
-      {"按应届均衡 by current", "--by-current", DescribeValue(form.chbYingJie.value),
+      {"按应届均衡 by current", "--by-current", app::DescribeValue(form.chbYingJie.value),
        "各班应届人数相近 even current-year graduates"},
-      {"优化均衡 refine", "--refine", DescribeValue(form.chbYouHua.value),
+      {"优化均衡 refine", "--refine", app::DescribeValue(form.chbYouHua.value),
        "分班后在班级间交换学生，使各班更接近 trade students until the classes are alike"},
   };
   for (auto& row : options) row[0] = "  " + row[0];
@@ -192,14 +192,14 @@ int RunList(const std::filesystem::path& folder, Terminal terminal) {
   if (form.ltbBiao.ListCount() > 0) {
     terminal.out << "名单可以写文件名或序号 name a list by its file name or its number: fenban divide 1\n";
   }
-  return kExitSuccess;
+  return app::kExitSuccess;
 }
 
-int RunDivide(const std::filesystem::path& folder, const DivideOptions& options, Terminal terminal) {
+int RunDivide(const std::filesystem::path& folder, const app::DivideOptions& options, Terminal terminal) {
   TerminalServices services(terminal.out, terminal.err, options.seed);
-  const HostFolderLock lock(folder);
-  TidyHostFolder(folder, terminal.err);
-  Session session(folder, services);
+  const app::HostFolderLock lock(folder);
+  app::TidyHostFolder(folder, terminal.err);
+  app::Session session(folder, services);
   bool ok = OpenDataWorkbook(session, options.book) && session.ApplyCounts(options.counts);
   if (ok) ReportReplacedCounts(options.counts, session.Form(), terminal.err);
   ok = ok && session.ApplyChecks(options.checks);
@@ -208,7 +208,7 @@ int RunDivide(const std::filesystem::path& folder, const DivideOptions& options,
   PrintSeed(services, terminal.out);
   if (!ok) {
     terminal.err << "没有保存任何文件 nothing was saved.\n";
-    return kExitMessage;
+    return app::kExitMessage;
   }
   host::ModelWorkbook& data = session.DataBook();
   int32_t number = session.Bridge().State().NextSheetNo - 1;
@@ -222,21 +222,21 @@ int RunDivide(const std::filesystem::path& folder, const DivideOptions& options,
   PrintRefinementSummary(terminal.out, session.Bridge().State().LastRefinement,
                          session.Bridge().State().LastRefinementNotes);
   PrintWhatNext(folder, data, number, terminal.out);
-  return kExitSuccess;
+  return app::kExitSuccess;
 }
 
-int RunStats(const std::filesystem::path& folder, const StatsOptions& options, Terminal terminal) {
+int RunStats(const std::filesystem::path& folder, const app::StatsOptions& options, Terminal terminal) {
   TerminalServices services(terminal.out, terminal.err, std::nullopt);
-  const HostFolderLock lock(folder);
-  TidyHostFolder(folder, terminal.err);
-  Session session(folder, services);
-  if (!OpenDataWorkbook(session, options.book)) return kExitMessage;
+  const app::HostFolderLock lock(folder);
+  app::TidyHostFolder(folder, terminal.err);
+  app::Session session(folder, services);
+  if (!OpenDataWorkbook(session, options.book)) return app::kExitMessage;
   session.ActivateDataSheet(options.sheet);
   const bool applied = session.ApplyCounts(options.counts);
   if (applied) ReportReplacedCounts(options.counts, session.Form(), terminal.err);
   if (!applied || !session.Fire("cmdTiaoBanClick")) {
     terminal.err << "没有保存任何文件 nothing was saved.\n";
-    return kExitMessage;
+    return app::kExitMessage;
   }
   host::ModelWorkbook& data = session.DataBook();
   std::string statisticsName = sheets::StatisticsSheetOf(options.sheet);
@@ -246,41 +246,41 @@ int RunStats(const std::filesystem::path& folder, const StatsOptions& options, T
   session.Save({&session.HostBook(), &data}, terminal.out);
   PrintKeptVersions(session, terminal.out);
   PrintSummaryOf(data, statisticsName, terminal.out);
-  return kExitSuccess;
+  return app::kExitSuccess;
 }
 
-int RunClean(const std::filesystem::path& folder, const CleanOptions& options, Terminal terminal) {
+int RunClean(const std::filesystem::path& folder, const app::CleanOptions& options, Terminal terminal) {
   TerminalServices services(terminal.out, terminal.err, std::nullopt);
-  const HostFolderLock lock(folder);
-  TidyHostFolder(folder, terminal.err);
-  Session session(folder, services);
-  if (!OpenDataWorkbook(session, options.book)) return kExitMessage;
+  const app::HostFolderLock lock(folder);
+  app::TidyHostFolder(folder, terminal.err);
+  app::Session session(folder, services);
+  if (!OpenDataWorkbook(session, options.book)) return app::kExitMessage;
   session.ActivateDataSheet(options.sheet.empty() ? kDataSheetName : options.sheet);
   if (!session.Fire("cmdDelClick")) {
     terminal.err << "没有保存任何文件 nothing was saved.\n";
-    return kExitMessage;
+    return app::kExitMessage;
   }
   host::ModelWorkbook& data = session.DataBook();
   PrintSheets(data, terminal.out);
   session.SetHistoryCommand("fenban clean " + (options.sheet.empty() ? kDataSheetName : options.sheet));
   session.Save({&session.HostBook(), &data}, terminal.out);
   PrintKeptVersions(session, terminal.out);
-  for (const KeptVersion& kept : session.KeptVersions()) {
-    if (kept.workbook == folder / kHostBookName) continue;
+  for (const app::KeptVersion& kept : session.KeptVersions()) {
+    if (kept.workbook == folder / app::kHostBookName) continue;
     terminal.out << fmt::format("删错了可用 fenban restore {} 恢复 (deleted by mistake? undo with: fenban restore {})\n",
                                 BookArgument(kept.workbook), BookArgument(kept.workbook));
   }
-  return kExitSuccess;
+  return app::kExitSuccess;
 }
 
-int RunTemplate(const std::filesystem::path& folder, const TemplateOptions& options, Terminal terminal) {
+int RunTemplate(const std::filesystem::path& folder, const app::TemplateOptions& options, Terminal terminal) {
   TerminalServices services(terminal.out, terminal.err, std::nullopt);
-  const HostFolderLock lock(folder);
-  TidyHostFolder(folder, terminal.err);
-  Session session(folder, services);
+  const app::HostFolderLock lock(folder);
+  app::TidyHostFolder(folder, terminal.err);
+  app::Session session(folder, services);
   if (options.subjects) {
     host::Worksheet* entry = session.HostBook().FindSheet(Entry::kSheetName);
-    if (entry == nullptr) throw CliError(fmt::format("{} 里没有 “登记表” (no entry template sheet)", kHostBookName));
+    if (entry == nullptr) throw app::AppError(fmt::format("{} 里没有 “登记表” (no entry template sheet)", app::kHostBookName));
     const std::vector<std::string>& subjects = *options.subjects;
     for (int32_t row = Entry::kFirstSubjectRow; row <= Entry::kLastSubjectRow; ++row) {
       size_t index = static_cast<size_t>(row - Entry::kFirstSubjectRow);
@@ -289,7 +289,7 @@ int RunTemplate(const std::filesystem::path& folder, const TemplateOptions& opti
   }
   if (!session.Fire("cmdDengJiClick")) {
     terminal.err << "没有保存任何文件 nothing was saved.\n";
-    return kExitMessage;
+    return app::kExitMessage;
   }
   host::Worksheet* entry = session.HostBook().FindSheet(Entry::kSheetName);
   if (entry != nullptr) {
@@ -301,46 +301,46 @@ int RunTemplate(const std::filesystem::path& folder, const TemplateOptions& opti
       names += name;
     }
     terminal.out << "登记的学科 subjects: " << (names.empty() ? "（无 none）" : names) << '\n';
-    terminal.out << "总分化为整数 round totals: " << DescribeValue(entry->CellValue(Entry::kRoundingRow, Entry::kRoundingColumn)) << '\n';
+    terminal.out << "总分化为整数 round totals: " << app::DescribeValue(entry->CellValue(Entry::kRoundingRow, Entry::kRoundingColumn)) << '\n';
   }
   session.SetHistoryCommand("fenban template");
   session.Save({&session.HostBook()}, terminal.out);
   PrintKeptVersions(session, terminal.out);
-  return kExitSuccess;
+  return app::kExitSuccess;
 }
 
 int RunHistory(const std::filesystem::path& folder, const std::string& book, Terminal terminal) {
   const std::filesystem::path workbook = VersionedWorkbook(folder, book);
-  const std::vector<WorkbookVersion> versions = ListVersions(workbook);
+  const std::vector<app::WorkbookVersion> versions = app::ListVersions(workbook);
   terminal.out << fmt::format("“{}” 的旧版本 versions kept ({}):\n", workbook.filename().string(),
-                              HistoryFolderOf(workbook).string());
+                              app::HistoryFolderOf(workbook).string());
   if (versions.empty()) {
     terminal.out << "  （无 none）还没有命令替换过这个文件 (no command has replaced this file yet)\n";
-    return kExitSuccess;
+    return app::kExitSuccess;
   }
   TextTable rows = {{"  编号 no.", "保存时间 kept at", "之后的命令 replaced by", "工作表 sheets"}};
-  for (const WorkbookVersion& version : versions) {
+  for (const app::WorkbookVersion& version : versions) {
     std::string sheets;
     for (const std::string& sheet : version.sheets) sheets += (sheets.empty() ? "" : ", ") + sheet;
-    if (SameAsCurrent(version, workbook)) sheets += "  （与现在的文件相同 same as the file now）";
+    if (app::SameAsCurrent(version, workbook)) sheets += "  （与现在的文件相同 same as the file now）";
     rows.push_back({fmt::format("  {}", version.number), version.time, version.command, sheets});
   }
   terminal.out << FormatTable(rows, true);
   terminal.out << fmt::format("恢复 restore: fenban restore {} N（不写 N 时恢复最新的 without N: the newest）\n",
                               BookArgument(workbook));
-  return kExitSuccess;
+  return app::kExitSuccess;
 }
 
-int RunRestore(const std::filesystem::path& folder, const RestoreOptions& options, Terminal terminal) {
-  const HostFolderLock lock(folder);
-  TidyHostFolder(folder, terminal.err);
+int RunRestore(const std::filesystem::path& folder, const app::RestoreOptions& options, Terminal terminal) {
+  const app::HostFolderLock lock(folder);
+  app::TidyHostFolder(folder, terminal.err);
   const std::filesystem::path workbook = VersionedWorkbook(folder, options.book);
-  const RestoreResult result = RestoreVersion(workbook, options.version, "fenban restore");
-  const WorkbookVersion& version = result.restored;
+  const app::RestoreResult result = app::RestoreVersion(workbook, options.version, "fenban restore");
+  const app::WorkbookVersion& version = result.restored;
   if (result.unchanged) {
     terminal.out << fmt::format("“{}” 已经是版本 {}，没有改动 (the file already is version {}; nothing changed)\n",
                                 workbook.filename().string(), version.number, version.number);
-    return kExitSuccess;
+    return app::kExitSuccess;
   }
   std::string sheets;
   for (const std::string& sheet : version.sheets) sheets += (sheets.empty() ? "" : ", ") + sheet;
@@ -350,13 +350,13 @@ int RunRestore(const std::filesystem::path& folder, const RestoreOptions& option
     terminal.out << fmt::format("恢复前的文件已留作版本 {}；撤销这次恢复 to undo this restore: fenban restore {} {}\n",
                                 *result.keptAs, BookArgument(workbook), *result.keptAs);
   }
-  return kExitSuccess;
+  return app::kExitSuccess;
 }
 
 int RunHelp(const std::filesystem::path& folder, Terminal terminal) {
   TerminalServices services(terminal.out, terminal.err, std::nullopt);
-  Session session(folder, services);
-  return session.Fire("cmdHelp") ? kExitSuccess : kExitMessage;
+  app::Session session(folder, services);
+  return session.Fire("cmdHelp") ? app::kExitSuccess : app::kExitMessage;
 }
 
 }  // namespace fenban::cli

@@ -1,13 +1,13 @@
 // The commands of the fenban program. Each returns the exit status; program
-// failures are thrown as CliError.
+// failures are thrown as AppError.
 #pragma once
 
 #include <filesystem>
 #include <iosfwd>
 
-#include "cli/class_export.h"
-#include "cli/command_options.h"
-#include "cli/host_folder.h"
+#include "app/class_export.h"
+#include "app/command_options.h"
+#include "app/host_folder.h"
 
 namespace fenban::cli {
 
@@ -17,17 +17,17 @@ struct Terminal {
   std::ostream& err;
 };
 
-int RunInit(const InitOptions& options, Terminal terminal);
+int RunInit(const app::InitOptions& options, Terminal terminal);
 int RunList(const std::filesystem::path& folder, Terminal terminal);
-int RunDivide(const std::filesystem::path& folder, const DivideOptions& options, Terminal terminal);
-int RunStats(const std::filesystem::path& folder, const StatsOptions& options, Terminal terminal);
-int RunClean(const std::filesystem::path& folder, const CleanOptions& options, Terminal terminal);
-int RunTemplate(const std::filesystem::path& folder, const TemplateOptions& options, Terminal terminal);
+int RunDivide(const std::filesystem::path& folder, const app::DivideOptions& options, Terminal terminal);
+int RunStats(const std::filesystem::path& folder, const app::StatsOptions& options, Terminal terminal);
+int RunClean(const std::filesystem::path& folder, const app::CleanOptions& options, Terminal terminal);
+int RunTemplate(const std::filesystem::path& folder, const app::TemplateOptions& options, Terminal terminal);
 // history BOOK: the versions kept of a workbook. restore BOOK [N]: brings one back.
 int RunHistory(const std::filesystem::path& folder, const std::string& book, Terminal terminal);
-int RunRestore(const std::filesystem::path& folder, const RestoreOptions& options, Terminal terminal);
+int RunRestore(const std::filesystem::path& folder, const app::RestoreOptions& options, Terminal terminal);
 // export BOOK 分班表N: the class lists of a division in a new workbook beside the list.
-int RunExport(const std::filesystem::path& folder, const std::string& book, const ExportOptions& options,
+int RunExport(const std::filesystem::path& folder, const std::string& book, const app::ExportOptions& options,
               Terminal terminal);
 int RunHelp(const std::filesystem::path& folder, Terminal terminal);
 

@@ -180,18 +180,6 @@ std::string FormatTable(const TextTable& rows, bool allLeft, size_t maxWidth) {
   return text + FormatColumns(rows, widths, part, allLeft);
 }
 
-std::string CellText(const host::Value& value, bool oneDecimal) {
-  if (value.IsNumber()) {
-    // One decimal as the sheet's "0.0" format shows it: halves away from zero.
-    if (oneDecimal) return fmt::format("{:.1f}", std::round(value.Number() * 10.0) / 10.0);
-    return host::NumberToText(value.Number());
-  }
-  if (value.IsError()) return value.Error().code;
-  std::string text = value.IsEmpty() ? std::string() : value.ToText();
-  text.erase(std::remove(text.begin(), text.end(), '\n'), text.end());
-  return text;
-}
-
 void PrintStatisticsSummary(std::ostream& out, host::Worksheet& statisticsSheet, size_t width) {
   std::vector<TableRows> tables = FindTables(statisticsSheet);
   std::string title = TextAt(statisticsSheet, 1, 1);

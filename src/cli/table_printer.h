@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "app/value_text.h"
+
 namespace fenban::host {
 class Worksheet;
 class Value;
@@ -23,9 +25,7 @@ using TextTable = std::vector<std::vector<std::string>>;
 // parts of its columns, one below the other, each led by the first column.
 std::string FormatTable(const TextTable& rows, bool allLeft = false, size_t maxWidth = 0);
 
-// A cell as the summary shows it: line feeds dropped, numbers in their
-// shortest form, or with one decimal when oneDecimal is set.
-std::string CellText(const host::Value& value, bool oneDecimal = false);
+using app::CellText;
 
 // Prints the summary of a statistics sheet: the class count table in full,
 // the duplicate-name report, and the "最大差" row of the subject count and

@@ -121,14 +121,14 @@ std::string MoveWarning(const host::Worksheet& sheet, int32_t row, const host::V
   return text;
 }
 
-host::Worksheet& SheetOf(cli::Session& session, const std::string& name) {
+host::Worksheet& SheetOf(app::Session& session, const std::string& name) {
   host::Worksheet* sheet = session.DataBook().FindSheet(name);
   if (sheet == nullptr) throw WebError(404, kNotice, fmt::format("没有工作表 “{}”", name));
   return *sheet;
 }
 
 // Reruns the statistics command on the pair; false when it showed a box.
-bool RebuildStatistics(cli::Session& session, const std::string& divisionSheet) {
+bool RebuildStatistics(app::Session& session, const std::string& divisionSheet) {
   SheetOf(session, divisionSheet).Activate();
   return session.Fire("cmdTiaoBanClick");
 }
@@ -174,7 +174,7 @@ json Workspace::View(const std::string& sheet) {
   json view;
   const ViewBase base = CurrentBase();  // before reading
   if (pending_ && pending_->book == chosen_ && pending_->sheet == division) {
-    cli::Session& session = *pending_->run.session;
+    app::Session& session = *pending_->run.session;
     view["division"] = DivisionJson(SheetOf(session, division));
     MarkMovedStudents(view["division"], pending_->done);
     view["changes"] = ChangesJson(pending_->done);
@@ -232,7 +232,7 @@ json Workspace::MakeStep(const std::string& sheet, const std::vector<std::pair<S
     if (!fresh->run.services->Boxes().empty()) return Outcome(fresh->run, false);
   }
   PendingMoves& moves = starting ? *fresh : *pending_;
-  cli::Session& session = *moves.run.session;
+  app::Session& session = *moves.run.session;
   host::Worksheet& divisionSheet = SheetOf(session, division);
   MoveStep step;
   for (const auto& [student, toClass] : wanted) {
@@ -300,7 +300,7 @@ json Workspace::StepMoves(bool undo) {
   std::vector<MoveStep>& to = undo ? pending_->undone : pending_->done;
   if (from.empty()) throw WebError(400, kNotice, undo ? "没有可撤销的调班" : "没有可重做的调班");
   MoveStep step = from.back();
-  cli::Session& session = *pending_->run.session;
+  app::Session& session = *pending_->run.session;
   host::Worksheet& sheet = SheetOf(session, pending_->sheet);
   std::vector<int32_t> rows;
   for (const StudentMove& move : step) {
@@ -334,7 +334,7 @@ json Workspace::Redo() {
 
 json Workspace::SaveMoves() {
   if (!pending_) throw WebError(400, kNotice, "没有要保存的调班");
-  cli::Session& session = *pending_->run.session;
+  app::Session& session = *pending_->run.session;
   std::string sheet = pending_->sheet;
   json result = Done();
   session.SetHistoryCommand("调班");

@@ -9,35 +9,34 @@
 
 #include <fmt/format.h>
 
-#include "cli/cli_error.h"
-#include "cli/folder_guard.h"
-#include "cli/terminal_services.h"
+#include "app/app_error.h"
+#include "app/folder_guard.h"
 #include "web/listen_address.h"
 #include "web/web_app.h"
 #include "web/workspace.h"
 
 namespace fenban::web {
 
-int RunServe(const std::filesystem::path& folder, const cli::ServeOptions& options, std::ostream& out,
+int RunServe(const std::filesystem::path& folder, const app::ServeOptions& options, std::ostream& out,
              std::ostream& err) {
   const std::string& address = options.listen;
   if (IsEveryInterface(address)) {
     err << "fenban serve: --listen 需要一个具体的地址，如 127.0.0.1 "
            "(give one specific address; the page must not be open to every network)\n";
-    return cli::kExitUsage;
+    return app::kExitUsage;
   }
   std::unique_ptr<Workspace> workspace;
   try {
     workspace = std::make_unique<Workspace>(folder);
     // What a killed run left behind is reported and tidied, as each command does.
-    const cli::HostFolderLock lock(folder);
-    cli::TidyHostFolder(folder, err);
-  } catch (const cli::CliError& error) {
+    const app::HostFolderLock lock(folder);
+    app::TidyHostFolder(folder, err);
+  } catch (const app::AppError& error) {
     err << "fenban: " << error.what() << '\n';
-    return cli::kExitMessage;
+    return app::kExitMessage;
   }
   std::string token = NewToken();
-  WebApp app(*workspace, token);
+  WebApp webApp(*workspace, token);
 
   // Ctrl-C and SIGTERM are taken by sigwait below: block them before the
   // server's threads start, so that they inherit the mask.
@@ -47,11 +46,11 @@ int RunServe(const std::filesystem::path& folder, const cli::ServeOptions& optio
   sigaddset(&stopSignals, SIGTERM);
   pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
 
-  int port = app.Bind(address, options.port.value_or(0));
+  int port = webApp.Bind(address, options.port.value_or(0));
   if (port <= 0) {
     err << fmt::format("fenban serve: 无法在 {}:{} 上启动 (cannot listen there; is the port in use?)\n", address,
                        options.port.value_or(0));
-    return cli::kExitMessage;
+    return app::kExitMessage;
   }
   std::string host = address.find(':') != std::string::npos ? "[" + address + "]" : address;
   std::string url = fmt::format("http://{}:{}/?token={}", host, port, token);
@@ -63,20 +62,20 @@ int RunServe(const std::filesystem::path& folder, const cli::ServeOptions& optio
   std::atomic<bool> stopping = false;
   pthread_t mainThread = pthread_self();
   std::thread listener([&] {
-    app.Listen();
+    webApp.Listen();
     if (!stopping) pthread_kill(mainThread, SIGTERM);  // the server ended by itself: wake the waiter
   });
-  if (options.open && !cli::OpenWithDesktop(url)) {
+  if (options.open && !app::OpenWithDesktop(url)) {
     out << "没有找到桌面浏览器，请手动打开上面的地址 (no desktop browser found; open the address by hand)\n";
     out.flush();
   }
   int received = 0;
   sigwait(&stopSignals, &received);
   stopping = true;
-  app.Stop();
+  webApp.Stop();
   listener.join();
   out << "已停止 stopped\n";
-  return cli::kExitSuccess;
+  return app::kExitSuccess;
 }
 
 }  // namespace fenban::web

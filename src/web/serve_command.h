@@ -4,13 +4,13 @@
 #include <filesystem>
 #include <iosfwd>
 
-#include "cli/command_options.h"
+#include "app/command_options.h"
 
 namespace fenban::web {
 
 // Serves the host folder and prints the address with its access token.
 // Returns the exit status.
-int RunServe(const std::filesystem::path& folder, const cli::ServeOptions& options, std::ostream& out,
+int RunServe(const std::filesystem::path& folder, const app::ServeOptions& options, std::ostream& out,
              std::ostream& err);
 
 }  // namespace fenban::web

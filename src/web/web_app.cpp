@@ -5,8 +5,8 @@
 
 #include <fmt/format.h>
 
-#include "cli/cli_error.h"
-#include "cli/folder_guard.h"
+#include "app/app_error.h"
+#include "app/folder_guard.h"
 #include "host/errors.h"
 #include "web/file_rules.h"
 #include "web/growing_pool.h"
@@ -232,11 +232,11 @@ httplib::Server::Handler WebApp::Api(ApiHandler handler) {
     try {
       // Calls that may write hold the host folder's lock, as a command of the
       // terminal program does, so that the two never save at the same time.
-      std::optional<cli::HostFolderLock> folderLock;
+      std::optional<app::HostFolderLock> folderLock;
       if (writing) {
         try {
           folderLock.emplace(workspace_->Folder(), limits_.folderLockWait);
-        } catch (const cli::CliError&) {
+        } catch (const app::AppError&) {
           throw WebError(409, "请稍候", "另一个 fenban 命令（终端里的，或另一个网页服务的）正在使用这个文件夹，请等它结束后再试。没有保存任何文件。");
         }
       }
@@ -245,7 +245,7 @@ httplib::Server::Handler WebApp::Api(ApiHandler handler) {
       json body = ErrorJson(error.Title(), error.what());
       if (!error.Detail().is_null()) body["conflict"] = error.Detail();
       SendJson(response, error.Status(), body);
-    } catch (const cli::CliError& error) {
+    } catch (const app::AppError& error) {
       SendError(response, 400, kNotice, error.what());
     } catch (const host::RuntimeError& error) {
       SendError(response, 500, kErrorTitle, fmt::format("错误[{}] {}", error.Number(), error.Description()));
@@ -262,7 +262,7 @@ httplib::Server::Handler WebApp::Download(DownloadHandler handler) {
       handler(request, response);
     } catch (const WebError& error) {
       SendError(response, error.Status(), error.Title(), error.what());
-    } catch (const cli::CliError& error) {
+    } catch (const app::AppError& error) {
       SendError(response, 400, kNotice, error.what());
     }
   };
@@ -308,7 +308,7 @@ void WebApp::AddApiRoutes() {
   server_.Post("/api/export", Api([&ws, current](const httplib::Request& request) {
     json body = BodyOf(request);
     current(body, true);
-    cli::ExportOptions options;
+    app::ExportOptions options;
     options.sheet = TextField(body, "sheet");
     if (body.contains("columns")) options.columns = body["columns"].get<std::vector<std::string>>();
     options.perClassFiles = body.value("perClassFiles", false);

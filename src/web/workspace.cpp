@@ -11,10 +11,10 @@
 
 #include <fmt/format.h>
 
-#include "cli/cli_error.h"
-#include "cli/folder_guard.h"
-#include "cli/host_folder.h"
-#include "cli/kept_copy.h"
+#include "app/app_error.h"
+#include "app/folder_guard.h"
+#include "app/host_folder.h"
+#include "app/kept_copy.h"
 #include "files/workbook_files.h"
 #include "form/form_routines.h"
 #include "host/constants.h"
@@ -93,7 +93,7 @@ Workspace::Workspace(fs::path folder) : folder_(std::move(folder)), serverMark_(
 
 ReadVersions Workspace::DiskVersions() const {
   ReadVersions versions;
-  versions.host = VersionOf(folder_ / cli::kHostBookName);
+  versions.host = VersionOf(folder_ / app::kHostBookName);
   if (!chosen_.empty()) versions.data = VersionOf(folder_ / form::kDataFolderName / chosen_);
   return versions;
 }
@@ -103,11 +103,11 @@ FormRun Workspace::OpenRun(bool selectBook) {
   // Taken before reading: a file replaced in between then shows as changed.
   run.read = DiskVersions();
   if (!selectBook) run.read.data = FileVersion();
-  run.services = std::make_unique<WebServices>();
-  run.session = std::make_unique<cli::Session>(folder_, *run.services);
+  run.services = std::make_unique<app::DesktopServices>();
+  run.session = std::make_unique<app::Session>(folder_, *run.services);
   run.session->Start();
   if (selectBook && !chosen_.empty() && run.session->SelectBook(chosen_)) {
-    cli::RefuseToReplaceTheKeptCopy(run.session->DataBook());
+    app::RefuseToReplaceTheKeptCopy(run.session->DataBook());
   }
   return run;
 }
@@ -146,9 +146,9 @@ void Workspace::RequireCurrent(const ViewBase& base, bool movesToo) {
     const FileVersion host = pending_ ? pending_->run.read.host : disk.host;
     const FileVersion data = pending_ ? pending_->run.read.data : disk.data;
     if (staleMoves && !(pending_->run.read.host == disk.host)) {
-      changed.push_back(fmt::format("{}（选项、登记表）在调班之后被别的程序改动了", cli::kHostBookName));
+      changed.push_back(fmt::format("{}（选项、登记表）在调班之后被别的程序改动了", app::kHostBookName));
     } else if (base.host != host.Text()) {
-      changed.push_back(fmt::format("{}（选项、登记表）在页面读取之后被改动了", cli::kHostBookName));
+      changed.push_back(fmt::format("{}（选项、登记表）在页面读取之后被改动了", app::kHostBookName));
     }
     if (staleMoves && !(pending_->run.read.data == disk.data)) {
       changed.push_back(fmt::format("“{}” 在调班之后被别的程序改动了（终端里的分班、统计、删除，或在表格程序里保存）",
@@ -179,7 +179,7 @@ void Workspace::RequireCurrent(const ViewBase& base, bool movesToo) {
 void Workspace::RequireUnchangedSince(const ReadVersions& read) {
   const ReadVersions disk = DiskVersions();
   std::vector<std::string> changed;
-  if (!(read.host == disk.host)) changed.push_back(cli::kHostBookName);
+  if (!(read.host == disk.host)) changed.push_back(app::kHostBookName);
   if (read.data.exists && !(read.data == disk.data)) changed.push_back(ShownName(chosen_));
   if (changed.empty()) return;
   std::string names;
@@ -222,7 +222,7 @@ void Workspace::FollowSavedCopy(const std::vector<files::SaveResult>& saved, con
 json Workspace::Outcome(const FormRun& run, bool ok) {
   json boxes = json::array();
   bool refused = false;  // a box other than a notice ended the command
-  for (const MessageBox& box : run.services->Boxes()) {
+  for (const app::MessageBox& box : run.services->Boxes()) {
     boxes.push_back({{"title", box.title}, {"text", box.text}, {"style", box.style}});
     refused = refused || box.style != host::kMsgInformation;
   }
@@ -237,8 +237,8 @@ std::vector<std::string> Workspace::SaveBooks(FormRun& run, const std::vector<ho
     targets.push_back(fs::path(book->Path()) / files::KeptCopyName(book->Name()));
   }
   try {
-    cli::RefuseOpenWorkbooks(targets);
-  } catch (const cli::CliError& error) {
+    app::RefuseOpenWorkbooks(targets);
+  } catch (const app::AppError& error) {
     throw WebError(409, "文件正在使用", error.what());
   }
   std::ostringstream out;
@@ -247,7 +247,7 @@ std::vector<std::string> Workspace::SaveBooks(FormRun& run, const std::vector<ho
     for (host::ModelWorkbook* book : books) {
       if (book != &run.session->HostBook()) FollowSavedCopy(saved, *book);
     }
-  } catch (const cli::CliError& error) {
+  } catch (const app::AppError& error) {
     throw WebError(500, "保存失败", error.what());
   }
   std::vector<std::string> notes;
@@ -272,7 +272,7 @@ void Workspace::RefuseWhilePending(const std::string& what) {
 }
 
 std::vector<std::string> Workspace::ListBooks() {
-  WebServices services;
+  app::DesktopServices services;
   fs::path data = folder_ / form::kDataFolderName;
   std::error_code ec;
   if (!fs::is_directory(data, ec)) return {};
@@ -347,7 +347,7 @@ json Workspace::Select(const std::string& shownBook) {
   bool ok = run.session->SelectBook(book);
   // As the terminal does: an .xls list whose results went to its
   // "(fenban).xlsx" copy is not chosen again over that copy.
-  if (ok) cli::RefuseToReplaceTheKeptCopy(run.session->DataBook());
+  if (ok) app::RefuseToReplaceTheKeptCopy(run.session->DataBook());
   if (ok) chosen_ = book;
   json result = Outcome(run, ok);
   result["state"] = State();
@@ -364,7 +364,7 @@ json Workspace::SetOption(const std::string& control, const json& value) {
     run.session->SetRounding(value.get<bool>());
     ok = true;
   } else if (control == "txtFenBan" || control == "txtYouXiu" || control == "txtJiGe" || control == "txtNMing") {
-    cli::CountOptions counts;
+    app::CountOptions counts;
     std::string entry = EntryText(value);
     if (control == "txtFenBan") counts.classes = entry;
     if (control == "txtYouXiu") counts.excellent = entry;
@@ -376,7 +376,7 @@ json Workspace::SetOption(const std::string& control, const json& value) {
     }
   } else if (control == "chbXingBie" || control == "chbZuXiao" || control == "chbYingJie" || control == "chbYouHua") {
     if (!value.is_boolean()) throw WebError(400, kNotice, "勾选框的值应是 true 或 false (expected true or false)");
-    cli::CheckOptions checks;
+    app::CheckOptions checks;
     bool ticked = value.get<bool>();
     if (control == "chbXingBie") checks.bySex = ticked;
     if (control == "chbZuXiao") checks.byBoarding = ticked;
@@ -496,7 +496,7 @@ fs::path Workspace::DataBookPath(const std::string& shownBook) {
   return folder_ / form::kDataFolderName / book;
 }
 
-fs::path Workspace::HelpDocumentPath() const { return folder_ / cli::kManualName; }
+fs::path Workspace::HelpDocumentPath() const { return folder_ / app::kManualName; }
 
 json Workspace::Upload(const std::string& givenName, const std::string& bytes) {
   // A name the page can show and send back: bytes that are not UTF-8 become "_".

@@ -19,14 +19,14 @@
 
 #include <nlohmann/json.hpp>
 
-#include "cli/class_export.h"
-#include "cli/session.h"
+#include "app/class_export.h"
+#include "app/session.h"
 #include "files/workbook_files.h"
 #include "host/value.h"
 #include "web/file_version.h"
 #include "sheets/workbook_layout.h"
 #include "web/sheet_json.h"
-#include "web/web_services.h"
+#include "app/desktop_services.h"
 
 namespace fenban::web {
 
@@ -43,8 +43,8 @@ struct ReadVersions {
 // One run of the form: its services (which collect the message boxes) and
 // the session they serve.
 struct FormRun {
-  std::unique_ptr<WebServices> services;
-  std::unique_ptr<cli::Session> session;
+  std::unique_ptr<app::DesktopServices> services;
+  std::unique_ptr<app::Session> session;
   ReadVersions read;
 };
 
@@ -89,7 +89,7 @@ struct ShownStudent {
 
 class Workspace {
  public:
-  // A folder without fenban.xlsx is a cli::CliError.
+  // A folder without fenban.xlsx is a app::AppError.
   explicit Workspace(std::filesystem::path folder);
 
   const std::filesystem::path& Folder() const { return folder_; }
@@ -105,7 +105,7 @@ class Workspace {
   nlohmann::json Rebuild(const std::string& sheet);
   nlohmann::json Delete(const std::string& sheet);
   // The class lists of a division of the chosen workbook, written beside it.
-  nlohmann::json Export(const cli::ExportOptions& options);
+  nlohmann::json Export(const app::ExportOptions& options);
   // Deletes one division ("分班表N") and its statistics sheet, nothing else.
   nlohmann::json DeleteDivision(const std::string& sheet);
   nlohmann::json Template();

@@ -2,7 +2,7 @@
 // written beside the chosen workbook, which is never written.
 #include <fmt/format.h>
 
-#include "cli/class_export.h"
+#include "app/class_export.h"
 #include "form/form_routines.h"
 #include "web/name_text.h"
 #include "web/web_error.h"
@@ -12,11 +12,11 @@ namespace fenban::web {
 
 using nlohmann::json;
 
-json Workspace::Export(const cli::ExportOptions& options) {
+json Workspace::Export(const app::ExportOptions& options) {
   RefuseWhilePending("导出名单");
   if (chosen_.empty()) throw WebError(400, kNotice, "应选择数据表！");
   const std::vector<std::filesystem::path> written =
-      cli::ExportClassLists(folder_ / form::kDataFolderName / chosen_, options);
+      app::ExportClassLists(folder_ / form::kDataFolderName / chosen_, options);
   json files = json::array();
   json notes = json::array({fmt::format("已导出 {} 的名单，{} 个文件，在“数据”文件夹里：", options.sheet, written.size())});
   for (const std::filesystem::path& path : written) {

@@ -4,10 +4,10 @@
 
 #include <fmt/format.h>
 
-#include "cli/cli_error.h"
-#include "cli/folder_guard.h"
-#include "cli/host_folder.h"
-#include "cli/workbook_history.h"
+#include "app/app_error.h"
+#include "app/folder_guard.h"
+#include "app/host_folder.h"
+#include "app/workbook_history.h"
 #include "web/web_error.h"
 #include "web/workspace.h"
 
@@ -18,24 +18,24 @@ using nlohmann::json;
 
 namespace {
 
-json VersionJson(const cli::WorkbookVersion& version, const fs::path& workbook) {
+json VersionJson(const app::WorkbookVersion& version, const fs::path& workbook) {
   return {{"number", version.number},
           {"time", version.time},
           {"command", version.command},
           {"sheets", version.sheets},
-          {"current", cli::SameAsCurrent(version, workbook)}};
+          {"current", app::SameAsCurrent(version, workbook)}};
 }
 
 }  // namespace
 
 fs::path Workspace::VersionedBookPath(const std::string& book) {
-  if (book == cli::kHostBookName) return folder_ / cli::kHostBookName;
+  if (book == app::kHostBookName) return folder_ / app::kHostBookName;
   return DataBookPath(book);
 }
 
 json Workspace::Versions(const std::string& book) {
   const fs::path workbook = VersionedBookPath(book);
-  const std::vector<cli::WorkbookVersion> versions = cli::ListVersions(workbook);
+  const std::vector<app::WorkbookVersion> versions = app::ListVersions(workbook);
   json list = json::array();
   for (auto version = versions.rbegin(); version != versions.rend(); ++version) {
     list.push_back(VersionJson(*version, workbook));
@@ -47,15 +47,15 @@ json Workspace::Restore(const std::string& book, std::optional<int32_t> number) 
   RefuseWhilePending("恢复旧版本");
   const fs::path workbook = VersionedBookPath(book);
   try {
-    cli::RefuseOpenWorkbooks({workbook});
-  } catch (const cli::CliError& error) {
+    app::RefuseOpenWorkbooks({workbook});
+  } catch (const app::AppError& error) {
     throw WebError(409, "文件正在使用", error.what());
   }
-  if (cli::ListVersions(workbook).empty()) {
+  if (app::ListVersions(workbook).empty()) {
     throw WebError(404, kNotice, fmt::format("“{}”还没有旧版本：还没有命令替换过它。", book));
   }
-  const cli::RestoreResult result = cli::RestoreVersion(workbook, number, "恢复版本");
-  const cli::WorkbookVersion& version = result.restored;
+  const app::RestoreResult result = app::RestoreVersion(workbook, number, "恢复版本");
+  const app::WorkbookVersion& version = result.restored;
   json notes = json::array();
   if (result.unchanged) {
     notes.push_back(fmt::format("“{}”已经是版本 {}，没有改动。", book, version.number));

@@ -1,10 +1,8 @@
 #include "cli/terminal_services.h"
 
 #include <cstdlib>
-#include <ctime>
 #include <filesystem>
 #include <fstream>
-#include <regex>
 #include <sstream>
 
 #include <gtest/gtest.h>
@@ -46,78 +44,6 @@ TEST(TerminalServices, BeepRingsTheBellOnlyOnATerminal) {
   file.Beep(360, 36);
   EXPECT_EQ(fileErr.str(), "");
   EXPECT_EQ(fileOut.str(), "");
-}
-
-TEST(TerminalServices, GivenSeedIsUsedEveryTime) {
-  std::ostringstream out, err;
-  TerminalServices services(out, err, 424242);
-  EXPECT_FALSE(services.UsedSeed().has_value());
-  EXPECT_EQ(services.RandomSeed(), 424242u);
-  EXPECT_EQ(services.RandomSeed(), 424242u);
-  EXPECT_EQ(services.UsedSeed(), 424242u);
-}
-
-TEST(TerminalServices, ClockSeedIsDrawnOnceAndRemembered) {
-  std::ostringstream out, err;
-  TerminalServices services(out, err, std::nullopt);
-  uint64_t first = services.RandomSeed();
-  EXPECT_EQ(services.RandomSeed(), first);
-  ASSERT_TRUE(services.UsedSeed().has_value());
-  EXPECT_EQ(*services.UsedSeed(), first);
-}
-
-TEST(TerminalServices, ShortDateIsTodayAsYearMonthDay) {
-  std::ostringstream out, err;
-  TerminalServices services(out, err, std::nullopt);
-  std::string date = services.ShortDate();
-  ASSERT_TRUE(std::regex_match(date, std::regex(R"(\d{4}-\d{2}-\d{2})"))) << date;
-  std::time_t now = std::time(nullptr);
-  std::tm local{};
-  ::localtime_r(&now, &local);
-  EXPECT_EQ(std::stoi(date.substr(0, 4)), local.tm_year + 1900);
-  EXPECT_EQ(std::stoi(date.substr(5, 2)), local.tm_mon + 1);
-}
-
-TEST(TerminalServices, ListingHasRegularVisibleFilesInByteOrder) {
-  TempFolder folder;
-  const auto& dir = folder.Path();
-  for (const char* name : {"b.xlsx", "a.xls", "Z.txt", "名单.xlsx", ".hidden.xlsx", "~$a.xlsx", ".~lock.b.xlsx#"}) {
-    Touch(dir / name);
-  }
-  std::filesystem::create_directory(dir / "sub.xlsx");
-  std::ostringstream out, err;
-  TerminalServices services(out, err, std::nullopt);
-  std::vector<std::string> expected = {"Z.txt", "a.xls", "b.xlsx", "名单.xlsx"};
-  EXPECT_EQ(services.ListDirectory(dir.string()), expected);
-}
-
-TEST(TerminalServices, ListingAMissingFolderIsARunTimeError) {
-  TempFolder folder;
-  std::ostringstream out, err;
-  TerminalServices services(out, err, std::nullopt);
-  EXPECT_THROW(services.ListDirectory((folder.Path() / "missing").string()), host::RuntimeError);
-}
-
-TEST(TerminalServices, HiddenAndLockNames) {
-  EXPECT_TRUE(IsHiddenOrLockFile(".x"));
-  EXPECT_TRUE(IsHiddenOrLockFile("~$名单.xlsx"));
-  EXPECT_TRUE(IsHiddenOrLockFile(".~lock.名单.xlsx#"));
-  EXPECT_FALSE(IsHiddenOrLockFile("名单~$.xlsx"));
-  EXPECT_FALSE(IsHiddenOrLockFile("a.xlsx"));
-}
-
-TEST(TerminalServices, OpeningAMissingDocumentRaisesFileNotFound) {
-  TempFolder folder;
-  std::ostringstream out, err;
-  TerminalServices services(out, err, std::nullopt);
-  std::string path = (folder.Path() / "help.doc").string();
-  try {
-    services.OpenDocument(path);
-    FAIL() << "no error";
-  } catch (const host::RuntimeError& error) {
-    EXPECT_EQ(error.Number(), 53);
-    EXPECT_EQ(error.Description(), "文件未找到: " + path);
-  }
 }
 
 TEST(TerminalServices, WithoutADesktopTheDocumentPathIsPrinted) {

@@ -101,7 +101,7 @@ TEST_F(BoardTest, ASwapNamesBothStudentsAndIsRefusedOnAnOlderView) {
 
   // Files changed by the terminal since the view: the swap writes nothing and moves no one.
   std::ostringstream out, err;
-  cli::DivideOptions options;
+  app::DivideOptions options;
   options.book = "示例.xlsx";
   options.seed = 4;
   ASSERT_EQ(cli::RunDivide(host_, options, {out, err}), 0) << err.str();

@@ -15,7 +15,7 @@
 #include <gtest/gtest.h>
 
 #include "cli/commands.h"
-#include "cli/folder_guard.h"
+#include "app/folder_guard.h"
 #include "files/package_builder.h"
 #include "files/zip_archive.h"
 #include "web/growing_pool.h"
@@ -56,7 +56,7 @@ class PageSafetyTest : public WebAppTest {
   // A division made by the terminal program meanwhile.
   void TerminalDivision() {
     std::ostringstream out, err;
-    cli::DivideOptions options;
+    app::DivideOptions options;
     options.book = "示例.xlsx";
     options.seed = 9;
     ASSERT_EQ(cli::RunDivide(host_, options, {out, err}), 0) << err.str();
@@ -106,7 +106,7 @@ TEST_F(PageSafetyTest, CommandsOnAStaleViewAreRefusedWhateverChangedTheFiles) {
   // `fenban template` changes fenban.xlsx: the entry template button on the old view is refused.
   const json before = Base();
   std::ostringstream out, err;
-  cli::TemplateOptions subjects;
+  app::TemplateOptions subjects;
   subjects.subjects = std::vector<std::string>{"语文", "数学"};
   ASSERT_EQ(cli::RunTemplate(host_, subjects, {out, err}), 0) << err.str();
   auto templated = Snapshot(host_);
@@ -268,7 +268,7 @@ class BusyPageTest : public PageSafetyTest {
 TEST_F(BusyPageTest, ASecondWritingCallIsRefusedWhileOneRuns) {
   Divide();
   const json base = Base();
-  std::optional<cli::HostFolderLock> terminal(std::in_place, host_);  // a terminal command holds the folder
+  std::optional<app::HostFolderLock> terminal(std::in_place, host_);  // a terminal command holds the folder
   auto first = std::async(std::launch::async, [&] {
     httplib::Client client("127.0.0.1", port_);
     client.set_read_timeout(60, 0);
@@ -298,7 +298,7 @@ TEST_F(LockedFolderTest, EveryWritingCallTakesTheFolderLock) {
   ASSERT_EQ(MoveTo(student, to, view["base"])->status, 200);
   const json base = Base();
   auto before = Snapshot(host_);
-  cli::HostFolderLock terminal(host_);
+  app::HostFolderLock terminal(host_);
   const std::vector<std::pair<std::string, json>> calls = {
       {"/api/option", {{"control", "txtJiGe"}, {"value", "5"}}},
       {"/api/divide", json::object()},

@@ -12,7 +12,7 @@
 #include <nlohmann/json.hpp>
 
 #include "cli/cli_test_support.h"
-#include "cli/host_folder.h"
+#include "app/host_folder.h"
 #include "cli/terminal_services.h"
 #include "web/web_app.h"
 
@@ -57,11 +57,11 @@ class WebAppTest : public ::testing::Test {
   void SetUp() override {
     std::ostringstream out, err;
     cli::TerminalServices services(out, err, std::nullopt);
-    cli::InitOptions options;
+    app::InitOptions options;
     options.folder = temp_.Path() / "host";
     options.exampleStudents = students_;
     options.exampleSeed = 3;
-    cli::InitHostFolder(options, services, out);
+    app::InitHostFolder(options, services, out);
     host_ = options.folder;
     workspace_ = std::make_unique<Workspace>(host_);
     app_ = std::make_unique<WebApp>(*workspace_, kToken, limits_);

@@ -7,7 +7,7 @@
 #include <utility>
 #include <vector>
 
-#include "cli/example_generator.h"
+#include "app/example_generator.h"
 #include "maintenance/host_workbook_content.h"
 #include "form/form_routines.h"
 #include "host/errors.h"
@@ -43,7 +43,7 @@ void SwapTwoStudents(host::Worksheet& division) {
 // The generated list made awkward (see WorkflowList): columns "身份证号"
 // and "出生日期" after "性别", and the stray spaces, leading zeros and formats.
 void WriteAwkwardList(host::Worksheet& sheet, int32_t students) {
-  std::vector<std::vector<host::Value>> table = cli::GenerateExampleTable(students, cli::kDefaultExampleSeed);
+  std::vector<std::vector<host::Value>> table = app::GenerateExampleTable(students, app::kDefaultExampleSeed);
   table[0].insert(table[0].begin() + 3, {host::Value("身份证号"), host::Value("出生日期")});
   const std::string space = " ", wideSpace = "\u3000", noBreak = "\u00A0";
   for (size_t i = 1; i < table.size(); ++i) {
@@ -66,7 +66,7 @@ void WriteAwkwardList(host::Worksheet& sheet, int32_t students) {
     const double birth = 40179 + static_cast<double>((i * 37) % 1000);
     row.insert(row.begin() + 3, {host::Value(id), host::Value(birth)});
   }
-  cli::WriteTable(sheet, table);
+  app::WriteTable(sheet, table);
   const auto lastRow = static_cast<int32_t>(table.size());
   const auto lastColumn = static_cast<int32_t>(table[0].size());
   // Teachers format ID columns as text before typing: the first half here.
@@ -112,7 +112,7 @@ std::unique_ptr<WorkflowWorld> MakeWorkflowWorld(int32_t students, WorkflowList 
     if (list == WorkflowList::Awkward) {
       WriteAwkwardList(sheet, students);
     } else {
-      cli::WriteTable(sheet, cli::GenerateExampleTable(students, cli::kDefaultExampleSeed));
+      app::WriteTable(sheet, app::GenerateExampleTable(students, app::kDefaultExampleSeed));
     }
     return book;
   };

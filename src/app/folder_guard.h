@@ -9,7 +9,7 @@
 #include <iosfwd>
 #include <vector>
 
-namespace fenban::cli {
+namespace fenban::app {
 
 inline constexpr const char* kJournalFileName = ".~fenban.journal";
 
@@ -18,7 +18,7 @@ inline constexpr const char* kJournalFileName = ".~fenban.journal";
 // really is, so that two host folders sharing one data folder (through a
 // link, or a link above it) take turns; always in this order, host folder
 // first, so that two commands never wait for each other. Waits up to `wait`
-// for a command that holds either, then raises CliError saying that another
+// for a command that holds either, then raises AppError saying that another
 // command is running. Where a folder cannot be locked (a file system without
 // locks) the command runs without that lock.
 class HostFolderLock {
@@ -41,7 +41,7 @@ class HostFolderLock {
 // link, beside the file it points at; those that exist.
 std::vector<std::filesystem::path> OpenWorkbookMarks(const std::filesystem::path& workbook);
 
-// Raises CliError asking to close the workbook first when any of `files`
+// Raises AppError asking to close the workbook first when any of `files`
 // is open in a spreadsheet program.
 void RefuseOpenWorkbooks(const std::vector<std::filesystem::path>& files);
 
@@ -50,4 +50,4 @@ void RefuseOpenWorkbooks(const std::vector<std::filesystem::path>& files);
 // temporary files killed runs left in the host folder and its data folder.
 void TidyHostFolder(const std::filesystem::path& folder, std::ostream& err);
 
-}  // namespace fenban::cli
+}  // namespace fenban::app

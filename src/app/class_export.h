@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-namespace fenban::cli {
+namespace fenban::app {
 
 struct ExportOptions {
   std::string sheet;                                // "分班表N"
@@ -24,8 +24,8 @@ struct ExportOptions {
 std::vector<std::string> DefaultExportColumns(const std::vector<std::string>& headers);
 
 // Writes the lists of the division `options.sheet` of the workbook at
-// `list` beside it and returns the files written. A CliError when the sheet
+// `list` beside it and returns the files written. A AppError when the sheet
 // is not a division, a column is unknown, or a file is open elsewhere.
 std::vector<std::filesystem::path> ExportClassLists(const std::filesystem::path& list, const ExportOptions& options);
 
-}  // namespace fenban::cli
+}  // namespace fenban::app

@@ -1,16 +1,16 @@
-#include "cli/stored_options.h"
+#include "app/stored_options.h"
 
 #include <exception>
-#include <sstream>
 
-#include "cli/host_folder.h"
+#include "app/host_folder.h"
 #include "maintenance/host_workbook_content.h"
-#include "cli/session.h"
-#include "cli/terminal_services.h"
+#include "app/session.h"
+#include "app/value_text.h"
+#include "app/desktop_services.h"
 #include "host/model_workbook.h"
 #include "sheets/workbook_layout.h"
 
-namespace fenban::cli {
+namespace fenban::app {
 
 namespace {
 
@@ -49,8 +49,7 @@ StoredOptions NewFolderOptions() {
 StoredOptions ReadStoredOptions(const std::filesystem::path& folder) {
   std::error_code ec;
   if (!std::filesystem::is_regular_file(folder / kHostBookName, ec)) return NewFolderOptions();
-  std::ostringstream silent;
-  TerminalServices services(silent, silent, std::nullopt, false);
+  DesktopServices services;  // boxes are recorded, never shown
   try {
     Session session(folder, services);
     const host::Worksheet* dtb = session.HostBook().FindSheet("DTB");
@@ -63,4 +62,4 @@ StoredOptions ReadStoredOptions(const std::filesystem::path& folder) {
   }
 }
 
-}  // namespace fenban::cli
+}  // namespace fenban::app

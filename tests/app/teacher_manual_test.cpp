@@ -1,8 +1,8 @@
-#include "cli/teacher_manual.h"
+#include "app/teacher_manual.h"
 
 #include <gtest/gtest.h>
 
-namespace fenban::cli {
+namespace fenban::app {
 namespace {
 
 TEST(TeacherManual, ChineseBecomesSignedUnicodeEscapes) {
@@ -54,4 +54,4 @@ TEST(TeacherManual, ExplainsTheWorkflowAndTheStatisticsSheet) {
 }
 
 }  // namespace
-}  // namespace fenban::cli
+}  // namespace fenban::app

@@ -8,7 +8,7 @@
 
 #include "sheets/workbook_layout.h"
 
-namespace fenban::cli {
+namespace fenban::app {
 
 // The four option text boxes, as typed (the form's rules validate them).
 struct CountOptions {
@@ -64,4 +64,4 @@ struct ServeOptions {
 inline constexpr size_t kMaxSubjects =
     sheets::EntryTemplate::kLastSubjectRow - sheets::EntryTemplate::kFirstSubjectRow + 1;
 
-}  // namespace fenban::cli
+}  // namespace fenban::app

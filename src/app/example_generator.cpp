@@ -1,4 +1,4 @@
-#include "cli/example_generator.h"
+#include "app/example_generator.h"
 
 #include <algorithm>
 #include <array>
@@ -10,7 +10,7 @@
 
 #include "host/worksheet.h"
 
-namespace fenban::cli {
+namespace fenban::app {
 
 namespace {
 
@@ -152,4 +152,4 @@ void WriteTable(host::Worksheet& sheet, const std::vector<std::vector<host::Valu
   }
 }
 
-}  // namespace fenban::cli
+}  // namespace fenban::app

@@ -1,11 +1,11 @@
-#include "cli/teacher_manual.h"
+#include "app/teacher_manual.h"
 
 #include <cstdint>
 #include <vector>
 
 #include <fmt/format.h>
 
-namespace fenban::cli {
+namespace fenban::app {
 
 namespace {
 
@@ -171,4 +171,4 @@ std::string BuildTeacherManual() {
   return doc;
 }
 
-}  // namespace fenban::cli
+}  // namespace fenban::app

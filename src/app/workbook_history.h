@@ -2,7 +2,7 @@
 // file, the file as it was is copied into a hidden folder beside it
 // (".fenban-history/<file name>/"), at most kMaxVersions of them, so that any
 // save can be undone. Nothing here prints: the front ends show what these
-// functions return. Failures raise CliError with a message in Chinese and
+// functions return. Failures raise AppError with a message in Chinese and
 // English.
 #pragma once
 
@@ -15,7 +15,7 @@
 
 #include "files/workbook_files.h"
 
-namespace fenban::cli {
+namespace fenban::app {
 
 inline constexpr const char* kHistoryFolderName = ".fenban-history";
 inline constexpr size_t kMaxVersions = 20;
@@ -55,7 +55,7 @@ struct KeptVersion {
 // it replaces as a version first, recorded with `command`. The versions are
 // named only once nothing can stop the renames that follow; a save that
 // fails leaves no version of a file it left as it was. Returns what was
-// saved and, in `kept`, the versions kept. Raises CliError.
+// saved and, in `kept`, the versions kept. Raises AppError.
 std::vector<files::SaveResult> CommitKeepingVersions(std::vector<files::PreparedSave>& prepared,
                                                      const std::string& journal, const std::string& command,
                                                      std::vector<KeptVersion>& kept);
@@ -75,4 +75,4 @@ struct RestoreResult {
 RestoreResult RestoreVersion(const std::filesystem::path& workbook, std::optional<int32_t> number,
                              const std::string& command);
 
-}  // namespace fenban::cli
+}  // namespace fenban::app

@@ -4,7 +4,7 @@
 #include <filesystem>
 #include <string>
 
-namespace fenban::cli {
+namespace fenban::app {
 
 struct StoredOptions {
   bool fromFolder = false;  // false: the values of a new host folder
@@ -17,4 +17,4 @@ struct StoredOptions {
 // when the folder has no readable fenban.xlsx. Reads only; never writes or locks.
 StoredOptions ReadStoredOptions(const std::filesystem::path& folder);
 
-}  // namespace fenban::cli
+}  // namespace fenban::app

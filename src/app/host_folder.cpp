@@ -1,4 +1,4 @@
-#include "cli/host_folder.h"
+#include "app/host_folder.h"
 
 #include <fstream>
 #include <ostream>
@@ -7,13 +7,13 @@
 #include <fmt/format.h>
 
 #include "bridge/myfb.h"
-#include "cli/cli_error.h"
-#include "cli/example_generator.h"
-#include "cli/folder_guard.h"
+#include "app/app_error.h"
+#include "app/example_generator.h"
+#include "app/folder_guard.h"
 #include "maintenance/host_workbook_content.h"
-#include "cli/teacher_manual.h"
-#include "cli/workbook_history.h"
-#include "cli/terminal_services.h"
+#include "app/teacher_manual.h"
+#include "app/workbook_history.h"
+#include "app/desktop_services.h"
 #include "files/workbook_files.h"
 #include "form/form.h"
 #include "form/form_routines.h"
@@ -23,7 +23,7 @@
 #include "host/model_worksheet.h"
 #include "sheets/workbook_layout.h"
 
-namespace fenban::cli {
+namespace fenban::app {
 
 namespace fs = std::filesystem;
 
@@ -42,7 +42,7 @@ void WriteXlsxAtomically(const host::ModelWorkbook& book, const fs::path& target
   try {
     files::WriteXlsxReplacing(book, target.string());
   } catch (const host::RuntimeError& error) {
-    throw CliError(fmt::format("无法写入 cannot write {}: {}", target.string(), error.Description()));
+    throw AppError(fmt::format("无法写入 cannot write {}: {}", target.string(), error.Description()));
   }
 }
 
@@ -50,11 +50,11 @@ void WriteTextAtomically(const std::string& text, const fs::path& target) {
   try {
     files::WriteTextReplacing(text, target.string());
   } catch (const host::RuntimeError& error) {
-    throw CliError(fmt::format("无法写入 cannot write {}: {}", target.string(), error.Description()));
+    throw AppError(fmt::format("无法写入 cannot write {}: {}", target.string(), error.Description()));
   }
 }
 
-void CreateHostWorkbook(const fs::path& folder, TerminalServices& services) {
+void CreateHostWorkbook(const fs::path& folder, DesktopServices& services) {
   host::ModelApplication app(services, files::ReadWorkbook);
   auto& book = app.AddWorkbook(std::make_unique<host::ModelWorkbook>(kHostBookName, folder.string()));
   maintenance::FillSettingsSheet(book.AppendSheet("DTB"));
@@ -69,7 +69,7 @@ void CreateHostWorkbook(const fs::path& folder, TerminalServices& services) {
   bridge::myfb bridge;
   int32_t boxesBefore = services.BoxCount();
   bridge.MyFun(app, form, "cmdDengJiClick");
-  if (services.BoxCount() != boxesBefore) throw CliError("无法建立登记表 cannot build the entry template sheet");
+  if (services.BoxCount() != boxesBefore) throw AppError("无法建立登记表 cannot build the entry template sheet");
   WriteXlsxAtomically(book, folder / kHostBookName);
 }
 
@@ -85,19 +85,19 @@ fs::path WriteExampleWorkbook(const fs::path& folder, int32_t students, uint64_t
   try {
     prepared.push_back(files::PrepareSave(book));
   } catch (const host::RuntimeError& error) {
-    throw CliError(fmt::format("无法写入 cannot write {}: {}", target.string(), error.Description()));
+    throw AppError(fmt::format("无法写入 cannot write {}: {}", target.string(), error.Description()));
   }
   // An example a teacher has worked on is kept as a version before it is written anew.
   CommitKeepingVersions(prepared, "", fmt::format("fenban init --example {}", students), kept);
   return target;
 }
 
-void InitHostFolder(const InitOptions& options, TerminalServices& services, std::ostream& out) {
+void InitHostFolder(const InitOptions& options, DesktopServices& services, std::ostream& out) {
   const fs::path& folder = options.folder;
   std::error_code ec;
   fs::create_directories(folder, ec);
   if (ec || !fs::is_directory(folder, ec)) {
-    throw CliError(fmt::format("无法建立文件夹 cannot create folder {}", folder.string()));
+    throw AppError(fmt::format("无法建立文件夹 cannot create folder {}", folder.string()));
   }
   const HostFolderLock lock(folder);
   TidyHostFolder(folder, out);
@@ -105,7 +105,7 @@ void InitHostFolder(const InitOptions& options, TerminalServices& services, std:
   fs::path dataFolder = folder / form::kDataFolderName;
   bool hostExists = fs::exists(hostBook, ec);
   if (hostExists && !options.exampleStudents) {
-    throw CliError(fmt::format("{} 已存在，不会覆盖它 (already exists, left as it is)。"
+    throw AppError(fmt::format("{} 已存在，不会覆盖它 (already exists, left as it is)。"
                                "只想生成示例名单时用 --example N (use --example N to write only the example)。",
                                hostBook.string()));
   }
@@ -115,7 +115,7 @@ void InitHostFolder(const InitOptions& options, TerminalServices& services, std:
   }
   fs::create_directories(dataFolder, ec);
   if (ec || !fs::is_directory(dataFolder, ec)) {
-    throw CliError(fmt::format("无法建立文件夹 cannot create folder {}", dataFolder.string()));
+    throw AppError(fmt::format("无法建立文件夹 cannot create folder {}", dataFolder.string()));
   }
   if (!hostExists) out << "已建立 created: " << dataFolder.string() << "/\n";
   fs::path manual = folder / kManualName;
@@ -136,4 +136,4 @@ void InitHostFolder(const InitOptions& options, TerminalServices& services, std:
   }
 }
 
-}  // namespace fenban::cli
+}  // namespace fenban::app

@@ -12,7 +12,7 @@ namespace fenban::host {
 class Worksheet;
 }
 
-namespace fenban::cli {
+namespace fenban::app {
 
 inline constexpr uint64_t kDefaultExampleSeed = 20261207;
 inline constexpr int32_t kMaxExampleStudents = 1048575;  // a sheet's rows below the header
@@ -29,4 +29,4 @@ std::vector<std::vector<host::Value>> GenerateExampleTable(int32_t studentCount,
 // Writes a table into a sheet from A1.
 void WriteTable(host::Worksheet& sheet, const std::vector<std::vector<host::Value>>& table);
 
-}  // namespace fenban::cli
+}  // namespace fenban::app

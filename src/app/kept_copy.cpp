@@ -1,4 +1,4 @@
-#include "cli/kept_copy.h"
+#include "app/kept_copy.h"
 
 #include <cctype>
 #include <filesystem>
@@ -7,10 +7,10 @@
 
 #include <fmt/format.h>
 
-#include "cli/cli_error.h"
+#include "app/app_error.h"
 #include "files/workbook_files.h"
 
-namespace fenban::cli {
+namespace fenban::app {
 
 namespace fs = std::filesystem;
 
@@ -25,11 +25,11 @@ void RefuseToReplaceTheKeptCopy(const host::ModelWorkbook& book) {
   const fs::path copy = (book.Path().empty() ? fs::path(".") : fs::path(book.Path())) / copyName;
   std::error_code ec;
   if (!fs::exists(fs::symlink_status(copy, ec))) return;
-  throw CliError(fmt::format(
+  throw AppError(fmt::format(
       "“{0}”已经存在，里面保存着以前选用“{1}”时的结果；再选用“{1}”会用新结果替换它。请改选“{0}”，"
       "或者先把它移到别处。没有保存任何文件。({0} already exists and holds the earlier results; choose it "
       "instead, or move it away first. Nothing was saved.)",
       copyName, book.Name()));
 }
 
-}  // namespace fenban::cli
+}  // namespace fenban::app

@@ -1,4 +1,4 @@
-#include "cli/folder_guard.h"
+#include "app/folder_guard.h"
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -12,12 +12,12 @@
 
 #include <fmt/format.h>
 
-#include "cli/cli_error.h"
+#include "app/app_error.h"
 #include "files/temporary_files.h"
 #include "files/workbook_files.h"
 #include "form/form_routines.h"
 
-namespace fenban::cli {
+namespace fenban::app {
 
 namespace fs = std::filesystem;
 
@@ -25,7 +25,7 @@ namespace {
 
 // Opens `folder` (through any link) and takes its lock, waiting until
 // `deadline`; -1 when there is no such folder or its file system has no
-// locks. Raises CliError when another command keeps it locked.
+// locks. Raises AppError when another command keeps it locked.
 int LockFolder(const fs::path& folder, std::chrono::steady_clock::time_point deadline) {
   const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fd < 0) return -1;  // no folder: the command stops before it saves
@@ -36,7 +36,7 @@ int LockFolder(const fs::path& folder, std::chrono::steady_clock::time_point dea
     }
     if (std::chrono::steady_clock::now() >= deadline) {
       ::close(fd);
-      throw CliError(fmt::format(
+      throw AppError(fmt::format(
           "另一个 fenban 命令正在使用这个文件夹，请等它结束后再试。没有保存任何文件。\n"
           "  Another fenban command is running in this folder; try again when it has finished. Nothing was saved.\n"
           "  {}",
@@ -106,7 +106,7 @@ void RefuseOpenWorkbooks(const std::vector<fs::path>& files) {
   for (const fs::path& file : files) {
     const std::vector<fs::path> marks = OpenWorkbookMarks(file);
     if (marks.empty()) continue;
-    throw CliError(fmt::format(
+    throw AppError(fmt::format(
         "“{}”正在被表格程序打开（旁边有它的锁文件“{}”）。请先在表格程序里保存并关闭它，再运行这个命令。没有保存任何文件。\n"
         "  The workbook is open in a spreadsheet program (lock file {}): save and close it there first. Nothing was "
         "saved.",
@@ -142,4 +142,4 @@ void TidyHostFolder(const fs::path& folder, std::ostream& err) {
   files::RemoveStaleTemporaries((folder / form::kDataFolderName).string());
 }
 
-}  // namespace fenban::cli
+}  // namespace fenban::app

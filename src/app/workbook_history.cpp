@@ -1,4 +1,4 @@
-#include "cli/workbook_history.h"
+#include "app/workbook_history.h"
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -12,9 +12,9 @@
 
 #include <fmt/format.h>
 
-#include "cli/cli_error.h"
-#include "cli/folder_guard.h"
-#include "cli/host_folder.h"
+#include "app/app_error.h"
+#include "app/folder_guard.h"
+#include "app/host_folder.h"
 #include "files/file_error.h"
 #include "files/workbook_files.h"
 #include "files/xml_parser.h"
@@ -22,7 +22,7 @@
 #include "form/form_routines.h"
 #include "host/errors.h"
 
-namespace fenban::cli {
+namespace fenban::app {
 
 namespace fs = std::filesystem;
 
@@ -141,7 +141,7 @@ void RemoveVersion(const WorkbookVersion& version) {
 }
 
 [[noreturn]] void FailToKeep(const fs::path& workbook, const std::string& why) {
-  throw CliError(fmt::format(
+  throw AppError(fmt::format(
       "无法保留“{}”原来的文件，没有保存任何文件 (cannot keep the previous file as a version; nothing was saved): {}",
       workbook.filename().string(), why));
 }
@@ -300,13 +300,13 @@ std::vector<files::SaveResult> CommitKeepingVersions(std::vector<files::Prepared
     } catch (const host::RuntimeError& error) {
       versions.Withdraw();
       failure = error.Description();
-    } catch (const CliError& error) {
+    } catch (const AppError& error) {
       versions.Withdraw();
       failure = error.what();
     }
   }
   kept = versions.Kept();
-  if (failure) throw CliError(*failure);
+  if (failure) throw AppError(*failure);
   versions.Finish();
   return saved;
 }
@@ -314,14 +314,14 @@ std::vector<files::SaveResult> CommitKeepingVersions(std::vector<files::Prepared
 RestoreResult RestoreVersion(const fs::path& workbook, std::optional<int32_t> number, const std::string& command) {
   const std::vector<WorkbookVersion> versions = ListVersions(workbook);
   const std::string name = workbook.filename().string();
-  if (versions.empty()) throw CliError(fmt::format("“{}” 没有旧版本 (no versions kept)", name));
+  if (versions.empty()) throw AppError(fmt::format("“{}” 没有旧版本 (no versions kept)", name));
   auto chosen = number ? std::find_if(versions.begin(), versions.end(),
                                       [&](const WorkbookVersion& version) { return version.number == *number; })
                        : versions.end() - 1;
   if (chosen == versions.end()) {
     std::string numbers;
     for (const WorkbookVersion& version : versions) numbers += (numbers.empty() ? "" : ", ") + std::to_string(version.number);
-    throw CliError(fmt::format("“{}” 没有版本 {} (no such version)。现有版本 versions: {}", name, *number, numbers));
+    throw AppError(fmt::format("“{}” 没有版本 {} (no such version)。现有版本 versions: {}", name, *number, numbers));
   }
   RefuseOpenWorkbooks({workbook});
   const fs::path real = RealFileOf(workbook);
@@ -350,15 +350,15 @@ RestoreResult RestoreVersion(const fs::path& workbook, std::optional<int32_t> nu
     if (!keeper.Kept().empty()) result.keptAs = keeper.Kept().front().number;
     return result;
   } catch (const host::RuntimeError& error) {
-    throw CliError(fmt::format("版本 {} 不能读，没有恢复 (version {} cannot be read; nothing was restored): {}",
+    throw AppError(fmt::format("版本 {} 不能读，没有恢复 (version {} cannot be read; nothing was restored): {}",
                                chosen->number, chosen->number, error.Description()));
   } catch (const files::FormatError& error) {
-    throw CliError(fmt::format("无法恢复“{}”，文件保持原样 (cannot restore; the file is as it was): {}", name,
+    throw AppError(fmt::format("无法恢复“{}”，文件保持原样 (cannot restore; the file is as it was): {}", name,
                                error.what()));
   } catch (const fs::filesystem_error& error) {
-    throw CliError(fmt::format("无法恢复“{}”，文件保持原样 (cannot restore; the file is as it was): {}", name,
+    throw AppError(fmt::format("无法恢复“{}”，文件保持原样 (cannot restore; the file is as it was): {}", name,
                                error.code().message()));
   }
 }
 
-}  // namespace fenban::cli
+}  // namespace fenban::app

@@ -6,10 +6,10 @@
 
 #include "host/model_workbook.h"
 
-namespace fenban::cli {
+namespace fenban::app {
 
-// Ends the command with a CliError when the workbook's save would go beside
+// Ends the command with an AppError when the workbook's save would go beside
 // the original and a file of that name exists already.
 void RefuseToReplaceTheKeptCopy(const host::ModelWorkbook& book);
 
-}  // namespace fenban::cli
+}  // namespace fenban::app

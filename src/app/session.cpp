@@ -1,4 +1,4 @@
-#include "cli/session.h"
+#include "app/session.h"
 
 #include <algorithm>
 #include <optional>
@@ -7,17 +7,16 @@
 
 #include <fmt/format.h>
 
-#include "cli/cli_error.h"
-#include "cli/folder_guard.h"
-#include "cli/host_folder.h"
-#include "cli/table_printer.h"
-#include "cli/terminal_services.h"
+#include "app/app_error.h"
+#include "app/folder_guard.h"
+#include "app/host_folder.h"
+#include "app/desktop_services.h"
 #include "files/workbook_files.h"
 #include "form/form_routines.h"
 #include "host/errors.h"
 #include "sheets/workbook_layout.h"
 
-namespace fenban::cli {
+namespace fenban::app {
 
 namespace fs = std::filesystem;
 
@@ -55,27 +54,21 @@ std::string CommandOfEvent(const std::string& eventName) {
 
 }  // namespace
 
-std::string DescribeValue(const host::Value& value) {
-  if (value.IsBoolean()) return value.Bool() ? "是 yes" : "否 no";
-  if (value.IsEmpty()) return "（空 empty）";
-  return CellText(value);
-}
-
-Session::Session(const fs::path& folder, TerminalServices& services) : folder_(folder), services_(&services) {
+Session::Session(const fs::path& folder, DesktopServices& services) : folder_(folder), services_(&services) {
   std::error_code ec;
   if (!fs::is_directory(folder, ec)) {
-    throw CliError(fmt::format("文件夹不存在 folder not found: {}", folder.string()));
+    throw AppError(fmt::format("文件夹不存在 folder not found: {}", folder.string()));
   }
   fs::path hostPath = folder / kHostBookName;
   if (!fs::is_regular_file(hostPath, ec)) {
-    throw CliError(fmt::format("找不到 {} (not found)。请先运行 run first: fenban init {}", hostPath.string(),
+    throw AppError(fmt::format("找不到 {} (not found)。请先运行 run first: fenban init {}", hostPath.string(),
                                folder.string()));
   }
   app_ = std::make_unique<host::ModelApplication>(services, files::ReadWorkbook);
   try {
     hostBook_ = &app_->AddWorkbook(files::ReadWorkbook(hostPath.string()));
   } catch (const host::RuntimeError& error) {
-    throw CliError(fmt::format("无法读取 cannot read {}: {}", hostPath.string(), error.Description()));
+    throw AppError(fmt::format("无法读取 cannot read {}: {}", hostPath.string(), error.Description()));
   }
 }
 
@@ -106,7 +99,7 @@ bool Session::SelectBook(const std::string& book) {
     if (number >= 1 && static_cast<size_t>(number) <= items.size()) index = number - 1;
   }
   if (index < 0) {
-    throw CliError(fmt::format("数据文件夹里没有 “{}” (no such data workbook in {})。可选 available: {}", book,
+    throw AppError(fmt::format("数据文件夹里没有 “{}” (no such data workbook in {})。可选 available: {}", book,
                                (folder_ / form::kDataFolderName).string(), JoinNames(items)));
   }
   form_.ltbBiao.SetListIndex(index);
@@ -119,7 +112,7 @@ host::ModelWorkbook& Session::DataBook() {
     host::ModelWorkbook& book = app_->ModelWorkbookAt(i);
     if (&book != hostBook_ && book.Name() == name) return book;
   }
-  throw CliError(fmt::format("数据工作簿没有打开 the data workbook is not open: {}", name));
+  throw AppError(fmt::format("数据工作簿没有打开 the data workbook is not open: {}", name));
 }
 
 bool Session::SetTextAndFire(const std::optional<std::string>& entry, const std::string& control,
@@ -153,7 +146,7 @@ bool Session::ApplyChecks(const CheckOptions& checks) {
 void Session::SetRounding(bool round) {
   using Entry = sheets::EntryTemplate;
   host::Worksheet* entry = hostBook_->FindSheet(Entry::kSheetName);
-  if (entry == nullptr) throw CliError(fmt::format("{} 里没有 “登记表” (no entry template sheet)", kHostBookName));
+  if (entry == nullptr) throw AppError(fmt::format("{} 里没有 “登记表” (no entry template sheet)", kHostBookName));
   entry->SetCellValue(Entry::kRoundingRow, Entry::kRoundingColumn, round ? "是" : "否");
 }
 
@@ -163,7 +156,7 @@ void Session::ActivateDataSheet(const std::string& sheet) {
   if (found == nullptr) {
     std::vector<std::string> names;
     for (int32_t i = 1; i <= book.SheetCount(); ++i) names.push_back(book.SheetAt(i).Name());
-    throw CliError(fmt::format("“{}” 里没有工作表 “{}” (no such sheet)。现有 sheets: {}", book.Name(), sheet,
+    throw AppError(fmt::format("“{}” 里没有工作表 “{}” (no such sheet)。现有 sheets: {}", book.Name(), sheet,
                                JoinNames(names)));
   }
   found->Activate();
@@ -181,7 +174,7 @@ std::vector<files::SaveResult> Session::Save(const std::vector<host::ModelWorkbo
   try {
     for (host::ModelWorkbook* book : books) prepared.push_back(files::PrepareSave(*book));
   } catch (const host::RuntimeError& error) {
-    throw CliError(fmt::format("{}。文件保持原样 files left as they were。", error.Description()));
+    throw AppError(fmt::format("{}。文件保持原样 files left as they were。", error.Description()));
   }
   const std::string command = historyCommand_.empty() ? CommandOfEvent(lastEvent_) : historyCommand_;
   const std::vector<files::SaveResult> saved =
@@ -197,4 +190,4 @@ std::vector<files::SaveResult> Session::Save(const std::vector<host::ModelWorkbo
   return saved;
 }
 
-}  // namespace fenban::cli
+}  // namespace fenban::app

@@ -1,12 +1,12 @@
-#include "cli/class_export.h"
+#include "app/class_export.h"
 
 #include <algorithm>
 #include <map>
 
 #include <fmt/format.h>
 
-#include "cli/cli_error.h"
-#include "cli/folder_guard.h"
+#include "app/app_error.h"
+#include "app/folder_guard.h"
 #include "files/workbook_files.h"
 #include "host/constants.h"
 #include "host/display_text.h"
@@ -15,7 +15,7 @@
 #include "host/page_setup.h"
 #include "sheets/workbook_layout.h"
 
-namespace fenban::cli {
+namespace fenban::app {
 
 namespace fs = std::filesystem;
 
@@ -146,12 +146,12 @@ std::vector<fs::path> ExportClassLists(const fs::path& list, const ExportOptions
   try {
     book = files::ReadWorkbook(list.string());
   } catch (const host::RuntimeError& error) {
-    throw CliError(fmt::format("无法读取 “{}” (cannot read the workbook): {}", list.filename().string(), error.Description()));
+    throw AppError(fmt::format("无法读取 “{}” (cannot read the workbook): {}", list.filename().string(), error.Description()));
   }
   host::Worksheet* sheet = book->FindSheet(options.sheet);
   const int32_t headerRow = sheet == nullptr ? 1 : sheets::DivisionHeaderRow(*sheet);
   if (sheet == nullptr || options.sheet.rfind("分班表", 0) != 0 || Shown(sheet->CellValue(headerRow, 1)) != "新班级") {
-    throw CliError(fmt::format("“{}” 里没有分班表 “{}” (no such division sheet)", list.filename().string(), options.sheet));
+    throw AppError(fmt::format("“{}” 里没有分班表 “{}” (no such division sheet)", list.filename().string(), options.sheet));
   }
   std::map<std::string, int32_t> columnOf;
   std::vector<std::string> headers;
@@ -161,21 +161,21 @@ std::vector<fs::path> ExportClassLists(const fs::path& list, const ExportOptions
     columnOf.emplace(header, column);
   }
   const std::vector<std::string> chosen = options.columns ? *options.columns : DefaultExportColumns(headers);
-  if (chosen.empty()) throw CliError("没有要导出的列 (no columns to export)");
+  if (chosen.empty()) throw AppError("没有要导出的列 (no columns to export)");
   std::vector<int32_t> columns;
   for (const std::string& header : chosen) {
     auto found = columnOf.find(header);
     if (found == columnOf.end()) {
       std::string known;
       for (const std::string& h : headers) known += (known.empty() ? "" : ",") + h;
-      throw CliError(fmt::format("分班表里没有 “{}” 列 (no such column)。可选 available: {}", header, known));
+      throw AppError(fmt::format("分班表里没有 “{}” 列 (no such column)。可选 available: {}", header, known));
     }
     columns.push_back(found->second);
   }
   std::vector<ClassList> classes = ReadClasses(*sheet, columns);
   if (!options.sortBy.empty()) {
     auto key = std::find(chosen.begin(), chosen.end(), options.sortBy);
-    if (key == chosen.end()) throw CliError(fmt::format("排序的列 “{}” 应是导出的列之一 (sort by an exported column)", options.sortBy));
+    if (key == chosen.end()) throw AppError(fmt::format("排序的列 “{}” 应是导出的列之一 (sort by an exported column)", options.sortBy));
     const auto index = static_cast<size_t>(key - chosen.begin());
     for (ClassList& group : classes) {
       std::stable_sort(group.rows.begin(), group.rows.end(),
@@ -206,4 +206,4 @@ std::vector<fs::path> ExportClassLists(const fs::path& list, const ExportOptions
   return written;
 }
 
-}  // namespace fenban::cli
+}  // namespace fenban::app

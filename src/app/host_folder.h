@@ -10,15 +10,15 @@
 #include <vector>
 
 #include "maintenance/host_workbook_content.h"
-#include "cli/workbook_history.h"
+#include "app/workbook_history.h"
 
 namespace fenban::host {
 class ModelWorkbook;
 }
 
-namespace fenban::cli {
+namespace fenban::app {
 
-class TerminalServices;
+class DesktopServices;
 
 inline constexpr const char* kHostBookName = "fenban.xlsx";
 inline constexpr const char* kManualName = "help.doc";
@@ -28,11 +28,11 @@ std::filesystem::path ResolveFolder(const std::filesystem::path& base, const std
 
 // Builds the host workbook and writes it to folder/fenban.xlsx: "DTB" with
 // the default options, the working sheets "FBB", "JZB", "SYB" and the entry
-// template "登记表", finished by the entry template command. Raises CliError.
-void CreateHostWorkbook(const std::filesystem::path& folder, TerminalServices& services);
+// template "登记表", finished by the entry template command. Raises AppError.
+void CreateHostWorkbook(const std::filesystem::path& folder, DesktopServices& services);
 
 // Writes the workbook as .xlsx to a temporary file beside `target` and
-// renames it over `target`. Raises CliError on failure, leaving `target` alone.
+// renames it over `target`. Raises AppError on failure, leaving `target` alone.
 void WriteXlsxAtomically(const host::ModelWorkbook& book, const std::filesystem::path& target);
 // The same for a text file.
 void WriteTextAtomically(const std::string& text, const std::filesystem::path& target);
@@ -46,12 +46,12 @@ struct InitOptions {
 // init: creates the folder, fenban.xlsx, 数据/ and help.doc, and the example
 // when asked. An existing fenban.xlsx is never overwritten: with --example
 // only the example is (re)written, the one there kept as a version;
-// otherwise it is a CliError.
-void InitHostFolder(const InitOptions& options, TerminalServices& services, std::ostream& out);
+// otherwise it is an AppError.
+void InitHostFolder(const InitOptions& options, DesktopServices& services, std::ostream& out);
 
 // Writes 数据/示例.xlsx with the given number of students; an example that
 // was there is kept as a version (in `kept`).
 std::filesystem::path WriteExampleWorkbook(const std::filesystem::path& folder, int32_t students, uint64_t seed,
                                            std::vector<KeptVersion>& kept);
 
-}  // namespace fenban::cli
+}  // namespace fenban::app

@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-namespace fenban::cli {
+namespace fenban::app {
 
 // Escapes UTF-8 text for an RTF body: \ { } are escaped, ASCII stays as it
 // is, every other character becomes \uN? with N a signed 16-bit number
@@ -15,4 +15,4 @@ std::string RtfEscape(std::string_view utf8);
 // The whole manual as an RTF document.
 std::string BuildTeacherManual();
 
-}  // namespace fenban::cli
+}  // namespace fenban::app

@@ -1,4 +1,4 @@
-#include "cli/example_generator.h"
+#include "app/example_generator.h"
 
 #include <cmath>
 #include <map>
@@ -8,7 +8,7 @@
 
 #include "host/value.h"
 
-namespace fenban::cli {
+namespace fenban::app {
 namespace {
 
 using Table = std::vector<std::vector<host::Value>>;
@@ -108,4 +108,4 @@ TEST(ExampleGenerator, NoStudentsGivesTheHeaderOnly) {
 }
 
 }  // namespace
-}  // namespace fenban::cli
+}  // namespace fenban::app

@@ -1,6 +1,6 @@
-// One run of the form on the terminal: the host workbook loaded as
-// ThisWorkbook, the form model and the myfb object, and the events the
-// command line sends to it.
+// One run of the form on a host folder: the host workbook loaded as
+// ThisWorkbook, the form model and the myfb object, and the events a front
+// end sends to it.
 #pragma once
 
 #include <filesystem>
@@ -10,22 +10,22 @@
 #include <vector>
 
 #include "bridge/myfb.h"
-#include "cli/command_options.h"
-#include "cli/workbook_history.h"
+#include "app/command_options.h"
+#include "app/workbook_history.h"
 #include "files/workbook_files.h"
 #include "form/form.h"
 #include "host/model_application.h"
 #include "host/model_workbook.h"
 
-namespace fenban::cli {
+namespace fenban::app {
 
-class TerminalServices;
+class DesktopServices;
 
 class Session {
  public:
   // Loads folder/fenban.xlsx. A missing folder or host workbook, or one that
-  // cannot be read, is a CliError.
-  Session(const std::filesystem::path& folder, TerminalServices& services);
+  // cannot be read, is an AppError.
+  Session(const std::filesystem::path& folder, DesktopServices& services);
 
   host::ModelApplication& App() { return *app_; }
   host::ModelWorkbook& HostBook() { return *hostBook_; }
@@ -38,7 +38,7 @@ class Session {
   // "UserFormInitialize".
   bool Start() { return Fire("UserFormInitialize"); }
   // Chooses the data workbook in ltbBiao and sends "ltbBiaoClick". A name
-  // that is not in the list is a CliError naming the books that are.
+  // that is not in the list is an AppError naming the books that are.
   bool SelectBook(const std::string& book);
   // The chosen data workbook (by DataBookName).
   host::ModelWorkbook& DataBook();
@@ -50,12 +50,12 @@ class Session {
   // Writes 是 or 否 into "登记表" C2.
   void SetRounding(bool round);
   // Makes `sheet` the data workbook's active sheet; a missing sheet is a
-  // CliError naming the sheets there are.
+  // AppError naming the sheets there are.
   void ActivateDataSheet(const std::string& sheet);
 
-  // Saves the workbooks: refuses (CliError) while a spreadsheet program has
+  // Saves the workbooks: refuses (AppError) while a spreadsheet program has
   // one of them open; writes and reads back each one before the first file is
-  // replaced, so that a failure leaves every file as it was (CliError); keeps
+  // replaced, so that a failure leaves every file as it was (AppError); keeps
   // each file it replaces as a version; then replaces them in the given
   // order. Prints where each was saved and returns the same.
   std::vector<files::SaveResult> Save(const std::vector<host::ModelWorkbook*>& books, std::ostream& out);
@@ -73,7 +73,7 @@ class Session {
   bool SetCheckAndFire(const std::optional<bool>& ticked, const std::string& control);
 
   std::filesystem::path folder_;
-  TerminalServices* services_;
+  DesktopServices* services_;
   std::unique_ptr<host::ModelApplication> app_;
   host::ModelWorkbook* hostBook_ = nullptr;
   form::FormModel form_;
@@ -83,7 +83,5 @@ class Session {
   std::vector<KeptVersion> keptVersions_;
 };
 
-// A value as the terminal shows it: Booleans as 是/否, empty as "（空）".
-std::string DescribeValue(const host::Value& value);
 
-}  // namespace fenban::cli
+}  // namespace fenban::app
