@@ -26,10 +26,19 @@ struct CheckOptions {
   std::optional<bool> refine;      // chbYouHua
 };
 
+// How the student list is read: the header row confirmed, the total column
+// named (stored like the other options), the total added up from the subjects.
+struct ListOptions {
+  std::optional<int32_t> headerRow;        // txtBiaoTouHang, this division only
+  std::optional<std::string> totalColumn;  // txtZongFenLie ("" for "总分")
+  bool totalFromSubjects = false;          // chbSuanZongFen, this division only
+};
+
 struct DivideOptions {
   std::string book;
   CountOptions counts;
   CheckOptions checks;
+  ListOptions list;
   std::optional<bool> round;  // "登记表" C2: 是 / 否
   std::optional<uint64_t> seed;
 };

@@ -143,6 +143,12 @@ bool Session::ApplyChecks(const CheckOptions& checks) {
          SetCheckAndFire(checks.byCurrent, "chbYingJie") && SetCheckAndFire(checks.refine, "chbYouHua");
 }
 
+bool Session::ApplyListOptions(const ListOptions& list) {
+  if (list.headerRow) form_.txtBiaoTouHang.value = *list.headerRow;
+  form_.chbSuanZongFen.value = host::Value::Boolean(list.totalFromSubjects);
+  return SetTextAndFire(list.totalColumn, "txtZongFenLie", "--total-column");
+}
+
 void Session::SetRounding(bool round) {
   using Entry = sheets::EntryTemplate;
   host::Worksheet* entry = hostBook_->FindSheet(Entry::kSheetName);

@@ -47,6 +47,9 @@ class Session {
   bool ApplyCounts(const CountOptions& counts);
   // The same for the three check boxes.
   bool ApplyChecks(const CheckOptions& checks);
+  // Sets the boxes of how the list is read; the total column's box is
+  // stored through its after-update event. False when a box was shown.
+  bool ApplyListOptions(const ListOptions& list);
   // Writes 是 or 否 into "登记表" C2.
   void SetRounding(bool round);
   // Makes `sheet` the data workbook's active sheet; a missing sheet is a

@@ -27,6 +27,9 @@ StoredOptions FromSheets(const host::Worksheet& dtb, const host::Worksheet* entr
   stored.byBoarding = Ticked(dtb.CellValue(2, 8));
   stored.byCurrent = Ticked(dtb.CellValue(2, 9));
   stored.refine = Ticked(dtb.CellValue(2, 10));
+  stored.totalColumn = dtb.CellValue(2, sheets::kTotalColumnOptionColumn).IsText()
+                           ? std::string(dtb.CellValue(2, sheets::kTotalColumnOptionColumn).Text())
+                           : "";
   using Entry = sheets::EntryTemplate;
   if (entry != nullptr) {
     const host::Value& rounding = entry->CellValue(Entry::kRoundingRow, Entry::kRoundingColumn);

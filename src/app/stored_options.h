@@ -11,6 +11,7 @@ struct StoredOptions {
   std::string classes, excellent, pass, top;
   bool bySex = false, byBoarding = false, byCurrent = false, refine = false;
   bool round = false;  // the rounding choice of the entry template
+  std::string totalColumn;  // "总分列": the header of the total column, "" for "总分"
 };
 
 // The values of the host folder, or those a new host folder starts with

@@ -15,6 +15,7 @@
 #include "cli/table_printer.h"
 #include "cli/terminal_services.h"
 #include "app/workbook_history.h"
+#include "files/csv_list.h"
 #include "form/form_routines.h"
 #include "host/value.h"
 #include "sheets/workbook_layout.h"
@@ -148,6 +149,17 @@ bool OpenDataWorkbook(app::Session& session, const std::string& book) {
   return true;
 }
 
+// A CSV list named as BOOK is read into a new workbook beside it, which is
+// then the book divided; any other name is BOOK itself.
+std::string BookFromCsv(const std::filesystem::path& folder, const std::string& book, std::ostream& out) {
+  const std::filesystem::path dataFolder = folder / form::kDataFolderName;
+  std::error_code ec;
+  if (!files::IsCsvName(book) || !std::filesystem::is_regular_file(dataFolder / book, ec)) return book;
+  const files::CsvConversion conversion = files::ConvertCsvList(dataFolder.string(), book);
+  out << conversion.note << '\n';
+  return conversion.workbookName;
+}
+
 }  // namespace
 
 int RunInit(const app::InitOptions& options, Terminal terminal) {
@@ -186,6 +198,8 @@ int RunList(const std::filesystem::path& folder, Terminal terminal) {
        "各班应届人数相近 even current-year graduates"},
       {"优化均衡 refine", "--refine", app::DescribeValue(form.chbYouHua.value),
        "分班后在班级间交换学生，使各班更接近 trade students until the classes are alike"},
+      {"总分列 total column", "--total-column", app::DescribeValue(form.txtZongFenLie.value),
+       "按哪一列分班，空着用“总分”列 the column to rank by (empty: 总分)"},
   };
   for (auto& row : options) row[0] = "  " + row[0];
   terminal.out << "选项 options:\n" << FormatTable(options, true);
@@ -199,10 +213,11 @@ int RunDivide(const std::filesystem::path& folder, const app::DivideOptions& opt
   TerminalServices services(terminal.out, terminal.err, options.seed);
   const app::HostFolderLock lock(folder);
   app::TidyHostFolder(folder, terminal.err);
+  const std::string book = BookFromCsv(folder, options.book, terminal.out);
   app::Session session(folder, services);
-  bool ok = OpenDataWorkbook(session, options.book) && session.ApplyCounts(options.counts);
+  bool ok = OpenDataWorkbook(session, book) && session.ApplyCounts(options.counts);
   if (ok) ReportReplacedCounts(options.counts, session.Form(), terminal.err);
-  ok = ok && session.ApplyChecks(options.checks);
+  ok = ok && session.ApplyChecks(options.checks) && session.ApplyListOptions(options.list);
   if (ok && options.round) session.SetRounding(*options.round);
   ok = ok && session.Fire("cmdFenBanClick");
   PrintSeed(services, terminal.out);
@@ -215,6 +230,7 @@ int RunDivide(const std::filesystem::path& folder, const app::DivideOptions& opt
   std::string statisticsName = fmt::format("统计表{}", number);
   terminal.out << fmt::format("新工作表 new sheets: 分班表{}, {}\n", number, statisticsName);
   PrintOptionsInEffect(session.Form(), terminal.out);
+  for (const std::string& note : session.Bridge().State().ListNotes) terminal.out << note << '\n';
   session.SetHistoryCommand("fenban divide");
   session.Save({&session.HostBook(), &data}, terminal.out);
   PrintKeptVersions(session, terminal.out);

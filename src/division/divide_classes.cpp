@@ -153,6 +153,7 @@ bool PrepareList(host::Application& app, const DivisionOptions& options, form::M
       options.totalOption.empty() ? WellKnownTotalHeaders() : std::vector<std::string>{options.totalOption};
   if (const std::optional<HeaderLayout> layout = FindHeaderLayout(dataSheet, markers, subjects)) {
     if (options.headerRow != layout->lastHeaderRow) {
+      state.AskedHeaderRow = layout->lastHeaderRow;
       app.MsgBox(HeaderLayoutQuestion(dataSheet, *layout, options.headerRow), host::kMsgExclamation, kWarningTitle);
       return false;
     }
@@ -265,6 +266,7 @@ void DivideClasses(host::Application& app, form::Form& form, form::ModuleState& 
   state.LastRefinement.clear();
   state.LastRefinementNotes.clear();
   state.ListNotes.clear();
+  state.AskedHeaderRow = 0;
   const DivisionOptions options = ReadOptions(form);
   const std::string roundingChoice = host::CellText(HostSheet(app, kTemplateSheetName), 2, 3);
   host::Workbook& dataBook = host::Workbooks(app)(state.DataBookName);

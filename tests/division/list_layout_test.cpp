@@ -82,6 +82,7 @@ TEST(ListLayout, TitleRowsAreRemovedOnlyOnceTheHeaderRowIsConfirmed) {
   EXPECT_NE(question.find("第 3 行像是表头（F3 是“总分”），上面 2 行是标题"), std::string::npos) << question;
   EXPECT_NE(question.find("第 3 行：A3 姓名、B3 性别、C3 语文、D3 数学、E3 英语、F3 总分。"), std::string::npos) << question;
   EXPECT_NE(question.find("命令行 --header-row 3"), std::string::npos) << question;
+  EXPECT_EQ(world.state.AskedHeaderRow, 3);
   EXPECT_EQ(world.DataSheet().CellValue(1, 1), Value("2026级高一新生名单（第1行）"));
   EXPECT_EQ(world.dataBook->SheetCount(), 1);
 
@@ -100,6 +101,7 @@ TEST(ListLayout, TitleRowsAreRemovedOnlyOnceTheHeaderRowIsConfirmed) {
   EXPECT_TRUE(world.services.messages.empty()) << world.services.messages[0].prompt;
   EXPECT_EQ(ReadBlock(world.DataSheet(), 1, 1, 1, 6), (Table{{"姓名", "性别", "语文", "数学", "英语", "总分"}}));
   EXPECT_TRUE(world.DataSheet().MergedAreas().empty());
+  EXPECT_EQ(world.state.AskedHeaderRow, 0);
   EXPECT_EQ(world.state.ListNotes,
             (std::vector<std::string>{"数据表：删去了表头上面的 2 行标题（“2026级高一新生名单（第1行）”、"
                                       "“2026级高一新生名单（第2行）”），取消了 1 个合并单元格，表头现在在第 1 行。"}));
