@@ -25,12 +25,13 @@ struct Control {
   WORD id;
   Kind kind;
   const wchar_t* text;
-  // The event a click or a change raises.
+  // The event a click or a change raises; "" for a box the division reads
+  // when it runs (no event of its own).
   const char* event;
 };
 
 // The form's controls; a text box's label has the id + 100.
-constexpr std::array<Control, 14> kControls = {{
+constexpr std::array<Control, 17> kControls = {{
     {"ltbBiao", 1001, Kind::List, L"", "ltbBiaoClick"},
     {"txtFenBan", 1002, Kind::Text, L"班级数", "txtFenBanAfterUpdate"},
     {"txtYouXiu", 1003, Kind::Text, L"优秀人数", "txtYouXiuAfterUpdate"},
@@ -40,6 +41,9 @@ constexpr std::array<Control, 14> kControls = {{
     {"chbZuXiao", 1007, Kind::Check, L"按住校均衡", "chbZuXiaoAfterUpdate"},
     {"chbYingJie", 1008, Kind::Check, L"按应届均衡", "chbYingJieAfterUpdate"},
     {"chbYouHua", 1009, Kind::Check, L"优化", "chbYouHuaAfterUpdate"},
+    {"txtZongFenLie", 1015, Kind::Text, L"总分列", "txtZongFenLieAfterUpdate"},
+    {"txtBiaoTouHang", 1016, Kind::Text, L"表头行", ""},
+    {"chbSuanZongFen", 1017, Kind::Check, L"用各科成绩算总分", ""},
     {"cmdFenBan", 1010, Kind::Button, L"分班", "cmdFenBanClick"},
     {"cmdTiaoBan", 1011, Kind::Button, L"统计", "cmdTiaoBanClick"},
     {"cmdDel", 1012, Kind::Button, L"删除", "cmdDelClick"},
@@ -161,7 +165,7 @@ void CommitEntries(DialogState& state) {
     HWND edit = GetDlgItem(state.dialog, control.id);
     if (!SendMessageW(edit, EM_GETMODIFY, 0, 0)) continue;
     SendMessageW(edit, EM_SETMODIFY, FALSE, 0);
-    Fire(state, control.event);
+    if (*control.event != '\0') Fire(state, control.event);
   }
 }
 
@@ -171,7 +175,7 @@ void OnCommand(DialogState& state, WORD id, WORD code) {
     return;
   }
   const Control* control = ById(id);
-  if (!control || state.busy) return;
+  if (!control || state.busy || *control->event == '\0') return;
   switch (control->kind) {
     case Kind::List:
       if (code == LBN_SELCHANGE) Fire(state, control->event);
@@ -238,7 +242,7 @@ INT_PTR CALLBACK DialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPa
 // The layout in dialog units: the list on the left, the options on the
 // right, the buttons along the bottom.
 DialogTemplate FormTemplate() {
-  constexpr short width = 296, height = 196, listWidth = 140, buttonWidth = 52, buttonHeight = 16;
+  constexpr short width = 296, height = 250, listWidth = 140, buttonWidth = 52, buttonHeight = 16;
   DialogTemplate layout(DS_MODALFRAME | DS_CENTER | WS_POPUP | WS_CAPTION | WS_SYSMENU, kFormDialogTitle, width,
                         height, L"Microsoft YaHei UI", 9);
   layout.AddControl(DialogClass::Static, SS_LEFT, L"学生名单（数据文件夹）", kListLabelId, kMargin, kMargin, listWidth,

@@ -198,11 +198,12 @@ int RunList(const std::filesystem::path& folder, Terminal terminal) {
        "各班应届人数相近 even current-year graduates"},
       {"优化均衡 refine", "--refine", app::DescribeValue(form.chbYouHua.value),
        "分班后在班级间交换学生，使各班更接近 trade students until the classes are alike"},
-      {"总分列 total column", "--total-column", app::DescribeValue(form.txtZongFenLie.value),
-       "按哪一列分班，空着用“总分”列 the column to rank by (empty: 总分)"},
   };
   for (auto& row : options) row[0] = "  " + row[0];
   terminal.out << "选项 options:\n" << FormatTable(options, true);
+  const std::string totalColumn = form::TotalColumnOption(form);
+  terminal.out << fmt::format("  总分列 total column (--total-column): {}\n",
+                              totalColumn.empty() ? "总分（空着时 when empty）" : totalColumn);
   if (form.ltbBiao.ListCount() > 0) {
     terminal.out << "名单可以写文件名或序号 name a list by its file name or its number: fenban divide 1\n";
   }

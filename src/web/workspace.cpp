@@ -345,8 +345,20 @@ json Workspace::State() {
 }
 
 json Workspace::Select(const std::string& shownBook) {
-  const std::string book = RawBookName(shownBook);
+  std::string book = RawBookName(shownBook);
   if (pending_ && book != pending_->book) RefuseWhilePending("选择别的工作簿");
+  // A CSV list put into 数据/ by hand is read into a new workbook, which is chosen.
+  std::string converted;
+  if (files::IsCsvName(book) && fs::is_regular_file(DataBookPath(shownBook))) {
+    try {
+      const files::CsvConversion conversion =
+          files::ConvertCsvList((folder_ / form::kDataFolderName).string(), book);
+      converted = conversion.note;
+      book = conversion.workbookName;
+    } catch (const host::RuntimeError& error) {
+      throw WebError(400, kNotice, error.Description());
+    }
+  }
   FormRun run = OpenRun(false);
   bool ok = run.session->SelectBook(book);
   // As the terminal does: an .xls list whose results went to its
@@ -354,6 +366,7 @@ json Workspace::Select(const std::string& shownBook) {
   if (ok) app::RefuseToReplaceTheKeptCopy(run.session->DataBook());
   if (ok) chosen_ = book;
   json result = Outcome(run, ok);
+  if (!converted.empty()) result["notes"].push_back(converted);
   result["state"] = State();
   return result;
 }

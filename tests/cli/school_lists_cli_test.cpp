@@ -130,12 +130,13 @@ TEST(SchoolListsCli, TheTotalColumnOptionIsStoredAndListed) {
       << Printed(missing);
   // A refused division saves nothing: the option is not stored either.
   RunResult list = RunFenban(temp.Path(), {"list"});
-  EXPECT_NE(list.out.find("总分列 total column"), std::string::npos) << Printed(list);
+  EXPECT_NE(list.out.find("总分列 total column (--total-column): 总分（空着时 when empty）"), std::string::npos)
+      << Printed(list);
   EXPECT_EQ(list.out.find("合计"), std::string::npos) << Printed(list);
   RunResult back = RunFenban(temp.Path(), {"divide", "示例.xlsx", "--total-column", "总分"});
   EXPECT_EQ(back.status, 0) << Printed(back);
   list = RunFenban(temp.Path(), {"list"});
-  EXPECT_NE(list.out.find("--total-column  总分"), std::string::npos) << Printed(list);
+  EXPECT_NE(list.out.find("总分列 total column (--total-column): 总分\n"), std::string::npos) << Printed(list);
 }
 
 }  // namespace

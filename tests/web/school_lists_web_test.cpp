@@ -5,6 +5,8 @@
 // confirmed the header row the server found.
 #include <gtest/gtest.h>
 
+#include <fstream>
+
 #include "app/workbook_history.h"
 #include "web_test_support.h"
 
@@ -100,6 +102,12 @@ TEST_F(SchoolListsWebTest, ACsvUploadBecomesAWorkbookAndTitleRowsAreConfirmedBef
   // The same name again never replaces the workbook made before.
   json again = json::parse(Upload("新生.csv", csv)->body);
   EXPECT_EQ(again["book"], "新生(2).xlsx");
+
+  // A CSV put into 数据/ by hand is read when it is chosen.
+  { std::ofstream(host_ / "数据" / "手放.csv") << "姓名\t总分\n甲\t1\n"; }
+  json chosen = json::parse(PostJson("/api/select", R"({"book":"手放.csv"})")->body);
+  EXPECT_EQ(chosen["state"]["book"], "手放.xlsx") << chosen.dump();
+  EXPECT_EQ(chosen["notes"][0], "已把 手放.csv 读成新工作簿 手放.xlsx（2 行，工作表“数据表”）。手放.csv 没有改动，以后分班请用 手放.xlsx。");
 
   // The total column is a stored option of the page.
   json option = json::parse(PostJson("/api/option", R"({"control":"txtZongFenLie","value":" 中考总分 "})")->body);
