@@ -158,6 +158,9 @@ bool PrepareList(host::Application& app, const DivisionOptions& options, form::M
       return false;
     }
     state.ListNotes.push_back(FixHeaderLayout(dataSheet, *layout));
+    // The list below a title and a blank row was not around A1 when the
+    // workbook was chosen: its spaces go now.
+    form::RemoveListSpaces(dataSheet);
   }
   if (options.addTotal) {
     const ComputedTotal computed = AddTotalFromSubjects(dataSheet, subjects);

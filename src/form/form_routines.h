@@ -17,6 +17,8 @@ void InitializeForm(host::Application& app, Form& form);
 void MakeFormResizable(Form& form, const std::string& caption);
 // Opens or activates the chosen data workbook, prepares its "数据表", loads its counters.
 void SelectDataWorkbook(host::Application& app, Form& form, ModuleState& state);
+// Removes ordinary, full-width and no-break spaces from the block around A1.
+void RemoveListSpaces(host::Worksheet& sheet);
 // Stores a check box's value in "DTB" row 2 (column 7, 8, 9 or 10 by event name).
 void SaveCheckOption(host::Application& app, Form& form, const std::string& eventName);
 // Validates a numeric option box and stores it in "DTB" row 2 at `column`.

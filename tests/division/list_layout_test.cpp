@@ -135,6 +135,20 @@ TEST(ListLayout, TwoHeaderRowsUnderMergedCellsBecomeOne) {
   EXPECT_EQ(DividedClasses(world), PlainDivision());
 }
 
+TEST(ListLayout, AListBelowATitleAndABlankRowLosesItsSpacesOnceItStandsInRowOne) {
+  Table list = PlainList();
+  list[1][0] = "学 生1";
+  Table layout = {{"名单"}, {}};
+  layout.insert(layout.end(), list.begin(), list.end());
+  DivisionWorld world;
+  WriteTable(world.DataSheet(), layout);
+  world.form.txtBiaoTouHang.value = 3;
+  Divide(world);
+  EXPECT_TRUE(world.services.messages.empty());
+  EXPECT_EQ(world.DataSheet().CellValue(2, 1), Value("学生1"));
+  EXPECT_EQ(DividedClasses(world), PlainDivision());
+}
+
 TEST(ListLayout, RowsAboveThatAreNotTitlesAreNoLayout) {
   DivisionWorld world;
   WriteTable(world.DataSheet(), {{"甲", "乙"}, {"姓名", "总分"}, {"丙", 1}});
