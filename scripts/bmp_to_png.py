@@ -26,10 +26,15 @@ def main(source, target):
         rgb[0::3], rgb[1::3], rgb[2::3] = bgr[2::3], bgr[1::3], bgr[0::3]
         rows.append(b"\0" + bytes(rgb))
 
+    write_png(target, width, abs(height), rows)
+
+
+def write_png(target, width, height, rows):
+    """Writes an 8-bit RGB PNG; each row is b"\\0" (no filter) and its RGB bytes."""
     def chunk(kind, body):
         return struct.pack(">I", len(body)) + kind + body + struct.pack(">I", zlib.crc32(kind + body))
 
-    header = struct.pack(">IIBBBBB", width, abs(height), 8, 2, 0, 0, 0)
+    header = struct.pack(">IIBBBBB", width, height, 8, 2, 0, 0, 0)
     png = b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", header) + chunk(b"IDAT", zlib.compress(b"".join(rows), 9))
     open(target, "wb").write(png + chunk(b"IEND", b""))
 

@@ -20,7 +20,7 @@ packages=(
   g++-mingw-w64-x86-64-win32 g++-mingw-w64-i686-win32 mingw-w64-tools libwine-dev wine wine64 wine32:i386 xvfb nsis
   libcpp-httplib-dev nlohmann-json3-dev
   chromium fonts-noto-cjk
-  libreoffice-calc-nogui poppler-utils fonts-crosextra-carlito
+  libreoffice-calc-nogui libreoffice-writer-nogui poppler-utils fonts-crosextra-carlito
 )
 # The browser tests run playwright-core under Node.js. A machine that has
 # node and npm (from Debian or elsewhere) keeps them; otherwise Debian's come.

@@ -3,7 +3,8 @@
 # (scripts/check_print.py): a year of 500 students in 10 classes prints one
 # page per class and the statistics on one landscape page, and its exported
 # lists one page per class; a list with 19 long subject names is scaled or
-# turned so that every column of a class list stays on its page.
+# turned so that every column of a class list stays on its page; the
+# teacher's guide help.doc opens in LibreOffice Writer with all its pictures.
 #   bash scripts/print_check.sh [path/to/fenban]
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -98,4 +99,26 @@ PY
 /usr/bin/python3 scripts/check_print.py "$work/wide/数据/宽表.xlsx" --classes 3 --one-stats-page \
   --header-words 新班级,姓名,劳动教育,总分
 layout "$work/wide/数据/宽表.xlsx" landscape 'scale < 80'
-echo "print_check: the class lists and statistics print as they should"
+# help.doc: LibreOffice reads it (RTF under a .doc name, as Word and WPS
+# take it) and prints every picture the guide shows, and its text.
+/usr/bin/python3 - "$work/year/help.doc" docs/教师指南.md <<'PY'
+import re, subprocess, sys, tempfile
+sys.path.insert(0, 'scripts')
+from check_print import convert
+manual, guide = sys.argv[1], open(sys.argv[2], encoding='utf-8').read()
+pdf = convert(manual, tempfile.mkdtemp(prefix='fenban-manual-'))
+shown = re.findall(r'^!\[[^\]]*\]\((images/[^)]+\.png)\)$', guide, re.M)
+listed = subprocess.run(['pdfimages', '-list', pdf], check=True, capture_output=True, text=True).stdout
+images = [line for line in listed.splitlines()[2:] if line.split()[2:3] == ['image']]
+text = subprocess.run(['pdftotext', pdf, '-'], check=True, capture_output=True, text=True).stdout
+failures = []
+if len(images) != len(shown):
+    failures.append('%d pictures in the PDF, the guide shows %d' % (len(images), len(shown)))
+for words in ['分班程序 fenban 教师指南', '八个选项', '文件已被改动', 'fenban -C 高一分班 divide 示例.xlsx --classes 8 --by-sex']:
+    if words not in text:
+        failures.append('the PDF lacks "%s"' % words)
+for failure in failures:
+    print('print_check: help.doc: ' + failure, file=sys.stderr)
+sys.exit(1 if failures else 0)
+PY
+echo "print_check: the class lists and statistics print as they should, and help.doc with its pictures"

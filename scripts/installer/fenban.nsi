@@ -12,6 +12,9 @@ SetCompressor /SOLID lzma
 !include "x64.nsh"
 !include "LogicLib.nsh"
 
+; The pages speak Chinese, as the add-in does.
+LoadLanguageFile "${NSISDIR}\Contrib\Language files\SimpChinese.nlf"
+
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\VantrelFenBan"
 !define SETTINGS_KEY "Software\Vantrel\FenBan"
 

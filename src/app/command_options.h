@@ -2,6 +2,8 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -10,21 +12,12 @@
 
 namespace fenban::app {
 
-// The four option text boxes, as typed (the form's rules validate them).
-struct CountOptions {
-  std::optional<std::string> classes;    // txtFenBan
-  std::optional<std::string> excellent;  // txtYouXiu
-  std::optional<std::string> pass;       // txtJiGe
-  std::optional<std::string> top;        // txtNMing
-};
+// The option text boxes given, by control name (form::kOptionControls),
+// as typed: the form's rules validate them.
+using CountOptions = std::map<std::string, std::string, std::less<>>;
 
-// The three balance check boxes.
-struct CheckOptions {
-  std::optional<bool> bySex;       // chbXingBie
-  std::optional<bool> byBoarding;  // chbZuXiao
-  std::optional<bool> byCurrent;   // chbYingJie
-  std::optional<bool> refine;      // chbYouHua
-};
+// The option check boxes given, by control name: ticked or cleared.
+using CheckOptions = std::map<std::string, bool, std::less<>>;
 
 // How the student list is read: the header row confirmed, the total column
 // named (stored like the other options), the total added up from the subjects.

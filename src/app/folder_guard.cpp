@@ -40,7 +40,8 @@ int LockFolder(const fs::path& folder, std::chrono::steady_clock::time_point dea
           "另一个 fenban 命令正在使用这个文件夹，请等它结束后再试。没有保存任何文件。\n"
           "  Another fenban command is running in this folder; try again when it has finished. Nothing was saved.\n"
           "  {}",
-          folder.string()));
+          folder.string()),
+          ErrorKind::FolderBusy);
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
   }
@@ -110,7 +111,8 @@ void RefuseOpenWorkbooks(const std::vector<fs::path>& files) {
         "“{}”正在被表格程序打开（旁边有它的锁文件“{}”）。请先在表格程序里保存并关闭它，再运行这个命令。没有保存任何文件。\n"
         "  The workbook is open in a spreadsheet program (lock file {}): save and close it there first. Nothing was "
         "saved.",
-        file.filename().string(), marks.front().filename().string(), marks.front().string()));
+        file.filename().string(), marks.front().filename().string(), marks.front().string()),
+        ErrorKind::WorkbookOpen);
   }
 }
 

@@ -50,4 +50,16 @@ void RefuseOpenWorkbooks(const std::vector<std::filesystem::path>& files);
 // temporary files killed runs left in the host folder and its data folder.
 void TidyHostFolder(const std::filesystem::path& folder, std::ostream& err);
 
+// The host folder held for one command that saves: the lock taken, then the
+// folder tidied before anything in it is read.
+class HeldHostFolder {
+ public:
+  HeldHostFolder(const std::filesystem::path& folder, std::ostream& err) : lock_(folder) {
+    TidyHostFolder(folder, err);
+  }
+
+ private:
+  HostFolderLock lock_;
+};
+
 }  // namespace fenban::app

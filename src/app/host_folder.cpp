@@ -2,6 +2,7 @@
 
 #include <fstream>
 #include <ostream>
+#include <sstream>
 #include <system_error>
 
 #include <fmt/format.h>
@@ -52,6 +53,19 @@ void WriteTextAtomically(const std::string& text, const fs::path& target) {
   } catch (const host::RuntimeError& error) {
     throw AppError(fmt::format("无法写入 cannot write {}: {}", target.string(), error.Description()));
   }
+}
+
+bool RefreshManual(const fs::path& folder) {
+  const fs::path manual = folder / kManualName;
+  std::error_code ec;
+  if (!fs::is_regular_file(manual, ec)) return false;
+  const std::string current = BuildTeacherManual();
+  std::ifstream file(manual, std::ios::binary);
+  std::ostringstream bytes;
+  bytes << file.rdbuf();
+  if (file.bad() || bytes.str() == current) return false;
+  WriteTextAtomically(current, manual);
+  return true;
 }
 
 void CreateHostWorkbook(const fs::path& folder, DesktopServices& services) {

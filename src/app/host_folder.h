@@ -49,6 +49,12 @@ struct InitOptions {
 // otherwise it is an AppError.
 void InitHostFolder(const InitOptions& options, DesktopServices& services, std::ostream& out);
 
+// help.doc belongs to the program: one that differs from the guide compiled
+// in (written by an earlier version) is written again before it is opened.
+// A missing one stays missing (the help button then reports it). Returns
+// whether it was written.
+bool RefreshManual(const std::filesystem::path& folder);
+
 // Writes 数据/示例.xlsx with the given number of students; an example that
 // was there is kept as a version (in `kept`).
 std::filesystem::path WriteExampleWorkbook(const std::filesystem::path& folder, int32_t students, uint64_t seed,

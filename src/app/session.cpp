@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <optional>
-#include <ostream>
 #include <system_error>
 
 #include <fmt/format.h>
@@ -13,6 +12,7 @@
 #include "app/desktop_services.h"
 #include "files/workbook_files.h"
 #include "form/form_routines.h"
+#include "form/option_controls.h"
 #include "host/errors.h"
 #include "sheets/workbook_layout.h"
 
@@ -115,38 +115,42 @@ host::ModelWorkbook& Session::DataBook() {
   throw AppError(fmt::format("数据工作簿没有打开 the data workbook is not open: {}", name));
 }
 
-bool Session::SetTextAndFire(const std::optional<std::string>& entry, const std::string& control,
-                             const std::string& option) {
-  if (!entry) return true;
+bool Session::SetTextAndFire(const std::string& entry, const std::string& control, const std::string& option) {
   // A text box holds what was typed; numbers go in as numbers.
   double number = 0;
-  host::Value value = host::ParseNumber(*entry, number) ? host::Value(number) : host::Value(*entry);
+  host::Value value = host::ParseNumber(entry, number) ? host::Value(number) : host::Value(entry);
   form_.SetControlValue(control, value);
-  form_.SetControlSource(control, option + " " + *entry);
+  form_.SetControlSource(control, option + " " + entry);
   return Fire(control + "AfterUpdate");
 }
 
-bool Session::SetCheckAndFire(const std::optional<bool>& ticked, const std::string& control) {
-  if (!ticked) return true;
-  form_.Check(control).value = host::Value::Boolean(*ticked);
+bool Session::SetCheckAndFire(bool ticked, const std::string& control) {
+  form_.Check(control).value = host::Value::Boolean(ticked);
   return Fire(control + "AfterUpdate");
 }
 
 bool Session::ApplyCounts(const CountOptions& counts) {
-  return SetTextAndFire(counts.classes, "txtFenBan", "--classes") &&
-         SetTextAndFire(counts.excellent, "txtYouXiu", "--excellent") &&
-         SetTextAndFire(counts.pass, "txtJiGe", "--pass") && SetTextAndFire(counts.top, "txtNMing", "--top");
+  for (const form::OptionControl& option : form::kOptionControls) {
+    auto given = counts.find(option.control);
+    if (option.kind != form::OptionKind::Count || given == counts.end()) continue;
+    if (!SetTextAndFire(given->second, std::string(option.control), "--" + std::string(option.option))) return false;
+  }
+  return true;
 }
 
 bool Session::ApplyChecks(const CheckOptions& checks) {
-  return SetCheckAndFire(checks.bySex, "chbXingBie") && SetCheckAndFire(checks.byBoarding, "chbZuXiao") &&
-         SetCheckAndFire(checks.byCurrent, "chbYingJie") && SetCheckAndFire(checks.refine, "chbYouHua");
+  for (const form::OptionControl& option : form::kOptionControls) {
+    auto given = checks.find(option.control);
+    if (option.kind != form::OptionKind::Check || given == checks.end()) continue;
+    if (!SetCheckAndFire(given->second, std::string(option.control))) return false;
+  }
+  return true;
 }
 
 bool Session::ApplyListOptions(const ListOptions& list) {
   if (list.headerRow) form_.txtBiaoTouHang.value = *list.headerRow;
   form_.chbSuanZongFen.value = host::Value::Boolean(list.totalFromSubjects);
-  return SetTextAndFire(list.totalColumn, "txtZongFenLie", "--total-column");
+  return !list.totalColumn || SetTextAndFire(*list.totalColumn, "txtZongFenLie", "--total-column");
 }
 
 void Session::SetRounding(bool round) {
@@ -168,7 +172,7 @@ void Session::ActivateDataSheet(const std::string& sheet) {
   found->Activate();
 }
 
-std::vector<files::SaveResult> Session::Save(const std::vector<host::ModelWorkbook*>& books, std::ostream& out) {
+std::vector<files::SaveResult> Session::Save(const std::vector<host::ModelWorkbook*>& books) {
   keptVersions_.clear();
   std::vector<fs::path> files;
   for (const host::ModelWorkbook* book : books) {
@@ -180,20 +184,27 @@ std::vector<files::SaveResult> Session::Save(const std::vector<host::ModelWorkbo
   try {
     for (host::ModelWorkbook* book : books) prepared.push_back(files::PrepareSave(*book));
   } catch (const host::RuntimeError& error) {
-    throw AppError(fmt::format("{}。文件保持原样 files left as they were。", error.Description()));
+    throw AppError(fmt::format("{}。文件保持原样 files left as they were。", error.Description()),
+                   ErrorKind::SaveFailed);
   }
   const std::string command = historyCommand_.empty() ? CommandOfEvent(lastEvent_) : historyCommand_;
-  const std::vector<files::SaveResult> saved =
-      CommitKeepingVersions(prepared, (folder_ / kJournalFileName).string(), command, keptVersions_);
+  return CommitKeepingVersions(prepared, (folder_ / kJournalFileName).string(), command, keptVersions_);
+}
+
+int32_t Session::NewDivisionSheetNumber() { return bridge_.State().NextSheetNo - 1; }
+
+std::vector<std::string> SaveNotes(const std::vector<files::SaveResult>& saved) {
+  std::vector<std::string> notes;
   for (const files::SaveResult& result : saved) {
     if (result.besideOriginal) {
-      out << fmt::format("另存为 saved beside the original: {}\n  {}\n  以后请选用 from now on choose: {}\n",
-                         result.path, result.reason, fs::path(result.path).filename().string());
+      notes.push_back("另存为 saved beside the original: " + result.path);
+      notes.push_back("  " + result.reason);
+      notes.push_back("  以后请选用 from now on choose: " + fs::path(result.path).filename().string());
     } else {
-      out << "已保存 saved: " << result.path << '\n';
+      notes.push_back("已保存 saved: " + result.path);
     }
   }
-  return saved;
+  return notes;
 }
 
 }  // namespace fenban::app

@@ -4,7 +4,6 @@
 #pragma once
 
 #include <filesystem>
-#include <iosfwd>
 #include <memory>
 #include <string>
 #include <vector>
@@ -43,9 +42,9 @@ class Session {
   // The chosen data workbook (by DataBookName).
   host::ModelWorkbook& DataBook();
   // Sets the given text boxes and sends their after-update events, in the
-  // order class count, excellent, pass, top-N; stops at the first box shown.
+  // order of form::kOptionControls; stops at the first box shown.
   bool ApplyCounts(const CountOptions& counts);
-  // The same for the three check boxes.
+  // The same for the four check boxes.
   bool ApplyChecks(const CheckOptions& checks);
   // Sets the boxes of how the list is read; the total column's box is
   // stored through its after-update event. False when a box was shown.
@@ -56,12 +55,14 @@ class Session {
   // AppError naming the sheets there are.
   void ActivateDataSheet(const std::string& sheet);
 
-  // Saves the workbooks: refuses (AppError) while a spreadsheet program has
-  // one of them open; writes and reads back each one before the first file is
-  // replaced, so that a failure leaves every file as it was (AppError); keeps
-  // each file it replaces as a version; then replaces them in the given
-  // order. Prints where each was saved and returns the same.
-  std::vector<files::SaveResult> Save(const std::vector<host::ModelWorkbook*>& books, std::ostream& out);
+  // Saves the workbooks: refuses (AppError, WorkbookOpen) while a
+  // spreadsheet program has one of them open; writes and reads back each one
+  // before the first file is replaced, so that a failure leaves every file as
+  // it was (AppError, SaveFailed); keeps each file it replaces as a version;
+  // then replaces them in the given order. Returns where each went.
+  std::vector<files::SaveResult> Save(const std::vector<host::ModelWorkbook*>& books);
+  // The number N of the "分班表N" the last division made.
+  int32_t NewDivisionSheetNumber();
 
   // What the versions a save keeps record as the command that replaced
   // them ("fenban divide"); without it, the form command last sent ("分班").
@@ -71,9 +72,8 @@ class Session {
 
  private:
   // `option` is the command-line option the entry came from, for messages.
-  bool SetTextAndFire(const std::optional<std::string>& entry, const std::string& control,
-                      const std::string& option);
-  bool SetCheckAndFire(const std::optional<bool>& ticked, const std::string& control);
+  bool SetTextAndFire(const std::string& entry, const std::string& control, const std::string& option);
+  bool SetCheckAndFire(bool ticked, const std::string& control);
 
   std::filesystem::path folder_;
   DesktopServices* services_;
@@ -86,5 +86,10 @@ class Session {
   std::vector<KeptVersion> keptVersions_;
 };
 
+
+// What a save did, one line each, as the front ends show it: "已保存 saved:
+// PATH", or for a copy saved beside the original its path, the reason and
+// the name to choose from now on.
+std::vector<std::string> SaveNotes(const std::vector<files::SaveResult>& saved);
 
 }  // namespace fenban::app

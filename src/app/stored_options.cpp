@@ -5,7 +5,6 @@
 #include "app/host_folder.h"
 #include "maintenance/host_workbook_content.h"
 #include "app/session.h"
-#include "app/value_text.h"
 #include "app/desktop_services.h"
 #include "host/model_workbook.h"
 #include "sheets/workbook_layout.h"
@@ -14,19 +13,12 @@ namespace fenban::app {
 
 namespace {
 
-bool Ticked(const host::Value& value) { return value.IsBoolean() && value.Bool(); }
-
 // The options row of "DTB" and the entry template read into the values.
 StoredOptions FromSheets(const host::Worksheet& dtb, const host::Worksheet* entry) {
   StoredOptions stored;
-  stored.classes = DescribeValue(dtb.CellValue(2, 3));
-  stored.excellent = DescribeValue(dtb.CellValue(2, 4));
-  stored.pass = DescribeValue(dtb.CellValue(2, 5));
-  stored.top = DescribeValue(dtb.CellValue(2, 6));
-  stored.bySex = Ticked(dtb.CellValue(2, 7));
-  stored.byBoarding = Ticked(dtb.CellValue(2, 8));
-  stored.byCurrent = Ticked(dtb.CellValue(2, 9));
-  stored.refine = Ticked(dtb.CellValue(2, 10));
+  for (size_t i = 0; i < form::kOptionControls.size(); ++i) {
+    stored.values[i] = dtb.CellValue(form::kOptionRow, form::kOptionControls[i].settingsColumn);
+  }
   stored.totalColumn = dtb.CellValue(2, sheets::kTotalColumnOptionColumn).IsText()
                            ? std::string(dtb.CellValue(2, sheets::kTotalColumnOptionColumn).Text())
                            : "";

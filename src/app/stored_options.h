@@ -1,15 +1,18 @@
 // The option values a host folder holds now, as the help shows them.
 #pragma once
 
+#include <array>
 #include <filesystem>
-#include <string>
+
+#include "form/option_controls.h"
+#include "host/value.h"
 
 namespace fenban::app {
 
 struct StoredOptions {
   bool fromFolder = false;  // false: the values of a new host folder
-  std::string classes, excellent, pass, top;
-  bool bySex = false, byBoarding = false, byCurrent = false, refine = false;
+  // Each option control's "DTB" value, in the order of form::kOptionControls.
+  std::array<host::Value, form::kOptionControls.size()> values;
   bool round = false;  // the rounding choice of the entry template
   std::string totalColumn;  // "总分列": the header of the total column, "" for "总分"
 };

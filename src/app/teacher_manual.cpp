@@ -1,9 +1,14 @@
 #include "app/teacher_manual.h"
 
 #include <cstdint>
+#include <optional>
+#include <stdexcept>
 #include <vector>
 
 #include <fmt/format.h>
+
+#include "app/guide.h"
+#include "app/guide_markdown.h"
 
 namespace fenban::app {
 
@@ -53,71 +58,6 @@ void AppendUnicode(std::string& out, uint32_t unit) {
   out += fmt::format("\\u{}?", value);
 }
 
-// The manual's content: headings, paragraphs and list items.
-enum class Kind { Title, Heading, Paragraph, Item };
-struct Block {
-  Kind kind;
-  std::string text;
-};
-
-std::vector<Block> ManualBlocks() {
-  return {
-      {Kind::Title, "分班程序 fenban 使用说明"},
-      {Kind::Paragraph,
-       "fenban 把一个年级的学生分成人数、成绩和男女等情况都均衡的班级，并用一张统计表比较各班。"
-       "它在终端里运行，读写的是普通的 .xlsx 工作簿，可以用 WPS、LibreOffice 或 Excel 打开。"},
-
-      {Kind::Heading, "一、文件夹里有什么"},
-      {Kind::Item, "fenban.xlsx：主工作簿。“DTB”表保存选项和表号，“登记表”登记要统计的学科，“FBB”“JZB”“SYB”是分班时用的工作表，平时是空的。"},
-      {Kind::Item, "数据 文件夹：放学生名单（数据工作簿），每个学年或每次分班一个文件，.xlsx 或 .xls 都可以。"},
-      {Kind::Item, "help.doc：本说明。"},
-
-      {Kind::Heading, "二、分班的步骤"},
-      {Kind::Item, "1. 建立文件夹：fenban init 分班2026。想先试一试，可以加 --example 400，程序会在 数据 文件夹里生成一个有 400 名学生的“示例.xlsx”。"},
-      {Kind::Item, "2. 把学生名单放进 数据 文件夹。名单放在名为“数据表”的工作表里（没有这张表时，打开的那张表会被改名为“数据表”），第一行是表头，每个学生一行，中间不要有空行或空列。"
-                   "表头要有“总分”；按性别、住校、应届均衡时还要有“性别”“住校”“应届”；统计表要用“姓名”和各学科的成绩；“预设班”一列可以写上必须分到的班号（1 到班级数，空白或 0 表示不预设；班号不对或预设到一个班的人数超过该班人数时，程序会列出这些学生，不分班）。姓名里的空格会被自动去掉。"},
-      {Kind::Item, "3. 查看名单和选项：fenban -C 分班2026 list。列出 数据 文件夹里的工作簿和现在的七个选项。"},
-      {Kind::Item, "4. 分班：fenban -C 分班2026 divide 名单.xlsx --classes 8 --by-sex。程序在名单工作簿里新建“分班表1”和“统计表1”（以后是 2、3……），保存后在屏幕上列出各班人数和最大差。"},
-      {Kind::Item, "5. 手工调整：用表格软件打开名单工作簿，在“分班表”里改学生的班号（“新班级”一列），保存。"},
-      {Kind::Item, "6. 重新统计：fenban -C 分班2026 stats 名单.xlsx 分班表1。按调整后的班号重排分班表，重建统计表。统计按这次分班的班数做，调到新的一个班（8 个班时的第 9 班）的学生算作那个班；另给的班级数与分班表的班数不同时，程序会提示，不按它统计。"},
-      {Kind::Item, "7. 清理：fenban -C 分班2026 clean 名单.xlsx 分班表3。只留下“数据表”和第 3 次分班的两张表，其余的都删除；以后的分班又从 1 开始编号，但不会覆盖留下的那一对表。"},
-
-      {Kind::Heading, "三、命令一览"},
-      {Kind::Item, "init [文件夹] [--example N] [--seed S]：建立主工作簿、数据 文件夹和本说明；--example 生成 N 名学生的示例名单。已有 fenban.xlsx 时不会覆盖它。"},
-      {Kind::Item, "list：列出可选的数据工作簿（前面的数字是它在列表里的位置）和选项。"},
-      {Kind::Item, "divide 工作簿 [选项]：分班。"},
-      {Kind::Item, "stats 工作簿 工作表：重建这张分班表（或统计表）所属一对表的统计。"},
-      {Kind::Item, "clean 工作簿 [工作表]：删除“数据表”和这张表所属一对表以外的所有工作表；不写工作表时只留“数据表”。"},
-      {Kind::Item, "template [--subjects 语文,数学,...]：重建“登记表”；给出 --subjects 时先把这些学科名（最多 19 个）写进登记表。"},
-      {Kind::Item, "help：打开本说明。"},
-      {Kind::Item, "在别的文件夹里运行时，用 -C 文件夹 指明 fenban.xlsx 所在的文件夹。"},
-
-      {Kind::Heading, "四、选项"},
-      {Kind::Item, "--classes K：班级数，默认 10。学生太少时会自动减少。"},
-      {Kind::Item, "--excellent N：每班前 N 名算“优秀”，用于统计表，默认 20。"},
-      {Kind::Item, "--pass N：每班前 N 名算“及格”，用于统计表，默认 30。"},
-      {Kind::Item, "--top N：勾选均衡项时，全年级前“班级数×N”名只按成绩蛇形分配，默认 3；0 表示不用这一步。"},
-      {Kind::Item, "--by-sex / --no-by-sex，--by-boarding / --no-by-boarding，--by-current / --no-by-current：是否按性别、住校、应届均衡。"},
-      {Kind::Item, "--refine / --no-refine：分班后是否再优化：在班级人数和预设班不变的前提下调换学生，使各班总分和各科平均分、性别住校应届人数、优秀及格人数、总分标准差都尽量接近；数据表里“分开”列值相同的学生分到不同的班，“同班”列值相同的学生分到同一个班，同名学生尽量分开。做不到时程序会列出这些学生，不分班。不优化时不看“分开”“同班”，程序会提示。命令结束时显示每一项优化前后的最大差。"},
-      {Kind::Item, "--round yes|no：分班前是否把总分四舍五入为整数（写在登记表 C2）。"},
-      {Kind::Item, "--seed S：随机种子。同分学生的先后是随机的；每次分班都会显示所用的种子，用同一个种子可以得到完全相同的分班结果。"},
-      {Kind::Paragraph, "给出的选项会保存在 fenban.xlsx 里，下次不写就沿用。"},
-
-      {Kind::Heading, "五、怎样看统计表"},
-      {Kind::Paragraph, "统计表从上到下有三张表，每张表一班一行，最后一行“最大差”是各班中最大值减最小值，越小说明越均衡。"},
-      {Kind::Item, "第一张表：“总人数”是各班人数；“性别 男”“住校 是”“应届 是”这样的列是各班中这一类学生的人数；“总分≥600”这样的列是总分达到这个分数的人数，分数线从高到低，每一档大约每班多 5 人。"},
-      {Kind::Item, "表下的红字“同班同名统计”列出分在同一个班、姓名又相同的学生，没有时写“无”。"},
-      {Kind::Item, "第二张表“优秀人数统计(前N名)”和“及格人数统计(前M名)”：全年级第“班级数×N”名的分数作为优秀线，第“班级数×M”名的分数作为及格线，各科分别统计，表中是各班达到这条线的人数。"},
-      {Kind::Item, "第三张表“平均分统计”：各班总分最高的 N 名（或 M 名）学生在各科的平均分，保留一位小数。"},
-      {Kind::Paragraph, "分班表按班分页，每班一页，可以直接打印发给班主任。"},
-
-      {Kind::Heading, "六、出错时"},
-      {Kind::Paragraph, "程序遇到问题时会在屏幕上写出“提示”“警告”或“错误”和原因，并且不保存任何文件，原来的文件保持不变。"
-                        "程序结束时返回 0 表示成功，1 表示有提示或错误，2 表示命令写错了（用 fenban --help 查看写法）。"},
-      {Kind::Paragraph, "正在被表格软件打开的工作簿也能处理，但请先在表格软件里关闭它，否则表格软件保存时会覆盖分班结果。"},
-  };
-}
-
 }  // namespace
 
 std::string RtfEscape(std::string_view utf8) {
@@ -144,31 +84,109 @@ std::string RtfEscape(std::string_view utf8) {
   return out;
 }
 
-std::string BuildTeacherManual() {
+namespace {
+
+// The page's text width on A4 with margins of one inch, in twips.
+constexpr uint32_t kTextWidthTwips = 11906 - 2 * 1440;
+// A picture's pixel is shown at 96 to the inch: 15 twips.
+constexpr uint32_t kTwipsPerPixel = 15;
+
+// A picture of the guide as an RTF PNG picture, no wider than the text.
+std::string RtfPicture(const GuideBlock& block) {
+  const GuideFile* file = FindGuideFile(block.path);
+  std::optional<PictureSize> size = file ? PngSize(file->bytes) : std::nullopt;
+  if (!size || size->width == 0) throw std::logic_error("the guide's picture " + block.path + " is not a PNG compiled in");
+  uint64_t width = uint64_t{size->width} * kTwipsPerPixel;
+  uint64_t height = uint64_t{size->height} * kTwipsPerPixel;
+  if (width > kTextWidthTwips) {
+    height = height * kTextWidthTwips / width;
+    width = kTextWidthTwips;
+  }
+  std::string out = fmt::format("\\pard\\qc\\keepn\\sb120\\sa60{{\\pict\\pngblip\\picw{}\\pich{}\\picwgoal{}\\pichgoal{}\n",
+                                size->width, size->height, width, height);
+  static constexpr char kHex[] = "0123456789abcdef";
+  size_t column = 0;
+  for (char ch : file->bytes) {
+    auto byte = static_cast<uint8_t>(ch);
+    out += kHex[byte >> 4];
+    out += kHex[byte & 0xF];
+    if (++column % 64 == 0) out += '\n';
+  }
+  out += "}\\par\n";
+  out += "\\pard\\qc\\sa160\\f0\\fs18\\i " + RtfEscape(block.text) + "\\i0\\par\n";
+  return out;
+}
+
+// A table with thin borders and columns of equal width; the first row bold.
+std::string RtfTable(const GuideBlock& block) {
+  std::string out;
+  for (size_t r = 0; r < block.rows.size(); ++r) {
+    const std::vector<std::string>& row = block.rows[r];
+    const size_t columns = block.rows.front().size();
+    out += "\\trowd\\trgaph80\\trleft0";
+    for (size_t c = 1; c <= columns; ++c) {
+      out += fmt::format("\\clbrdrt\\brdrs\\brdrw10\\clbrdrl\\brdrs\\brdrw10\\clbrdrb\\brdrs\\brdrw10"
+                         "\\clbrdrr\\brdrs\\brdrw10\\cellx{}",
+                         kTextWidthTwips * c / columns);
+    }
+    out += "\n";
+    for (size_t c = 0; c < columns; ++c) {
+      out += r == 0 ? "\\pard\\intbl\\f1\\fs20\\b " : "\\pard\\intbl\\f0\\fs20 ";
+      out += RtfEscape(c < row.size() ? row[c] : "");
+      out += r == 0 ? "\\b0\\cell\n" : "\\cell\n";
+    }
+    out += "\\row\n";
+  }
+  return out + "\\pard\\sa120\\par\n";
+}
+
+// The paragraph format of a title, chapter or section heading: SimHei, bold.
+std::string HeadingFormat(GuideBlockKind kind) {
+  if (kind == GuideBlockKind::Title) return "\\pard\\qc\\sb240\\sa360\\f1\\fs36\\b ";
+  if (kind == GuideBlockKind::Chapter) return "\\pard\\keepn\\sb360\\sa120\\f1\\fs30\\b ";
+  return "\\pard\\keepn\\sb240\\sa80\\f1\\fs24\\b ";
+}
+
+}  // namespace
+
+std::string ManualRtf(const std::vector<GuideBlock>& blocks) {
   std::string doc =
       "{\\rtf1\\ansi\\ansicpg936\\deff0\\uc1\n"
-      "{\\fonttbl{\\f0\\fnil\\fcharset134 SimSun;}{\\f1\\fnil\\fcharset134 SimHei;}}\n"
+      "{\\fonttbl{\\f0\\fnil\\fcharset134 SimSun;}{\\f1\\fnil\\fcharset134 SimHei;}"
+      "{\\f2\\fmodern\\fcharset134 NSimSun;}}\n"
       "\\paperw11906\\paperh16838\\margl1440\\margr1440\\margt1440\\margb1440\n";
-  for (const Block& block : ManualBlocks()) {
+  for (const GuideBlock& block : blocks) {
     switch (block.kind) {
-      case Kind::Title:
-        doc += "\\pard\\qc\\sb240\\sa360\\f1\\fs36\\b ";
+      case GuideBlockKind::Title:
+      case GuideBlockKind::Chapter:
+      case GuideBlockKind::Section:
+        doc += HeadingFormat(block.kind) + RtfEscape(block.text) + "\\b0\\par\n";
         break;
-      case Kind::Heading:
-        doc += "\\pard\\sb240\\sa120\\f1\\fs28\\b ";
+      case GuideBlockKind::Paragraph:
+      case GuideBlockKind::Item:
+        doc += (block.kind == GuideBlockKind::Item ? "\\pard\\sa80\\li480\\fi-240\\f0\\fs22 \\u8226? "
+                                                    : "\\pard\\sa120\\fi480\\f0\\fs22 ") +
+               RtfEscape(block.text) + "\\par\n";
         break;
-      case Kind::Paragraph:
-        doc += "\\pard\\sa120\\fi480\\f0\\fs22 ";
+      case GuideBlockKind::Code:
+        for (size_t i = 0; i < block.lines.size(); ++i) {
+          doc += "\\pard\\li480" + std::string(i == 0 ? "\\sb60" : "") +
+                 (i + 1 == block.lines.size() ? "\\sa120" : "\\sa0") + "\\f2\\fs20 " + RtfEscape(block.lines[i]) +
+                 "\\par\n";
+        }
         break;
-      case Kind::Item:
-        doc += "\\pard\\sa80\\li480\\f0\\fs22 ";
+      case GuideBlockKind::Picture:
+        doc += RtfPicture(block);
+        break;
+      case GuideBlockKind::Table:
+        doc += RtfTable(block);
         break;
     }
-    doc += RtfEscape(block.text);
-    doc += (block.kind == Kind::Title || block.kind == Kind::Heading) ? "\\b0\\par\n" : "\\par\n";
   }
   doc += "}\n";
   return doc;
 }
+
+std::string BuildTeacherManual() { return ManualRtf(ParseGuide(GuideMarkdown())); }
 
 }  // namespace fenban::app

@@ -1,9 +1,14 @@
-// The teachers' manual "help.doc" that init puts beside fenban.xlsx: an RTF
-// document, which every word processor opens.
+// The teacher's guide (docs/教师指南.md, compiled in) in the two forms it
+// reaches teachers: "help.doc", which init puts beside fenban.xlsx, an RTF
+// document with the pictures in it that Word, WPS and LibreOffice open; and
+// the page's help, an HTML fragment.
 #pragma once
 
 #include <string>
 #include <string_view>
+#include <vector>
+
+#include "app/guide_markdown.h"
 
 namespace fenban::app {
 
@@ -12,7 +17,18 @@ namespace fenban::app {
 // (characters beyond the basic plane as a surrogate pair), line feeds \line.
 std::string RtfEscape(std::string_view utf8);
 
-// The whole manual as an RTF document.
+// Blocks as an RTF document: A4, SimSun and SimHei, each picture (a PNG of
+// the guide's files) embedded no wider than the text, its caption below.
+std::string ManualRtf(const std::vector<GuideBlock>& blocks);
+
+// Blocks as an HTML fragment, text escaped; a picture "images/x.png" is shown
+// from pictureBase + "images/x.png".
+std::string ManualHtml(const std::vector<GuideBlock>& blocks, std::string_view pictureBase);
+
+// The whole guide as an RTF document, pictures included.
 std::string BuildTeacherManual();
+
+// The whole guide as an HTML fragment.
+std::string BuildGuideHtml(std::string_view pictureBase);
 
 }  // namespace fenban::app

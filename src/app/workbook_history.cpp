@@ -306,7 +306,7 @@ std::vector<files::SaveResult> CommitKeepingVersions(std::vector<files::Prepared
     }
   }
   kept = versions.Kept();
-  if (failure) throw AppError(*failure);
+  if (failure) throw AppError(*failure, ErrorKind::SaveFailed);
   versions.Finish();
   return saved;
 }

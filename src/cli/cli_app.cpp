@@ -1,6 +1,7 @@
 #include "cli/cli_app.h"
 
 #include <algorithm>
+#include <array>
 #include <charconv>
 #include <cstdint>
 #include <exception>
@@ -21,6 +22,8 @@
 #include "cli/help_format.h"
 #include "app/host_folder.h"
 #include "app/stored_options.h"
+#include "app/value_text.h"
+#include "form/option_controls.h"
 #include "cli/terminal_services.h"
 #include "host/errors.h"
 
@@ -72,43 +75,67 @@ std::string YesNoNote(const app::StoredOptions& stored, bool value, const std::s
                                                                                  : (value ? "default yes" : "default no"));
 }
 
-void AddCountOptions(CLI::App& command, std::string (&values)[4], const app::StoredOptions& stored) {
-  const auto classes = ValueNote(stored, stored.classes);
-  const auto excellent = ValueNote(stored, stored.excellent);
-  const auto pass = ValueNote(stored, stored.pass);
-  const auto top = ValueNote(stored, stored.top);
-  AddCount(command, "--classes", values[0],
-           fmt::format("班级数，{} (number of classes, {})", classes.first, classes.second))
-      ->type_name("K");
-  AddCount(command, "--excellent", values[1],
-           fmt::format("每班前 N 名算优秀，用于统计，{} (top N per class count as excellent in the statistics, {})",
-                       excellent.first, excellent.second));
-  AddCount(command, "--pass", values[2],
-           fmt::format("每班前 N 名算及格，用于统计，{} (top N per class count as passing in the statistics, {})",
-                       pass.first, pass.second));
-  AddCount(command, "--top", values[3],
-           fmt::format("均衡时全年级前 班级数×N 名只按成绩分配，0 关闭，{} "
-                       "(when balancing, the best classes×N students are dealt by rank alone; 0 switches it off; {})",
-                       top.first, top.second));
+using form::kOptionControls;
+using form::OptionControl;
+using form::OptionKind;
+
+// What was typed for each count option, by its place in kOptionControls.
+using CountEntries = std::array<std::string, kOptionControls.size()>;
+
+std::string OptionName(const OptionControl& option) { return "--" + std::string(option.option); }
+std::string NoOptionName(const OptionControl& option) { return "--no-" + std::string(option.option); }
+
+bool Ticked(const host::Value& value) { return value.IsBoolean() && value.Bool(); }
+
+void AddCountOptions(CLI::App& command, CountEntries& values, const app::StoredOptions& stored) {
+  for (size_t i = 0; i < kOptionControls.size(); ++i) {
+    const OptionControl& option = kOptionControls[i];
+    if (option.kind != OptionKind::Count) continue;
+    const auto [zh, en] = ValueNote(stored, app::DescribeValue(stored.values[i]));
+    // A help whose parts a semicolon already sets apart goes on with one.
+    const char* separator = option.helpEnglish.find(';') != std::string_view::npos ? "; " : ", ";
+    AddCount(command, OptionName(option), values[i],
+             fmt::format("{}，{} ({}{}{})", option.help, zh, option.helpEnglish, separator, en))
+        ->type_name(option.option == "classes" ? "K" : "N");
+  }
 }
 
-std::optional<std::string> GivenText(const CLI::App& command, const std::string& name, const std::string& value) {
-  if (command.count(name) == 0) return std::nullopt;
-  return value;
+// A check box: --by-X (or --refine) ticks it, --no-by-X clears it.
+void AddCheckOptions(CLI::App& command, const app::StoredOptions& stored) {
+  for (size_t i = 0; i < kOptionControls.size(); ++i) {
+    const OptionControl& option = kOptionControls[i];
+    if (option.kind != OptionKind::Check) continue;
+    command.add_flag(OptionName(option))
+        ->description(YesNoNote(stored, Ticked(stored.values[i]), std::string(option.help),
+                                std::string(option.helpEnglish)));
+    command.add_flag(NoOptionName(option))->description(std::string(option.offHelp));
+  }
 }
 
-std::optional<bool> GivenFlag(const CLI::App& command, const std::string& on, const std::string& off) {
-  if (command.count(on) > 0) return true;
-  if (command.count(off) > 0) return false;
-  return std::nullopt;
+// The count options given on the command line, by control.
+app::CountOptions GivenCounts(const CLI::App& command, const CountEntries& values) {
+  app::CountOptions counts;
+  for (size_t i = 0; i < kOptionControls.size(); ++i) {
+    const OptionControl& option = kOptionControls[i];
+    if (option.kind == OptionKind::Count && command.count(OptionName(option)) > 0) {
+      counts[std::string(option.control)] = values[i];
+    }
+  }
+  return counts;
 }
 
-// A balance check box: --by-X ticks it, --no-by-X clears it.
-void AddCheckPair(CLI::App& command, const std::string& name, const std::string& chinese, const std::string& english,
-                  const app::StoredOptions& stored, bool ticked) {
-  command.add_flag("--by-" + name)
-      ->description(YesNoNote(stored, ticked, "按" + chinese + "均衡", "balance the classes by " + english));
-  command.add_flag("--no-by-" + name)->description("不按" + chinese + "均衡 (do not balance by " + english + ")");
+// The check boxes ticked or cleared on the command line, by control.
+app::CheckOptions GivenChecks(const CLI::App& command) {
+  app::CheckOptions checks;
+  for (const OptionControl& option : kOptionControls) {
+    if (option.kind != OptionKind::Check) continue;
+    if (command.count(OptionName(option)) > 0) {
+      checks[std::string(option.control)] = true;
+    } else if (command.count(NoOptionName(option)) > 0) {
+      checks[std::string(option.control)] = false;
+    }
+  }
+  return checks;
 }
 
 // The program's version, as --version prints it.
@@ -316,21 +343,12 @@ int Run(int argc, const char* const* argv, std::ostream& out, std::ostream& err,
   // divide
   CLI::App* divide = app.add_subcommand("divide", "分班 (divide the students of BOOK into classes)");
   std::string divideBook, roundChoice;
-  std::string divideCounts[4];
+  CountEntries divideCounts;
   uint64_t divideSeed = 0;
   divide->add_option("BOOK", divideBook, "数据工作簿的文件名，与 list 显示的相同 (file name as list shows it)")
       ->required();
   AddCountOptions(*divide, divideCounts, stored);
-  AddCheckPair(*divide, "sex", "性别", "sex", stored, stored.bySex);
-  AddCheckPair(*divide, "boarding", "住校", "boarding", stored, stored.byBoarding);
-  AddCheckPair(*divide, "current", "应届", "current-year graduates", stored, stored.byCurrent);
-  divide->add_flag("--refine")->description(YesNoNote(
-      stored, stored.refine,
-      "分班后再调换学生，使各班总分、各科平均分、性别住校应届人数、优秀及格人数和总分标准差都接近，"
-      "并满足“分开”“同班”列和同名分开",
-      "after the deal, trade students between classes so that the classes "
-      "become alike, keeping the 分开/同班 columns and same names apart"));
-  divide->add_flag("--no-refine")->description("不做优化 (no refinement: the serpentine deal as it is)");
+  AddCheckOptions(*divide, stored);
   divide->add_option("--round", roundChoice,
                      YesNoNote(stored, stored.round, "分班前把总分四舍五入为整数：yes 或 no",
                                "round the totals to whole numbers first"))
@@ -361,7 +379,7 @@ int Run(int argc, const char* const* argv, std::ostream& out, std::ostream& err,
   CLI::App* stats = app.add_subcommand(
       "stats", "重建 SHEET 所属一对分班表/统计表的统计 (rebuild the statistics of SHEET's pair)");
   std::string statsBook, statsSheet;
-  std::string statsCounts[4];
+  CountEntries statsCounts;
   stats->add_option("BOOK", statsBook, "数据工作簿 (data workbook)")->required();
   stats->add_option("SHEET", statsSheet, "分班表或统计表，如 分班表1 (a division or statistics sheet, e.g. 分班表1)")
       ->required();
@@ -483,8 +501,9 @@ int Run(int argc, const char* const* argv, std::ostream& out, std::ostream& err,
     return status == static_cast<int>(CLI::ExitCodes::Success) ? app::kExitSuccess : app::kExitUsage;
   }
 
-  for (const char* name : {"by-sex", "by-boarding", "by-current", "refine"}) {
-    std::string on = std::string("--") + name, off = std::string("--no-") + name;
+  for (const OptionControl& option : kOptionControls) {
+    if (option.kind != OptionKind::Check) continue;
+    const std::string on = OptionName(option), off = NoOptionName(option);
     if (divide->parsed() && divide->count(on) > 0 && divide->count(off) > 0) {
       err << fmt::format("fenban divide: {} 和 {} 只能选一个 (choose one of {} and {})\n", on, off, on, off);
       return app::kExitUsage;
@@ -515,13 +534,8 @@ int Run(int argc, const char* const* argv, std::ostream& out, std::ostream& err,
     if (divide->parsed()) {
       app::DivideOptions options;
       options.book = divideBook;
-      options.counts = {GivenText(*divide, "--classes", divideCounts[0]),
-                        GivenText(*divide, "--excellent", divideCounts[1]),
-                        GivenText(*divide, "--pass", divideCounts[2]), GivenText(*divide, "--top", divideCounts[3])};
-      options.checks = {GivenFlag(*divide, "--by-sex", "--no-by-sex"),
-                        GivenFlag(*divide, "--by-boarding", "--no-by-boarding"),
-                        GivenFlag(*divide, "--by-current", "--no-by-current"),
-                        GivenFlag(*divide, "--refine", "--no-refine")};
+      options.counts = GivenCounts(*divide, divideCounts);
+      options.checks = GivenChecks(*divide);
       if (divide->count("--round") > 0) options.round = roundChoice == "yes" || roundChoice == "是";
       if (divide->count("--seed") > 0) options.seed = divideSeed;
       if (divide->count("--header-row") > 0) options.list.headerRow = headerRow;
@@ -533,9 +547,7 @@ int Run(int argc, const char* const* argv, std::ostream& out, std::ostream& err,
       app::StatsOptions options;
       options.book = statsBook;
       options.sheet = statsSheet;
-      options.counts = {GivenText(*stats, "--classes", statsCounts[0]),
-                        GivenText(*stats, "--excellent", statsCounts[1]),
-                        GivenText(*stats, "--pass", statsCounts[2]), GivenText(*stats, "--top", statsCounts[3])};
+      options.counts = GivenCounts(*stats, statsCounts);
       return RunStats(folder, options, terminal);
     }
     if (clean->parsed()) return RunClean(folder, app::CleanOptions{cleanBook, cleanSheet}, terminal);

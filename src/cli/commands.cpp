@@ -3,10 +3,12 @@
 #include <algorithm>
 #include <cctype>
 #include <cstring>
+#include <optional>
 #include <ostream>
 
 #include <fmt/format.h>
 
+#include "app/host_folder.h"
 #include "app/app_error.h"
 #include "app/folder_guard.h"
 #include "app/kept_copy.h"
@@ -17,6 +19,7 @@
 #include "app/workbook_history.h"
 #include "files/csv_list.h"
 #include "form/form_routines.h"
+#include "form/option_controls.h"
 #include "host/value.h"
 #include "sheets/workbook_layout.h"
 
@@ -47,33 +50,25 @@ void PrintSummaryOf(host::Workbook& book, const std::string& statisticsName, std
   PrintStatisticsSummary(out, *statistics, TerminalWidth());
 }
 
-// The count options with what they mean, as the form holds them.
-struct CountControl {
-  const std::optional<std::string>* given;
-  const form::TextBox* control;
-  const char* meaning;
-};
-
-std::vector<CountControl> CountControls(const app::CountOptions& counts, const form::FormModel& form) {
-  return {{&counts.classes, &form.txtFenBan, "班级数 classes"},
-          {&counts.excellent, &form.txtYouXiu, "优秀人数 excellent"},
-          {&counts.pass, &form.txtJiGe, "及格人数 pass"},
-          {&counts.top, &form.txtNMing, "前N名 top"}};
+// An option control as the terminal names it: "班级数 classes".
+std::string OptionLabel(const form::OptionControl& option) {
+  return fmt::format("{} {}", option.label, option.english);
 }
 
 // Says where the form's rules replaced a given value ("--classes abc" becomes 10).
-void ReportReplacedCounts(const app::CountOptions& counts, const form::FormModel& form, std::ostream& err) {
-  for (const CountControl& count : CountControls(counts, form)) {
-    if (!count.given->has_value()) continue;
-    const std::string& given = **count.given;
-    const std::string used = CellText(count.control->value);
-    const host::Value typed(given);
-    const host::Value& kept = count.control->value;
-    if (used == given || (!given.empty() && typed.IsNumeric() && kept.IsNumeric() &&
-                          typed.ToDouble() == kept.ToDouble())) {
+void ReportReplacedCounts(const app::CountOptions& counts, form::FormModel& form, std::ostream& err) {
+  for (const form::OptionControl& option : form::kOptionControls) {
+    auto given = counts.find(option.control);
+    if (given == counts.end()) continue;
+    const host::Value& kept = form.Text(std::string(option.control)).value;
+    const std::string used = CellText(kept);
+    const host::Value typed(given->second);
+    if (used == given->second || (!given->second.empty() && typed.IsNumeric() && kept.IsNumeric() &&
+                                  typed.ToDouble() == kept.ToDouble())) {
       continue;
     }
-    err << fmt::format("{} {} 无效，按 {} 处理 (not valid; {} is used)\n", count.meaning, given, used, used);
+    err << fmt::format("{} {} 无效，按 {} 处理 (not valid; {} is used)\n", OptionLabel(option), given->second, used,
+                       used);
   }
 }
 
@@ -99,14 +94,23 @@ void PrintWhatNext(const std::filesystem::path& folder, host::Workbook& data, in
                      ShellWord(book), number);
 }
 
-// The option values a division ran with.
-void PrintOptionsInEffect(const form::FormModel& form, std::ostream& out) {
-  auto check = [](const host::Value& value) { return value.IsBoolean() && value.Bool() ? "是" : "否"; };
-  out << fmt::format("选项 options: 班级数 classes {}，优秀 excellent {}，及格 pass {}，前N名 top {}\n"
-                     "  按性别 by sex {}，按住校 by boarding {}，按应届 by current {}，优化 refine {}\n",
-                     CellText(form.txtFenBan.value), CellText(form.txtYouXiu.value), CellText(form.txtJiGe.value),
-                     CellText(form.txtNMing.value), check(form.chbXingBie.value), check(form.chbZuXiao.value),
-                     check(form.chbYingJie.value), check(form.chbYouHua.value));
+// The option values a division ran with: the counts on one line, the check boxes on the next.
+void PrintOptionsInEffect(form::FormModel& form, std::ostream& out) {
+  std::string counts, checks;
+  for (const form::OptionControl& option : form::kOptionControls) {
+    const std::string control(option.control);
+    const bool isCount = option.kind == form::OptionKind::Count;
+    const host::Value& value = isCount ? form.Text(control).value : form.Check(control).value;
+    std::string& line = isCount ? counts : checks;
+    line += fmt::format("{}{} {} {}", line.empty() ? "" : "，", option.brief, option.english,
+                        isCount ? CellText(value) : (value.IsBoolean() && value.Bool() ? "是" : "否"));
+  }
+  out << "选项 options: " << counts << "\n  " << checks << '\n';
+}
+
+// Where a save put each workbook.
+void PrintSaved(const std::vector<files::SaveResult>& saved, std::ostream& out) {
+  for (const std::string& line : app::SaveNotes(saved)) out << line << '\n';
 }
 
 // The versions a save kept, with where to find them again.
@@ -139,6 +143,21 @@ std::filesystem::path VersionedWorkbook(const std::filesystem::path& folder, con
   throw app::AppError(fmt::format("没有 “{}”，也没有它的旧版本 (no such workbook and no versions of it)。"
                              "可选 available: {}",
                              book, names));
+}
+
+// A command that saves: its services, the host folder held for it, its session.
+struct SavingRun {
+  SavingRun(const std::filesystem::path& folder, Terminal terminal, std::optional<uint64_t> seed)
+      : services(terminal.out, terminal.err, seed), held(folder, terminal.err), session(folder, services) {}
+  TerminalServices services;
+  app::HeldHostFolder held;
+  app::Session session;
+};
+
+// A command the form stopped with a box.
+int NothingSaved(Terminal terminal) {
+  terminal.err << "没有保存任何文件 nothing was saved.\n";
+  return app::kExitMessage;
 }
 
 // Starts the form and chooses the data workbook: the common start of the
@@ -184,21 +203,14 @@ int RunList(const std::filesystem::path& folder, Terminal terminal) {
     terminal.out << (exists ? "  （空 empty）把学生名单放进这个文件夹 put the student lists here\n"
                             : "  （文件夹不存在 folder missing）\n");
   }
-  TextTable options = {
-      {"班级数 classes", "--classes", app::DescribeValue(form.txtFenBan.value), "分成几个班 number of classes"},
-      {"优秀人数 excellent", "--excellent", app::DescribeValue(form.txtYouXiu.value),
-       "每班前几名算优秀 top N per class count as excellent"},
-      {"及格人数 pass", "--pass", app::DescribeValue(form.txtJiGe.value), "每班前几名算及格 top N per class count as passing"},
-      {"前N名 top", "--top", app::DescribeValue(form.txtNMing.value),
-       "均衡时前 班级数×N 名只按成绩分 the best classes×N are dealt by rank alone"},
-      {"按性别均衡 by sex", "--by-sex", app::DescribeValue(form.chbXingBie.value), "各班男女人数相近 even sexes"},
-      {"按住校均衡 by boarding", "--by-boarding", app::DescribeValue(form.chbZuXiao.value),
-       "各班住校人数相近 even boarders"},
-      {"按应届均衡 by current", "--by-current", app::DescribeValue(form.chbYingJie.value),
-       "各班应届人数相近 even current-year graduates"},
-      {"优化均衡 refine", "--refine", app::DescribeValue(form.chbYouHua.value),
-       "分班后在班级间交换学生，使各班更接近 trade students until the classes are alike"},
-  };
+  TextTable options;
+  for (const form::OptionControl& option : form::kOptionControls) {
+    const std::string control(option.control);
+    const host::Value& value =
+        option.kind == form::OptionKind::Count ? form.Text(control).value : form.Check(control).value;
+    options.push_back({OptionLabel(option), "--" + std::string(option.option), app::DescribeValue(value),
+                       std::string(option.meaning)});
+  }
   for (auto& row : options) row[0] = "  " + row[0];
   terminal.out << "选项 options:\n" << FormatTable(options, true);
   const std::string totalColumn = form::TotalColumnOption(form);
@@ -211,29 +223,24 @@ int RunList(const std::filesystem::path& folder, Terminal terminal) {
 }
 
 int RunDivide(const std::filesystem::path& folder, const app::DivideOptions& options, Terminal terminal) {
-  TerminalServices services(terminal.out, terminal.err, options.seed);
-  const app::HostFolderLock lock(folder);
-  app::TidyHostFolder(folder, terminal.err);
+  SavingRun run(folder, terminal, options.seed);
+  app::Session& session = run.session;
   const std::string book = BookFromCsv(folder, options.book, terminal.out);
-  app::Session session(folder, services);
   bool ok = OpenDataWorkbook(session, book) && session.ApplyCounts(options.counts);
   if (ok) ReportReplacedCounts(options.counts, session.Form(), terminal.err);
   ok = ok && session.ApplyChecks(options.checks) && session.ApplyListOptions(options.list);
   if (ok && options.round) session.SetRounding(*options.round);
   ok = ok && session.Fire("cmdFenBanClick");
-  PrintSeed(services, terminal.out);
-  if (!ok) {
-    terminal.err << "没有保存任何文件 nothing was saved.\n";
-    return app::kExitMessage;
-  }
+  PrintSeed(run.services, terminal.out);
+  if (!ok) return NothingSaved(terminal);
   host::ModelWorkbook& data = session.DataBook();
-  int32_t number = session.Bridge().State().NextSheetNo - 1;
+  int32_t number = session.NewDivisionSheetNumber();
   std::string statisticsName = fmt::format("统计表{}", number);
   terminal.out << fmt::format("新工作表 new sheets: 分班表{}, {}\n", number, statisticsName);
   PrintOptionsInEffect(session.Form(), terminal.out);
   for (const std::string& note : session.Bridge().State().ListNotes) terminal.out << note << '\n';
   session.SetHistoryCommand("fenban divide");
-  session.Save({&session.HostBook(), &data}, terminal.out);
+  PrintSaved(session.Save({&session.HostBook(), &data}), terminal.out);
   PrintKeptVersions(session, terminal.out);
   PrintSummaryOf(data, statisticsName, terminal.out);
   PrintRefinementSummary(terminal.out, session.Bridge().State().LastRefinement,
@@ -243,44 +250,34 @@ int RunDivide(const std::filesystem::path& folder, const app::DivideOptions& opt
 }
 
 int RunStats(const std::filesystem::path& folder, const app::StatsOptions& options, Terminal terminal) {
-  TerminalServices services(terminal.out, terminal.err, std::nullopt);
-  const app::HostFolderLock lock(folder);
-  app::TidyHostFolder(folder, terminal.err);
-  app::Session session(folder, services);
+  SavingRun run(folder, terminal, std::nullopt);
+  app::Session& session = run.session;
   if (!OpenDataWorkbook(session, options.book)) return app::kExitMessage;
   session.ActivateDataSheet(options.sheet);
   const bool applied = session.ApplyCounts(options.counts);
   if (applied) ReportReplacedCounts(options.counts, session.Form(), terminal.err);
-  if (!applied || !session.Fire("cmdTiaoBanClick")) {
-    terminal.err << "没有保存任何文件 nothing was saved.\n";
-    return app::kExitMessage;
-  }
+  if (!applied || !session.Fire("cmdTiaoBanClick")) return NothingSaved(terminal);
   host::ModelWorkbook& data = session.DataBook();
   std::string statisticsName = sheets::StatisticsSheetOf(options.sheet);
   if (statisticsName.empty()) statisticsName = data.ActiveSheet().Name();
   terminal.out << fmt::format("已重建 rebuilt: {}\n", statisticsName);
   session.SetHistoryCommand("fenban stats " + options.sheet);
-  session.Save({&session.HostBook(), &data}, terminal.out);
+  PrintSaved(session.Save({&session.HostBook(), &data}), terminal.out);
   PrintKeptVersions(session, terminal.out);
   PrintSummaryOf(data, statisticsName, terminal.out);
   return app::kExitSuccess;
 }
 
 int RunClean(const std::filesystem::path& folder, const app::CleanOptions& options, Terminal terminal) {
-  TerminalServices services(terminal.out, terminal.err, std::nullopt);
-  const app::HostFolderLock lock(folder);
-  app::TidyHostFolder(folder, terminal.err);
-  app::Session session(folder, services);
+  SavingRun run(folder, terminal, std::nullopt);
+  app::Session& session = run.session;
   if (!OpenDataWorkbook(session, options.book)) return app::kExitMessage;
   session.ActivateDataSheet(options.sheet.empty() ? kDataSheetName : options.sheet);
-  if (!session.Fire("cmdDelClick")) {
-    terminal.err << "没有保存任何文件 nothing was saved.\n";
-    return app::kExitMessage;
-  }
+  if (!session.Fire("cmdDelClick")) return NothingSaved(terminal);
   host::ModelWorkbook& data = session.DataBook();
   PrintSheets(data, terminal.out);
   session.SetHistoryCommand("fenban clean " + (options.sheet.empty() ? kDataSheetName : options.sheet));
-  session.Save({&session.HostBook(), &data}, terminal.out);
+  PrintSaved(session.Save({&session.HostBook(), &data}), terminal.out);
   PrintKeptVersions(session, terminal.out);
   for (const app::KeptVersion& kept : session.KeptVersions()) {
     if (kept.workbook == folder / app::kHostBookName) continue;
@@ -291,10 +288,8 @@ int RunClean(const std::filesystem::path& folder, const app::CleanOptions& optio
 }
 
 int RunTemplate(const std::filesystem::path& folder, const app::TemplateOptions& options, Terminal terminal) {
-  TerminalServices services(terminal.out, terminal.err, std::nullopt);
-  const app::HostFolderLock lock(folder);
-  app::TidyHostFolder(folder, terminal.err);
-  app::Session session(folder, services);
+  SavingRun run(folder, terminal, std::nullopt);
+  app::Session& session = run.session;
   if (options.subjects) {
     host::Worksheet* entry = session.HostBook().FindSheet(Entry::kSheetName);
     if (entry == nullptr) throw app::AppError(fmt::format("{} 里没有 “登记表” (no entry template sheet)", app::kHostBookName));
@@ -304,10 +299,7 @@ int RunTemplate(const std::filesystem::path& folder, const app::TemplateOptions&
       entry->SetCellValue(row, Entry::kSubjectColumn, index < subjects.size() ? host::Value(subjects[index]) : host::Value());
     }
   }
-  if (!session.Fire("cmdDengJiClick")) {
-    terminal.err << "没有保存任何文件 nothing was saved.\n";
-    return app::kExitMessage;
-  }
+  if (!session.Fire("cmdDengJiClick")) return NothingSaved(terminal);
   host::Worksheet* entry = session.HostBook().FindSheet(Entry::kSheetName);
   if (entry != nullptr) {
     std::string names;
@@ -321,7 +313,7 @@ int RunTemplate(const std::filesystem::path& folder, const app::TemplateOptions&
     terminal.out << "总分化为整数 round totals: " << app::DescribeValue(entry->CellValue(Entry::kRoundingRow, Entry::kRoundingColumn)) << '\n';
   }
   session.SetHistoryCommand("fenban template");
-  session.Save({&session.HostBook()}, terminal.out);
+  PrintSaved(session.Save({&session.HostBook()}), terminal.out);
   PrintKeptVersions(session, terminal.out);
   return app::kExitSuccess;
 }
@@ -349,8 +341,7 @@ int RunHistory(const std::filesystem::path& folder, const std::string& book, Ter
 }
 
 int RunRestore(const std::filesystem::path& folder, const app::RestoreOptions& options, Terminal terminal) {
-  const app::HostFolderLock lock(folder);
-  app::TidyHostFolder(folder, terminal.err);
+  const app::HeldHostFolder held(folder, terminal.err);
   const std::filesystem::path workbook = VersionedWorkbook(folder, options.book);
   const app::RestoreResult result = app::RestoreVersion(workbook, options.version, "fenban restore");
   const app::WorkbookVersion& version = result.restored;
@@ -373,6 +364,9 @@ int RunRestore(const std::filesystem::path& folder, const app::RestoreOptions& o
 int RunHelp(const std::filesystem::path& folder, Terminal terminal) {
   TerminalServices services(terminal.out, terminal.err, std::nullopt);
   app::Session session(folder, services);
+  if (app::RefreshManual(session.Folder())) {
+    terminal.out << "help.doc 已换成本版本的说明 (updated to this version's guide)\n";
+  }
   return session.Fire("cmdHelp") ? app::kExitSuccess : app::kExitMessage;
 }
 

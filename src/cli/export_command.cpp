@@ -11,8 +11,7 @@ namespace fenban::cli {
 
 int RunExport(const std::filesystem::path& folder, const std::string& book, const app::ExportOptions& options,
               Terminal terminal) {
-  const app::HostFolderLock lock(folder);
-  app::TidyHostFolder(folder, terminal.err);
+  const app::HeldHostFolder held(folder, terminal.err);
   const std::filesystem::path list = folder / form::kDataFolderName / book;
   std::error_code ec;
   if (!std::filesystem::is_regular_file(list, ec)) {

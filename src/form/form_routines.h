@@ -19,7 +19,7 @@ void MakeFormResizable(Form& form, const std::string& caption);
 void SelectDataWorkbook(host::Application& app, Form& form, ModuleState& state);
 // Removes ordinary, full-width and no-break spaces from the block around A1.
 void RemoveListSpaces(host::Worksheet& sheet);
-// Stores a check box's value in "DTB" row 2 (column 7, 8, 9 or 10 by event name).
+// Stores a check box's value in "DTB" row 2, in its column of kOptionControls (by event name).
 void SaveCheckOption(host::Application& app, Form& form, const std::string& eventName);
 // Validates a numeric option box and stores it in "DTB" row 2 at `column`.
 void ValidateCountOption(host::Application& app, const ModuleState& state, Form& form, const std::string& control,

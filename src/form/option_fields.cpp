@@ -2,8 +2,10 @@
 // are validated, capped by the data sheet's size and stored in "DTB" row 2.
 #include <cmath>
 #include <string>
+#include <string_view>
 
 #include "form/form_routines.h"
+#include "form/option_controls.h"
 #include "host/cell_values.h"
 #include "host/errors.h"
 #include "host/range.h"
@@ -37,24 +39,13 @@ int32_t IntegerDivide(int32_t dividend, int32_t divisor) {
 }  // namespace
 
 void SaveCheckOption(host::Application& app, Form& form, const std::string& eventName) {
-  int32_t column = 0;
-  const char* box = nullptr;
-  if (eventName == "chbXingBieAfterUpdate") {
-    column = 7;
-    box = "chbXingBie";
-  } else if (eventName == "chbZuXiaoAfterUpdate") {
-    column = 8;
-    box = "chbZuXiao";
-  } else if (eventName == "chbYingJieAfterUpdate") {
-    column = 9;
-    box = "chbYingJie";
-  } else if (eventName == "chbYouHuaAfterUpdate") {
-    column = 10;
-    box = "chbYouHua";
-  } else {
-    return;
-  }
-  SettingsSheet(app).SetCellValue(2, column, form.ControlValue(box));
+  constexpr std::string_view kSuffix = "AfterUpdate";
+  const std::string_view name(eventName);
+  if (!name.ends_with(kSuffix)) return;
+  const OptionControl* option = FindOptionControl(name.substr(0, name.size() - kSuffix.size()));
+  if (option == nullptr || option->kind != OptionKind::Check) return;
+  const std::string box(option->control);
+  SettingsSheet(app).SetCellValue(kOptionRow, option->settingsColumn, form.ControlValue(box));
 }
 
 void ValidateCountOption(host::Application& app, const ModuleState& state, Form& form, const std::string& control,
@@ -76,7 +67,7 @@ void ValidateCountOption(host::Application& app, const ModuleState& state, Form&
         b = rows > 2 ? rows - 2 : 0;
       }
     } else {
-      b = host::CellLong(SettingsSheet(app), 2, column);
+      b = host::CellLong(SettingsSheet(app), kOptionRow, column);
     }
   } else {
     b = defaultValue;
@@ -84,7 +75,14 @@ void ValidateCountOption(host::Application& app, const ModuleState& state, Form&
   if (b == 0 && zeroToDefault) b = defaultValue;
 
   form.SetControlValue(control, host::Value(b));
-  SettingsSheet(app).SetCellValue(2, column, host::Value(b));
+  SettingsSheet(app).SetCellValue(kOptionRow, column, host::Value(b));
+}
+
+// Validates a count box by its row of kOptionControls.
+void ValidateCount(host::Application& app, const ModuleState& state, Form& form, const OptionControl& option,
+                   int32_t divisor) {
+  ValidateCountOption(app, state, form, std::string(option.control), divisor, option.settingsColumn,
+                      option.defaultValue, option.zeroMeansDefault, option.capPerClass);
 }
 
 void TotalColumnAfterUpdate(host::Application& app, Form& form) {
@@ -107,25 +105,26 @@ std::string TotalColumnOption(Form& form) {
 }
 
 void ClassCountAfterUpdate(host::Application& app, Form& form, const ModuleState& state) {
-  int32_t n = 10;
+  constexpr const OptionControl& kClasses = OptionControlNamed("txtFenBan");
+  int32_t n = kClasses.defaultValue;
   const host::Value entry = form.ControlValue("txtFenBan");
   if (IsNumericEntry(entry)) {
     n = WholeAbsolute(form, "txtFenBan", entry);
-    if (n == 0) n = 10;
+    if (n == 0) n = kClasses.defaultValue;
   }
-  ValidateCountOption(app, state, form, "txtFenBan", n, 3, 10, true, false);
+  ValidateCount(app, state, form, kClasses, n);
 }
 
 void ExcellentAfterUpdate(host::Application& app, Form& form, const ModuleState& state) {
-  ValidateCountOption(app, state, form, "txtYouXiu", ClassCountValue(form), 4, 20, true, true);
+  ValidateCount(app, state, form, OptionControlNamed("txtYouXiu"), ClassCountValue(form));
 }
 
 void PassAfterUpdate(host::Application& app, Form& form, const ModuleState& state) {
-  ValidateCountOption(app, state, form, "txtJiGe", ClassCountValue(form), 5, 30, true, true);
+  ValidateCount(app, state, form, OptionControlNamed("txtJiGe"), ClassCountValue(form));
 }
 
 void TopNAfterUpdate(host::Application& app, Form& form, const ModuleState& state) {
-  ValidateCountOption(app, state, form, "txtNMing", ClassCountValue(form), 6, 3, false, true);
+  ValidateCount(app, state, form, OptionControlNamed("txtNMing"), ClassCountValue(form));
 }
 
 }  // namespace fenban::form

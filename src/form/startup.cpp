@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "form/form_routines.h"
+#include "form/option_controls.h"
 #include "host/errors.h"
 #include "host/range.h"
 
@@ -16,8 +17,8 @@ namespace {
 // it came from; a step that fails leaves it as it was.
 void LoadTextBox(host::Application& app, Form& form, const std::string& control, int32_t column) {
   host::SkipOnError([&] {
-    form.SetControlValue(control, SettingsSheet(app).CellValue(2, column));
-    form.SetControlSource(control, "DTB!" + host::RectAddress(host::Rect{2, column, 2, column}));
+    form.SetControlValue(control, SettingsSheet(app).CellValue(kOptionRow, column));
+    form.SetControlSource(control, "DTB!" + host::RectAddress(host::Rect{kOptionRow, column, kOptionRow, column}));
   });
 }
 
@@ -36,14 +37,15 @@ void InitializeForm(host::Application& app, Form& form) {
 
   // Each control takes its cell's value as it is; a step that fails leaves
   // that control as it was.
-  LoadTextBox(app, form, "txtFenBan", 3);
-  LoadTextBox(app, form, "txtYouXiu", 4);
-  LoadTextBox(app, form, "txtJiGe", 5);
-  LoadTextBox(app, form, "txtNMing", 6);
-  host::SkipOnError([&] { form.SetControlValue("chbXingBie", SettingsSheet(app).CellValue(2, 7)); });
-  host::SkipOnError([&] { form.SetControlValue("chbZuXiao", SettingsSheet(app).CellValue(2, 8)); });
-  host::SkipOnError([&] { form.SetControlValue("chbYingJie", SettingsSheet(app).CellValue(2, 9)); });
-  host::SkipOnError([&] { form.SetControlValue("chbYouHua", SettingsSheet(app).CellValue(2, 10)); });
+  for (const OptionControl& option : kOptionControls) {
+    const std::string control(option.control);
+    if (option.kind == OptionKind::Count) {
+      LoadTextBox(app, form, control, option.settingsColumn);
+    } else {
+      host::SkipOnError(
+          [&] { form.SetControlValue(control, SettingsSheet(app).CellValue(kOptionRow, option.settingsColumn)); });
+    }
+  }
   LoadTextBox(app, form, "txtZongFenLie", kTotalColumnOptionColumn);
 
   host::SkipOnError([&] { MakeFormResizable(form, form.Caption()); });

@@ -1,5 +1,6 @@
 #include "maintenance/host_workbook_content.h"
 
+#include "form/option_controls.h"
 #include "host/value.h"
 #include "host/worksheet.h"
 #include "sheets/workbook_layout.h"
@@ -11,14 +12,14 @@ std::vector<std::string> DefaultSubjects() {
 }
 
 void FillSettingsSheet(host::Worksheet& dtb) {
-  const char* headers[] = {"下一表号", "跳过表号", "班级数", "优秀人数", "及格人数",
-                           "前N名",    "按性别",   "按住校", "按应届",   "优化均衡"};
-  for (int32_t c = 1; c <= 10; ++c) dtb.SetCellValue(1, c, headers[c - 1]);
-  dtb.SetCellValue(2, 3, 10);
-  dtb.SetCellValue(2, 4, 20);
-  dtb.SetCellValue(2, 5, 30);
-  dtb.SetCellValue(2, 6, 3);
-  for (int32_t c = 7; c <= 10; ++c) dtb.SetCellValue(2, c, host::Value::Boolean(false));
+  dtb.SetCellValue(1, 1, "下一表号");
+  dtb.SetCellValue(1, 2, "跳过表号");
+  for (const form::OptionControl& option : form::kOptionControls) {
+    dtb.SetCellValue(1, option.settingsColumn, std::string(option.header));
+    dtb.SetCellValue(form::kOptionRow, option.settingsColumn,
+                     option.kind == form::OptionKind::Count ? host::Value(option.defaultValue)
+                                                            : host::Value::Boolean(option.defaultValue != 0));
+  }
   // The total column's option: empty means the column "总分".
   dtb.SetCellValue(1, sheets::kTotalColumnOptionColumn, "总分列");
 }

@@ -29,8 +29,7 @@ int RunServe(const std::filesystem::path& folder, const app::ServeOptions& optio
   try {
     workspace = std::make_unique<Workspace>(folder);
     // What a killed run left behind is reported and tidied, as each command does.
-    const app::HostFolderLock lock(folder);
-    app::TidyHostFolder(folder, err);
+    const app::HeldHostFolder held(folder, err);
   } catch (const app::AppError& error) {
     err << "fenban: " << error.what() << '\n';
     return app::kExitMessage;

@@ -7,6 +7,8 @@
 
 #include "app/app_error.h"
 #include "app/folder_guard.h"
+#include "app/guide.h"
+#include "app/teacher_manual.h"
 #include "host/errors.h"
 #include "web/file_rules.h"
 #include "web/growing_pool.h"
@@ -29,6 +31,26 @@ void SendJson(httplib::Response& response, int status, const json& body) {
 
 void SendError(httplib::Response& response, int status, const std::string& title, const std::string& text) {
   SendJson(response, status, ErrorJson(title, text));
+}
+
+// The answer to each kind of application failure: the status and the
+// dialog's title (a busy folder gets its own words, for the page).
+void SendAppError(httplib::Response& response, const app::AppError& error) {
+  switch (error.Kind()) {
+    case app::ErrorKind::FolderBusy:
+      SendError(response, 409, "请稍候",
+                "另一个 fenban 命令（终端里的，或另一个网页服务的）正在使用这个文件夹，请等它结束后再试。没有保存任何文件。");
+      return;
+    case app::ErrorKind::WorkbookOpen:
+      SendError(response, 409, "文件正在使用", error.what());
+      return;
+    case app::ErrorKind::SaveFailed:
+      SendError(response, 500, "保存失败", error.what());
+      return;
+    case app::ErrorKind::Refused:
+      break;
+  }
+  SendError(response, 400, kNotice, error.what());
 }
 
 json BodyOf(const httplib::Request& request) {
@@ -233,20 +255,14 @@ httplib::Server::Handler WebApp::Api(ApiHandler handler) {
       // Calls that may write hold the host folder's lock, as a command of the
       // terminal program does, so that the two never save at the same time.
       std::optional<app::HostFolderLock> folderLock;
-      if (writing) {
-        try {
-          folderLock.emplace(workspace_->Folder(), limits_.folderLockWait);
-        } catch (const app::AppError&) {
-          throw WebError(409, "请稍候", "另一个 fenban 命令（终端里的，或另一个网页服务的）正在使用这个文件夹，请等它结束后再试。没有保存任何文件。");
-        }
-      }
+      if (writing) folderLock.emplace(workspace_->Folder(), limits_.folderLockWait);
       SendJson(response, 200, handler(request));
     } catch (const WebError& error) {
       json body = ErrorJson(error.Title(), error.what());
       if (!error.Detail().is_null()) body["conflict"] = error.Detail();
       SendJson(response, error.Status(), body);
     } catch (const app::AppError& error) {
-      SendError(response, 400, kNotice, error.what());
+      SendAppError(response, error);
     } catch (const host::RuntimeError& error) {
       SendError(response, 500, kErrorTitle, fmt::format("错误[{}] {}", error.Number(), error.Description()));
     } catch (const json::exception&) {
@@ -263,7 +279,7 @@ httplib::Server::Handler WebApp::Download(DownloadHandler handler) {
     } catch (const WebError& error) {
       SendError(response, error.Status(), error.Title(), error.what());
     } catch (const app::AppError& error) {
-      SendError(response, 400, kNotice, error.what());
+      SendAppError(response, error);
     }
   };
 }
@@ -383,6 +399,16 @@ void WebApp::AddApiRoutes() {
     SendFile(response, path,
              xls ? "application/vnd.ms-excel"
                  : "application/vnd.openxmlformats-officedocument.spreadsheetml.sheet");
+  }));
+  // The teacher's guide as the page's help, and its pictures.
+  server_.Get("/api/guide", Api([](const httplib::Request&) {
+    return json{{"html", app::BuildGuideHtml("/api/guide/")}};
+  }));
+  server_.Get(R"(/api/guide/(images/[a-z0-9-]+\.png))", Download([](const httplib::Request& request,
+                                                                     httplib::Response& response) {
+    const app::GuideFile* picture = app::FindGuideFile(request.matches[1].str());
+    if (picture == nullptr) throw WebError(404, kNotice, "说明里没有这张图");
+    response.set_content(std::string(picture->bytes), "image/png");
   }));
   server_.Get("/api/help.doc", Download([&ws](const httplib::Request&, httplib::Response& response) {
     SendFile(response, ws.HelpDocumentPath(), "application/msword");

@@ -6,13 +6,11 @@
 #include <cerrno>
 #include <cstring>
 #include <fstream>
-#include <sstream>
 #include <system_error>
 
 #include <fmt/format.h>
 
 #include "app/app_error.h"
-#include "app/folder_guard.h"
 #include "app/host_folder.h"
 #include "app/kept_copy.h"
 #include "app/workbook_history.h"
@@ -20,6 +18,7 @@
 #include "files/temporary_files.h"
 #include "files/workbook_files.h"
 #include "form/form_routines.h"
+#include "form/option_controls.h"
 #include "host/constants.h"
 #include "host/display_text.h"
 #include "host/errors.h"
@@ -52,13 +51,9 @@ std::string EntryText(const json& value) {
   throw WebError(400, kNotice, "选项的值应是数字或文字 (an option value must be a number or a text)");
 }
 
-// The text boxes of counts with what the page calls them.
-constexpr std::pair<const char*, const char*> kCountNames[] = {
-    {"txtFenBan", "班级数"}, {"txtYouXiu", "优秀人数"}, {"txtJiGe", "及格人数"}, {"txtNMing", "前N名"}};
-
 // Where the form's rules replaced a typed count ("abc" becomes 10): the
 // note the terminal prints, or "" when the value was kept.
-std::string CorrectionNote(const char* meaning, const std::string& typed, const host::Value& kept) {
+std::string CorrectionNote(std::string_view meaning, const std::string& typed, const host::Value& kept) {
   const std::string used = kept.IsEmpty() ? "" : host::DisplayText(kept, "General");
   const host::Value typedValue(typed);
   if (used == typed) return "";
@@ -234,31 +229,11 @@ json Workspace::Outcome(const FormRun& run, bool ok) {
 
 std::vector<std::string> Workspace::SaveBooks(FormRun& run, const std::vector<host::ModelWorkbook*>& books) {
   RequireUnchangedSince(run.read);
-  std::vector<fs::path> targets;
+  const std::vector<files::SaveResult> saved = run.session->Save(books);
   for (host::ModelWorkbook* book : books) {
-    if (!book->FileOrigin().fullPath.empty()) targets.emplace_back(book->FileOrigin().fullPath);
-    targets.push_back(fs::path(book->Path()) / files::KeptCopyName(book->Name()));
+    if (book != &run.session->HostBook()) FollowSavedCopy(saved, *book);
   }
-  try {
-    app::RefuseOpenWorkbooks(targets);
-  } catch (const app::AppError& error) {
-    throw WebError(409, "文件正在使用", error.what());
-  }
-  std::ostringstream out;
-  try {
-    std::vector<files::SaveResult> saved = run.session->Save(books, out);
-    for (host::ModelWorkbook* book : books) {
-      if (book != &run.session->HostBook()) FollowSavedCopy(saved, *book);
-    }
-  } catch (const app::AppError& error) {
-    throw WebError(500, "保存失败", error.what());
-  }
-  std::vector<std::string> notes;
-  std::istringstream lines(out.str());
-  for (std::string line; std::getline(lines, line);) {
-    if (!line.empty()) notes.push_back(line);
-  }
-  return notes;
+  return app::SaveNotes(saved);
 }
 
 void Workspace::RefuseWhilePending(const std::string& what) {
@@ -295,13 +270,16 @@ json Workspace::State() {
   ViewBase base = CurrentBase();  // before reading, as every run takes it
   FormRun run = OpenRun(false);
   form::FormModel& form = run.session->Form();
-  json options = {
-      {"txtFenBan", ControlValue(form.txtFenBan.value)}, {"txtYouXiu", ControlValue(form.txtYouXiu.value)},
-      {"txtJiGe", ControlValue(form.txtJiGe.value)},     {"txtNMing", ControlValue(form.txtNMing.value)},
-      {"chbXingBie", ControlValue(form.chbXingBie.value)}, {"chbZuXiao", ControlValue(form.chbZuXiao.value)},
-      {"chbYingJie", ControlValue(form.chbYingJie.value)}, {"chbYouHua", ControlValue(form.chbYouHua.value)},
-      {"txtZongFenLie", ControlValue(form.txtZongFenLie.value)},
-  };
+  json options = json::object();
+  json controls = json::array();
+  for (const form::OptionControl& option : form::kOptionControls) {
+    const std::string control(option.control);
+    const bool isCount = option.kind == form::OptionKind::Count;
+    options[control] = ControlValue(isCount ? form.Text(control).value : form.Check(control).value);
+    controls.push_back({{"control", control}, {"kind", isCount ? "count" : "check"}, {"label", option.label}});
+  }
+  // The total column's option is a text of its own, outside the table of counts and check boxes.
+  options["txtZongFenLie"] = ControlValue(form.txtZongFenLie.value);
   json subjects = json::array();
   std::string round;
   using Entry = sheets::EntryTemplate;
@@ -338,6 +316,7 @@ json Workspace::State() {
           {"book", chosen_.empty() ? json(nullptr) : json(ShownName(chosen_))},
           {"sheets", std::move(sheets)},
           {"options", std::move(options)},
+          {"controls", std::move(controls)},
           {"round", round},
           {"subjects", std::move(subjects)},
           {"pending", PendingJson()},
@@ -380,26 +359,15 @@ json Workspace::SetOption(const std::string& control, const json& value) {
     if (!value.is_boolean()) throw WebError(400, kNotice, "“总分化为整数”应是 是 或 否 (expected true or false)");
     run.session->SetRounding(value.get<bool>());
     ok = true;
-  } else if (control == "txtFenBan" || control == "txtYouXiu" || control == "txtJiGe" || control == "txtNMing") {
-    app::CountOptions counts;
-    std::string entry = EntryText(value);
-    if (control == "txtFenBan") counts.classes = entry;
-    if (control == "txtYouXiu") counts.excellent = entry;
-    if (control == "txtJiGe") counts.pass = entry;
-    if (control == "txtNMing") counts.top = entry;
-    ok = run.session->ApplyCounts(counts);
-    for (const auto& [name, meaning] : kCountNames) {
-      if (ok && control == name) correction = CorrectionNote(meaning, entry, run.session->Form().Text(name).value);
+  } else if (const form::OptionControl* option = form::FindOptionControl(control)) {
+    if (option->kind == form::OptionKind::Count) {
+      const std::string entry = EntryText(value);
+      ok = run.session->ApplyCounts({{control, entry}});
+      if (ok) correction = CorrectionNote(option->label, entry, run.session->Form().Text(control).value);
+    } else {
+      if (!value.is_boolean()) throw WebError(400, kNotice, "勾选框的值应是 true 或 false (expected true or false)");
+      ok = run.session->ApplyChecks({{control, value.get<bool>()}});
     }
-  } else if (control == "chbXingBie" || control == "chbZuXiao" || control == "chbYingJie" || control == "chbYouHua") {
-    if (!value.is_boolean()) throw WebError(400, kNotice, "勾选框的值应是 true 或 false (expected true or false)");
-    app::CheckOptions checks;
-    bool ticked = value.get<bool>();
-    if (control == "chbXingBie") checks.bySex = ticked;
-    if (control == "chbZuXiao") checks.byBoarding = ticked;
-    if (control == "chbYingJie") checks.byCurrent = ticked;
-    if (control == "chbYouHua") checks.refine = ticked;
-    ok = run.session->ApplyChecks(checks);
   } else if (control == "txtZongFenLie") {
     app::ListOptions list;
     list.totalColumn = EntryText(value);
@@ -430,7 +398,7 @@ json Workspace::Divide(const app::ListOptions& list) {
   const form::ModuleState& state = run.session->Bridge().State();
   if (state.AskedHeaderRow != 0) result["askHeaderRow"] = state.AskedHeaderRow;
   if (result["ok"].get<bool>()) {
-    int32_t number = run.session->Bridge().State().NextSheetNo - 1;
+    int32_t number = run.session->NewDivisionSheetNumber();
     result["notes"] = SaveBooks(run, {&run.session->HostBook(), &run.session->DataBook()});
     for (const std::string& note : state.ListNotes) result["notes"].push_back(note);
     result["sheet"] = fmt::format("分班表{}", number);
@@ -507,6 +475,7 @@ json Workspace::Template() {
 }
 
 json Workspace::Help() {
+  app::RefreshManual(folder_);
   FormRun run = OpenRun(false);
   bool ok = run.session->Fire("cmdHelp");
   json result = Outcome(run, ok);

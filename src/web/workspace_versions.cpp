@@ -46,11 +46,7 @@ json Workspace::Versions(const std::string& book) {
 json Workspace::Restore(const std::string& book, std::optional<int32_t> number) {
   RefuseWhilePending("恢复旧版本");
   const fs::path workbook = VersionedBookPath(book);
-  try {
-    app::RefuseOpenWorkbooks({workbook});
-  } catch (const app::AppError& error) {
-    throw WebError(409, "文件正在使用", error.what());
-  }
+  app::RefuseOpenWorkbooks({workbook});
   if (app::ListVersions(workbook).empty()) {
     throw WebError(404, kNotice, fmt::format("“{}”还没有旧版本：还没有命令替换过它。", book));
   }

@@ -2,6 +2,7 @@
 // two workbooks as one step.
 #include "app/session.h"
 
+#include <fstream>
 #include <sstream>
 
 #include <gtest/gtest.h>
@@ -16,6 +17,16 @@ namespace {
 using app::AppError;
 using app::Session;
 using app::DesktopServices;
+
+// The save fails with an AppError of the given kind.
+void ExpectSaveFails(Session& session, const std::vector<host::ModelWorkbook*>& books, app::ErrorKind kind) {
+  try {
+    session.Save(books);
+    ADD_FAILURE() << "saved";
+  } catch (const AppError& error) {
+    EXPECT_EQ(error.Kind(), kind) << error.what();
+  }
+}
 
 class SessionTest : public ::testing::Test {
  protected:
@@ -36,7 +47,7 @@ TEST_F(SessionTest, EventsRunInOrderAndBoxesAreCounted) {
   EXPECT_EQ(session.Form().ltbBiao.ListIndex(), 0);
   EXPECT_EQ(session.DataBook().Name(), "示例.xlsx");
   app::CountOptions counts;
-  counts.classes = "3";
+  counts["txtFenBan"] = "3";
   ASSERT_TRUE(session.ApplyCounts(counts));
   EXPECT_EQ(session.Form().txtFenBan.value.ToDouble(), 3);
   // A command that ends with a message: cmdTiaoBanClick on the data sheet.
@@ -66,7 +77,7 @@ TEST_F(SessionTest, WhenTheSecondSaveFailsTheFirstIsPutBack) {
   auto before = Snapshot(temp_.Path());
   host::ModelWorkbook& data = session.DataBook();
   data.SetPath((temp_.Path() / "不存在").string());  // nowhere to write
-  EXPECT_THROW(session.Save({&session.HostBook(), &data}, out_), AppError);
+  ExpectSaveFails(session, {&session.HostBook(), &data}, app::ErrorKind::SaveFailed);
   EXPECT_EQ(Snapshot(temp_.Path()), before);
 }
 
@@ -81,21 +92,34 @@ TEST_F(SessionTest, AFileSavedBesideAnotherIsPutBackToo) {
   ASSERT_TRUE(session.SelectBook("名单.xls"));
   auto before = Snapshot(temp_.Path());
   session.HostBook().SetPath((temp_.Path() / "不存在").string());
-  EXPECT_THROW(session.Save({&session.DataBook(), &session.HostBook()}, out_), AppError);
+  ExpectSaveFails(session, {&session.DataBook(), &session.HostBook()}, app::ErrorKind::SaveFailed);
   EXPECT_EQ(Snapshot(temp_.Path()), before);
 }
 
-TEST_F(SessionTest, SavingPrintsWhereEachBookWent) {
+TEST_F(SessionTest, AWorkbookOpenInASpreadsheetProgramIsRefusedAsSuch) {
+  DesktopServices services(5);
+  Session session(temp_.Path(), services);
+  ASSERT_TRUE(session.Start());
+  ASSERT_TRUE(session.SelectBook("示例.xlsx"));
+  std::ofstream(temp_.Path() / "数据" / ".~lock.示例.xlsx#") << "x";  // LibreOffice's lock file
+  auto before = Snapshot(temp_.Path());
+  ExpectSaveFails(session, {&session.HostBook(), &session.DataBook()}, app::ErrorKind::WorkbookOpen);
+  EXPECT_EQ(Snapshot(temp_.Path()), before);
+}
+
+TEST_F(SessionTest, SavingReturnsWhereEachBookWent) {
   DesktopServices services(5);
   Session session(temp_.Path(), services);
   ASSERT_TRUE(session.Start());
   ASSERT_TRUE(session.SelectBook("示例.xlsx"));
   session.SetRounding(true);
-  session.Save({&session.HostBook(), &session.DataBook()}, out_);
-  EXPECT_NE(out_.str().find("已保存 saved: " + (temp_.Path() / "fenban.xlsx").string()), std::string::npos)
-      << out_.str();
-  EXPECT_NE(out_.str().find("已保存 saved: " + (temp_.Path() / "数据" / "示例.xlsx").string()), std::string::npos)
-      << out_.str();
+  const std::vector<files::SaveResult> saved = session.Save({&session.HostBook(), &session.DataBook()});
+  ASSERT_EQ(saved.size(), 2u);
+  EXPECT_EQ(saved[0].path, (temp_.Path() / "fenban.xlsx").string());
+  EXPECT_FALSE(saved[0].besideOriginal);
+  const std::vector<std::string> expected = {"已保存 saved: " + (temp_.Path() / "fenban.xlsx").string(),
+                                             "已保存 saved: " + (temp_.Path() / "数据" / "示例.xlsx").string()};
+  EXPECT_EQ(app::SaveNotes(saved), expected);
   auto host = ReadBook(temp_.Path() / "fenban.xlsx");
   EXPECT_EQ(host->FindSheet("登记表")->CellValue(2, 3), host::Value("是"));
 }

@@ -1,5 +1,7 @@
 #include "app/teacher_manual.h"
 
+#include "app/guide.h"
+
 #include <gtest/gtest.h>
 
 namespace fenban::app {
@@ -44,13 +46,23 @@ TEST(TeacherManual, DocumentIsAsciiRtfWithBalancedGroups) {
   EXPECT_EQ(depth, 0);
 }
 
-TEST(TeacherManual, ExplainsTheWorkflowAndTheStatisticsSheet) {
+TEST(TeacherManual, ExplainsThePageTheTerminalWindowsAndTheStatisticsSheet) {
   std::string doc = BuildTeacherManual();
   for (const char* text : {"fenban init", "list", "divide", "stats", "clean", "template", "总人数", "最大差",
                            "同班同名统计", "平均分统计", "优秀人数统计", "数据表", "--refine", "“分开”",
-                           "“同班”"}) {
+                           "“同班”", "fenban serve", "调班看板", "fenban-setup.exe", "restore"}) {
     EXPECT_NE(doc.find(RtfEscape(text)), std::string::npos) << text;
   }
+}
+
+TEST(TeacherManual, CarriesEveryPictureOfTheGuide) {
+  std::string doc = BuildTeacherManual();
+  size_t pictures = 0;
+  for (size_t at = doc.find("\\pngblip"); at != std::string::npos; at = doc.find("\\pngblip", at + 1)) ++pictures;
+  size_t shown = 0;
+  for (const GuideBlock& block : ParseGuide(GuideMarkdown())) shown += block.kind == GuideBlockKind::Picture ? 1 : 0;
+  EXPECT_EQ(pictures, shown);
+  EXPECT_GE(pictures, 5u);
 }
 
 }  // namespace

@@ -1,6 +1,8 @@
 // init, list, help and the usage texts, run as the built program.
 #include <gtest/gtest.h>
 
+#include "app/guide.h"
+#include "app/teacher_manual.h"
 #include "cli_test_support.h"
 #include "host/validation.h"
 
@@ -151,6 +153,42 @@ TEST(Help, PrintsTheManualsPathWithoutADesktop) {
   EXPECT_EQ(run.status, 0) << Printed(run);
   EXPECT_NE(run.out.find("help.doc"), std::string::npos) << run.out;
   EXPECT_EQ(run.err, "");
+}
+
+TEST(Help, AManualOfAnEarlierVersionIsWrittenAgainBeforeItOpens) {
+  FENBAN_REQUIRE_BINARY();
+  TempFolder temp;
+  ASSERT_EQ(RunFenban(temp.Path(), {"init"}).status, 0);
+  const std::string current = ReadFile(temp.Path() / "help.doc");
+  ASSERT_EQ(current, app::BuildTeacherManual());
+  { std::ofstream(temp.Path() / "help.doc", std::ios::binary | std::ios::trunc) << "{\\rtf1 七个选项}"; }
+  RunResult run = RunFenban(temp.Path(), {"help"});
+  EXPECT_EQ(run.status, 0) << Printed(run);
+  EXPECT_NE(run.out.find("help.doc 已换成本版本的说明"), std::string::npos) << run.out;
+  EXPECT_EQ(ReadFile(temp.Path() / "help.doc"), current);
+  RunResult again = RunFenban(temp.Path(), {"help"});
+  EXPECT_EQ(again.out.find("已换成"), std::string::npos) << again.out;  // the same guide is left alone
+}
+
+// The guide keeps up with the program: every option `list` shows is in it,
+// and it counts them right.
+TEST(Help, TheGuideNamesEveryOptionListShows) {
+  FENBAN_REQUIRE_BINARY();
+  TempFolder temp;
+  ASSERT_EQ(RunFenban(temp.Path(), {"init"}).status, 0);
+  RunResult run = RunFenban(temp.Path(), {"list"});
+  ASSERT_EQ(run.status, 0) << Printed(run);
+  const std::string_view guide = app::GuideMarkdown();
+  size_t options = 0;
+  for (size_t at = run.out.find("  --"); at != std::string::npos; at = run.out.find("  --", at + 1)) {
+    std::string flag = run.out.substr(at + 2, run.out.find(' ', at + 2) - at - 2);
+    EXPECT_NE(guide.find(flag), std::string_view::npos) << flag << " is not in docs/教师指南.md";
+    ++options;
+  }
+  const char* counts[] = {"", "一", "二", "三", "四", "五", "六", "七", "八", "九", "十"};
+  ASSERT_GE(options, 1u);
+  ASSERT_LE(options, 10u);
+  EXPECT_NE(guide.find(std::string(counts[options]) + "个选项"), std::string_view::npos) << options << " options";
 }
 
 TEST(Help, AMissingManualIsAnErrorBox) {

@@ -4,13 +4,17 @@
 // leave every file as it was.
 #include "web/web_app.h"
 
+#include <algorithm>
 #include <sstream>
 #include <thread>
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include "app/guide.h"
+#include "app/teacher_manual.h"
 #include "web/file_rules.h"
+#include "web/page_files.h"
 #include "web/web_error.h"
 #include "web/web_test_support.h"
 
@@ -137,6 +141,27 @@ TEST_F(WebAppTest, DownloadsAreTheFilesOnDisk) {
   EXPECT_FALSE(missing.contains("document"));
 }
 
+// The page's help is the guide help.doc is made from, its pictures served beside it.
+TEST_F(WebAppTest, TheHelpIsTheTeachersGuideWithItsPictures) {
+  auto guide = client_->Get("/api/guide", Token());
+  ASSERT_EQ(guide->status, 200);
+  const std::string html = json::parse(guide->body)["html"];
+  EXPECT_EQ(html, app::BuildGuideHtml("/api/guide/"));
+  EXPECT_NE(html.find("<h3>四、在浏览器里分班（fenban serve）</h3>"), std::string::npos);
+  const std::string src = "src=\"/api/guide/images/page-board.png\"";
+  ASSERT_NE(html.find(src), std::string::npos);
+  auto picture = client_->Get("/api/guide/images/page-board.png", Token());
+  ASSERT_EQ(picture->status, 200);
+  EXPECT_EQ(picture->get_header_value("Content-Type"), "image/png");
+  EXPECT_EQ(picture->body, app::FindGuideFile("images/page-board.png")->bytes);
+  EXPECT_EQ(client_->Get("/api/guide/images/none.png", Token())->status, 404);
+  EXPECT_EQ(client_->Get("/api/guide/images/page-board.png")->status, 401);  // the token is needed here too
+  // An old help.doc is replaced by the guide before the page hands it out.
+  { std::ofstream(host_ / "help.doc", std::ios::binary | std::ios::trunc) << "{\\rtf1 old}"; }
+  ASSERT_EQ(PostJson("/api/help", "{}")->status, 200);
+  EXPECT_EQ(client_->Get("/api/help.doc", Token())->body, app::BuildTeacherManual());
+}
+
 TEST_F(WebAppTest, TheEntryTemplateButtonRebuildsTheTemplateAndSavesTheHostWorkbook) {
   auto book = files::ReadWorkbook((host_ / "fenban.xlsx").string());
   book->FindSheet("登记表")->SetCellValue(1, 1, host::Value());  // a marker lost
@@ -196,6 +221,40 @@ TEST_F(WebAppTest, OptionsAreValidatedStoredAndShownAsStored) {
   EXPECT_EQ(dtb->CellValue(2, 10), host::Value::Boolean(true));
   auto notABool = PostJson("/api/option", R"({"control":"chbZuXiao","value":"yes"})");
   EXPECT_EQ(notABool->status, 400);
+}
+
+TEST_F(WebAppTest, ThePageGetsTheOptionControlsFromTheServersTable) {
+  const json state = json::parse(client_->Get("/api/state", Token())->body);
+  ASSERT_EQ(state["controls"].size(), 8u) << state.dump();
+  const PageFile* index = FindPageFile("index.html");
+  ASSERT_NE(index, nullptr);
+  const std::string page(index->bytes);
+  size_t counts = 0;
+  for (const json& entry : state["controls"]) {
+    const std::string control = entry["control"];
+    const std::string kind = entry["kind"];
+    EXPECT_TRUE(state["options"].contains(control)) << control;
+    // Each control has its element on the page, a number box or a check box as the table says.
+    const std::string numberBox = "id=\"" + control + "\" data-control=\"" + control + "\" inputmode=\"numeric\"";
+    const std::string checkBox = "type=\"checkbox\" id=\"" + control + "\" data-control=\"" + control + "\"";
+    EXPECT_NE(page.find(kind == "count" ? numberBox : checkBox), std::string::npos) << control << " " << kind;
+    counts += kind == "count" ? 1 : 0;
+  }
+  EXPECT_EQ(counts, 4u);
+  // And the page has no option element the table does not know (the rounding box is the entry template's;
+  // the total column's header is a text of its own, in the state's options).
+  for (size_t at = page.find("data-control=\""); at != std::string::npos; at = page.find("data-control=\"", at + 1)) {
+    const size_t start = at + std::string("data-control=\"").size();
+    const std::string control = page.substr(start, page.find('"', start) - start);
+    if (control == "round") continue;
+    if (control == "txtZongFenLie") {
+      EXPECT_TRUE(state["options"].contains(control));
+      continue;
+    }
+    const bool known = std::any_of(state["controls"].begin(), state["controls"].end(),
+                                   [&](const json& entry) { return entry["control"] == control; });
+    EXPECT_TRUE(known) << control;
+  }
 }
 
 TEST_F(WebAppTest, ARefinedDivisionReportsItsFigures) {

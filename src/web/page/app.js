@@ -3,8 +3,6 @@
 // runs the form's events on the workbooks and answers with what is stored.
 
 const $ = (id) => document.getElementById(id);
-const textControls = ['txtFenBan', 'txtYouXiu', 'txtJiGe', 'txtNMing', 'txtZongFenLie'];
-const checkControls = ['chbXingBie', 'chbZuXiao', 'chbYingJie', 'chbYouHua'];
 
 let state = null;         // the server's answer to /api/state
 let view = null;          // the division shown: classes and statistics
@@ -163,8 +161,12 @@ function applyState(next) {
   if (next.book) download.href = '/api/download?book=' + encodeURIComponent(next.book);
   $('versions').hidden = !next.book;
   $('removeBook').hidden = !next.book;
-  for (const control of textControls) $(control).value = shownNumber(next.options[control]);
-  for (const control of checkControls) $(control).checked = next.options[control] === true;
+  // The option controls as the server's table has them: a count box or a check box each.
+  for (const { control, kind } of next.controls) {
+    if (kind === 'count') $(control).value = shownNumber(next.options[control]);
+    else $(control).checked = next.options[control] === true;
+  }
+  $('txtZongFenLie').value = shownNumber(next.options.txtZongFenLie);
   $('round').checked = next.round === '是';
 
   const divisions = next.sheets.filter((name) => /^分班表\d+$/.test(name));
@@ -358,8 +360,8 @@ function wire() {
     event.target.value = '';
   }, '上传'));
   $('removeBook').addEventListener('click', () => act(removeBook, '移除名单'));
-  for (const control of [...textControls, ...checkControls, 'round']) {
-    $(control).addEventListener('change', (event) => act(() => setOption(event.target), '保存选项'));
+  for (const element of document.querySelectorAll('[data-control]')) {
+    element.addEventListener('change', (event) => act(() => setOption(event.target), '保存选项'));
   }
   $('cmdFenBan').addEventListener('click', () => act(async () => {
     if (!(await settleMoves())) return;
@@ -389,7 +391,17 @@ function wire() {
   }, '统计'));
   $('cmdDel').addEventListener('click', () => act(deleteSheets, '删除'));
   $('cmdDengJi').addEventListener('click', () => act(() => runCommand('/api/template', {}), '重建登记表'));
-  $('cmdHelp').addEventListener('click', () => $('helpDialog').showModal());
+  // The help is the teacher's guide, the text help.doc is made from; read once.
+  let helpRead = false;
+  $('cmdHelp').addEventListener('click', async () => {
+    $('helpDialog').showModal();
+    if (helpRead) return;
+    const data = await call('GET', '/api/guide');
+    if (data && data.html) {
+      $('helpText').innerHTML = data.html;
+      helpRead = true;
+    }
+  });
   $('helpManual').addEventListener('click', () => act(async () => {
     const data = await runCommand('/api/help', {});
     if (data && data.document) {

@@ -256,12 +256,18 @@ async function boardSteps(page, labels) {
     'the statistics fit 390 px');
   await page.screenshot({ path: path.join(output, 'phone-statistics.png') });
 
-  // The help is in the page, in Chinese.
+  // The help is the teacher's guide (the text of help.doc), in Chinese, with its pictures shown.
   await page.click('#cmdHelp');
-  await page.waitForSelector('#helpDialog[open]');
-  const help = await page.textContent('#helpDialog');
-  check(help.includes('调班看板') && help.includes('对调') && !/[a-z]{4}/.test(help.replace(/fenban\.xlsx|help\.doc/g, '')),
-    'the help covers the board, in Chinese');
+  await page.waitForSelector('#helpDialog[open] #helpText h3');
+  const help = await page.textContent('#helpText');
+  const headings = await page.$$eval('#helpText h2, #helpText h3', (all) => all.map((h) => h.textContent));
+  check(help.includes('调班看板') && help.includes('对调') && help.includes('文件已被改动') && help.includes('fenban-setup.exe'),
+    'the help covers the board, conflicts and Windows');
+  check(headings.length >= 8 && headings.every((h) => !/[a-z]{4}/.test(h.replace(/fenban( serve)?|Windows|Excel|WPS/g, ''))),
+    'the help\'s headings are Chinese: ' + headings);
+  await page.waitForFunction(() => Array.from(document.querySelectorAll('#helpText img')).every((img) => img.complete));
+  const pictures = await page.$$eval('#helpText img', (images) => images.map((img) => [img.getAttribute('src'), img.naturalWidth]));
+  check(pictures.length >= 5 && pictures.every(([, width]) => width > 0), 'the help\'s pictures load: ' + JSON.stringify(pictures));
   await page.screenshot({ path: path.join(output, 'phone-help.png') });
   await page.click('#helpDialog button[value="close"]');
   await page.setViewportSize({ width: 1400, height: 900 });
