@@ -19,11 +19,20 @@ using CountOptions = std::map<std::string, std::string, std::less<>>;
 // The option check boxes given, by control name: ticked or cleared.
 using CheckOptions = std::map<std::string, bool, std::less<>>;
 
+// How the student list is read: the header row confirmed, the total column
+// named (stored like the other options), the total added up from the subjects.
+struct ListOptions {
+  std::optional<int32_t> headerRow;        // txtBiaoTouHang, this division only
+  std::optional<std::string> totalColumn;  // txtZongFenLie ("" for "总分")
+  bool totalFromSubjects = false;          // chbSuanZongFen, this division only
+};
+
 struct DivideOptions {
   std::string book;
   CountOptions counts;
   CheckOptions checks;
   std::optional<std::string> balance;  // txtJunHeng: the "均衡列", as typed
+  ListOptions list;
   std::optional<bool> round;  // "登记表" C2: 是 / 否
   std::optional<uint64_t> seed;
 };

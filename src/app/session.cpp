@@ -162,6 +162,12 @@ bool Session::ApplyBalance(const std::optional<std::string>& names) {
   return Fire("txtJunHengAfterUpdate");
 }
 
+bool Session::ApplyListOptions(const ListOptions& list) {
+  if (list.headerRow) form_.txtBiaoTouHang.value = *list.headerRow;
+  form_.chbSuanZongFen.value = host::Value::Boolean(list.totalFromSubjects);
+  return !list.totalColumn || SetTextAndFire(*list.totalColumn, "txtZongFenLie", "--total-column");
+}
+
 void Session::SetRounding(bool round) {
   using Entry = sheets::EntryTemplate;
   host::Worksheet* entry = hostBook_->FindSheet(Entry::kSheetName);

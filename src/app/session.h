@@ -52,6 +52,9 @@ class Session {
   bool ApplyChecks(const CheckOptions& checks);
   // The "均衡列" through the form's after-update event (stored in "DTB").
   bool ApplyBalance(const std::optional<std::string>& names);
+  // Sets the boxes of how the list is read; the total column's box is
+  // stored through its after-update event. False when a box was shown.
+  bool ApplyListOptions(const ListOptions& list);
   // Writes 是 or 否 into "登记表" C2.
   void SetRounding(bool round);
   // Makes `sheet` the data workbook's active sheet; a missing sheet is a

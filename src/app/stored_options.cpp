@@ -22,6 +22,9 @@ StoredOptions FromSheets(const host::Worksheet& dtb, const host::Worksheet* entr
   }
   const host::Value& balance = dtb.CellValue(form::kOptionRow, form::kBalanceColumnsColumn);
   stored.balance = balance.IsEmpty() || balance.IsError() ? "" : balance.ToText();
+  stored.totalColumn = dtb.CellValue(2, sheets::kTotalColumnOptionColumn).IsText()
+                           ? std::string(dtb.CellValue(2, sheets::kTotalColumnOptionColumn).Text())
+                           : "";
   using Entry = sheets::EntryTemplate;
   if (entry != nullptr) {
     const host::Value& rounding = entry->CellValue(Entry::kRoundingRow, Entry::kRoundingColumn);

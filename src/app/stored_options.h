@@ -15,6 +15,7 @@ struct StoredOptions {
   std::array<host::Value, form::kOptionControls.size()> values;
   bool round = false;  // the rounding choice of the entry template
   std::string balance;  // the "均衡列", "" when none
+  std::string totalColumn;  // "总分列": the header of the total column, "" for "总分"
 };
 
 // The values of the host folder, or those a new host folder starts with

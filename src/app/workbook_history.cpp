@@ -311,6 +311,46 @@ std::vector<files::SaveResult> CommitKeepingVersions(std::vector<files::Prepared
   return saved;
 }
 
+namespace {
+
+// Keeps the workbook's file as a version, then takes the step that changes
+// the file; a step that fails takes the version back.
+template <class F>
+KeptVersion KeepThen(const fs::path& workbook, const std::string& command, F&& step) {
+  RefuseOpenWorkbooks({workbook});
+  VersionKeeper keeper;
+  keeper.Take(workbook, command);
+  try {
+    const files::SignalsHeld held;
+    try {
+      keeper.Keep();
+      step();
+    } catch (...) {
+      keeper.Withdraw();
+      throw;
+    }
+  } catch (const files::FormatError& error) {
+    throw AppError(fmt::format("无法改动“{}”，文件保持原样 (the file is as it was): {}", workbook.filename().string(),
+                               error.what()));
+  } catch (const fs::filesystem_error& error) {
+    throw AppError(fmt::format("无法改动“{}”，文件保持原样 (the file is as it was): {}", workbook.filename().string(),
+                               error.code().message()));
+  }
+  keeper.Finish();
+  if (keeper.Kept().empty()) throw AppError(fmt::format("没有 “{}” (no such file)", workbook.filename().string()));
+  return keeper.Kept().front();
+}
+
+}  // namespace
+
+KeptVersion ReplaceKeepingVersion(const fs::path& workbook, files::TemporaryFile& incoming, const std::string& command) {
+  return KeepThen(workbook, command, [&] { incoming.RenameOver(RealFileOf(workbook).string()); });
+}
+
+KeptVersion RemoveKeepingVersion(const fs::path& workbook, const std::string& command) {
+  return KeepThen(workbook, command, [&] { fs::remove(workbook); });
+}
+
 RestoreResult RestoreVersion(const fs::path& workbook, std::optional<int32_t> number, const std::string& command) {
   const std::vector<WorkbookVersion> versions = ListVersions(workbook);
   const std::string name = workbook.filename().string();

@@ -60,6 +60,17 @@ std::vector<files::SaveResult> CommitKeepingVersions(std::vector<files::Prepared
                                                      const std::string& journal, const std::string& command,
                                                      std::vector<KeptVersion>& kept);
 
+// Puts the file `incoming` (a checked temporary file beside it) in place of
+// the workbook's file, keeping the file it replaces as a version recorded
+// with `command`; refuses while a spreadsheet program has it open. Returns
+// the version kept. The caller holds the folder locks. Raises AppError.
+KeptVersion ReplaceKeepingVersion(const std::filesystem::path& workbook, files::TemporaryFile& incoming,
+                                  const std::string& command);
+
+// Removes the workbook's file after keeping it as a version recorded with
+// `command`, so that a restore brings it back. Same rules as above.
+KeptVersion RemoveKeepingVersion(const std::filesystem::path& workbook, const std::string& command);
+
 struct RestoreResult {
   WorkbookVersion restored;
   std::optional<int32_t> keptAs;  // the version the replaced file became

@@ -246,6 +246,12 @@ void DispatchWorksheet::Merge(const host::Rect& area) {
   AfterCellChange();
 }
 
+void DispatchWorksheet::UnMerge(const host::Rect& area) {
+  BeforeCellCall();
+  Call(RangeOf(area), kRange, L"UnMerge");
+  AfterCellChange();
+}
+
 void DispatchWorksheet::AutoFit(int32_t firstColumn, int32_t lastColumn) {
   BeforeCellCall();
   Call(RangeOf(host::Rect{1, firstColumn, host::kMaxRows, lastColumn}), kRange, L"AutoFit");

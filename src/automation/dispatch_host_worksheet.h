@@ -71,6 +71,7 @@ class DispatchWorksheet final : public host::Worksheet {
   double RowHeight(int32_t row) const override;
   void SetRowHeight(int32_t firstRow, int32_t lastRow, double height) override;
   void Merge(const host::Rect& area) override;
+  void UnMerge(const host::Rect& area) override;
   const std::vector<host::Rect>& MergedAreas() const override;
   void AddHPageBreak(int32_t beforeRow) override;
   void ResetAllPageBreaks() override;

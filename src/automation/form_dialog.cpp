@@ -26,13 +26,14 @@ struct Control {
   WORD id;
   Kind kind;
   const wchar_t* text;
-  // The event a click or a change raises.
+  // The event a click or a change raises; "" for a box the division reads
+  // when it runs (no event of its own).
   const char* event;
 };
 
-// The form's controls; a text box's label has the id + 100. The balance
-// columns came last and keep the next free id.
-constexpr std::array<Control, 15> kControls = {{
+// The form's controls; a text box's label has the id + 100. Controls added
+// later keep the next free ids.
+constexpr std::array<Control, 18> kControls = {{
     {"ltbBiao", 1001, Kind::List, L"", "ltbBiaoClick"},
     {"txtFenBan", 1002, Kind::Text, L"班级数", "txtFenBanAfterUpdate"},
     {"txtYouXiu", 1003, Kind::Text, L"优秀人数", "txtYouXiuAfterUpdate"},
@@ -43,6 +44,9 @@ constexpr std::array<Control, 15> kControls = {{
     {"chbYingJie", 1008, Kind::Check, L"按应届均衡", "chbYingJieAfterUpdate"},
     {"chbYouHua", 1009, Kind::Check, L"优化", "chbYouHuaAfterUpdate"},
     {"txtJunHeng", 1015, Kind::Text, L"均衡列", "txtJunHengAfterUpdate"},
+    {"txtZongFenLie", 1016, Kind::Text, L"总分列", "txtZongFenLieAfterUpdate"},
+    {"txtBiaoTouHang", 1017, Kind::Text, L"表头行", ""},
+    {"chbSuanZongFen", 1018, Kind::Check, L"用各科成绩算总分", ""},
     {"cmdFenBan", 1010, Kind::Button, L"分班", "cmdFenBanClick"},
     {"cmdTiaoBan", 1011, Kind::Button, L"统计", "cmdTiaoBanClick"},
     {"cmdDel", 1012, Kind::Button, L"删除", "cmdDelClick"},
@@ -164,7 +168,7 @@ void CommitEntries(DialogState& state) {
     HWND edit = GetDlgItem(state.dialog, control.id);
     if (!SendMessageW(edit, EM_GETMODIFY, 0, 0)) continue;
     SendMessageW(edit, EM_SETMODIFY, FALSE, 0);
-    Fire(state, control.event);
+    if (*control.event != '\0') Fire(state, control.event);
   }
 }
 
@@ -174,7 +178,7 @@ void OnCommand(DialogState& state, WORD id, WORD code) {
     return;
   }
   const Control* control = ById(id);
-  if (!control || state.busy) return;
+  if (!control || state.busy || *control->event == '\0') return;
   switch (control->kind) {
     case Kind::List:
       if (code == LBN_SELCHANGE) Fire(state, control->event);
@@ -241,7 +245,7 @@ INT_PTR CALLBACK DialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPa
 // The layout in dialog units: the list on the left, the options on the
 // right, the buttons along the bottom.
 DialogTemplate FormTemplate() {
-  constexpr short width = 296, height = 214, listWidth = 140, buttonWidth = 52, buttonHeight = 16;
+  constexpr short width = 296, height = 268, listWidth = 140, buttonWidth = 52, buttonHeight = 16;
   DialogTemplate layout(DS_MODALFRAME | DS_CENTER | WS_POPUP | WS_CAPTION | WS_SYSMENU, kFormDialogTitle, width,
                         height, L"Microsoft YaHei UI", 9);
   layout.AddControl(DialogClass::Static, SS_LEFT, L"学生名单（数据文件夹）", kListLabelId, kMargin, kMargin, listWidth,

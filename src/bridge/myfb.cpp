@@ -41,6 +41,8 @@ void RunEvent(host::Application& EA, form::Form& UF, form::ModuleState& state, c
     form::ExcellentAfterUpdate(EA, UF, state);
   } else if (strFlag == "txtJiGeAfterUpdate") {
     form::PassAfterUpdate(EA, UF, state);
+  } else if (strFlag == "txtZongFenLieAfterUpdate") {
+    form::TotalColumnAfterUpdate(EA, UF);
   } else if (strFlag == "txtNMingAfterUpdate") {
     form::TopNAfterUpdate(EA, UF, state);
   } else if (strFlag == "txtJunHengAfterUpdate") {

@@ -15,6 +15,7 @@
 #include <fmt/format.h>
 
 #include "app/app_error.h"
+#include "division/list_layout.h"
 #include "app/command_options.h"
 #include "cli/commands.h"
 #include "app/example_generator.h"
@@ -367,6 +368,21 @@ int Run(int argc, const char* const* argv, std::ostream& out, std::ostream& err,
                      YesNoNote(stored, stored.round, "分班前把总分四舍五入为整数：yes 或 no",
                                "round the totals to whole numbers first"))
       ->check(CLI::IsMember({"yes", "no", "是", "否"}));
+  int32_t headerRow = 0;
+  std::string totalColumn;
+  divide->add_option("--header-row", headerRow,
+                     "表头在第 N 行：先删去上面的标题行、取消表头的合并单元格，原文件留作旧版本 "
+                     "(the headers are in row N: remove the title rows above and unmerge the header cells first)")
+      ->type_name("N")
+      ->check(CLI::Range(1, division::kMostHeaderRow));
+  divide->add_option("--total-column", totalColumn,
+                     fmt::format("按这一列分班（分班表里仍叫“总分”），保存在 fenban.xlsx 里；"" 恢复用“总分”列{} "
+                                 "(the header of the column to rank by, stored)",
+                                 stored.totalColumn.empty() ? "" : fmt::format("，现在是 {}", stored.totalColumn)))
+      ->type_name("表头");
+  divide->add_flag("--total-from-subjects")->description(
+                   "没有总分时，先按登记表的学科把各科成绩加起来，写成新的“总分”列（空成绩按 0 分算） "
+                   "(add up the subjects of 登记表 into a new 总分 column first)");
   divide->add_option("--seed", divideSeed,
                      "随机种子，用它可以重复同样的分班 (random seed: the same seed repeats the same division)")
       ->type_name("S")
@@ -539,6 +555,9 @@ int Run(int argc, const char* const* argv, std::ostream& out, std::ostream& err,
       if (divide->count("--balance") > 0) options.balance = divideBalance;
       if (divide->count("--round") > 0) options.round = roundChoice == "yes" || roundChoice == "是";
       if (divide->count("--seed") > 0) options.seed = divideSeed;
+      if (divide->count("--header-row") > 0) options.list.headerRow = headerRow;
+      if (divide->count("--total-column") > 0) options.list.totalColumn = totalColumn;
+      options.list.totalFromSubjects = divide->count("--total-from-subjects") > 0;
       return RunDivide(folder, options, terminal);
     }
     if (stats->parsed()) {

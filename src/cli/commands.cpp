@@ -17,6 +17,7 @@
 #include "cli/table_printer.h"
 #include "cli/terminal_services.h"
 #include "app/workbook_history.h"
+#include "files/csv_list.h"
 #include "form/form_routines.h"
 #include "form/option_controls.h"
 #include "host/value.h"
@@ -168,6 +169,17 @@ bool OpenDataWorkbook(app::Session& session, const std::string& book) {
   return true;
 }
 
+// A CSV list named as BOOK is read into a new workbook beside it, which is
+// then the book divided; any other name is BOOK itself.
+std::string BookFromCsv(const std::filesystem::path& folder, const std::string& book, std::ostream& out) {
+  const std::filesystem::path dataFolder = folder / form::kDataFolderName;
+  std::error_code ec;
+  if (!files::IsCsvName(book) || !std::filesystem::is_regular_file(dataFolder / book, ec)) return book;
+  const files::CsvConversion conversion = files::ConvertCsvList(dataFolder.string(), book);
+  out << conversion.note << '\n';
+  return conversion.workbookName;
+}
+
 }  // namespace
 
 int RunInit(const app::InitOptions& options, Terminal terminal) {
@@ -205,6 +217,9 @@ int RunList(const std::filesystem::path& folder, Terminal terminal) {
                      "优化时也使这些列的各值在各班人数相近 extra columns whose values the refinement spreads evenly"});
   for (auto& row : options) row[0] = "  " + row[0];
   terminal.out << "选项 options:\n" << FormatTable(options, true);
+  const std::string totalColumn = form::TotalColumnOption(form);
+  terminal.out << fmt::format("  总分列 total column (--total-column): {}\n",
+                              totalColumn.empty() ? "总分（空着时 when empty）" : totalColumn);
   if (form.ltbBiao.ListCount() > 0) {
     terminal.out << "名单可以写文件名或序号 name a list by its file name or its number: fenban divide 1\n";
   }
@@ -214,9 +229,11 @@ int RunList(const std::filesystem::path& folder, Terminal terminal) {
 int RunDivide(const std::filesystem::path& folder, const app::DivideOptions& options, Terminal terminal) {
   SavingRun run(folder, terminal, options.seed);
   app::Session& session = run.session;
-  bool ok = OpenDataWorkbook(session, options.book) && session.ApplyCounts(options.counts);
+  const std::string book = BookFromCsv(folder, options.book, terminal.out);
+  bool ok = OpenDataWorkbook(session, book) && session.ApplyCounts(options.counts);
   if (ok) ReportReplacedCounts(options.counts, session.Form(), terminal.err);
-  ok = ok && session.ApplyChecks(options.checks) && session.ApplyBalance(options.balance);
+  ok = ok && session.ApplyChecks(options.checks) && session.ApplyBalance(options.balance) &&
+       session.ApplyListOptions(options.list);
   if (ok && options.round) session.SetRounding(*options.round);
   ok = ok && session.Fire("cmdFenBanClick");
   PrintSeed(run.services, terminal.out);
@@ -226,6 +243,7 @@ int RunDivide(const std::filesystem::path& folder, const app::DivideOptions& opt
   std::string statisticsName = fmt::format("统计表{}", number);
   terminal.out << fmt::format("新工作表 new sheets: 分班表{}, {}\n", number, statisticsName);
   PrintOptionsInEffect(session.Form(), terminal.out);
+  for (const std::string& note : session.Bridge().State().ListNotes) terminal.out << note << '\n';
   session.SetHistoryCommand("fenban divide");
   PrintSaved(session.Save({&session.HostBook(), &data}), terminal.out);
   PrintKeptVersions(session, terminal.out);

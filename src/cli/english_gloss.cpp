@@ -8,7 +8,7 @@ namespace fenban::cli {
 namespace {
 
 // A text that identifies a message, and its English.
-constexpr std::array<std::pair<const char*, const char*>, 14> kGlosses = {{
+constexpr std::array<std::pair<const char*, const char*>, 19> kGlosses = {{
     {"的“新班级”不是",
      "students whose class is none of the division's classes; correct their 新班级 and run stats again"},
     {"的班数不同：",
@@ -18,6 +18,15 @@ constexpr std::array<std::pair<const char*, const char*>, 14> kGlosses = {{
      "total formulas saved without results that fenban cannot compute: open and save the file once in a "
      "spreadsheet program, or enter the totals as numbers"},
     {"但读不到：", "the 总分 header stands beyond an empty header cell; give every column its own header"},
+    {"表头不在第 1 行",
+     "the headers are not in row 1 (title rows above them, or merged header cells): confirm the header row with "
+     "--header-row N to remove the title rows and unmerge the header cells first (the file is kept as a version)"},
+    {"与找到的第", "the header row given is not the one found; nothing was changed"},
+    {"列，不能分班！",
+     "no total column: the headers of row 1 are listed; name the total's header with --total-column, or add up "
+     "the subjects with --total-from-subjects"},
+    {"不用再算", "the list has a 总分 column already: leave out --total-from-subjects"},
+    {"不能用各科成绩算总分", "none of the subjects of 登记表 is a header of row 1"},
     {"是隐藏的工作表", "the sheet 数据表 is hidden: unhide it in the spreadsheet program, save, then choose the list again"},
     {"分班表放不下", "too many students for one sheet: at most 1,048,574"},
     {"少于班级数", "fewer students than classes: lower the class count or complete the list"},

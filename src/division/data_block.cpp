@@ -70,9 +70,9 @@ std::string ValuesOutsideListWarning(const host::Worksheet& dataSheet) {
          " 起还有数据，它和名单 " + listArea + " 之间隔着空列，分班读不到它！" + kWhatToDo;
 }
 
-void CheckTotals(const host::Worksheet& dataSheet) {
+void CheckTotals(const host::Worksheet& dataSheet, const std::string& totalHeader) {
   const int32_t lastRow = dataSheet.CurrentRegion(1, 1).row2;
-  if (const int32_t total = sheets::FindHeaderColumn(dataSheet, "总分"); total != 0) {
+  if (const int32_t total = sheets::FindHeaderColumn(dataSheet, totalHeader); total != 0) {
     for (int32_t row = 2; row <= lastRow; ++row) (void)host::CellNumber(dataSheet, row, total);
   }
 }

@@ -15,10 +15,10 @@ namespace fenban::division {
 // both ends of each row, not a walk over every cell.
 std::string ValuesOutsideListWarning(const host::Worksheet& dataSheet);
 
-// Reads every student's "总分" on the data sheet itself (rows 2 to the end
+// Reads every student's total (column `totalHeader`) on the data sheet itself (rows 2 to the end
 // of the block around A1) as a number, as the division and its statistics
 // will. A total they could not use ("缺考", an error value) raises error 13
 // naming the cell of "数据表" where the teacher finds it, before any work.
-void CheckTotals(const host::Worksheet& dataSheet);
+void CheckTotals(const host::Worksheet& dataSheet, const std::string& totalHeader = "总分");
 
 }  // namespace fenban::division

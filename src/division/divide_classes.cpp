@@ -8,11 +8,14 @@
 #include "division/column_formats.h"
 #include "division/data_block.h"
 #include "division/list_checks.h"
+#include "division/list_layout.h"
+#include "division/total_column.h"
 #include "division/division.h"
 #include "division/preset_text.h"
 #include "division/refine_classes.h"
 #include "division/work_table.h"
 #include "form/balance_columns.h"
+#include "form/form_routines.h"
 #include "form/sheet_counters.h"
 #include "host/cell_values.h"
 #include "host/constants.h"
@@ -52,6 +55,9 @@ struct DivisionOptions {
   // for the others.
   std::vector<std::string> balanceColumns;
   std::string balanceNotice;
+  std::string totalOption;  // txtZongFenLie: the total column's header, "" for "总分"
+  int32_t headerRow = 0;    // txtBiaoTouHang: the header row confirmed, 0 for none
+  bool addTotal = false;    // chbSuanZongFen
 };
 
 bool IsTicked(const host::Value& box) { return box.ToDouble() != 0; }
@@ -81,6 +87,14 @@ DivisionOptions ReadOptions(host::Application& app, form::Form& form) {
   options.flags.current = IsTicked(form.ControlValue("chbYingJie"));
   options.refine = RefineTicked(form);
   options.balanceNames = form::BalanceColumnsOption(app, form);
+  options.totalOption = form::TotalColumnOption(form);
+  // The boxes of lists kept as schools keep them came later still: a form
+  // without them confirms nothing and adds no total.
+  host::SkipOnError([&] {
+    const host::Value row = form.ControlValue("txtBiaoTouHang");
+    if (!row.IsEmpty() && row.IsNumeric()) options.headerRow = row.ToLong();
+  });
+  host::SkipOnError([&] { options.addTotal = IsTicked(form.ControlValue("chbSuanZongFen")); });
   options.topBlock = CheckedLong(int64_t{options.classCount} * options.topN);
   return options;
 }
@@ -131,6 +145,56 @@ int32_t FreeSheetNumber(form::ModuleState& state, host::Workbook& dataBook) {
   return sheetNo;
 }
 
+std::string TotalHeaderOf(const DivisionOptions& options) {
+  return options.totalOption.empty() ? kTotalHeader : options.totalOption;
+}
+
+// Before anything else, the list is brought into the shape the division
+// reads: title rows and merged header cells removed once the teacher has
+// confirmed the header row, and a total added up from the subjects when
+// asked. What was changed is noted in the module state. Returns false when
+// a message ended the division.
+bool PrepareList(host::Application& app, const DivisionOptions& options, form::ModuleState& state,
+                 host::Worksheet& dataSheet) {
+  const std::vector<std::string> subjects = EntrySubjects(app);
+  const std::vector<std::string> markers =
+      options.totalOption.empty() ? WellKnownTotalHeaders() : std::vector<std::string>{options.totalOption};
+  if (const std::optional<HeaderLayout> layout = FindHeaderLayout(dataSheet, markers, subjects)) {
+    if (options.headerRow != layout->lastHeaderRow) {
+      state.AskedHeaderRow = layout->lastHeaderRow;
+      app.MsgBox(HeaderLayoutQuestion(dataSheet, *layout, options.headerRow), host::kMsgExclamation, kWarningTitle);
+      return false;
+    }
+    state.ListNotes.push_back(FixHeaderLayout(dataSheet, *layout));
+    // The list below a title and a blank row was not around A1 when the
+    // workbook was chosen: its spaces go now.
+    form::RemoveListSpaces(dataSheet);
+  }
+  if (options.addTotal) {
+    const ComputedTotal computed = AddTotalFromSubjects(dataSheet, subjects);
+    if (!computed.done) {
+      app.MsgBox(computed.message, host::kMsgExclamation, kWarningTitle);
+      return false;
+    }
+    state.ListNotes.push_back(computed.message);
+  }
+  return true;
+}
+
+// The work table's total column: the one the option names is called "总分"
+// there, and a "总分" column of the list beside it "原总分". 0 when the
+// list has no such column.
+int32_t NameTotalColumn(host::Worksheet& work, const DivisionOptions& options) {
+  const int32_t column = sheets::FindHeaderColumn(work, TotalHeaderOf(options));
+  if (column == 0 || options.totalOption.empty() || options.totalOption == kTotalHeader) return column;
+  for (int32_t other = sheets::FindHeaderColumn(work, kTotalHeader); other != 0;
+       other = sheets::FindHeaderColumn(work, kTotalHeader)) {
+    work.SetCellValue(1, other, kFormerTotalHeader);
+  }
+  work.SetCellValue(1, column, kTotalHeader);
+  return column;
+}
+
 // Steps 5 to 16, from an empty work table to the beep. Returns false when a
 // message ended the division.
 bool RunDivision(host::Application& app, form::Form& form, form::ModuleState& state,
@@ -149,17 +213,18 @@ bool RunDivision(host::Application& app, form::Form& form, form::ModuleState& st
   table.sexColumn = sheets::FindHeaderColumn(work, "性别");
   table.boardingColumn = sheets::FindHeaderColumn(work, "住校");
   table.currentColumn = sheets::FindHeaderColumn(work, "应届");
-  table.totalColumn = sheets::FindHeaderColumn(work, "总分");
+  table.totalColumn = NameTotalColumn(work, options);
   for (const std::string& name : options.balanceColumns) {
     table.balanceColumns.emplace_back(name, sheets::FindHeaderColumn(work, name));
   }
   if (table.totalColumn == 0) {
-    app.MsgBox(MissingTotalColumnMessage(dataSheet), host::kMsgExclamation, kWarningTitle);
+    app.MsgBox(MissingTotalColumnMessage(dataSheet, options.totalOption, EntrySubjects(app)), host::kMsgExclamation,
+               kWarningTitle);
     return false;
   }
   // A total the division cannot read is named on "数据表", where the
   // teacher finds it, not on the sorted work table.
-  CheckTotals(dataSheet);
+  CheckTotals(dataSheet, TotalHeaderOf(options));
   const host::Range region = work.Cells(1, 1).CurrentRegion();
   table.spareColumn = region.ColumnsCount() + 1;
   table.rowCount = region.RowsCount();
@@ -220,6 +285,8 @@ void DivideClasses(host::Application& app, form::Form& form, form::ModuleState& 
   }
   state.LastRefinement.clear();
   state.LastRefinementNotes.clear();
+  state.ListNotes.clear();
+  state.AskedHeaderRow = 0;
   DivisionOptions options = ReadOptions(app, form);
   const std::string roundingChoice = host::CellText(HostSheet(app, kTemplateSheetName), 2, 3);
   host::Workbook& dataBook = host::Workbooks(app)(state.DataBookName);
@@ -227,14 +294,15 @@ void DivideClasses(host::Application& app, form::Form& form, form::ModuleState& 
     app.MsgBox(kNoDataSheet, host::kMsgPlain, kHintTitle);
     return;
   }
+  host::Worksheet& dataSheet = host::SheetsOf(dataBook)(kDataSheetName);
+  if (!PrepareList(app, options, state, dataSheet)) return;
   // Students after a blank row would be left out: refuse before any work.
-  const host::Worksheet& dataSheet = host::SheetsOf(dataBook)(kDataSheetName);
   const std::string outside = ValuesOutsideListWarning(dataSheet);
   if (!outside.empty()) {
     app.MsgBox(outside, host::kMsgExclamation, kWarningTitle);
     return;
   }
-  for (const std::string& refusal : {ListSizeWarning(dataSheet, options.classCount), UncomputedTotalsWarning(dataSheet)}) {
+  for (const std::string& refusal : {ListSizeWarning(dataSheet, options.classCount), UncomputedTotalsWarning(dataSheet, TotalHeaderOf(options))}) {
     if (!refusal.empty()) {
       app.MsgBox(refusal, host::kMsgExclamation, kWarningTitle);
       return;

@@ -11,20 +11,65 @@
 #include "host/errors.h"
 #include "host/formula.h"
 #include "host/rect.h"
+#include "division/list_layout.h"
+#include "division/total_column.h"
 #include "sheets/lookups.h"
 
 namespace fenban::division {
 
 namespace {
 
-constexpr const char* kTotalHeader = "总分";
 constexpr size_t kListedCells = 5;
 // Rows below the header that a finished division sheet adds: its title row.
 constexpr int32_t kDivisionTitleRows = 1;
 
 std::string Address(int32_t row, int32_t column) { return host::RectAddress(host::Rect{row, column, row, column}); }
 
-bool IsTotalHeader(const host::Value& value) { return value.IsText() && value.Text() == kTotalHeader; }
+bool IsHeader(const host::Value& value, const std::string& header) { return value.IsText() && value.Text() == header; }
+
+// The headers of row 1 that are in `names`, in the order of the row.
+std::vector<std::string> HeadersAmong(const host::Worksheet& sheet, const std::vector<std::string>& names) {
+  std::vector<std::string> found;
+  const int32_t lastColumn = sheet.UsedRect().col2;
+  for (int32_t column = 1; column <= lastColumn; ++column) {
+    const std::string text = HeaderText(sheet.CellValue(1, column));
+    if (std::find(names.begin(), names.end(), text) != names.end() &&
+        std::find(found.begin(), found.end(), text) == found.end()) {
+      found.push_back(text);
+    }
+  }
+  return found;
+}
+
+std::string Quoted(const std::vector<std::string>& texts) {
+  std::string joined;
+  for (const std::string& text : texts) joined += (joined.empty() ? "" : "、") + ("“" + text + "”");
+  return joined;
+}
+
+// What to change when the total column is not found: the option that names
+// it, a well-known total header to name there (never taken unasked), or the
+// subjects of the entry template to add up.
+std::string TotalColumnAdvice(const host::Worksheet& sheet, const std::string& chosen,
+                              const std::vector<std::string>& subjects) {
+  if (!chosen.empty()) {
+    return "请把“总分列”改为第 1 行里总分那一列的表头（命令行 --total-column 表头），或清空“总分列”，使用“总分”列，再分班。";
+  }
+  const std::vector<std::string> totals = HeadersAmong(sheet, WellKnownTotalHeaders());
+  if (totals.size() == 1) {
+    return "第 1 行有" + Quoted(totals) + "：要用它作总分，请在“总分列”里填“" + totals[0] + "”（命令行 --total-column " +
+           totals[0] + "），再分班。";
+  }
+  if (totals.size() > 1) {
+    return "第 1 行有" + Quoted(totals) + "：请在“总分列”里填要用的那一列的表头（命令行 --total-column 表头），再分班。";
+  }
+  const std::vector<std::string> marks = HeadersAmong(sheet, subjects);
+  if (!marks.empty()) {
+    return "第 1 行有登记表的学科" + Quoted(marks) +
+           "：要用各科成绩之和作总分，请勾选“用各科成绩算总分”（命令行 --total-from-subjects），或在第 1 行加一列“总分”，再分班。";
+  }
+  return "请在第 1 行加一列“总分”，或在“总分列”里填总分那一列的表头（命令行 --total-column 表头），再分班。";
+}
 
 // The merged area of the sheet that covers the cell, if any (none where the
 // host cannot list its merged areas).
@@ -116,15 +161,18 @@ std::string ListSizeWarning(const host::Worksheet& dataSheet, int32_t classCount
   return "";
 }
 
-std::string MissingTotalColumnMessage(const host::Worksheet& dataSheet) {
-  const std::string plain = "数据表没有“总分”列，不能分班！";
+std::string MissingTotalColumnMessage(const host::Worksheet& dataSheet, const std::string& chosen,
+                                      const std::vector<std::string>& subjects) {
+  const std::string header = chosen.empty() ? kTotalHeader : chosen;
+  const std::string plain = chosen.empty() ? "数据表没有“总分”列，不能分班！"
+                                           : "数据表没有“总分列”指定的“" + chosen + "”列，不能分班！";
   const host::Rect used = dataSheet.UsedRect();
   // The first empty header cell ends the headers that are read.
   int32_t firstEmpty = 1;
   while (firstEmpty <= used.col2 && !dataSheet.CellValue(1, firstEmpty).IsEmpty()) ++firstEmpty;
   for (int32_t column = firstEmpty + 1; column <= used.col2; ++column) {
-    if (!IsTotalHeader(dataSheet.CellValue(1, column))) continue;
-    const std::string where = "数据表的“总分”在 " + Address(1, column) + "，但读不到：";
+    if (!IsHeader(dataSheet.CellValue(1, column), header)) continue;
+    const std::string where = "数据表的“" + header + "”在 " + Address(1, column) + "，但读不到：";
     const std::string stop = "表头只读到第一个空的表头单元格 " + Address(1, firstEmpty) + " 为止";
     if (const std::optional<host::Rect> merged = MergeCovering(dataSheet, 1, firstEmpty)) {
       return where + "表头行的 " + host::RectAddress(*merged) + " 是合并单元格，合并后 " + Address(1, firstEmpty) +
@@ -132,19 +180,27 @@ std::string MissingTotalColumnMessage(const host::Worksheet& dataSheet) {
     }
     return where + stop + "。请给 " + Address(1, firstEmpty) + " 填上表头（或删除这一列），再分班。";
   }
-  // A title row above the headers.
+  // A title row above the headers that is not a plain title.
   for (int32_t row = 2; row <= std::min(used.row2, 5); ++row) {
     for (int32_t column = 1; column <= used.col2; ++column) {
-      if (!IsTotalHeader(dataSheet.CellValue(row, column))) continue;
-      return "数据表的“总分”在 " + Address(row, column) + "，但表头应在第 1 行：分班把第 1 行当作表头。请删除表头上面的 " +
+      if (!IsHeader(dataSheet.CellValue(row, column), header)) continue;
+      return "数据表的“" + header + "”在 " + Address(row, column) +
+             "，但表头应在第 1 行：分班把第 1 行当作表头。第 1 行：" + HeadersOfRow(dataSheet, 1) + "。请删除表头上面的 " +
              std::to_string(row - 1) + " 行（标题或合并单元格），让表头在第 1 行，再分班。";
     }
   }
-  return plain;
+  std::string found = "第 1 行的表头：" + HeadersOfRow(dataSheet, 1) + "。";
+  // A row 1 of one value reads as a title: the rows below it are shown too.
+  if (used.col2 > 1 && dataSheet.ValuesWithin(host::Rect{1, 2, 1, used.col2}) == std::nullopt) {
+    for (int32_t row = 2; row <= std::min(used.row2, 4); ++row) {
+      found += "第 " + std::to_string(row) + " 行：" + HeadersOfRow(dataSheet, row) + "。";
+    }
+  }
+  return plain + found + TotalColumnAdvice(dataSheet, chosen, subjects);
 }
 
-std::string UncomputedTotalsWarning(const host::Worksheet& dataSheet) {
-  const int32_t totalColumn = sheets::FindHeaderColumn(dataSheet, kTotalHeader);
+std::string UncomputedTotalsWarning(const host::Worksheet& dataSheet, const std::string& totalHeader) {
+  const int32_t totalColumn = sheets::FindHeaderColumn(dataSheet, totalHeader);
   if (totalColumn == 0) return "";
   const int32_t lastRow = dataSheet.CurrentRegion(1, 1).row2;
   if (!dataSheet.HasUncomputedFormulas()) return "";
@@ -161,9 +217,9 @@ std::string UncomputedTotalsWarning(const host::Worksheet& dataSheet) {
   std::string listed;
   for (size_t i = 0; i < cells.size() && i < kListedCells; ++i) listed += (i > 0 ? "，" : "") + cells[i];
   if (cells.size() > kListedCells) listed += "……共 " + std::to_string(cells.size()) + " 个";
-  return "工作表“" + dataSheet.Name() + "”的“总分”列有算不出的公式，不能分班：" + listed +
+  return "工作表“" + dataSheet.Name() + "”的“" + totalHeader + "”列有算不出的公式，不能分班：" + listed +
          "。文件里没有保存这些公式的结果（用程序脚本写的名单常常这样），fenban 又算不了这种公式。请在 WPS、Excel 或 "
-         "LibreOffice 里打开这个文件并保存一次（会存下公式的结果），或把“总分”列改为数值，再分班。";
+         "LibreOffice 里打开这个文件并保存一次（会存下公式的结果），或把“" + totalHeader + "”列改为数值，再分班。";
 }
 
 std::string UnusedGroupsNotice(const host::Worksheet& dataSheet) {

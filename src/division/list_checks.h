@@ -17,16 +17,20 @@ namespace fenban::division {
 // when the list fits. classCount below 1 is left to the division.
 std::string ListSizeWarning(const host::Worksheet& dataSheet, int32_t classCount);
 
-// The refusal for a data sheet whose "总分" header the division does not
-// find: where "总分" stands when it is there after all (right of an empty or
-// merged header cell, or below row 1) and what to do; otherwise the plain
-// message that the column is missing.
-std::string MissingTotalColumnMessage(const host::Worksheet& dataSheet);
+// The refusal for a data sheet whose total column the division does not
+// find ("总分", or the header `chosen` in the option "总分列" names): where
+// it stands when it is there after all (right of an empty or merged header
+// cell, or below row 1) and what to do; otherwise the message that the
+// column is missing, the headers of row 1 (and of the rows below when row 1
+// reads as a title) and what to change: the option, a well-known total
+// header to name in it, or the `subjects` of the entry template to add up.
+std::string MissingTotalColumnMessage(const host::Worksheet& dataSheet, const std::string& chosen,
+                                      const std::vector<std::string>& subjects);
 
 // The refusal for totals that are formulas the file holds without their
 // results and that could not be computed: it names the sheet, the cells and
 // their formulas. Empty when every total can be read.
-std::string UncomputedTotalsWarning(const host::Worksheet& dataSheet);
+std::string UncomputedTotalsWarning(const host::Worksheet& dataSheet, const std::string& totalHeader);
 
 // The notice that "分开"/"同班" entries are used only by the refinement;
 // empty when the list has none of them.

@@ -302,6 +302,20 @@ void WriteXlsxReplacing(const host::ModelWorkbook& book, const std::string& targ
   });
 }
 
+bool WriteXlsxNew(const host::ModelWorkbook& book, const std::string& target) {
+  return Guarded(target, [&] {
+    const TemporaryFile temporary = WriteChecked(book, target);
+    // A second name for the written file, given only when the target does
+    // not exist: a file made meanwhile is never replaced.
+    if (::link(temporary.Path().c_str(), target.c_str()) != 0) {
+      if (errno == EEXIST) return false;
+      throw FormatError(std::string("不能建立文件 (cannot create the file): ") + std::strerror(errno));
+    }
+    SyncFolder(FolderOf(target));
+    return true;
+  });
+}
+
 void WriteTextReplacing(const std::string& text, const std::string& target) {
   Guarded(target, [&] {
     const std::string real = ResolveLink(target);

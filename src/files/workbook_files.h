@@ -80,6 +80,9 @@ SaveResult SaveWorkbook(host::ModelWorkbook& book);
 // Writes the model to target the same way (temporary file, read back,
 // rename), without the choice of a name beside the original.
 void WriteXlsxReplacing(const host::ModelWorkbook& book, const std::string& target);
+// Writes the model as a new .xlsx file at target the same way, but never
+// over a file: false (nothing written) when target exists.
+bool WriteXlsxNew(const host::ModelWorkbook& book, const std::string& target);
 // Writes a text file to target through a temporary file and a rename.
 void WriteTextReplacing(const std::string& text, const std::string& target);
 

@@ -13,6 +13,13 @@
 
 namespace fenban::form {
 
+void RemoveListSpaces(host::Worksheet& sheet) {
+  const host::Range block = sheet.GetRange("A1").CurrentRegion();
+  block.Replace(" ", "", host::kLookAtPart);
+  block.Replace("\u3000", "", host::kLookAtPart);
+  block.Replace("\u00A0", "", host::kLookAtPart);
+}
+
 void SelectDataWorkbook(host::Application& app, Form& form, ModuleState& state) {
   const std::optional<std::string> chosen = form.ListValue("ltbBiao");
   if (!chosen) host::Raise(host::kErrInvalidNull);
@@ -55,10 +62,7 @@ void SelectDataWorkbook(host::Application& app, Form& form, ModuleState& state) 
   window.SetSplitColumn(0);
   window.SetFreezePanes(true);
 
-  const host::Range block = app.ActiveSheet().GetRange("A1").CurrentRegion();
-  block.Replace(" ", "", host::kLookAtPart);
-  block.Replace("\u3000", "", host::kLookAtPart);
-  block.Replace("\u00A0", "", host::kLookAtPart);
+  RemoveListSpaces(app.ActiveSheet());
 
   host::Window& windowAfter = app.ActiveWindow();
   windowAfter.SetScrollRow(1);

@@ -22,6 +22,8 @@ TextBox& FormModel::Text(const std::string& name) {
   if (name == "txtJiGe") return txtJiGe;
   if (name == "txtNMing") return txtNMing;
   if (name == "txtJunHeng") return txtJunHeng;
+  if (name == "txtZongFenLie") return txtZongFenLie;
+  if (name == "txtBiaoTouHang") return txtBiaoTouHang;
   host::Raise(host::kErrHost, "窗体上没有名为 " + name + " 的文本框");
 }
 
@@ -30,6 +32,7 @@ CheckBox& FormModel::Check(const std::string& name) {
   if (name == "chbZuXiao") return chbZuXiao;
   if (name == "chbYingJie") return chbYingJie;
   if (name == "chbYouHua") return chbYouHua;
+  if (name == "chbSuanZongFen") return chbSuanZongFen;
   host::Raise(host::kErrHost, "窗体上没有名为 " + name + " 的复选框");
 }
 

@@ -77,6 +77,9 @@ class FormModel : public Form {
   CheckBox chbXingBie, chbZuXiao, chbYingJie;
   CheckBox chbYouHua;  // refine the dealt classes
   TextBox txtJunHeng;  // extra category columns to spread evenly ("均衡列")
+  TextBox txtZongFenLie;   // the header of the total column ("" for "总分"), stored in "DTB"
+  TextBox txtBiaoTouHang;  // the header row the teacher confirmed for this division (empty for none)
+  CheckBox chbSuanZongFen; // add up the subjects into a "总分" column before this division
 
   // Controls by name; an unknown name raises run-time error 438-like 1004.
   TextBox& Text(const std::string& name);

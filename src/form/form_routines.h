@@ -7,6 +7,7 @@
 #include "form/form.h"
 #include "form/module_state.h"
 #include "host/application.h"
+#include "sheets/workbook_layout.h"
 
 namespace fenban::form {
 
@@ -16,6 +17,8 @@ void InitializeForm(host::Application& app, Form& form);
 void MakeFormResizable(Form& form, const std::string& caption);
 // Opens or activates the chosen data workbook, prepares its "数据表", loads its counters.
 void SelectDataWorkbook(host::Application& app, Form& form, ModuleState& state);
+// Removes ordinary, full-width and no-break spaces from the block around A1.
+void RemoveListSpaces(host::Worksheet& sheet);
 // Stores a check box's value in "DTB" row 2, in its column of kOptionControls (by event name).
 void SaveCheckOption(host::Application& app, Form& form, const std::string& eventName);
 // Validates a numeric option box and stores it in "DTB" row 2 at `column`.
@@ -26,11 +29,19 @@ void ClassCountAfterUpdate(host::Application& app, Form& form, const ModuleState
 void ExcellentAfterUpdate(host::Application& app, Form& form, const ModuleState& state);      // txtYouXiu
 void PassAfterUpdate(host::Application& app, Form& form, const ModuleState& state);           // txtJiGe
 void TopNAfterUpdate(host::Application& app, Form& form, const ModuleState& state);           // txtNMing
+// Stores the header named in txtZongFenLie ("总分列"), without spaces around
+// it, in "DTB" row 2; an empty box stores nothing there (the column "总分").
+void TotalColumnAfterUpdate(host::Application& app, Form& form);
+// The header of the total column the form names: txtZongFenLie's text, ""
+// for "总分" and for a form without that box.
+std::string TotalColumnOption(Form& form);
 // Opens "help.doc" beside the host workbook with the platform's document opener.
 void OpenHelpDocument(host::Application& app);
 
 // The host workbook's settings sheet "DTB"; error 9 when it is missing.
 host::Worksheet& SettingsSheet(host::Application& app);
+
+using sheets::kTotalColumnOptionColumn;
 
 // Folder separator used when building paths.
 #ifdef _WIN32

@@ -25,7 +25,9 @@ struct ModuleState {
   int32_t NextSheetNo = 0;   // number of the next division sheet pair
   int32_t SkipSheetNo = 0;   // a number the division does not hand out
   std::vector<BalanceFigure> LastRefinement;  // the last division's figures; empty when it was not refined
-  std::vector<std::string> LastRefinementNotes;  // "分开"/"同班" groups the last refinement could not meet
+  std::vector<std::string> LastRefinementNotes;
+  std::vector<std::string> ListNotes;
+  int32_t AskedHeaderRow = 0;  // the header row the last division asked the teacher to confirm, 0 for none  // what the last division changed on "数据表" first (title rows, totals)  // "分开"/"同班" groups the last refinement could not meet
 };
 
 }  // namespace fenban::form

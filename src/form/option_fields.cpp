@@ -85,6 +85,25 @@ void ValidateCount(host::Application& app, const ModuleState& state, Form& form,
                       option.defaultValue, option.zeroMeansDefault, option.capPerClass);
 }
 
+void TotalColumnAfterUpdate(host::Application& app, Form& form) {
+  const std::string header = TotalColumnOption(form);
+  form.SetControlValue("txtZongFenLie", host::Value(header));
+  SettingsSheet(app).SetCellValue(2, kTotalColumnOptionColumn, header.empty() ? host::Value() : host::Value(header));
+}
+
+std::string TotalColumnOption(Form& form) {
+  std::string header;
+  host::SkipOnError([&] {
+    const host::Value value = form.ControlValue("txtZongFenLie");
+    if (!value.IsError()) header = value.ToText();
+  });
+  const auto isSpace = [](char c) { return c == ' ' || c == '\t'; };
+  while (!header.empty() && isSpace(header.back())) header.pop_back();
+  size_t start = 0;
+  while (start < header.size() && isSpace(header[start])) ++start;
+  return header.substr(start);
+}
+
 void ClassCountAfterUpdate(host::Application& app, Form& form, const ModuleState& state) {
   constexpr const OptionControl& kClasses = OptionControlNamed("txtFenBan");
   int32_t n = kClasses.defaultValue;

@@ -49,6 +49,7 @@ void InitializeForm(host::Application& app, Form& form) {
   }
   // The balance columns are text, outside the table of the eight options.
   LoadTextBox(app, form, "txtJunHeng", kBalanceColumnsColumn);
+  LoadTextBox(app, form, "txtZongFenLie", kTotalColumnOptionColumn);
 
   host::SkipOnError([&] { MakeFormResizable(form, form.Caption()); });
 }

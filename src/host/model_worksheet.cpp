@@ -411,6 +411,12 @@ void ModelWorksheet::SetRowHeight(int32_t firstRow, int32_t lastRow, double heig
   }
 }
 
+void ModelWorksheet::UnMerge(const Rect& area) {
+  CheckRect(area);
+  ContentChanged();
+  std::erase_if(merges_, [&area](const Rect& merge) { return Intersects(merge, area); });
+}
+
 void ModelWorksheet::Merge(const Rect& area) {
   CheckRect(area);
   if (area.row1 == area.row2 && area.col1 == area.col2) return;

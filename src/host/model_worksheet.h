@@ -83,6 +83,7 @@ class ModelWorksheet final : public Worksheet {
   double RowHeight(int32_t row) const override;
   void SetRowHeight(int32_t firstRow, int32_t lastRow, double height) override;
   void Merge(const Rect& area) override;
+  void UnMerge(const Rect& area) override;
   const std::vector<Rect>& MergedAreas() const override { return merges_; }
   void AddHPageBreak(int32_t beforeRow) override;
   void ResetAllPageBreaks() override { pageBreaks_.clear(); }

@@ -106,6 +106,9 @@ class Worksheet {
   virtual double RowHeight(int32_t row) const = 0;
   virtual void SetRowHeight(int32_t firstRow, int32_t lastRow, double height) = 0;
   virtual void Merge(const Rect& area) = 0;
+  // Splits every merged area that meets `area` back into single cells; the
+  // value stays in each area's top-left cell.
+  virtual void UnMerge(const Rect& area) = 0;
   virtual const std::vector<Rect>& MergedAreas() const = 0;
 
   // Page breaks and set-up.

@@ -22,6 +22,8 @@ void FillSettingsSheet(host::Worksheet& dtb) {
                                                             : host::Value::Boolean(option.defaultValue != 0));
   }
   dtb.SetCellValue(1, form::kBalanceColumnsColumn, "均衡列");  // empty in row 2: no balance columns
+  // The total column's option: empty means the column "总分".
+  dtb.SetCellValue(1, sheets::kTotalColumnOptionColumn, "总分列");
 }
 
 void FillEntrySheet(host::Worksheet& entry) {

@@ -15,6 +15,11 @@ inline constexpr const char* kWarningTitle = "警告";
 inline constexpr const char* kNoticeTitle = "提示";
 inline constexpr const char* kErrorTitle = "错误";
 
+// The "DTB" column of row 2 that keeps the option "总分列", the header of the
+// total column. Host workbooks made before it have nothing there: the total
+// column is "总分".
+inline constexpr int32_t kTotalColumnOptionColumn = 12;
+
 inline constexpr const char* kDivisionSheetPrefix = "分班表";
 inline constexpr const char* kStatisticsSheetPrefix = "统计表";
 

@@ -31,8 +31,11 @@ std::optional<std::string> UploadNameProblem(const std::string& name) {
     return "不能上传隐藏文件或锁文件 (hidden and lock files are refused)";
   }
   std::string lower = LowerAscii(name);
-  std::string extension = EndsWith(lower, ".xlsx") ? ".xlsx" : EndsWith(lower, ".xls") ? ".xls" : "";
-  if (extension.empty()) return "只能上传 .xlsx 或 .xls 工作簿 (only .xlsx and .xls workbooks)";
+  std::string extension = EndsWith(lower, ".xlsx") ? ".xlsx"
+                          : EndsWith(lower, ".xls") ? ".xls"
+                          : EndsWith(lower, ".csv") ? ".csv"
+                                                    : "";
+  if (extension.empty()) return "只能上传 .xlsx、.xls 工作簿或 .csv 名单 (only .xlsx and .xls workbooks and .csv lists)";
   if (name.size() == extension.size()) return "文件名不能只有扩展名 (the name is only an extension)";
   return std::nullopt;
 }

@@ -12,7 +12,7 @@ inline constexpr size_t kMaxUploadBytes = 64u * 1024u * 1024u;
 
 // Why `name` cannot be the name of an uploaded data workbook, or nothing when
 // it can: a plain file name (no folder part, not hidden, not a lock file)
-// ending in .xlsx or .xls.
+// ending in .xlsx, .xls or .csv (a list read into a new workbook).
 std::optional<std::string> UploadNameProblem(const std::string& name);
 
 }  // namespace fenban::web

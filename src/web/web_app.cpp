@@ -313,8 +313,15 @@ void WebApp::AddApiRoutes() {
   // files as they are (and of the moves as they are).
   auto current = [&ws](const json& body, bool movesToo) { ws.RequireCurrent(BaseOf(body), movesToo); };
   server_.Post("/api/divide", Api([&ws, current](const httplib::Request& request) {
-    current(BodyOf(request), true);
-    return ws.Divide();
+    const json body = BodyOf(request);
+    current(body, true);
+    app::ListOptions list;
+    if (body.contains("headerRow") && body["headerRow"].is_number_integer()) {
+      list.headerRow = static_cast<int32_t>(std::clamp<int64_t>(body["headerRow"].get<int64_t>(), 0, INT32_MAX));
+    }
+    list.totalFromSubjects = body.contains("totalFromSubjects") && body["totalFromSubjects"].is_boolean() &&
+                             body["totalFromSubjects"].get<bool>();
+    return ws.Divide(list);
   }));
   server_.Post("/api/stats", Api([&ws, current](const httplib::Request& request) {
     json body = BodyOf(request);
@@ -390,7 +397,11 @@ void WebApp::AddApiRoutes() {
       throw WebError(400, "不能上传", "请求里没有文件 (no file in the request)");
     }
     httplib::MultipartFormData file = request.get_file_value("file");
-    return ws.Upload(file.filename, file.content);
+    const bool replace = request.has_file("replace") && request.get_file_value("replace").content == "1";
+    return ws.Upload(file.filename, file.content, replace);
+  }));
+  server_.Post("/api/remove", Api([&ws](const httplib::Request& request) {
+    return ws.Remove(TextField(BodyOf(request), "book"));
   }));
   server_.Get("/api/download", Download([&ws](const httplib::Request& request, httplib::Response& response) {
     std::filesystem::path path = ws.DataBookPath(request.get_param_value("book"));

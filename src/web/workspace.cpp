@@ -10,8 +10,12 @@
 
 #include <fmt/format.h>
 
+#include "app/app_error.h"
 #include "app/host_folder.h"
 #include "app/kept_copy.h"
+#include "app/workbook_history.h"
+#include "files/csv_list.h"
+#include "files/temporary_files.h"
 #include "files/workbook_files.h"
 #include "form/form_routines.h"
 #include "form/option_controls.h"
@@ -290,6 +294,8 @@ json Workspace::State() {
   // The balance columns: a text box outside the table of the eight options.
   options["txtJunHeng"] = ControlValue(form.txtJunHeng.value);
   controls.push_back({{"control", "txtJunHeng"}, {"kind", "text"}, {"label", "均衡列"}});
+  // The total column's option is a text of its own, outside the table of counts and check boxes.
+  options["txtZongFenLie"] = ControlValue(form.txtZongFenLie.value);
   json subjects = json::array();
   std::string round;
   using Entry = sheets::EntryTemplate;
@@ -334,8 +340,20 @@ json Workspace::State() {
 }
 
 json Workspace::Select(const std::string& shownBook) {
-  const std::string book = RawBookName(shownBook);
+  std::string book = RawBookName(shownBook);
   if (pending_ && book != pending_->book) RefuseWhilePending("选择别的工作簿");
+  // A CSV list put into 数据/ by hand is read into a new workbook, which is chosen.
+  std::string converted;
+  if (files::IsCsvName(book) && fs::is_regular_file(DataBookPath(shownBook))) {
+    try {
+      const files::CsvConversion conversion =
+          files::ConvertCsvList((folder_ / form::kDataFolderName).string(), book);
+      converted = conversion.note;
+      book = conversion.workbookName;
+    } catch (const host::RuntimeError& error) {
+      throw WebError(400, kNotice, error.Description());
+    }
+  }
   FormRun run = OpenRun(false);
   bool ok = run.session->SelectBook(book);
   // As the terminal does: an .xls list whose results went to its
@@ -343,6 +361,7 @@ json Workspace::Select(const std::string& shownBook) {
   if (ok) app::RefuseToReplaceTheKeptCopy(run.session->DataBook());
   if (ok) chosen_ = book;
   json result = Outcome(run, ok);
+  if (!converted.empty()) result["notes"].push_back(converted);
   result["state"] = State();
   return result;
 }
@@ -367,6 +386,10 @@ json Workspace::SetOption(const std::string& control, const json& value) {
     }
   } else if (control == "txtJunHeng") {
     ok = run.session->ApplyBalance(EntryText(value));
+  } else if (control == "txtZongFenLie") {
+    app::ListOptions list;
+    list.totalColumn = EntryText(value);
+    ok = run.session->ApplyListOptions(list);
   } else {
     throw WebError(400, kNotice, fmt::format("没有这个选项 (unknown option): {}", control));
   }
@@ -382,14 +405,20 @@ json Workspace::SetOption(const std::string& control, const json& value) {
   return result;
 }
 
-json Workspace::Divide() {
+json Workspace::Divide(const app::ListOptions& list) {
   RefuseWhilePending("分班");
   FormRun run = OpenRun(true);
-  bool ok = run.session->Fire("cmdFenBanClick");
+  // The total column is the stored option's; only this division's boxes come with it.
+  app::ListOptions thisDivision = list;
+  thisDivision.totalColumn.reset();
+  bool ok = run.session->ApplyListOptions(thisDivision) && run.session->Fire("cmdFenBanClick");
   json result = Outcome(run, ok);
+  const form::ModuleState& state = run.session->Bridge().State();
+  if (state.AskedHeaderRow != 0) result["askHeaderRow"] = state.AskedHeaderRow;
   if (result["ok"].get<bool>()) {
     int32_t number = run.session->NewDivisionSheetNumber();
     result["notes"] = SaveBooks(run, {&run.session->HostBook(), &run.session->DataBook()});
+    for (const std::string& note : state.ListNotes) result["notes"].push_back(note);
     result["sheet"] = fmt::format("分班表{}", number);
     if (run.services->UsedSeed()) result["seed"] = *run.services->UsedSeed();
     json refinement = json::array();
@@ -483,7 +512,21 @@ fs::path Workspace::DataBookPath(const std::string& shownBook) {
 
 fs::path Workspace::HelpDocumentPath() const { return folder_ / app::kManualName; }
 
-json Workspace::Upload(const std::string& givenName, const std::string& bytes) {
+namespace {
+
+// The bytes in a new temporary file in `folder`.
+files::TemporaryFile WrittenTemporary(const fs::path& folder, const std::string& bytes) {
+  files::TemporaryFile temporary(folder.string(), 0644);
+  std::ofstream file(temporary.Path(), std::ios::binary);
+  file.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  file.flush();
+  if (!file) throw WebError(500, "不能上传", fmt::format("无法写入 cannot write {}", folder.string()));
+  return temporary;
+}
+
+}  // namespace
+
+json Workspace::Upload(const std::string& givenName, const std::string& bytes, bool replace) {
   // A name the page can show and send back: bytes that are not UTF-8 become "_".
   const std::string name = Utf8Name(givenName);
   if (std::optional<std::string> problem = UploadNameProblem(name)) {
@@ -495,41 +538,74 @@ json Workspace::Upload(const std::string& givenName, const std::string& bytes) {
   fs::path data = folder_ / form::kDataFolderName;
   std::error_code ec;
   fs::create_directories(data, ec);
-  fs::path target = data / name;
-  if (fs::exists(target, ec)) {
-    throw WebError(409, "不能上传",
-                   fmt::format("数据文件夹里已有 “{}”，没有覆盖它。请换个文件名。 (a file of that name exists)", name));
-  }
-  try {
-    files::ReadWorkbookFromMemory(bytes.data(), bytes.size(), name);
-  } catch (const host::RuntimeError& error) {
-    throw WebError(400, "不能上传", fmt::format("“{}” 不是能读的工作簿 (not a readable workbook): {}", name,
-                                                error.Description()));
-  }
-  fs::path temporary = data / (".upload-" + NewToken() + ".tmp");
-  {
-    std::ofstream file(temporary, std::ios::binary);
-    file.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    file.flush();
-    if (!file) {
-      file.close();
-      fs::remove(temporary, ec);
-      throw WebError(500, "不能上传", fmt::format("无法写入 cannot write {}", data.string()));
+  json notes = json::array();
+  std::string book = name;
+  if (files::IsCsvName(name)) {
+    try {
+      const files::CsvConversion conversion = files::ConvertCsvBytes(bytes, data.string(), name);
+      book = conversion.workbookName;
+      notes.push_back(conversion.note);
+    } catch (const host::RuntimeError& error) {
+      throw WebError(400, "不能上传", fmt::format("“{}” 不是能读的 CSV 名单: {}", name, error.Description()));
+    }
+  } else {
+    try {
+      files::ReadWorkbookFromMemory(bytes.data(), bytes.size(), name);
+    } catch (const host::RuntimeError& error) {
+      throw WebError(400, "不能上传", fmt::format("“{}” 不是能读的工作簿 (not a readable workbook): {}", name,
+                                                  error.Description()));
+    }
+    const fs::path target = data / name;
+    if (fs::exists(target, ec)) {
+      if (!replace) {
+        return {{"ok", false},
+                {"ask", "replace"},
+                {"book", name},
+                {"text", fmt::format("数据文件夹里已有“{}”。要用上传的文件替换它吗？原来的文件会留作旧版本，可以恢复。", name)},
+                {"state", State()}};
+      }
+      RefuseWhilePending("替换名单");
+      files::TemporaryFile temporary = WrittenTemporary(data, bytes);
+      try {
+        const app::KeptVersion kept = app::ReplaceKeepingVersion(target, temporary, "上传替换");
+        notes.push_back(fmt::format("已用上传的文件替换“{}”，原来的文件留作版本 {}。", name, kept.number));
+      } catch (const app::AppError& error) {
+        throw WebError(409, "不能上传", error.what());
+      }
+    } else {
+      files::TemporaryFile temporary = WrittenTemporary(data, bytes);
+      // link() never replaces an existing file, unlike rename().
+      if (::link(temporary.Path().c_str(), target.c_str()) != 0) {
+        const int linkError = errno;
+        throw WebError(linkError == EEXIST ? 409 : 500, "不能上传",
+                       fmt::format("无法保存 “{}” (cannot store the file): {}", name, std::strerror(linkError)));
+      }
+      notes.push_back("已上传 uploaded: " + name);
     }
   }
-  // link() never replaces an existing file, unlike rename().
-  int linked = ::link(temporary.c_str(), target.c_str());
-  int linkError = errno;
-  fs::remove(temporary, ec);
-  if (linked != 0) {
-    throw WebError(linkError == EEXIST ? 409 : 500, "不能上传",
-                   fmt::format("无法保存 “{}” (cannot store the file): {}", name, std::strerror(linkError)));
-  }
-  json result = {{"ok", true}, {"boxes", json::array()}, {"notes", json::array({"已上传 uploaded: " + name})}};
-  if (name != givenName) result["notes"].push_back("原来的文件名不是 UTF-8 文字，已改名为 “" + name + "”");
-  result["book"] = name;
+  if (name != givenName) notes.push_back("原来的文件名不是 UTF-8 文字，已改名为 “" + name + "”");
+  // The new list is the one chosen, unless moves on another wait to be saved.
+  json result = pending_ ? json{{"ok", true}, {"boxes", json::array()}} : Select(book);
+  result["notes"] = notes;
+  result["book"] = book;
   result["state"] = State();
   return result;
+}
+
+json Workspace::Remove(const std::string& shownBook) {
+  const fs::path workbook = DataBookPath(shownBook);
+  const std::string book = RawBookName(shownBook);
+  if (pending_ && pending_->book == book) RefuseWhilePending("移除名单");
+  app::KeptVersion kept;
+  try {
+    kept = app::RemoveKeepingVersion(workbook, "移除名单");
+  } catch (const app::AppError& error) {
+    throw WebError(409, "不能移除", error.what());
+  }
+  if (chosen_ == book) chosen_.clear();
+  json notes = json::array({fmt::format("已从数据文件夹移除“{}”，它留作版本 {}（恢复：fenban restore {}）。", ShownName(book),
+                                        kept.number, ShownName(book))});
+  return {{"ok", true}, {"boxes", json::array()}, {"notes", std::move(notes)}, {"state", State()}};
 }
 
 }  // namespace fenban::web

@@ -103,7 +103,9 @@ class Workspace {
   // Form commands; each answers {"ok", "boxes", "notes", "state", ...}.
   nlohmann::json Select(const std::string& book);
   nlohmann::json SetOption(const std::string& control, const nlohmann::json& value);
-  nlohmann::json Divide();
+  // `list` carries the header row confirmed and the request to add up the
+  // subjects; an answer that asks for the header row names it ("askHeaderRow").
+  nlohmann::json Divide(const app::ListOptions& list = {});
   nlohmann::json Rebuild(const std::string& sheet);
   nlohmann::json Delete(const std::string& sheet);
   // The class lists of a division of the chosen workbook, written beside it.
@@ -139,8 +141,13 @@ class Workspace {
   // Forgets moves made on files that changed since; the state as it is.
   nlohmann::json Reload();
 
-  // Puts an uploaded workbook into 数据/ under `name`, never over a file.
-  nlohmann::json Upload(const std::string& name, const std::string& bytes);
+  // Puts an uploaded workbook into 数据/ under `name` and chooses it. Over
+  // a file of that name only when `replace` (the file there is kept as a
+  // version); otherwise the answer asks ({"ok": false, "ask": "replace"}).
+  // A CSV list becomes a new workbook, never over a file.
+  nlohmann::json Upload(const std::string& name, const std::string& bytes, bool replace = false);
+  // Takes a data workbook out of 数据/, keeping it as a version.
+  nlohmann::json Remove(const std::string& book);
 
   // The versions kept of a data workbook of the listing, or of fenban.xlsx,
   // newest first; and the restore of one of them (the newest when number is

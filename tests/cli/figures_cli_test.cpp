@@ -167,10 +167,11 @@ save('一人.xlsx', [['姓名', '总分'], ['甲', 90]])
   ASSERT_EQ(RunPython(temp.Path(), kLists, {data.string()}), "");
   fs::copy_file(fs::path(FENBAN_TEST_DATA) / "password.xls", data / "密码.xls");
   const std::vector<std::pair<std::vector<std::string>, std::vector<std::string>>> cases = {
-      // Before: "数据表没有“总分”列" although it is in E1.
+      // Before: "数据表没有“总分”列" although it is in E1; then the merge
+      // was named; now it is offered to be undone.
       {{"divide", "合并.xlsx", "--classes", "2"},
-       {"警告: 数据表的“总分”在 E1，但读不到：表头行的 B1:D1 是合并单元格", "请取消表头的合并单元格",
-        "(the 总分 header stands beyond an empty header cell"}},
+       {"警告: 数据表的表头不在第 1 行：第 1 行像是表头（E1 是“总分”）。第 1 行：A1 姓名、B1 科目、E1 总分。合并单元格：B1:D1。",
+        "（命令行 --header-row 1）", "(the headers are not in row 1"}},
       // Before: "无法激活隐藏的工作表", naming nothing.
       {{"divide", "隐藏.xlsx", "--classes", "2"},
        {"工作簿“隐藏.xlsx”的“数据表”是隐藏的工作表", "取消隐藏", "(the sheet 数据表 is hidden"}},

@@ -88,7 +88,9 @@ TEST(DivideClassesMessages, NoTotalColumnStopsWithEmptyWorkingSheets) {
   // "总分" right of an empty header cell is not read; the message says where
   // it is instead of saying that there is none.
   const std::vector<std::pair<Table, std::string>> tables = {
-      {{{"姓名", "语文"}, {"甲", 90}}, "数据表没有“总分”列，不能分班！"},
+      {{{"姓名", "语文"}, {"甲", 90}},
+       "数据表没有“总分”列，不能分班！第 1 行的表头：A1 姓名、B1 语文。请在第 1 行加一列“总分”，或在“总分列”里填总分那一列"
+       "的表头（命令行 --total-column 表头），再分班。"},
       {{{"姓名", Value(), "总分"}, {"甲", 1, 90}},
        "数据表的“总分”在 C1，但读不到：表头只读到第一个空的表头单元格 B1 为止。请给 B1 填上表头（或删除这一列），再分班。"},
   };

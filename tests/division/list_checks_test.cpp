@@ -82,22 +82,30 @@ TEST(ListChecks, AListTheDivisionSheetCannotHoldIsRefusedBeforeAnyWork) {
 TEST(ListChecks, ATotalHeaderThatIsNotReadIsNamedWhereItStands) {
   {
     // B1:D1 merged over three columns: C1 and D1 are empty, so the headers
-    // end at B. Before, the message said there was no "总分" column.
+    // end at B. Before, the message said there was no "总分" column; now the
+    // merge is offered to be undone.
     DivisionWorld world;
     WriteTable(world.DataSheet(), {{"姓名", "科目", Value(), Value(), "总分"},
                                    {"甲", 1, 2, 3, 90},
                                    {"乙", 3, 2, 1, 80}});
     world.DataSheet().Merge(host::Rect{1, 2, 1, 4});
-    ExpectRefused(world, "数据表的“总分”在 E1，但读不到：表头行的 B1:D1 是合并单元格，合并后 C1 是空的，"
-                         "表头只读到第一个空的表头单元格 C1 为止。请取消表头的合并单元格，让每一列都有自己的表头，再分班。");
+    ExpectRefused(world, "数据表的表头不在第 1 行：第 1 行像是表头（E1 是“总分”）。第 1 行：A1 姓名、B1 科目、E1 总分。"
+                         "合并单元格：B1:D1。要分班，请确认表头在第 1 行：在“表头行”里填 1（命令行 --header-row 1），"
+                         "fenban 会先取消合并单元格，让表头在第 1 行（原文件留作旧版本），再分班。也可以自己在表格程序里改好再分班。");
   }
   {
-    // A title above the header row.
+    // Without the merge the empty header cell is named.
     DivisionWorld world;
-    WriteTable(world.DataSheet(), {{"高一新生名单"}, {"姓名", "总分"}, {"甲", 90}, {"乙", 80}});
-    world.DataSheet().Merge(host::Rect{1, 1, 1, 2});
-    ExpectRefused(world, "数据表的“总分”在 B2，但表头应在第 1 行：分班把第 1 行当作表头。请删除表头上面的 1 行"
-                         "（标题或合并单元格），让表头在第 1 行，再分班。");
+    WriteTable(world.DataSheet(), {{"姓名", "科目", Value(), Value(), "总分"}, {"甲", 1, 2, 3, 90}, {"乙", 3, 2, 1, 80}});
+    ExpectRefused(world, "数据表的“总分”在 E1，但读不到：表头只读到第一个空的表头单元格 C1 为止。请给 C1 填上表头（或删除这一列），再分班。");
+  }
+  {
+    // Above the header row, a row of two values is no title: the rows are
+    // named and left to the teacher.
+    DivisionWorld world;
+    WriteTable(world.DataSheet(), {{"高一新生名单", "2026"}, {"姓名", "总分"}, {"甲", 90}, {"乙", 80}});
+    ExpectRefused(world, "数据表的“总分”在 B2，但表头应在第 1 行：分班把第 1 行当作表头。第 1 行：A1 高一新生名单、B1 2026。"
+                         "请删除表头上面的 1 行（标题或合并单元格），让表头在第 1 行，再分班。");
   }
 }
 

@@ -181,12 +181,14 @@ function applyState(next) {
   download.hidden = !next.book;
   if (next.book) download.href = '/api/download?book=' + encodeURIComponent(next.book);
   $('versions').hidden = !next.book;
+  $('removeBook').hidden = !next.book;
   // The option controls as the server's table has them: a count box or a check box each, and the
   // balance columns' text box.
   for (const { control, kind } of next.controls) {
     if (kind === 'check') $(control).checked = next.options[control] === true;
     else $(control).value = shownNumber(next.options[control]);
   }
+  $('txtZongFenLie').value = shownNumber(next.options.txtZongFenLie);
   $('round').checked = next.round === '是';
 
   const divisions = next.sheets.filter((name) => /^分班表\d+$/.test(name));
@@ -313,6 +315,50 @@ async function setOption(element) {
   if (data && currentSheet && !hasUnsavedMoves()) await loadView();
 }
 
+// Uploads a list; a name the folder has already is replaced only when the
+// teacher says so (the file there is kept as a version). The list uploaded
+// is the one chosen.
+async function uploadList(file, replace = false) {
+  const form = new FormData();
+  form.append('file', file, file.name);
+  if (replace) form.append('replace', '1');
+  const data = await call('POST', '/api/upload', form);
+  if (data && data.ask === 'replace') {
+    const answer = await showDialog('上传名单', data.text, 48, ['替换', null, '取消']);
+    if (answer === 'ok') return uploadList(file, true);
+    return null;
+  }
+  if (data && data.ok) {
+    currentTab = 'stats';
+    await loadView();
+  }
+  return data;
+}
+
+async function removeBook() {
+  const book = state && state.book;
+  if (!book || !(await settleMoves())) return;
+  const answer = await showDialog('移除名单', `把“${book}”移出数据文件夹？它会留作旧版本，可以恢复。`, 48,
+    ['移除', null, '取消']);
+  if (answer !== 'ok') return;
+  if (await call('POST', '/api/remove', { book })) await loadView();
+}
+
+// Divides; a list whose headers are not in row 1 is divided once the
+// teacher has confirmed the header row the server found.
+async function divide(headerRow) {
+  const body = { totalFromSubjects: $('chbSuanZongFen').checked };
+  if (headerRow) body.headerRow = headerRow;
+  const data = await call('POST', '/api/divide', body);
+  if (data && !data.ok && data.askHeaderRow && !headerRow) {
+    const row = data.askHeaderRow;
+    const answer = await showDialog('表头行', `确认表头在第 ${row} 行？fenban 会先删去上面的标题行、取消表头的合并单元格` +
+      '（原文件留作旧版本），再分班。', 48, [`表头在第 ${row} 行，分班`, null, '取消']);
+    if (answer === 'ok') return divide(row);
+  }
+  return data;
+}
+
 async function runCommand(path, body, after) {
   const data = await call('POST', path, body);
   if (data && data.ok && after) await after(data);
@@ -356,17 +402,18 @@ function wire() {
   $('upload').addEventListener('change', (event) => act(async () => {
     const file = event.target.files[0];
     if (!file) return;
-    const form = new FormData();
-    form.append('file', file, file.name);
-    await call('POST', '/api/upload', form);
+    if (!(await settleMoves())) { event.target.value = ''; return; }
+    await uploadList(file);
     event.target.value = '';
   }, '上传'));
+  $('removeBook').addEventListener('click', () => act(removeBook, '移除名单'));
   for (const element of document.querySelectorAll('[data-control]')) {
     element.addEventListener('change', (event) => act(() => setOption(event.target), '保存选项'));
   }
   $('cmdFenBan').addEventListener('click', () => act(async () => {
     if (!(await settleMoves())) return;
-    await runCommand('/api/divide', {}, async (data) => {
+    const data = await divide();
+    if (data && data.ok) {
       currentSheet = data.sheet;
       $('sheetSelect').value = currentSheet;
       currentTab = 'stats';
@@ -383,7 +430,7 @@ function wire() {
           (data.refinementNotes && data.refinementNotes.length ? '\n未能满足：\n' + data.refinementNotes.join('\n') : ''));
       }
       await loadView();
-    });
+    }
   }, '分班'));
   $('cmdTiaoBan').addEventListener('click', () => act(async () => {
     if (!(await settleMoves())) return;

@@ -745,10 +745,42 @@ async function main() {
       const untouched = folderDigest(host);
       await page.click('#cmdFenBan');
       const shown = await dialogText(page);
-      checkEqual(shown, { title: '警告', text: expected }, `the message for ${file}`);
+      checkEqual(shown.title, '警告', `the message for ${file} is a warning`);
+      check(shown.text.startsWith(expected), `the message for ${file}: ${shown.text}`);
+      if (file === '无总分.xlsx') check(shown.text.includes('第 1 行的表头：A1 '), 'the refusal lists the headers: ' + shown.text);
       await closeDialog(page);
       checkEqual(folderDigest(host), untouched, `a refused division of ${file} changes no file`);
     }
+
+    // An upload under a name the folder has: asked first; cancelled, nothing
+    // changes; replaced, the old file is a version. Then the list is removed
+    // into the history.
+    const listed = path.join(data, '无总分.xlsx');
+    fs.mkdirSync(path.join(work, 'again'), { recursive: true });
+    fs.copyFileSync(path.join(work, '名单.xlsx'), path.join(work, 'again', '无总分.xlsx'));
+    const beforeReplace = folderDigest(host);
+    await page.setInputFiles('#upload', path.join(work, 'again', '无总分.xlsx'));
+    let replaceAsk = await dialogText(page);
+    check(replaceAsk.text.includes('数据文件夹里已有“无总分.xlsx”。要用上传的文件替换它吗？'), 'a second upload asks: ' + replaceAsk.text);
+    await closeDialog(page, '#dialogCancel');
+    await idle(page);
+    checkEqual(folderDigest(host), beforeReplace, 'a cancelled replace changes no file');
+    await page.setInputFiles('#upload', path.join(work, 'again', '无总分.xlsx'));
+    replaceAsk = await dialogText(page);
+    await closeDialog(page, '#dialogOk');
+    await idle(page);
+    checkEqual(fs.readFileSync(listed).equals(fs.readFileSync(path.join(work, '名单.xlsx'))), true, 'the upload replaced the file');
+    check((await page.textContent('#status')).includes('原来的文件留作版本'), 'the replaced file is kept as a version');
+    checkEqual(await page.inputValue('#books'), '无总分.xlsx', 'the replaced list is chosen');
+    await page.click('#removeBook');
+    replaceAsk = await dialogText(page);
+    check(replaceAsk.text.includes('把“无总分.xlsx”移出数据文件夹？'), 'removing asks: ' + replaceAsk.text);
+    await closeDialog(page, '#dialogOk');
+    await idle(page);
+    check(!fs.existsSync(listed), 'the removed list left 数据/');
+    check(!(await page.$$eval('#books option', (options) => options.map((o) => o.value))).includes('无总分.xlsx'),
+      'the removed list is not listed');
+    check(fs.existsSync(path.join(data, '.fenban-history', '无总分.xlsx')), 'the removed list is in the history');
     await page.screenshot({ path: path.join(output, 'dialog-after.png') });
 
     await besideOtherWriters(context, server, page);
