@@ -97,10 +97,14 @@ TEST(ProgressLineProgram, ShownOnATerminalNeverInAPipe) {
   char buffer[4096];
   for (size_t got; (got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) shown.append(buffer, got);
   ASSERT_EQ(::pclose(pipe), 0) << shown;
-  // Which stages last past the first quiet second depends on the machine;
-  // the figure the refinement reports is checked with an injected clock above.
-  EXPECT_NE(shown.find("秒\x1b[K"), std::string::npos) << shown;
-  EXPECT_NE(shown.find("\r\x1b[K"), std::string::npos) << "the line is taken away at the end";
+  // Whether a stage lasts past the first quiet second, and so is drawn at all,
+  // depends on the machine's speed and load; the drawing itself is checked
+  // with an injected clock above. On a terminal, whatever was drawn is taken
+  // away before the program's own output goes on, so no line is left behind.
+  const size_t drawn = shown.rfind("秒\x1b[K");
+  if (drawn != std::string::npos) {
+    EXPECT_NE(shown.find("\r\x1b[K", drawn), std::string::npos) << "the line is taken away at the end: " << shown;
+  }
 }
 
 }  // namespace
