@@ -5,7 +5,8 @@ Reads the host workbook (options, subject list) and the data workbook, then
 recomputes from the division sheet what the statistics sheet must hold: the
 class count table (sizes, category counts, total-score bands), the excellent
 and pass counts with their marks, the averages of each class's best students,
-and every "最大差" row. It also checks that every student of "数据表" stands
+every "最大差" row, and the count tables of the balance columns ("均衡列",
+DTB K2) below them. It also checks that every student of "数据表" stands
 exactly once in the division sheet with the same data, and the running
 numbers and page breaks of the class lists.
 
@@ -76,6 +77,42 @@ def table_rows(sheet, header_row):
         rows.append(values)
         row += 1
     return header, rows
+
+
+def balance_names(stored):
+    """The balance columns as DTB K2 stores them, each name once."""
+    text = as_text(stored)
+    for separator in "，、;；":
+        text = text.replace(separator, ",")
+    names = []
+    for name in text.split(","):
+        name = name.strip()
+        if name and name not in names:
+            names.append(name)
+    return names
+
+
+def distinct_values(values):
+    """Distinct non-empty values as text: numbers by value, then texts by code point, then the rest."""
+    seen = {}
+    for value in values:
+        text = as_text(value)
+        if text == "" or text in seen:
+            continue
+        if isinstance(value, (int, float)) and not isinstance(value, bool):
+            seen[text] = (0, float(value), text)
+        elif isinstance(value, str):
+            seen[text] = (1, 0.0, text)
+        else:
+            seen[text] = (2, 0.0, text)
+    return [text for text in sorted(seen, key=lambda t: seen[t])]
+
+
+def header_text(value):
+    """A value as a table header shows it: lines of at most four characters, as even as they come."""
+    lines = (len(value) + 3) // 4
+    line = (len(value) + lines - 1) // lines if lines else 4
+    return "\n".join(value[i:i + line] for i in range(0, len(value), line))
 
 
 def main():
@@ -212,6 +249,35 @@ def main():
             averages[column] = expected
     check_table(k + 7, counts, "count table")
     check_table(2 * k + 11, averages, "average table")
+
+    # Balance column tables: from row 3k+13, per column a title, the header of
+    # its values, one row per class with its counts and the "最大差" row.
+    row = 3 * k + 13
+    tables = 0
+    for name in balance_names(settings["K2"].value):
+        if name not in col:
+            continue
+        values = distinct_values(r[col[name]] for r in students)
+        if not values or len(values) > 60:
+            continue
+        tables += 1
+        what = "%s人数统计" % name
+        check_cell(row, 1, what, "balance table title")
+        check_cell(row + 1, 1, "新班级", "%s header" % what)
+        for v, value in enumerate(values):
+            check_cell(row + 1, 2 + v, header_text(value), "%s header of %s" % (what, value))
+        check_cell(row + 1, 2 + len(values), None, "%s header after the last value" % what)
+        for c, label in enumerate(labels):
+            check_cell(row + 2 + c, 1, as_text(label), "%s class %d label" % (what, c + 1))
+        check_cell(row + 2 + k, 1, "最大差", "%s 最大差 label" % what)
+        columns = {2 + v: [sum(1 for r in members[as_text(l)] if as_text(r[col[name]]) == value) for l in labels]
+                   for v, value in enumerate(values)}
+        check_table(row + 2, columns, what)
+        row += k + 4
+    # Notes of the refinement may follow, but no further table.
+    after = as_text(stats.cell(row=row, column=1).value)
+    if after.endswith("人数统计"):
+        fail("a table %r after the balance tables %s" % (after, balance_names(settings["K2"].value)))
     if top != 1 + m:
         fail("topWidth")
 
@@ -220,8 +286,8 @@ def main():
         for p in problems[:40]:
             print("  " + p)
         sys.exit(1)
-    print("verify_division: %s 分班表%s/统计表%s agree (%d students, %d classes, %d subjects)"
-          % (book_name, number, number, len(students), k, m))
+    print("verify_division: %s 分班表%s/统计表%s agree (%d students, %d classes, %d subjects, %d balance tables)"
+          % (book_name, number, number, len(students), k, m, tables))
 
 
 if __name__ == "__main__":

@@ -3,7 +3,9 @@
 # reader after every step: init, divide twice, move a student by hand with
 # openpyxl, stats, clean keeping the second pair, divide twice more (numbered
 # 1, then 3: the kept 2 is skipped). scripts/verify_division.py recomputes
-# every figure of each statistics sheet from its division sheet.
+# every figure of each statistics sheet from its division sheet. From the
+# second (refined) division on, the balance columns 住校 and 预设班 (kept in
+# the host workbook) add their count tables, which the reader recounts too.
 # usage: workflow_check.sh PATH_TO_FENBAN [STUDENTS]
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -14,6 +16,16 @@ trap 'rm -rf "$work"' EXIT
 host="$work/host"
 py=/usr/bin/python3
 verify() { "$py" scripts/verify_division.py "$host" 示例.xlsx "$1"; }
+# verify_balance N: as verify, and both balance tables were there to check.
+verify_balance() {
+  local report
+  report="$(verify "$1")"
+  echo "$report"
+  if [[ "$report" != *", 2 balance tables)"* ]]; then
+    echo "workflow_check: 统计表$1 was not checked with both balance tables" >&2
+    exit 1
+  fi
+}
 sheets() {
   "$py" -c 'import sys, openpyxl; print(" ".join(openpyxl.load_workbook(sys.argv[1]).sheetnames))' "$host/数据/示例.xlsx"
 }
@@ -29,8 +41,8 @@ expect_sheets() {
 "$fenban" init "$host" --example "$students" --seed 7 >/dev/null
 "$fenban" -C "$host" divide 示例.xlsx --classes 6 --by-sex --by-boarding --seed 11 >/dev/null
 verify 1
-"$fenban" -C "$host" divide 示例.xlsx --by-current --excellent 12 --pass 25 --seed 12 >/dev/null
-verify 2
+"$fenban" -C "$host" divide 示例.xlsx --by-current --excellent 12 --pass 25 --balance 住校,预设班 --refine --seed 12 >/dev/null
+verify_balance 2
 expect_sheets "分班表1 统计表1 分班表2 统计表2 数据表"
 
 # A teacher moves the first student of class 1 to class 2 by hand.
@@ -44,7 +56,7 @@ wb.active = wb.sheetnames.index("分班表2")
 wb.save(sys.argv[1])
 PY
 "$fenban" -C "$host" stats 示例.xlsx 分班表2 >/dev/null
-verify 2
+verify_balance 2
 "$py" - "$host/数据/示例.xlsx" <<'PY'
 import sys, openpyxl
 st = openpyxl.load_workbook(sys.argv[1])["统计表2"]
@@ -59,7 +71,7 @@ verify 2
 "$fenban" -C "$host" divide 示例.xlsx --seed 13 >/dev/null
 verify 1
 "$fenban" -C "$host" divide 示例.xlsx --seed 14 >/dev/null
-verify 3
+verify_balance 3
 verify 2
 expect_sheets "分班表2 统计表2 分班表1 统计表1 分班表3 统计表3 数据表"
-echo "workflow_check: init, divide, hand edit, stats, clean and renumbering agree with the independent reader"
+echo "workflow_check: init, divide, hand edit, stats, clean and renumbering (with the balance tables) agree with the independent reader"

@@ -19,7 +19,8 @@ const char* const kEventNames[] = {
     "ltbBiaoClick",        "cmdFenBanClick",       "cmdTiaoBanClick",       "cmdDelClick",
     "cmdDengJiClick",      "chbXingBieAfterUpdate", "chbZuXiaoAfterUpdate",  "chbYingJieAfterUpdate",
     "txtFenBanAfterUpdate", "txtYouXiuAfterUpdate", "txtJiGeAfterUpdate",    "txtNMingAfterUpdate",
-    "UserFormInitialize",  "cmdHelp",               "chbYouHuaAfterUpdate",  "txtJunHengAfterUpdate"};
+    "UserFormInitialize",  "cmdHelp",               "chbYouHuaAfterUpdate",  "txtJunHengAfterUpdate",
+    "txtZongFenLieAfterUpdate"};
 
 // The event a handler's name stands for: "cmdFenBan_Click" -> "cmdFenBanClick",
 // "UserForm_Initialize" -> "UserFormInitialize"; the help button forwards "cmdHelp".
