@@ -114,7 +114,7 @@ text = subprocess.run(['pdftotext', pdf, '-'], check=True, capture_output=True, 
 failures = []
 if len(images) != len(shown):
     failures.append('%d pictures in the PDF, the guide shows %d' % (len(images), len(shown)))
-for words in ['分班程序 fenban 教师指南', '八个选项', '文件已被改动', 'fenban -C 高一分班 divide 示例.xlsx --classes 8 --by-sex']:
+for words in ['分班程序 fenban 教师指南', '九个选项', '文件已被改动', 'fenban -C 高一分班 divide 示例.xlsx --classes 8 --by-sex']:
     if words not in text:
         failures.append('the PDF lacks "%s"' % words)
 for failure in failures:
