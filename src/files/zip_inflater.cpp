@@ -1,5 +1,7 @@
 #include "files/zip_inflater.h"
 
+#include "files/vector_state.h"
+
 #include <isa-l/crc.h>
 #include <isa-l/igzip_lib.h>
 #include <zip.h>
@@ -58,6 +60,7 @@ size_t ZipInflater::Read(char* out, size_t size) {
   }
   const size_t produced = room - state.avail_out;
   crc_ = crc32_gzip_refl(crc_, reinterpret_cast<const unsigned char*>(out), produced);
+  ClearUpperVectorState();
   done_ += produced;
   if (done_ > declared_) Damaged();
   if (produced == 0 && state.block_state == ISAL_BLOCK_FINISH) {

@@ -1,5 +1,7 @@
 #include "files/zip_writer.h"
 
+#include "files/vector_state.h"
+
 #include <fcntl.h>
 #include <isa-l/crc.h>
 #include <isa-l/igzip_lib.h>
@@ -125,6 +127,7 @@ void ZipWriter::Deflate(const uint8_t* data, size_t size, bool last) {
     const bool more = last ? stream.internal_state.state != ZSTATE_END : stream.avail_in > 0 || stream.avail_out == 0;
     if (!more) break;
   }
+  ClearUpperVectorState();
 }
 
 void ZipWriter::FinishEntry() {
