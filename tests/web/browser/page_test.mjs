@@ -265,7 +265,12 @@ async function boardSteps(page, labels) {
     'the help covers the board, conflicts and Windows');
   check(headings.length >= 8 && headings.every((h) => !/[a-z]{4}/.test(h.replace(/fenban( serve)?|Windows|Excel|WPS/g, ''))),
     'the help\'s headings are Chinese: ' + headings);
-  await page.waitForFunction(() => Array.from(document.querySelectorAll('#helpText img')).every((img) => img.complete));
+  // Polled from here: waitForFunction re-evaluates its predicate from a string
+  // when it is not true at once, which the page's script-src 'self' forbids.
+  for (let tries = 0; tries < 100; tries++) {
+    if (await page.$$eval('#helpText img', (images) => images.every((img) => img.complete))) break;
+    await page.waitForTimeout(100);
+  }
   const pictures = await page.$$eval('#helpText img', (images) => images.map((img) => [img.getAttribute('src'), img.naturalWidth]));
   check(pictures.length >= 5 && pictures.every(([, width]) => width > 0), 'the help\'s pictures load: ' + JSON.stringify(pictures));
   await page.screenshot({ path: path.join(output, 'phone-help.png') });
