@@ -87,6 +87,8 @@ class SheetComparer : public CellSink {
     column_ = c + 1;
   }
 
+  void Restart() override { row_ = column_ = 0; }
+
   // The file has ended: the rest of the model must be empty.
   void Finish() { SkipTo(rows_.size(), 0); }
 

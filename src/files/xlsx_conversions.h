@@ -27,6 +27,8 @@ std::optional<double> DateSerial(int32_t year, int32_t month, int32_t day, bool 
 // number with the time as its fraction; nullopt when the text is not one.
 std::optional<double> DateTimeTextToSerial(std::string_view text, bool date1904);
 
+// Appends a code point as UTF-8.
+void AppendUtf8(std::string& out, uint32_t code);
 // Decodes the _xHHHH_ escapes of OOXML strings in place.
 void DecodeXmlEscapes(std::string& text);
 // Protects literal "_xHHHH_" sequences so that a reader does not decode them.

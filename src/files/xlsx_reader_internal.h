@@ -121,6 +121,8 @@ class CellSink {
   // A cell as the file holds it (empty for a cell with only a format);
   // row and column are 1-based.
   virtual void Cell(int32_t row, int32_t column, host::Value value) = 0;
+  // The part is read again from its start: the cells given so far are forgotten.
+  virtual void Restart() = 0;
 };
 
 struct SheetContext {
@@ -135,7 +137,7 @@ struct SheetContext {
   CellSink* cells = nullptr;
 };
 
-// Reads one worksheet part into sheet.
+// Reads one worksheet part into sheet, a sheet just appended.
 void ReadSheetPart(const SheetContext& context, const std::string& part, host::ModelWorksheet& sheet);
 // Records the parts a sheet relates to that the model does not keep.
 void CollectUnkeptSheetRelations(const ZipArchive& zip, const std::string& part, UnkeptParts& unkept);

@@ -15,6 +15,7 @@
 #include "files/xlsx_conversions.h"
 #include "files/xlsx_reader_internal.h"
 #include "files/xml_parser.h"
+#include "files/xml_scanner.h"
 #include "host/constants.h"
 #include "host/errors.h"
 #include "host/model_worksheet.h"
@@ -131,24 +132,29 @@ class SheetHandler : public XmlHandler {
       StartExtension(name);
       return;
     }
-    if (name == "c") {
-      StartCell(attrs);
-    } else if (name == "v") {
-      if (inCell_) {
-        collect_ = true;
-        hasValue_ = true;
+    // The elements of a cell, met millions of times, go by their one letter.
+    if (name.size() == 1) {
+      switch (name[0]) {
+        case 'c':
+          StartCell(attrs);
+          return;
+        case 'v':
+          if (inCell_) collect_ = hasValue_ = true;
+          return;
+        case 'f':
+          if (inCell_) StartFormula(attrs);
+          return;
+        case 't':
+          if (inInline_ && phonetic_ == 0) collect_ = hasValue_ = true;
+          return;
+        default:
+          break;
       }
-    } else if (name == "row") {
+    }
+    if (name == "row") {
       StartRow(attrs);
-    } else if (name == "f") {
-      if (inCell_) StartFormula(attrs);
     } else if (name == "is") {
       if (inCell_) inInline_ = true;
-    } else if (name == "t") {
-      if (inInline_ && phonetic_ == 0) {
-        collect_ = true;
-        hasValue_ = true;
-      }
     } else if (name == "rPh") {
       ++phonetic_;
     } else if (name == "col") {
@@ -207,13 +213,23 @@ class SheetHandler : public XmlHandler {
       if (name == "extLst") --extDepth_;
       return;
     }
-    if (name == "c") {
-      EndCell();
-    } else if (name == "v" || name == "t") {
-      collect_ = false;
-    } else if (name == "f") {
-      inFormula_ = false;
-    } else if (name == "is") {
+    if (name.size() == 1) {
+      switch (name[0]) {
+        case 'c':
+          EndCell();
+          return;
+        case 'v':
+        case 't':
+          collect_ = false;
+          return;
+        case 'f':
+          inFormula_ = false;
+          return;
+        default:
+          break;
+      }
+    }
+    if (name == "is") {
       inInline_ = false;
     } else if (name == "rPh") {
       if (phonetic_ > 0) --phonetic_;
@@ -874,7 +890,42 @@ class SheetHandler : public XmlHandler {
 
 }  // namespace
 
+namespace {
+
+// Puts back what reading a part into a new sheet may have changed.
+void ForgetReadContents(host::ModelWorksheet& sheet) {
+  host::ModelWorksheet blank(sheet.Book(), sheet.Name());
+  std::vector<host::RowData>().swap(sheet.RowsData());
+  std::vector<host::ColumnData>().swap(sheet.ColumnsData());
+  sheet.SheetStyle() = blank.SheetStyle();
+  sheet.Merges().clear();
+  sheet.PageBreaks().clear();
+  sheet.PageSetupValues() = blank.PageSetupValues();
+  sheet.Validations().clear();
+  sheet.UncomputedFormulas().clear();
+  sheet.AutoFilterArea().reset();
+  sheet.View() = blank.View();
+  sheet.DefaultRowHeight() = blank.DefaultRowHeight();
+  sheet.DefaultColumnWidth() = blank.DefaultColumnWidth();
+}
+
+}  // namespace
+
 void ReadSheetPart(const SheetContext& context, const std::string& part, host::ModelWorksheet& sheet) {
+  const uint64_t slots = context.budget->cellSlots;
+  {
+    SheetHandler handler(context, sheet);
+    if (ScanXmlEntry(*context.zip, part, handler)) {
+      handler.Finish();
+      return;
+    }
+  }
+  // A part the fast scanner does not handle is read again by expat from the
+  // start. Up to where the scanner stopped both gave the same events, so the
+  // styles interned and the unkept parts named are the first of expat's own.
+  context.budget->cellSlots = slots;
+  ForgetReadContents(sheet);
+  if (context.cells != nullptr) context.cells->Restart();
   SheetHandler handler(context, sheet);
   ParseXmlEntry(*context.zip, part, handler);
   handler.Finish();

@@ -4,6 +4,7 @@
 #include "files/xlsx_conversions.h"
 #include "files/xlsx_reader_internal.h"
 #include "files/xml_parser.h"
+#include "files/xml_scanner.h"
 
 namespace fenban::files {
 
@@ -56,6 +57,12 @@ class SharedStringsHandler : public XmlHandler {
 
 std::vector<std::string> ReadSharedStrings(const ZipArchive& zip, const std::string& part) {
   std::vector<std::string> strings;
+  {
+    SharedStringsHandler handler(strings);
+    if (ScanXmlEntry(zip, part, handler)) return strings;
+  }
+  // Not handled by the fast scanner: expat reads the part again.
+  strings.clear();
   SharedStringsHandler handler(strings);
   ParseXmlEntry(zip, part, handler);
   return strings;

@@ -13,8 +13,6 @@
 
 namespace fenban::files::testing {
 
-// Writes an .xlsx package whose worksheets (named S1, S2, ...) have the given
-// XML bodies; workbookTail is workbook XML after the sheet list (definedNames).
 // A package whose one part of `size` spaces expands far beyond the file:
 // well-formed, only large once inflated. The spaces are deflated as they
 // are made (by the program's own streaming writer), so a test can pack
@@ -32,8 +30,11 @@ inline void WriteExpandingPackage(const std::string& path, uint64_t size) {
   writer.Close();
 }
 
+// Writes an .xlsx package whose worksheets (named S1, S2, ...) have the given
+// XML bodies; workbookTail is workbook XML after the sheet list (definedNames);
+// sharedStrings, when given, is the whole shared strings part.
 inline void WritePackage(const std::string& path, const std::vector<std::string>& sheetBodies,
-                         const std::string& workbookTail = "") {
+                         const std::string& workbookTail = "", const std::string& sharedStrings = "") {
   std::map<std::string, std::string> parts;
   std::string sheets, rels;
   for (size_t i = 1; i <= sheetBodies.size(); ++i) {
@@ -54,6 +55,12 @@ inline void WritePackage(const std::string& path, const std::vector<std::string>
       "<workbook xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\" "
       "xmlns:r=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships\"><sheets>" + sheets +
       "</sheets>" + workbookTail + "</workbook>";
+  if (!sharedStrings.empty()) {
+    parts["xl/sharedStrings.xml"] = sharedStrings;
+    rels += "<Relationship Id=\"rIdS\" "
+            "Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/sharedStrings\" "
+            "Target=\"sharedStrings.xml\"/>";
+  }
   parts["xl/_rels/workbook.xml.rels"] =
       "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">" + rels +
       "</Relationships>";
