@@ -40,9 +40,23 @@ constexpr std::array<uint8_t, 256> kAttributeClasses = MakeClasses(true);
 
 bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
 
-bool IsNameStart(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_' || c == ':'; }
+// Names: ASCII letters, '_' and ':' first, then also digits, '-' and '.'.
+enum NameClass : uint8_t { kNotName, kNameStart, kNameRest };
 
-bool IsNameChar(char c) { return IsNameStart(c) || (c >= '0' && c <= '9') || c == '-' || c == '.'; }
+constexpr std::array<uint8_t, 256> MakeNameClasses() {
+  std::array<uint8_t, 256> classes{};
+  for (int c = 0; c < 256; ++c) {
+    uint8_t kind = kNotName;
+    if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_' || c == ':') kind = kNameStart;
+    if ((c >= '0' && c <= '9') || c == '-' || c == '.') kind = kNameRest;
+    classes[static_cast<size_t>(c)] = kind;
+  }
+  return classes;
+}
+
+constexpr std::array<uint8_t, 256> kNameClasses = MakeNameClasses();
+
+uint8_t NameClassOf(char c) { return kNameClasses[static_cast<unsigned char>(c)]; }
 
 // Names are short: compared here rather than by a call to memcmp.
 bool SameName(std::string_view a, std::string_view b) {
@@ -280,11 +294,17 @@ XmlScanner::Step XmlScanner::ScanMarkup(const char*& p, const char* end) {
   }
 }
 
+void XmlScanner::CloseElement() {
+  open_.resize(openStarts_.back());
+  openStarts_.pop_back();
+  if (openStarts_.empty()) rootDone_ = true;
+}
+
 XmlScanner::Step XmlScanner::SkipName(const char*& q, const char* end) {
   if (q == end) return Step::More;
-  if (!IsNameStart(*q)) return Step::Refuse;
+  if (NameClassOf(*q) != kNameStart) return Step::Refuse;
   ++q;
-  while (q < end && IsNameChar(*q)) ++q;
+  while (q < end && NameClassOf(*q) != kNotName) ++q;
   return q == end ? Step::More : Step::Done;
 }
 
@@ -324,14 +344,19 @@ XmlScanner::Step XmlScanner::ScanStartTag(const char*& p, const char* end) {
     const char quote = *q;
     if (quote != '"' && quote != '\'') return Step::Refuse;
     ++q;
-    const auto* close = static_cast<const char*>(std::memchr(q, quote, static_cast<size_t>(end - q)));
-    if (close == nullptr) return Step::More;
+    // Most values are short and plain: taken as they are, as far as the quote.
+    const char* close = q;
+    while (close < end && *close != quote && kAttributeClasses[static_cast<unsigned char>(*close)] == kPlain) ++close;
+    std::string_view value(q, static_cast<size_t>(close - q));
+    if (close == end || *close != quote) {
+      close = static_cast<const char*>(std::memchr(close, quote, static_cast<size_t>(end - close)));
+      if (close == nullptr) return Step::More;
+      if (!DecodeRun(q, close, true, text_, value)) return Step::Refuse;
+    }
     for (size_t i = 0; i < attrOffsets_.size(); i += 2) {
       const std::string_view earlier(attrText_.data() + attrOffsets_[i], attrOffsets_[i + 1] - attrOffsets_[i] - 1);
       if (SameName(attribute, earlier)) return Step::Refuse;  // given twice
     }
-    std::string_view value;
-    if (!DecodeRun(q, close, true, text_, value)) return Step::Refuse;
     attrOffsets_.push_back(attrText_.size());
     attrText_.append(attribute);
     attrText_.push_back('\0');
@@ -357,6 +382,19 @@ XmlScanner::Step XmlScanner::ScanStartTag(const char*& p, const char* end) {
 }
 
 XmlScanner::Step XmlScanner::ScanEndTag(const char*& p, const char* end) {
+  if (!openStarts_.empty()) {
+    // Mostly the tag is just the name of the open element, checked when it opened, and '>'.
+    const std::string_view open = std::string_view(open_).substr(openStarts_.back());
+    const char* q = p + 2;
+    if (static_cast<size_t>(end - q) > open.size() && q[open.size()] == '>' &&
+        SameName(open, std::string_view(q, open.size()))) {
+      p = q + open.size() + 1;
+      const std::string_view local = LocalPart(std::string_view(q, open.size()));  // not into open_, which shrinks
+      CloseElement();
+      handler_.End(local);
+      return Step::Done;
+    }
+  }
   const char* q = p + 2;
   if (const Step step = SkipName(q, end); step != Step::Done) return step;
   const std::string_view name(p + 2, static_cast<size_t>(q - p - 2));
@@ -364,9 +402,7 @@ XmlScanner::Step XmlScanner::ScanEndTag(const char*& p, const char* end) {
   if (q == end) return Step::More;
   if (*q != '>' || openStarts_.empty()) return Step::Refuse;
   if (!SameName(std::string_view(open_).substr(openStarts_.back()), name)) return Step::Refuse;  // mismatched
-  open_.resize(openStarts_.back());
-  openStarts_.pop_back();
-  if (openStarts_.empty()) rootDone_ = true;
+  CloseElement();
   p = q + 1;
   handler_.End(LocalPart(name));
   return Step::Done;

@@ -46,6 +46,8 @@ class XmlScanner {
   Step ScanStartTag(const char*& p, const char* end);
   Step ScanEndTag(const char*& p, const char* end);
   Step ScanDeclaration(const char*& p, const char* end);
+  // Forgets the innermost open element.
+  void CloseElement();
   // Moves q past a name; Done when something follows it.
   static Step SkipName(const char*& q, const char* end);
 

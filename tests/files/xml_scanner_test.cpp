@@ -79,8 +79,11 @@ std::optional<std::vector<std::string>> Parsed(std::string_view xml) {
 bool ScansAsExpatParses(std::string_view xml, const std::string& label) {
   const auto expected = Parsed(xml);
   const auto whole = Scanned(xml, xml.size() + 1);
-  if (!expected) EXPECT_FALSE(whole.has_value()) << label << ": accepted what expat refuses";
-  if (whole && expected) EXPECT_EQ(*whole, *expected) << label;
+  if (!expected) {
+    EXPECT_FALSE(whole.has_value()) << label << ": accepted what expat refuses";
+  } else if (whole) {
+    EXPECT_EQ(*whole, *expected) << label;
+  }
   std::vector<size_t> pieces = {2, 7, 300, 4096};
   if (xml.size() < 20000) pieces.push_back(1);
   for (const size_t piece : pieces) {
@@ -137,8 +140,9 @@ TEST(XmlScanner, EveryPartOfTheTestWorkbooksScansAsExpatParsesIt) {
       if (fromPrograms && (part.find("worksheets/") != std::string::npos || part.ends_with("sharedStrings.xml"))) {
         EXPECT_TRUE(scanned) << name << " " << part;
       }
-      if (name == "doctype.xlsx" && part.find("worksheets/") != std::string::npos) EXPECT_FALSE(scanned);
-      if (name == "cut_sheet.xlsx" && part.find("worksheets/") != std::string::npos) EXPECT_FALSE(scanned);
+      if ((name == "doctype.xlsx" || name == "cut_sheet.xlsx") && part.find("worksheets/") != std::string::npos) {
+        EXPECT_FALSE(scanned) << name;
+      }
     }
   }
   EXPECT_GT(parts, 100u);
