@@ -210,6 +210,13 @@ std::optional<double> ParseFileNumber(std::string_view text) {
   }
   if (!text.empty() && text.front() == '+') text.remove_prefix(1);
   if (text.empty()) return std::nullopt;
+  // Whole numbers of up to 15 digits, most numbers of a list, are exact as doubles.
+  if (text.size() <= 15) {
+    int64_t whole = 0;
+    size_t i = 0;
+    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) whole = whole * 10 + (text[i] - '0');
+    if (i == text.size()) return static_cast<double>(whole);
+  }
   double value = 0;
   const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
   if (error != std::errc() || end != text.data() + text.size() || !std::isfinite(value)) return std::nullopt;

@@ -353,6 +353,7 @@ XmlScanner::Step XmlScanner::ScanStartTag(const char*& p, const char* end) {
       if (close == nullptr) return Step::More;
       if (!DecodeRun(q, close, true, text_, value)) return Step::Refuse;
     }
+    if (attrOffsets_.size() >= 2 * kMaxAttributes) return Step::Refuse;  // each is compared with all before
     for (size_t i = 0; i < attrOffsets_.size(); i += 2) {
       const std::string_view earlier(attrText_.data() + attrOffsets_[i], attrOffsets_[i + 1] - attrOffsets_[i] - 1);
       if (SameName(attribute, earlier)) return Step::Refuse;  // given twice

@@ -5,8 +5,9 @@
 // gives the handler the same events expat would (character data may come in
 // other pieces). Anything else (a document type declaration, CDATA,
 // comments, processing instructions, other encodings, a byte order mark,
-// non-ASCII names, a token longer than kMaxToken) and anything malformed is
-// refused rather than judged: the part is then parsed by expat
+// non-ASCII names, a token carried across pieces beyond kMaxToken, an
+// element with more than kMaxAttributes attributes) and anything malformed
+// is refused rather than judged: the part is then parsed by expat
 // (xml_parser.h), which gives the messages for broken files. The scanner
 // only gives the events of a token once it has found the token sound, so up
 // to the point where it refuses, its events are the ones expat gives.
@@ -33,8 +34,11 @@ class XmlScanner {
   // The document has ended: false when it was refused or is not complete.
   bool Finish();
 
-  // A token (a tag, or the text between two tags) longer than this is left to expat.
+  // A token (a tag, or the text between two tags) carried over pieces beyond
+  // this length is left to expat.
   static constexpr size_t kMaxToken = size_t{4} << 20;
+  // An element with more attributes than this is left to expat.
+  static constexpr size_t kMaxAttributes = 64;
 
  private:
   enum class Step { Done, More, Refuse };

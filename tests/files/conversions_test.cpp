@@ -1,6 +1,8 @@
 // Cell references, units, dates, escapes and colours used by the readers and the writer.
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include "files/cell_reference.h"
 #include "files/xlsx_conversions.h"
 #include "files/xlsx_reader_internal.h"
@@ -80,6 +82,13 @@ TEST(ConversionsTest, NumbersAsFilesWriteThem) {
   EXPECT_FALSE(ParseFileNumber("1,5"));
   EXPECT_FALSE(ParseFileNumber("inf"));
   EXPECT_FALSE(ParseFileNumber(""));
+  EXPECT_FALSE(ParseFileNumber("+"));
+  // Whole numbers, short or long, and signs.
+  EXPECT_EQ(ParseFileNumber("+0087"), 87);
+  EXPECT_EQ(ParseFileNumber("999999999999999"), 999999999999999.0);
+  EXPECT_EQ(ParseFileNumber("9007199254740993"), 9007199254740992.0);
+  EXPECT_TRUE(std::signbit(*ParseFileNumber("-0")));
+  EXPECT_FALSE(ParseFileNumber("12a"));
   EXPECT_EQ(ParseFileInteger("2.0"), 2);
   EXPECT_FALSE(ParseFileInteger("2.5"));
   EXPECT_FALSE(ParseFileInteger("99999999999"));

@@ -184,6 +184,15 @@ TEST(XmlScanner, FormsItDoesNotHandleAndBrokenXmlAreRefused) {
   for (const std::string& xml : documents) {
     EXPECT_FALSE(ScansAsExpatParses(xml, xml)) << xml;
   }
+  // Limits that keep a hostile part from costing the scanner more than expat.
+  std::string many = "<a";
+  for (size_t i = 0; i <= XmlScanner::kMaxAttributes; ++i) many += " a" + std::to_string(i) + "=\"1\"";
+  EXPECT_TRUE(Parsed(many + "/>").has_value());
+  EXPECT_FALSE(ScansAsExpatParses(many + "/>", "many attributes"));
+  EXPECT_TRUE(ScansAsExpatParses(many.substr(0, many.rfind(' ')) + "/>", "attributes up to the limit"));
+  const std::string longText = "<a>" + std::string(XmlScanner::kMaxToken + (1 << 17), 'x') + "</a>";
+  EXPECT_FALSE(Scanned(longText, 1 << 16).has_value());
+  EXPECT_TRUE(Scanned(longText.substr(0, XmlScanner::kMaxToken - 1) + "</a>", 1 << 16).has_value());
 }
 
 // The sheet part below, read the fast way and, with a comment before its
