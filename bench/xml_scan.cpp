@@ -123,8 +123,10 @@ int main(int argc, char** argv) {
           std::printf("  %-32s %s\n", part.c_str(), verdict);
         }
       }
-      std::printf("  all parts: expat %.3f s, scanner %.3f s, inflating alone %.3f s (CPU, best of %d)\n", expatAll,
-                  scanAll, inflateAll, repeats);
+      if (partsToo) {
+        std::printf("  all parts: expat %.3f s, scanner %.3f s, inflating alone %.3f s (CPU, best of %d)\n", expatAll,
+                    scanAll, inflateAll, repeats);
+      }
       std::unique_ptr<fenban::host::ModelWorkbook> book;
       const double read = BestOf(repeats, [&] { book = fenban::files::ReadWorkbook(file); });
       std::printf("  reading the workbook %.3f s (CPU of all threads)\n", read);
