@@ -244,6 +244,27 @@ TEST(XmlScannerFallback, ASheetRefusedLateReadsAsTheSameSheetReadTheFastWay) {
   EXPECT_TRUE(readWith("late.xlsx", least));
 }
 
+// A part large enough to be inflated on a second thread while it is scanned:
+// the scanner stops that thread when it refuses the part near its end.
+TEST(XmlScannerFallback, ALargePartRefusedNearItsEndIsReadAgainWhole) {
+  TempDir dir;
+  std::string rows = "<sheetData>";
+  const int32_t count = 60000;
+  for (int32_t r = 1; r <= count; ++r) {
+    const std::string n = std::to_string(r);
+    rows += "<row r=\"" + n + "\"><c r=\"A" + n + "\"><v>" + n + "</v></c><c r=\"B" + n +
+            "\" t=\"inlineStr\"><is><t>学生" + n + "</t></is></c></row>";
+  }
+  ASSERT_GT(rows.size(), ZipArchive::kPipelinedSize);
+  testing::WritePackage(dir.File("a.xlsx"), {rows + "</sheetData><!-- -->"});
+  auto book = ReadWorkbook(dir.File("a.xlsx"));
+  host::ModelWorksheet& sheet = book->ModelSheetAt(1);
+  EXPECT_EQ(sheet.RowsData().size(), static_cast<size_t>(count));
+  EXPECT_EQ(sheet.CellValue(count, 1).Number(), count);
+  EXPECT_EQ(sheet.CellValue(count, 2).Text(), "学生" + std::to_string(count));
+  EXPECT_NO_THROW(CheckWrittenFile(*book, dir.File("a.xlsx")));
+}
+
 TEST(XmlScannerFallback, SharedStringsRefusedHalfWayAreReadOnce) {
   TempDir dir;
   const std::string cells = "<sheetData><row r=\"1\"><c r=\"A1\" t=\"s\"><v>0</v></c><c r=\"B1\" t=\"s\"><v>2</v></c>"
