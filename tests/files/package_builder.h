@@ -30,6 +30,18 @@ inline void WriteExpandingPackage(const std::string& path, uint64_t size) {
   writer.Close();
 }
 
+// Sheet data of `rows` students large enough to be inflated on a second
+// thread: row r holds the text "学生r" in A and the number r % 750 + 0.5 in B.
+inline std::string LargeSheetData(int32_t rows) {
+  std::string body = "<sheetData>";
+  for (int32_t r = 1; r <= rows; ++r) {
+    const std::string n = std::to_string(r);
+    body += "<row r=\"" + n + "\"><c r=\"A" + n + "\" t=\"inlineStr\"><is><t>学生" + n + "</t></is></c><c r=\"B" + n +
+            "\"><v>" + std::to_string(r % 750) + ".5</v></c></row>";
+  }
+  return body + "</sheetData>";
+}
+
 // Writes an .xlsx package whose worksheets (named S1, S2, ...) have the given
 // XML bodies; workbookTail is workbook XML after the sheet list (definedNames);
 // sharedStrings, when given, is the whole shared strings part.

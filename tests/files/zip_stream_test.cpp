@@ -102,14 +102,8 @@ TEST(ZipStreamTest, AFailingSinkStopsTheInflatingThread) {
 
 TEST(ZipStreamTest, ALargeSheetReadsLikeASmallOne) {
   TempDir dir;
-  std::string body = "<sheetData>";
   const int32_t rows = 60000;
-  for (int32_t r = 1; r <= rows; ++r) {
-    const std::string n = std::to_string(r);
-    body += "<row r=\"" + n + "\"><c r=\"A" + n + "\" t=\"inlineStr\"><is><t>学生" + n + "</t></is></c><c r=\"B" + n +
-            "\"><v>" + std::to_string(r % 750) + ".5</v></c></row>";
-  }
-  body += "</sheetData>";
+  const std::string body = testing::LargeSheetData(rows);
   ASSERT_GT(body.size(), ZipArchive::kPipelinedSize);
   testing::WritePackage(dir.File("large.xlsx"), {body});
   const auto book = ReadWorkbook(dir.File("large.xlsx"));
