@@ -888,10 +888,6 @@ class SheetHandler : public XmlHandler {
   int extDepth_ = 0;
 };
 
-}  // namespace
-
-namespace {
-
 // Puts back what reading a part into a new sheet may have changed.
 void ForgetReadContents(host::ModelWorksheet& sheet) {
   host::ModelWorksheet blank(sheet.Book(), sheet.Name());
