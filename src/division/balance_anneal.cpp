@@ -83,7 +83,7 @@ void Anneal(SearchState& state, const BalanceProblem& problem, const std::vector
   if (best.BetterThan(state.Now())) {
     SearchState restored(problem, bestClassOf);
     state = restored;
-    if (caps != nullptr) *caps = CapState(problem, bestClassOf);
+    if (caps != nullptr) caps->Reassign(bestClassOf);
   }
 }
 

@@ -34,6 +34,20 @@ CapState::CapState(const BalanceProblem& problem, const std::vector<int32_t>& cl
       if (quota > 0 && sizes[c] > 0) scale_[c * g_ + j] = 1.0 / std::min(quota, sizes[c]);
     }
   }
+  cap_ = columns.cap;
+  extremes_.resize(g_);
+  excess_.assign(g_, 0.0);
+  Recount();
+}
+
+void CapState::Reassign(const std::vector<int32_t>& classOf) {
+  classOf_ = classOf;
+  if (g_ > 0) Recount();
+}
+
+void CapState::Recount() {
+  const CappedColumns& columns = *columns_;
+  std::fill(sum_.begin(), sum_.end(), 0.0);
   const size_t ladderEnd = static_cast<size_t>(columns.ladderFirst + columns.ladderSteps);
   for (size_t s = 0; s < classOf_.size(); ++s) {
     double* row = &sum_[static_cast<size_t>(classOf_[s]) * g_];
@@ -44,9 +58,6 @@ CapState::CapState(const BalanceProblem& problem, const std::vector<int32_t>& cl
       for (size_t j = static_cast<size_t>(columns.ladderFirst + columns.ladderFrom[s]); j < ladderEnd; ++j) row[j] += 1;
     }
   }
-  cap_ = columns.cap;
-  extremes_.resize(g_);
-  excess_.assign(g_, 0.0);
   for (size_t j = 0; j < g_; ++j) Refresh(j);
 }
 
@@ -97,9 +108,10 @@ double CapState::Excess() const {
   return excess;
 }
 
-void CapState::HoldAtPresent() {
+void CapState::HoldNear(double countSlack, double averageSlack) {
   for (size_t j = 0; j < g_; ++j) {
-    cap_[j] = std::min(cap_[j], Range(j));
+    const double slack = columns_->quota[j] > 0 ? averageSlack : countSlack;
+    cap_[j] = std::min(cap_[j], Range(j) + slack);
     Refresh(j);
   }
 }

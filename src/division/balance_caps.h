@@ -36,9 +36,13 @@ class CapState {
   // Per class: 1 when it holds the largest or smallest figure of a column
   // beyond its cap (a swap that lowers the excess moves one of its students).
   std::vector<uint8_t> ExtremeClasses() const;
-  // Lowers every cap to the column's present difference, so that from here
-  // on no column ends further apart than it is now.
-  void HoldAtPresent();
+  // Lowers every cap to the column's present difference plus a slack (a
+  // count column's, or an average's over the best), so that from here on no
+  // column ends further apart than that nor than its cap.
+  void HoldNear(double countSlack, double averageSlack);
+  // The same classes as `classOf` (an assignment one reaches from this one
+  // by swaps), the caps kept as they are.
+  void Reassign(const std::vector<int32_t>& classOf);
 
  private:
   // The three largest and three smallest figures of a column over the shown
@@ -49,6 +53,7 @@ class CapState {
   };
   double Figure(size_t c, size_t j, double sum) const { return sum * scale_[c * g_ + j]; }
   void Refresh(size_t j);
+  void Recount();  // every class's sums from classOf_
   double NewExcess(size_t j, size_t a, size_t b, double d) const;
   // Calls visit(j, d) for every column whose figure the swap changes: class
   // of i gains d, class of l loses it.

@@ -29,7 +29,7 @@ struct FeatureShape {
   // the class size instead of by the size. 0: a mean over the whole class.
   int32_t quota = 0;
   // A figure of the statistics sheet's tables that BalanceProblem::capped
-  // holds as well: the last polish leaves it to its cap.
+  // holds as well: the last polish leaves it to its cap (WholeClassProblem).
   bool capped = false;
 };
 

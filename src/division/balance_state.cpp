@@ -75,14 +75,6 @@ SearchState::SearchState(const BalanceProblem& problem, std::vector<int32_t> cla
   BuildGroups();
 }
 
-void SearchState::LeaveCappedToCaps() {
-  for (size_t j = 0; j < f_ && j < problem_->shapes.size(); ++j) {
-    if (!problem_->shapes[j].capped) continue;
-    weight_[j] = 0;
-    excessWeight_[j] = 0;
-  }
-}
-
 double SearchState::Cost() const {
   double cost = 0;
   for (size_t cell = 0; cell < dev_.size(); ++cell) {

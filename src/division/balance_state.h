@@ -75,9 +75,6 @@ class SearchState {
   // swap search compares with.
   double ModelWeight(size_t j) const { return weight_[j] + excessWeight_[j]; }
   int64_t Pairs() const { return pairs_; }
-  // Gives the features that the caps hold (FeatureShape::capped) no weight,
-  // so that the cost is that of the whole-class figures alone.
-  void LeaveCappedToCaps();
   Standing Now() const { return Standing{pairs_, StrictExcess(), Cost()}; }
 
   // Change of the balance cost if students i and l (in different classes)
