@@ -162,30 +162,32 @@ void ModelWorksheet::Sort(const Rect& area, SortKey key1, SortKey key2, int32_t 
   if (first >= last) return;
   const auto count = static_cast<size_t>(last - first + 1);
 
-  std::vector<KeyValue> keys1(count), keys2(key2.column != 0 ? count : 0);
   int32_t width = 0;  // last column of the area that holds cells in these rows
   const RowData* rows = rows_.data() + (first - 1);
   auto cellIn = [rows](size_t i, int32_t column) -> const Cell* {
     const auto& cells = rows[i].cells;
     return static_cast<size_t>(column) <= cells.size() ? &cells[static_cast<size_t>(column - 1)] : nullptr;
   };
-  for (size_t i = 0; i < count; ++i) {
-    keys1[i] = KeyOf(cellIn(i, key1.column));
-    if (key2.column != 0) keys2[i] = KeyOf(cellIn(i, key2.column));
-    width = std::max(width, static_cast<int32_t>(rows[i].cells.size()));
-  }
   std::vector<SortEntry> entries(count);
   for (size_t i = 0; i < count; ++i) entries[i].index = static_cast<uint32_t>(i);
-  FillKey(entries, keys1, key1.order, false);
-  if (key2.column != 0) FillKey(entries, keys2, key2.order, true);
+  // One key column at a time, its keys gone before the next: with a
+  // million rows each is 32 MB, and the sort below needs as much again.
+  for (const SortKey* key : {&key1, &key2}) {
+    if (key->column == 0) continue;
+    std::vector<KeyValue> keys(count);
+    for (size_t i = 0; i < count; ++i) keys[i] = KeyOf(cellIn(i, key->column));
+    FillKey(entries, keys, key->order, key == &key2);
+  }
+  for (size_t i = 0; i < count; ++i) width = std::max(width, static_cast<int32_t>(rows[i].cells.size()));
   // A lambda rather than the function's address, so that the comparison is
   // inlined into the sort.
   const auto before = [](const SortEntry& a, const SortEntry& b) { return EntryBefore(a, b); };
   // Rows already in order stay where they are (the sort is stable).
   if (std::is_sorted(entries.begin(), entries.end(), before)) return;
   std::stable_sort(entries.begin(), entries.end(), before);
-  std::vector<size_t> order(count);
+  std::vector<uint32_t> order(count);
   for (size_t i = 0; i < count; ++i) order[i] = entries[i].index;
+  std::vector<SortEntry>().swap(entries);
 
   if (area.col1 == 1 && width <= area.col2) {
     // The area holds every stored cell of its rows: move whole rows of
