@@ -279,8 +279,13 @@ class SheetWriter {
     Check(worksheet_write_number(ws_, row, column, number, format));
   }
   void PutText(lxw_row_t row, lxw_col_t column, const std::string& text, lxw_format* format) {
-    if (xml_ != nullptr) return xml_->Text(column, XfIndex(format), text);
-    Check(worksheet_write_string(ws_, row, column, text.c_str(), format));
+    if (xml_ == nullptr) {
+      Check(worksheet_write_string(ws_, row, column, text.c_str(), format));
+    } else if (!text.empty()) {
+      xml_->Text(column, XfIndex(format), text);
+    } else if (format != nullptr) {
+      xml_->Blank(column, XfIndex(format));  // the library writes an empty string as a blank
+    }
   }
   void PutFormulaText(lxw_row_t row, lxw_col_t column, const std::string& formula, lxw_format* format,
                       const std::string& result) {

@@ -68,6 +68,9 @@ TEST(SheetRowsXmlTest, ValuesOfEveryKindAsTheLibraryWritesThem) {
   sheet.SetCellValue(3, 4, host::ErrorValue{"#DIV/0!"});
   sheet.SetCellValue(3, 5, host::ErrorValue{"not an error literal"});
   sheet.CellAt(3, 6).value = Value(std::string());  // an empty text
+  sheet.SetCellValue(3, 7, host::ErrorValue{""});
+  sheet.SetCellValue(3, 8, host::ErrorValue{""});
+  sheet.Format(Rect{3, 8, 3, 8}, [](CellStyle& s) { s.bold = true; });
   for (int32_t r = 5; r <= 8; ++r) sheet.SetCellValue(r, 1, r * 10);
   sheet.SetFormulaR1C1(Rect{5, 2, 8, 2}, "=ROUND(RC[-1]/3,1)");
   sheet.SetFormulaR1C1(Rect{9, 1, 9, 1}, "=SUM(R5C1:R[-1]C)&\"<\"");
