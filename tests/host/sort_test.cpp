@@ -53,6 +53,35 @@ TEST_F(SortTest, SecondKeyBreaksTiesOnly) {
   EXPECT_EQ(ColumnTexts(sheet, 3, 1, 6), (std::vector<std::string>{"name", "d", "b", "e", "c", "a"}));
 }
 
+// Rows already grouped by the first key are sorted within each group; the
+// order is the one the same rows get from any other starting order. Texts
+// rank by code point, equal texts stored apart rank alike.
+TEST_F(SortTest, RowsGroupedByTheFirstKeyGetTheSameOrderAsShuffledOnes) {
+  const std::vector<std::string> names = {"王芳", "李四", "王芳", "张三", "Bob", "bob", "李四", "阿"};
+  std::vector<std::pair<int32_t, std::string>> rows;
+  for (int32_t cls = 1; cls <= 4; ++cls) {
+    for (size_t n = 0; n < names.size(); ++n) rows.emplace_back(cls, names[(n * 3 + static_cast<size_t>(cls)) % names.size()] + std::to_string(n % 3));
+  }
+  ModelWorksheet& shuffled = book.AppendSheet("shuffled");
+  for (size_t r = 0; r < rows.size(); ++r) {
+    sheet.SetCellValue(static_cast<int32_t>(r) + 1, 1, rows[r].first);  // grouped by class
+    sheet.SetCellValue(static_cast<int32_t>(r) + 1, 2, rows[r].second);
+    const auto& other = rows[(r * 7) % rows.size()];  // 7 is prime to 32: a permutation
+    shuffled.SetCellValue(static_cast<int32_t>(r) + 1, 1, other.first);
+    shuffled.SetCellValue(static_cast<int32_t>(r) + 1, 2, other.second);
+  }
+  const Rect area{1, 1, static_cast<int32_t>(rows.size()), 2};
+  for (const int32_t order : {kAscending, kDescending}) {
+    sheet.Sort(area, SortKey{1, kAscending}, SortKey{2, order}, kHeaderNo);
+    shuffled.Sort(area, SortKey{1, kAscending}, SortKey{2, order}, kHeaderNo);
+    EXPECT_EQ(ColumnTexts(sheet, 2, 1, area.row2), ColumnTexts(shuffled, 2, 1, area.row2));
+    EXPECT_EQ(ColumnTexts(sheet, 1, 1, area.row2), ColumnTexts(shuffled, 1, 1, area.row2));
+  }
+  // Class 1, names descending: 阿 U+963F, 王 U+738B, 李 U+674E, 张 U+5F20, then b above B.
+  EXPECT_EQ(ColumnTexts(sheet, 2, 1, 8), (std::vector<std::string>{"阿2", "王芳2", "王芳0", "李四1", "李四0", "张三0",
+                                                                   "bob1", "Bob1"}));
+}
+
 TEST_F(SortTest, OnlyTheAreasColumnsMoveAndFormulasAndFormatsMoveAlong) {
   FillSheet(sheet, {{3, "c", "x1"}, {1, "a", "x2"}, {2, "b", "x3"}});
   sheet.Format(Rect{2, 2, 2, 2}, [](CellStyle& s) { s.bold = true; });
