@@ -47,6 +47,19 @@ TEST_F(SortTest, TextComparesByCodePointExactly) {
   EXPECT_EQ(ColumnTexts(sheet, 1, 1, 6), (std::vector<std::string>{"男", "是", "女", "否", "b", "B"}));
 }
 
+// Texts that agree in their first 16 bytes and differ after them, or where
+// one ends: byte order all the same.
+TEST_F(SortTest, LongTextsThatShareTheirBeginning) {
+  const std::string head = "一二三四五六";  // 18 bytes
+  FillSheet(sheet, {{head + "乙"}, {head}, {head + "甲"}, {"一二三四五"}, {head + "乙"}, {head + "甲甲"},
+                    {"一二三四五A"}, {"一二三四五B"}});
+  sheet.Sort(Rect{1, 1, 8, 1}, SortKey{1, kAscending}, SortKey{}, kHeaderNo);
+  // 乙 U+4E59 comes before 甲 U+7532; "一二三四五A" is 16 bytes.
+  EXPECT_EQ(ColumnTexts(sheet, 1, 1, 8),
+            (std::vector<std::string>{"一二三四五", "一二三四五A", "一二三四五B", head, head + "乙", head + "乙",
+                                      head + "甲", head + "甲甲"}));
+}
+
 TEST_F(SortTest, SecondKeyBreaksTiesOnly) {
   FillSheet(sheet, {{"class", "total", "name"}, {2, 80, "a"}, {1, 70, "b"}, {2, 95, "c"}, {1, 90, "d"}, {1, 70, "e"}});
   sheet.Sort(Rect{1, 1, 6, 3}, SortKey{1, kAscending}, SortKey{2, kDescending}, kHeaderYes);
