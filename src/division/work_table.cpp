@@ -42,7 +42,7 @@ void DealSerpentine(host::Worksheet& sheet, int32_t firstRow, int32_t lastRow, i
 void MoveWorkTable(host::Worksheet& work, host::Worksheet& destination, int32_t blockRows) {
   const host::Range region = work.Cells(1, 1).CurrentRegion();
   const int32_t rows = region.RowsCount();
-  const int32_t block = work.MergedAreas().empty() ? std::max(blockRows, 1) : rows;
+  const int32_t block = std::max(blockRows, 1);
   for (int32_t first = 1; first <= rows; first += block) {
     const int32_t count = std::min(block, rows - first + 1);
     const host::Range part(work, host::Rect{region.Row() + first - 1, region.Column(), region.Row() + first + count - 2,

@@ -27,8 +27,9 @@ void DealSerpentine(host::Worksheet& sheet, int32_t firstRow, int32_t lastRow, i
 // Copies the current region of A1 to A1 of `destination` a block of rows at
 // a time, each block cleared from `work` once it is copied, so that the two
 // tables are not held whole at once (with a million students each is about
-// 600 MB); then clears `work`. A table with merged cells, which a block
-// could cut, is copied whole.
+// 600 MB); then clears `work`. The work table is pasted as values and has no
+// merged cells that a block could cut (nor could an automation host list
+// them).
 inline constexpr int32_t kMoveBlockRows = 20000;
 void MoveWorkTable(host::Worksheet& work, host::Worksheet& destination, int32_t blockRows = kMoveBlockRows);
 
