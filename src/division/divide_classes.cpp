@@ -247,9 +247,8 @@ bool RunDivision(host::Application& app, form::Form& form, form::ModuleState& st
   DeleteSheetIfPresent(dataBook, divisionName);
   host::Worksheet& divisionSheet = host::SheetsOf(dataBook).Add();
   divisionSheet.SetName(divisionName);
-  work.Cells(1, 1).CurrentRegion().Copy(divisionSheet.Cells(1, 1));
+  MoveWorkTable(work, divisionSheet);
   KeepColumnNumberFormats(dataSheet, dataTable, divisionSheet);
-  work.Cells().Clear();
 
   const std::string statisticsName = kStatisticsPrefix + std::to_string(sheetNo);
   DeleteSheetIfPresent(dataBook, statisticsName);

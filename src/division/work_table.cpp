@@ -1,5 +1,7 @@
 #include "division/work_table.h"
 
+#include <algorithm>
+
 #include "host/constants.h"
 #include "host/range.h"
 #include "host/workbook.h"
@@ -35,6 +37,20 @@ void DealSerpentine(host::Worksheet& sheet, int32_t firstRow, int32_t lastRow, i
       }
     }
   }
+}
+
+void MoveWorkTable(host::Worksheet& work, host::Worksheet& destination, int32_t blockRows) {
+  const host::Range region = work.Cells(1, 1).CurrentRegion();
+  const int32_t rows = region.RowsCount();
+  const int32_t block = std::max(blockRows, 1);
+  for (int32_t first = 1; first <= rows; first += block) {
+    const int32_t count = std::min(block, rows - first + 1);
+    const host::Range part(work, host::Rect{region.Row() + first - 1, region.Column(), region.Row() + first + count - 2,
+                                            region.Column() + region.ColumnsCount() - 1});
+    part.Copy(destination.Cells(first, 1));
+    part.Clear();
+  }
+  work.Cells().Clear();
 }
 
 }  // namespace fenban::division

@@ -14,7 +14,6 @@ namespace fenban::division {
 inline constexpr const char* kWorkSheetName = "FBB";      // the work table
 inline constexpr const char* kTopBlockSheetName = "JZB";  // the top block while the rest is grouped
 inline constexpr const char* kLeftoverSheetName = "SYB";  // rows cut from the groups
-inline constexpr const char* kRandomKeyHeader = "SJPX";
 
 // A sheet of the host workbook by exact name; error 9 when it is missing.
 host::Worksheet& HostSheet(host::Application& app, const std::string& name);
@@ -25,5 +24,13 @@ void SortTableDescending(host::Worksheet& sheet, int32_t column);
 // Writes class numbers into column 1 of rows firstRow..lastRow in serpentine
 // order: 1, 2, ..., k, k, ..., 1, 1, 2, ... when upward, k, ..., 1, 1, ... otherwise.
 void DealSerpentine(host::Worksheet& sheet, int32_t firstRow, int32_t lastRow, int32_t k, bool upward);
+// Copies the current region of A1 to A1 of `destination` a block of rows at
+// a time, each block cleared from `work` once it is copied, so that the two
+// tables are not held whole at once (with a million students each is about
+// 600 MB); then clears `work`. The work table is pasted as values and has no
+// merged cells that a block could cut (nor could an automation host list
+// them).
+inline constexpr int32_t kMoveBlockRows = 20000;
+void MoveWorkTable(host::Worksheet& work, host::Worksheet& destination, int32_t blockRows = kMoveBlockRows);
 
 }  // namespace fenban::division

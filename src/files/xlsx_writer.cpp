@@ -18,6 +18,7 @@
 #include "files/cell_reference.h"
 #include "files/file_error.h"
 #include "files/r1c1_to_a1.h"
+#include "files/sheet_rows_xml.h"
 #include "files/temporary_files.h"
 #include "files/workbook_files.h"
 #include "files/xlsx_conversions.h"
@@ -115,8 +116,8 @@ class ValueList {
 
 class SheetWriter {
  public:
-  SheetWriter(lxw_worksheet* worksheet, host::ModelWorksheet& sheet, FormatCache& formats)
-      : ws_(worksheet), sheet_(sheet), formats_(formats) {}
+  SheetWriter(lxw_worksheet* worksheet, host::ModelWorksheet& sheet, FormatCache& formats, RowWriting rowWriting)
+      : ws_(worksheet), sheet_(sheet), formats_(formats), rowWriting_(rowWriting) {}
 
   // Without rows the sheet is an empty stand-in whose part is replaced
   // later; it still declares what the workbook part names for it.
@@ -183,18 +184,37 @@ class SheetWriter {
   }
 
   // Rows go out one after another (libxlsxwriter keeps only the current
-  // row in memory): each row's height and format, then its cells.
+  // row in memory): each row's height and format, then its cells. Our own
+  // text goes into the library's row file, and the sheet's dimension into
+  // the library's record of it, as its own calls would have left them.
   void WriteRowsAndCells() {
     const double defaultHeight = sheet_.DefaultRowHeight();
     if (std::fabs(defaultHeight - LXW_DEF_ROW_HEIGHT) > 1e-9 && defaultHeight > 0 && defaultHeight <= 409) {
       worksheet_set_default_row(ws_, defaultHeight, LXW_FALSE);
     }
+    std::unique_ptr<SheetRowsXml> xml;
+    if (rowWriting_ == RowWriting::Own) {
+      if (ws_->optimize_tmpfile == nullptr) throw FormatError("写入失败 (cannot write the rows)");
+      xml = std::make_unique<SheetRowsXml>(
+          ws_->optimize_tmpfile, SheetDimension{ws_->dim_rowmin, ws_->dim_rowmax, ws_->dim_colmin, ws_->dim_colmax});
+      xml->SetDefaultHeight(ws_->default_row_height);
+      xml_ = xml.get();
+    }
     const auto& rows = std::as_const(sheet_).RowsData();
     const size_t count = std::min(rows.size(), static_cast<size_t>(host::kMaxRows));
     for (size_t r = 0; r < count; ++r) {
+      if (xml_ != nullptr) xml_->StartRow(static_cast<uint32_t>(r));
       WriteRowFormat(static_cast<lxw_row_t>(r), rows[r], defaultHeight);
       WriteRowCells(static_cast<lxw_row_t>(r), rows[r]);
     }
+    if (xml_ == nullptr) return;
+    xml_->Finish();
+    const SheetDimension& dimension = xml_->Dimension();
+    ws_->dim_rowmin = dimension.rowMin;
+    ws_->dim_rowmax = dimension.rowMax;
+    ws_->dim_colmin = static_cast<lxw_col_t>(dimension.columnMin);
+    ws_->dim_colmax = static_cast<lxw_col_t>(dimension.columnMax);
+    xml_ = nullptr;
   }
 
   void WriteRowFormat(lxw_row_t r, const host::RowData& row, double defaultHeight) {
@@ -205,7 +225,12 @@ class SheetWriter {
       options.hidden = 1;
       height = defaultHeight;
     }
-    Check(worksheet_set_row_opt(ws_, r, height, formats_.Get(row.style), options.hidden ? &options : nullptr));
+    lxw_format* format = formats_.Get(row.style);
+    if (xml_ != nullptr) {
+      xml_->SetRowFormat(height, format != nullptr ? lxw_format_get_xf_index(format) : -1, options.hidden != 0);
+      return;
+    }
+    Check(worksheet_set_row_opt(ws_, r, height, format, options.hidden ? &options : nullptr));
   }
 
   // A cell without a format of its own is written with the one it shows:
@@ -237,10 +262,35 @@ class SheetWriter {
 
   void WriteError(lxw_row_t row, lxw_col_t column, const std::string& code, lxw_format* format) {
     if (IsErrorLiteral(code)) {
-      Check(worksheet_write_formula_str(ws_, row, column, code.c_str(), format, code.c_str()));
+      PutFormulaText(row, column, code, format, code);
     } else {
-      Check(worksheet_write_string(ws_, row, column, CellText(code).c_str(), format));
+      PutText(row, column, CellText(code), format);
     }
+  }
+
+  // One cell, through our own text or the library's call. A formula is
+  // given with or without its leading "=", as the library takes it.
+  static int32_t XfIndex(lxw_format* format) { return format != nullptr ? lxw_format_get_xf_index(format) : 0; }
+  static std::string_view FormulaBody(std::string_view formula) {
+    return !formula.empty() && formula.front() == '=' ? formula.substr(1) : formula;
+  }
+  void PutNumber(lxw_row_t row, lxw_col_t column, double number, lxw_format* format) {
+    if (xml_ != nullptr) return xml_->Number(column, XfIndex(format), number);
+    Check(worksheet_write_number(ws_, row, column, number, format));
+  }
+  void PutText(lxw_row_t row, lxw_col_t column, const std::string& text, lxw_format* format) {
+    if (xml_ == nullptr) {
+      Check(worksheet_write_string(ws_, row, column, text.c_str(), format));
+    } else if (!text.empty()) {
+      xml_->Text(column, XfIndex(format), text);
+    } else if (format != nullptr) {
+      xml_->Blank(column, XfIndex(format));  // the library writes an empty string as a blank
+    }
+  }
+  void PutFormulaText(lxw_row_t row, lxw_col_t column, const std::string& formula, lxw_format* format,
+                      const std::string& result) {
+    if (xml_ != nullptr) return xml_->FormulaText(column, XfIndex(format), FormulaBody(formula), result);
+    Check(worksheet_write_formula_str(ws_, row, column, formula.c_str(), format, result.c_str()));
   }
 
   void WriteCell(lxw_row_t row, lxw_col_t column, const host::Cell& cell, uint32_t style) {
@@ -249,22 +299,27 @@ class SheetWriter {
     if (cell.formula && (value.IsNumber() || value.IsText() || value.IsEmpty())) {
       const auto a1 = R1C1ToA1(*cell.formula, static_cast<int32_t>(row) + 1, static_cast<int32_t>(column) + 1);
       if (a1 && !(value.IsNumber() && !std::isfinite(value.Number()))) {
-        if (value.IsNumber()) {
+        if (value.IsNumber() && xml_ != nullptr) {
+          xml_->FormulaNumber(column, XfIndex(format), FormulaBody(*a1), value.Number());
+        } else if (value.IsNumber()) {
           Check(worksheet_write_formula_num(ws_, row, column, a1->c_str(), format, value.Number()));
         } else {
-          const std::string text = value.IsText() ? CellText(value.Text()) : std::string();
-          Check(worksheet_write_formula_str(ws_, row, column, a1->c_str(), format, text.c_str()));
+          PutFormulaText(row, column, *a1, format, value.IsText() ? CellText(value.Text()) : std::string());
         }
         return;
       }
     }
     switch (value.Type()) {
       case host::ValueType::Empty:
-        if (format != nullptr) Check(worksheet_write_blank(ws_, row, column, format));
+        if (format != nullptr && xml_ != nullptr) {
+          xml_->Blank(column, XfIndex(format));
+        } else if (format != nullptr) {
+          Check(worksheet_write_blank(ws_, row, column, format));
+        }
         break;
       case host::ValueType::Number:
         if (std::isfinite(value.Number())) {
-          Check(worksheet_write_number(ws_, row, column, value.Number(), format));
+          PutNumber(row, column, value.Number(), format);
         } else {
           WriteError(row, column, "#NUM!", format);
         }
@@ -272,16 +327,23 @@ class SheetWriter {
       case host::ValueType::Text:
         if (value.Text().empty()) {
           // An empty text is kept apart from an empty cell as the formula ="".
-          Check(worksheet_write_formula_str(ws_, row, column, "=\"\"", format, ""));
+          PutFormulaText(row, column, "=\"\"", format, "");
         } else {
-          // libxlsxwriter takes a null-terminated copy.
-          const std::string text(value.Text());
+          const std::string_view text = value.Text();
           const bool plain = text.size() <= kMaxCellCharacters && text.find("_x") == std::string::npos;
-          Check(worksheet_write_string(ws_, row, column, plain ? text.c_str() : CellText(text).c_str(), format));
+          if (plain && xml_ != nullptr) {
+            xml_->Text(column, XfIndex(format), text);
+          } else {
+            PutText(row, column, plain ? std::string(text) : CellText(text), format);
+          }
         }
         break;
       case host::ValueType::Boolean:
-        Check(worksheet_write_boolean(ws_, row, column, value.Bool() ? 1 : 0, format));
+        if (xml_ != nullptr) {
+          xml_->Boolean(column, XfIndex(format), value.Bool());
+        } else {
+          Check(worksheet_write_boolean(ws_, row, column, value.Bool() ? 1 : 0, format));
+        }
         break;
       case host::ValueType::Error:
         WriteError(row, column, value.Error().code, format);
@@ -441,6 +503,8 @@ class SheetWriter {
   lxw_worksheet* ws_;
   host::ModelWorksheet& sheet_;  // only read; some of its accessors are not const
   FormatCache& formats_;
+  RowWriting rowWriting_;
+  SheetRowsXml* xml_ = nullptr;  // while the rows are written as our own text
 };
 
 // A sheet with at least this many stored cells, beside at least as many in
@@ -508,7 +572,7 @@ void CloseWorkbook(std::unique_ptr<lxw_workbook, WorkbookFree>& workbook) {
 // the cells' format numbers agree) and the sheet selected only when it is the
 // active one (else a small second sheet is).
 void WriteSheetAlone(const host::ModelWorkbook& book, int32_t index, bool selected, const std::string& path,
-                     const std::string& scratch, time_t created) {
+                     const std::string& scratch, time_t created, RowWriting rowWriting) {
   auto& model = const_cast<host::ModelWorkbook&>(book);  // only read
   std::unique_ptr<lxw_workbook, WorkbookFree> workbook(NewWorkbook(path, scratch, created));
   FormatCache formats(workbook.get(), book.Styles());
@@ -516,7 +580,7 @@ void WriteSheetAlone(const host::ModelWorkbook& book, int32_t index, bool select
   host::ModelWorksheet& sheet = model.ModelSheetAt(index);
   lxw_worksheet* worksheet = workbook_add_worksheet(workbook.get(), sheet.Name().c_str());
   if (worksheet == nullptr) throw FormatError("工作表名称“" + sheet.Name() + "”无效 (invalid sheet name)");
-  SheetWriter(worksheet, sheet, formats).Write();
+  SheetWriter(worksheet, sheet, formats, rowWriting).Write();
   if (!selected) {
     const char* other = sheet.Name() == "a" || sheet.Name() == "A" ? "b" : "a";
     lxw_worksheet* stand = workbook_add_worksheet(workbook.get(), other);
@@ -568,7 +632,7 @@ void WriteXlsx(const host::ModelWorkbook& book, const std::string& path) {
   }
 }
 
-void WriteXlsxFile(const host::ModelWorkbook& book, const std::string& path) {
+void WriteXlsxFile(const host::ModelWorkbook& book, const std::string& path, RowWriting rowWriting) {
   auto& model = const_cast<host::ModelWorkbook&>(book);  // sheet access is not const; nothing is changed
   LinkPackageZipWriter();
   const LibraryOutputSilenced silenced;
@@ -591,13 +655,17 @@ void WriteXlsxFile(const host::ModelWorkbook& book, const std::string& path) {
   // a package of its own on a second thread, the rest here with an empty
   // stand-in for it; the stand-in's part is then replaced by the other
   // package's, still compressed.
+  // Every format is numbered up front, in the pool's order, so that the
+  // numbers do not hang on the order in which cells go out (the library
+  // numbers a format when it writes the first cell that uses it, the last
+  // row of each sheet only when the workbook is closed).
+  formats.RegisterAll();
   const int32_t split = SheetToSplit(model);
   std::unique_ptr<SecondWriter> second;
   if (split > 0) {
-    formats.RegisterAll();
     second = std::make_unique<SecondWriter>(
-        path, [&book, split, selected = split == active, created, &scratch](const std::string& secondPath) {
-          WriteSheetAlone(book, split, selected, secondPath, scratch.Path(), created);
+        path, [&book, split, selected = split == active, created, &scratch, rowWriting](const std::string& secondPath) {
+          WriteSheetAlone(book, split, selected, secondPath, scratch.Path(), created, rowWriting);
         });
   }
   std::vector<lxw_worksheet*> worksheets;
@@ -606,7 +674,7 @@ void WriteXlsxFile(const host::ModelWorkbook& book, const std::string& path) {
     lxw_worksheet* worksheet = workbook_add_worksheet(workbook.get(), sheet.Name().c_str());
     if (worksheet == nullptr) throw FormatError("工作表名称“" + sheet.Name() + "”无效 (invalid sheet name)");
     worksheets.push_back(worksheet);
-    SheetWriter writer(worksheet, sheet, formats);
+    SheetWriter writer(worksheet, sheet, formats, rowWriting);
     writer.Write(i != split);
     const std::string topLeft = writer.TopLeftCell();
     if (!topLeft.empty()) patch.topLeftCells.emplace_back(i, topLeft);

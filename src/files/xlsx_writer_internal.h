@@ -47,8 +47,13 @@ struct XlsxPatch {
 // then calls (a static library's member is linked only when referenced).
 void LinkPackageZipWriter();
 
+// Who writes the cells of the sheet parts: our own text (SheetRowsXml), or
+// libxlsxwriter's cell calls, which give the same bytes more slowly and are
+// kept to compare the two with.
+enum class RowWriting { Own, Library };
+
 // WriteXlsx without naming the file: failures throw FormatError.
-void WriteXlsxFile(const host::ModelWorkbook& book, const std::string& path);
+void WriteXlsxFile(const host::ModelWorkbook& book, const std::string& path, RowWriting rowWriting = RowWriting::Own);
 
 // Replaces the part of sheet `sheetIndex` (1-based) of the package at path
 // by the part of the first sheet of the package at from, copied still

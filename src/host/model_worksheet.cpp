@@ -338,9 +338,13 @@ void ModelWorksheet::Clear(const Rect& area) {
     }
     const int32_t lastColumn = std::min<int32_t>(area.col2, static_cast<int32_t>(rowData.cells.size()));
     for (int32_t c = area.col1; c <= lastColumn; ++c) rowData.cells[static_cast<size_t>(c - 1)] = Cell{};
+    const size_t before = rowData.cells.size();
     while (!rowData.cells.empty() && rowData.cells.back().value.IsEmpty() && rowData.cells.back().style == 0) {
       rowData.cells.pop_back();
     }
+    // A row made shorter gives back its room (a cleared sort key or helper
+    // column beside a table of a million rows would otherwise keep it).
+    if (rowData.cells.size() < before) rowData.cells.shrink_to_fit();
   }
   if (area.IsEntireColumns()) {
     const int32_t lastColumn = std::min<int32_t>(area.col2, static_cast<int32_t>(columns_.size()));
@@ -354,6 +358,7 @@ void ModelWorksheet::Clear(const Rect& area) {
   while (!rows_.empty() && rows_.back().cells.empty() && rows_.back().style == 0 && rows_.back().height < 0) {
     rows_.pop_back();
   }
+  if (rows_.empty()) std::vector<RowData>().swap(rows_);
   std::erase_if(merges_, [&area](const Rect& merge) { return Intersects(merge, area); });
   DeleteValidation(area);
 }

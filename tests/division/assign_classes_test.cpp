@@ -4,10 +4,12 @@
 
 #include <map>
 #include <string>
+#include <utility>
 
 #include "division/work_table.h"
 #include "division_world.h"
 #include "host/errors.h"
+#include "host/model_worksheet.h"
 
 namespace fenban::division::testing {
 namespace {
@@ -67,6 +69,48 @@ TEST(AssignClasses, SevenStudentsInThreeClassesAreDealtByRank) {
   EXPECT_TRUE(world.Work().CellValue(2, table.spareColumn).IsEmpty());
   EXPECT_TRUE(SheetIsEmpty(world.TopSheet()));
   EXPECT_TRUE(NothingBelowRowOne(world.Leftovers()));
+}
+
+// The random keys go into the "序号" column, which is empty again
+// afterwards; no column is added beside the table, so no row of a large
+// table is widened while it is sorted.
+TEST(AssignClasses, RandomKeysDoNotWidenTheRows) {
+  DivisionWorld world;
+  const WorkTable table = world.PrepareWork({{"姓名", "总分"}, {"a", 70}, {"b", 95}, {"c", 70}, {"d", 80}});
+  auto& work = dynamic_cast<host::ModelWorksheet&>(world.Work());
+  const auto roomOfRows = [&work] {
+    size_t room = 0;
+    for (const host::RowData& row : std::as_const(work).RowsData()) room += row.cells.capacity();
+    return room;
+  };
+  const size_t before = roomOfRows();
+  ASSERT_TRUE(AssignClasses(world.app, world.Work(), table, 2, 0, {}));
+  EXPECT_EQ(roomOfRows(), before);
+  EXPECT_EQ(work.CellValue(1, 2), Value("序号"));
+  for (int32_t r = 2; r <= 5; ++r) EXPECT_TRUE(work.CellValue(r, 2).IsEmpty()) << r;
+  EXPECT_EQ(TotalColumn(world.Work()), (std::vector<double>{95, 80, 70, 70}));
+}
+
+// The finished work table goes to the division sheet in blocks of rows,
+// each cleared from the work sheet as it goes; formats go along.
+TEST(MoveWorkTable, BlocksOfRowsArriveInOrderAndLeaveTheWorkSheetEmpty) {
+  DivisionWorld world;
+  host::Worksheet& work = world.Work();
+  world.PrepareWork({{"姓名", "总分"}, {"a", 95}, {"b", 90}, {"c", 80}, {"d", 70}, {"e", 60}});
+  work.Format(host::Rect{4, 4, 4, 4}, [](host::CellStyle& style) { style.bold = true; });
+  host::Worksheet& destination = host::SheetsOf(world.app.ThisWorkbook()).Add();
+  MoveWorkTable(work, destination, 2);
+  EXPECT_TRUE(SheetIsEmpty(work));
+  EXPECT_EQ(destination.CurrentRegion(1, 1), (host::Rect{1, 1, 6, 4}));
+  EXPECT_EQ(TotalColumn(destination), (std::vector<double>{95, 90, 80, 70, 60}));
+  EXPECT_EQ(destination.CellValue(1, 2), Value("序号"));
+  EXPECT_TRUE(destination.CellFormat(4, 4).bold);
+
+  world.PrepareWork({{"姓名", "总分"}, {"a", 95}, {"b", 90}, {"c", 80}});
+  host::Worksheet& single = host::SheetsOf(world.app.ThisWorkbook()).Add();
+  MoveWorkTable(work, single, 1);  // one row at a time, the header too
+  EXPECT_EQ(TotalColumn(single), (std::vector<double>{95, 90, 80}));
+  EXPECT_TRUE(SheetIsEmpty(work));
 }
 
 TEST(AssignClasses, FifthBoyIsCutAndDealtAsTheLastGroup) {
