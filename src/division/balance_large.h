@@ -1,0 +1,48 @@
+// The balance search for lists of large classes (classes of hundreds of
+// students, e.g. 100,000 students in 100 classes). Students only trade places
+// with students of their own swap group: alike in every total-score band of
+// the statistics sheet and in whether they are among the year's best for each
+// average over the best. Such a swap leaves every band count and the count of
+// the year's best in each class as it was, so the sheet's band columns can
+// never drift beyond the deal's; the other capped columns (categories,
+// excellent and pass counts, averages over the best) are held by their caps,
+// checked for each swap in O(columns the two students differ in). Large
+// classes leave each group several members per class, so the means can still
+// be refined freely.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "division/balance_problem.h"
+
+namespace fenban::division {
+
+// Whether a list goes to this search: its capped columns carry more bands
+// than the general search holds as features (classes of more than about 200
+// students; the statistics sheet has a band per 5 students per class).
+bool UsesLargeSearch(const BalanceProblem& problem);
+
+// Per student: its swap key. Two students share a key when they reach the
+// same bands of the capped ladder and are among the best of the same
+// averages (the capped columns with a quota): swapping them changes no band
+// count and no class's count of the year's best.
+std::vector<int64_t> SwapKeys(const BalanceProblem& problem);
+// Per student: its swap group (students of one key are numbered alike), or
+// -1 for a student that never moves (movable 0).
+std::vector<int32_t> SwapGroups(const std::vector<int64_t>& keys, const std::vector<uint8_t>& movable);
+
+// The problem with the features that no swap within a group changes left
+// out (the bands, the counts of the year's best): the cost of a swap within
+// a group is the same without them, and each one left out is one less term
+// in every evaluation. Capped columns and groups are kept.
+BalanceProblem WithinGroupProblem(const BalanceProblem& problem, const std::vector<int32_t>& groupOf);
+
+// The search from the deal: together groups gathered by trades within swap
+// keys where they can be, apart groups repaired, an annealing of swaps
+// within groups, then greedy passes over near neighbours within groups. Keep-apart breaches and strict counts never grow
+// during the annealing and the finish, nor does any capped column's excess.
+std::vector<int32_t> LargeSearch(const BalanceProblem& problem);
+
+}  // namespace fenban::division
