@@ -1,14 +1,16 @@
 // The balance search for lists of large classes (classes of hundreds of
-// students, e.g. 100,000 students in 100 classes). Students only trade places
-// with students of their own swap group: alike in every total-score band of
-// the statistics sheet and in whether they are among the year's best for each
-// average over the best. Such a swap leaves every band count and the count of
-// the year's best in each class as it was, so the sheet's band columns can
-// never drift beyond the deal's; the other capped columns (categories,
-// excellent and pass counts, averages over the best) are held by their caps,
-// checked for each swap in O(columns the two students differ in). Large
-// classes leave each group several members per class, so the means can still
-// be refined freely.
+// students, e.g. 100,000 students in 100 classes). Students are grouped by
+// swap key: alike in every total-score band of the statistics sheet and in
+// whether they are among the year's best for each average over the best. A
+// swap within a group leaves every band count and each class's count of the
+// year's best as they were; half of the swaps go to the next group by total
+// of the same membership of the year's best, moving one band count of two
+// classes by one, which the caps hold within the deal's. The caps (every
+// column of the statistics sheet at the deal's "最大差") are checked for each
+// swap in O(columns the two students differ in), and the features no swap
+// within a group changes are left out of the pricing. Large classes leave
+// each group several members per class, so the means can still be refined
+// freely.
 #pragma once
 
 #include <cstddef>
@@ -40,9 +42,11 @@ std::vector<int32_t> SwapGroups(const std::vector<int64_t>& keys, const std::vec
 BalanceProblem WithinGroupProblem(const BalanceProblem& problem, const std::vector<int32_t>& groupOf);
 
 // The search from the deal: together groups gathered by trades within swap
-// keys where they can be, apart groups repaired, an annealing of swaps
-// within groups, then greedy passes over near neighbours within groups. Keep-apart breaches and strict counts never grow
-// during the annealing and the finish, nor does any capped column's excess.
+// keys where they can be; the counts of the year's best evened out by trades
+// across their edge; apart groups repaired; an annealing of swaps within
+// groups and to the next group; then greedy passes over near neighbours.
+// Keep-apart breaches and strict counts never grow during the annealing and
+// the finish, nor does any capped column's excess.
 std::vector<int32_t> LargeSearch(const BalanceProblem& problem);
 
 }  // namespace fenban::division

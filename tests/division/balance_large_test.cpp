@@ -121,7 +121,7 @@ StudentList YearWithGroups(int32_t n, int32_t k, uint64_t seed) {
   return list;
 }
 
-TEST(LargeSearch, ASmallListForcedOntoItEndsWithinTheDealOnEveryColumnAndItsBandsAsDealt) {
+TEST(LargeSearch, ASmallListForcedOntoItEndsWithinTheDealOnEveryColumnOfTheSheet) {
   for (const auto& [n, k, seed] : {std::tuple{600, 6, 1u}, std::tuple{600, 6, 2u}, std::tuple{480, 12, 3u}}) {
     SCOPED_TRACE(std::to_string(n) + " students, seed " + std::to_string(seed));
     const StudentList list = YearWithGroups(n, k, seed);
@@ -139,8 +139,7 @@ TEST(LargeSearch, ASmallListForcedOntoItEndsWithinTheDealOnEveryColumnAndItsBand
     EXPECT_EQ(sizesAfter, sizesBefore);
     EXPECT_EQ(ConstraintBreaches(problem, classOf), 0);
     EXPECT_GT(ConstraintBreaches(problem, problem.classOf), 0);
-    // Every band and count of the best per class as dealt, every column of the sheet within the deal's.
-    EXPECT_EQ(BandAndBestCounts(problem, classOf), BandAndBestCounts(problem, problem.classOf));
+    // Every column of the sheet within the deal's.
     const std::vector<SheetColumn> dealt = SheetDifferences(list, list.classOf);
     const std::vector<SheetColumn> after = SheetDifferences(list, classOf);
     ASSERT_EQ(dealt.size(), after.size());
@@ -149,6 +148,61 @@ TEST(LargeSearch, ASmallListForcedOntoItEndsWithinTheDealOnEveryColumnAndItsBand
     }
     // And the classes came closer.
     EXPECT_LT(BalanceCost(problem, classOf), 0.5 * BalanceCost(problem, problem.classOf));
+  }
+}
+
+// Per class: its students among the year's best `count` by total, and the
+// largest difference of its mean total.
+std::vector<int32_t> BestPerClass(const StudentList& list, const std::vector<int32_t>& classOf, size_t count) {
+  std::vector<int32_t> best(static_cast<size_t>(list.classCount), 0);
+  const std::vector<int32_t> order = RankByTotal(list);
+  for (size_t r = 0; r < count; ++r) ++best[static_cast<size_t>(classOf[static_cast<size_t>(order[r])])];
+  return best;
+}
+double TotalRange(const StudentList& list, const std::vector<int32_t>& classOf) {
+  std::vector<double> sum(static_cast<size_t>(list.classCount), 0.0), size(sum.size(), 0.0);
+  for (size_t s = 0; s < classOf.size(); ++s) {
+    sum[static_cast<size_t>(classOf[s])] += list.total[s];
+    size[static_cast<size_t>(classOf[s])] += 1;
+  }
+  for (size_t c = 0; c < sum.size(); ++c) sum[c] /= size[c];
+  return *std::max_element(sum.begin(), sum.end()) - *std::min_element(sum.begin(), sum.end());
+}
+
+TEST(LargeSearch, EvensOutADealThatGaveOneClassMoreOfTheYearsBest) {
+  // Class 0 trades four students just below the year's best 60 (6 classes ×
+  // 10) for four of class 1's among them: 14 against 6, the bands and the
+  // totals apart. Swaps within swap keys, or to the next band on the same
+  // side of the year's best, could never change that.
+  for (uint64_t seed : {4u, 5u}) {
+    SCOPED_TRACE("seed " + std::to_string(seed));
+    StudentList list = SerpentineYear(1500, 6, seed);
+    const std::vector<int32_t> order = RankByTotal(list);
+    std::vector<int32_t> fromBest, fromBelow;
+    for (size_t r = 0; r < 60; ++r) {
+      if (list.classOf[static_cast<size_t>(order[r])] == 1 && fromBest.size() < 4) fromBest.push_back(order[r]);
+    }
+    for (size_t r = 60; r < 120; ++r) {
+      if (list.classOf[static_cast<size_t>(order[r])] == 0 && fromBelow.size() < 4) fromBelow.push_back(order[r]);
+    }
+    ASSERT_EQ(fromBest.size(), 4u);
+    ASSERT_EQ(fromBelow.size(), 4u);
+    for (size_t m = 0; m < 4; ++m) {
+      std::swap(list.classOf[static_cast<size_t>(fromBest[m])], list.classOf[static_cast<size_t>(fromBelow[m])]);
+    }
+    ASSERT_EQ(BestPerClass(list, list.classOf, 60)[0], 14);
+    const BalanceProblem problem = BuildBalanceProblem(list, seed);
+    const std::vector<int32_t> classOf = LargeSearch(problem);
+    // The caps (the deal's "最大差", every average over the best within
+    // tenths of a point on this deal) allow only some of the trades.
+    const std::vector<int32_t> best = BestPerClass(list, classOf, 60);
+    EXPECT_LE(*std::max_element(best.begin(), best.end()) - *std::min_element(best.begin(), best.end()), 5);
+    EXPECT_LT(TotalRange(list, classOf), 0.25 * TotalRange(list, list.classOf));
+    const std::vector<SheetColumn> dealt = SheetDifferences(list, list.classOf);
+    const std::vector<SheetColumn> after = SheetDifferences(list, classOf);
+    for (size_t c = 0; c < after.size(); ++c) {
+      EXPECT_LE(after[c].largest, dealt[c].largest + 1e-9) << SheetTableTitle(after[c].table, list) << " " << after[c].name;
+    }
   }
 }
 
