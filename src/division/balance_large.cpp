@@ -296,8 +296,9 @@ double StartTemperature(const LargeState& state, const SwapPlan& plan, SplitMix&
 void AnnealWithinGroups(LargeState& state, const BalanceProblem& problem, const SwapPlan& plan, SplitMix& random,
                         int64_t budget) {
   const int32_t m = static_cast<int32_t>(plan.freeStudents.size());
+  if (m < 2 || budget <= 0) return;
   const double start = StartTemperature(state, plan, random);
-  if (m < 2 || budget <= 0 || start <= 0) return;
+  if (start <= 0) return;
   const double cooling = std::pow(kEndShare, 1.0 / static_cast<double>(budget));
   const std::vector<int32_t>& best = plan.bestStudents;
   const int64_t progressEvery = std::max<int64_t>(m, 20'000);

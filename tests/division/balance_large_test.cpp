@@ -206,6 +206,14 @@ TEST(LargeSearch, EvensOutADealThatGaveOneClassMoreOfTheYearsBest) {
   }
 }
 
+TEST(LargeSearch, LeavesAListWithNoTwoFreeStudentsAsDealt) {
+  StudentList list = SerpentineYear(300, 6, 7);
+  list.fixed.assign(list.fixed.size(), 1);
+  EXPECT_EQ(LargeSearch(BuildBalanceProblem(list, 7)), list.classOf);
+  list.fixed[5] = 0;
+  EXPECT_EQ(LargeSearch(BuildBalanceProblem(list, 7)), list.classOf);
+}
+
 TEST(SolveBalance, ClassesOfHundredsEndWithinTheDealOnEveryColumnOfTheSheet) {
   // 250 students a class: 49 bands, more than the general search holds as
   // features; before the search within swap keys the bands between the held
