@@ -37,6 +37,10 @@ constexpr double kEndShare = 1e-7;
 constexpr int32_t kNearWindow = 24;
 constexpr int32_t kFinishWindow = 6;
 constexpr int32_t kFinishPasses = 2;
+// Groups below the edge of the year's best whose members trade across it
+// (see EvenBestCounts): on the generated example of 100,000 students the
+// part of a band below the edge held 34 students.
+constexpr int32_t kEvenGroups = 3;
 // Rounds of the apart repair.
 constexpr int32_t kRepairRounds = 4;
 
@@ -239,10 +243,12 @@ void RepairApart(LargeState& state, const SwapPlan& plan) {
 // Evens out the counts of the year's best (strict, and never changed by the
 // swaps of the search): between each group and the next below it on the
 // other side of the year's best, each student of a class outside a strict
-// band trades with the member of the other group whose swap lowers the strict
-// excess, lets no capped column grow and costs least, until none is left.
-// `whole` prices every feature.
-void EvenBestCounts(SearchState& whole, CapState& caps, const SwapPlan& plan) {
+// band trades with the member of the groups below the edge whose swap lowers
+// the strict excess, lets no capped column grow and costs least, until none
+// is left. Priced on every feature.
+void EvenBestCounts(const BalanceProblem& problem, LargeState& state, const SwapPlan& plan) {
+  SearchState whole(problem, state.search.ClassOf());
+  CapState& caps = state.caps;
   for (size_t g = 0; g < plan.members.size(); ++g) {
     const int32_t next = plan.next[g];
     if (next < 0 || plan.below[g] == next) continue;
@@ -252,17 +258,20 @@ void EvenBestCounts(SearchState& whole, CapState& caps, const SwapPlan& plan) {
         if (!whole.StrictBreach(static_cast<size_t>(whole.ClassOf(i)))) continue;
         int32_t best = -1;
         Move bestMove;
-        for (int32_t l : plan.members[static_cast<size_t>(next)]) {
-          if (whole.ClassOf(l) == whole.ClassOf(i)) continue;
-          const Move move = Evaluate(whole, caps, i, l);
-          if (move.grows || move.change.breaches > 0 || move.change.strict > -kStrictEpsilon) continue;
-          if (best < 0 || Before(move, bestMove)) {
-            best = l;
-            bestMove = move;
+        // The next group and those below it on its side, kEvenGroups in all.
+        for (int32_t h = next, step = 0; h >= 0 && step < kEvenGroups; h = plan.below[static_cast<size_t>(h)], ++step) {
+          for (int32_t l : plan.members[static_cast<size_t>(h)]) {
+            if (whole.ClassOf(l) == whole.ClassOf(i) || whole.StrictExcessDelta(i, l) > -kStrictEpsilon) continue;
+            const Move move = Evaluate(whole, caps, i, l);
+            if (move.grows || move.change.breaches > 0 || move.change.strict > -kStrictEpsilon) continue;
+            if (best < 0 || Before(move, bestMove)) {
+              best = l;
+              bestMove = move;
+            }
           }
         }
         if (best >= 0) {
-          caps.Swap(i, best);
+          state.Swap(i, best);
           whole.Swap(i, best);
           changed = true;
         }
@@ -527,14 +536,9 @@ std::vector<int32_t> LargeSearch(const BalanceProblem& problem) {
   const std::vector<int32_t> groupOf = SwapGroups(keys, movable);
   const BalanceProblem within = WithinGroupProblem(problem, groupOf);
   const SwapPlan plan = MakePlan(problem, keys, groupOf, Profiles(within));
-  {
-    SearchState whole(problem, classOf);
-    CapState caps(problem, classOf);
-    EvenBestCounts(whole, caps, plan);
-    classOf = whole.ClassOf();
-  }
   LargeState state{SearchState(within, classOf), CapState(problem, classOf)};
   SplitMix random(problem.seed);
+  EvenBestCounts(problem, state, plan);
   RepairApart(state, plan);
   const int64_t budget = problem.moveBudget > 0 ? problem.moveBudget
                                                 : std::min(kMostMoves, kMovesPerStudent * static_cast<int64_t>(plan.freeStudents.size()));
