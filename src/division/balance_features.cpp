@@ -248,11 +248,10 @@ BalanceProblem BuildBalanceProblem(const StudentList& list, uint64_t seed) {
     }
   }
 
-  // The sheet's columns are capped at the deal's only where every band is
-  // held (see kMostBands): with 100,000 students in classes of 1,000 the bands
-  // between the held ones drift far beyond the deal's during the annealing,
-  // single swaps took 10 s to bring back a third of it, and the other columns
-  // end well inside the deal's there anyway.
+  // The band features count as the sheet's capped columns only where every
+  // band is one (see kMostBands). Lists with more bands (classes of more than
+  // about 200) go to the search within swap groups (balance_large.h), which
+  // never changes a band count and leaves these features out.
   const bool bandsCapped = TotalBandCount(static_cast<int64_t>(n), list.markClassCount) <= kMostBands;
   // The statistics sheet's total-score bands: students at or above the
   // total of every 5 × classes-th student (see kBandExcess).
@@ -318,10 +317,8 @@ BalanceProblem BuildBalanceProblem(const StudentList& list, uint64_t seed) {
     problem.shapes.push_back(shapes[kept[j]]);
     for (size_t s = 0; s < n; ++s) problem.features[s * kept.size() + j] = columns[kept[j]][s];
   }
-  if (bandsCapped) {
-    problem.capped = SheetCaps(list);
-    RaiseCapsToDeal(problem);
-  }
+  problem.capped = SheetCaps(list);
+  RaiseCapsToDeal(problem);
   problem.score.resize(n);
   const double meanTotal = MeanOf(list.total);
   for (size_t s = 0; s < n; ++s) problem.score[s] = std::isnan(list.total[s]) ? meanTotal : list.total[s];

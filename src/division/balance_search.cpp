@@ -11,6 +11,7 @@
 
 #include "division/balance_anneal.h"
 #include "division/balance_constraints.h"
+#include "division/balance_large.h"
 #include "division/balance_polish.h"
 #include "division/balance_state.h"
 #include "division/cap_repair.h"
@@ -270,8 +271,11 @@ BalanceResult SolveBalance(const BalanceProblem& problem) {
   if (plan.lastPolish) plan.wholeClass = WholeClassProblem(problem);
   const int32_t restarts = static_cast<int32_t>(
       std::clamp<size_t>(kRestartStudents / std::max<size_t>(plan.freeStudents.size(), 1), 1, kMostRestarts));
-  SearchState state(problem, BestOfRuns(problem, plan, restarts));
-  HoldCaps(state, problem, plan);
+  // Lists of large classes take the search within swap groups, which holds
+  // the sheet's bands by itself (balance_large.h).
+  const bool large = UsesLargeSearch(problem);
+  SearchState state(problem, large ? LargeSearch(problem) : BestOfRuns(problem, plan, restarts));
+  if (!large) HoldCaps(state, problem, plan);
 
   const Standing before{result.pairsBefore, dealt.StrictExcess(), result.costBefore};
   const Standing after{ConstraintBreaches(problem, state.ClassOf()), state.StrictExcess(), state.Cost()};

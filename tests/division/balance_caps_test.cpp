@@ -185,19 +185,6 @@ TEST(CapState, HeldNearThePresentEverySwapAndEveryReassignmentMatchesARecount) {
   }
 }
 
-// RandomYear dealt in the serpentine order of the totals (1, 2, ..., k, k,
-// ..., 1): the deal leaves the averages of each class's best and the bands
-// close, the marks of random years leave the whole-class means apart.
-StudentList SerpentineYear(int32_t n, int32_t k, uint64_t seed) {
-  StudentList list = RandomYear(n, k, seed);
-  const std::vector<int32_t> order = RankByTotal(list);
-  for (size_t r = 0; r < order.size(); ++r) {
-    const int32_t round = static_cast<int32_t>(r) / k, place = static_cast<int32_t>(r) % k;
-    list.classOf[static_cast<size_t>(order[r])] = round % 2 == 0 ? place : k - 1 - place;
-  }
-  return list;
-}
-
 TEST(SheetCaps, NoColumnOfTheStatisticsSheetEndsFurtherApartThanTheDealLeftIt) {
   // The serpentine deal leaves some of the sheet's columns within a point or
   // a student; the refinement may make them no worse.
