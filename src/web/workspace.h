@@ -182,7 +182,9 @@ class Workspace {
   nlohmann::json FireOnSheet(const std::string& sheet, const std::string& eventName);
   nlohmann::json Outcome(const FormRun& run, bool ok);
   // Saves through the session, unless a spreadsheet program has one of the
-  // files open; returns what was saved where.
+  // files open; returns what was saved where. The workbooks saved in place
+  // are taken out of the run into the cache: the run's workbooks are not
+  // used after its save.
   std::vector<std::string> SaveBooks(FormRun& run, const std::vector<host::ModelWorkbook*>& books);
   // Refuses when a file changed between the run's reading and now.
   void RequireUnchangedSince(const ReadVersions& read);
