@@ -240,6 +240,11 @@ TEST_F(WebAppTest, ThePageGetsTheOptionControlsFromTheServersTable) {
     const std::string textBox = "id=\"" + control + "\" data-control=\"" + control + "\" placeholder=";
     EXPECT_NE(page.find(kind == "count" ? numberBox : kind == "text" ? textBox : checkBox), std::string::npos)
         << control << " " << kind;
+    // A check box reads as the table names it, as in the terminal's list and the Windows dialog.
+    if (kind == "check") {
+      const std::string label = entry["label"];
+      EXPECT_NE(page.find(checkBox + "> " + label + "</label>"), std::string::npos) << control << " " << label;
+    }
     counts += kind == "count" ? 1 : 0;
   }
   EXPECT_EQ(counts, 4u);
