@@ -511,7 +511,7 @@ fs::path Workspace::DataBookPath(const std::string& shownBook) {
   return folder_ / form::kDataFolderName / book;
 }
 
-fs::path Workspace::HelpDocumentPath() const { return folder_ / app::kManualName; }
+fs::path Workspace::HelpDocumentPath() const { return folder_ / form::kHelpDocumentName; }
 
 namespace {
 
