@@ -157,6 +157,9 @@ class Workspace {
 
   // Files the page may download: a data workbook named in the listing, the manual.
   std::filesystem::path DataBookPath(const std::string& book);
+  // A list exported from a division of the data workbooks: a file of that
+  // name in 数据/导出/; anything else is a WebError (404).
+  std::filesystem::path ExportedListPath(const std::string& name) const;
   std::filesystem::path HelpDocumentPath() const;
 
   // The stage the running command has reached, for the page to show.

@@ -638,7 +638,7 @@ async function main() {
     checkEqual(pdfPages, 6, 'the printed class lists have one page per class');
     await print.close();
 
-    // Lists to post: only the columns picked, one sheet per class, beside the list.
+    // Lists to post: only the columns picked, one sheet per class, in 数据/导出/ beside the list.
     const listBefore = fs.readFileSync(path.join(data, '名单.xlsx'));
     await page.click('#exportLists');
     await page.waitForSelector('#exportDialog[open]');
@@ -653,7 +653,7 @@ async function main() {
     const exported = JSON.parse(execFileSync('/usr/bin/python3', ['-c',
       'import sys, json, openpyxl\nwb = openpyxl.load_workbook(sys.argv[1])\n' +
       'print(json.dumps([[ws.title, [c.value for c in ws[3]], ws.page_setup.paperSize] for ws in wb.worksheets], ensure_ascii=False))',
-      path.join(data, '名单(分班表1名单).xlsx')], { encoding: 'utf8' }));
+      path.join(data, '导出', '名单(分班表1名单).xlsx')], { encoding: 'utf8' }));
     checkEqual(exported, labels.map((l) => [`高一(${l})班`, ['考号', '姓名', '性别'], 9]), 'one A4 sheet per class with the columns picked');
     check(Buffer.compare(listBefore, fs.readFileSync(path.join(data, '名单.xlsx'))) === 0, 'the export leaves the division alone');
     await page.click('#exportDialog button[value="close"]');
