@@ -7,7 +7,8 @@
 #   bench/page_timings.sh [FENBAN] [STUDENTS] [CLASSES] [RUNS]
 #
 # Defaults: build/fenban, 20000 students, students/50 classes, 3 runs. Prints
-# one line per run with the seconds of each step and the load average.
+# one line per run with the seconds of each step, the server's CPU seconds
+# (user + system) for the save, and the load average.
 set -euo pipefail
 
 fenban=${1:-build/fenban}
@@ -57,6 +58,9 @@ call() {
     exit 1
   fi
 }
+# The server's CPU seconds so far (user + system, all its threads).
+cpu() { awk -v tick="$(getconf CLK_TCK)" '{ printf "%.2f", ($14 + $15) / tick }' "/proc/$server/stat"; }
+sub() { python3 -c "import sys; print(f'{float(sys.argv[1]) - float(sys.argv[2]):.2f}')" "$1" "$2"; }
 base() { jq -c '.base // .state.base // .view.base' "$work/answer.json"; }
 add() { python3 -c "import sys; print(f'{sum(map(float, sys.argv[1:])):.2f}')" "$@"; }
 
@@ -66,7 +70,7 @@ call POST /api/option "{\"control\":\"txtFenBan\",\"value\":$classes,\"base\":$(
 call POST /api/option "{\"control\":\"chbYouHua\",\"value\":false,\"base\":$(base)}"
 
 echo "students=$students classes=$classes (seconds; load = 1-minute load average before the run)"
-printf '%-4s %-6s %8s %8s %8s %8s %8s %8s %8s\n' run load divide+view first-move next-move swap save save+view print
+printf '%-4s %-6s %8s %8s %8s %8s %8s %8s %8s %8s\n' run load divide+view first-move next-move swap save save-cpu save+view print
 for run in $(seq "$runs"); do
   load=$(cut -d' ' -f1 /proc/loadavg)
   call POST /api/divide "{\"base\":$(base)}"
@@ -84,13 +88,15 @@ for run in $(seq "$runs"); do
   next=$seconds
   call POST /api/swap "{\"sheet\":\"$sheet\",\"student\":\"$id1\",\"from\":\"$from2\",\"other\":\"$id2\",\"otherFrom\":\"$from1\",\"confirm\":true,\"base\":$(base)}"
   swap=$seconds
+  before=$(cpu)
   call POST /api/save "{\"base\":$(base)}"
   save=$seconds
+  saveCpu=$(sub "$(cpu)" "$before")
   call GET "/api/view?sheet=$(jq -rn --arg s "$sheet" '$s|@uri')"
   saved=$(add "$save" "$seconds")
   call GET "/api/view?sheet=$(jq -rn --arg s "$sheet" '$s|@uri')"
   print=$seconds
-  LC_NUMERIC=C printf '%-4s %-6s %8.2f %8.2f %8.2f %8.2f %8.2f %8.2f %8.2f\n' "$run" "$load" "$shown" "$first" "$next" "$swap" "$save" "$saved" "$print"
+  LC_NUMERIC=C printf '%-4s %-6s %8.2f %8.2f %8.2f %8.2f %8.2f %8.2f %8.2f %8.2f\n' "$run" "$load" "$shown" "$first" "$next" "$swap" "$save" "$saveCpu" "$saved" "$print"
   # The next run divides again: drop the division just made so the workbook stays the same size.
   call GET /api/state
   call POST /api/delete-division "{\"sheet\":\"$sheet\",\"base\":$(base)}"

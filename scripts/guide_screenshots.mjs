@@ -3,46 +3,19 @@
 // works a generated example as a teacher would and shoots each step.
 // Usage: node guide_screenshots.mjs FENBAN_BINARY HOST_FOLDER OUTPUT_FOLDER
 // HOST_FOLDER must not exist; it is left with the division for the sheet pictures.
-import { execFileSync, spawn } from 'node:child_process';
+import { execFileSync } from 'node:child_process';
 import fs from 'node:fs';
-import { createRequire } from 'node:module';
-import os from 'node:os';
 import path from 'node:path';
-import { fileURLToPath } from 'node:url';
-
-const here = path.dirname(fileURLToPath(import.meta.url));
-const require = createRequire(path.join(here, '..', 'tests', 'web', 'browser', 'package.json'));
-const { chromium } = require('playwright-core');
+import { idle, launchChromium, startServer } from '../tests/web/browser/browser_session.mjs';
 
 const [fenban, host, output] = process.argv.slice(2).map((p) => path.resolve(p));
 fs.mkdirSync(output, { recursive: true });
 execFileSync(fenban, ['init', host, '--example', '400', '--seed', '20261207'], { stdio: 'ignore' });
 
-function startServer() {
-  return new Promise((resolve, reject) => {
-    const child = spawn(fenban, ['serve', '-C', host], { stdio: ['ignore', 'pipe', 'inherit'] });
-    let text = '';
-    child.stdout.on('data', (chunk) => {
-      text += chunk;
-      const found = text.match(/http:\/\/127\.0\.0\.1:\d+\/\?token=[0-9a-f]+/);
-      if (found) resolve({ child, url: found[0] });
-    });
-    child.on('exit', (code) => reject(new Error('fenban serve ended with ' + code + ': ' + text)));
-  });
-}
-
-const idle = (page) => page.waitForSelector('body:not([data-busy])', { state: 'attached' });
 const shot = (page, name, options = {}) => page.screenshot({ path: path.join(output, name), ...options });
 
-const server = await startServer();
-const profile = fs.mkdtempSync(path.join(os.tmpdir(), 'fenban-guide-'));
-const context = await chromium.launchPersistentContext(profile, {
-  executablePath: '/usr/bin/chromium',
-  headless: true,
-  args: ['--headless', '--no-sandbox', '--disable-gpu', '--no-first-run', '--disable-background-networking',
-    '--disable-component-update', '--disable-sync', '--lang=zh-CN'],
-  viewport: { width: 1200, height: 720 },
-});
+const server = await startServer(fenban, host);
+const { context, profile } = await launchChromium('fenban-guide-', ['--lang=zh-CN'], { viewport: { width: 1200, height: 720 } });
 try {
   const page = context.pages()[0] || await context.newPage();
   await page.goto(server.url);

@@ -184,7 +184,7 @@ std::vector<fs::path> ExportClassLists(const fs::path& list, const ExportOptions
   }
 
   const std::string stem = list.stem().string();
-  const fs::path folder = list.parent_path();
+  const fs::path folder = list.parent_path() / kExportFolderName;
   std::vector<std::pair<fs::path, std::unique_ptr<host::ModelWorkbook>>> books;
   for (const ClassList& group : classes) {
     // A pattern without "{n}" still names each class apart.
@@ -202,6 +202,9 @@ std::vector<fs::path> ExportClassLists(const fs::path& list, const ExportOptions
   std::vector<fs::path> written;
   for (const auto& [target, _] : books) written.push_back(target);
   RefuseOpenWorkbooks(written);
+  std::error_code ec;
+  fs::create_directories(folder, ec);
+  if (ec) throw AppError(fmt::format("不能建立文件夹 “{}” (cannot create the folder): {}", folder.string(), ec.message()));
   for (const auto& [target, into] : books) files::WriteXlsxReplacing(*into, target.string());
   return written;
 }

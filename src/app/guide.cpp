@@ -4,8 +4,8 @@
 
 namespace fenban::app {
 
-const GuideFile* FindGuideFile(std::string_view name) {
-  for (const GuideFile& file : GuideFiles()) {
+const GuideFile* FindGuideFile(std::string_view name, const std::vector<GuideFile>& files) {
+  for (const GuideFile& file : files) {
     if (file.name == name) return &file;
   }
   return nullptr;

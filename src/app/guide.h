@@ -17,8 +17,8 @@ struct GuideFile {
 // The guide and its pictures (generated at build time by cmake/embed_files.cmake).
 const std::vector<GuideFile>& GuideFiles();
 
-// The file of that name, or nullptr.
-const GuideFile* FindGuideFile(std::string_view name);
+// The file of that name among `files`, or nullptr.
+const GuideFile* FindGuideFile(std::string_view name, const std::vector<GuideFile>& files = GuideFiles());
 
 // The guide's markdown text.
 std::string_view GuideMarkdown();

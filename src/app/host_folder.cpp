@@ -56,7 +56,7 @@ void WriteTextAtomically(const std::string& text, const fs::path& target) {
 }
 
 bool RefreshManual(const fs::path& folder) {
-  const fs::path manual = folder / kManualName;
+  const fs::path manual = folder / form::kHelpDocumentName;
   std::error_code ec;
   if (!fs::is_regular_file(manual, ec)) return false;
   const std::string current = BuildTeacherManual();
@@ -132,7 +132,7 @@ void InitHostFolder(const InitOptions& options, DesktopServices& services, std::
     throw AppError(fmt::format("无法建立文件夹 cannot create folder {}", dataFolder.string()));
   }
   if (!hostExists) out << "已建立 created: " << dataFolder.string() << "/\n";
-  fs::path manual = folder / kManualName;
+  fs::path manual = folder / form::kHelpDocumentName;
   if (!fs::exists(manual, ec)) {
     WriteTextAtomically(BuildTeacherManual(), manual);
     out << "已建立 created: " << manual.string() << '\n';

@@ -21,7 +21,6 @@ namespace fenban::app {
 class DesktopServices;
 
 inline constexpr const char* kHostBookName = "fenban.xlsx";
-inline constexpr const char* kManualName = "help.doc";
 
 // Absolute, normalised form of a folder given on the command line.
 std::filesystem::path ResolveFolder(const std::filesystem::path& base, const std::string& folder);

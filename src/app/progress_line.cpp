@@ -38,31 +38,20 @@ ProgressLine::~ProgressLine() {
   Clear();
 }
 
-void ProgressLine::Stage(host::WorkStage stage) {
-  std::lock_guard<std::mutex> lock(mutex_);
-  stage_ = stage;
-  figure_.reset();
-}
-
-void ProgressLine::Figure(const std::string& name, double value) {
-  std::lock_guard<std::mutex> lock(mutex_);
-  figure_ = host::ProgressFigure{name, value};
-}
-
 void ProgressLine::Done() {
-  std::lock_guard<std::mutex> lock(mutex_);
-  stage_.reset();
-  figure_.reset();
-  ClearLocked();
+  ProgressState::Done();
+  Clear();
 }
 
 void ProgressLine::Tick() {
   std::lock_guard<std::mutex> lock(mutex_);
-  if (!terminal_ || !stage_) return;
+  // Read under the line's lock: a Done in between clears the line after this draws it.
+  const std::string stage = Text();
+  if (!terminal_ || stage.empty()) return;
   const auto elapsed = clock_() - start_;
   if (elapsed < kQuietStart) return;
   const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(elapsed).count();
-  const std::string text = fmt::format("{} {} 秒", host::ProgressText(*stage_, figure_), seconds);
+  const std::string text = fmt::format("{} {} 秒", stage, seconds);
   if (text == shown_) return;
   *err_ << "\r" << text << "\x1b[K" << std::flush;
   shown_ = text;

@@ -10,15 +10,14 @@
 #include <functional>
 #include <iosfwd>
 #include <mutex>
-#include <optional>
 #include <string>
 #include <thread>
 
-#include "host/progress.h"
+#include "app/progress_state.h"
 
 namespace fenban::app {
 
-class ProgressLine final : public host::ProgressSink {
+class ProgressLine final : public ProgressState {
  public:
   using Clock = std::function<std::chrono::steady_clock::time_point()>;
   // `terminal`: whether err is a terminal. With `ticking`, a thread redraws
@@ -28,8 +27,7 @@ class ProgressLine final : public host::ProgressSink {
   ProgressLine(const ProgressLine&) = delete;
   ProgressLine& operator=(const ProgressLine&) = delete;
 
-  void Stage(host::WorkStage stage) override;
-  void Figure(const std::string& name, double value) override;
+  // The work is over: the line goes.
   void Done() override;
   // Draws the line when the run has taken a second and it says something new.
   void Tick();
@@ -44,8 +42,6 @@ class ProgressLine final : public host::ProgressSink {
   Clock clock_;
   const std::chrono::steady_clock::time_point start_;
   std::mutex mutex_;
-  std::optional<host::WorkStage> stage_;
-  std::optional<host::ProgressFigure> figure_;
   std::string shown_;  // the text on the line, "" when none
   bool stopping_ = false;
   std::condition_variable wake_;

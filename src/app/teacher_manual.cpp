@@ -92,8 +92,8 @@ constexpr uint32_t kTextWidthTwips = 11906 - 2 * 1440;
 constexpr uint32_t kTwipsPerPixel = 15;
 
 // A picture of the guide as an RTF PNG picture, no wider than the text.
-std::string RtfPicture(const GuideBlock& block) {
-  const GuideFile* file = FindGuideFile(block.path);
+std::string RtfPicture(const GuideBlock& block, const std::vector<GuideFile>& files) {
+  const GuideFile* file = FindGuideFile(block.path, files);
   std::optional<PictureSize> size = file ? PngSize(file->bytes) : std::nullopt;
   if (!size || size->width == 0) throw std::logic_error("the guide's picture " + block.path + " is not a PNG compiled in");
   uint64_t width = uint64_t{size->width} * kTwipsPerPixel;
@@ -149,7 +149,7 @@ std::string HeadingFormat(GuideBlockKind kind) {
 
 }  // namespace
 
-std::string ManualRtf(const std::vector<GuideBlock>& blocks) {
+std::string ManualRtf(const std::vector<GuideBlock>& blocks, const std::vector<GuideFile>& files) {
   std::string doc =
       "{\\rtf1\\ansi\\ansicpg936\\deff0\\uc1\n"
       "{\\fonttbl{\\f0\\fnil\\fcharset134 SimSun;}{\\f1\\fnil\\fcharset134 SimHei;}"
@@ -176,7 +176,7 @@ std::string ManualRtf(const std::vector<GuideBlock>& blocks) {
         }
         break;
       case GuideBlockKind::Picture:
-        doc += RtfPicture(block);
+        doc += RtfPicture(block, files);
         break;
       case GuideBlockKind::Table:
         doc += RtfTable(block);

@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "app/guide.h"
 #include "app/guide_markdown.h"
 
 namespace fenban::app {
@@ -17,9 +18,10 @@ namespace fenban::app {
 // (characters beyond the basic plane as a surrogate pair), line feeds \line.
 std::string RtfEscape(std::string_view utf8);
 
-// Blocks as an RTF document: A4, SimSun and SimHei, each picture (a PNG of
-// the guide's files) embedded no wider than the text, its caption below.
-std::string ManualRtf(const std::vector<GuideBlock>& blocks);
+// Blocks as an RTF document: A4, SimSun and SimHei, each picture (a PNG
+// among `files`, the guide's own by default) embedded no wider than the
+// text, its caption below.
+std::string ManualRtf(const std::vector<GuideBlock>& blocks, const std::vector<GuideFile>& files = GuideFiles());
 
 // Blocks as an HTML fragment, text escaped; a picture "images/x.png" is shown
 // from pictureBase + "images/x.png".

@@ -1,6 +1,7 @@
 #include "app/workbook_history.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -92,6 +93,25 @@ void SyncFile(const fs::path& path) {
 void CopyBytes(const fs::path& from, const fs::path& to) {
   fs::copy_file(from, to, fs::copy_options::overwrite_existing);
   SyncFile(to);
+}
+
+// Puts the bytes of `from` at `to` (an empty file of ours) for a version
+// kept just before `from` is replaced by a rename: as a second name of the
+// same file when `from` has no other name, since the rename leaves that file
+// to the version alone; as a copy otherwise, or where the file system has
+// no second names.
+void KeepBytes(const fs::path& from, const fs::path& to) {
+  struct stat info {};
+  if (::stat(from.c_str(), &info) == 0 && S_ISREG(info.st_mode) && info.st_nlink == 1) {
+    // Made beside `to` under a name that begins as its own, so that a run
+    // stopped in between leaves only a temporary file of ours.
+    const fs::path link = to.string() + ".link";
+    if (::link(from.c_str(), link.c_str()) == 0) {
+      if (::rename(link.c_str(), to.c_str()) == 0) return;
+      ::unlink(link.c_str());
+    }
+  }
+  CopyBytes(from, to);
 }
 
 void WriteRecord(const fs::path& path, const std::string& command, const std::vector<std::string>& sheets) {
@@ -235,7 +255,7 @@ void VersionKeeper::Take(const fs::path& workbook, const std::string& command) {
     fs::create_directories(folder);
     files::RemoveStaleTemporaries(folder.string());
     files::TemporaryFile copy(folder.string(), 0);
-    CopyBytes(real, copy.Path());
+    KeepBytes(real, copy.Path());
     files::TemporaryFile record(folder.string(), 0);
     WriteRecord(record.Path(), command, SheetNamesOf(real));
     taken_.push_back(Taken{workbook, folder, std::move(copy), std::move(record), real.extension().string()});

@@ -42,7 +42,7 @@ constexpr std::array<Control, 18> kControls = {{
     {"chbXingBie", 1006, Kind::Check, L"按性别均衡", "chbXingBieAfterUpdate"},
     {"chbZuXiao", 1007, Kind::Check, L"按住校均衡", "chbZuXiaoAfterUpdate"},
     {"chbYingJie", 1008, Kind::Check, L"按应届均衡", "chbYingJieAfterUpdate"},
-    {"chbYouHua", 1009, Kind::Check, L"优化", "chbYouHuaAfterUpdate"},
+    {"chbYouHua", 1009, Kind::Check, L"优化均衡", "chbYouHuaAfterUpdate"},
     {"txtJunHeng", 1015, Kind::Text, L"均衡列", "txtJunHengAfterUpdate"},
     {"txtZongFenLie", 1016, Kind::Text, L"总分列", "txtZongFenLieAfterUpdate"},
     {"txtBiaoTouHang", 1017, Kind::Text, L"表头行", ""},

@@ -34,9 +34,9 @@ constexpr std::array<std::pair<const char*, const char*>, 19> kGlosses = {{
     {"列，没有分班。", "a column --balance names is not in the header row of 数据表, whose headers are listed; nothing was divided"},
     {"列，统计表里没有它的人数表", "a column --balance names is not on the division sheet: the statistics have no table for it"},
     {"个不同的值，多于", "a --balance column of more than 60 values (an ID or name column) is neither balanced nor counted"},
-    {"只在勾选“优化”时才会均衡",
+    {"只在勾选“优化均衡”时才会均衡",
      "the --balance columns are spread only with --refine; this division only counts them below the statistics"},
-    {"只在勾选“优化”时", "分开/同班 are kept only with --refine; this division did not use them"},
+    {"只在勾选“优化均衡”时", "分开/同班 are kept only with --refine; this division did not use them"},
 }};
 
 }  // namespace

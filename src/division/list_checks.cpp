@@ -233,14 +233,14 @@ std::string UnusedGroupsNotice(const host::Worksheet& dataSheet) {
     if (used) columns += std::string(columns.empty() ? "" : "和") + "“" + header + "”";
   }
   if (columns.empty()) return "";
-  return "数据表的" + columns + "只在勾选“优化”时才会照顾，这次分班没有勾选“优化”，没有按它们分。要照顾它们，请勾选“优化”后再分班。";
+  return "数据表的" + columns + "只在勾选“优化均衡”时才会照顾，这次分班没有勾选“优化均衡”，没有按它们分。要照顾它们，请勾选“优化均衡”后再分班。";
 }
 
 std::string UnusedBalanceColumnsNotice(const std::vector<std::string>& columns) {
   if (columns.empty()) return "";
   std::string names;
   for (const std::string& name : columns) names += (names.empty() ? "“" : "、“") + name + "”";
-  return "“均衡列”的" + names + "只在勾选“优化”时才会均衡，这次分班没有勾选“优化”，统计表下方列出了各班的人数。要均衡它们，请勾选“优化”后再分班。";
+  return "“均衡列”的" + names + "只在勾选“优化均衡”时才会均衡，这次分班没有勾选“优化均衡”，统计表下方列出了各班的人数。要均衡它们，请勾选“优化均衡”后再分班。";
 }
 
 }  // namespace fenban::division

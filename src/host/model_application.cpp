@@ -1,5 +1,6 @@
 #include "host/model_application.h"
 
+#include <algorithm>
 #include <exception>
 #include <string>
 
@@ -74,6 +75,19 @@ ModelWorkbook& ModelApplication::AddWorkbook(std::unique_ptr<ModelWorkbook> book
   books_.push_back(std::move(book));
   active_ = WorkbookCount();
   return *books_.back();
+}
+
+std::unique_ptr<ModelWorkbook> ModelApplication::TakeWorkbook(const ModelWorkbook& book) {
+  auto found = std::find_if(books_.begin(), books_.end(),
+                            [&book](const std::unique_ptr<ModelWorkbook>& open) { return open.get() == &book; });
+  if (found == books_.end()) Raise(kErrSubscript);
+  const auto index = static_cast<int32_t>(found - books_.begin()) + 1;
+  if (clipSheet_ != nullptr && book.IndexOf(*clipSheet_) != 0) SetClipboard(nullptr, Rect());
+  std::unique_ptr<ModelWorkbook> taken = std::move(*found);
+  books_.erase(found);
+  taken->Attach(nullptr);
+  if (active_ > index || active_ > WorkbookCount()) --active_;
+  return taken;
 }
 
 ModelWorkbook& ModelApplication::ModelWorkbookAt(int32_t index) {

@@ -26,6 +26,10 @@ class ModelApplication final : public Application {
   // Adds an open workbook (the first added is ThisWorkbook) and activates it.
   ModelWorkbook& AddWorkbook(std::unique_ptr<ModelWorkbook> book);
   ModelWorkbook& ModelWorkbookAt(int32_t index);  // 1-based
+  // Takes an open workbook out of the application, as closing it would, and
+  // hands it over whole, for a front end that keeps it after the run. The
+  // workbook after it becomes active when it was; error 9 when it is not open.
+  std::unique_ptr<ModelWorkbook> TakeWorkbook(const ModelWorkbook& book);
   void SetActiveWorkbook(Workbook& book);
   // The active workbook as the model's type; error 91 when none is open.
   ModelWorkbook& ActiveModelWorkbook();

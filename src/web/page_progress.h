@@ -6,24 +6,18 @@
 
 #include <chrono>
 #include <mutex>
-#include <optional>
-#include <string>
 
 #include <nlohmann/json.hpp>
 
-#include "host/progress.h"
+#include "app/progress_state.h"
 
 namespace fenban::web {
 
-class PageProgress final : public host::ProgressSink {
+class PageProgress final : public app::ProgressState {
  public:
   // A command begins and ends.
   void Begin();
   void End();
-
-  void Stage(host::WorkStage stage) override;
-  void Figure(const std::string& name, double value) override;
-  void Done() override;
 
   // {"busy": bool, "text": "优化… 总分最大差 3.2" or "", "seconds": since the command began}.
   nlohmann::json Json() const;
@@ -32,8 +26,6 @@ class PageProgress final : public host::ProgressSink {
   mutable std::mutex mutex_;
   bool busy_ = false;
   std::chrono::steady_clock::time_point began_;
-  std::optional<host::WorkStage> stage_;
-  std::optional<host::ProgressFigure> figure_;
 };
 
 }  // namespace fenban::web

@@ -404,7 +404,9 @@ void WebApp::AddApiRoutes() {
     return ws.Remove(TextField(BodyOf(request), "book"));
   }));
   server_.Get("/api/download", Download([&ws](const httplib::Request& request, httplib::Response& response) {
-    std::filesystem::path path = ws.DataBookPath(request.get_param_value("book"));
+    // ?book= a data workbook of the listing; ?export= a list exported from one.
+    std::filesystem::path path = request.has_param("export") ? ws.ExportedListPath(request.get_param_value("export"))
+                                                              : ws.DataBookPath(request.get_param_value("book"));
     bool xls = path.extension() == ".xls";
     SendFile(response, path,
              xls ? "application/vnd.ms-excel"

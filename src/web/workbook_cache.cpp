@@ -37,11 +37,11 @@ host::ModelWorkbook& WorkbookCache::Current(const fs::path& file) {
 
 std::unique_ptr<host::ModelWorkbook> WorkbookCache::Copy(const fs::path& file) { return Current(file).Clone(); }
 
-void WorkbookCache::Keep(const fs::path& file, const FileVersion& version, const host::ModelWorkbook& book) {
-  if (!version.exists) return;
+void WorkbookCache::Keep(const fs::path& file, const FileVersion& version, std::unique_ptr<host::ModelWorkbook> book) {
+  if (!version.exists || !book) return;
   Entry& entry = entries_[KeyOf(file)];
   entry.version = version;
-  entry.book = book.Clone();
+  entry.book = std::move(book);
 }
 
 }  // namespace fenban::web

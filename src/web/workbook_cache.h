@@ -23,9 +23,9 @@ class WorkbookCache {
   host::ModelWorkbook& Current(const std::filesystem::path& file);
   // A copy of it, to change.
   std::unique_ptr<host::ModelWorkbook> Copy(const std::filesystem::path& file);
-  // Keeps a copy of `book` as the content of `file` at `version` (the
-  // version of the bytes just written there).
-  void Keep(const std::filesystem::path& file, const FileVersion& version, const host::ModelWorkbook& book);
+  // Keeps `book` as the content of `file` at `version` (the version of the
+  // bytes just written there).
+  void Keep(const std::filesystem::path& file, const FileVersion& version, std::unique_ptr<host::ModelWorkbook> book);
   // How many times a file was read (for tests of the cache itself).
   int Reads() const { return reads_; }
 

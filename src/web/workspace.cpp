@@ -242,10 +242,11 @@ std::vector<std::string> Workspace::SaveBooks(FormRun& run, const std::vector<ho
     if (!save.result.besideOriginal) written.push_back({save.target, VersionOf(save.temporary.Path()), save.book});
   };
   const std::vector<files::SaveResult> saved = run.session->Save(books, remember);
-  for (const Written& file : written) cache_.Keep(file.file, file.version, *file.book);
   for (host::ModelWorkbook* book : books) {
     if (book != &run.session->HostBook()) FollowSavedCopy(saved, *book);
   }
+  // The run ends with its save: the workbooks written go to the cache as they are, not copied.
+  for (const Written& file : written) cache_.Keep(file.file, file.version, run.session->App().TakeWorkbook(*file.book));
   return app::SaveNotes(saved);
 }
 
@@ -510,7 +511,7 @@ fs::path Workspace::DataBookPath(const std::string& shownBook) {
   return folder_ / form::kDataFolderName / book;
 }
 
-fs::path Workspace::HelpDocumentPath() const { return folder_ / app::kManualName; }
+fs::path Workspace::HelpDocumentPath() const { return folder_ / form::kHelpDocumentName; }
 
 namespace {
 

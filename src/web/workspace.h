@@ -157,6 +157,9 @@ class Workspace {
 
   // Files the page may download: a data workbook named in the listing, the manual.
   std::filesystem::path DataBookPath(const std::string& book);
+  // A list exported from a division of the data workbooks: a file of that
+  // name in 数据/导出/; anything else is a WebError (404).
+  std::filesystem::path ExportedListPath(const std::string& name) const;
   std::filesystem::path HelpDocumentPath() const;
 
   // The stage the running command has reached, for the page to show.
@@ -182,7 +185,9 @@ class Workspace {
   nlohmann::json FireOnSheet(const std::string& sheet, const std::string& eventName);
   nlohmann::json Outcome(const FormRun& run, bool ok);
   // Saves through the session, unless a spreadsheet program has one of the
-  // files open; returns what was saved where.
+  // files open; returns what was saved where. The workbooks saved in place
+  // are taken out of the run into the cache: the run's workbooks are not
+  // used after its save.
   std::vector<std::string> SaveBooks(FormRun& run, const std::vector<host::ModelWorkbook*>& books);
   // Refuses when a file changed between the run's reading and now.
   void RequireUnchangedSince(const ReadVersions& read);

@@ -1,5 +1,6 @@
 // The page's export of class lists: the same lists as `fenban export`,
-// written beside the chosen workbook, which is never written.
+// written into the export folder beside the chosen workbook, which is never
+// written; and the exported files, for the page to download.
 #include <fmt/format.h>
 
 #include "app/class_export.h"
@@ -18,7 +19,8 @@ json Workspace::Export(const app::ExportOptions& options) {
   const std::vector<std::filesystem::path> written =
       app::ExportClassLists(folder_ / form::kDataFolderName / chosen_, options);
   json files = json::array();
-  json notes = json::array({fmt::format("已导出 {} 的名单，{} 个文件，在“数据”文件夹里：", options.sheet, written.size())});
+  json notes = json::array({fmt::format("已导出 {} 的名单，{} 个文件，在“{}/{}”文件夹里：", options.sheet,
+                                        written.size(), form::kDataFolderName, app::kExportFolderName)});
   for (const std::filesystem::path& path : written) {
     files.push_back(ShownName(path.filename().string()));
     notes.push_back(ShownName(path.filename().string()));
@@ -26,6 +28,18 @@ json Workspace::Export(const app::ExportOptions& options) {
   json result = {{"ok", true}, {"boxes", json::array()}, {"notes", std::move(notes)}, {"files", std::move(files)}};
   result["state"] = State();
   return result;
+}
+
+std::filesystem::path Workspace::ExportedListPath(const std::string& name) const {
+  const std::filesystem::path file = folder_ / form::kDataFolderName / app::kExportFolderName / name;
+  std::error_code ec;
+  // A bare file name of a workbook there, never a way out of the folder.
+  if (name.empty() || name.front() == '.' || std::filesystem::path(name).filename().string() != name ||
+      !std::filesystem::is_regular_file(file, ec)) {
+    throw WebError(404, kNotice, fmt::format("“{}/{}”文件夹里没有 “{}”", form::kDataFolderName,
+                                             app::kExportFolderName, ShownName(name)));
+  }
+  return file;
 }
 
 }  // namespace fenban::web

@@ -2,6 +2,8 @@
 // forms made from it: help.doc (RTF) and the page's help (HTML).
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <iterator>
 #include <set>
 #include <string>
 
@@ -68,15 +70,26 @@ TEST(Guide, EveryPictureShownIsACompiledInPngAndNoneIsLeftOver) {
   }
 }
 
-TEST(Guide, PngSizeReadsTheHeaderAndRefusesOtherBytes) {
-  const GuideFile* dialog = FindGuideFile("images/windows-dialog.png");
-  ASSERT_NE(dialog, nullptr);
-  std::optional<PictureSize> size = PngSize(dialog->bytes);
+// Pictures of the tests' own (tests/data/make_fixtures.py), so that the
+// guide's pictures can be taken again at any size.
+class Pictures : public ::testing::Test {
+ protected:
+  static std::string Read(const char* name) {
+    std::ifstream in(std::string(FENBAN_TEST_DATA) + "/" + name, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  }
+  const std::string wideBytes = Read("picture_wide.png");      // 1000 x 400
+  const std::string narrowBytes = Read("picture_narrow.png");  // 320 x 240
+  const std::vector<GuideFile> files = {{"images/wide.png", wideBytes}, {"images/narrow.png", narrowBytes}};
+};
+
+TEST_F(Pictures, PngSizeReadsTheHeaderAndRefusesOtherBytes) {
+  std::optional<PictureSize> size = PngSize(narrowBytes);
   ASSERT_TRUE(size.has_value());
-  EXPECT_EQ(size->width, 524u);
-  EXPECT_EQ(size->height, 442u);
+  EXPECT_EQ(size->width, 320u);
+  EXPECT_EQ(size->height, 240u);
   EXPECT_FALSE(PngSize("GIF89a....................").has_value());
-  EXPECT_FALSE(PngSize(dialog->bytes.substr(0, 20)).has_value());
+  EXPECT_FALSE(PngSize(std::string_view(narrowBytes).substr(0, 20)).has_value());
 }
 
 TEST(Guide, CorrectsWhatTheOldManualGotWrong) {
@@ -110,16 +123,19 @@ std::string FirstPictureBytes(const std::string& rtf) {
   return bytes;
 }
 
-TEST(ManualRtf, EmbedsEachPictureWholeAndNoWiderThanTheText) {
-  GuideBlock wide{Kind::Picture, "看板", "images/page-board.png", {}, {}};
-  GuideBlock narrow{Kind::Picture, "对话框", "images/windows-dialog.png", {}, {}};
-  std::string rtf = ManualRtf({wide});
-  EXPECT_EQ(FirstPictureBytes(rtf), FindGuideFile(wide.path)->bytes);
-  EXPECT_NE(rtf.find("\\picw1200\\pich560\\picwgoal9026\\pichgoal4212"), std::string::npos) << rtf.substr(0, 400);
+TEST_F(Pictures, TheManualEmbedsEachPictureWholeAndNoWiderThanTheText) {
+  GuideBlock wide{Kind::Picture, "看板", "images/wide.png", {}, {}};
+  GuideBlock narrow{Kind::Picture, "对话框", "images/narrow.png", {}, {}};
+  std::string rtf = ManualRtf({wide}, files);
+  EXPECT_EQ(FirstPictureBytes(rtf), wideBytes);
+  // 1000 pixels of 15 twips are wider than the 9026 twips of text: scaled to them.
+  EXPECT_NE(rtf.find("\\picw1000\\pich400\\picwgoal9026\\pichgoal3610"), std::string::npos) << rtf.substr(0, 400);
   EXPECT_NE(rtf.find(RtfEscape("看板")), std::string::npos);  // the caption
-  EXPECT_NE(ManualRtf({narrow}).find("\\picw524\\pich442\\picwgoal7860\\pichgoal6630"), std::string::npos);
+  EXPECT_NE(ManualRtf({narrow}, files).find("\\picw320\\pich240\\picwgoal4800\\pichgoal3600"), std::string::npos);
   GuideBlock missing{Kind::Picture, "没有", "images/none.png", {}, {}};
-  EXPECT_THROW(ManualRtf({missing}), std::logic_error);
+  EXPECT_THROW(ManualRtf({missing}, files), std::logic_error);
+  // The guide's own pictures are among its files, the test's are not.
+  EXPECT_THROW(ManualRtf({narrow}), std::logic_error);
 }
 
 TEST(ManualRtf, TablesHaveOneRowPerLineAndEqualColumns) {

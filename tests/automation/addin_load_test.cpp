@@ -39,6 +39,7 @@
 #include "automation/test_word.h"
 #include "automation/variant.h"
 #include "automation/win_check.h"
+#include "automation/workflow_outcome.h"
 #include "automation/workflow/model_dump.h"
 #include "automation/workflow/teacher_workflow.h"
 #include "host/errors.h"
@@ -52,11 +53,6 @@ namespace {
 constexpr wchar_t kProgId[] = L"Vantrel.FenBanAddin";
 constexpr wchar_t kExcelAddins[] = L"Software\\Microsoft\\Office\\Excel\\Addins";
 constexpr wchar_t kSettings[] = L"Software\\Vantrel\\FenBan";
-
-int32_t Students() {
-  const wchar_t* text = _wgetenv(L"FENBAN_WORKFLOW_STUDENTS");
-  return text != nullptr ? static_cast<int32_t>(std::wcstol(text, nullptr, 10)) : 2000;
-}
 
 // The ProgIDs the host loads at start-up: subkeys of the Addins key with
 // LoadBehavior 3, the user's first.
@@ -331,12 +327,6 @@ class DialogDriver {
   volatile bool finished_ = false;
 };
 
-struct Outcome {
-  std::string workbooks;
-  std::vector<std::string> opened;
-  size_t boxes = 0;
-};
-
 // The host folder the dialog uses, set for the test and put back afterwards.
 class HostFolderSetting {
  public:
@@ -368,14 +358,12 @@ HRESULT ClickButton(IDispatch* addin, CallCounts& counts, const std::wstring& ca
                        result.Out(), nullptr, nullptr);
 }
 
-Outcome LoadAndDrive(int32_t students, const std::wstring& dllPath) {
-  Outcome outcome;
-  auto world = MakeWorkflowWorld(students);
-  FixedPlatform platform(*world);
+WorkflowOutcome LoadAndDrive(int32_t students, const std::wstring& dllPath) {
+  WorkflowOutcome outcome;
+  ServerRun run(students);
+  std::unique_ptr<WorkflowWorld>& world = run.world;
+  wintest::BoxWatcher& watcher = run.watcher;
   HostFolderSetting folder(Utf8ToWide(kHostFolder));
-  wintest::WordLog word;
-  wintest::TestWordRegistration registration(word);
-  wintest::BoxWatcher watcher;
   TestWorld testApp(*world->app);
   testApp.SetMacroRunning(false);
   HWND hostWindow = MakeHostWindow();
@@ -449,11 +437,7 @@ Outcome LoadAndDrive(int32_t students, const std::wstring& dllPath) {
     std::printf("  message box: %s: %s\n", WideToUtf8(box.title).c_str(), WideToUtf8(box.text).c_str());
     CHECK(box.owner == driver.Dialog());
   }
-  outcome.boxes = watcher.Boxes().size();
-  outcome.workbooks = DumpApplication(*world->app);
-  for (const std::wstring& call : word.calls) {
-    if (call.rfind(L"open ", 0) == 0) outcome.opened.push_back(WideToUtf8(call.substr(5)));
-  }
+  outcome = OutcomeOf(run);
 
   // Shut-down: the add-in lets go of everything and the library can go.
   CHECK_HR(connection->OnBeginShutdown(&custom), S_OK);
@@ -676,15 +660,6 @@ void CheckInstalledHelp() {
   SafeArrayDestroy(custom);
 }
 
-void WriteDump(const std::string& dump) {
-  const wchar_t* path = _wgetenv(L"FENBAN_ADDIN_WORKFLOW_DUMP");
-  if (path == nullptr) return;
-  FILE* file = _wfopen(path, L"wb");
-  if (!CHECK(file != nullptr)) return;
-  CHECK(std::fwrite(dump.data(), 1, dump.size(), file) == dump.size());
-  std::fclose(file);
-}
-
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -696,20 +671,12 @@ int wmain(int argc, wchar_t** argv) {
   }
   wchar_t full[MAX_PATH] = L"myfb.dll";
   if (argc > 1) GetFullPathNameW(argv[1], MAX_PATH, full, nullptr);
-  const int32_t students = Students();
+  const int32_t students = WorkflowStudents();
   std::printf("addin_load_test: %d students through the dialog of \"Vantrel.FenBanAddin\"\n", students);
-  const Outcome outcome = LoadAndDrive(students, full);
+  const WorkflowOutcome outcome = LoadAndDrive(students, full);
   CheckFirstUse();
   CheckCommandBar();
-
-  auto direct = MakeWorkflowWorld(students);
-  bridge::myfb fb;
-  RunTeacherWorkflow(*direct, [&](form::FormModel& form, const std::string& event) { fb.MyFun(*direct->app, form, event); });
-  CHECK(outcome.workbooks == DumpApplication(*direct->app));
-  CHECK(outcome.workbooks.find("sheet 分班表1") != std::string::npos);
-  CHECK(outcome.boxes == direct->services.messages.size());
-  CHECK(!outcome.opened.empty() && outcome.opened == direct->services.openedDocuments);
-  WriteDump(outcome.workbooks);
+  CheckAgainstDirectRun(outcome, students, L"FENBAN_ADDIN_WORKFLOW_DUMP");
   CoUninitialize();
   return fenban::wincheck::Summary("addin_load_test");
 }

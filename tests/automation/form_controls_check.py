@@ -2,9 +2,11 @@
 """The VBA form against the Windows dialog's control table.
 
 Every control of kControls (src/automation/form_dialog.cpp) must be made by
-BuildFenBanForm.bas, of the same kind and with its caption (a check box's or
-button's own, where one front end may word it longer; a text box's on a label
-beside it), no control or label may
+BuildFenBanForm.bas, of the same kind and with its caption (a check box's
+own, which is also the label the options table gives it
+(src/form/option_controls.h), as the page and the terminal show it; a
+button's own, where one front end may word it longer; a text box's on a
+label beside it), no control or label may
 overlap another or reach past the form, and every control with an event must
 have a handler in frmFenBan.code.txt forwarding exactly that event (one
 without an event, none).
@@ -40,6 +42,14 @@ def dialog_controls(source):
     if not size or int(size.group(1)) != len(entries):
         sys.exit("form_controls_check: cannot read kControls (%d entries read)" % len(entries))
     return [{"name": n, "kind": k, "caption": c, "event": e} for n, k, c, e in entries]
+
+
+def option_labels(source):
+    """The options table's control -> label (its name for a teacher)."""
+    entries = re.findall(r'\{"(\w+)", OptionKind::\w+, \d+, "[^"]*", "([^"]*)"', source)
+    if len(entries) != 8:
+        sys.exit("form_controls_check: cannot read kOptionControls (%d entries read)" % len(entries))
+    return dict(entries)
 
 
 def form_layout(source):
@@ -81,6 +91,7 @@ def main():
     table = dialog_controls(read("src/automation/form_dialog.cpp"))
     width, height, controls, labels = form_layout(read("src/automation/form_code/BuildFenBanForm.bas"))
     code = handlers(read("src/automation/form_code/frmFenBan.code.txt"))
+    labels_of_options = option_labels(read("src/form/option_controls.h"))
 
     for control in table:
         name = control["name"]
@@ -89,9 +100,14 @@ def main():
             fail("BuildFenBanForm.bas does not add %s" % name)
         elif made["prog"] != PROG_IDS[control["kind"]]:
             fail("%s is a %s, the dialog's is a %s" % (name, made["prog"], control["kind"]))
-        elif control["kind"] in ("Check", "Button") and not (made["caption"].startswith(control["caption"]) or
-                                                             control["caption"].startswith(made["caption"])):
-            # The two front ends word some captions longer ("优化均衡", "登记表"); one begins the other.
+        elif control["kind"] == "Check" and made["caption"] != control["caption"]:
+            fail("%s reads %r, the dialog's %r" % (name, made["caption"], control["caption"]))
+        elif control["kind"] == "Check" and labels_of_options.get(name, control["caption"]) != control["caption"]:
+            fail("the dialog's %s reads %r, the options table's label %r" %
+                 (name, control["caption"], labels_of_options[name]))
+        elif control["kind"] == "Button" and not (made["caption"].startswith(control["caption"]) or
+                                                  control["caption"].startswith(made["caption"])):
+            # The two front ends word a button longer ("登记表"); one begins the other.
             fail("%s reads %r, the dialog's %r" % (name, made["caption"], control["caption"]))
         elif control["kind"] == "Text":
             top, box_height = made["box"][1], made["box"][3]

@@ -26,6 +26,7 @@
 #include "automation/test_word.h"
 #include "automation/variant.h"
 #include "automation/win_check.h"
+#include "automation/workflow_outcome.h"
 #include "automation/workflow/model_dump.h"
 #include "automation/workflow/teacher_workflow.h"
 #include "form/form_routines.h"
@@ -40,11 +41,6 @@ namespace {
 const std::vector<std::string> kValueControls = {"txtFenBan",  "txtYouXiu", "txtJiGe",   "txtNMing",
                                                  "chbXingBie", "chbZuXiao", "chbYingJie", "chbYouHua",
                                                  "txtJunHeng"};
-
-int32_t Students() {
-  const wchar_t* text = _wgetenv(L"FENBAN_WORKFLOW_STUDENTS");
-  return text != nullptr ? static_cast<int32_t>(std::wcstol(text, nullptr, 10)) : 2000;
-}
 
 // The form's controls as the workflow set them, into the test form, and
 // what MyFun changed there, back.
@@ -86,19 +82,9 @@ HRESULT InvokeMyFun(IDispatch* myfb, DISPID myFun, IDispatch* ea, IDispatch* uf,
   return hr;
 }
 
-struct Outcome {
-  std::string workbooks;
-  std::vector<std::string> opened;
-  size_t boxes = 0;
-};
-
-Outcome RunThroughProgId(int32_t students) {
-  Outcome outcome;
-  auto world = MakeWorkflowWorld(students);
-  FixedPlatform platform(*world);
-  wintest::WordLog word;  // the help document goes to a stand-in word processor
-  wintest::TestWordRegistration registration(word);
-  wintest::BoxWatcher watcher;
+WorkflowOutcome RunThroughProgId(int32_t students) {
+  ServerRun run(students);
+  std::unique_ptr<WorkflowWorld>& world = run.world;
 
   CLSID clsid{};
   CHECK_HR(CLSIDFromProgID(L"Vantrel.myfb", &clsid), S_OK);
@@ -106,7 +92,7 @@ Outcome RunThroughProgId(int32_t students) {
   CHECK_HR(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch,
                             reinterpret_cast<void**>(myfb.Out())),
            S_OK);
-  if (!myfb) return outcome;
+  if (!myfb) return {};
   DISPID myFun = DISPID_UNKNOWN;
   LPOLESTR name = const_cast<LPOLESTR>(L"MyFun");
   CHECK_HR(myfb->GetIDsOfNames(IID_NULL, &name, 1, LOCALE_USER_DEFAULT, &myFun), S_OK);
@@ -125,7 +111,7 @@ Outcome RunThroughProgId(int32_t students) {
     ToTestForm(form, state);
     CHECK_HR(InvokeMyFun(myfb.Get(), myFun, ea.Get(), uf.Get(), event), S_OK);
     FromTestForm(state, form);
-    const std::vector<wintest::SeenBox> boxes = watcher.Boxes();
+    const std::vector<wintest::SeenBox> boxes = run.watcher.Boxes();
     for (; boxesShown < boxes.size(); ++boxesShown) {
       std::printf("  message box after %s: %s: %s\n", event.c_str(), WideToUtf8(boxes[boxesShown].title).c_str(),
                   WideToUtf8(boxes[boxesShown].text).c_str());
@@ -150,39 +136,16 @@ Outcome RunThroughProgId(int32_t students) {
     CHECK(false);
   }
   std::printf("  whole workflow: %ld Invoke + %ld GetIDsOfNames on EA and UF\n", invokes, lookups);
-  outcome.workbooks = DumpApplication(*world->app);
-  for (const std::wstring& call : word.calls) {
-    if (call.rfind(L"open ", 0) == 0) outcome.opened.push_back(WideToUtf8(call.substr(5)));
-  }
-  outcome.boxes = watcher.Boxes().size();
-  return outcome;
-}
-
-void WriteDump(const std::string& dump) {
-  const wchar_t* path = _wgetenv(L"FENBAN_PROGID_WORKFLOW_DUMP");
-  if (path == nullptr) return;
-  FILE* file = _wfopen(path, L"wb");
-  if (!CHECK(file != nullptr)) return;
-  CHECK(std::fwrite(dump.data(), 1, dump.size(), file) == dump.size());
-  std::fclose(file);
+  return OutcomeOf(run);
 }
 
 }  // namespace
 
 int wmain(int, wchar_t**) {
   CoInitialize(nullptr);
-  const int32_t students = Students();
+  const int32_t students = WorkflowStudents();
   std::printf("progid_workflow_test: %d students through \"Vantrel.myfb\" created by its ProgID\n", students);
-  const Outcome outcome = RunThroughProgId(students);
-
-  auto direct = MakeWorkflowWorld(students);
-  bridge::myfb fb;
-  RunTeacherWorkflow(*direct, [&](form::FormModel& form, const std::string& event) { fb.MyFun(*direct->app, form, event); });
-  CHECK(outcome.workbooks == DumpApplication(*direct->app));
-  CHECK(outcome.workbooks.find("sheet 分班表1") != std::string::npos);
-  CHECK(outcome.boxes == direct->services.messages.size());
-  CHECK(!outcome.opened.empty() && outcome.opened == direct->services.openedDocuments);
-  WriteDump(outcome.workbooks);
+  CheckAgainstDirectRun(RunThroughProgId(students), students, L"FENBAN_PROGID_WORKFLOW_DUMP");
   CoUninitialize();
   return wincheck::Summary("progid_workflow_test");
 }

@@ -47,7 +47,7 @@ class ExportTest : public ::testing::Test {
   }
   nlohmann::json Facts(const std::vector<std::string>& files) {
     std::vector<std::string> paths;
-    for (const std::string& file : files) paths.push_back((temp_.Path() / "数据" / file).string());
+    for (const std::string& file : files) paths.push_back((temp_.Path() / "数据" / "导出" / file).string());
     return nlohmann::json::parse(RunPython(temp_.Path(), kListFacts, paths));
   }
   TempFolder temp_;
@@ -103,6 +103,28 @@ TEST_F(ExportTest, OneWorkbookPerClassAndClearRefusals) {
   RunResult badSort = RunFenban(temp_.Path(), {"export", "示例.xlsx", "分班表1", "--sort", "总分"});
   EXPECT_NE(badSort.status, 0) << "sorting by a column not exported would print the rank order";
   EXPECT_EQ(ReadFile(temp_.Path() / "数据" / "示例.xlsx"), before);
+}
+
+TEST_F(ExportTest, ExportedListsKeepOutOfTheListOfDataWorkbooks) {
+  // A second list, so that a number could shift.
+  fs::copy_file(temp_.Path() / "数据" / "示例.xlsx", temp_.Path() / "数据" / "高一.xlsx");
+  RunResult before = RunFenban(temp_.Path(), {"list"});
+  ASSERT_EQ(before.status, 0) << Printed(before);
+  ASSERT_EQ(RunFenban(temp_.Path(), {"export", "示例.xlsx", "分班表1"}).status, 0);
+  ASSERT_EQ(RunFenban(temp_.Path(), {"export", "示例.xlsx", "分班表1", "--per-class-files"}).status, 0);
+  EXPECT_TRUE(fs::is_regular_file(temp_.Path() / "数据" / "导出" / "示例(分班表1名单).xlsx"));
+  EXPECT_TRUE(fs::is_regular_file(temp_.Path() / "数据" / "导出" / "示例(分班表1 2班).xlsx"));
+  RunResult after = RunFenban(temp_.Path(), {"list"});
+  ASSERT_EQ(after.status, 0) << Printed(after);
+  EXPECT_EQ(after.out, before.out) << "the data workbooks and their numbers are as they were";
+  EXPECT_EQ(after.out.find("名单).xlsx"), std::string::npos) << after.out;
+  // The lists are not written over the list itself either: 数据/ holds what it held.
+  std::vector<std::string> names;
+  for (const auto& entry : fs::directory_iterator(temp_.Path() / "数据")) {
+    if (entry.is_regular_file()) names.push_back(entry.path().filename().string());
+  }
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(names, (std::vector<std::string>{"示例.xlsx", "高一.xlsx"}));
 }
 
 }  // namespace

@@ -198,7 +198,7 @@ TEST(Figures, GroupColumnsWithoutTheRefinementAreNamedAndTheDivisionGoesOn) {
                 {{"姓名", "总分", "分开"}, {"甲", 90, "x"}, {"乙", 80, "x"}, {"丙", 70}, {"丁", 60}});
   const RunResult run = RunFenban(temp.Path(), {"divide", "分开.xlsx", "--classes", "2", "--seed", "1"});
   ASSERT_EQ(run.status, 0) << Printed(run);
-  EXPECT_NE(run.err.find("提示: 数据表的“分开”只在勾选“优化”时才会照顾"), std::string::npos) << run.err;
+  EXPECT_NE(run.err.find("提示: 数据表的“分开”只在勾选“优化均衡”时才会照顾"), std::string::npos) << run.err;
   EXPECT_NE(run.err.find("(分开/同班 are kept only with --refine"), std::string::npos) << run.err;
   EXPECT_NE(ReadBook(temp.Path() / "数据" / "分开.xlsx")->FindSheet("分班表1"), nullptr);
 }

@@ -3,7 +3,10 @@
 // back, itself undoable. Run as the built program.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <cstdlib>
+#include <fstream>
 
 #include "cli_test_support.h"
 
@@ -215,6 +218,40 @@ TEST(Versions, ALinkedWorkbookKeepsItsVersionsBesideItsRealFile) {
   ASSERT_EQ(restore.status, 0) << Printed(restore);
   EXPECT_TRUE(fs::is_symlink(host / "数据" / "示例.xlsx")) << "the link stays a link";
   EXPECT_EQ(ReadFile(shared / "名单.xlsx"), before);
+}
+
+ino_t InodeOf(const fs::path& file) {
+  struct stat info {};
+  return ::stat(file.c_str(), &info) == 0 ? info.st_ino : 0;
+}
+
+TEST(Versions, AVersionIsTheReplacedFileItselfUnlessTheFileHasAnotherName) {
+  FENBAN_REQUIRE_BINARY();
+  TempFolder temp;
+  InitWithExample(temp.Path(), 40);
+  const fs::path example = temp.Path() / "数据" / "示例.xlsx";
+  const fs::path exampleHistory = temp.Path() / kExampleHistory;
+  const ino_t original = InodeOf(example);
+  const std::string before = ReadFile(example);
+  ASSERT_EQ(RunFenban(temp.Path(), {"divide", "示例.xlsx", "--classes", "2", "--seed", "1"}).status, 0);
+  // The save renamed a new file into place: the old one is the version, not copied.
+  EXPECT_EQ(InodeOf(KeptCopies(exampleHistory).at(1)), original);
+  EXPECT_NE(InodeOf(example), original);
+  EXPECT_EQ(ReadFile(KeptCopies(exampleHistory).at(1)), before);
+
+  // A file with a second name elsewhere is copied: a program writing into
+  // that name must not change the version.
+  const fs::path elsewhere = temp.Path() / "另一个名字.xlsx";
+  fs::create_hard_link(example, elsewhere);
+  const std::string divided = ReadFile(example);
+  ASSERT_EQ(RunFenban(temp.Path(), {"stats", "示例.xlsx", "分班表1"}).status, 0);
+  const fs::path second = KeptCopies(exampleHistory).at(2);
+  EXPECT_NE(InodeOf(second), InodeOf(elsewhere));
+  std::ofstream(elsewhere, std::ios::binary | std::ios::in | std::ios::out) << "written in place";
+  EXPECT_EQ(ReadFile(second), divided);
+  for (const auto& entry : fs::directory_iterator(exampleHistory)) {
+    EXPECT_EQ(entry.path().filename().string().rfind(".~fenban", 0), std::string::npos) << entry.path();
+  }
 }
 
 }  // namespace

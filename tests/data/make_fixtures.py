@@ -427,7 +427,28 @@ def password_xls():
     open(out('password.xls'), 'wb').write(bytes(data))
 
 
+def png(name, width, height):
+    """A PNG picture of one colour, for the tests of the guide's pictures."""
+    import zlib
+
+    def chunk(kind, data):
+        return (struct.pack('>I', len(data)) + kind + data +
+                struct.pack('>I', zlib.crc32(kind + data) & 0xffffffff))
+    rows = b''.join(b'\x00' + b'\x3c\x78\xb4' * width for _ in range(height))
+    with open(out(name), 'wb') as f:
+        f.write(b'\x89PNG\r\n\x1a\n')
+        f.write(chunk(b'IHDR', struct.pack('>IIBBBBB', width, height, 8, 2, 0, 0, 0)))
+        f.write(chunk(b'IDAT', zlib.compress(rows, 9)))
+        f.write(chunk(b'IEND', b''))
+
+
+def pictures():
+    png('picture_wide.png', 1000, 400)   # wider than help.doc's text: scaled down
+    png('picture_narrow.png', 320, 240)  # shown at its own size
+
+
 if __name__ == '__main__':
+    pictures()
     handmade()
     unkept()
     malformed()

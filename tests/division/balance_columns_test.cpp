@@ -107,8 +107,8 @@ TEST(BalanceColumnsDivision, WithoutTheRefinementANoticeSaysTheColumnsAreOnlyCou
   DivisionWorld world;
   Divide(world, "毕业学校", false);
   ExpectOneBox(world,
-               "“均衡列”的“毕业学校”只在勾选“优化”时才会均衡，这次分班没有勾选“优化”，统计表下方列出了各班的人数。"
-               "要均衡它们，请勾选“优化”后再分班。",
+               "“均衡列”的“毕业学校”只在勾选“优化均衡”时才会均衡，这次分班没有勾选“优化均衡”，统计表下方列出了各班的人数。"
+               "要均衡它们，请勾选“优化均衡”后再分班。",
                "提示");
   EXPECT_NE(world.dataBook->FindSheet("统计表1"), nullptr);
 }

@@ -167,7 +167,7 @@ TEST(ListChecks, GroupColumnsWithoutTheRefinementGiveANoticeOnly) {
   DivisionWorld world;
   WriteTable(world.DataSheet(), {{"姓名", "总分", "同班"}, {"甲", 90}, {"乙", 80, "a"}, {"丙", 70, "a"}});
   EXPECT_EQ(UnusedGroupsNotice(world.DataSheet()),
-            "数据表的“同班”只在勾选“优化”时才会照顾，这次分班没有勾选“优化”，没有按它们分。要照顾它们，请勾选“优化”后再分班。");
+            "数据表的“同班”只在勾选“优化均衡”时才会照顾，这次分班没有勾选“优化均衡”，没有按它们分。要照顾它们，请勾选“优化均衡”后再分班。");
   // Empty group columns are nothing to mention.
   WriteTable(world.DataSheet(), {{"姓名", "总分", "同班", "分开"}, {"甲", 90}, {"乙", 80, Value()}});
   world.DataSheet().SetCellValue(3, 3, Value());

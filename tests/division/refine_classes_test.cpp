@@ -158,8 +158,8 @@ Table SixWithGroups() {
 void ExpectGroupsNotice(const DivisionWorld& world) {
   ASSERT_EQ(world.services.messages.size(), 1u);
   EXPECT_EQ(world.services.messages[0].prompt,
-            "数据表的“分开”和“同班”只在勾选“优化”时才会照顾，这次分班没有勾选“优化”，没有按它们分。"
-            "要照顾它们，请勾选“优化”后再分班。");
+            "数据表的“分开”和“同班”只在勾选“优化均衡”时才会照顾，这次分班没有勾选“优化均衡”，没有按它们分。"
+            "要照顾它们，请勾选“优化均衡”后再分班。");
   EXPECT_EQ(world.services.messages[0].style, host::kMsgInformation);
   EXPECT_EQ(world.services.messages[0].title, "提示");
   EXPECT_EQ(world.services.beeps.size(), 1u);

@@ -289,5 +289,30 @@ TEST(ApplicationTest, SameNameCannotBeAddedTwice) {
   EXPECT_EQ(app.WorkbookCount(), 1);
 }
 
+TEST_F(WorkbookTest, TakingAWorkbookClosesItAndHandsItOverWhole) {
+  ModelWorkbook& data = AddBook(app, "data.xlsx", "/data");
+  ModelWorksheet& list = data.AppendSheet("数据表");
+  list.SetCellValue(1, 1, "姓名");
+  ModelWorkbook& third = AddBook(app, "third.xlsx", "/data");
+  third.AppendSheet("T");
+  app.SetActiveWorkbook(data);
+  app.SetClipboard(&list, Rect{1, 1, 1, 1});
+
+  std::unique_ptr<ModelWorkbook> taken = app.TakeWorkbook(data);
+  ASSERT_EQ(taken.get(), &data);  // the same workbook, not a copy
+  EXPECT_EQ(taken->SheetAt(1).CellValue(1, 1).ToText(), "姓名");
+  EXPECT_EQ(app.WorkbookCount(), 2);
+  EXPECT_EQ(app.FindWorkbook("data.xlsx"), nullptr);
+  EXPECT_EQ(&app.ActiveModelWorkbook(), &third);  // the one after it
+  EXPECT_EQ(app.ClipboardSheet(), nullptr);        // no sheet of a closed workbook stays copied
+  EXPECT_EQ(ErrorNumberOf([&] { (void)taken->Parent(); }), 91);
+  EXPECT_EQ(ErrorNumberOf([&] { (void)app.TakeWorkbook(*taken); }), kErrSubscript);
+
+  // The last one taken while active: the one before it becomes active.
+  app.TakeWorkbook(third);
+  EXPECT_EQ(&app.ActiveModelWorkbook(), &book);
+  EXPECT_EQ(&app.ThisWorkbook(), &book);
+}
+
 }  // namespace
 }  // namespace fenban::host

@@ -141,6 +141,27 @@ TEST_F(WebAppTest, DownloadsAreTheFilesOnDisk) {
   EXPECT_FALSE(missing.contains("document"));
 }
 
+TEST_F(WebAppTest, ExportedListsAreDownloadedFromTheirFolderAndListedNowhere) {
+  Divide();
+  const json booksBefore = json::parse(client_->Get("/api/state", Token())->body)["books"];
+  json exported = json::parse(Command("/api/export", {{"sheet", "分班表1"}})->body);
+  ASSERT_TRUE(exported["ok"].get<bool>()) << exported.dump();
+  ASSERT_EQ(exported["files"], json::array({"示例(分班表1名单).xlsx"}));
+  EXPECT_EQ(exported["state"]["books"], booksBefore) << "the data workbooks keep their numbers";
+  const fs::path file = host_ / "数据" / "导出" / "示例(分班表1名单).xlsx";
+  httplib::Params name = {{"export", "示例(分班表1名单).xlsx"}};
+  auto download = client_->Get("/api/download", name, Token());
+  ASSERT_EQ(download->status, 200);
+  EXPECT_EQ(download->body, clitest::ReadFile(file));
+  // Only a file of that folder, by its bare name.
+  for (const char* outside : {"../示例.xlsx", "../../fenban.xlsx", "", ".", "没有.xlsx"}) {
+    httplib::Params asked = {{"export", outside}};
+    EXPECT_EQ(client_->Get("/api/download", asked, Token())->status, 404) << outside;
+  }
+  httplib::Params asBook = {{"book", "示例(分班表1名单).xlsx"}};
+  EXPECT_EQ(client_->Get("/api/download", asBook, Token())->status, 404) << "not a data workbook";
+}
+
 // The page's help is the guide help.doc is made from, its pictures served beside it.
 TEST_F(WebAppTest, TheHelpIsTheTeachersGuideWithItsPictures) {
   auto guide = client_->Get("/api/guide", Token());
@@ -240,6 +261,11 @@ TEST_F(WebAppTest, ThePageGetsTheOptionControlsFromTheServersTable) {
     const std::string textBox = "id=\"" + control + "\" data-control=\"" + control + "\" placeholder=";
     EXPECT_NE(page.find(kind == "count" ? numberBox : kind == "text" ? textBox : checkBox), std::string::npos)
         << control << " " << kind;
+    // A check box reads as the table names it, as in the terminal's list and the Windows dialog.
+    if (kind == "check") {
+      const std::string label = entry["label"];
+      EXPECT_NE(page.find(checkBox + "> " + label + "</label>"), std::string::npos) << control << " " << label;
+    }
     counts += kind == "count" ? 1 : 0;
   }
   EXPECT_EQ(counts, 4u);

@@ -100,8 +100,10 @@ TEST_F(WorkbookCacheTest, AKeptWorkbookStandsForTheBytesWrittenUntilTheFileChang
   std::unique_ptr<host::ModelWorkbook> saved = cache_.Copy(file_);
   saved->SheetAt(1).SetCellValue(2, 1, 700.0);
   files::WriteXlsx(*saved, file_.string());
-  cache_.Keep(file_, VersionOf(file_), *saved);
+  const host::ModelWorkbook* written = saved.get();
+  cache_.Keep(file_, VersionOf(file_), std::move(saved));
   const int reads = cache_.Reads();
+  EXPECT_EQ(&cache_.Current(file_), written) << "the workbook itself is kept, not a copy";
   EXPECT_EQ(ValueIn(cache_.Current(file_)), 700);
   EXPECT_EQ(cache_.Reads(), reads) << "what was just saved is not read back";
 

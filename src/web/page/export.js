@@ -41,7 +41,7 @@ async function runExport() {
     perClassFiles: $('exportPerClass').checked, sort: $('exportSort').value, heading: $('exportHeading').value });
   if (!data) return;
   $('exportFiles').replaceChildren(...data.files.map((name) => make('li', {}, [make('a', {
-    href: '/api/download?book=' + encodeURIComponent(name), textContent: name })])));
+    href: '/api/download?export=' + encodeURIComponent(name), textContent: name })])));
 }
 
 $('exportLists').addEventListener('click', openExport);

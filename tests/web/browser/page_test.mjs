@@ -8,7 +8,7 @@ import fs from 'node:fs';
 import os from 'node:os';
 import path from 'node:path';
 import { fileURLToPath } from 'node:url';
-import { chromium } from 'playwright-core';
+import { idle, launchChromium, startServer } from './browser_session.mjs';
 
 const here = path.dirname(fileURLToPath(import.meta.url));
 const fenban = path.resolve(process.argv[2] || 'build/fenban');
@@ -65,23 +65,6 @@ function folderDigest(folder) {
   return entries.join('\n');
 }
 
-function startServer() {
-  return new Promise((resolve, reject) => {
-    const child = spawn(fenban, ['serve', '-C', host], { stdio: ['ignore', 'pipe', 'inherit'] });
-    let text = '';
-    child.stdout.on('data', (chunk) => {
-      text += chunk;
-      const found = text.match(/http:\/\/127\.0\.0\.1:(\d+)\/\?token=([0-9a-f]+)/);
-      if (found) resolve({ child, url: found[0], origin: `http://127.0.0.1:${found[1]}`, token: found[2] });
-    });
-    child.on('exit', (code) => reject(new Error('fenban serve ended with ' + code + ': ' + text)));
-  });
-}
-
-// Waits until the page has carried out the user's last action.
-async function idle(page) {
-  await page.waitForSelector('body:not([data-busy])', { state: 'attached' });
-}
 
 async function dialogText(page) {
   await page.waitForSelector('#dialog[open]');
@@ -494,16 +477,9 @@ async function main() {
   fs.renameSync(path.join(lists, '数据', '示例.xlsx'), path.join(work, '名单.xlsx'));
   python('faulty', work);
 
-  const server = await startServer();
-  const profile = fs.mkdtempSync(path.join(os.tmpdir(), 'fenban-chromium-'));
-  const context = await chromium.launchPersistentContext(profile, {
-    executablePath: '/usr/bin/chromium',
-    headless: true,
-    args: ['--headless', '--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
-      '--disable-background-networking', '--disable-component-update', '--disable-sync'],
-    viewport: { width: 1400, height: 900 },
-    acceptDownloads: true,
-  });
+  const server = await startServer(fenban, host);
+  const { context } = await launchChromium('fenban-chromium-', ['--disable-quic'],
+    { viewport: { width: 1400, height: 900 }, acceptDownloads: true });
   try {
     const page = context.pages()[0] || await context.newPage();
     page.on('console', (message) => { if (message.type() === 'error') console.error('page console: ' + message.text()); });
@@ -662,7 +638,7 @@ async function main() {
     checkEqual(pdfPages, 6, 'the printed class lists have one page per class');
     await print.close();
 
-    // Lists to post: only the columns picked, one sheet per class, beside the list.
+    // Lists to post: only the columns picked, one sheet per class, in 数据/导出/ beside the list.
     const listBefore = fs.readFileSync(path.join(data, '名单.xlsx'));
     await page.click('#exportLists');
     await page.waitForSelector('#exportDialog[open]');
@@ -677,7 +653,7 @@ async function main() {
     const exported = JSON.parse(execFileSync('/usr/bin/python3', ['-c',
       'import sys, json, openpyxl\nwb = openpyxl.load_workbook(sys.argv[1])\n' +
       'print(json.dumps([[ws.title, [c.value for c in ws[3]], ws.page_setup.paperSize] for ws in wb.worksheets], ensure_ascii=False))',
-      path.join(data, '名单(分班表1名单).xlsx')], { encoding: 'utf8' }));
+      path.join(data, '导出', '名单(分班表1名单).xlsx')], { encoding: 'utf8' }));
     checkEqual(exported, labels.map((l) => [`高一(${l})班`, ['考号', '姓名', '性别'], 9]), 'one A4 sheet per class with the columns picked');
     check(Buffer.compare(listBefore, fs.readFileSync(path.join(data, '名单.xlsx'))) === 0, 'the export leaves the division alone');
     await page.click('#exportDialog button[value="close"]');
