@@ -93,14 +93,15 @@ class SearchState {
     const double* lb = &low_[b];
     const double* ha = &high_[a];
     const double* hb = &high_[b];
+    const double* pa = &penalty_[a];
+    const double* pb = &penalty_[b];
     const double* w = weight_.data();
     const double* e = excessWeight_.data();
     double delta = 0;
 #pragma omp simd reduction(+ : delta)
     for (size_t j = 0; j < f_; ++j) {
       const double d = xl[j] - xi[j];
-      delta += Penalty(da[j] + d, sa[j], la[j], ha[j], w[j], e[j]) - Penalty(da[j], sa[j], la[j], ha[j], w[j], e[j]) +
-               Penalty(db[j] - d, sb[j], lb[j], hb[j], w[j], e[j]) - Penalty(db[j], sb[j], lb[j], hb[j], w[j], e[j]);
+      delta += Penalty(da[j] + d, sa[j], la[j], ha[j], w[j], e[j]) - pa[j] + Penalty(db[j] - d, sb[j], lb[j], hb[j], w[j], e[j]) - pb[j];
     }
     return delta;
   }
@@ -163,6 +164,8 @@ class SearchState {
       da[j] += d;
       db[j] -= d;
     }
+    UpdatePenalties(static_cast<size_t>(a) * f_);
+    UpdatePenalties(static_cast<size_t>(b) * f_);
     classOf_[static_cast<size_t>(i)] = b;
     classOf_[static_cast<size_t>(l)] = a;
   }
@@ -180,6 +183,13 @@ class SearchState {
 
  private:
   void BuildGroups();
+  // The penalties of the class whose row starts at `row`, from its deviations.
+  void UpdatePenalties(size_t row) {
+    for (size_t j = 0; j < f_; ++j) {
+      const size_t cell = row + j;
+      penalty_[cell] = Penalty(dev_[cell], scale_[cell], low_[cell], high_[cell], weight_[j], excessWeight_[j]);
+    }
+  }
 
   bool InGroup(int32_t student, int32_t group) const {
     return std::find(GroupsBegin(student), GroupsEnd(student), group) != GroupsEnd(student);
@@ -217,6 +227,9 @@ class SearchState {
   std::vector<double> scale_, low_, high_;
   std::vector<double> weight_, excessWeight_;   // per feature
   std::vector<double> dev_;                     // class × feature: summed deviations
+  // Class × feature: the penalty of the present deviation, so that a swap's
+  // change of cost works out only the two new penalties per feature.
+  std::vector<double> penalty_;
   std::vector<const std::vector<int32_t>*> groups_;
   std::vector<int32_t> groupStart_, groupList_;  // per student: the groups it belongs to
   std::vector<int32_t> count_;                   // group × class: members
