@@ -1,6 +1,7 @@
 #include "division/pair_swaps.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <limits>
 
@@ -121,7 +122,7 @@ class PairSwapSearch {
     double* h = h_.data();
     const PairOfB* pairs = pairsB_.data();
     const size_t pairCount = pairsB_.size();
-    best_.clear();
+    bestCount_ = 0;
     double worst = std::numeric_limits<double>::infinity();
     int64_t looked = 0;
     for (size_t p = 0; p < na; ++p) {
@@ -134,17 +135,20 @@ class PairSwapSearch {
         const double key = ya_[p * f + axis_] + ya_[p2 * f + axis_] + t_[axis_];
         const size_t middle = LowerBound(key);
         auto look = [&](const PairOfB& pair) {
-          ++looked;
           const double d = nA + pair.norm - 2 * (h[static_cast<size_t>(pair.q)] + h[static_cast<size_t>(pair.r)]);
           if (d < worst) {
             Insert(d, A[p], A[p2], B[static_cast<size_t>(pair.q)], B[static_cast<size_t>(pair.r)]);
-            worst = best_.size() < kKeep ? std::numeric_limits<double>::infinity() : best_.back().distance;
+            worst = bestCount_ < kKeep ? std::numeric_limits<double>::infinity() : best_[kKeep - 1].distance;
           }
         };
-        for (size_t x = middle; x < pairCount && (pairs[x].key - key) * (pairs[x].key - key) <= worst; ++x) look(pairs[x]);
-        for (size_t x = middle; x > 0 && (key - pairs[x - 1].key) * (key - pairs[x - 1].key) <= worst; --x) {
-          look(pairs[x - 1]);
-        }
+        // The looks counted once a side ends, not one by one: a count kept
+        // in memory across the loop held up every step.
+        size_t x = middle;
+        for (; x < pairCount && (pairs[x].key - key) * (pairs[x].key - key) <= worst; ++x) look(pairs[x]);
+        looked += static_cast<int64_t>(x - middle);
+        x = middle;
+        for (; x > 0 && (key - pairs[x - 1].key) * (key - pairs[x - 1].key) <= worst; --x) look(pairs[x - 1]);
+        looked += static_cast<int64_t>(middle - x);
       }
     }
     const int64_t pairsA = static_cast<int64_t>(na * (na - 1) / 2);
@@ -160,7 +164,8 @@ class PairSwapSearch {
   bool TakeBest() {
     Standing bestChange{0, 0.0, -1e-9};
     const Candidate* chosen = nullptr;
-    for (const Candidate& c : best_) {
+    for (size_t n = 0; n < bestCount_; ++n) {
+      const Candidate& c = best_[n];
       Standing change{state_.PairDelta(c.i1, c.l1), state_.StrictExcessDelta(c.i1, c.l1), state_.CostDelta(c.i1, c.l1)};
       state_.Swap(c.i1, c.l1);
       change.breaches += state_.PairDelta(c.i2, c.l2);
@@ -231,11 +236,16 @@ class PairSwapSearch {
     int32_t i1, i2, l1, l2;
   };
   static constexpr size_t kKeep = 16;
+  // Keeps the kKeep closest, a later one after an earlier one of the same
+  // distance; in place, with no call out of the search's inner loop.
   void Insert(double d, int32_t i1, int32_t i2, int32_t l1, int32_t l2) {
-    Candidate c{d, i1, i2, l1, l2};
-    auto at = std::upper_bound(best_.begin(), best_.end(), d, [](double x, const Candidate& y) { return x < y.distance; });
-    best_.insert(at, c);
-    if (best_.size() > kKeep) best_.pop_back();
+    size_t at = bestCount_;
+    while (at > 0 && d < best_[at - 1].distance) --at;
+    if (at == kKeep) return;
+    const size_t last = std::min(bestCount_, kKeep - 1);
+    for (size_t n = last; n > at; --n) best_[n] = best_[n - 1];
+    best_[at] = Candidate{d, i1, i2, l1, l2};
+    bestCount_ = std::min(bestCount_ + 1, kKeep);
   }
 
   SearchState& state_;
@@ -258,7 +268,8 @@ class PairSwapSearch {
   std::vector<double> keys_;              // their keys, in the same order
   size_t axis_ = 0;
   double tt_ = 0;
-  std::vector<Candidate> best_;
+  std::array<Candidate, kKeep> best_{};  // the closest first
+  size_t bestCount_ = 0;
   int64_t work_ = 0;
   // The budget's units (about 0.3 ns of one core): one pair of B looked at,
   // the inner products for one pair of A against every member of B, one
