@@ -72,15 +72,14 @@ SearchState::SearchState(const BalanceProblem& problem, std::vector<int32_t> cla
       }
     }
   }
+  penalty_.assign(k * f_, 0.0);
+  for (size_t c = 0; c < k; ++c) UpdatePenalties(c * f_);
   BuildGroups();
 }
 
 double SearchState::Cost() const {
   double cost = 0;
-  for (size_t cell = 0; cell < dev_.size(); ++cell) {
-    const size_t j = cell % f_;
-    cost += Penalty(dev_[cell], scale_[cell], low_[cell], high_[cell], weight_[j], excessWeight_[j]);
-  }
+  for (double penalty : penalty_) cost += penalty;
   return cost;
 }
 

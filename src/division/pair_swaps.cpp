@@ -1,6 +1,7 @@
 #include "division/pair_swaps.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <limits>
 
@@ -48,21 +49,26 @@ class PairSwapSearch {
     ya_.assign(na * f, 0.0);
     yb_.assign(nb * f, 0.0);
     t_.assign(f, 0.0);
+    factor_.assign(f, 0.0);
     for (size_t j = 0; j < f; ++j) {
       const double scale = state_.Scale(a, j);
       t_[j] = root_[j] * (state_.Dev(b, j) * state_.Scale(b, j) - state_.Dev(a, j) * scale) / 2;
-      for (size_t p = 0; p < na; ++p) {
-        ya_[p * f + j] = root_[j] * scale * problem_.features[static_cast<size_t>(A[p]) * f + j];
-      }
-      for (size_t q = 0; q < nb; ++q) {
-        yb_[q * f + j] = root_[j] * scale * problem_.features[static_cast<size_t>(B[q]) * f + j];
-      }
+      factor_[j] = root_[j] * scale;
     }
+    auto scaled = [&](const std::vector<int32_t>& members, std::vector<double>& y) {
+      for (size_t p = 0; p < members.size(); ++p) {
+        const double* x = &problem_.features[static_cast<size_t>(members[p]) * f];
+        double* row = &y[p * f];
+        for (size_t j = 0; j < f; ++j) row[j] = factor_[j] * x[j];
+      }
+    };
+    scaled(A, ya_);
+    scaled(B, yb_);
     gab_.assign(na * nb, 0.0);
     normA_.assign(na, 0.0);
     ta_.assign(na, 0.0);
     for (size_t p = 0; p < na; ++p) {
-      for (size_t q = 0; q < nb; ++q) gab_[p * nb + q] = Dot(&ya_[p * f], &yb_[q * f]);
+      Dots(&ya_[p * f], yb_.data(), 0, nb, &gab_[p * nb]);
       normA_[p] = Dot(&ya_[p * f], &ya_[p * f]);
       ta_[p] = Dot(&ya_[p * f], t_.data());
     }
@@ -89,13 +95,17 @@ class PairSwapSearch {
       }
     }
     pairsB_.clear();
+    products_.resize(std::max(na, nb));
     for (size_t q = 0; q < nb; ++q) {
+      Dots(&yb_[q * f], yb_.data(), q + 1, nb, products_.data());
       for (size_t r = q + 1; r < nb; ++r) {
-        pairsB_.push_back({yb_[q * f + axis_] + yb_[r * f + axis_], normB[q] + normB[r] + 2 * Dot(&yb_[q * f], &yb_[r * f]),
+        pairsB_.push_back({yb_[q * f + axis_] + yb_[r * f + axis_], normB[q] + normB[r] + 2 * products_[r],
                            static_cast<int32_t>(q), static_cast<int32_t>(r)});
       }
     }
     std::sort(pairsB_.begin(), pairsB_.end(), [](const PairOfB& x, const PairOfB& y) { return x.key < y.key; });
+    keys_.resize(pairsB_.size());
+    for (size_t x = 0; x < pairsB_.size(); ++x) keys_[x] = pairsB_[x].key;
     tt_ = Dot(t_.data(), t_.data());
   }
 
@@ -109,28 +119,36 @@ class PairSwapSearch {
   void FindClosest(const std::vector<int32_t>& A, const std::vector<int32_t>& B) {
     const size_t na = A.size(), nb = B.size(), f = f_;
     h_.assign(nb, 0.0);
-    best_.clear();
+    double* h = h_.data();
+    const PairOfB* pairs = pairsB_.data();
+    const size_t pairCount = pairsB_.size();
+    bestCount_ = 0;
     double worst = std::numeric_limits<double>::infinity();
     int64_t looked = 0;
     for (size_t p = 0; p < na; ++p) {
+      Dots(&ya_[p * f], ya_.data(), p + 1, na, products_.data());
       for (size_t p2 = p + 1; p2 < na; ++p2) {
-        const double nA = normA_[p] + normA_[p2] + tt_ + 2 * Dot(&ya_[p * f], &ya_[p2 * f]) + 2 * ta_[p] + 2 * ta_[p2];
-        for (size_t q = 0; q < nb; ++q) h_[q] = gab_[p * nb + q] + gab_[p2 * nb + q] + tb_[q];
+        const double nA = normA_[p] + normA_[p2] + tt_ + 2 * products_[p2] + 2 * ta_[p] + 2 * ta_[p2];
+        const double* rowP = &gab_[p * nb];
+        const double* rowP2 = &gab_[p2 * nb];
+        for (size_t q = 0; q < nb; ++q) h[q] = rowP[q] + rowP2[q] + tb_[q];
         const double key = ya_[p * f + axis_] + ya_[p2 * f + axis_] + t_[axis_];
-        const auto middle = std::lower_bound(pairsB_.begin(), pairsB_.end(), key,
-                                             [](const PairOfB& x, double k) { return x.key < k; });
+        const size_t middle = LowerBound(key);
         auto look = [&](const PairOfB& pair) {
-          ++looked;
-          const double d = nA + pair.norm - 2 * (h_[static_cast<size_t>(pair.q)] + h_[static_cast<size_t>(pair.r)]);
+          const double d = nA + pair.norm - 2 * (h[static_cast<size_t>(pair.q)] + h[static_cast<size_t>(pair.r)]);
           if (d < worst) {
             Insert(d, A[p], A[p2], B[static_cast<size_t>(pair.q)], B[static_cast<size_t>(pair.r)]);
-            worst = best_.size() < kKeep ? std::numeric_limits<double>::infinity() : best_.back().distance;
+            worst = bestCount_ < kKeep ? std::numeric_limits<double>::infinity() : best_[kKeep - 1].distance;
           }
         };
-        for (auto it = middle; it != pairsB_.end() && (it->key - key) * (it->key - key) <= worst; ++it) look(*it);
-        for (auto it = middle; it != pairsB_.begin() && (key - (it - 1)->key) * (key - (it - 1)->key) <= worst; --it) {
-          look(*(it - 1));
-        }
+        // The looks counted once a side ends, not one by one: a count kept
+        // in memory across the loop held up every step.
+        size_t x = middle;
+        for (; x < pairCount && (pairs[x].key - key) * (pairs[x].key - key) <= worst; ++x) look(pairs[x]);
+        looked += static_cast<int64_t>(x - middle);
+        x = middle;
+        for (; x > 0 && (key - pairs[x - 1].key) * (key - pairs[x - 1].key) <= worst; --x) look(pairs[x - 1]);
+        looked += static_cast<int64_t>(middle - x);
       }
     }
     const int64_t pairsA = static_cast<int64_t>(na * (na - 1) / 2);
@@ -146,7 +164,8 @@ class PairSwapSearch {
   bool TakeBest() {
     Standing bestChange{0, 0.0, -1e-9};
     const Candidate* chosen = nullptr;
-    for (const Candidate& c : best_) {
+    for (size_t n = 0; n < bestCount_; ++n) {
+      const Candidate& c = best_[n];
       Standing change{state_.PairDelta(c.i1, c.l1), state_.StrictExcessDelta(c.i1, c.l1), state_.CostDelta(c.i1, c.l1)};
       state_.Swap(c.i1, c.l1);
       change.breaches += state_.PairDelta(c.i2, c.l2);
@@ -168,10 +187,48 @@ class PairSwapSearch {
     return true;
   }
 
+  // The first place in keys_ (sorted, not empty) whose key is not below
+  // `key`, as std::lower_bound finds it, without branches on the keys.
+  size_t LowerBound(double key) const {
+    const double* base = keys_.data();
+    size_t n = keys_.size();
+    while (n > 1) {
+      const size_t half = n / 2;
+      base = base[half] < key ? base + half : base;
+      n -= half;
+    }
+    return static_cast<size_t>(base - keys_.data()) + (*base < key ? 1 : 0);
+  }
+
   double Dot(const double* x, const double* y) const {
     double d = 0;
     for (size_t j = 0; j < f_; ++j) d += x[j] * y[j];
     return d;
+  }
+  // out[r] = Dot(x, row r of `rows`) for r in from..to-1. Four rows at a
+  // time, each summed in the same order as Dot (so the same figures), but
+  // as four chains of additions side by side instead of one after another.
+  void Dots(const double* x, const double* rows, size_t from, size_t to, double* out) const {
+    const size_t f = f_;
+    size_t r = from;
+    for (; r + 4 <= to; r += 4) {
+      const double* y0 = rows + r * f;
+      const double* y1 = y0 + f;
+      const double* y2 = y1 + f;
+      const double* y3 = y2 + f;
+      double d0 = 0, d1 = 0, d2 = 0, d3 = 0;
+      for (size_t j = 0; j < f; ++j) {
+        d0 += x[j] * y0[j];
+        d1 += x[j] * y1[j];
+        d2 += x[j] * y2[j];
+        d3 += x[j] * y3[j];
+      }
+      out[r] = d0;
+      out[r + 1] = d1;
+      out[r + 2] = d2;
+      out[r + 3] = d3;
+    }
+    for (; r < to; ++r) out[r] = Dot(x, rows + r * f);
   }
 
   struct Candidate {
@@ -179,11 +236,16 @@ class PairSwapSearch {
     int32_t i1, i2, l1, l2;
   };
   static constexpr size_t kKeep = 16;
+  // Keeps the kKeep closest, a later one after an earlier one of the same
+  // distance; in place, with no call out of the search's inner loop.
   void Insert(double d, int32_t i1, int32_t i2, int32_t l1, int32_t l2) {
-    Candidate c{d, i1, i2, l1, l2};
-    auto at = std::upper_bound(best_.begin(), best_.end(), d, [](double x, const Candidate& y) { return x < y.distance; });
-    best_.insert(at, c);
-    if (best_.size() > kKeep) best_.pop_back();
+    size_t at = bestCount_;
+    while (at > 0 && d < best_[at - 1].distance) --at;
+    if (at == kKeep) return;
+    const size_t last = std::min(bestCount_, kKeep - 1);
+    for (size_t n = last; n > at; --n) best_[n] = best_[n - 1];
+    best_[at] = Candidate{d, i1, i2, l1, l2};
+    bestCount_ = std::min(bestCount_ + 1, kKeep);
   }
 
   SearchState& state_;
@@ -192,6 +254,8 @@ class PairSwapSearch {
   size_t f_ = 0;
   std::vector<double> root_;              // per feature: √ of its model weight
   std::vector<double> ya_, yb_, t_;       // scaled vectors of A and B, the change wanted
+  std::vector<double> factor_;            // per feature: √weight · class scale
+  std::vector<double> products_;          // one student's inner products with others
   std::vector<double> gab_;               // <y_p, y_q> for p in A, q in B
   std::vector<double> normA_, ta_, tb_;   // |y_p|², <y_p, t>, <y_q, t>
   std::vector<double> h_;                 // h of the pair of A at hand
@@ -201,9 +265,11 @@ class PairSwapSearch {
     int32_t q, r;
   };
   std::vector<PairOfB> pairsB_;           // sorted by key
+  std::vector<double> keys_;              // their keys, in the same order
   size_t axis_ = 0;
   double tt_ = 0;
-  std::vector<Candidate> best_;
+  std::array<Candidate, kKeep> best_{};  // the closest first
+  size_t bestCount_ = 0;
   int64_t work_ = 0;
   // The budget's units (about 0.3 ns of one core): one pair of B looked at,
   // the inner products for one pair of A against every member of B, one

@@ -121,6 +121,51 @@ TEST(SearchState, EverySwapsPredictedChangeIsTheChangeOfTheWholeCost) {
   }
 }
 
+TEST(SearchState, FourFeaturesAtATimeGiveTheSameChangeAsTwoToTheLastBit) {
+  // The search must divide alike on every processor: where CostDelta works
+  // four features at a time, each swap's change must be the two-at-a-time
+  // sum's to the last bit, for every feature count (odd ones leave a last
+  // feature outside the pairs) and with features outside their free bands.
+  if (!WideArithmeticAvailable()) GTEST_SKIP() << "no 256-bit arithmetic here";
+  std::mt19937_64 engine(29);
+  std::uniform_real_distribution<double> mark(0, 150);
+  int64_t compared = 0;
+  for (int32_t features = 1; features <= 13; ++features) {
+    BalanceProblem problem;
+    problem.classCount = 2 + features % 5;
+    const int32_t n = 40 + 7 * features;
+    problem.featureCount = features;
+    for (int32_t j = 0; j < features; ++j) {
+      const bool count = j % 3 == 2;
+      problem.shapes.push_back(FeatureShape{count, 0.1 + 0.37 * j, count ? 0.0 : 0.3 * (j % 4), 5.0 * (j % 2), false,
+                                            j % 4 == 1 ? 5 : 0});
+    }
+    for (int32_t s = 0; s < n; ++s) {
+      problem.classOf.push_back(static_cast<int32_t>(engine() % static_cast<uint64_t>(problem.classCount)));
+      for (int32_t j = 0; j < features; ++j) {
+        problem.features.push_back(j % 3 == 2 ? static_cast<double>(engine() % 2) : mark(engine) / (1 + j));
+      }
+      problem.score.push_back(0);
+    }
+    problem.fixed.assign(static_cast<size_t>(n), 0);
+    SearchState wide(problem, problem.classOf), narrow(problem, problem.classOf);
+    narrow.SetWide(false);
+    for (int32_t move = 0; move < 400; ++move) {
+      const auto i = static_cast<int32_t>(engine() % static_cast<uint64_t>(n));
+      const auto l = static_cast<int32_t>(engine() % static_cast<uint64_t>(n));
+      if (wide.ClassOf(i) == wide.ClassOf(l)) continue;
+      const double fast = wide.CostDelta(i, l), slow = narrow.CostDelta(i, l);
+      ++compared;
+      ASSERT_EQ(fast, slow) << features << " features, move " << move;
+      if (move % 3 == 0) {
+        wide.Swap(i, l);
+        narrow.Swap(i, l);
+      }
+    }
+  }
+  EXPECT_GT(compared, 2000);
+}
+
 // The cost of one feature worked out from the assignment alone: per class
 // the members' sum less the class's share of the year's, divided by the
 // class size or, for a mean over the best `quota` members, by the smaller
