@@ -48,7 +48,7 @@ layout "$work/year/数据/示例.xlsx" portrait 'scale == 80'
 
 # Lists to post: one A4 page per class, each with its heading and its students only.
 "$fenban" -C "$work/year" export 示例.xlsx 分班表1 --heading "高一({n})班" --sort 姓名 >/dev/null
-/usr/bin/python3 - "$work/year/数据/示例(分班表1名单).xlsx" "$work/year/数据/示例.xlsx" <<'PY'
+/usr/bin/python3 - "$work/year/数据/导出/示例(分班表1名单).xlsx" "$work/year/数据/示例.xlsx" <<'PY'
 import sys, tempfile, openpyxl
 sys.path.insert(0, 'scripts')
 from check_print import convert, read_pages, A4
