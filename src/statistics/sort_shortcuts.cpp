@@ -3,7 +3,8 @@
 // order students that every later sort leaves tied. Where no such ties exist,
 // the engine finds what it read after those sorts without moving the rows.
 #include <algorithm>
-#include <numeric>
+#include <cstring>
+#include <utility>
 #include <string_view>
 #include <vector>
 
@@ -42,6 +43,13 @@ std::vector<int32_t> ClassOfRows(const EngineData& data, int32_t lastRow) {
     }
   }
   return classOf;
+}
+
+// A 64-bit mix (splitmix64's finaliser).
+uint64_t Mixed(uint64_t x) {
+  x = (x ^ (x >> 30)) * 0xbf58476d1ce4e5b9ULL;
+  x = (x ^ (x >> 27)) * 0x94d049bb133111ebULL;
+  return x ^ (x >> 31);
 }
 
 }  // namespace
@@ -92,17 +100,24 @@ bool EarlySortsMatter(EngineData& data) {
     }
   }
   const std::vector<int32_t> classOf = ClassOfRows(data, data.rowCount);
-  std::vector<uint32_t> order(rows);
-  std::iota(order.begin(), order.end(), uint32_t{0});
+  // Rows tied in class and keys have equal hashes; rows of equal hashes are
+  // compared in full.
+  std::vector<std::pair<uint64_t, uint32_t>> hashed(rows);
+  for (size_t i = 0; i < rows; ++i) {
+    uint64_t hash = Mixed(static_cast<uint64_t>(classOf[i]));
+    for (size_t k = 0; k < width; ++k) {
+      uint64_t bits = 0;
+      std::memcpy(&bits, &keys[i * width + k], sizeof bits);
+      hash = Mixed(hash ^ bits);
+    }
+    hashed[i] = {hash, static_cast<uint32_t>(i)};
+  }
+  std::sort(hashed.begin(), hashed.end());
   const auto keysOf = [&keys, width](uint32_t i) { return keys.begin() + static_cast<std::ptrdiff_t>(i * width); };
-  std::sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) {
-    if (classOf[a] != classOf[b]) return classOf[a] < classOf[b];
-    return std::lexicographical_compare(keysOf(a), keysOf(a) + static_cast<std::ptrdiff_t>(width), keysOf(b),
-                                        keysOf(b) + static_cast<std::ptrdiff_t>(width));
-  });
   for (size_t i = 1; i < rows; ++i) {
-    const uint32_t a = order[i - 1];
-    const uint32_t b = order[i];
+    if (hashed[i - 1].first != hashed[i].first) continue;
+    const uint32_t a = hashed[i - 1].second;
+    const uint32_t b = hashed[i].second;
     if (classOf[a] == classOf[b] && std::equal(keysOf(a), keysOf(a) + static_cast<std::ptrdiff_t>(width), keysOf(b))) {
       return true;
     }
