@@ -3,6 +3,10 @@
 // depends on the order those sorts leave them in.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <random>
+#include <string>
+
 #include "statistics/engine_data.h"
 #include "statistics/statistics_test_support.h"
 
@@ -76,6 +80,106 @@ TEST_F(StatisticsTest, StudentsTiedInEverythingButCategoryAreListedAsTheCategory
   EXPECT_EQ(StatsAt(2, 3), Value("性别\n女"));
   EXPECT_EQ(StatsAt(3, 3), Value(1));
   EXPECT_EQ(StatsAt(4, 3), Value(1));
+}
+
+}  // namespace
+}  // namespace fenban::statistics::test
+
+namespace fenban::statistics::test {
+namespace {
+
+// One data workbook divided at random: classes of 20 students in shuffled
+// order, marks from narrow ranges (many ties) or wide ones (few).
+class RandomDivision : public StatisticsTest {
+ public:
+  void TestBody() override {}
+
+  RandomDivision(uint32_t seed, bool narrow) {
+    std::mt19937 random(seed);
+    const auto draw = [&random](int32_t low, int32_t high) {
+      return std::uniform_int_distribution<int32_t>(low, high)(random);
+    };
+    std::vector<std::vector<Value>> rows;
+    for (int32_t i = 0; i < 60; ++i) {
+      const int32_t chinese = narrow ? draw(8, 9) : draw(0, 150);
+      const int32_t math = narrow ? draw(8, 9) : draw(0, 150);
+      rows.push_back({Value(i % 3 + 1), Value(), Value(std::string(1, static_cast<char>('a' + draw(0, 3)))),
+                      Value(draw(0, 1) == 0 ? "男" : "女"), Value(draw(0, 1) == 0 ? "是" : "否"),
+                      Value(chinese + math + (narrow ? 0 : draw(0, 300))), Value(chinese), Value(math)});
+    }
+    std::shuffle(rows.begin(), rows.end(), random);
+    WriteTable(Division(), {"新班级", "序号", "姓名", "性别", "住校", "总分", "语文", "数学"}, rows);
+  }
+
+  // The engine with every sort it was written with, as when ties forbid
+  // leaving any out.
+  void BuildWithEverySort() {
+    EngineData data;
+    data.app = &app;
+    data.state = &state;
+    data.classCount = 3;
+    data.excellentQuota = 3;
+    data.passQuota = 7;
+    data.statisticsSheetName = "统计表1";
+    data.division = &Division();
+    data.statistics = &Stats();
+    data.division->Activate();
+    data.nameColumn = 3;
+    data.sexColumn = 4;
+    data.boardingColumn = 5;
+    data.totalColumn = 6;
+    WriteClassList(data);
+    data.earlySortsMatter = true;
+    WriteCategoryCounts(data);
+    WriteScoreBands(data);
+    CountBalanceColumns(data);
+    WriteSubjectTables(data);
+    ReportDuplicateNames(data);
+    FinishDivisionSheet(data);
+    FinishStatisticsSheet(data);
+  }
+
+  bool EarlySortsMatterHere() {
+    EngineData data;
+    data.app = &app;
+    data.state = &state;
+    data.division = &Division();
+    data.statistics = &Stats();
+    data.classCount = 3;
+    data.totalColumn = 6;
+    WriteClassList(data);
+    return EarlySortsMatter(data);
+  }
+};
+
+void ExpectSameSheets(host::ModelWorksheet& expected, host::ModelWorksheet& actual, const std::string& what) {
+  for (int32_t row = 1; row <= 70; ++row) {
+    for (int32_t column = 1; column <= 20; ++column) {
+      ASSERT_EQ(actual.CellValue(row, column), expected.CellValue(row, column))
+          << what << " row " << row << " column " << column;
+    }
+  }
+  for (int32_t column = 1; column <= 20; ++column) {
+    EXPECT_EQ(actual.ColumnWidth(column), expected.ColumnWidth(column)) << what << " column " << column;
+  }
+  EXPECT_EQ(actual.HPageBreaks(), expected.HPageBreaks()) << what;
+}
+
+TEST(EarlySortsLeftOut, SheetsAreThoseOfEverySort) {
+  int32_t leftOut = 0;
+  for (uint32_t seed = 1; seed <= 40; ++seed) {
+    const bool narrow = seed % 2 == 0;
+    RandomDivision shortcut(seed, narrow);
+    RandomDivision everySort(seed, narrow);
+    if (!RandomDivision(seed, narrow).EarlySortsMatterHere()) ++leftOut;
+    shortcut.Build(3, 3, 7);
+    everySort.BuildWithEverySort();
+    ExpectSameSheets(everySort.Division(), shortcut.Division(), "division, seed " + std::to_string(seed));
+    ExpectSameSheets(everySort.Stats(), shortcut.Stats(), "statistics, seed " + std::to_string(seed));
+  }
+  // Both ways were taken.
+  EXPECT_GT(leftOut, 5);
+  EXPECT_LT(leftOut, 40);
 }
 
 }  // namespace
