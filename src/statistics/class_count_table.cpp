@@ -68,8 +68,6 @@ void WriteClassList(EngineData& data) {
 
 namespace {
 
-// One category column: the header names the value of the first student of
-// class 1, and every class counts its students with exactly that value.
 // The row a sort by class and `column` would bring to row 2: the first of
 // the students with the least value among those of the first class, found
 // without sorting. 0 when the sort is needed: the sort may raise; an error
@@ -95,6 +93,8 @@ int32_t FirstCategoryRow(EngineData& data, int32_t column) {
   return found.IsNumber() && found.Number() == 0 ? 0 : best;
 }
 
+// One category column: the header names the value of the first student of
+// class 1, and every class counts its students with exactly that value.
 void WriteCategoryColumn(EngineData& data, const std::string& category, int32_t sourceColumn,
                          int32_t tableColumn) {
   host::Worksheet& division = *data.division;
