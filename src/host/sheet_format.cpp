@@ -1,7 +1,10 @@
 // Formats of cells, rows, columns and the whole sheet; fitting columns.
 #include <algorithm>
 #include <cmath>
+#include <cstring>
+#include <functional>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "host/display_text.h"
@@ -95,6 +98,34 @@ void ModelWorksheet::Format(const Rect& area, const std::function<void(CellStyle
   }
 }
 
+namespace {
+
+// The width of a text's widest line.
+size_t WidestLine(std::string_view text) {
+  size_t lineWidth = 0;
+  for (;;) {
+    const size_t feed = text.find('\n');
+    lineWidth = std::max(lineWidth, DisplayWidth(text.substr(0, feed)));
+    if (feed == std::string_view::npos) break;
+    text.remove_prefix(feed + 1);
+  }
+  return lineWidth;
+}
+
+// A number as a format shows it: the number's bits and the cell format's index.
+struct ShownNumber {
+  uint64_t bits = 0;
+  uint32_t style = 0;
+  bool operator==(const ShownNumber&) const = default;
+};
+struct ShownNumberHash {
+  size_t operator()(const ShownNumber& shown) const {
+    return std::hash<uint64_t>{}(shown.bits ^ (static_cast<uint64_t>(shown.style) << 52));
+  }
+};
+
+}  // namespace
+
 void ModelWorksheet::AutoFit(int32_t firstColumn, int32_t lastColumn) {
   CheckRect(Rect{1, firstColumn, 1, lastColumn});
   const StylePool& styles = book_->Styles();
@@ -107,6 +138,7 @@ void ModelWorksheet::AutoFit(int32_t firstColumn, int32_t lastColumn) {
   const int32_t last = std::min(lastColumn, widestStored);
   if (last < firstColumn) return;
   std::vector<double> widest(static_cast<size_t>(last - firstColumn + 1), -1);
+  std::unordered_map<ShownNumber, size_t, ShownNumberHash> numberWidths;
   for (size_t r = 0; r < rows_.size(); ++r) {
     const auto& cells = rows_[r].cells;
     const auto row = static_cast<int32_t>(r + 1);
@@ -117,15 +149,19 @@ void ModelWorksheet::AutoFit(int32_t firstColumn, int32_t lastColumn) {
       if (std::any_of(merges.begin(), merges.end(), [row, c](const Rect& m) { return m.Contains(row, c); })) {
         continue;
       }
-      const CellStyle& style = styles.Get(EffectiveStyleIndex(&cell, row, c));
-      const std::string text = DisplayText(cell.value, style.numberFormat);
+      const uint32_t styleIndex = EffectiveStyleIndex(&cell, row, c);
+      const CellStyle& style = styles.Get(styleIndex);
       size_t lineWidth = 0;
-      std::string_view rest(text);
-      for (;;) {
-        const size_t feed = rest.find('\n');
-        lineWidth = std::max(lineWidth, DisplayWidth(rest.substr(0, feed)));
-        if (feed == std::string_view::npos) break;
-        rest.remove_prefix(feed + 1);
+      if (cell.value.IsNumber()) {
+        // Numbers repeat (marks, class numbers): each is shown once per format.
+        double number = cell.value.Number();
+        ShownNumber key{0, styleIndex};
+        std::memcpy(&key.bits, &number, sizeof number);
+        const auto [it, added] = numberWidths.try_emplace(key, 0);
+        if (added) it->second = WidestLine(DisplayText(cell.value, style.numberFormat));
+        lineWidth = it->second;
+      } else {
+        lineWidth = WidestLine(DisplayText(cell.value, style.numberFormat));
       }
       double width = static_cast<double>(lineWidth) * style.fontSize / 11.0;
       if (style.bold) width *= 1.1;

@@ -49,6 +49,11 @@ struct EngineData {
 
   std::string duplicateReport;
 
+  // Whether the order of students tied in class, total and every subject
+  // can show in what the engine writes; while it cannot, the sorts by class
+  // and category are left out (see EarlySortsMatter).
+  bool earlySortsMatter = true;
+
   // The "均衡列" tables below the others, one per column: its header, its
   // values as texts (sorted as FindBalanceColumns sorts them) and per class
   // the students of each value ([class - 1][value]).
@@ -80,6 +85,20 @@ void WriteScoreBands(EngineData& data);      // total-score band columns
 // division sheet is sorted by class. Columns the sheet lacks, and columns of
 // too many values, get no table.
 void CountBalanceColumns(EngineData& data);
+
+// The subjects of the tables: "总分" and the subjects of the entry sheet
+// that the division sheet has a column for.
+void FindSubjects(EngineData& data);
+
+// Whether students tied in class (as the class ranges give it), total and
+// every subject column exist, so that the order the sorts by class and
+// category leave them in reaches the average table and the final order of
+// the division sheet. Also true when a key is not a number in every student
+// row, or the sheet holds fewer than two students. Runs after WriteClassList.
+bool EarlySortsMatter(EngineData& data);
+// Whether a sort in ascending order puts value a before value b: numbers,
+// then texts (in code point order), Booleans, errors, empty cells last.
+bool SortBefore(const host::Value& a, const host::Value& b);
 
 // Sorts the current region of A1 of the division sheet, header row kept; the
 // keys are the header cells of the given columns (key2Column 0 = one key).

@@ -27,6 +27,8 @@ void WriteTableFrame(EngineData& data, int32_t headerRow) {
   stats.SetCellValue(headerRow + data.classCount + 1, 1, host::Value("最大差"));
 }
 
+}  // namespace
+
 void FindSubjects(EngineData& data) {
   host::Worksheet& entrySheet = host::Worksheets(data.app->ThisWorkbook())(Entry::kSheetName);
   std::vector<std::string> candidateName{"总分"};
@@ -44,6 +46,8 @@ void FindSubjects(EngineData& data) {
     }
   }
 }
+
+namespace {
 
 // The row of the student ranked classCount * quota overall (after a
 // descending sort); nothing when it lies beyond a whole number.
@@ -189,12 +193,12 @@ void OrderTiesAsSubjectSorts(EngineData& data) {
   if (end == 1) SortDivision(data, keys[0], host::kDescending);
 }
 
-// One block of averages over the `quota` best totals of each class.
+// One block of averages over the `quota` best totals of each class, once the
+// division sheet is sorted by class and total.
 void WriteAverageBlock(EngineData& data, int32_t quota, int32_t firstColumn) {
   host::Worksheet& division = *data.division;
   host::Worksheet& stats = *data.statistics;
   const int32_t headerRow = 2 * data.classCount + 9;
-  SortDivision(data, 1, host::kAscending, data.totalColumn, host::kDescending);
   int32_t j = firstColumn;
   for (int32_t s = 0; s < data.SubjectCount(); ++s) {
     const int32_t column = data.subjectColumn[static_cast<size_t>(s)];
@@ -224,6 +228,8 @@ void WriteSubjectTables(EngineData& data) {
   }
 
   WriteTableFrame(data, 2 * classCount + 9);
+  // A second sort by the same keys would leave every row in place.
+  SortDivision(data, 1, host::kAscending, data.totalColumn, host::kDescending);
   WriteAverageBlock(data, data.excellentQuota, 2);
   WriteAverageBlock(data, data.passQuota, data.topWidth + 1);
 }

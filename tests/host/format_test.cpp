@@ -200,6 +200,18 @@ TEST_F(AutoFitTest, NumberFormatsMergesAndEmptyColumns) {
   EXPECT_EQ(sheet.ColumnWidth(5), sheet.DefaultColumnWidth());
 }
 
+TEST_F(AutoFitTest, OneNumberInTwoFormatsTakesTheWiderText) {
+  sheet.SetCellValue(1, 2, 1.23456);
+  sheet.AutoFit(2, 2);
+  const double general = sheet.ColumnWidth(2);
+  // The same number, shown shorter first and in full below it.
+  sheet.SetCellValue(1, 1, 1.23456);
+  sheet.Cells(1, 1).SetNumberFormatLocal("0.0");
+  sheet.SetCellValue(2, 1, 1.23456);
+  sheet.AutoFit(1, 1);
+  EXPECT_EQ(sheet.ColumnWidth(1), general);
+}
+
 TEST_F(AutoFitTest, LargerFontsNeedMoreRoom) {
   FillSheet(sheet, {{"标题文字", "标题文字"}});
   sheet.Cells(1, 2).GetFont().SetSize(22);
