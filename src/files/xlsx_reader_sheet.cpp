@@ -515,7 +515,7 @@ class SheetHandler : public XmlHandler {
       if (computed && cell->value.IsError() && cell->value.Error().code == "#NAME?") computed = false;
       if (!computed) {
         cell->value = host::Value();
-        cell->formula.Reset();
+        cell->formula = 0;
         context_.unkept->Add(kUncomputedFormulas);
         const auto a1 = R1C1ToA1(pending.r1c1, pending.row, pending.column);
         sheet_.UncomputedFormulas()[{pending.row, pending.column}] = ShownFormula(a1 ? *a1 : pending.r1c1);
@@ -565,7 +565,7 @@ class SheetHandler : public XmlHandler {
     host::Cell& cell = row->cells[static_cast<size_t>(cellColumn_ - 1)];
     cell.value = std::move(value);
     cell.style = style;
-    cell.formula.Reset();
+    cell.formula = 0;
   }
 
   // A text read in the current cell's column. A text short enough to be

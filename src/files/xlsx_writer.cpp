@@ -242,7 +242,7 @@ class SheetWriter {
     const size_t columnCount = std::min(row.cells.size(), static_cast<size_t>(host::kMaxColumns));
     for (size_t c = 0; c < columnCount; ++c) {
       const host::Cell& cell = row.cells[c];
-      if (cell.value.IsEmpty() && cell.style == 0 && !cell.formula) continue;
+      if (cell.value.IsEmpty() && cell.style == 0 && cell.formula == 0) continue;
       uint32_t style = cell.style != 0 ? cell.style : row.style;
       if (style == 0) style = c < columns.size() && columns[c].style != 0 ? columns[c].style : sheet_.SheetStyle();
       WriteCell(r, static_cast<lxw_col_t>(c), cell, style);
@@ -296,8 +296,8 @@ class SheetWriter {
   void WriteCell(lxw_row_t row, lxw_col_t column, const host::Cell& cell, uint32_t style) {
     lxw_format* format = formats_.Get(style);
     const host::Value& value = cell.value;
-    if (cell.formula && (value.IsNumber() || value.IsText() || value.IsEmpty())) {
-      const auto a1 = R1C1ToA1(*cell.formula, static_cast<int32_t>(row) + 1, static_cast<int32_t>(column) + 1);
+    if (cell.formula != 0 && (value.IsNumber() || value.IsText() || value.IsEmpty())) {
+      const auto a1 = R1C1ToA1(sheet_.Formula(cell.formula).Str(), static_cast<int32_t>(row) + 1, static_cast<int32_t>(column) + 1);
       if (a1 && !(value.IsNumber() && !std::isfinite(value.Number()))) {
         if (value.IsNumber() && xml_ != nullptr) {
           xml_->FormulaNumber(column, XfIndex(format), FormulaBody(*a1), value.Number());

@@ -111,6 +111,8 @@ std::unique_ptr<ModelWorksheet> ModelWorksheet::CloneFor(ModelWorkbook& book) co
   copy->pageSetup_ = pageSetup_;
   copy->validations_ = validations_;
   copy->uncomputed_ = uncomputed_;
+  copy->formulas_ = formulas_;
+  copy->compactFormulasAt_ = compactFormulasAt_;
   copy->autoFilter_ = autoFilter_;
   copy->printArea_ = printArea_;
   copy->view_ = view_;
@@ -199,14 +201,14 @@ void ModelWorksheet::SetCellValue(int32_t row, int32_t column, Value value) {
   const bool severalLines = value.IsText() && value.Text().find('\n') != std::string_view::npos;
   Cell& cell = CellAt(row, column);
   cell.value = std::move(value);
-  cell.formula.Reset();
+  cell.formula = 0;
   if (severalLines) WrapEnteredLines(row, column);
 }
 
 std::string ModelWorksheet::CellFormulaR1C1(int32_t row, int32_t column) const {
   CheckCell(row, column);
   const Cell* cell = FindCell(row, column);
-  return cell == nullptr || !cell->formula ? std::string() : *cell->formula;
+  return cell == nullptr ? std::string() : formulas_[cell->formula].Str();
 }
 
 std::string ModelWorksheet::UncomputedFormula(int32_t row, int32_t column) const {
@@ -215,6 +217,36 @@ std::string ModelWorksheet::UncomputedFormula(int32_t row, int32_t column) const
   const Cell* cell = FindCell(row, column);
   if (cell != nullptr && (!cell->value.IsEmpty() || cell->formula)) return "";
   return found->second;
+}
+
+uint32_t ModelWorksheet::AddFormula(SharedText text) {
+  formulas_.push_back(std::move(text));
+  return static_cast<uint32_t>(formulas_.size() - 1);
+}
+
+void ModelWorksheet::TrimFormulas() {
+  if (formulas_.size() < compactFormulasAt_) return;
+  CompactFormulas();
+  compactFormulasAt_ = std::max(kMinFormulaTable, 2 * formulas_.size());
+}
+
+void ModelWorksheet::CompactFormulas() {
+  // newIndex[i]: where entry i goes; 0 while no cell is found to use it.
+  std::vector<uint32_t> newIndex(formulas_.size(), 0);
+  for (const RowData& row : rows_) {
+    for (const Cell& cell : row.cells) newIndex[cell.formula] = 1;
+  }
+  std::vector<SharedText> kept{SharedText()};
+  for (size_t i = 1; i < formulas_.size(); ++i) {
+    if (newIndex[i] == 0) continue;
+    newIndex[i] = static_cast<uint32_t>(kept.size());
+    kept.push_back(std::move(formulas_[i]));
+  }
+  newIndex[0] = 0;
+  for (RowData& row : rows_) {
+    for (Cell& cell : row.cells) cell.formula = newIndex[cell.formula];
+  }
+  formulas_ = std::move(kept);
 }
 
 uint32_t ModelWorksheet::EffectiveStyleIndex(int32_t row, int32_t column) const {
@@ -437,7 +469,7 @@ void ModelWorksheet::Merge(const Rect& area) {
       if (r == area.row1 && c == area.col1) continue;
       Cell& cell = cells[static_cast<size_t>(c - 1)];
       cell.value = Value();
-      cell.formula.Reset();
+      cell.formula = 0;
     }
   }
 }

@@ -23,14 +23,12 @@ class StylePool;
 
 struct Cell {
   Value value;
-  uint32_t style = 0;   // StylePool index; 0 = inherit row/column/sheet format
-  SharedText formula;   // R1C1 text, none when the cell holds no formula
+  uint32_t style = 0;    // StylePool index; 0 = inherit row/column/sheet format
+  uint32_t formula = 0;  // index in the sheet's formula table; 0 = no formula
 };
 
 // Rows keep their cells side by side; sorts and scans read them row after row.
-// (32 bytes in a 64-bit build, 24 in a 32-bit one)
-static_assert(sizeof(Cell) == sizeof(Value) + 2 * sizeof(void*),
-              "a cell is its value, its format index and its formula pointer");
+static_assert(sizeof(Cell) == 24, "a cell is its value, its format index and its formula index");
 
 struct RowData {
   std::vector<Cell> cells;  // cells[c - 1]; may be shorter than the sheet's width
@@ -138,6 +136,18 @@ class ModelWorksheet final : public Worksheet {
   // Records that cell values or formulas may have changed, which ends the
   // remembered current region.
   void ContentChanged() { ++contentVersion_; }
+  // The R1C1 text of formula `index` of this sheet; none for index 0.
+  const SharedText& Formula(uint32_t index) const { return formulas_[index]; }
+  // Enters a formula text in the sheet's table and gives its index, for as
+  // many cells as are to share it.
+  uint32_t AddFormula(SharedText text);
+  // Drops the table's entries no cell uses once it has grown to twice what
+  // was in use, renumbering the cells' indices. SetFormulaR1C1 and CopyTo
+  // call it before they take any index, so the table stays within twice the
+  // formulas in use plus what one call adds.
+  void TrimFormulas();
+  // How many entries the formula table holds, index 0 included.
+  size_t FormulaTableSize() const { return formulas_.size(); }
 
  private:
   class ModelPageSetup;
@@ -160,6 +170,8 @@ class ModelWorksheet final : public Worksheet {
   // after the rows below the header are reordered the same rows and columns
   // are reached again, and the border around the area is not touched.
   bool SortKeepsRegion(const Rect& area, int32_t header) const;
+  // Drops the formula table's entries no cell uses and renumbers the rest.
+  void CompactFormulas();
   uint32_t ChangedStyle(uint32_t index, const std::function<void(CellStyle&)>& change,
                         std::unordered_map<uint32_t, uint32_t>& cache);
   ModelWorkbook* book_;
@@ -174,6 +186,11 @@ class ModelWorksheet final : public Worksheet {
   std::unique_ptr<PageSetup> pageSetupObject_;
   std::vector<ValidationRule> validations_;
   std::map<std::pair<int32_t, int32_t>, std::string> uncomputed_;
+  // Formula texts by index; entry 0 is none. Cells filled with one formula
+  // share one entry.
+  std::vector<SharedText> formulas_{SharedText()};
+  static constexpr size_t kMinFormulaTable = 1024;
+  size_t compactFormulasAt_ = kMinFormulaTable;
   std::optional<Rect> autoFilter_;
   std::optional<Rect> printArea_;
   SheetView view_;

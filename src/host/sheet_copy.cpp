@@ -1,5 +1,6 @@
 // Copying a block with its formats, and pasting its values only. Both go
 // through a buffer, so source and destination may overlap.
+#include <unordered_map>
 #include <vector>
 
 #include "host/errors.h"
@@ -14,8 +15,8 @@ namespace {
 struct CopiedCell {
   int32_t rowOffset = 0, columnOffset = 0;
   Value value;
-  SharedText formula;
-  uint32_t style = 0;  // index in the source workbook's pool
+  uint32_t formula = 0;  // index in the source sheet's formula table
+  uint32_t style = 0;    // index in the source workbook's pool
 };
 
 Rect DestinationRect(const Rect& area, int32_t row, int32_t column) {
@@ -32,6 +33,10 @@ Rect DestinationRect(const Rect& area, int32_t row, int32_t column) {
 void ModelWorksheet::CopyTo(const Rect& area, Worksheet& dest, int32_t row, int32_t column) {
   CheckRect(area);
   const Rect target = DestinationRect(area, row, column);
+  auto* model = dynamic_cast<ModelWorksheet*>(&dest);
+  // Indices taken from here on stay good: neither table is trimmed again.
+  TrimFormulas();
+  if (model != nullptr) model->TrimFormulas();
   const StylePool& sourceStyles = book_->Styles();
   const bool whole = area.IsEntireRows() || area.IsEntireColumns();
   const int32_t lastRow = whole ? std::min<int32_t>(area.row2, static_cast<int32_t>(rows_.size())) : area.row2;
@@ -47,7 +52,7 @@ void ModelWorksheet::CopyTo(const Rect& area, Worksheet& dest, int32_t row, int3
         const Cell* cell = FindCell(r, c);
         // Whole rows and columns carry their row and column formats separately.
         const uint32_t style = whole ? (cell != nullptr ? cell->style : 0) : EffectiveStyleIndex(cell, r, c);
-        if (style == 0 && (cell == nullptr || (cell->value.IsEmpty() && !cell->formula))) continue;
+        if (style == 0 && (cell == nullptr || (cell->value.IsEmpty() && cell->formula == 0))) continue;
         visit(r - area.row1, c - area.col1, cell, style);
       }
     }
@@ -93,7 +98,6 @@ void ModelWorksheet::CopyTo(const Rect& area, Worksheet& dest, int32_t row, int3
     }
   }
 
-  auto* model = dynamic_cast<ModelWorksheet*>(&dest);
   if (model != nullptr) model->ContentChanged();
   if (model == nullptr) {
     // Another kind of sheet: write through its interface.
@@ -102,8 +106,8 @@ void ModelWorksheet::CopyTo(const Rect& area, Worksheet& dest, int32_t row, int3
     for (const CopiedCell& item : copied) {
       const int32_t r = target.row1 + item.rowOffset;
       const int32_t c = target.col1 + item.columnOffset;
-      if (item.formula) {
-        dest.SetFormulaR1C1(Rect{r, c, r, c}, *item.formula);
+      if (item.formula != 0) {
+        dest.SetFormulaR1C1(Rect{r, c, r, c}, formulas_[item.formula].Str());
       } else {
         dest.SetCellValue(r, c, item.value);
       }
@@ -121,11 +125,18 @@ void ModelWorksheet::CopyTo(const Rect& area, Worksheet& dest, int32_t row, int3
     if (style == 0 || samePool) return style;
     return destStyles.Intern(sourceStyles.Get(style));
   };
-  auto place = [&](int32_t rowOffset, int32_t columnOffset, Value value, SharedText formula,
+  // Another sheet gets one entry of its own for each formula entry copied.
+  std::unordered_map<uint32_t, uint32_t> formulaInDest;
+  auto place = [&](int32_t rowOffset, int32_t columnOffset, Value value, uint32_t formula,
                    uint32_t style) {
+    if (formula != 0 && model != this) {
+      const auto [found, added] = formulaInDest.try_emplace(formula, 0);
+      if (added) found->second = model->AddFormula(formulas_[formula]);
+      formula = found->second;
+    }
     Cell& cell = model->CellAt(target.row1 + rowOffset, target.col1 + columnOffset);
     cell.value = std::move(value);
-    cell.formula = std::move(formula);
+    cell.formula = formula;
     cell.style = styleInDest(style);
   };
   if (model == this) {
@@ -133,7 +144,7 @@ void ModelWorksheet::CopyTo(const Rect& area, Worksheet& dest, int32_t row, int3
     std::vector<CopiedCell> copied = collect();
     dest.Clear(target);
     for (CopiedCell& item : copied) {
-      place(item.rowOffset, item.columnOffset, std::move(item.value), std::move(item.formula), item.style);
+      place(item.rowOffset, item.columnOffset, std::move(item.value), item.formula, item.style);
     }
   } else {
     // Another sheet: the cells go straight across, each destination row
@@ -151,7 +162,7 @@ void ModelWorksheet::CopyTo(const Rect& area, Worksheet& dest, int32_t row, int3
         }
       }
       place(rowOffset, columnOffset, cell != nullptr ? cell->value : Value(),
-            cell != nullptr ? cell->formula : SharedText(), style);
+            cell != nullptr ? cell->formula : 0, style);
     });
   }
   for (size_t i = 0; i < copiedRows.size(); ++i) {
@@ -209,7 +220,7 @@ void ModelWorksheet::PasteValuesTo(const Rect& area, Worksheet& dest, int32_t ro
       for (int32_t c = target.col1; c <= lastColumn; ++c) {
         Cell& cell = cells[static_cast<size_t>(c - 1)];
         cell.value = Value();
-        cell.formula.Reset();
+        cell.formula = 0;
       }
     }
   } else {

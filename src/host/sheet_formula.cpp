@@ -21,7 +21,7 @@ class AreaCells final : public FormulaCells {
  public:
   AreaCells(ModelWorksheet& sheet, const Rect& area, const FormulaNode& node,
             SharedText text)
-      : sheet_(sheet), area_(area), node_(node), text_(std::move(text)),
+      : sheet_(sheet), area_(area), node_(node), formula_(sheet.AddFormula(std::move(text))),
         state_(static_cast<size_t>(area.Rows()) * static_cast<size_t>(area.Columns()), kPending) {}
 
   void ComputeAll() {
@@ -52,7 +52,7 @@ class AreaCells final : public FormulaCells {
         const Value value = Read(r, c);
         if (value.IsEmpty()) continue;
         const Cell* cell = sheet_.FindCell(r, c);
-        const std::string* formula = cell != nullptr && cell->formula ? &cell->formula.Str() : nullptr;
+        const std::string* formula = cell != nullptr && cell->formula != 0 ? &sheet_.Formula(cell->formula).Str() : nullptr;
         visit(value, formula);
       }
     }
@@ -75,14 +75,14 @@ class AreaCells final : public FormulaCells {
     // The area's cells exist already, so this does not move any storage.
     Cell& cell = sheet_.CellAt(row, column);
     cell.value = std::move(value);
-    cell.formula = text_;
+    cell.formula = formula_;
     state_[Index(row, column)] = kDone;
   }
 
   ModelWorksheet& sheet_;
   Rect area_;
   const FormulaNode& node_;
-  SharedText text_;
+  uint32_t formula_;  // the area's entry in the sheet's formula table
   std::vector<uint8_t> state_;
   int32_t depth_ = 0;
 };
@@ -119,6 +119,7 @@ void ModelWorksheet::SetFormulaR1C1(const Rect& area, const std::string& formula
       if (!ReferencesInside(node, r, c)) Raise(kErrHost, "公式引用了工作表范围以外的单元格: " + formula);
     }
   }
+  TrimFormulas();
   // Create the area's cells first so that computing never moves storage.
   CellAt(area.row2, area.col2);
   for (int32_t r = area.row1; r <= area.row2; ++r) CellAt(r, area.col2);

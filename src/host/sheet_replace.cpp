@@ -27,7 +27,7 @@ bool ModelWorksheet::Replace(const Rect& area, const std::string& what, const st
     const int32_t lastColumn = std::min(area.col2, static_cast<int32_t>(cells.size()));
     for (int32_t c = area.col1; c <= lastColumn; ++c) {
       Cell& cell = cells[static_cast<size_t>(c - 1)];
-      if (!cell.value.IsText() || cell.formula) continue;
+      if (!cell.value.IsText() || cell.formula != 0) continue;
       const std::string_view text = cell.value.Text();
       std::string result;
       if (lookAt == kLookAtWhole) {

@@ -11,7 +11,7 @@ namespace fenban::host {
 
 namespace {
 
-bool IsBlank(const Cell& cell) { return cell.value.IsEmpty() && cell.style == 0 && !cell.formula; }
+bool IsBlank(const Cell& cell) { return cell.value.IsEmpty() && cell.style == 0 && cell.formula == 0; }
 
 // A merge or rule that lies across the edge of the shifted band cannot be
 // moved in part.

@@ -252,7 +252,7 @@ void ModelWorksheet::Sort(const Rect& area, SortKey key1, SortKey key2, int32_t 
     size_t needed = 0;
     for (size_t k = 0; k < span; ++k) {
       const Cell& cell = moved[i][k];
-      if (!cell.value.IsEmpty() || cell.style != 0 || cell.formula) needed = static_cast<size_t>(area.col1) + k;
+      if (!cell.value.IsEmpty() || cell.style != 0 || cell.formula != 0) needed = static_cast<size_t>(area.col1) + k;
     }
     if (needed > cells.size()) cells.resize(needed);
     for (size_t k = 0; k < span; ++k) {

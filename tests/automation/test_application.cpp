@@ -1029,7 +1029,7 @@ host::Rect TestWorld::UsedArea(host::Worksheet& sheet) {
     const auto& cells = rows[r].cells;
     for (size_t c = 0; c < cells.size(); ++c) {
       const host::Cell& cell = cells[c];
-      if (cell.value.IsEmpty() && cell.style == 0 && cell.formula.Str().empty()) continue;
+      if (cell.value.IsEmpty() && cell.style == 0 && cell.formula == 0) continue;
       const auto row = static_cast<int32_t>(r + 1), column = static_cast<int32_t>(c + 1);
       if (!used) {
         used = host::Rect{row, column, row, column};

@@ -22,7 +22,7 @@ const std::string kUncomputed = "无法计算的公式 (formulas without results
 
 bool HasFormula(const ModelWorksheet& sheet, int32_t row, int32_t column) {
   const host::Cell* cell = sheet.FindCell(row, column);
-  return cell != nullptr && static_cast<bool>(cell->formula);
+  return cell != nullptr && cell->formula != 0;
 }
 
 TEST(FormulaReadTest, TotalsWrittenByOpenpyxlAreComputed) {

@@ -81,9 +81,9 @@ void DumpSheet(std::ostringstream& out, const host::ModelWorksheet& sheet, const
     for (size_t c = 0; c < row.cells.size(); ++c) {
       const host::Cell& cell = row.cells[c];
       const int32_t rr = static_cast<int32_t>(r + 1), cc = static_cast<int32_t>(c + 1);
-      if (cell.value.IsEmpty() && cell.style == 0 && cell.formula.Str().empty()) continue;
+      if (cell.value.IsEmpty() && cell.style == 0 && cell.formula == 0) continue;
       out << "  " << rr << ',' << cc << ' ' << ValueText(cell.value);
-      if (!cell.formula.Str().empty()) out << " f=" << cell.formula.Str();
+      if (cell.formula != 0) out << " f=" << sheet.Formula(cell.formula).Str();
       out << " | " << StyleText(styles.Get(sheet.EffectiveStyleIndex(&cell, rr, cc))) << '\n';
     }
   }
