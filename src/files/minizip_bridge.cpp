@@ -7,7 +7,9 @@
 // libminizip's, so every part is deflated by igzip as the library hands it
 // over. Nothing else in the program uses minizip. No C++ exception crosses
 // into the library: a failure becomes minizip's error code (ZIP_ERRNO, with
-// errno set), which libxlsxwriter returns from workbook_close.
+// errno set), which libxlsxwriter returns from workbook_close. A
+// PackagePartReplacement alive on the calling thread is handed to the
+// package it opens.
 #include <xlsxwriter/third_party/zip.h>
 
 #include <cerrno>
@@ -37,10 +39,23 @@ int Guarded(zipFile file, F&& step) {
 
 }  // namespace
 
+// The replacement alive on this thread, if any (the innermost).
+thread_local const PackagePartReplacement* currentReplacement = nullptr;
+
+PackagePartReplacement::PackagePartReplacement(std::string name, std::function<ZipWriter::DeflatedEntry()> take)
+    : name_(std::move(name)), take_(std::move(take)), outer_(currentReplacement) {
+  currentReplacement = this;
+}
+
+PackagePartReplacement::~PackagePartReplacement() { currentReplacement = outer_; }
+
+const PackagePartReplacement* CurrentReplacement() { return currentReplacement; }
+
 void LinkPackageZipWriter() {}
 
 }  // namespace fenban::files
 
+using fenban::files::CurrentReplacement;
 using fenban::files::Guarded;
 using fenban::files::ZipWriter;
 
@@ -49,7 +64,9 @@ extern "C" {
 zipFile ZEXPORT zipOpen(const char* pathname, int append) {
   if (pathname == nullptr || append != APPEND_STATUS_CREATE) return nullptr;
   try {
-    return new ZipWriter(pathname);
+    auto* writer = new ZipWriter(pathname);
+    if (CurrentReplacement() != nullptr) CurrentReplacement()->ApplyTo(*writer);
+    return writer;
   } catch (...) {
     return nullptr;
   }

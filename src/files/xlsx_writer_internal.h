@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -10,6 +11,7 @@
 #include "host/style_pool.h"
 
 #include "host/model_workbook.h"
+#include "files/zip_writer.h"
 
 struct lxw_workbook;
 struct lxw_format;
@@ -55,10 +57,28 @@ enum class RowWriting { Own, Library };
 // WriteXlsx without naming the file: failures throw FormatError.
 void WriteXlsxFile(const host::ModelWorkbook& book, const std::string& path, RowWriting rowWriting = RowWriting::Own);
 
-// Replaces the part of sheet `sheetIndex` (1-based) of the package at path
-// by the part of the first sheet of the package at from, copied still
-// compressed. Throws FormatError on failure.
-void MoveSheetPart(const std::string& from, const std::string& path, int32_t sheetIndex);
+// Part `name` of the package at path as it is stored, to be copied into
+// another package still deflated. Throws FormatError when it is missing or
+// not deflated.
+ZipWriter::DeflatedEntry DeflatedPart(const std::string& path, const std::string& name);
+
+// While one lives, the package that libxlsxwriter opens on this thread has
+// its part `name` replaced (ZipWriter::ReplaceEntry) by what `take` returns.
+// libxlsxwriter passes nothing of ours to the zip functions it calls, so the
+// replacement reaches them through this thread's one current instance.
+class PackagePartReplacement {
+ public:
+  PackagePartReplacement(std::string name, std::function<ZipWriter::DeflatedEntry()> take);
+  ~PackagePartReplacement();
+  PackagePartReplacement(const PackagePartReplacement&) = delete;
+  PackagePartReplacement& operator=(const PackagePartReplacement&) = delete;
+  void ApplyTo(ZipWriter& writer) const { writer.ReplaceEntry(name_, take_); }
+
+ private:
+  std::string name_;
+  std::function<ZipWriter::DeflatedEntry()> take_;
+  const PackagePartReplacement* outer_;
+};
 
 // Applies patch to the .xlsx file at path. Throws FormatError on failure.
 void ApplyXlsxPatch(const std::string& path, const XlsxPatch& patch);

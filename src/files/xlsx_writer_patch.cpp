@@ -4,6 +4,7 @@
 
 #include <deque>
 #include <memory>
+#include <vector>
 
 #include "files/file_error.h"
 #include "files/xlsx_writer_internal.h"
@@ -49,28 +50,32 @@ size_t InsertAttribute(std::string& xml, const std::string& tag, const std::stri
 
 }  // namespace
 
-void MoveSheetPart(const std::string& from, const std::string& path, int32_t sheetIndex) {
+ZipWriter::DeflatedEntry DeflatedPart(const std::string& path, const std::string& name) {
   int code = 0;
-  std::unique_ptr<zip_t, ArchiveCloser> source(zip_open(from.c_str(), ZIP_RDONLY, &code));
-  std::unique_ptr<zip_t, ArchiveCloser> archive(zip_open(path.c_str(), 0, &code));
-  if (!source || !archive) throw FormatError("无法重新打开已写入的文件 (cannot reopen the written file)");
-  const std::string name = "xl/worksheets/sheet" + std::to_string(sheetIndex) + ".xml";
-  const zip_int64_t fromIndex = zip_name_locate(source.get(), "xl/worksheets/sheet1.xml", 0);
-  const zip_int64_t toIndex = zip_name_locate(archive.get(), name.c_str(), 0);
-  if (fromIndex < 0 || toIndex < 0) throw FormatError("缺少部件 " + name + " (missing part)");
-  // The compressed data is copied as it is, not inflated and deflated again.
-  zip_source_t* part = zip_source_zip(archive.get(), source.get(), static_cast<zip_uint64_t>(fromIndex),
-                                      ZIP_FL_COMPRESSED, 0, -1);
-  if (part == nullptr) throw FormatError("无法修改部件 " + name + " (cannot update part)");
-  if (zip_file_replace(archive.get(), static_cast<zip_uint64_t>(toIndex), part, 0) != 0) {
-    zip_source_free(part);
-    throw FormatError("无法修改部件 " + name + " (cannot update part)");
+  std::shared_ptr<zip_t> archive(zip_open(path.c_str(), ZIP_RDONLY, &code), ArchiveCloser());
+  if (!archive) throw FormatError("无法重新打开已写入的文件 (cannot reopen the written file)");
+  const zip_int64_t index = zip_name_locate(archive.get(), name.c_str(), 0);
+  zip_stat_t stat;
+  zip_stat_init(&stat);
+  if (index < 0 || zip_stat_index(archive.get(), static_cast<zip_uint64_t>(index), 0, &stat) != 0) {
+    throw FormatError("缺少部件 " + name + " (missing part)");
   }
-  zip_t* raw = archive.release();
-  if (zip_close(raw) != 0) {
-    zip_discard(raw);
-    throw FormatError("无法写入文件 (cannot write the file)");
-  }
+  if (stat.comp_method != ZIP_CM_DEFLATE) throw FormatError("无法复制部件 " + name + " (cannot copy part)");
+  ZipWriter::DeflatedEntry entry;
+  entry.crc = stat.crc;
+  entry.size = stat.size;
+  entry.packed = stat.comp_size;
+  // The compressed data are copied as they are, not inflated and deflated again.
+  entry.copy = [archive, index, name](const ZipWriter::Sink& sink) {
+    zip_file_t* file = zip_fopen_index(archive.get(), static_cast<zip_uint64_t>(index), ZIP_FL_COMPRESSED);
+    if (file == nullptr) throw FormatError("无法读取部件 " + name + " (cannot read part)");
+    std::unique_ptr<zip_file_t, int (*)(zip_file_t*)> closer(file, zip_fclose);
+    std::vector<char> buffer(size_t{1} << 20);
+    zip_int64_t got = 0;
+    while ((got = zip_fread(file, buffer.data(), buffer.size())) > 0) sink(buffer.data(), static_cast<size_t>(got));
+    if (got < 0) throw FormatError("无法读取部件 " + name + " (cannot read part)");
+  };
+  return entry;
 }
 
 void ApplyXlsxPatch(const std::string& path, const XlsxPatch& patch) {

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -34,13 +35,32 @@ class ZipWriter {
   // FormatError on any failure of this or an earlier write.
   void Close();
 
+  // An entry whose data are already deflated: its CRC-32, its size and
+  // packed size, and a function that hands the deflated bytes, in order, to
+  // the sink it is given.
+  using Sink = std::function<void(const void* data, size_t size)>;
+  struct DeflatedEntry {
+    uint32_t crc = 0;
+    uint64_t size = 0, packed = 0;
+    std::function<void(const Sink&)> copy;
+  };
+  // The entry called `name`, when it is started, is not written from the
+  // data that follow (they are dropped): at Close, `take` is called (it may
+  // wait for the entry's data to be ready) and what it returns is stored as
+  // it is, after the other entries, keeping the entry's place in the
+  // central directory. Close fails when no entry of that name was started.
+  void ReplaceEntry(std::string name, std::function<DeflatedEntry()> take);
+
  private:
   struct Entry {
     std::string name;
     uint64_t offset = 0;
     uint32_t crc = 0;
     uint64_t packed = 0, size = 0;
+    bool replaced = false;  // written at Close by replacement_
   };
+  void PutLocalHeader(const Entry& entry);
+  void PutReplacement();
   void Deflate(const uint8_t* data, size_t size, bool last);
   void Put(const void* data, size_t size);
   void Flush();
@@ -50,6 +70,9 @@ class ZipWriter {
   std::string path_;
   std::vector<Entry> entries_;
   bool open_ = false;  // an entry is being written
+  bool dropping_ = false;  // the open entry is the one to be replaced
+  std::string replacedName_;
+  std::function<DeflatedEntry()> replacement_;
   uint64_t offset_ = 0;  // bytes of the archive so far (written or buffered)
   std::vector<uint8_t> out_;  // archive bytes not yet written
   std::vector<uint8_t> packed_;  // the deflate stream's output buffer
