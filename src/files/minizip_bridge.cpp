@@ -8,7 +8,7 @@
 // over. Nothing else in the program uses minizip. No C++ exception crosses
 // into the library: a failure becomes minizip's error code (ZIP_ERRNO, with
 // errno set), which libxlsxwriter returns from workbook_close. A
-// PackagePartReplacement alive on the calling thread is handed to the
+// PackageChanges alive on the calling thread is handed to the
 // package it opens.
 #include <xlsxwriter/third_party/zip.h>
 
@@ -39,23 +39,25 @@ int Guarded(zipFile file, F&& step) {
 
 }  // namespace
 
-// The replacement alive on this thread, if any (the innermost).
-thread_local const PackagePartReplacement* currentReplacement = nullptr;
+// The changes alive on this thread, if any (the innermost).
+thread_local const PackageChanges* currentChanges = nullptr;
 
-PackagePartReplacement::PackagePartReplacement(std::string name, std::function<ZipWriter::DeflatedEntry()> take)
-    : name_(std::move(name)), take_(std::move(take)), outer_(currentReplacement) {
-  currentReplacement = this;
+PackageChanges::PackageChanges() : outer_(currentChanges) { currentChanges = this; }
+
+PackageChanges::~PackageChanges() { currentChanges = outer_; }
+
+void PackageChanges::ApplyTo(ZipWriter& writer) const {
+  if (take_) writer.ReplaceEntry(replacedName_, take_);
+  for (const auto& [name, edit] : edits_) writer.EditEntry(name, edit);
 }
 
-PackagePartReplacement::~PackagePartReplacement() { currentReplacement = outer_; }
-
-const PackagePartReplacement* CurrentReplacement() { return currentReplacement; }
+const PackageChanges* CurrentChanges() { return currentChanges; }
 
 void LinkPackageZipWriter() {}
 
 }  // namespace fenban::files
 
-using fenban::files::CurrentReplacement;
+using fenban::files::CurrentChanges;
 using fenban::files::Guarded;
 using fenban::files::ZipWriter;
 
@@ -65,7 +67,7 @@ zipFile ZEXPORT zipOpen(const char* pathname, int append) {
   if (pathname == nullptr || append != APPEND_STATUS_CREATE) return nullptr;
   try {
     auto* writer = new ZipWriter(pathname);
-    if (CurrentReplacement() != nullptr) CurrentReplacement()->ApplyTo(*writer);
+    if (CurrentChanges() != nullptr) CurrentChanges()->ApplyTo(*writer);
     return writer;
   } catch (...) {
     return nullptr;

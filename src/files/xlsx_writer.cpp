@@ -691,11 +691,15 @@ void WriteXlsxFile(const host::ModelWorkbook& book, const std::string& path, Row
     patch.tabRatio = static_cast<int32_t>(std::lround(ratio * 1000));
   }
   patch.date1904 = model.Date1904();
+  PackageChanges changes;
+  if (PatchesWorkbookPart(patch)) {
+    changes.Edit("xl/workbook.xml", [&patch](std::string xml) { return PatchWorkbookPart(std::move(xml), patch); });
+  }
+  // The other package's failure, when it is what stops this one, is the one
+  // reported.
+  std::exception_ptr secondFailure;
   if (second) {
-    // The other package's failure, when it is what stops this one, is the
-    // one reported.
-    std::exception_ptr secondFailure;
-    const PackagePartReplacement replacement("xl/worksheets/sheet" + std::to_string(split) + ".xml", [&] {
+    changes.Replace("xl/worksheets/sheet" + std::to_string(split) + ".xml", [&] {
       try {
         second->Finish();
       } catch (...) {
@@ -704,14 +708,12 @@ void WriteXlsxFile(const host::ModelWorkbook& book, const std::string& path, Row
       }
       return DeflatedPart(second->Path(), "xl/worksheets/sheet1.xml");
     });
-    try {
-      CloseWorkbook(workbook);
-    } catch (...) {
-      if (secondFailure) std::rethrow_exception(secondFailure);
-      throw;
-    }
-  } else {
+  }
+  try {
     CloseWorkbook(workbook);
+  } catch (...) {
+    if (secondFailure) std::rethrow_exception(secondFailure);
+    throw;
   }
   ApplyXlsxPatch(path, patch);
 }

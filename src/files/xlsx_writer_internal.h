@@ -62,25 +62,37 @@ void WriteXlsxFile(const host::ModelWorkbook& book, const std::string& path, Row
 // not deflated.
 ZipWriter::DeflatedEntry DeflatedPart(const std::string& path, const std::string& name);
 
-// While one lives, the package that libxlsxwriter opens on this thread has
-// its part `name` replaced (ZipWriter::ReplaceEntry) by what `take` returns.
-// libxlsxwriter passes nothing of ours to the zip functions it calls, so the
-// replacement reaches them through this thread's one current instance.
-class PackagePartReplacement {
+// While one lives, the package that libxlsxwriter opens on this thread is
+// written with these changes (ZipWriter::ReplaceEntry, ZipWriter::EditEntry).
+// libxlsxwriter passes nothing of ours to the zip functions it calls, so
+// the changes reach them through this thread's one current instance.
+class PackageChanges {
  public:
-  PackagePartReplacement(std::string name, std::function<ZipWriter::DeflatedEntry()> take);
-  ~PackagePartReplacement();
-  PackagePartReplacement(const PackagePartReplacement&) = delete;
-  PackagePartReplacement& operator=(const PackagePartReplacement&) = delete;
-  void ApplyTo(ZipWriter& writer) const { writer.ReplaceEntry(name_, take_); }
+  PackageChanges();
+  ~PackageChanges();
+  PackageChanges(const PackageChanges&) = delete;
+  PackageChanges& operator=(const PackageChanges&) = delete;
+  void Replace(std::string name, std::function<ZipWriter::DeflatedEntry()> take) {
+    replacedName_ = std::move(name);
+    take_ = std::move(take);
+  }
+  void Edit(std::string name, ZipWriter::Edit edit) { edits_.emplace_back(std::move(name), std::move(edit)); }
+  void ApplyTo(ZipWriter& writer) const;
 
  private:
-  std::string name_;
+  std::string replacedName_;
   std::function<ZipWriter::DeflatedEntry()> take_;
-  const PackagePartReplacement* outer_;
+  std::vector<std::pair<std::string, ZipWriter::Edit>> edits_;
+  const PackageChanges* outer_;
 };
 
-// Applies patch to the .xlsx file at path. Throws FormatError on failure.
+// The workbook part as the patch changes it (tab ratio, 1904 dates, very
+// hidden sheets); PatchesWorkbookPart tells whether it changes anything.
+bool PatchesWorkbookPart(const XlsxPatch& patch);
+std::string PatchWorkbookPart(std::string xml, const XlsxPatch& patch);
+
+// Applies the patch's scroll positions to the .xlsx file at path (the
+// workbook part is patched as it is written). Throws FormatError on failure.
 void ApplyXlsxPatch(const std::string& path, const XlsxPatch& patch);
 
 }  // namespace fenban::files

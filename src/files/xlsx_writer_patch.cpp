@@ -1,5 +1,6 @@
-// Small edits to a written package: the tab ratio, the 1904 date system,
-// very hidden sheets and the scroll position of sheets without panes.
+// Small edits to a package: the tab ratio, the 1904 date system and very
+// hidden sheets as the workbook part is written, the scroll position of
+// sheets without panes in the written package.
 #include <zip.h>
 
 #include <deque>
@@ -78,45 +79,44 @@ ZipWriter::DeflatedEntry DeflatedPart(const std::string& path, const std::string
   return entry;
 }
 
+bool PatchesWorkbookPart(const XlsxPatch& patch) {
+  return patch.tabRatio >= 0 || patch.date1904 || !patch.veryHiddenSheets.empty();
+}
+
+std::string PatchWorkbookPart(std::string xml, const XlsxPatch& patch) {
+  if (patch.tabRatio >= 0) InsertAttribute(xml, "workbookView", "tabRatio=\"" + std::to_string(patch.tabRatio) + "\"");
+  if (patch.date1904) InsertAttribute(xml, "workbookPr", "date1904=\"1\"");
+  for (const int32_t sheet : patch.veryHiddenSheets) {
+    size_t pos = xml.find("<sheets>");
+    for (int32_t k = 0; k < sheet && pos != std::string::npos; ++k) pos = xml.find("<sheet ", pos + 1);
+    if (pos == std::string::npos) continue;
+    const size_t end = xml.find('>', pos);
+    const size_t state = xml.find("state=\"hidden\"", pos);
+    if (state != std::string::npos && state < end) xml.replace(state, 14, "state=\"veryHidden\"");
+  }
+  return xml;
+}
+
 void ApplyXlsxPatch(const std::string& path, const XlsxPatch& patch) {
-  if (patch.Empty()) return;
+  if (patch.topLeftCells.empty()) return;
   int code = 0;
   std::unique_ptr<zip_t, ArchiveCloser> archive(zip_open(path.c_str(), 0, &code));
   if (!archive) throw FormatError("无法重新打开已写入的文件 (cannot reopen the written file)");
   std::deque<std::string> buffers;  // must live until the archive is closed
-  const auto replace = [&](const std::string& name, std::string text) {
+  for (const auto& [sheet, cell] : patch.topLeftCells) {
+    const std::string name = "xl/worksheets/sheet" + std::to_string(sheet) + ".xml";
+    // Only the head of a sheet is changed, but the entry is rewritten whole.
+    std::string xml = ReadEntry(archive.get(), name);
+    InsertAttribute(xml, "sheetView", "topLeftCell=\"" + cell + "\"");
     const zip_int64_t index = zip_name_locate(archive.get(), name.c_str(), 0);
     if (index < 0) throw FormatError("缺少部件 " + name + " (missing part)");
-    buffers.push_back(std::move(text));
+    buffers.push_back(std::move(xml));
     zip_source_t* source = zip_source_buffer(archive.get(), buffers.back().data(), buffers.back().size(), 0);
     if (source == nullptr) throw FormatError(kTextTooLarge);
     if (zip_file_replace(archive.get(), static_cast<zip_uint64_t>(index), source, 0) != 0) {
       zip_source_free(source);
       throw FormatError("无法修改部件 " + name + " (cannot update part)");
     }
-  };
-
-  if (patch.tabRatio >= 0 || patch.date1904 || !patch.veryHiddenSheets.empty()) {
-    const std::string name = "xl/workbook.xml";
-    std::string xml = ReadEntry(archive.get(), name);
-    if (patch.tabRatio >= 0) InsertAttribute(xml, "workbookView", "tabRatio=\"" + std::to_string(patch.tabRatio) + "\"");
-    if (patch.date1904) InsertAttribute(xml, "workbookPr", "date1904=\"1\"");
-    for (const int32_t sheet : patch.veryHiddenSheets) {
-      size_t pos = xml.find("<sheets>");
-      for (int32_t k = 0; k < sheet && pos != std::string::npos; ++k) pos = xml.find("<sheet ", pos + 1);
-      if (pos == std::string::npos) continue;
-      const size_t end = xml.find('>', pos);
-      const size_t state = xml.find("state=\"hidden\"", pos);
-      if (state != std::string::npos && state < end) xml.replace(state, 14, "state=\"veryHidden\"");
-    }
-    replace(name, std::move(xml));
-  }
-  for (const auto& [sheet, cell] : patch.topLeftCells) {
-    const std::string name = "xl/worksheets/sheet" + std::to_string(sheet) + ".xml";
-    // Only the head of a sheet is changed, but the entry is rewritten whole.
-    std::string xml = ReadEntry(archive.get(), name);
-    InsertAttribute(xml, "sheetView", "topLeftCell=\"" + cell + "\"");
-    replace(name, std::move(xml));
   }
   zip_t* raw = archive.release();
   if (zip_close(raw) != 0) {

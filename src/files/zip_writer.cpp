@@ -95,6 +95,8 @@ void ZipWriter::ReplaceEntry(std::string name, std::function<DeflatedEntry()> ta
   replacement_ = std::move(take);
 }
 
+void ZipWriter::EditEntry(std::string name, Edit edit) { edits_.emplace_back(std::move(name), std::move(edit)); }
+
 void ZipWriter::StartEntry(const std::string& name) {
   if (open_) FinishEntry();
   if (name.size() > 0xFFFF) throw FormatError("部件名称过长 (part name too long): " + name);
@@ -108,6 +110,10 @@ void ZipWriter::StartEntry(const std::string& name) {
     return;
   }
   entries_.push_back(entry);
+  edit_ = nullptr;
+  for (const auto& [edited, edit] : edits_) {
+    if (edited == name) edit_ = &edit;
+  }
   // The CRC and sizes are filled in when the entry is finished.
   PutLocalHeader(entry);
   isal_deflate_init(stream_.get());
@@ -120,6 +126,14 @@ void ZipWriter::StartEntry(const std::string& name) {
 void ZipWriter::Write(const void* data, size_t size) {
   if (!open_) throw FormatError("写入失败 (cannot write: no entry)");
   if (dropping_) return;
+  if (edit_ != nullptr) {
+    held_.append(static_cast<const char*>(data), size);
+    return;
+  }
+  Take(data, size);
+}
+
+void ZipWriter::Take(const void* data, size_t size) {
   Entry& entry = entries_.back();
   entry.crc = crc32_gzip_refl(entry.crc, static_cast<const unsigned char*>(data), size);
   entry.size += size;
@@ -150,6 +164,12 @@ void ZipWriter::FinishEntry() {
   if (dropping_) {
     open_ = dropping_ = false;
     return;
+  }
+  if (edit_ != nullptr) {
+    const std::string text = (*edit_)(std::move(held_));
+    held_.clear();
+    edit_ = nullptr;
+    Take(text.data(), text.size());
   }
   Deflate(nullptr, 0, true);
   open_ = false;

@@ -8,6 +8,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 struct isal_zstream;
@@ -50,6 +51,10 @@ class ZipWriter {
   // it is, after the other entries, keeping the entry's place in the
   // central directory. Close fails when no entry of that name was started.
   void ReplaceEntry(std::string name, std::function<DeflatedEntry()> take);
+  // The entry called `name` is held whole as it is written, and what `edit`
+  // makes of it is stored in its place when it is finished.
+  using Edit = std::function<std::string(std::string)>;
+  void EditEntry(std::string name, Edit edit);
 
  private:
   struct Entry {
@@ -61,6 +66,7 @@ class ZipWriter {
   };
   void PutLocalHeader(const Entry& entry);
   void PutReplacement();
+  void Take(const void* data, size_t size);
   void Deflate(const uint8_t* data, size_t size, bool last);
   void Put(const void* data, size_t size);
   void Flush();
@@ -73,6 +79,9 @@ class ZipWriter {
   bool dropping_ = false;  // the open entry is the one to be replaced
   std::string replacedName_;
   std::function<DeflatedEntry()> replacement_;
+  std::vector<std::pair<std::string, Edit>> edits_;
+  const Edit* edit_ = nullptr;  // the open entry's edit, if it has one
+  std::string held_;  // the open entry's text, while it is to be edited
   uint64_t offset_ = 0;  // bytes of the archive so far (written or buffered)
   std::vector<uint8_t> out_;  // archive bytes not yet written
   std::vector<uint8_t> packed_;  // the deflate stream's output buffer

@@ -14,6 +14,7 @@
 #include "files/workbook_files.h"
 #include "files/zip_archive.h"
 #include "files/zip_writer.h"
+#include "host/constants.h"
 #include "host/model_worksheet.h"
 
 namespace fenban::files {
@@ -150,7 +151,8 @@ std::vector<StoredEntry> StoredEntries(const std::string& bytes) {
 // own on a second thread; its deflated part goes into the main package as
 // it is closed, so each part is stored once, right after the one before,
 // with the CRC-32 and sizes of what was written, and the archive is not
-// rewritten afterwards.
+// rewritten afterwards, not even for what libxlsxwriter cannot write itself
+// (a tab ratio, a very hidden sheet), which is changed as it is written.
 TEST(ZipWriterTest, AWorkbookWrittenOnTwoThreadsIsPackedInOnePass) {
   TempDir dir;
   host::ModelWorkbook book("large.xlsx", dir.Path());
@@ -161,6 +163,8 @@ TEST(ZipWriterTest, AWorkbookWrittenOnTwoThreadsIsPackedInOnePass) {
       for (int32_t c = 2; c <= 9; ++c) sheet.SetCellValue(r, c, (r * 37 + c * 11) % 150);
     }
   }
+  book.AppendSheet("隐藏").SetVisible(host::kSheetVeryHidden);
+  book.SetTabRatio(0.75);
   WriteXlsx(book, dir.File("a.xlsx"));
   const std::string bytes = testing::ReadBytes(dir.File("a.xlsx"));
   const std::vector<StoredEntry> entries = StoredEntries(bytes);
@@ -174,7 +178,12 @@ TEST(ZipWriterTest, AWorkbookWrittenOnTwoThreadsIsPackedInOnePass) {
   for (const char* part : {"xl/worksheets/sheet1.xml", "xl/worksheets/sheet2.xml"}) {
     EXPECT_NE(zip.Read(part, uint64_t{64} << 20).find("<c r=\"I3000\""), std::string::npos) << part;
   }
+  const std::string workbookPart = zip.Read("xl/workbook.xml", 1 << 20);
+  EXPECT_NE(workbookPart.find("tabRatio=\"750\""), std::string::npos) << workbookPart;
+  EXPECT_NE(workbookPart.find("state=\"veryHidden\""), std::string::npos) << workbookPart;
   const auto read = ReadWorkbook(dir.File("a.xlsx"));
+  EXPECT_DOUBLE_EQ(read->TabRatio(), 0.75);
+  EXPECT_EQ(read->ModelSheetAt(3).Visible(), host::kSheetVeryHidden);
   EXPECT_EQ(read->ModelSheetAt(1).CellValue(3000, 1), host::Value("数据表3000"));
   EXPECT_EQ(read->ModelSheetAt(2).CellValue(3000, 9), host::Value((3000 * 37 + 9 * 11) % 150));
 }
