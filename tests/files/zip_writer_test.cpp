@@ -12,6 +12,7 @@
 #include "files/file_error.h"
 #include "files/files_test_support.h"
 #include "files/workbook_files.h"
+#include "files/xlsx_writer_internal.h"
 #include "files/zip_archive.h"
 #include "files/zip_writer.h"
 #include "host/constants.h"
@@ -99,6 +100,44 @@ TEST(ZipWriterTest, WorkbooksArePackedByThisWriter) {
     EXPECT_EQ(static_cast<unsigned char>(bytes[at + 5]), 3) << "entry " << records;
   }
   EXPECT_GE(records, 8u);
+}
+
+// A replaced entry keeps its place among the names and takes the other
+// archive's deflated data as they are; an edited one is stored as edited;
+// a replacement whose entry never comes, or that fails, fails Close.
+TEST(ZipWriterTest, ReplacedAndEditedEntries) {
+  TempDir dir;
+  const std::string sheet = SheetLikeText(size_t{3} << 20);
+  {
+    ZipWriter other(dir.File("other.zip"));
+    other.StartEntry("sheet.xml");
+    other.Write(sheet.data(), sheet.size());
+    other.Close();
+  }
+  {
+    ZipWriter writer(dir.File("a.zip"));
+    writer.ReplaceEntry("b.xml", [&] { return DeflatedPart(dir.File("other.zip"), "sheet.xml"); });
+    writer.EditEntry("c.xml", [](std::string text) { return text + "<edited/>"; });
+    for (const char* name : {"a.xml", "b.xml", "c.xml"}) {
+      writer.StartEntry(name);
+      writer.Write("<stand-in/>", 11);
+    }
+    writer.Close();
+  }
+  const ZipArchive zip = ZipArchive::OpenFile(dir.File("a.zip"));
+  EXPECT_EQ(zip.Names(), (std::vector<std::string>{"a.xml", "b.xml", "c.xml"}));
+  EXPECT_EQ(zip.Read("a.xml", 1 << 20), "<stand-in/>");
+  EXPECT_TRUE(zip.Read("b.xml", uint64_t{64} << 20) == sheet);
+  EXPECT_EQ(zip.Read("c.xml", 1 << 20), "<stand-in/><edited/>");
+
+  ZipWriter missing(dir.File("b.zip"));
+  missing.ReplaceEntry("b.xml", [&] { return DeflatedPart(dir.File("other.zip"), "sheet.xml"); });
+  missing.StartEntry("a.xml");
+  EXPECT_THROW(missing.Close(), FormatError);
+  ZipWriter failing(dir.File("c.zip"));
+  failing.ReplaceEntry("a.xml", [&] { return DeflatedPart(dir.File("other.zip"), "no such part"); });
+  failing.StartEntry("a.xml");
+  EXPECT_THROW(failing.Close(), FormatError);
 }
 
 uint32_t Get16(const std::string& bytes, size_t at) {
