@@ -7,7 +7,9 @@
 // libminizip's, so every part is deflated by igzip as the library hands it
 // over. Nothing else in the program uses minizip. No C++ exception crosses
 // into the library: a failure becomes minizip's error code (ZIP_ERRNO, with
-// errno set), which libxlsxwriter returns from workbook_close.
+// errno set), which libxlsxwriter returns from workbook_close. A
+// PackageChanges alive on the calling thread is handed to the
+// package it opens.
 #include <xlsxwriter/third_party/zip.h>
 
 #include <cerrno>
@@ -37,10 +39,25 @@ int Guarded(zipFile file, F&& step) {
 
 }  // namespace
 
+// The changes alive on this thread, if any (the innermost).
+thread_local const PackageChanges* currentChanges = nullptr;
+
+PackageChanges::PackageChanges() : outer_(currentChanges) { currentChanges = this; }
+
+PackageChanges::~PackageChanges() { currentChanges = outer_; }
+
+void PackageChanges::ApplyTo(ZipWriter& writer) const {
+  if (take_) writer.ReplaceEntry(replacedName_, take_);
+  for (const auto& [name, edit] : edits_) writer.EditEntry(name, edit);
+}
+
+const PackageChanges* CurrentChanges() { return currentChanges; }
+
 void LinkPackageZipWriter() {}
 
 }  // namespace fenban::files
 
+using fenban::files::CurrentChanges;
 using fenban::files::Guarded;
 using fenban::files::ZipWriter;
 
@@ -49,7 +66,9 @@ extern "C" {
 zipFile ZEXPORT zipOpen(const char* pathname, int append) {
   if (pathname == nullptr || append != APPEND_STATUS_CREATE) return nullptr;
   try {
-    return new ZipWriter(pathname);
+    auto* writer = new ZipWriter(pathname);
+    if (CurrentChanges() != nullptr) CurrentChanges()->ApplyTo(*writer);
+    return writer;
   } catch (...) {
     return nullptr;
   }

@@ -653,8 +653,8 @@ void WriteXlsxFile(const host::ModelWorkbook& book, const std::string& path, Row
   }
   // A large workbook is written in two halves at once: its largest sheet into
   // a package of its own on a second thread, the rest here with an empty
-  // stand-in for it; the stand-in's part is then replaced by the other
-  // package's, still compressed.
+  // stand-in for it; as this package is closed, the stand-in's part is
+  // replaced by the other package's, copied still compressed.
   // Every format is numbered up front, in the pool's order, so that the
   // numbers do not hang on the order in which cells go out (the library
   // numbers a format when it writes the first cell that uses it, the last
@@ -691,10 +691,29 @@ void WriteXlsxFile(const host::ModelWorkbook& book, const std::string& path, Row
     patch.tabRatio = static_cast<int32_t>(std::lround(ratio * 1000));
   }
   patch.date1904 = model.Date1904();
-  CloseWorkbook(workbook);
+  PackageChanges changes;
+  if (PatchesWorkbookPart(patch)) {
+    changes.Edit("xl/workbook.xml", [&patch](std::string xml) { return PatchWorkbookPart(std::move(xml), patch); });
+  }
+  // The other package's failure, when it is what stops this one, is the one
+  // reported.
+  std::exception_ptr secondFailure;
   if (second) {
-    second->Finish();
-    MoveSheetPart(second->Path(), path, split);
+    changes.Replace("xl/worksheets/sheet" + std::to_string(split) + ".xml", [&] {
+      try {
+        second->Finish();
+      } catch (...) {
+        secondFailure = std::current_exception();
+        throw;
+      }
+      return DeflatedPart(second->Path(), "xl/worksheets/sheet1.xml");
+    });
+  }
+  try {
+    CloseWorkbook(workbook);
+  } catch (...) {
+    if (secondFailure) std::rethrow_exception(secondFailure);
+    throw;
   }
   ApplyXlsxPatch(path, patch);
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -10,6 +11,7 @@
 #include "host/style_pool.h"
 
 #include "host/model_workbook.h"
+#include "files/zip_writer.h"
 
 struct lxw_workbook;
 struct lxw_format;
@@ -55,12 +57,42 @@ enum class RowWriting { Own, Library };
 // WriteXlsx without naming the file: failures throw FormatError.
 void WriteXlsxFile(const host::ModelWorkbook& book, const std::string& path, RowWriting rowWriting = RowWriting::Own);
 
-// Replaces the part of sheet `sheetIndex` (1-based) of the package at path
-// by the part of the first sheet of the package at from, copied still
-// compressed. Throws FormatError on failure.
-void MoveSheetPart(const std::string& from, const std::string& path, int32_t sheetIndex);
+// Part `name` of the package at path as it is stored, to be copied into
+// another package still deflated. Throws FormatError when it is missing or
+// not deflated.
+ZipWriter::DeflatedEntry DeflatedPart(const std::string& path, const std::string& name);
 
-// Applies patch to the .xlsx file at path. Throws FormatError on failure.
+// While one lives, the package that libxlsxwriter opens on this thread is
+// written with these changes (ZipWriter::ReplaceEntry, ZipWriter::EditEntry).
+// libxlsxwriter passes nothing of ours to the zip functions it calls, so
+// the changes reach them through this thread's one current instance.
+class PackageChanges {
+ public:
+  PackageChanges();
+  ~PackageChanges();
+  PackageChanges(const PackageChanges&) = delete;
+  PackageChanges& operator=(const PackageChanges&) = delete;
+  void Replace(std::string name, std::function<ZipWriter::DeflatedEntry()> take) {
+    replacedName_ = std::move(name);
+    take_ = std::move(take);
+  }
+  void Edit(std::string name, ZipWriter::Edit edit) { edits_.emplace_back(std::move(name), std::move(edit)); }
+  void ApplyTo(ZipWriter& writer) const;
+
+ private:
+  std::string replacedName_;
+  std::function<ZipWriter::DeflatedEntry()> take_;
+  std::vector<std::pair<std::string, ZipWriter::Edit>> edits_;
+  const PackageChanges* outer_;
+};
+
+// The workbook part as the patch changes it (tab ratio, 1904 dates, very
+// hidden sheets); PatchesWorkbookPart tells whether it changes anything.
+bool PatchesWorkbookPart(const XlsxPatch& patch);
+std::string PatchWorkbookPart(std::string xml, const XlsxPatch& patch);
+
+// Applies the patch's scroll positions to the .xlsx file at path (the
+// workbook part is patched as it is written). Throws FormatError on failure.
 void ApplyXlsxPatch(const std::string& path, const XlsxPatch& patch);
 
 }  // namespace fenban::files

@@ -73,15 +73,7 @@ void ZipWriter::Flush() {
   out_.clear();
 }
 
-void ZipWriter::StartEntry(const std::string& name) {
-  if (open_) FinishEntry();
-  if (name.size() > 0xFFFF) throw FormatError("部件名称过长 (part name too long): " + name);
-  Entry entry;
-  entry.name = name;
-  entry.offset = offset_;
-  entry.crc = 0;
-  entries_.push_back(entry);
-  // The CRC and sizes are filled in when the entry is finished.
+void ZipWriter::PutLocalHeader(const Entry& entry) {
   std::vector<uint8_t> header;
   Put32(header, 0x04034b50);
   Put16(header, kVersionNeeded);
@@ -89,13 +81,41 @@ void ZipWriter::StartEntry(const std::string& name) {
   Put16(header, kDeflated);
   Put16(header, 0);  // time
   Put16(header, kDosDate);
-  Put32(header, 0);  // CRC-32
-  Put32(header, 0);  // compressed size
-  Put32(header, 0);  // size
-  Put16(header, name.size());
+  Put32(header, entry.crc);
+  Put32(header, entry.packed);
+  Put32(header, entry.size);
+  Put16(header, entry.name.size());
   Put16(header, 0);  // extra field
   Put(header.data(), header.size());
-  Put(name.data(), name.size());
+  Put(entry.name.data(), entry.name.size());
+}
+
+void ZipWriter::ReplaceEntry(std::string name, std::function<DeflatedEntry()> take) {
+  replacedName_ = std::move(name);
+  replacement_ = std::move(take);
+}
+
+void ZipWriter::EditEntry(std::string name, Edit edit) { edits_.emplace_back(std::move(name), std::move(edit)); }
+
+void ZipWriter::StartEntry(const std::string& name) {
+  if (open_) FinishEntry();
+  if (name.size() > 0xFFFF) throw FormatError("部件名称过长 (part name too long): " + name);
+  Entry entry;
+  entry.name = name;
+  entry.offset = offset_;
+  if (replacement_ && name == replacedName_) {
+    entry.replaced = true;
+    entries_.push_back(entry);
+    open_ = dropping_ = true;
+    return;
+  }
+  entries_.push_back(entry);
+  edit_ = nullptr;
+  for (const auto& [edited, edit] : edits_) {
+    if (edited == name) edit_ = &edit;
+  }
+  // The CRC and sizes are filled in when the entry is finished.
+  PutLocalHeader(entry);
   isal_deflate_init(stream_.get());
   stream_->level = kLevel;
   stream_->level_buf = levelBuffer_.data();
@@ -105,6 +125,15 @@ void ZipWriter::StartEntry(const std::string& name) {
 
 void ZipWriter::Write(const void* data, size_t size) {
   if (!open_) throw FormatError("写入失败 (cannot write: no entry)");
+  if (dropping_) return;
+  if (edit_ != nullptr) {
+    held_.append(static_cast<const char*>(data), size);
+    return;
+  }
+  Take(data, size);
+}
+
+void ZipWriter::Take(const void* data, size_t size) {
   Entry& entry = entries_.back();
   entry.crc = crc32_gzip_refl(entry.crc, static_cast<const unsigned char*>(data), size);
   entry.size += size;
@@ -132,6 +161,16 @@ void ZipWriter::Deflate(const uint8_t* data, size_t size, bool last) {
 
 void ZipWriter::FinishEntry() {
   if (!open_) return;
+  if (dropping_) {
+    open_ = dropping_ = false;
+    return;
+  }
+  if (edit_ != nullptr) {
+    const std::string text = (*edit_)(std::move(held_));
+    held_.clear();
+    edit_ = nullptr;
+    Take(text.data(), text.size());
+  }
   Deflate(nullptr, 0, true);
   open_ = false;
   Entry& entry = entries_.back();
@@ -153,8 +192,33 @@ void ZipWriter::FinishEntry() {
   }
 }
 
+// Stores the replaced entry's deflated data after the entries written so far.
+void ZipWriter::PutReplacement() {
+  Entry* entry = nullptr;
+  for (Entry& candidate : entries_) {
+    if (candidate.replaced) entry = &candidate;
+  }
+  if (entry == nullptr) throw FormatError("缺少部件 " + replacedName_ + " (missing part)");
+  const DeflatedEntry data = replacement_();
+  if (data.size > kMax32 || data.packed > kMax32 || offset_ + data.packed > kMax32) {
+    throw FormatError("工作簿超过 4 GB，无法写入 (the workbook exceeds 4 GB)");
+  }
+  entry->offset = offset_;
+  entry->crc = data.crc;
+  entry->size = data.size;
+  entry->packed = data.packed;
+  PutLocalHeader(*entry);
+  uint64_t copied = 0;
+  data.copy([this, &copied](const void* bytes, size_t size) {
+    Put(bytes, size);
+    copied += size;
+  });
+  if (copied != data.packed) throw FormatError("无法复制部件 " + entry->name + " (cannot copy part)");
+}
+
 void ZipWriter::Close() {
   FinishEntry();
+  if (replacement_) PutReplacement();
   const uint64_t directory = offset_;
   for (const Entry& entry : entries_) {
     std::vector<uint8_t> record;
