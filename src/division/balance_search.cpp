@@ -17,6 +17,7 @@
 #include "division/cap_repair.h"
 #include "division/helper_thread.h"
 #include "division/pair_swaps.h"
+#include "division/sheet_guard.h"
 #include "division/whole_class.h"
 
 namespace fenban::division {
@@ -235,6 +236,26 @@ void HoldCaps(SearchState& state, const BalanceProblem& problem, const SearchPla
   Finish(state, plan.byScore, plan.byCounts, kCapFinishPasses, &caps);
 }
 
+// The last word: the statistics sheet of the result shows no "最大差" above
+// the deal's (a count's by more than one student). Columns over it are
+// repaired by swaps measured with the sheet's own figures; when some stay
+// over, the deal is handed back.
+void GuardSheet(const BalanceProblem& problem, BalanceResult& result) {
+  if (problem.sheetList == nullptr || result.classOf == problem.classOf) return;
+  std::vector<int32_t> classOf = result.classOf;
+  if (RepairSheetColumns(*problem.sheetList, problem, classOf) <= 0) {
+    if (classOf == result.classOf) return;
+    result.classOf = std::move(classOf);
+    result.costAfter = BalanceCost(problem, result.classOf);
+    result.pairsAfter = ConstraintBreaches(problem, result.classOf);
+    return;
+  }
+  result.sheetFallback = true;
+  result.classOf = problem.classOf;
+  result.costAfter = result.costBefore;
+  result.pairsAfter = result.pairsBefore;
+}
+
 }  // namespace
 
 double BalanceCost(const BalanceProblem& problem, const std::vector<int32_t>& classOf) {
@@ -284,6 +305,7 @@ BalanceResult SolveBalance(const BalanceProblem& problem) {
     result.costAfter = after.cost;
     result.pairsAfter = after.breaches;
   }
+  GuardSheet(problem, result);
   result.unmet = UnmetGroups(problem, result.classOf);
   return result;
 }
