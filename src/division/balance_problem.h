@@ -126,8 +126,12 @@ struct BalanceResult {
   int64_t pairsBefore = 0;  // same-class pairs in apart, same-name groups and split together groups
   int64_t pairsAfter = 0;
   // The search's classes left a column of the statistics sheet further apart
-  // than the deal did and no swap brought it back: the deal is returned.
+  // than the deal did and no swap brought it back: an earlier state (the deal
+  // with its groups met, or the deal) is returned.
   bool sheetFallback = false;
+  // Some column of the statistics sheet still ends further apart than the
+  // deal's (a count by more than one): only states breaking more groups met it.
+  bool sheetAbove = false;
 };
 
 }  // namespace fenban::division

@@ -2,8 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
-#include <cstdlib>
 #include <limits>
 
 #include "division/balance_state.h"
@@ -23,8 +21,10 @@ constexpr int32_t kMostRounds = 3;
 constexpr size_t kPartnerClasses = 8;
 // The settling after a repair: passes, and partners this far down the
 // order by total.
-constexpr int32_t kSettlePasses = 8;
-constexpr size_t kSettleWindow = 400;
+constexpr int32_t kSettlePasses = 4;
+constexpr size_t kSettleWindow = 48;
+// Repair swaps tried with a follow-up each.
+constexpr size_t kRepairChoices = 32;
 
 // The allowed "最大差" of every column of the sheet, in SheetDifferences'
 // order: the deal's, a count's one student more.
@@ -49,7 +49,7 @@ double ExcessOf(const std::vector<double>& largest, const std::vector<double>& a
 // order.
 class SheetTally {
  public:
-  SheetTally(const StudentList& list, const std::vector<int32_t>& classOf) : list_(&list) {
+  SheetTally(const StudentList& list, const std::vector<int32_t>& classOf) {
     const size_t n = classOf.size();
     const int64_t markClasses = std::max(list.markClassCount, 1);
     marks_.push_back(&list.total);
@@ -194,7 +194,6 @@ class SheetTally {
               s);
   }
 
-  const StudentList* list_;
   std::vector<const std::vector<double>*> marks_;
   std::vector<int32_t> quotas_;
   size_t countColumns_ = 0, columns_ = 0, mostTaken_ = 0;
@@ -205,12 +204,35 @@ class SheetTally {
   mutable std::vector<int32_t> best_;
 };
 
-// The best swap found for a round of the repair.
+// A swap of the repair: students a and b, the excess after it and its
+// cost to the whole-class figures.
 struct RepairSwap {
   int32_t a = -1, b = -1;
   double excess = 0, cost = 0;
-  std::vector<double> valuesA, valuesB;
 };
+
+// What a repair round works on.
+struct RepairWork {
+  const StudentList& list;
+  SearchState& state;
+  const std::vector<uint8_t>& still;
+  const std::vector<double>& allowed;
+  std::vector<int32_t>& classOf;
+  SheetTally tally;
+  std::vector<int32_t> shown, order, position;  // shown classes; students best total first, and their places
+  std::vector<double> newA, newB, high, low;
+};
+
+// Swaps a and b in the tally, the state and the classes (again: back).
+void ApplySwap(RepairWork& work, int32_t a, int32_t b) {
+  const int32_t from = work.classOf[static_cast<size_t>(a)], to = work.classOf[static_cast<size_t>(b)];
+  work.tally.ClassValues(from, a, b, work.newA.data());
+  work.tally.ClassValues(to, b, a, work.newB.data());
+  work.tally.Swap(a, b, work.newA.data(), work.newB.data(), from, to);
+  work.state.Swap(a, b);
+  work.classOf[static_cast<size_t>(a)] = to;
+  work.classOf[static_cast<size_t>(b)] = from;
+}
 
 // Per column, the highest and lowest figure of the shown classes other than
 // `from` and `to`.
@@ -244,68 +266,104 @@ double ExcessWith(const std::vector<double>& high, const std::vector<double>& lo
   return excess;
 }
 
-// One round: swaps while the excess falls. Returns the swaps made.
-int32_t RepairRound(const StudentList& list, SearchState& state, const std::vector<uint8_t>& still,
-                    const std::vector<double>& allowed, std::vector<int32_t>& classOf) {
-  SheetTally tally(list, classOf);
+// Whether swapping x and y keeps the excess at most `bound` and costs the
+// whole-class figures less than `best` (and less than nothing); if so it
+// becomes `best`.
+bool TryFollowUp(RepairWork& work, int32_t x, int32_t y, double bound, RepairSwap& best) {
+  const int32_t from = work.classOf[static_cast<size_t>(x)], to = work.classOf[static_cast<size_t>(y)];
+  if (from == to || work.still[static_cast<size_t>(x)] || work.still[static_cast<size_t>(y)]) return false;
+  const double cost = work.state.CostDelta(x, y);
+  if (cost >= -kTolerance || (best.a >= 0 && cost >= best.cost)) return false;
+  if (work.state.PairDelta(x, y) > 0 || work.state.StrictExcessDelta(x, y) > kTolerance) return false;
+  work.tally.ClassValues(from, x, y, work.newA.data());
+  work.tally.ClassValues(to, y, x, work.newB.data());
+  OtherExtremes(work.tally, work.shown, from, to, work.high, work.low);
+  const double after =
+      ExcessWith(work.high, work.low, work.tally, from, to, work.newA, work.newB, work.allowed, bound + kTolerance);
+  if (after > bound) return false;
+  best = {x, y, after, cost};
+  return true;
+}
+
+// The cheapest swap of a student of class c or d with a near neighbour by
+// total (TryFollowUp).
+RepairSwap FollowUp(RepairWork& work, int32_t c, int32_t d, double bound) {
+  RepairSwap best;
+  for (int32_t side : {c, d}) {
+    for (int32_t x : work.tally.Members(side)) {
+      const size_t p = static_cast<size_t>(work.position[static_cast<size_t>(x)]);
+      const size_t first = p >= kSettleWindow ? p - kSettleWindow : 0;
+      for (size_t r = first; r < work.order.size() && r <= p + kSettleWindow; ++r) {
+        TryFollowUp(work, x, work.order[r], bound, best);
+      }
+    }
+  }
+  return best;
+}
+
+// Swaps that lower the excess of the worst column's extreme classes, each
+// chosen with the cheapest follow-up swap that keeps the gain (FollowUp)
+// among the kRepairChoices cheapest, until no column is over or no swap
+// lowers the excess. Returns the swaps made.
+int32_t RepairRound(RepairWork& work) {
+  SheetTally& tally = work.tally;
   const size_t columns = tally.Columns();
-  const int32_t k = list.classCount;
   std::vector<double> largest = tally.Largest();
-  double excess = ExcessOf(largest, allowed);
-  std::vector<double> newA(columns), newB(columns), high(columns), low(columns);
+  double excess = ExcessOf(largest, work.allowed);
   int32_t swaps = 0;
   while (excess > 0 && swaps < kMostSwaps) {
-    // The worst column and its two extreme classes.
     size_t worst = 0;
     for (size_t j = 1; j < columns; ++j) {
-      if (largest[j] - allowed[j] > largest[worst] - allowed[worst]) worst = j;
+      if (largest[j] - work.allowed[j] > largest[worst] - work.allowed[worst]) worst = j;
     }
-    std::vector<int32_t> byValue;
-    for (int32_t c = 0; c < k; ++c) {
-      if (tally.Shown(c)) byValue.push_back(c);
-    }
+    std::vector<int32_t> byValue = work.shown;
     std::stable_sort(byValue.begin(), byValue.end(),
                      [&](int32_t x, int32_t y) { return tally.Values(x)[worst] < tally.Values(y)[worst]; });
-    RepairSwap best;
     const double bound = excess - kTolerance;
+    std::vector<RepairSwap> candidates;
     for (const bool top : {true, false}) {
       const int32_t from = top ? byValue.back() : byValue.front();
       for (size_t p = 0; p < kPartnerClasses && p + 1 < byValue.size(); ++p) {
         const int32_t to = top ? byValue[p] : byValue[byValue.size() - 1 - p];
-        OtherExtremes(tally, byValue, from, to, high, low);
+        OtherExtremes(tally, byValue, from, to, work.high, work.low);
         for (int32_t a : tally.Members(from)) {
-          if (still[static_cast<size_t>(a)]) continue;
+          if (work.still[static_cast<size_t>(a)]) continue;
           for (int32_t b : tally.Members(to)) {
-            if (still[static_cast<size_t>(b)] || !tally.Touches(from, a, b, worst)) continue;
-            if (state.PairDelta(a, b) > 0 || state.StrictExcessDelta(a, b) > kTolerance) continue;
-            tally.ClassValues(from, a, b, newA.data());
-            tally.ClassValues(to, b, a, newB.data());
-            // Only swaps that lower the excess; of those the cheapest to
-            // the whole-class figures, then the one lowering it most.
-            const double after = ExcessWith(high, low, tally, from, to, newA, newB, allowed, bound);
-            if (after >= bound) continue;
-            const double cost = state.CostDelta(a, b);
-            if (best.a >= 0 && (cost > best.cost + kTolerance || (cost >= best.cost - kTolerance && after >= best.excess))) {
-              continue;
-            }
-            best.a = a;
-            best.b = b;
-            best.excess = after;
-            best.cost = cost;
-            best.valuesA = newA;
-            best.valuesB = newB;
+            if (work.still[static_cast<size_t>(b)] || !tally.Touches(from, a, b, worst)) continue;
+            if (work.state.PairDelta(a, b) > 0 || work.state.StrictExcessDelta(a, b) > kTolerance) continue;
+            tally.ClassValues(from, a, b, work.newA.data());
+            tally.ClassValues(to, b, a, work.newB.data());
+            const double after =
+                ExcessWith(work.high, work.low, tally, from, to, work.newA, work.newB, work.allowed, bound);
+            if (after < bound) candidates.push_back({a, b, after, work.state.CostDelta(a, b)});
           }
         }
       }
     }
-    if (best.a < 0) break;
-    const int32_t classA = classOf[static_cast<size_t>(best.a)], classB = classOf[static_cast<size_t>(best.b)];
-    tally.Swap(best.a, best.b, best.valuesA.data(), best.valuesB.data(), classA, classB);
-    state.Swap(best.a, best.b);
-    classOf[static_cast<size_t>(best.a)] = classB;
-    classOf[static_cast<size_t>(best.b)] = classA;
+    if (candidates.empty()) break;
+    const size_t choices = std::min(candidates.size(), kRepairChoices);
+    std::partial_sort(candidates.begin(), candidates.begin() + static_cast<std::ptrdiff_t>(choices), candidates.end(),
+                      [](const RepairSwap& x, const RepairSwap& y) { return x.cost < y.cost; });
+    size_t chosen = 0;
+    RepairSwap chosenFollowUp;
+    double chosenCost = std::numeric_limits<double>::infinity();
+    for (size_t i = 0; i < choices; ++i) {
+      const RepairSwap& swap = candidates[i];
+      ApplySwap(work, swap.a, swap.b);
+      const RepairSwap next = FollowUp(work, work.classOf[static_cast<size_t>(swap.a)],
+                                       work.classOf[static_cast<size_t>(swap.b)], swap.excess);
+      ApplySwap(work, swap.a, swap.b);
+      const double cost = swap.cost + (next.a >= 0 ? next.cost : 0.0);
+      if (cost < chosenCost) {
+        chosen = i;
+        chosenFollowUp = next;
+        chosenCost = cost;
+      }
+    }
+    ApplySwap(work, candidates[chosen].a, candidates[chosen].b);
+    if (chosenFollowUp.a >= 0) ApplySwap(work, chosenFollowUp.a, chosenFollowUp.b);
     largest = tally.Largest();
-    excess = ExcessOf(largest, allowed);
+    excess = ExcessOf(largest, work.allowed);
     ++swaps;
   }
   return swaps;
@@ -313,42 +371,35 @@ int32_t RepairRound(const StudentList& list, SearchState& state, const std::vect
 
 // After the repair: swaps of near neighbours by total that lower the
 // whole-class cost and keep every column within the rule, a few passes.
-void Settle(const StudentList& list, SearchState& state, const std::vector<uint8_t>& still,
-            const std::vector<double>& allowed, std::vector<int32_t>& classOf) {
-  SheetTally tally(list, classOf);
-  const size_t columns = tally.Columns();
-  std::vector<int32_t> shown;
-  for (int32_t c = 0; c < list.classCount; ++c) {
-    if (tally.Shown(c)) shown.push_back(c);
-  }
-  const std::vector<int32_t> order = RankByTotal(list);
-  std::vector<double> newA(columns), newB(columns), high(columns), low(columns);
+void Settle(RepairWork& work) {
   for (int32_t pass = 0; pass < kSettlePasses; ++pass) {
-    int32_t swaps = 0, dbgNeg = 0, dbgOk = 0;
-    for (size_t i = 0; i < order.size(); ++i) {
-      const int32_t a = order[i];
-      if (still[static_cast<size_t>(a)]) continue;
-      for (size_t r = i + 1; r < order.size() && r <= i + kSettleWindow; ++r) {
-        const int32_t b = order[r];
-        const int32_t from = classOf[static_cast<size_t>(a)], to = classOf[static_cast<size_t>(b)];
-        if (from == to || still[static_cast<size_t>(b)] || state.CostDelta(a, b) >= -kTolerance) continue;
-        ++dbgNeg;
-        if (state.PairDelta(a, b) > 0 || state.StrictExcessDelta(a, b) > kTolerance) continue;
-        ++dbgOk;
-        tally.ClassValues(from, a, b, newA.data());
-        tally.ClassValues(to, b, a, newB.data());
-        OtherExtremes(tally, shown, from, to, high, low);
-        if (ExcessWith(high, low, tally, from, to, newA, newB, allowed, kTolerance) > 0) continue;
-        tally.Swap(a, b, newA.data(), newB.data(), from, to);
-        state.Swap(a, b);
-        classOf[static_cast<size_t>(a)] = to;
-        classOf[static_cast<size_t>(b)] = from;
+    int32_t swaps = 0;
+    for (size_t i = 0; i < work.order.size(); ++i) {
+      for (size_t r = i + 1; r < work.order.size() && r <= i + kSettleWindow; ++r) {
+        RepairSwap swap;
+        if (!TryFollowUp(work, work.order[i], work.order[r], 0.0, swap)) continue;
+        ApplySwap(work, swap.a, swap.b);
         ++swaps;
       }
     }
-    if (std::getenv("GUARD_DEBUG")) std::fprintf(stderr, "settle: pass %d swaps %d cost %.4f neg %d ok %d\n", pass, swaps, state.Cost(), dbgNeg, dbgOk);
     if (swaps == 0) break;
   }
+}
+
+RepairWork MakeWork(const StudentList& list, SearchState& state, const std::vector<uint8_t>& still,
+                    const std::vector<double>& allowed, std::vector<int32_t>& classOf) {
+  RepairWork work{list, state, still, allowed, classOf, SheetTally(list, classOf), {}, RankByTotal(list), {}, {}, {}, {}, {}};
+  for (int32_t c = 0; c < list.classCount; ++c) {
+    if (work.tally.Shown(c)) work.shown.push_back(c);
+  }
+  work.position.assign(work.order.size(), 0);
+  for (size_t r = 0; r < work.order.size(); ++r) work.position[static_cast<size_t>(work.order[r])] = static_cast<int32_t>(r);
+  const size_t columns = work.tally.Columns();
+  work.newA.assign(columns, 0.0);
+  work.newB.assign(columns, 0.0);
+  work.high.assign(columns, 0.0);
+  work.low.assign(columns, 0.0);
+  return work;
 }
 
 }  // namespace
@@ -375,13 +426,15 @@ double RepairSheetColumns(const StudentList& list, const BalanceProblem& problem
   const BalanceProblem whole = HasCappedFeatures(problem) ? WholeClassProblem(problem) : BalanceProblem();
   SearchState state(HasCappedFeatures(problem) ? whole : problem, classOf);
   for (int32_t round = 0; round < kMostRounds && excess > 0; ++round) {
-    const int32_t made = RepairRound(list, state, still, allowed, classOf);
-    if (std::getenv("GUARD_DEBUG")) std::fprintf(stderr, "guard: excess %.3f swaps %d\n", excess, made);
+    // Each round recounts the tally, the counted value of a category included.
+    RepairWork work = MakeWork(list, state, still, allowed, classOf);
+    const int32_t made = RepairRound(work);
     if (made == 0) break;
     excess = SheetExcess(list, classOf);
   }
   if (excess > 0) return excess;
-  Settle(list, state, still, allowed, classOf);
+  RepairWork work = MakeWork(list, state, still, allowed, classOf);
+  Settle(work);
   return SheetExcess(list, classOf);
 }
 
