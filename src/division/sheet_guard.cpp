@@ -25,6 +25,9 @@ constexpr int32_t kSettlePasses = 4;
 constexpr size_t kSettleWindow = 48;
 // Repair swaps tried with a follow-up each.
 constexpr size_t kRepairChoices = 32;
+// What each class at either end of a column over the rule adds to the
+// repair's measure (far below any real change of a figure).
+constexpr double kTieWeight = 1e-7;
 
 // The allowed "最大差" of every column of the sheet, in SheetDifferences'
 // order: the deal's, a count's one student more.
@@ -221,6 +224,7 @@ struct RepairWork {
   SheetTally tally;
   std::vector<int32_t> shown, order, position;  // shown classes; students best total first, and their places
   std::vector<double> newA, newB, high, low;
+  std::vector<int32_t> highCount, lowCount;
 };
 
 // Swaps a and b in the tally, the state and the classes (again: back).
@@ -235,33 +239,51 @@ void ApplySwap(RepairWork& work, int32_t a, int32_t b) {
 }
 
 // Per column, the highest and lowest figure of the shown classes other than
-// `from` and `to`.
+// `from` and `to` (-1: none), and how many classes have it.
 void OtherExtremes(const SheetTally& tally, const std::vector<int32_t>& shown, int32_t from, int32_t to,
-                   std::vector<double>& high, std::vector<double>& low) {
+                   std::vector<double>& high, std::vector<double>& low, std::vector<int32_t>& highCount,
+                   std::vector<int32_t>& lowCount) {
   std::fill(high.begin(), high.end(), -std::numeric_limits<double>::infinity());
   std::fill(low.begin(), low.end(), std::numeric_limits<double>::infinity());
+  std::fill(highCount.begin(), highCount.end(), 0);
+  std::fill(lowCount.begin(), lowCount.end(), 0);
   for (int32_t c : shown) {
     if (c == from || c == to) continue;
     for (size_t j = 0; j < high.size(); ++j) {
-      high[j] = std::max(high[j], tally.Values(c)[j]);
-      low[j] = std::min(low[j], tally.Values(c)[j]);
+      const double value = tally.Values(c)[j];
+      if (value > high[j] + kTolerance) {
+        high[j] = value;
+        highCount[j] = 0;
+      }
+      if (value >= high[j] - kTolerance) ++highCount[j];
+      if (value < low[j] - kTolerance) {
+        low[j] = value;
+        lowCount[j] = 0;
+      }
+      if (value <= low[j] + kTolerance) ++lowCount[j];
     }
   }
 }
 
-// The excess with the two classes' figures replaced, counted until it
-// reaches `bound`.
-double ExcessWith(const std::vector<double>& high, const std::vector<double>& low, const SheetTally& tally,
-                  int32_t from, int32_t to, const std::vector<double>& newA, const std::vector<double>& newB,
-                  const std::vector<double>& allowed, double bound) {
+// The excess with the two classes' figures replaced (from, to: -1 for
+// none), counted until it reaches `bound`, plus kTieWeight for every class
+// at either end of a column over the rule: with several classes at the top
+// one swap cannot lower the column, but it can take one of them off it.
+double ExcessWith(const RepairWork& work, int32_t from, int32_t to, double bound) {
   const double none = std::numeric_limits<double>::infinity();
+  const bool shownA = from >= 0 && work.tally.Shown(from), shownB = to >= 0 && work.tally.Shown(to);
   double excess = 0;
-  for (size_t j = 0; j < high.size() && excess < bound; ++j) {
-    const double a = tally.Shown(from) ? newA[j] : -none, b = tally.Shown(to) ? newB[j] : -none;
-    const double a2 = tally.Shown(from) ? newA[j] : none, b2 = tally.Shown(to) ? newB[j] : none;
-    const double most = std::max({high[j], a, b});
-    const double least = std::min({low[j], a2, b2});
-    excess += most >= least ? std::max(0.0, most - least - allowed[j]) : 0.0;
+  for (size_t j = 0; j < work.high.size() && excess < bound; ++j) {
+    const double a = shownA ? work.newA[j] : -none, b = shownB ? work.newB[j] : -none;
+    const double a2 = shownA ? work.newA[j] : none, b2 = shownB ? work.newB[j] : none;
+    const double most = std::max({work.high[j], a, b});
+    const double least = std::min({work.low[j], a2, b2});
+    const double over = most >= least ? most - least - work.allowed[j] : 0.0;
+    if (over <= 0) continue;
+    const int32_t ties = (work.high[j] >= most - kTolerance ? work.highCount[j] : 0) + (a >= most - kTolerance) +
+                         (b >= most - kTolerance) + (work.low[j] <= least + kTolerance ? work.lowCount[j] : 0) +
+                         (a2 <= least + kTolerance) + (b2 <= least + kTolerance);
+    excess += over + kTieWeight * ties;
   }
   return excess;
 }
@@ -277,9 +299,8 @@ bool TryFollowUp(RepairWork& work, int32_t x, int32_t y, double bound, RepairSwa
   if (work.state.PairDelta(x, y) > 0 || work.state.StrictExcessDelta(x, y) > kTolerance) return false;
   work.tally.ClassValues(from, x, y, work.newA.data());
   work.tally.ClassValues(to, y, x, work.newB.data());
-  OtherExtremes(work.tally, work.shown, from, to, work.high, work.low);
-  const double after =
-      ExcessWith(work.high, work.low, work.tally, from, to, work.newA, work.newB, work.allowed, bound + kTolerance);
+  OtherExtremes(work.tally, work.shown, from, to, work.high, work.low, work.highCount, work.lowCount);
+  const double after = ExcessWith(work, from, to, bound + kTolerance);
   if (after > bound) return false;
   best = {x, y, after, cost};
   return true;
@@ -310,6 +331,11 @@ int32_t RepairRound(RepairWork& work) {
   const size_t columns = tally.Columns();
   std::vector<double> largest = tally.Largest();
   double excess = ExcessOf(largest, work.allowed);
+  // The measure the swaps lower: the excess with the classes at the ends.
+  auto score = [&] {
+    OtherExtremes(tally, work.shown, -1, -1, work.high, work.low, work.highCount, work.lowCount);
+    return ExcessWith(work, -1, -1, std::numeric_limits<double>::infinity());
+  };
   int32_t swaps = 0;
   while (excess > 0 && swaps < kMostSwaps) {
     size_t worst = 0;
@@ -319,13 +345,13 @@ int32_t RepairRound(RepairWork& work) {
     std::vector<int32_t> byValue = work.shown;
     std::stable_sort(byValue.begin(), byValue.end(),
                      [&](int32_t x, int32_t y) { return tally.Values(x)[worst] < tally.Values(y)[worst]; });
-    const double bound = excess - kTolerance;
+    const double bound = score() - kTolerance;
     std::vector<RepairSwap> candidates;
     for (const bool top : {true, false}) {
       const int32_t from = top ? byValue.back() : byValue.front();
       for (size_t p = 0; p < kPartnerClasses && p + 1 < byValue.size(); ++p) {
         const int32_t to = top ? byValue[p] : byValue[byValue.size() - 1 - p];
-        OtherExtremes(tally, byValue, from, to, work.high, work.low);
+        OtherExtremes(tally, byValue, from, to, work.high, work.low, work.highCount, work.lowCount);
         for (int32_t a : tally.Members(from)) {
           if (work.still[static_cast<size_t>(a)]) continue;
           for (int32_t b : tally.Members(to)) {
@@ -333,8 +359,7 @@ int32_t RepairRound(RepairWork& work) {
             if (work.state.PairDelta(a, b) > 0 || work.state.StrictExcessDelta(a, b) > kTolerance) continue;
             tally.ClassValues(from, a, b, work.newA.data());
             tally.ClassValues(to, b, a, work.newB.data());
-            const double after =
-                ExcessWith(work.high, work.low, tally, from, to, work.newA, work.newB, work.allowed, bound);
+            const double after = ExcessWith(work, from, to, bound);
             if (after < bound) candidates.push_back({a, b, after, work.state.CostDelta(a, b)});
           }
         }
@@ -388,7 +413,7 @@ void Settle(RepairWork& work) {
 
 RepairWork MakeWork(const StudentList& list, SearchState& state, const std::vector<uint8_t>& still,
                     const std::vector<double>& allowed, std::vector<int32_t>& classOf) {
-  RepairWork work{list, state, still, allowed, classOf, SheetTally(list, classOf), {}, RankByTotal(list), {}, {}, {}, {}, {}};
+  RepairWork work{list, state, still, allowed, classOf, SheetTally(list, classOf), {}, RankByTotal(list), {}, {}, {}, {}, {}, {}, {}};
   for (int32_t c = 0; c < list.classCount; ++c) {
     if (work.tally.Shown(c)) work.shown.push_back(c);
   }
@@ -399,6 +424,8 @@ RepairWork MakeWork(const StudentList& list, SearchState& state, const std::vect
   work.newB.assign(columns, 0.0);
   work.high.assign(columns, 0.0);
   work.low.assign(columns, 0.0);
+  work.highCount.assign(columns, 0);
+  work.lowCount.assign(columns, 0);
   return work;
 }
 
