@@ -169,6 +169,7 @@ BalanceProblem BuildBalanceProblem(const StudentList& list, uint64_t seed) {
   problem.togetherGroups = list.togetherGroups;
   problem.sameNameGroups = list.sameNameGroups;
   problem.seed = seed;
+  problem.sheetList = &list;
 
   std::vector<std::vector<double>> columns;  // [feature][student]
   std::vector<FeatureShape> shapes;

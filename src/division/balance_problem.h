@@ -10,6 +10,8 @@
 
 namespace fenban::division {
 
+struct StudentList;
+
 // How one feature's class deviations cost. A class's deviation v is its
 // mean minus the year's mean (a count feature: its count minus the count its
 // size gives it). It costs weight·v² + excessWeight·e², e being how far v
@@ -78,6 +80,10 @@ struct BalanceProblem {
   std::vector<std::vector<int32_t>> sameNameGroups;
   // Figures that must not end further apart than their caps; none: no caps.
   CappedColumns capped;
+  // The list the problem was built from (BuildBalanceProblem), which must
+  // outlive the search: the result's statistics sheet may show no "最大差"
+  // above the deal's (see sheet_guard.h). None: no such check.
+  const StudentList* sheetList = nullptr;
   uint64_t seed = 0;
   // Candidate swaps the annealing tries, and pair comparisons the double
   // swaps may make; 0 chooses a budget from the list's size.
@@ -119,6 +125,13 @@ struct BalanceResult {
   double costAfter = 0;
   int64_t pairsBefore = 0;  // same-class pairs in apart, same-name groups and split together groups
   int64_t pairsAfter = 0;
+  // The search's classes left a column of the statistics sheet further apart
+  // than the deal did and no swap brought it back: an earlier state (the deal
+  // with its groups met, or the deal) is returned.
+  bool sheetFallback = false;
+  // Some column of the statistics sheet still ends further apart than the
+  // deal's (a count by more than one): only states breaking more groups met it.
+  bool sheetAbove = false;
 };
 
 }  // namespace fenban::division

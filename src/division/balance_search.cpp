@@ -10,6 +10,7 @@
 #include <numeric>
 
 #include "division/balance_anneal.h"
+#include "division/balance_features.h"
 #include "division/balance_constraints.h"
 #include "division/balance_large.h"
 #include "division/balance_polish.h"
@@ -17,6 +18,7 @@
 #include "division/cap_repair.h"
 #include "division/helper_thread.h"
 #include "division/pair_swaps.h"
+#include "division/sheet_guard.h"
 #include "division/whole_class.h"
 
 namespace fenban::division {
@@ -235,6 +237,69 @@ void HoldCaps(SearchState& state, const BalanceProblem& problem, const SearchPla
   Finish(state, plan.byScore, plan.byCounts, kCapFinishPasses, &caps);
 }
 
+// Whether no whole-class figure (LargestDifferences) of `classOf` is
+// further apart than the deal's.
+bool WholeClassNoWorse(const StudentList& list, const std::vector<int32_t>& classOf) {
+  const std::vector<SpreadFigure> dealt = LargestDifferences(list, list.classOf);
+  const std::vector<SpreadFigure> now = LargestDifferences(list, classOf);
+  for (size_t f = 0; f < now.size(); ++f) {
+    if (now[f].largest > dealt[f].largest + 1e-9) return false;
+  }
+  return true;
+}
+
+// The last word: the statistics sheet of the result shows no "最大差" above
+// the deal's (a count's by more than one student). Columns over it are
+// repaired by swaps measured with the sheet's own figures. When some stay
+// over, the earlier states take its place: the deal with its groups met
+// (repaired the same way), then the deal itself: the first that meets the
+// rule without breaking more groups than the search's result or leaving a
+// whole-class figure further apart than the deal (WholeClassNoWorse). When none does, the search's result stands as it was.
+void GuardSheet(const BalanceProblem& problem, const SearchPlan& plan, BalanceResult& result) {
+  if (problem.sheetList == nullptr || result.classOf == problem.classOf) return;
+  const StudentList& list = *problem.sheetList;
+  struct Candidate {
+    std::vector<int32_t> classOf;
+    double excess;
+    int64_t breaches;
+    double cost;
+  };
+  std::vector<Candidate> candidates;
+  // A state that takes the result's place: the rule met, no more groups
+  // broken than the search left, and no whole-class figure further apart
+  // than the deal's.
+  auto add = [&](std::vector<int32_t> classOf, bool repair) {
+    const double excess = repair ? RepairSheetColumns(list, problem, classOf) : SheetExcess(list, classOf);
+    const int64_t breaches = ConstraintBreaches(problem, classOf);
+    const double cost = BalanceCost(problem, classOf);
+    candidates.push_back({std::move(classOf), excess, breaches, cost});
+    const Candidate& added = candidates.back();
+    return added.excess <= 0 && added.breaches <= result.pairsAfter && WholeClassNoWorse(list, added.classOf);
+  };
+  constexpr size_t kNone = static_cast<size_t>(-1);
+  size_t chosen = 0;
+  if (!add(result.classOf, true)) {
+    chosen = kNone;
+    SearchState grouped(problem, plan.classOf);
+    RepairApartGroups(grouped, plan.freeStudents, plan.movable);
+    if (add(grouped.ClassOf(), true)) {
+      chosen = 1;
+    } else if (add(problem.classOf, false)) {
+      chosen = 2;
+    }
+  }
+  if (chosen == kNone) {
+    // Nothing met it all: the search's result stands, the rule unmet.
+    result.sheetAbove = true;
+    return;
+  }
+  if (candidates[chosen].classOf == result.classOf) return;
+  result.sheetFallback = chosen > 0;
+  result.classOf = std::move(candidates[chosen].classOf);
+  result.costAfter = candidates[chosen].cost;
+  result.pairsAfter = candidates[chosen].breaches;
+}
+
 }  // namespace
 
 double BalanceCost(const BalanceProblem& problem, const std::vector<int32_t>& classOf) {
@@ -284,6 +349,7 @@ BalanceResult SolveBalance(const BalanceProblem& problem) {
     result.costAfter = after.cost;
     result.pairsAfter = after.breaches;
   }
+  GuardSheet(problem, plan, result);
   result.unmet = UnmetGroups(problem, result.classOf);
   return result;
 }

@@ -325,6 +325,11 @@ RefineOutcome RefineClasses(host::Application& app, host::Worksheet& work, const
   }
   outcome.completed = true;
   for (const ConstraintProblem& unmet : result.unmet) outcome.notes.push_back(DescribeProblem(students, unmet));
+  if (result.sheetAbove) {
+    outcome.notes.push_back("优化后统计表有的“最大差”仍比蛇形分班的大：要满足“分开”“同班”，没能调回来。");
+  } else if (result.sheetFallback) {
+    outcome.notes.push_back("优化后统计表有的“最大差”比蛇形分班的大，且调不回来，所以只按“分开”“同班”调整了蛇形分班的结果。");
+  }
   outcome.figures = SheetTableFigures(students.list, result.classOf);
   const std::vector<SpreadFigure> dealt = LargestDifferences(students.list, students.list.classOf);
   const std::vector<SpreadFigure> refined = LargestDifferences(students.list, result.classOf);

@@ -177,6 +177,10 @@ CappedColumns SheetCaps(const StudentList& list) {
   return capped;
 }
 
+int32_t SheetCountedCode(const StudentList& list, size_t category, const std::vector<int32_t>& classOf) {
+  return CountedCode(list, category, classOf, ShownClasses(list));
+}
+
 std::string SheetTableTitle(SheetTable table, const StudentList& list) {
   switch (table) {
     case SheetTable::ClassCounts:

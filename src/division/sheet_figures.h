@@ -37,6 +37,10 @@ struct SheetColumn {
 // the first, as the engine's run of sorts leaves them.
 std::vector<SheetColumn> SheetDifferences(const StudentList& list, const std::vector<int32_t>& classOf);
 
+// The value a category's column counts (see SheetDifferences): the first in
+// the column's sort order among the first compared class's students.
+int32_t SheetCountedCode(const StudentList& list, size_t category, const std::vector<int32_t>& classOf);
+
 // The statistics sheet's columns as capped figures for the balance search,
 // each capped at its "最大差" after the deal (list.classOf): every value of
 // every category, the score bands, the excellent and pass counts and the
